@@ -1,0 +1,62 @@
+#include "diagnostics/localized_strings.h"
+
+#include <cstdarg>
+#include <vector>
+
+namespace setup {
+
+bool StringFromBlock(const std::vector<uint16_t>& block, unsigned index, std::u16string* text) {
+    size_t pos = 0;
+    for (unsigned i = 0; i < 16; ++i) {
+        if (pos >= block.size()) return false;
+        size_t length = block[pos++];
+        if (length > block.size() - pos) return false;
+        if (i == index) {
+            if (length == 0) return false;
+            text->assign(block.begin() + static_cast<std::ptrdiff_t>(pos),
+                         block.begin() + static_cast<std::ptrdiff_t>(pos + length));
+            return true;
+        }
+        pos += length;
+    }
+    return false;
+}
+
+uint16_t StringTable::UserLanguage() {
+    if (!languageKnown_) {
+        language_ = os_.system().UserDefaultLanguage();
+        languageKnown_ = true;
+    }
+    return language_;
+}
+
+std::string StringTable::LoadLocalizedString(uint16_t id) {
+    const uint16_t language = UserLanguage();
+    std::vector<uint16_t> block;
+    if (os_.ui().StringBlock(language, static_cast<uint16_t>(id / 16 + 1), &block)) {
+        std::u16string text;
+        if (!StringFromBlock(block, id % 16, &text)) return std::string();
+        return os_.system().Utf16ToAnsi(text);
+    }
+    // No block in exactly this language: the system's own choice. The buffer
+    // grows while the text fills it.
+    size_t size = 1024;
+    std::string text;
+    for (int load = 0; load < 10; ++load) {
+        text = os_.ui().DefaultString(id, size);
+        if (text.size() < size - 1) break;
+        size *= 4;
+    }
+    return text;
+}
+
+std::string StringTable::FormatLocalizedString(unsigned id, ...) {
+    std::string format = LoadLocalizedString(static_cast<uint16_t>(id));
+    va_list args;
+    va_start(args, id);
+    std::string text = FormatV(format.c_str(), args);
+    va_end(args);
+    return text;
+}
+
+}  // namespace setup

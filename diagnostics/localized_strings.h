@@ -1,0 +1,34 @@
+// The program's string table, loaded in the user's language.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "diagnostics/text_format.h"
+#include "platform/platform.h"
+
+namespace setup {
+
+class StringTable {
+public:
+    explicit StringTable(platform::Platform& os) : os_(os) {}
+
+    // The string in the user's language; empty when the identifier has none.
+    std::string LoadLocalizedString(uint16_t id);
+    // The loaded string used as a printf format (its placeholders are %s).
+    std::string FormatLocalizedString(unsigned id, ...);
+
+    // The user language, taken once at the first load.
+    uint16_t UserLanguage();
+
+private:
+    platform::Platform& os_;
+    bool languageKnown_ = false;
+    uint16_t language_ = 0;
+};
+
+// The text of entry `index` (0..15) of a string-table block; false when the
+// entry is absent or the block is malformed.
+bool StringFromBlock(const std::vector<uint16_t>& block, unsigned index, std::u16string* text);
+
+}  // namespace setup

@@ -1,0 +1,62 @@
+#include "diagnostics/setup_log.h"
+
+#include <cstdarg>
+
+namespace setup {
+namespace {
+
+void AppendUtf16(std::string& bytes, const std::u16string& text) {
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>((unit >> 8) & 0xFF));
+    }
+}
+
+}  // namespace
+
+bool SetupLog::WriteTo(const std::string& path, const std::string& text, bool timeStamp) const {
+    if (path.empty()) return false;
+    uint32_t attributes = 0;
+    const bool isNew = !os_.files().Attributes(path, &attributes);
+
+    std::string bytes;
+    if (isNew) bytes += "\xFF\xFE";
+    if (timeStamp) {
+        platform::LocalTime t = os_.system().Now();
+        std::string prefix = FormatBounded(64, "Setup.exe [%04d.%02d.%02d %02d:%02d:%02d]:", t.year,
+                                           t.month, t.day, t.hour, t.minute, t.second);
+        prefix += ' ';
+        AppendUtf16(bytes, os_.system().AnsiToUtf16(prefix));
+    }
+    AppendUtf16(bytes, os_.system().AnsiToUtf16(text));
+    return os_.files().Append(path, bytes);
+}
+
+bool SetupLog::Write(const std::string& text, bool timeStamp) const {
+    return WriteTo(runLogPath_, text, timeStamp);
+}
+
+bool SetupLog::Printf(const char* format, ...) const {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatBoundedV(kLogEntryBufferSize, format, args);
+    va_end(args);
+    return WriteTo(runLogPath_, text, true);
+}
+
+bool SetupLog::PrintfTo(const std::string& path, const char* format, ...) const {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatBoundedV(kLogEntryBufferSize, format, args);
+    va_end(args);
+    return WriteTo(path, text, true);
+}
+
+void MakeSafeLogName(platform::Platform& os, std::string& name) {
+    if (os.files().OpensForReading(name)) return;
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '?') c = '$';
+    }
+}
+
+}  // namespace setup

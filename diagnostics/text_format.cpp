@@ -1,0 +1,43 @@
+#include "diagnostics/text_format.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace setup {
+
+std::string FormatBoundedV(size_t bufferSize, const char* format, va_list args) {
+    if (bufferSize == 0) return std::string();
+    std::vector<char> buffer(bufferSize, '\0');
+    int n = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    if (n < 0) return std::string();
+    return std::string(buffer.data());
+}
+
+std::string FormatBounded(size_t bufferSize, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatBoundedV(bufferSize, format, args);
+    va_end(args);
+    return text;
+}
+
+std::string FormatV(const char* format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    int n = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (n < 0) return std::string();
+    std::vector<char> buffer(static_cast<size_t>(n) + 1, '\0');
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    return std::string(buffer.data(), static_cast<size_t>(n));
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatV(format, args);
+    va_end(args);
+    return text;
+}
+
+}  // namespace setup

@@ -1,0 +1,27 @@
+// Bounded printf-style formatting into std::string.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+
+#if defined(__GNUC__)
+#define SETUP_PRINTF(format_index, first_arg) \
+    __attribute__((format(printf, format_index, first_arg)))
+#else
+#define SETUP_PRINTF(format_index, first_arg)
+#endif
+
+namespace setup {
+
+// Formats into a buffer of `bufferSize` bytes, as the fixed buffers of the
+// log and the messages do: the result holds at most bufferSize - 1
+// characters and is cut, never overflowing.
+std::string FormatBoundedV(size_t bufferSize, const char* format, va_list args);
+std::string FormatBounded(size_t bufferSize, const char* format, ...) SETUP_PRINTF(2, 3);
+
+// Formats without a size limit.
+std::string FormatV(const char* format, va_list args);
+std::string Format(const char* format, ...) SETUP_PRINTF(1, 2);
+
+}  // namespace setup

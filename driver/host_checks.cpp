@@ -1,0 +1,133 @@
+#include "driver/host_checks.h"
+
+#include <vector>
+
+#include "conditions/version_strings.h"
+#include "config/configuration.h"
+#include "diagnostics/message_boxes.h"
+#include "diagnostics/string_ids.h"
+#include "diagnostics/text_format.h"
+#include "driver/session.h"
+#include "platform/codes.h"
+
+namespace setup {
+
+bool IsNativeX86(platform::Platform& os) {
+    return os.system().NativeArchitecture() == codes::kArchitectureX86;
+}
+
+bool IsWindows5OrLater(platform::Platform& os) {
+    platform::OsVersion version;
+    return os.system().Version(&version) && version.major >= 5;
+}
+
+std::string SingleInstanceName(const std::string& suffix) {
+    std::string name = kSingleInstancePrefix;
+    for (char c : suffix) name += c == '\\' ? '/' : c;
+    return name;
+}
+
+bool AcquireSingleInstance(platform::Platform& os, const std::string& suffix,
+                           std::unique_ptr<platform::Held>& guard) {
+    bool existed = false;
+    guard = os.system().CreateNamedMutex(SingleInstanceName(suffix), &existed);
+    return !guard || existed;
+}
+
+std::string LongPathOrSame(platform::Platform& os, const std::string& path) {
+    std::string longPath;
+    return os.files().LongPath(path, &longPath) ? longPath : path;
+}
+
+std::string WindowsDisplayName(uint32_t major, uint32_t minor, uint16_t spMajor, uint16_t spMinor) {
+    struct Name {
+        uint32_t major, minor;  // minor ~0u: any
+        const char* name;
+    };
+    static const Name kNames[] = {{5, 0, "2000"}, {5, 1, "XP"}, {5, 2, "XP 64-Bit"},
+                                  {6, 0, "Vista"}, {6, 1, "7"},  {6, 2, "8"},
+                                  {6, 3, "8.1"},   {10, ~0u, "10"}};
+    std::string text;
+    for (const Name& n : kNames) {
+        if (n.major == major && (n.minor == ~0u || n.minor == minor)) {
+            text = Format("'Windows %s'", n.name);
+            break;
+        }
+    }
+    if (text.empty()) text = Format("'Windows %u.%u'", major, minor);
+    if (spMajor != 0) {
+        // The service-pack text carries byte 0xF1 in place of its "c".
+        if (spMinor != 0) {
+            text += Format(" (Servi\xF1" "e Pack %u.%u)", unsigned{spMajor}, unsigned{spMinor});
+        } else {
+            text += Format(" (Servi\xF1" "e Pack %u)", unsigned{spMajor});
+        }
+    }
+    return text;
+}
+
+bool CheckWinVersion(Session& session) {
+    platform::Platform& os = session.os;
+    const std::string minVersion = GetIniString(os, kMainSection, "MinWinVersion");
+    if (minVersion.empty()) return true;
+
+    static const char* const kInvalid =
+        "CheckWinVersion() failed. Invalid version '%s' in variable '%s'.\r\n";
+    bool failed = false;
+    uint32_t major = 0, minor = 0;
+    uint16_t spMajor = 0, spMinor = 0;
+
+    // A value of dots only gives no number at all; it is as invalid as one
+    // with letters.
+    std::vector<uint32_t> numbers;
+    if (!ParseNumberList(minVersion, &numbers) || numbers.empty()) {
+        session.log.Printf(kInvalid, minVersion.c_str(), "MinWinVersion");
+        failed = true;
+    } else {
+        major = numbers[0];
+        minor = numbers.size() > 1 ? numbers[1] : 0;
+    }
+
+    const std::string minServicePack = GetIniString(os, kMainSection, "MinWinServicePack");
+    bool servicePackInvalid = false;
+    if (!minServicePack.empty()) {
+        std::vector<uint32_t> sp;
+        if (!ParseNumberList(minServicePack, &sp) || sp.empty()) {
+            session.log.Printf(kInvalid, minServicePack.c_str(), "MinWinServicePack");
+            servicePackInvalid = true;
+        } else {
+            spMajor = static_cast<uint16_t>(sp[0] & 0xFFFF);
+            spMinor = static_cast<uint16_t>(sp.size() > 1 ? sp[1] & 0xFFFF : 0);
+        }
+    }
+
+    if (failed || servicePackInvalid) {
+        std::string text = session.strings.LoadLocalizedString(ids::kInternalError);
+        text += session.strings.FormatLocalizedString(
+            ids::kLogFileLine, LongPathOrSame(os, session.ctx.logPath).c_str());
+        ErrorMessageBox(session, text);
+        return false;
+    }
+
+    if (os.system().VersionAtLeast(major, minor, spMajor, spMinor)) return true;
+
+    std::string message = GetIniString(os, kMainSection, "MinWinMessage");
+    if (!message.empty()) {
+        auto replaceAll = [&message](const std::string& from, const std::string& to) {
+            for (size_t pos = 0; (pos = message.find(from, pos)) != std::string::npos;
+                 pos += to.size()) {
+                message.replace(pos, from.size(), to);
+            }
+        };
+        replaceAll("\\r", "\r");
+        replaceAll("\\n", "\n");
+        ErrorMessageBox(session, message);
+        return false;
+    }
+    ErrorMessageBox(session, session.strings.FormatLocalizedString(
+                                 ids::kWindowsTooOld,
+                                 WindowsDisplayName(major, minor, spMajor, spMinor).c_str()));
+    return false;
+}
+
+}  // namespace setup

@@ -1,0 +1,42 @@
+// Questions about the machine and the user, asked before anything is
+// installed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace setup {
+
+struct Session;
+
+constexpr const char* kSingleInstancePrefix =
+    "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}";
+
+bool IsNativeX86(platform::Platform& os);
+bool IsWindows5OrLater(platform::Platform& os);
+
+// The single-instance guard's name for a suffix. A backslash is not allowed
+// in an object name after the namespace prefix, so it becomes "/" (which
+// names the same package path).
+std::string SingleInstanceName(const std::string& suffix);
+
+// Opens the guard into `guard`; true when another instance holds it or it
+// cannot be created.
+bool AcquireSingleInstance(platform::Platform& os, const std::string& suffix,
+                           std::unique_ptr<platform::Held>& guard);
+
+// True when the machine meets MinWinVersion and MinWinServicePack (or none
+// is set); false after the reason was shown.
+bool CheckWinVersion(Session& session);
+
+// "'Windows XP'", "'Windows 6.4'", with the service-pack text when the
+// service-pack major is not 0.
+std::string WindowsDisplayName(uint32_t major, uint32_t minor, uint16_t spMajor, uint16_t spMinor);
+
+// The long form of a path, or the path itself when there is none.
+std::string LongPathOrSame(platform::Platform& os, const std::string& path);
+
+}  // namespace setup

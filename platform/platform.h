@@ -1,0 +1,159 @@
+// The only door from the portable core to Windows. The core sees these
+// interfaces; platform/win32 implements them over the Windows API and the
+// unit tests implement them in memory. Strings are 8-bit text in the system
+// (ANSI) code page; UTF-16 appears only where the data itself is UTF-16.
+//
+// Method names avoid the names of <windows.h> macros (MessageBox,
+// LoadString, GetFileAttributes, ...), which would rename them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Something the platform holds open for the core (a named mutex, ...);
+// destroying it closes it.
+class Held {
+public:
+    virtual ~Held() = default;
+};
+
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+struct OsVersion {
+    uint32_t major = 0, minor = 0;
+};
+
+// Files, the module path, initialization files.
+class Files {
+public:
+    virtual ~Files() = default;
+    // Full path of the running program (buffer of 260); empty on failure.
+    virtual std::string ModulePath() = 0;
+    // Whether a file search for the pattern finds an entry (wildcards match).
+    // Critical-error boxes are suppressed during the search.
+    virtual bool SearchFinds(const std::string& pattern) = 0;
+    // The file system's attributes of a path; false when it has none.
+    virtual bool Attributes(const std::string& path, uint32_t* attributes) = 0;
+    // Appends bytes to a file, creating it (C mode "ab+"); false when it
+    // cannot be opened.
+    virtual bool Append(const std::string& path, const std::string& bytes) = 0;
+    // Whether the path (relative to the current folder) opens for reading.
+    virtual bool OpensForReading(const std::string& path) = 0;
+    // The temporary folder with its trailing backslash; false when the
+    // system gives none or more than 260 characters.
+    virtual bool TempFolder(std::string* folder) = 0;
+    // The long form of a path (at most 260 characters); false on failure.
+    virtual bool LongPath(const std::string& path, std::string* longPath) = 0;
+
+    // Initialization-file reads, with the limits of the Windows profile
+    // functions: values cut to 2047 characters, a section listing of at most
+    // 2048 bytes (lines ended by NUL, the list by an empty line).
+    virtual std::string IniString(const std::string& section, const std::string& key,
+                                  const std::string& fallback, const std::string& file) = 0;
+    virtual int IniInt(const std::string& section, const std::string& key, int fallback,
+                       const std::string& file) = 0;
+    virtual std::string IniSection(const std::string& section, const std::string& file) = 0;
+};
+
+// System information, security, time, text conversion, error texts.
+class System {
+public:
+    virtual ~System() = default;
+    virtual LocalTime Now() = 0;
+    virtual uint16_t UserDefaultLanguage() = 0;
+    // Processor architecture of the machine (0 is x86), as the native
+    // system information reports it, or the plain one where that is missing.
+    virtual uint16_t NativeArchitecture() = 0;
+    // Windows version from the basic version query; false when it fails.
+    virtual bool Version(OsVersion* version) = 0;
+    // Whether the running Windows is at least the given version, compared
+    // major, minor, service-pack major, service-pack minor in order.
+    virtual bool VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajor,
+                                uint16_t spMinor) = 0;
+    // Membership of the calling thread's token in the Administrators group.
+    virtual bool IsAdministrator() = 0;
+    // Creates the named mutex (not owned). Returns null when it cannot be
+    // created; sets *alreadyExisted when the system reports that it existed.
+    virtual std::unique_ptr<Held> CreateNamedMutex(const std::string& name,
+                                                   bool* alreadyExisted) = 0;
+    virtual void EnableShutdownPrivilege() = 0;
+    // Asks Windows to restart (EWX_REBOOT with the given reason).
+    virtual void Restart(uint32_t reason) = 0;
+    // The system message table's text for an error code; false when none.
+    virtual bool ErrorMessage(uint32_t code, std::string* text) = 0;
+
+    virtual std::u16string AnsiToUtf16(const std::string& text) = 0;
+    virtual std::string Utf16ToAnsi(const std::u16string& text) = 0;
+};
+
+// Window handles cross the seam as opaque numbers; 0 is "no window".
+using WindowRef = uintptr_t;
+
+// Message boxes and the program's string resources.
+class Ui {
+public:
+    virtual ~Ui() = default;
+    // Shows a message box; returns the button pressed, 0 on failure.
+    virtual int ShowMessage(WindowRef owner, const std::string& text,
+                            const std::string& caption, uint32_t flags) = 0;
+    // The string-table block (16 entries: a length, then that many UTF-16
+    // units) stored in exactly this language; false when there is none.
+    virtual bool StringBlock(uint16_t language, uint16_t block,
+                             std::vector<uint16_t>* data) = 0;
+    // The string as the system's own lookup picks it, cut to bufferSize - 1.
+    virtual std::string DefaultString(uint16_t id, size_t bufferSize) = 0;
+};
+
+// One binding of the Windows Installer library. Result codes are those of
+// the library; handles are its 32-bit handles.
+class InstallerLibrary {
+public:
+    virtual ~InstallerLibrary() = default;
+    // Whether the library loaded and all fifteen entries were found.
+    virtual bool IsComplete() = 0;
+
+    virtual int SetInternalUI(int level) = 0;
+    virtual uint32_t InstallProduct(const std::string& package, const std::string& commandLine) = 0;
+    virtual uint32_t ApplyPatch(const std::string& patch, const std::string* installPackage,
+                                int installType, const std::string& commandLine) = 0;
+    virtual int QueryProductState(const std::string& productCode) = 0;
+    virtual uint32_t OpenDatabase(const std::string& path, uint32_t* database) = 0;
+    virtual uint32_t OpenView(uint32_t database, const std::string& sql, uint32_t* view) = 0;
+    virtual uint32_t ViewExecute(uint32_t view) = 0;
+    virtual uint32_t ViewFetch(uint32_t view, uint32_t* record) = 0;
+    // Field of a record into a buffer of bufferSize characters.
+    virtual uint32_t RecordString(uint32_t record, unsigned field, size_t bufferSize,
+                                  std::string* value) = 0;
+    virtual uint32_t CloseInstallerHandle(uint32_t handle) = 0;
+    virtual uint32_t ProductInfo(const std::string& productCode, const std::string& property,
+                                 size_t bufferSize, std::string* value) = 0;
+    virtual uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) = 0;
+    virtual uint32_t SummaryInformation(uint32_t database, uint32_t* summary) = 0;
+    virtual uint32_t SummaryString(uint32_t summary, unsigned property, size_t bufferSize,
+                                   std::string* value) = 0;
+};
+
+class Installer {
+public:
+    virtual ~Installer() = default;
+    // Loads msi.dll from the system folder and binds its entries; never null.
+    virtual std::unique_ptr<InstallerLibrary> Bind() = 0;
+};
+
+// Everything the core needs, handed to Run once.
+class Platform {
+public:
+    virtual ~Platform() = default;
+    virtual Files& files() = 0;
+    virtual System& system() = 0;
+    virtual Ui& ui() = 0;
+    virtual Installer& installer() = 0;
+};
+
+}  // namespace platform

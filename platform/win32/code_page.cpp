@@ -1,0 +1,52 @@
+#include "platform/win32/code_page.h"
+
+#include <windows.h>
+
+#include <climits>
+
+#include "platform/win32/win32_platform.h"
+
+namespace platform::win32 {
+namespace {
+
+std::wstring AnsiToWide(const std::string& text) {
+    if (text.empty() || text.size() > INT_MAX) return std::wstring();
+    const int length = static_cast<int>(text.size());
+    const int units = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (units <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    const int written = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], units);
+    wide.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return wide;
+}
+
+}  // namespace
+
+std::u16string AnsiToUtf16(const std::string& text) {
+    const std::wstring wide = AnsiToWide(text);
+    return std::u16string(wide.begin(), wide.end());
+}
+
+std::string Utf16ToAnsi(const std::u16string& text) {
+    if (text.empty() || text.size() > INT_MAX) return std::string();
+    const std::wstring wide(text.begin(), text.end());
+    const int units = static_cast<int>(wide.size());
+    const int bytes =
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::string ansi(static_cast<size_t>(bytes), '\0');
+    const int written =
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), units, &ansi[0], bytes, nullptr, nullptr);
+    ansi.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return ansi;
+}
+
+std::u16string Win32System::AnsiToUtf16(const std::string& text) {
+    return win32::AnsiToUtf16(text);
+}
+
+std::string Win32System::Utf16ToAnsi(const std::u16string& text) {
+    return win32::Utf16ToAnsi(text);
+}
+
+}  // namespace platform::win32

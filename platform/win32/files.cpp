@@ -1,0 +1,96 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/win32/unique_handles.h"
+#include "platform/win32/win32_platform.h"
+
+namespace platform::win32 {
+namespace {
+
+// Limits of the profile functions' buffers.
+constexpr DWORD kIniValueBuffer = 2048;
+constexpr DWORD kIniSectionBuffer = 2048;
+
+}  // namespace
+
+std::string Win32Files::ModulePath() {
+    char path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::string();  // failed or cut
+    return std::string(path, length);
+}
+
+bool Win32Files::SearchFinds(const std::string& pattern) {
+    // No "insert a disk" box for an empty drive or a missing medium.
+    const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    WIN32_FIND_DATAA found;
+    UniqueFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
+    ::SetErrorMode(previousMode);
+    return search.valid();
+}
+
+bool Win32Files::Attributes(const std::string& path, uint32_t* attributes) {
+    const DWORD value = ::GetFileAttributesA(path.c_str());
+    if (value == INVALID_FILE_ATTRIBUTES) return false;
+    *attributes = value;
+    return true;
+}
+
+bool Win32Files::Append(const std::string& path, const std::string& bytes) {
+    UniqueStdioFile file(std::fopen(path.c_str(), "ab+"));
+    if (!file) return false;
+    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+    return true;
+}
+
+bool Win32Files::OpensForReading(const std::string& path) {
+    UniqueStdioFile file(std::fopen(path.c_str(), "r"));
+    return file.valid();
+}
+
+bool Win32Files::TempFolder(std::string* folder) {
+    char path[MAX_PATH] = {};
+    const DWORD length = ::GetTempPathA(MAX_PATH, path);
+    if (length == 0 || length > MAX_PATH) return false;
+    *folder = std::string(path, strnlen(path, MAX_PATH));
+    return true;
+}
+
+bool Win32Files::LongPath(const std::string& path, std::string* longPath) {
+    char buffer[MAX_PATH] = {};
+    const DWORD length = ::GetLongPathNameA(path.c_str(), buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;  // failed, or the size it would need
+    *longPath = std::string(buffer, length);
+    return true;
+}
+
+std::string Win32Files::IniString(const std::string& section, const std::string& key,
+                                  const std::string& fallback, const std::string& file) {
+    char value[kIniValueBuffer] = {};
+    const DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(),
+                                                    value, kIniValueBuffer, file.c_str());
+    return std::string(value, length < kIniValueBuffer ? length : kIniValueBuffer - 1);
+}
+
+int Win32Files::IniInt(const std::string& section, const std::string& key, int fallback,
+                       const std::string& file) {
+    return static_cast<int>(
+        ::GetPrivateProfileIntA(section.c_str(), key.c_str(), fallback, file.c_str()));
+}
+
+std::string Win32Files::IniSection(const std::string& section, const std::string& file) {
+    char lines[kIniSectionBuffer] = {};
+    ::GetPrivateProfileSectionA(section.c_str(), lines, kIniSectionBuffer, file.c_str());
+    // Walk the NUL-ended lines to the empty one that ends the list and keep
+    // everything up to and including its NUL. The zeroed buffer ends the
+    // walk even where the system wrote nothing.
+    size_t end = 0;
+    while (end < kIniSectionBuffer && lines[end] != '\0') {
+        end += strnlen(lines + end, kIniSectionBuffer - end) + 1;
+    }
+    return std::string(lines, end < kIniSectionBuffer ? end + 1 : kIniSectionBuffer);
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,69 @@
+// exitcode.exe COMMAND LINE
+//
+// Starts COMMAND LINE (the rest of this program's own command line, taken
+// verbatim) with CreateProcess, waits for it and prints its full 32-bit exit
+// code in decimal on standard output, followed by a line feed. A Unix exit
+// status keeps only the low 8 bits, which cannot tell 1602 or 3010 apart.
+//
+// The program's own exit code is the child's (truncated by the host as
+// usual); when the child cannot be started it prints a reason on standard
+// error, nothing on standard output, and exits with 255.
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+// Skips the first token of a command line by the rules Windows uses for
+// argv[0]: a quoted program name runs to the closing quote, an unquoted one
+// to the first blank or tab.
+const wchar_t* SkipProgramName(const wchar_t* p) {
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+        if (*p == L'"') ++p;
+    } else {
+        while (*p && *p != L' ' && *p != L'\t') ++p;
+    }
+    while (*p == L' ' || *p == L'\t') ++p;
+    return p;
+}
+
+}  // namespace
+
+int main() {
+    const wchar_t* tail = SkipProgramName(GetCommandLineW());
+    if (*tail == L'\0') {
+        std::fprintf(stderr, "usage: exitcode.exe PROGRAM [ARGUMENTS...]\n");
+        return 255;
+    }
+
+    // CreateProcessW may write into the command-line buffer.
+    size_t length = wcslen(tail);
+    wchar_t* commandLine = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
+    if (!commandLine) return 255;
+    wcscpy(commandLine, tail);
+
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof process);
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        std::fprintf(stderr, "exitcode.exe: CreateProcess failed, error %lu\n", GetLastError());
+        return 255;
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.hProcess, &code)) {
+        std::fprintf(stderr, "exitcode.exe: GetExitCodeProcess failed, error %lu\n", GetLastError());
+        CloseHandle(process.hProcess);
+        return 255;
+    }
+    CloseHandle(process.hProcess);
+    std::printf("%lu\n", static_cast<unsigned long>(code));
+    std::fflush(stdout);
+    return static_cast<int>(code);
+}

@@ -1,0 +1,157 @@
+// An in-memory platform for the unit tests: files, initialization files,
+// system facts, message boxes with scripted answers, the string table and a
+// scripted Windows Installer library. ANSI text is UTF-8 here.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace fake {
+
+std::u16string Utf8ToUtf16(const std::string& text);
+std::string Utf16ToUtf8(const std::u16string& text);
+
+// Case-insensitive key for sections and keys.
+std::string Lower(const std::string& text);
+
+class Files : public platform::Files {
+public:
+    std::string modulePath = "C:\\Kits\\setup.exe";
+    std::map<std::string, std::string> contents;  // existing files (and folders) by path
+    std::set<std::string> unopenable;             // paths that exist but cannot be opened
+    std::set<std::string> readableNames;          // names that open relative to the current folder
+    std::string tempFolder = "C:\\Temp\\";
+    bool tempFolderFails = false;
+    std::map<std::string, std::string> longPaths;
+    // Initialization files: path -> lower-case section -> ordered (key, value).
+    std::map<std::string, std::map<std::string, std::vector<std::pair<std::string, std::string>>>> ini;
+
+    // Writes the configuration file beside the program from "[Section]"
+    // and "key=value" lines.
+    void SetIni(const std::string& path, const std::string& text);
+
+    std::string ModulePath() override { return modulePath; }
+    bool SearchFinds(const std::string& pattern) override;
+    bool Attributes(const std::string& path, uint32_t* attributes) override;
+    bool Append(const std::string& path, const std::string& bytes) override;
+    bool OpensForReading(const std::string& path) override { return readableNames.count(path) > 0; }
+    bool TempFolder(std::string* folder) override;
+    bool LongPath(const std::string& path, std::string* longPath) override;
+    std::string IniString(const std::string& section, const std::string& key,
+                          const std::string& fallback, const std::string& file) override;
+    int IniInt(const std::string& section, const std::string& key, int fallback,
+               const std::string& file) override;
+    std::string IniSection(const std::string& section, const std::string& file) override;
+
+private:
+    const std::string* FindIniValue(const std::string& section, const std::string& key,
+                                    const std::string& file);
+};
+
+class Held : public platform::Held {
+public:
+    Held(std::set<std::string>& owner, std::string name) : owner_(owner), name_(std::move(name)) {}
+    ~Held() override { owner_.erase(name_); }
+
+private:
+    std::set<std::string>& owner_;
+    std::string name_;
+};
+
+class System : public platform::System {
+public:
+    platform::LocalTime now{2025, 3, 7, 9, 5, 3};
+    uint16_t userLanguage = 1033;
+    int languageQueries = 0;
+    uint16_t architecture = 9;  // x64
+    bool versionFails = false;
+    uint32_t major = 10, minor = 0;
+    uint16_t spMajor = 0, spMinor = 0;
+    bool administrator = true;
+    std::set<std::string> mutexes;         // names currently held
+    std::set<std::string> invalidMutexNames;
+    bool shutdownPrivilegeEnabled = false;
+    std::vector<uint32_t> restarts;
+    std::map<uint32_t, std::string> errorTexts;
+
+    platform::LocalTime Now() override { return now; }
+    uint16_t UserDefaultLanguage() override {
+        ++languageQueries;
+        return userLanguage;
+    }
+    uint16_t NativeArchitecture() override { return architecture; }
+    bool Version(platform::OsVersion* version) override;
+    bool VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajor, uint16_t spMinor) override;
+    bool IsAdministrator() override { return administrator; }
+    std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name,
+                                                     bool* alreadyExisted) override;
+    void EnableShutdownPrivilege() override { shutdownPrivilegeEnabled = true; }
+    void Restart(uint32_t reason) override { restarts.push_back(reason); }
+    bool ErrorMessage(uint32_t code, std::string* text) override;
+    std::u16string AnsiToUtf16(const std::string& text) override { return Utf8ToUtf16(text); }
+    std::string Utf16ToAnsi(const std::u16string& text) override { return Utf16ToUtf8(text); }
+};
+
+struct ShownBox {
+    platform::WindowRef owner;
+    std::string text, caption;
+    uint32_t flags;
+};
+
+class Ui : public platform::Ui {
+public:
+    std::vector<ShownBox> shown;
+    std::deque<int> answers;  // answers in order; IDOK (1) when none is left
+    bool showFails = false;
+
+    int ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption,
+                    uint32_t flags) override;
+    bool StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) override;
+    std::string DefaultString(uint16_t id, size_t bufferSize) override;
+};
+
+// A package as the installer library sees it.
+struct Package {
+    std::map<std::string, std::string> properties;  // Property table
+    std::string summaryTemplate = "x64;1033";
+    bool opens = true;
+};
+
+class InstallerLibrary;
+
+class Installer : public platform::Installer {
+public:
+    bool complete = true;
+    std::map<std::string, Package> packages;        // by path
+    std::map<std::string, int> productStates;       // by product code
+    std::map<std::string, std::string> installedVersions;  // by product code
+    int binds = 0;
+    std::vector<std::string> calls;  // entry names in call order
+    std::set<uint32_t> openHandles;
+
+    std::unique_ptr<platform::InstallerLibrary> Bind() override;
+};
+
+class Platform : public platform::Platform {
+public:
+    Files fileSystem;
+    System sys;
+    Ui userInterface;
+    Installer msi;
+
+    platform::Files& files() override { return fileSystem; }
+    platform::System& system() override { return sys; }
+    platform::Ui& ui() override { return userInterface; }
+    platform::Installer& installer() override { return msi; }
+
+    // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
+    std::string Utf16File(const std::string& path) const;
+};
+
+}  // namespace fake
