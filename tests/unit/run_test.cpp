@@ -1,0 +1,255 @@
+#include "driver/run.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/host_checks.h"
+#include "fake_platform.h"
+
+namespace setup {
+namespace {
+
+const std::string kIni = "C:\\Kits\\setup.ini";
+const std::string kPackage = "C:\\Kits\\demo.msi";
+const std::string kDefaultLog = "C:\\Temp\\Demo Setup (2025.03.07 09.05).log";
+
+class RunTest : public ::testing::Test {
+protected:
+    RunTest() {
+        fake::Package p;
+        p.properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
+        os.msi.packages[kPackage] = p;
+        os.fileSystem.contents[kPackage] = "package";
+        Ini("MsiPath=demo.msi\n");
+    }
+    void Ini(const std::string& mainKeys) { os.fileSystem.SetIni(kIni, "[Main]\n" + mainKeys); }
+    int RunWith(const std::string& commandLine) { return setup::Run(os, commandLine); }
+    std::string Log(const std::string& path = kDefaultLog) { return os.Utf16File(path); }
+    bool Logged(const std::string& text, const std::string& path = kDefaultLog) {
+        return Log(path).find("]: " + text) != std::string::npos;
+    }
+    const std::vector<fake::ShownBox>& Boxes() { return os.userInterface.shown; }
+
+    fake::Platform os;
+};
+
+TEST_F(RunTest, MissingConfigurationFileShowsItsPathAtEveryLevel) {
+    os.fileSystem.contents.erase(kIni);
+    for (const char* commandLine : {"", "/i /quiet"}) {
+        os.userInterface.shown.clear();
+        EXPECT_EQ(RunWith(commandLine), 3);
+        ASSERT_EQ(Boxes().size(), 1u);
+        EXPECT_EQ(Boxes()[0].text, "Can't find ini file:\r\n'C:\\Kits\\setup.ini'");
+        EXPECT_EQ(Boxes()[0].caption, "Installation Error");
+        EXPECT_EQ(Boxes()[0].flags, 0x10u);
+    }
+    EXPECT_EQ(os.fileSystem.contents.size(), 1u) << "no log file";
+}
+
+TEST_F(RunTest, ConfigurationPathOf260CharactersCountsAsAbsent) {
+    const std::string folder = "C:\\" + std::string(250, 'd');
+    os.fileSystem.modulePath = folder + "\\setup.exe";
+    os.fileSystem.SetIni(folder + "\\setup.ini", "[Main]\n");
+    EXPECT_EQ(RunWith("/i"), 3);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text.rfind("Can't find ini file:", 0), 0u);
+}
+
+TEST_F(RunTest, UnreadablePackageShowsItsPathEvenWhenQuiet) {
+    struct Case {
+        const char* keys;
+        bool libraryComplete;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"MsiPath=missing.msi\n", true, "C:\\Kits\\missing.msi"},
+        {"", true, "C:\\Kits\\"},
+        {"MsiPath=demo.msi\n", false, "C:\\Kits\\demo.msi"},
+    };
+    for (const Case& c : cases) {
+        os.userInterface.shown.clear();
+        os.msi.complete = c.libraryComplete;
+        Ini(c.keys);
+        EXPECT_EQ(RunWith("/i /quiet"), 3);
+        ASSERT_EQ(Boxes().size(), 1u) << c.keys;
+        EXPECT_EQ(Boxes()[0].text, std::string("Can't read installation property from file:\n'") +
+                                       c.path + "'.");
+    }
+}
+
+TEST_F(RunTest, PackagePlatformAgainstNativeX86) {
+    struct Case {
+        uint16_t architecture;
+        const char* summaryTemplate;
+        bool refused;
+    };
+    const Case cases[] = {
+        {0, "x64;1033", true},   {0, "Intel64;1033", true}, {0, "Intel;1033", false},
+        {0, "x64", false},       {0, ";x64", false},        {0, "64;1033", true},
+        {0, "4;1033", false},    {9, "x64;1033", false},    {0, "X64;1033", true},
+        {0, "Arm64;1033", true}, {0, "x6;1033", false},
+    };
+    for (const Case& c : cases) {
+        os.userInterface.shown.clear();
+        os.sys.architecture = c.architecture;
+        os.msi.packages[kPackage].summaryTemplate = c.summaryTemplate;
+        RunWith("/i /quiet");
+        const bool shown = !Boxes().empty() &&
+                           Boxes()[0].text == "This installation package is not supported by this processor type.";
+        EXPECT_EQ(shown, c.refused) << c.summaryTemplate;
+    }
+}
+
+TEST_F(RunTest, PatchRunNeverStopsAtThePackagePlatform) {
+    os.sys.architecture = 0;
+    os.msi.packages[kPackage].summaryTemplate = "x64;1033";
+    Ini("MsiPath=demo.msi\nMsiPatch=1\nName=Demo Patch\n");
+    RunWith("/i /quiet");
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(Logged("UILevel is set to 2\r\n", "C:\\Temp\\Demo Patch Setup (2025.03.07 09.05).log"));
+}
+
+TEST_F(RunTest, DefaultLogNameAndFirstLine) {
+    EXPECT_EQ(RunWith("/i /passive"), 3);
+    EXPECT_EQ(Log().rfind("\xEF\xBB\xBFSetup.exe [2025.03.07 09:05:03]: UILevel is set to 67\r\n", 0), 0u)
+        << Log();
+}
+
+TEST_F(RunTest, UnsafeBytesOfTheNameOnlyInTheLogName) {
+    os.msi.packages[kPackage].properties["ProductName"] = "Caf\xC3\xA9?";
+    os.sys.major = 4;  // refused with the display name in the message
+    EXPECT_EQ(RunWith("/i /quiet"), 3);
+    const std::string log = "C:\\Temp\\Caf$$$ Setup (2025.03.07 09.05).log";
+    EXPECT_TRUE(Logged("Caf\xC3\xA9? (1.0) doesn't support this Windows version.\r\n", log)) << Log(log);
+}
+
+TEST_F(RunTest, LogOptionReplacesTheDefaultPath) {
+    RunWith("/i /quiet /log C:\\Logs\\mine.log");
+    EXPECT_TRUE(Logged("UILevel is set to 2\r\n", "C:\\Logs\\mine.log"));
+    EXPECT_EQ(os.fileSystem.contents.count(kDefaultLog), 0u);
+}
+
+TEST_F(RunTest, MalformedCommandLinesShowUsage) {
+    for (const char* commandLine : {"/passive", "/I", "/a", "/a C:\\x D:\\y", "\"/i\""}) {
+        os.userInterface.shown.clear();
+        EXPECT_EQ(RunWith(commandLine), 3) << commandLine;
+        ASSERT_EQ(Boxes().size(), 1u) << commandLine;
+        EXPECT_EQ(Boxes()[0].caption, "Usage Info");
+        EXPECT_EQ(Boxes()[0].flags, 0x40u);
+    }
+}
+
+TEST_F(RunTest, RefusalsOfMachineAndUser) {
+    struct Case {
+        const char* keys;
+        uint32_t major;
+        uint16_t architecture;
+        bool administrator;
+        const char* commandLine;
+        int exitCode;
+        const char* message;  // nullptr: no refusal
+    };
+    const Case cases[] = {
+        {"", 4, 9, true, "/i", 3, "Demo (1.0) doesn't support this Windows version."},
+        {"Os32Need=1\n", 10, 9, true, "/i", 0,
+         "This installation package is not supported by this processor type."},
+        {"Os32Need=1\n", 10, 0, true, "/i", 3, nullptr},
+        {"", 10, 9, false, "/i", 0, "Admin priviledges are required."},
+        {"AdminNeed=0\n", 10, 9, false, "/i", 3, nullptr},
+        {"AdminNeed=0\n", 10, 9, false, "/i /quiet", 3, nullptr},
+        {"Os32Need=1\n", 10, 9, true, "/i /quiet", 0,
+         "This installation package is not supported by this processor type."},
+    };
+    for (const Case& c : cases) {
+        fake::Platform fresh;
+        std::swap(fresh.msi.packages, os.msi.packages);
+        fresh.msi.packages[kPackage].summaryTemplate = "Intel;1033";
+        fresh.fileSystem.contents[kPackage] = "package";
+        fresh.fileSystem.SetIni(kIni, std::string("[Main]\nMsiPath=demo.msi\n") + c.keys);
+        fresh.sys.major = c.major;
+        fresh.sys.architecture = c.architecture;
+        fresh.sys.administrator = c.administrator;
+        EXPECT_EQ(setup::Run(fresh, c.commandLine), c.exitCode) << c.keys << c.commandLine;
+        const std::string log = fresh.Utf16File(kDefaultLog);
+        const bool full = std::string(c.commandLine) == "/i";
+        if (c.message) {
+            EXPECT_NE(log.find(std::string("]: ") + c.message + "\r\n"), std::string::npos) << log;
+            ASSERT_EQ(fresh.userInterface.shown.size(), full ? 1u : 0u);
+            if (full) {
+                EXPECT_EQ(fresh.userInterface.shown[0].text, c.message);
+            }
+        } else {
+            EXPECT_TRUE(fresh.userInterface.shown.empty());
+        }
+        std::swap(fresh.msi.packages, os.msi.packages);
+    }
+}
+
+TEST_F(RunTest, SecondRunForTheSamePackageEndsSilently) {
+    bool existed = false;
+    auto first = os.sys.CreateNamedMutex(SingleInstanceName("demo.msi"), &existed);
+    EXPECT_EQ(RunWith("/i"), 3);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(os.msi.binds, 1) << "ends before the package is read again";
+    first.reset();
+    RunWith("/i");
+    EXPECT_TRUE(os.sys.mutexes.empty()) << "the guard is released when the run ends";
+}
+
+TEST_F(RunTest, OperationTypeMustFitThePackage) {
+    struct Case {
+        const char* keys;
+        bool accepted;
+        const char* shownType;
+    };
+    const Case cases[] = {
+        {"", true, ""},
+        {"MsiType=installupgrade\n", true, ""},
+        {"MsiType=INSTALL\n", true, ""},
+        {"MsiType=minor\n", false, "minor"},
+        {"MsiType=Major\n", false, "Major"},
+        {"MsiType=\n", false, ""},
+        {"MsiPatch=1\n", true, ""},
+        {"MsiPatch=1\nMsiType=minor\n", true, ""},
+        {"MsiPatch=1\nMsiType=Install\n", false, "Install"},
+    };
+    for (const Case& c : cases) {
+        os.fileSystem.contents.clear();
+        os.fileSystem.contents[kPackage] = "package";
+        Ini(std::string("MsiPath=demo.msi\nName=Demo\n") + c.keys);
+        EXPECT_EQ(RunWith("/i /quiet"), 3);
+        const std::string message = std::string("The setup was authored with an incorrect operation type '") +
+                                    c.shownType + "' and cannot continue.\r\n";
+        EXPECT_EQ(Logged(message), !c.accepted) << c.keys << Log();
+    }
+}
+
+TEST_F(RunTest, AdministrativeInstallNeedsATargetAndRunsPassive) {
+    EXPECT_EQ(RunWith("/a"), 3);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].caption, "Usage Info");
+    EXPECT_TRUE(Logged("UILevel is set to 5\r\n"));
+
+    os.userInterface.shown.clear();
+    Ini("MsiPath=demo.msi\nAdminNeed=0\nMsiType=Bad\n");
+    RunWith("/a \"D:\\Admin Point\"");
+    EXPECT_TRUE(Boxes().size() == 1 && Boxes()[0].text.find("'Bad'") != std::string::npos)
+        << "the type is checked before the target";
+}
+
+TEST_F(RunTest, MissingPackageFileOfAPatchRun) {
+    Ini("MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\n");
+    EXPECT_EQ(RunWith("/i /quiet"), 3);
+    EXPECT_TRUE(Logged("Setup was unable to find the file\n'C:\\Kits\\fix.msp'.\r\n",
+                       "C:\\Temp\\Demo Setup (2025.03.07 09.05).log"));
+    EXPECT_EQ(os.msi.binds, 0) << "a patch run reads no package before the file check";
+}
+
+TEST_F(RunTest, RunPastThePackageChecksReadsThePackageAgain) {
+    EXPECT_EQ(RunWith("/i /quiet"), 3);
+    EXPECT_EQ(os.msi.binds, 2);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Log().find("failed"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace setup
