@@ -2,15 +2,21 @@
 
 #include <memory>
 
+#include "components/component_installer.h"
+#include "components/prerequisites.h"
 #include "config/configuration.h"
 #include "diagnostics/message_boxes.h"
+#include "diagnostics/log_mail.h"
 #include "diagnostics/string_ids.h"
+#include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
 #include "driver/command_line.h"
 #include "driver/host_checks.h"
 #include "driver/session.h"
 #include "platform/codes.h"
+#include "product/language_transform.h"
 #include "product/msi_library.h"
+#include "product/product_install.h"
 
 namespace setup {
 namespace {
@@ -56,6 +62,8 @@ private:
     void PlainErrorBox(const std::string& text) {
         os_.ui().ShowMessage(0, text, caption_, codes::kBoxError);
     }
+    void ReportFailure(uint32_t result);
+    int Restart();
     void RunErrorBox(const std::string& text) {
         RunMessageBox(s_, 0, text, caption_, codes::kBoxError);
     }
@@ -190,8 +198,75 @@ int RunSequence::Execute() {
     // 19. The package's properties once more (the first read of a patch run).
     ReadPackageProperties(os_, ctx.packagePath, s_.package);
 
-    // The product installation follows here.
-    return kExitFailure;
+    // 20. The language transform, and the prerequisites of a fresh install.
+    bool restart = false;
+    bool freshInstall = false;
+    if (ctx.mode != RunMode::AdminInstall) {
+        SelectLanguageTransform(s_);
+        if (ctx.isPatch == 0) {
+            if (!ctx.transforms.empty()) {
+                ctx.properties += " TRANSFORMS=\"" + ctx.transforms + "\"";
+                s_.log.Printf("LangId transform is %s\r\n", ctx.transforms.c_str());
+            }
+            bool advertised = false;
+            int relation = 0;
+            freshInstall = !QueryPackageProduct(os_, ctx.packagePath, &advertised, &relation) &&
+                           !advertised;
+            if (freshInstall && RunPrerequisites(s_, kPrerequisiteSections, restart) != 1) {
+                return kExitFailure;
+            }
+        }
+    }
+
+    // 21. The installation.
+    const uint32_t result = BSInstall(s_, restart);
+
+    // 22. The result.
+    if (result == codes::kInstallUserExit) return static_cast<int>(codes::kInstallUserExit);
+    if (result != codes::kSuccess && result != codes::kSuccessRebootInitiated &&
+        result != codes::kSuccessRebootRequired) {
+        ReportFailure(result);
+        return kExitFailure;
+    }
+
+    // 23. Post-requisites after a fresh install.
+    if (ctx.mode != RunMode::AdminInstall && ctx.isPatch == 0 && freshInstall) {
+        InstallPostRequisites(s_, restart);
+    }
+
+    // 24. The restart.
+    if (restart) return Restart();
+
+    // 25.
+    return kExitSuccess;
+}
+
+void RunSequence::ReportFailure(uint32_t result) {
+    uint16_t reason = ids::kInternalError;
+    if (result == codes::kNewerVersionInstalled) reason = ids::kNewerVersionInstalled;
+    if (result == codes::kMinorUpdateDisabled) reason = ids::kMinorUpdateDisabled;
+    if (result == codes::kPatchTargetNotFound) reason = ids::kPatchTargetNotFound;
+    const std::string text = s_.strings.LoadLocalizedString(reason) + "\r\n";
+    s_.log.Write(text, true);
+    const std::string longLog = LongPathOrSame(os_, s_.ctx.logPath);
+    if (s_.ctx.uiLevel == UiLevel::Full) {
+        PlainErrorBox(text + s_.strings.FormatLocalizedString(ids::kLogFileLine, longLog.c_str()));
+    }
+    s_.log.Printf("BSInstall() failed. %s", SystemErrorText(os_, result).c_str());
+    SendLogFile(s_, s_.ctx.logPath);
+}
+
+int RunSequence::Restart() {
+    const int answer = RunMessageBox(s_, 0, s_.strings.LoadLocalizedString(ids::kRestartQuestion),
+                                     SetupCaption(s_, false), codes::kBoxQuestion);
+    if (s_.ctx.uiLevel != UiLevel::Full) {
+        s_.log.Write("Auto-reboot in passive mode\r\n", true);
+    } else if (answer != codes::kIdYes) {
+        return static_cast<int>(codes::kSuccessRebootRequired);
+    }
+    os_.system().EnableShutdownPrivilege();
+    os_.system().Restart(codes::kRestartReason);
+    return kExitSuccess;
 }
 
 }  // namespace

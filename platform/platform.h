@@ -110,6 +110,13 @@ public:
     virtual std::string DefaultString(uint16_t id, size_t bufferSize) = 0;
 };
 
+// The result of an installer call made inside a structured-exception guard.
+struct GuardedCall {
+    uint32_t result = 0;
+    bool raisedException = false;
+    uint32_t exceptionCode = 0;
+};
+
 // One binding of the Windows Installer library. Result codes are those of
 // the library; handles are its 32-bit handles.
 class InstallerLibrary {
@@ -119,9 +126,12 @@ public:
     virtual bool IsComplete() = 0;
 
     virtual int SetInternalUI(int level) = 0;
-    virtual uint32_t InstallProduct(const std::string& package, const std::string& commandLine) = 0;
-    virtual uint32_t ApplyPatch(const std::string& patch, const std::string* installPackage,
-                                int installType, const std::string& commandLine) = 0;
+    // The two installing calls catch hardware exceptions raised inside the
+    // library instead of ending the process.
+    virtual GuardedCall InstallProduct(const std::string& package,
+                                       const std::string& commandLine) = 0;
+    virtual GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
+                                   int installType, const std::string& commandLine) = 0;
     virtual int QueryProductState(const std::string& productCode) = 0;
     virtual uint32_t OpenDatabase(const std::string& path, uint32_t* database) = 0;
     virtual uint32_t OpenView(uint32_t database, const std::string& sql, uint32_t* view) = 0;

@@ -18,9 +18,10 @@ public:
 
     bool IsComplete() override;
     int SetInternalUI(int level) override;
-    uint32_t InstallProduct(const std::string& package, const std::string& commandLine) override;
-    uint32_t ApplyPatch(const std::string& patch, const std::string* installPackage,
-                        int installType, const std::string& commandLine) override;
+    GuardedCall InstallProduct(const std::string& package,
+                               const std::string& commandLine) override;
+    GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
+                           int installType, const std::string& commandLine) override;
     int QueryProductState(const std::string& productCode) override;
     uint32_t OpenDatabase(const std::string& path, uint32_t* database) override;
     uint32_t OpenView(uint32_t database, const std::string& sql, uint32_t* view) override;

@@ -7,7 +7,8 @@
 namespace platform::win32 {
 namespace {
 
-static_assert((TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY) == 0x28, "token access of the privilege change");
+static_assert((TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY) == 0x28,
+              "token access for changing a privilege");
 static_assert((FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
                FORMAT_MESSAGE_FROM_SYSTEM) == 0x1300,
               "error texts: system table, no inserts, system-allocated buffer");

@@ -275,12 +275,23 @@ public:
     explicit InstallerLibrary(Installer& owner) : o_(owner) {}
 
     bool IsComplete() override { return o_.complete; }
-    int SetInternalUI(int) override { return Call("MsiSetInternalUI"), 5; }
-    uint32_t InstallProduct(const std::string&, const std::string&) override {
-        return Call("MsiInstallProductA"), 0;
+    int SetInternalUI(int level) override {
+        Call("MsiSetInternalUI");
+        o_.uiLevels.push_back(level);
+        return 5;
     }
-    uint32_t ApplyPatch(const std::string&, const std::string*, int, const std::string&) override {
-        return Call("MsiApplyPatchA"), 0;
+    platform::GuardedCall InstallProduct(const std::string& package,
+                                         const std::string& commandLine) override {
+        Call("MsiInstallProductA");
+        o_.installs.push_back({package, commandLine, false, "", -1});
+        return o_.installResult;
+    }
+    platform::GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
+                                     int installType, const std::string& commandLine) override {
+        Call("MsiApplyPatchA");
+        o_.installs.push_back({patch, commandLine, installPackage != nullptr,
+                               installPackage ? *installPackage : "", installType});
+        return o_.installResult;
     }
     int QueryProductState(const std::string& code) override {
         Call("MsiQueryProductStateA");
@@ -333,8 +344,10 @@ public:
         if (it == o_.installedVersions.end()) return 1605;  // ERROR_UNKNOWN_PRODUCT
         return Fits(it->second, bufferSize, value);
     }
-    uint32_t EnableLog(uint32_t, const std::string&, uint32_t) override {
-        return Call("MsiEnableLogA"), 0;
+    uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) override {
+        Call("MsiEnableLogA");
+        o_.logRequests.push_back({mode, path, attributes});
+        return 0;
     }
     uint32_t SummaryInformation(uint32_t database, uint32_t* summary) override {
         Call("MsiGetSummaryInformationA");

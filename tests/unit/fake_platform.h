@@ -133,6 +133,21 @@ public:
     std::map<std::string, std::string> installedVersions;  // by product code
     int binds = 0;
     std::vector<std::string> calls;  // entry names in call order
+    std::vector<int> uiLevels;       // levels set, in order
+    struct LogRequest {
+        uint32_t mode;
+        std::string path;
+        uint32_t attributes;
+    };
+    std::vector<LogRequest> logRequests;
+    struct InstallCall {
+        std::string package, commandLine;
+        bool hasInstallPackage = false;
+        std::string installPackage;
+        int installType = -1;
+    };
+    std::vector<InstallCall> installs;  // MsiInstallProductA and MsiApplyPatchA
+    platform::GuardedCall installResult;  // what the installing calls answer
     std::set<uint32_t> openHandles;
 
     std::unique_ptr<platform::InstallerLibrary> Bind() override;

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs every test on a Debian machine, as root: installs what is missing,
+# runs the unit tests natively and under ASan/UBSan, builds both Windows
+# programs and runs the end-to-end tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+for preset in native native-asan; do
+  echo "== unit tests ($preset)"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j2
+  ctest --preset "$preset"
+done
+
+echo "== Windows builds"
+bash scripts/build.sh
+
+echo "== end-to-end tests under Wine"
+bash tests/e2e/run.sh

@@ -1,0 +1,162 @@
+"""Fixtures of the end-to-end bench: the display, the Wine prefixes, the
+locales, the packages and the per-test Bench. See winebench.py for the parts.
+
+Prefixes: one base prefix is made per session with wineboot -i. Tests share
+one copy of it, which is cleaned between tests (every process of the prefix
+ended, the temporary folder emptied, the media folders removed); a test
+marked private_prefix, one that may install a product or change the
+prefix, gets a copy of its own (cp -a, about 2 s), removed afterwards.
+"""
+
+from __future__ import annotations
+
+import shutil
+import subprocess
+from pathlib import Path
+from typing import Callable, Iterator, Optional
+
+import pytest
+
+import winebench as wb
+
+LOCALES = ("ru_RU.UTF-8", "it_IT.UTF-8", "ja_JP.UTF-8")
+
+
+def pytest_configure(config: pytest.Config) -> None:
+    config.addinivalue_line(
+        "markers", "private_prefix: the test gets a Wine prefix of its own, removed afterwards")
+
+
+# --------------------------------------------------------------------------
+# The program and the helpers
+
+
+@pytest.fixture(scope="session")
+def program(tmp_path_factory: pytest.TempPathFactory) -> Path:
+    """A copy of the program under test taken at the start of the session,
+    so that a rebuild while the bench runs changes nothing under it."""
+    path = wb.setup_exe()
+    if not path.is_file():
+        pytest.fail(f"the program under test is missing: {path} (build it, or set SETUP_EXE)",
+                    pytrace=False)
+    snapshot = tmp_path_factory.mktemp("program") / "setup.exe"
+    shutil.copyfile(path, snapshot)
+    return snapshot
+
+
+@pytest.fixture(scope="session")
+def arch(program: Path) -> str:
+    return wb.pe_architecture(program)
+
+
+@pytest.fixture(scope="session")
+def tools(arch: str) -> Path:
+    folder = wb.tools_dir(arch)
+    missing = [name for name in ("exitcode.exe", "boxwatch.exe", "loadlib.exe", "msi.dll")
+               if not (folder / name).is_file()]
+    if missing:
+        pytest.fail(f"helper programs missing in {folder}: {', '.join(missing)} "
+                    f"(build the mingw-{arch} preset, or set E2E_TOOLS_DIR)", pytrace=False)
+    return folder
+
+
+# --------------------------------------------------------------------------
+# Display, locales, prefixes
+
+
+@pytest.fixture(scope="session")
+def display() -> Iterator[str]:
+    server = wb.Xvfb()
+    try:
+        yield server.display
+    finally:
+        server.stop()
+
+
+@pytest.fixture(scope="session")
+def locale_path(tmp_path_factory: pytest.TempPathFactory) -> Optional[Path]:
+    """A folder for LOCPATH with the locales that the system lacks, made by
+    localedef from the definitions of Debian's locales package; None when
+    the system has them all."""
+    available = subprocess.run(["locale", "-a"], capture_output=True, text=True,
+                               check=False).stdout.lower().replace("utf8", "utf-8").split()
+    missing = [name for name in LOCALES if name.lower() not in available]
+    if not missing:
+        return None
+    folder = tmp_path_factory.mktemp("locales")
+    for name in missing:
+        source = name.split(".")[0]
+        result = subprocess.run(["localedef", "-i", source, "-f", "UTF-8", str(folder / name)],
+                                capture_output=True, text=True, check=False)
+        # localedef warns (exit 1) on harmless details; the files are what counts.
+        if not (folder / name / "LC_CTYPE").exists():
+            pytest.fail(f"localedef could not make {name}: {result.stderr}", pytrace=False)
+    return folder
+
+
+@pytest.fixture(scope="session")
+def base_prefix(tmp_path_factory: pytest.TempPathFactory, tools: Path) -> Iterator[wb.WinePrefix]:
+    root = tmp_path_factory.mktemp("wine")
+    prefix = wb.make_base_prefix(root / "base")
+    try:
+        yield prefix
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+@pytest.fixture(scope="session")
+def shared_prefix(base_prefix: wb.WinePrefix, display: str) -> Iterator[wb.WinePrefix]:
+    prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "shared", display)
+    try:
+        yield prefix
+    finally:
+        prefix.stop_server()
+        shutil.rmtree(prefix.path, ignore_errors=True)
+
+
+@pytest.fixture
+def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_prefix: wb.WinePrefix,
+          display: str, tools: Path, program: Path, locale_path: Optional[Path]) -> Iterator[wb.Bench]:
+    private = request.node.get_closest_marker("private_prefix") is not None
+    if private:
+        prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "private", display)
+    else:
+        prefix = shared_prefix
+        shutil.rmtree(prefix.drive_c / "media", ignore_errors=True)
+    bench = wb.Bench(prefix, display, tools, program, locale_path)
+    bench.clear_temp()
+    try:
+        yield bench
+    finally:
+        errors = list(bench._answerer.errors) if bench._answerer else []
+        bench.close()
+        if private:
+            shutil.rmtree(prefix.path, ignore_errors=True)
+    if errors:
+        pytest.fail("answering boxes failed: " + "; ".join(errors), pytrace=False)
+
+
+# --------------------------------------------------------------------------
+# Packages
+
+
+@pytest.fixture(scope="session")
+def make_package(tmp_path_factory: pytest.TempPathFactory) -> Callable[..., Path]:
+    """Builds packages/demo.wxs with wixl; variants by keyword (ProductName,
+    ProductVersion, ProductCode, UpgradeCode) and arch, each built once."""
+    folder = tmp_path_factory.mktemp("packages")
+    cache: dict[tuple, Path] = {}
+
+    def build(arch: str = "x64", **defines: str) -> Path:
+        key = (arch, tuple(sorted(defines.items())))
+        if key not in cache:
+            cache[key] = wb.build_package(folder / f"demo{len(cache)}.msi", arch, **defines)
+        return cache[key]
+
+    return build
+
+
+@pytest.fixture(scope="session")
+def demo_msi(make_package: Callable[..., Path]) -> Path:
+    """Demo Product 1.0.0 for x64."""
+    return make_package(ProductName="Demo Product", ProductVersion="1.0.0")
