@@ -1,10 +1,141 @@
 #include "components/component_installer.h"
 
-namespace setup {
+#include <cctype>
 
-void InstallPostRequisites(Session& /*session*/, bool& /*restart*/) {
-    // Post-requisite sections are read by the component support, which is
-    // not in this program yet.
+#include "components/prerequisites.h"
+#include "conditions/presence_probes.h"
+#include "config/configuration.h"
+#include "diagnostics/string_ids.h"
+#include "diagnostics/system_error_text.h"
+#include "diagnostics/text_format.h"
+#include "driver/session.h"
+#include "platform/codes.h"
+
+namespace setup {
+namespace {
+
+constexpr uint32_t kPathNotFound = 3;  // ERROR_PATH_NOT_FOUND
+
+bool IsSuccess(uint32_t code) {
+    return code == codes::kSuccess || code == codes::kSuccessRebootInitiated ||
+           code == codes::kSuccessRebootRequired;
+}
+
+}  // namespace
+
+uint32_t InstallComponent(Session& s, const ComponentDescriptor& c, std::string& errorText) {
+    std::string temp;
+    if (!s.os.files().TempFolder(&temp)) return kPathNotFound;
+
+    std::string command;
+    if (!c.InstParams.empty()) {
+        command = c.InstParams;
+        ReplaceAll(command, "#InstPath#", c.InstPath);
+        ReplaceAll(command, "#Root#", GetModulePath(s.os, false, false));
+        ReplaceAll(command, "#Temp#", temp);
+    } else {
+        command = "\"" + c.InstPath + "\"";
+    }
+    s.log.Printf("Install the component '%s'.\r\n", c.Name.c_str());
+    return MsiInstall(s, command, c.RunAs, errorText);
+}
+
+uint32_t MsiInstall(Session& s, const std::string& commandLine, int32_t runAs, std::string& errorText) {
+    uint32_t code = 0;
+    if (runAs != 0) {
+        code = RunElevated(s, commandLine);
+    } else {
+        bool started = false;
+        uint32_t exitCode = 0;
+        code = s.os.processes().RunAndWait(commandLine, &started, &exitCode);
+        if (!started) {
+            s.log.Printf("Function ::CreateProcess(%s) failed. Error=%d.\r\n", commandLine.c_str(),
+                         static_cast<int>(code));
+        } else if (code == codes::kSuccess) {
+            code = exitCode;
+        }
+    }
+    s.log.Printf("MsiInstall(%s) return code %d\r\n", commandLine.c_str(), static_cast<int>(code));
+
+    if (IsSuccess(code)) return code;
+    if (code == codes::kFileNotFound) {
+        errorText = s.strings.FormatLocalizedString(ids::kFileNotFound, commandLine.c_str());
+        return code;
+    }
+    s.log.Printf("MsiInstall('%s') failed. %s\r\n", commandLine.c_str(), SystemErrorText(s.os, code).c_str());
+    errorText = s.strings.FormatLocalizedString(ids::kUnableToInstall, commandLine.c_str());
+    return code;
+}
+
+uint32_t RunElevated(Session& s, const std::string& commandLine) {
+    std::string program, parameters;
+    bool isMsiexec = commandLine.size() >= 7;
+    for (size_t i = 0; i < 7 && isMsiexec; ++i) {
+        isMsiexec = std::tolower(static_cast<unsigned char>(commandLine[i])) == "msiexec"[i];
+    }
+    if (isMsiexec) {
+        const size_t separator = commandLine.find_first_of(" \t");
+        if (separator == std::string::npos) return codes::kBadArguments;
+        program = commandLine.substr(0, separator);
+        parameters = commandLine.substr(separator + 1);
+    } else {
+        if (commandLine.empty() || commandLine[0] != '"') return codes::kBadArguments;
+        const size_t closing = commandLine.find('"', 1);
+        if (closing == std::string::npos) return codes::kBadArguments;
+        program = commandLine.substr(1, closing - 1);
+        // What follows the closing quote, less the one separating character.
+        parameters = closing + 2 <= commandLine.size() ? commandLine.substr(closing + 2) : std::string();
+    }
+
+    bool started = false;
+    uint32_t exitCode = 0;
+    uint32_t code = s.os.processes().RunElevatedAndWait(program, parameters, &started, &exitCode);
+    if (!started) {
+        s.log.Printf("Function ::ShellExecuteEx('%s' '%s') failed. Error=%d.\r\n", program.c_str(),
+                     parameters.c_str(), static_cast<int>(code));
+    } else if (code == codes::kSuccess) {
+        code = exitCode;
+    }
+    return code;
+}
+
+void InstallSelectedComponents(Session& s, ComponentList& list, PrerequisiteWindows& windows,
+                               bool silent, bool& rebootRequired) {
+    const std::string caption = s.strings.LoadLocalizedString(ids::kInstallationError);
+    std::string errorText;  // kept across components
+    for (ComponentDescriptor& c : list) {
+        if (!c.Selected) continue;
+        if (!silent) {
+            windows.SetStatusText(s.strings.FormatLocalizedString(ids::kInstallingPleaseWait, c.Name.c_str()));
+        }
+        if (c.AdminNeed != 0 && !s.os.system().IsAdministrator()) {
+            if (!silent) {
+                s.os.ui().ShowMessage(windows.Owner(), s.strings.LoadLocalizedString(ids::kAdminRequired),
+                                      caption, codes::kBoxError);
+            }
+            return;
+        }
+        if (!c.Url.empty() && !c.InstPath.empty() && !FileExists(s, c.InstPath)) {
+            if (windows.RunDownloadDialog(c) == 1) continue;
+            return;
+        }
+        const uintptr_t cursor = s.os.ui().ShowWaitCursor();
+        const uint32_t code = InstallComponent(s, c, errorText);
+        if (code == codes::kSuccessRebootRequired) rebootRequired = true;
+        if (!IsSuccess(code) && !silent) {
+            s.os.ui().ShowMessage(windows.Owner(), errorText, caption, codes::kBoxError);
+        }
+        s.os.ui().RestoreCursor(cursor);
+    }
+}
+
+void InstallPostRequisites(Session& s, bool& restart) {
+    ComponentList list;
+    ReadPostRequisiteList(s, kPostRequisiteSections, list);
+    for (const ComponentDescriptor& c : list) {
+        std::string errorText;
+        if (InstallComponent(s, c, errorText) == codes::kSuccessRebootRequired) restart = true;
+    }
 }
 
 }  // namespace setup

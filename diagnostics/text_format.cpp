@@ -40,4 +40,11 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) return;
+    for (size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size()) {
+        text.replace(pos, from.size(), to);
+    }
+}
+
 }  // namespace setup

@@ -24,4 +24,8 @@ std::string FormatBounded(size_t bufferSize, const char* format, ...) SETUP_PRIN
 std::string FormatV(const char* format, va_list args);
 std::string Format(const char* format, ...) SETUP_PRINTF(1, 2);
 
+// Replaces every occurrence, left to right, without rescanning what was
+// inserted.
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to);
+
 }  // namespace setup

@@ -113,14 +113,8 @@ bool CheckWinVersion(Session& session) {
 
     std::string message = GetIniString(os, kMainSection, "MinWinMessage");
     if (!message.empty()) {
-        auto replaceAll = [&message](const std::string& from, const std::string& to) {
-            for (size_t pos = 0; (pos = message.find(from, pos)) != std::string::npos;
-                 pos += to.size()) {
-                message.replace(pos, from.size(), to);
-            }
-        };
-        replaceAll("\\r", "\r");
-        replaceAll("\\n", "\n");
+        ReplaceAll(message, "\\r", "\r");
+        ReplaceAll(message, "\\n", "\n");
         ErrorMessageBox(session, message);
         return false;
     }

@@ -51,6 +51,22 @@ public:
     // The long form of a path (at most 260 characters); false on failure.
     virtual bool LongPath(const std::string& path, std::string* longPath) = 0;
 
+    // The folder that 32-bit programs see as the Windows system folder, and
+    // the 32-bit common program files folder (each at most 260 characters);
+    // false when the system gives none.
+    virtual bool SystemFolder(std::string* folder) = 0;
+    virtual bool CommonProgramFilesFolder(std::string* folder) = 0;
+    // The file version of a file's version resource as its two 32-bit
+    // words. Returns 0, or the error code when the file has no readable
+    // version information; a resource whose root block cannot be read
+    // leaves both words all ones.
+    virtual uint32_t FileVersion(const std::string& path, uint32_t* mostSignificant,
+                                 uint32_t* leastSignificant) = 0;
+    // Loads the file as a library and frees it at once; 0 or the error code.
+    virtual uint32_t TryLoadLibrary(const std::string& path) = 0;
+    // Whether `file` lies in `folder` (a search of that one folder).
+    virtual bool FolderHolds(const std::string& folder, const std::string& file) = 0;
+
     // Initialization-file reads, with the limits of the Windows profile
     // functions: values cut to 2047 characters, a section listing of at most
     // 2048 bytes (lines ended by NUL, the list by an empty line).
@@ -88,8 +104,65 @@ public:
     // The system message table's text for an error code; false when none.
     virtual bool ErrorMessage(uint32_t code, std::string* text) = 0;
 
+    // An environment variable of at most `bufferSize` - 1 characters; false
+    // when it is missing or longer.
+    virtual bool EnvironmentVariable(const std::string& name, size_t bufferSize,
+                                     std::string* value) = 0;
+
     virtual std::u16string AnsiToUtf16(const std::string& text) = 0;
     virtual std::string Utf16ToAnsi(const std::u16string& text) = 0;
+    virtual std::string Utf8ToAnsi(const std::string& text) = 0;
+};
+
+// The registry's predefined root keys accepted in configuration paths.
+enum class RegistryRoot : uint32_t {
+    ClassesRoot = 0x80000000u,
+    CurrentUser = 0x80000001u,
+    LocalMachine = 0x80000002u,
+    Users = 0x80000003u,
+    PerformanceData = 0x80000004u,
+};
+
+// Default: the view a 32-bit program gets (the x64 build asks for the
+// 32-bit view explicitly). View64: the 64-bit view.
+enum class RegistryView { Default, View64 };
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+    // Opens the key for reading and reads the value into a buffer of
+    // bufferSize bytes; its type is ignored. Returns 0 with the value's
+    // bytes, or the error code of the open or the read (234 when the value
+    // does not fit).
+    virtual uint32_t ReadValue(RegistryRoot root, const std::string& keyPath,
+                               const std::string& valueName, RegistryView view, size_t bufferSize,
+                               std::string* bytes) = 0;
+};
+
+// What a condition program did.
+struct CapturedRun {
+    enum class Failure { None, Pipe, Start, Read };
+    Failure failure = Failure::None;
+    uint32_t error = 0;     // the error code of the failed step
+    uint32_t exitCode = 0;  // when the program ran
+    std::string output;     // its standard output and error, at most 4095 bytes
+};
+
+class Processes {
+public:
+    virtual ~Processes() = default;
+    // Runs a command line without a window, with its output captured through
+    // a pipe, and waits for it without a time limit and without dispatching
+    // window messages.
+    virtual CapturedRun RunCaptured(const std::string& commandLine) = 0;
+    // Starts a command line in a shown window and waits for it while window
+    // messages keep flowing. Returns 0 and the exit code, or the error code
+    // of the start or the wait; *started tells which.
+    virtual uint32_t RunAndWait(const std::string& commandLine, bool* started,
+                                uint32_t* exitCode) = 0;
+    // The same through the shell's "runas" verb.
+    virtual uint32_t RunElevatedAndWait(const std::string& program, const std::string& parameters,
+                                        bool* started, uint32_t* exitCode) = 0;
 };
 
 // Window handles cross the seam as opaque numbers; 0 is "no window".
@@ -108,6 +181,9 @@ public:
                              std::vector<uint16_t>* data) = 0;
     // The string as the system's own lookup picks it, cut to bufferSize - 1.
     virtual std::string DefaultString(uint16_t id, size_t bufferSize) = 0;
+    // Shows the wait cursor; returns the previous one for RestoreCursor.
+    virtual uintptr_t ShowWaitCursor() = 0;
+    virtual void RestoreCursor(uintptr_t previous) = 0;
 };
 
 // The result of an installer call made inside a structured-exception guard.
@@ -164,6 +240,8 @@ public:
     virtual System& system() = 0;
     virtual Ui& ui() = 0;
     virtual Installer& installer() = 0;
+    virtual Registry& registry() = 0;
+    virtual Processes& processes() = 0;
 };
 
 }  // namespace platform

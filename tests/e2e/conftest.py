@@ -19,7 +19,7 @@ import pytest
 
 import winebench as wb
 
-LOCALES = ("ru_RU.UTF-8", "it_IT.UTF-8", "ja_JP.UTF-8")
+LOCALES = ("ru_RU.UTF-8", "it_IT.UTF-8", "ja_JP.UTF-8", "sv_SE.UTF-8")
 
 
 def pytest_configure(config: pytest.Config) -> None:

@@ -198,6 +198,12 @@ class SetupLog:
         return self.text.splitlines(keepends=True)
 
 
+    @property
+    def entries(self) -> list[str]:
+        """The texts of the time-stamped lines, stamp removed, line end kept."""
+        return [line[LOG_STAMP.match(line).end():] for line in self.lines if LOG_STAMP.match(line)]
+
+
 LOG_STAMP = re.compile(r"Setup\.exe \[(\d{4})\.(\d{2})\.(\d{2}) (\d{2}):(\d{2}):(\d{2})\]: ")
 
 
@@ -288,9 +294,19 @@ class WinePrefix:
 
     # ---- the server
 
-    def _server_socket(self) -> Path:
+    def _server_sockets(self) -> list[Path]:
+        """Where the server's socket may be: upstream Wine uses
+        /tmp/.wine-<uid>; Debian's Wine makes a directory under $TMPDIR (or
+        /tmp) and writes its name into the prefix's file "wineserver"."""
         info = self.path.stat()
-        return Path(f"/tmp/.wine-{os.getuid()}") / f"server-{info.st_dev:x}-{info.st_ino:x}" / "socket"
+        server = f"server-{info.st_dev:x}-{info.st_ino:x}"
+        temp = Path(os.environ.get("TMPDIR") or "/tmp")
+        candidates = [Path(f"/tmp/.wine-{os.getuid()}") / server / "socket"]
+        marker = self.path / "wineserver"
+        if marker.is_file():
+            name = marker.read_text(errors="replace").strip()
+            candidates += [temp / name / server / "socket", Path("/tmp") / name / server / "socket"]
+        return candidates
 
     def start_server(self) -> None:
         if self.server and self.server.poll() is None:
@@ -301,12 +317,12 @@ class WinePrefix:
         self.server = subprocess.Popen(
             [WINESERVER, "-f", "-p"], env=self.env(), stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL, start_new_session=True)
-        socket = self._server_socket()
         deadline = time.monotonic() + 20
-        while not socket.exists():
+        while not any(socket.exists() for socket in self._server_sockets()):
             if self.server.poll() is not None:
                 raise RuntimeError(f"wineserver for {self.path} ended with {self.server.returncode}")
             if time.monotonic() > deadline:
+                self.stop_server()
                 raise RuntimeError(f"wineserver for {self.path} did not start")
             time.sleep(0.05)
 
@@ -861,22 +877,28 @@ class Bench:
             extra["WINEDLLOVERRIDES"] = dll_overrides
         return self.prefix.env(**extra)
 
-    def start(self, windows_program: str, args: Sequence[str] = (), *,
+    def start(self, windows_program: str, args: Union[str, Sequence[str]] = (), *,
               answer: AnswerPolicy = answer_default, locale: Optional[str] = None,
               dll_overrides: Optional[str] = None) -> SetupRun:
         """Starts a program of the prefix (a Windows path) through
-        exitcode.exe. Wine joins the arguments into one command line, quoting
-        an argument that holds a blank or a tab."""
+        exitcode.exe. A list of arguments is joined by Wine, which quotes an
+        argument that holds a blank or a tab; a string is the command line
+        after the program name exactly as the program is to receive it."""
         self.watcher  # noqa: B018 - must see the first box
         env = self.run_env(locale=locale, dll_overrides=dll_overrides)
-        run = SetupRun(self, [str(self.tools / "exitcode.exe"), windows_program, *args], env, answer)
+        exitcode = str(self.tools / "exitcode.exe")
+        if isinstance(args, str):
+            command = [exitcode, "--raw", f"{windows_program} {args}" if args else windows_program]
+        else:
+            command = [exitcode, windows_program, *args]
+        run = SetupRun(self, command, env, answer)
         self.runs.append(run)
         return run
 
-    def start_setup(self, media: Media, args: Sequence[str] = (), **options) -> SetupRun:
+    def start_setup(self, media: Media, args: Union[str, Sequence[str]] = (), **options) -> SetupRun:
         return self.start(media.setup_windows, args, **options)
 
-    def run_setup(self, media: Media, args: Sequence[str] = (), timeout: float = 90,
+    def run_setup(self, media: Media, args: Union[str, Sequence[str]] = (), timeout: float = 90,
                   **options) -> SetupRun:
         run = self.start_setup(media, args, **options)
         run.wait(timeout)

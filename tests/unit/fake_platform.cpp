@@ -199,6 +199,101 @@ std::string Files::IniSection(const std::string& section, const std::string& fil
     return listing;
 }
 
+bool Files::SystemFolder(std::string* folder) {
+    if (systemFolderFails) return false;
+    *folder = systemFolder;
+    return true;
+}
+
+bool Files::CommonProgramFilesFolder(std::string* folder) {
+    if (commonFilesFails) return false;
+    *folder = commonFiles;
+    return true;
+}
+
+uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) {
+    auto it = versions.find(path);
+    if (it == versions.end()) return 2;  // ERROR_FILE_NOT_FOUND
+    if (it->second.error != 0) return it->second.error;
+    *ms = it->second.ms;
+    *ls = it->second.ls;
+    return 0;
+}
+
+uint32_t Files::TryLoadLibrary(const std::string& path) {
+    auto it = loadErrors.find(path);
+    return it == loadErrors.end() ? 0 : it->second;
+}
+
+bool Files::FolderHolds(const std::string& folder, const std::string& file) {
+    std::string path = folder;
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    uint32_t attributes = 0;
+    return Attributes(path + file, &attributes);
+}
+
+bool System::EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) {
+    auto it = environment.find(name);
+    if (it == environment.end() || it->second.size() >= bufferSize) return false;
+    *value = it->second;
+    return true;
+}
+
+uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& keyPath,
+                             const std::string& valueName, platform::RegistryView view,
+                             size_t bufferSize, std::string* bytes) {
+    bufferSizes.push_back(bufferSize);
+    auto key = values.find({root, Lower(keyPath), view});
+    if (key == values.end()) return 2;
+    auto value = key->second.find(Lower(valueName));
+    if (value == key->second.end()) return 2;
+    if (value->second.size() > bufferSize) return 234;  // ERROR_MORE_DATA
+    *bytes = value->second;
+    return 0;
+}
+
+uint32_t Processes::Start(const std::string& key, bool* wasStarted, uint32_t* exitCode) {
+    started.push_back(key);
+    auto it = children.find(key);
+    if (it == children.end()) {
+        *wasStarted = false;
+        return 2;  // ERROR_FILE_NOT_FOUND
+    }
+    if (it->second.error != 0) {
+        *wasStarted = false;
+        return it->second.error;
+    }
+    *wasStarted = true;
+    if (onStart) onStart(key);
+    *exitCode = it->second.exitCode;
+    return 0;
+}
+
+platform::CapturedRun Processes::RunCaptured(const std::string& commandLine) {
+    started.push_back(commandLine);
+    platform::CapturedRun run;
+    auto it = children.find(commandLine);
+    if (it == children.end()) {
+        run.failure = platform::CapturedRun::Failure::Start;
+        run.error = 2;
+        return run;
+    }
+    run.failure = it->second.failure;
+    run.error = it->second.error;
+    run.exitCode = it->second.exitCode;
+    run.output = it->second.output;
+    return run;
+}
+
+uint32_t Processes::RunAndWait(const std::string& commandLine, bool* wasStarted, uint32_t* exitCode) {
+    return Start(commandLine, wasStarted, exitCode);
+}
+
+uint32_t Processes::RunElevatedAndWait(const std::string& program, const std::string& parameters,
+                                       bool* wasStarted, uint32_t* exitCode) {
+    return Start(program + "|" + parameters, wasStarted, exitCode);
+}
+
 bool System::Version(platform::OsVersion* version) {
     if (versionFails) return false;
     version->major = major;

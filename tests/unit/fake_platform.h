@@ -4,6 +4,8 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <tuple>
 #include <map>
 #include <memory>
 #include <set>
@@ -49,6 +51,22 @@ public:
                const std::string& file) override;
     std::string IniSection(const std::string& section, const std::string& file) override;
 
+    std::string systemFolder = "C:\\windows\\syswow64";
+    bool systemFolderFails = false;
+    std::string commonFiles = "C:\\Program Files (x86)\\Common Files";
+    bool commonFilesFails = false;
+    struct Version {
+        uint32_t error = 0;  // 0: the version words below
+        uint32_t ms = 0, ls = 0;
+    };
+    std::map<std::string, Version> versions;      // file versions by path
+    std::map<std::string, uint32_t> loadErrors;   // libraries that fail to load
+    bool SystemFolder(std::string* folder) override;
+    bool CommonProgramFilesFolder(std::string* folder) override;
+    uint32_t FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) override;
+    uint32_t TryLoadLibrary(const std::string& path) override;
+    bool FolderHolds(const std::string& folder, const std::string& file) override;
+
 private:
     const std::string* FindIniValue(const std::string& section, const std::string& key,
                                     const std::string& file);
@@ -79,6 +97,7 @@ public:
     bool shutdownPrivilegeEnabled = false;
     std::vector<uint32_t> restarts;
     std::map<uint32_t, std::string> errorTexts;
+    std::map<std::string, std::string> environment;
 
     platform::LocalTime Now() override { return now; }
     uint16_t UserDefaultLanguage() override {
@@ -96,6 +115,8 @@ public:
     bool ErrorMessage(uint32_t code, std::string* text) override;
     std::u16string AnsiToUtf16(const std::string& text) override { return Utf8ToUtf16(text); }
     std::string Utf16ToAnsi(const std::u16string& text) override { return Utf16ToUtf8(text); }
+    std::string Utf8ToAnsi(const std::string& text) override { return text; }
+    bool EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) override;
 };
 
 struct ShownBox {
@@ -114,6 +135,55 @@ public:
                     uint32_t flags) override;
     bool StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) override;
     std::string DefaultString(uint16_t id, size_t bufferSize) override;
+    int waitCursors = 0;  // shown and not yet restored
+    uintptr_t ShowWaitCursor() override { return static_cast<uintptr_t>(++waitCursors); }
+    void RestoreCursor(uintptr_t) override { --waitCursors; }
+};
+
+class Registry : public platform::Registry {
+public:
+    struct Key {
+        platform::RegistryRoot root;
+        std::string path;
+        platform::RegistryView view;
+        bool operator<(const Key& o) const {
+            return std::tie(root, path, view) < std::tie(o.root, o.path, o.view);
+        }
+    };
+    // Values by key (path compared without regard to case) and value name.
+    std::map<Key, std::map<std::string, std::string>> values;
+    std::vector<size_t> bufferSizes;  // of every read
+
+    void Set(platform::RegistryRoot root, const std::string& path, const std::string& name,
+             const std::string& bytes, platform::RegistryView view = platform::RegistryView::Default) {
+        values[{root, Lower(path), view}][Lower(name)] = bytes;
+    }
+    uint32_t ReadValue(platform::RegistryRoot root, const std::string& keyPath,
+                       const std::string& valueName, platform::RegistryView view, size_t bufferSize,
+                       std::string* bytes) override;
+};
+
+// A scripted child process: what a command line does when started.
+struct Child {
+    uint32_t exitCode = 0;
+    std::string output;
+    platform::CapturedRun::Failure failure = platform::CapturedRun::Failure::None;
+    uint32_t error = 0;  // with a failure, or a failed start of RunAndWait
+};
+
+class Processes : public platform::Processes {
+public:
+    std::map<std::string, Child> children;  // by command line (or "program|parameters")
+    std::vector<std::string> started;       // in order
+    std::function<void(const std::string&)> onStart;  // runs before a child "ends"
+
+    platform::CapturedRun RunCaptured(const std::string& commandLine) override;
+    uint32_t RunAndWait(const std::string& commandLine, bool* started, uint32_t* exitCode) override;
+    uint32_t RunElevatedAndWait(const std::string& program, const std::string& parameters, bool* started,
+                                uint32_t* exitCode) override;
+
+private:
+    uint32_t Start(const std::string& key, bool* wasStarted, uint32_t* exitCode);
 };
 
 // A package as the installer library sees it.
@@ -159,11 +229,15 @@ public:
     System sys;
     Ui userInterface;
     Installer msi;
+    Registry reg;
+    Processes procs;
 
     platform::Files& files() override { return fileSystem; }
     platform::System& system() override { return sys; }
     platform::Ui& ui() override { return userInterface; }
     platform::Installer& installer() override { return msi; }
+    platform::Registry& registry() override { return reg; }
+    platform::Processes& processes() override { return procs; }
 
     // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
     std::string Utf16File(const std::string& path) const;

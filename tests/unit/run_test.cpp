@@ -247,3 +247,113 @@ TEST_F(RunTest, MissingPackageFileOfAPatchRun) {
 
 }  // namespace
 }  // namespace setup
+
+namespace setup {
+namespace {
+
+class InstallRunTest : public RunTest {};
+
+TEST_F(InstallRunTest, TransformClauseFollowsTheProperties) {
+    struct Case {
+        const char* keys;
+        const char* commandLine;
+        const char* installerCommandLine;
+    };
+    const Case cases[] = {
+        {"", "/i /quiet", " TRANSFORMS=\"C:\\Kits\\1033.mst\""},
+        {"MsiProp=FROM=INI\n", "/i /quiet", "FROM=INI TRANSFORMS=\"C:\\Kits\\1033.mst\""},
+        {"MsiProp=FROM=INI\n", "/i /quiet X=1 Y=\"a b\"", "X=1 Y=\"a b\" TRANSFORMS=\"C:\\Kits\\1033.mst\""},
+    };
+    for (const Case& c : cases) {
+        os.msi.installs.clear();
+        os.fileSystem.contents["C:\\Kits\\1033.mst"] = "";
+        Ini(std::string("MsiPath=demo.msi\n") + c.keys);
+        EXPECT_EQ(RunWith(c.commandLine), 0);
+        ASSERT_EQ(os.msi.installs.size(), 1u);
+        EXPECT_EQ(os.msi.installs[0].commandLine, c.installerCommandLine);
+        EXPECT_TRUE(Logged("LangId transform is C:\\Kits\\1033.mst\r\n"));
+    }
+}
+
+TEST_F(InstallRunTest, NoTransformLeavesThePropertiesAlone) {
+    Ini("MsiPath=demo.msi\nMsiProp=FROM=INI\n");
+    EXPECT_EQ(RunWith("/i /quiet"), 0);
+    ASSERT_EQ(os.msi.installs.size(), 1u);
+    EXPECT_EQ(os.msi.installs[0].commandLine, "FROM=INI");
+    EXPECT_FALSE(Logged("LangId transform is"));
+}
+
+TEST_F(InstallRunTest, AdministrativeInstallSkipsTheTransformAndRunsPassive) {
+    os.fileSystem.contents["C:\\Kits\\1033.mst"] = "";
+    EXPECT_EQ(RunWith("/a \"D:\\Admin Point\""), 0);
+    ASSERT_EQ(os.msi.installs.size(), 1u);
+    EXPECT_EQ(os.msi.installs[0].commandLine, "TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN");
+    EXPECT_EQ(os.msi.uiLevels.front(), 67);
+    EXPECT_FALSE(Logged("User LangId is"));
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(InstallRunTest, ResultMapping) {
+    struct Case {
+        uint32_t installerResult;
+        int state;               // installed state of the product before the run
+        const char* installed;   // its version
+        int exitCode;
+        const char* reason;      // nullptr: no failure report
+    };
+    const Case cases[] = {
+        {0, -1, "", 0, nullptr},
+        {3010, -1, "", 0, nullptr},
+        {1641, -1, "", 0, nullptr},
+        {1602, -1, "", 1602, nullptr},
+        {1603, -1, "", 3, "An irrecoverable internal error occured."},
+        {2, -1, "", 3, "An irrecoverable internal error occured."},
+        {1642, -1, "", 3,
+         "The installer cannot install the upgrade patch because the program being upgraded may be "
+         "missing or the upgrade patch updates a different version of the program. Verify that the "
+         "program to be upgraded exists on your computer and that you have the correct upgrade patch."},
+        {0, 5, "2.0", 3,
+         "Newer version of this product is already installed. Installation of this version cannot "
+         "continue. To configure or remove the existing version of this product, use Add/Remove "
+         "Programs on the Control Panel."},
+    };
+    for (const Case& c : cases) {
+        os.fileSystem.contents.erase(kDefaultLog);
+        os.msi.installResult = {c.installerResult, false, 0};
+        os.msi.productStates["{C0DE}"] = c.state;
+        os.msi.installedVersions["{C0DE}"] = c.installed;
+        EXPECT_EQ(RunWith("/i /quiet"), c.exitCode) << c.installerResult;
+        EXPECT_TRUE(Boxes().empty());
+        EXPECT_FALSE(Logged("You must restart")) << "the installer's own results ask no restart";
+        if (c.reason) {
+            EXPECT_TRUE(Logged(std::string(c.reason) + "\r\n")) << Log();
+            EXPECT_NE(Log().find("]: BSInstall() failed. Error("), std::string::npos);
+        } else {
+            EXPECT_FALSE(Logged("BSInstall() failed."));
+        }
+    }
+}
+
+TEST_F(InstallRunTest, RefusedUpgradeIsReportedWithItsReason) {
+    os.msi.productStates["{C0DE}"] = 5;
+    os.msi.installedVersions["{C0DE}"] = "0.5";
+    Ini("MsiPath=demo.msi\nUpdateDisable=1\n");
+    EXPECT_EQ(RunWith("/i /quiet"), 3);
+    EXPECT_TRUE(Logged("Older version of this product is already installed. Minor update is disabled in "
+                       "this version. Please use Add/Remove Programs to deinstall currect version.\r\n"));
+    EXPECT_TRUE(Logged("BSInstall() failed. Error(7086)'Unknown error 0x00001BAE'."));
+}
+
+TEST_F(InstallRunTest, FailureAtTheFullLevelShowsTheReasonWithTheLongLogPath) {
+    os.fileSystem.longPaths[kDefaultLog] = "C:\\Long Temp\\Demo Setup.log";
+    os.msi.installResult = {1603, false, 0};
+    EXPECT_EQ(RunWith("/i"), 3);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text,
+              "An irrecoverable internal error occured.\r\n\r\nLog file:\r\n'C:\\Long Temp\\Demo Setup.log'");
+    EXPECT_EQ(Boxes()[0].caption, "Installation Error");
+    EXPECT_EQ(Boxes()[0].flags, 0x10u);
+}
+
+}  // namespace
+}  // namespace setup

@@ -1,0 +1,155 @@
+#include "conditions/registry_conditions.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+#include "diagnostics/system_error_text.h"
+#include "driver/session.h"
+#include "platform/codes.h"
+
+namespace setup {
+namespace {
+
+constexpr size_t kDwordSize = 4;
+constexpr size_t kTextBufferSize = 260;
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    size_t n = std::strlen(prefix);
+    if (text.size() < n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[i])) != static_cast<unsigned char>(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The C library's case-insensitive comparison: characters folded to lower
+// case, compared by code value.
+int CompareNoCase(const std::string& a, const std::string& b) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        int x = std::tolower(static_cast<unsigned char>(a[i]));
+        int y = std::tolower(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+uint32_t CRegComparer::GetRegValue(size_t bufferSize, std::string* bytes) {
+    const uint32_t error = session_.os.registry().ReadValue(
+        RootKey, KeyPath, ValueName,
+        Use64BitView ? platform::RegistryView::View64 : platform::RegistryView::Default, bufferSize,
+        bytes);
+    if (error != codes::kSuccess) {
+        session_.log.Printf("CRegComparer.GetRegValue(%#x, '%s', '%s') failed. %s\r\n",
+                            static_cast<unsigned>(RootKey), KeyPath.c_str(), ValueName.c_str(),
+                            SystemErrorText(session_.os, error).c_str());
+    }
+    return error;
+}
+
+bool CRegComparer::GetRegText(size_t bufferSize, std::string* text) {
+    std::string bytes;
+    if (GetRegValue(bufferSize, &bytes) != codes::kSuccess) return false;
+    *text = bytes.substr(0, bytes.find('\0'));
+    return true;
+}
+
+bool CRegComparerDword::Compare(const std::string& op, const std::string& operand) {
+    std::string bytes;
+    if (GetRegValue(kDwordSize, &bytes) != codes::kSuccess) return false;
+    // A shorter value counts as zero-filled.
+    uint32_t raw = 0;
+    for (size_t i = 0; i < bytes.size() && i < kDwordSize; ++i) {
+        raw |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+    }
+    const int32_t value = static_cast<int32_t>(raw);
+    const int32_t wanted = ToInt(operand.c_str());
+    return op == "=" ? value == wanted : value >= wanted;
+}
+
+bool CRegComparerString::Compare(const std::string& op, const std::string& operand) {
+    std::string value;
+    if (!GetRegText(kTextBufferSize, &value)) return false;
+    return op == "=" ? CompareNoCase(value, operand) == 0 : CompareNoCase(operand, value) <= 0;
+}
+
+bool CRegComparerVersion::Compare(const std::string& op, const std::string& operand) {
+    std::string value;
+    if (!GetRegText(kTextBufferSize, &value)) return false;
+    return op == "=" ? VersionTextEquals(value, operand) : VersionTextAtLeast(value, operand);
+}
+
+int IsValidRegCond(Session& s, const std::string& regPath, const std::string& regCond,
+                   int32_t key64) {
+    const size_t firstSlash = regPath.find('\\');
+    if (regPath.empty() || firstSlash == std::string::npos) {
+        s.log.Printf("IsValidRegCond() failed. Invalid registry key '%s'.\r\n", regPath.c_str());
+        return 0;
+    }
+    const std::string rootName = regPath.substr(0, firstSlash);
+    const std::string rest = regPath.substr(firstSlash + 1);
+    platform::RegistryRoot root;
+    if (!LookupRootKey(rootName, &root)) {
+        s.log.Printf("IsValidRegCond() failed. Can't find root registry key '%s'.\r\n", rootName.c_str());
+        return 0;
+    }
+    const size_t lastSlash = rest.rfind('\\');
+    if (lastSlash == std::string::npos || lastSlash + 1 == rest.size()) {
+        s.log.Printf("IsValidRegCond() failed. Invalid parameter RegPath='%s'.\r\n", regPath.c_str());
+        return 0;
+    }
+    const std::string keyPath = rest.substr(0, lastSlash);
+    const std::string valueName = rest.substr(lastSlash + 1);
+
+    std::unique_ptr<CRegComparer> comparer;
+    std::string condition = regCond;
+    const bool view64 = key64 != 0;
+    if (StartsWithNoCase(condition, "DWORD")) {
+        condition.erase(0, 5);
+        comparer = std::make_unique<CRegComparerDword>(s, root, keyPath, valueName, view64);
+    } else if (StartsWithNoCase(condition, "STRING")) {
+        condition.erase(0, 6);
+        comparer = std::make_unique<CRegComparerString>(s, root, keyPath, valueName, view64);
+    } else if (StartsWithNoCase(condition, "VERSION")) {
+        condition.erase(0, 7);
+        comparer = std::make_unique<CRegComparerVersion>(s, root, keyPath, valueName, view64);
+    } else {
+        s.log.Printf("IsValidRegCond() failed. Invalid variable in condition '%s'. RegPath='%s'.\r\n",
+                     regCond.c_str(), regPath.c_str());
+        return 0;
+    }
+
+    std::string op;
+    if (condition.compare(0, 1, "=") == 0) {
+        op = "=";
+    } else if (condition.compare(0, 2, ">=") == 0) {
+        op = ">=";
+    } else {
+        s.log.Printf("IsValidRegCond() failed. Invalid operation in condition '%s'. RegPath='%s'.\r\n",
+                     regCond.c_str(), regPath.c_str());
+        return 0;
+    }
+    const std::string operand = condition.substr(op.size());
+
+    const bool holds = comparer->Compare(op, operand);
+    if (!holds) {
+        s.log.Printf("IsValidRegCond() failed. Invalid condition '%s'. RegPath='%s'.\r\n",
+                     regCond.c_str(), regPath.c_str());
+    }
+    return holds ? 1 : 0;
+}
+
+bool AnyRegCondHolds(Session& s, const std::vector<RegConditionPair>& conditions, int32_t key64) {
+    for (const RegConditionPair& pair : conditions) {
+        if (IsValidRegCond(s, pair.regPath, pair.regCond, key64) == 1) return true;
+    }
+    return false;
+}
+
+}  // namespace setup

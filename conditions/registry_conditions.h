@@ -1,0 +1,70 @@
+// Registry conditions: a RegPath naming a value and a RegCond such as
+// "VERSION>=2.1" that the value must satisfy.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/component_descriptors.h"
+#include "platform/platform.h"
+
+namespace setup {
+
+struct Session;
+
+// Reads one registry value and compares it; one virtual operation.
+class CRegComparer {
+public:
+    CRegComparer(Session& session, platform::RegistryRoot rootKey, std::string keyPath,
+                 std::string valueName, bool use64BitView)
+        : RootKey(rootKey), KeyPath(std::move(keyPath)), ValueName(std::move(valueName)),
+          Use64BitView(use64BitView), session_(session) {}
+    virtual ~CRegComparer() = default;
+
+    // True when the registry value satisfies the operator ("=" or ">=")
+    // against the operand.
+    virtual bool Compare(const std::string& op, const std::string& operand) = 0;
+
+    // 0 with the value's bytes, or the (logged) error code.
+    uint32_t GetRegValue(size_t bufferSize, std::string* bytes);
+
+    platform::RegistryRoot RootKey;
+    std::string KeyPath;
+    std::string ValueName;
+    bool Use64BitView;
+
+protected:
+    // The value as text up to its first NUL, read into `bufferSize` bytes.
+    bool GetRegText(size_t bufferSize, std::string* text);
+
+    Session& session_;
+};
+
+class CRegComparerDword : public CRegComparer {
+public:
+    using CRegComparer::CRegComparer;
+    bool Compare(const std::string& op, const std::string& operand) override;
+};
+
+class CRegComparerString : public CRegComparer {
+public:
+    using CRegComparer::CRegComparer;
+    bool Compare(const std::string& op, const std::string& operand) override;
+};
+
+class CRegComparerVersion : public CRegComparer {
+public:
+    using CRegComparer::CRegComparer;
+    bool Compare(const std::string& op, const std::string& operand) override;
+};
+
+// 1 when the condition holds, 0 when it does not or cannot be evaluated
+// (each such case is logged).
+int IsValidRegCond(Session& session, const std::string& regPath, const std::string& regCond,
+                   int32_t key64);
+
+// True at the first pair that holds; false for an empty list.
+bool AnyRegCondHolds(Session& session, const std::vector<RegConditionPair>& conditions,
+                     int32_t key64);
+
+}  // namespace setup
