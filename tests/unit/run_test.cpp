@@ -4,6 +4,7 @@
 
 #include "driver/host_checks.h"
 #include "fake_platform.h"
+#include "platform/codes.h"
 
 namespace setup {
 namespace {
@@ -353,6 +354,108 @@ TEST_F(InstallRunTest, FailureAtTheFullLevelShowsTheReasonWithTheLongLogPath) {
               "An irrecoverable internal error occured.\r\n\r\nLog file:\r\n'C:\\Long Temp\\Demo Setup.log'");
     EXPECT_EQ(Boxes()[0].caption, "Installation Error");
     EXPECT_EQ(Boxes()[0].flags, 0x10u);
+}
+
+}  // namespace
+}  // namespace setup
+
+namespace setup {
+namespace {
+
+class ComponentRunTest : public RunTest {
+protected:
+    ComponentRunTest() {
+        Ini("MsiPath=demo.msi\n[PreReq0]\nName=Runtime\nInstPath=#Root#\\runtime.exe\nFilePath=C:\\none.dll\n"
+            "[PostReq0]\nName=Readme\nInstPath=#Root#\\readme.exe\n");
+        os.procs.children["\"C:\\Kits\\runtime.exe\""] = {0, "", {}, 0};
+        os.procs.children["\"C:\\Kits\\readme.exe\""] = {0, "", {}, 0};
+    }
+    void Installed(const char* version) {
+        os.msi.productStates["{C0DE}"] = 5;
+        os.msi.installedVersions["{C0DE}"] = version;
+    }
+    const std::vector<std::string>& Started() { return os.procs.started; }
+};
+
+TEST_F(ComponentRunTest, FreshInstallRunsPrerequisitesThenProductThenPostRequisites) {
+    EXPECT_EQ(RunWith("/i /quiet"), 0);
+    EXPECT_EQ(Started(), (std::vector<std::string>{"\"C:\\Kits\\runtime.exe\"", "\"C:\\Kits\\readme.exe\""}));
+    EXPECT_NE(Log().find("]: Installing prerequisites passively:\r\n  Runtime\r\n"), std::string::npos) << Log();
+    EXPECT_EQ(os.msi.installs.size(), 1u);
+    EXPECT_TRUE(os.sys.restarts.empty());
+}
+
+TEST_F(ComponentRunTest, InstalledProductRunsNoComponents) {
+    Installed("1.0");
+    EXPECT_EQ(RunWith("/i /quiet"), 0);
+    EXPECT_TRUE(Started().empty());
+}
+
+TEST_F(ComponentRunTest, UpgradeRunsPrerequisitesButNoPostRequisites) {
+    Installed("0.9");
+    EXPECT_EQ(RunWith("/i /quiet X=1"), 0);
+    EXPECT_EQ(Started(), std::vector<std::string>{"\"C:\\Kits\\runtime.exe\""});
+    ASSERT_EQ(os.msi.installs.size(), 1u);
+    EXPECT_EQ(os.msi.installs[0].commandLine, "REINSTALL=ALL REINSTALLMODE=vomus");
+}
+
+TEST_F(ComponentRunTest, AdministrativeInstallAndPatchRunNoComponents) {
+    EXPECT_EQ(RunWith("/a D:\\Admin"), 0);
+    EXPECT_TRUE(Started().empty());
+    os.fileSystem.SetIni(kIni, "[Main]\nMsiPath=demo.msi\nMsiPatch=1\nName=Demo\n"
+                               "[PreReq0]\nName=Runtime\nInstPath=x.exe\nFilePath=C:\\none.dll\n");
+    EXPECT_EQ(RunWith("/i /quiet"), 0);
+    EXPECT_TRUE(Started().empty());
+}
+
+TEST_F(ComponentRunTest, FailedProductRunsNoPostRequisites) {
+    os.msi.installResult = {1603, false, 0};
+    EXPECT_EQ(RunWith("/i /quiet"), 3);
+    EXPECT_EQ(Started(), std::vector<std::string>{"\"C:\\Kits\\runtime.exe\""});
+}
+
+TEST_F(ComponentRunTest, RestartWhenAComponentAsksForIt) {
+    struct Case {
+        const char* commandLine;
+        bool prerequisiteAsks, postRequisiteAsks;
+        int answer;
+        int exitCode;
+        bool restarted;
+    };
+    const Case cases[] = {
+        {"/i /quiet", true, false, 0, 0, true},
+        {"/i /passive", false, true, 0, 0, true},
+        {"/i", true, false, codes::kIdYes, 0, true},
+        {"/i", false, true, codes::kIdNo, 3010, false},
+        {"/i", false, false, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        os.sys.restarts.clear();
+        os.sys.shutdownPrivilegeEnabled = false;
+        os.userInterface.shown.clear();
+        os.userInterface.answers.clear();
+        if (c.answer) os.userInterface.answers = {c.answer};
+        os.fileSystem.contents.erase(kDefaultLog);
+        os.procs.children["\"C:\\Kits\\runtime.exe\""].exitCode = c.prerequisiteAsks ? 3010 : 0;
+        os.procs.children["\"C:\\Kits\\readme.exe\""].exitCode = c.postRequisiteAsks ? 3010 : 0;
+        EXPECT_EQ(RunWith(c.commandLine), c.exitCode) << c.commandLine;
+        EXPECT_EQ(!os.sys.restarts.empty(), c.restarted) << c.commandLine;
+        if (c.restarted) {
+            EXPECT_EQ(os.sys.restarts[0], 0x84040002u);
+            EXPECT_TRUE(os.sys.shutdownPrivilegeEnabled);
+        }
+        const bool asked = c.prerequisiteAsks || c.postRequisiteAsks;
+        const bool full = std::string(c.commandLine) == "/i";
+        EXPECT_EQ(Logged("You must restart your system for the configuration changes to take effect. Do you "
+                         "want restart now?\r\n"),
+                  asked);
+        EXPECT_EQ(Logged("Auto-reboot in passive mode\r\n"), asked && !full);
+        if (asked && full) {
+            ASSERT_EQ(Boxes().size(), 1u);
+            EXPECT_EQ(Boxes()[0].caption, "Demo (1.0) Setup");
+            EXPECT_EQ(Boxes()[0].flags, 0x24u);
+        }
+    }
 }
 
 }  // namespace
