@@ -5,6 +5,7 @@
 #pragma once
 
 #include "diagnostics/localized_strings.h"
+#include "diagnostics/log_mail.h"
 #include "diagnostics/setup_log.h"
 #include "driver/setup_context.h"
 #include "platform/platform.h"
@@ -23,6 +24,7 @@ struct Session {
     PackageProperties package;
     StringTable strings;
     SetupLog log;  // writes to ctx.logPath
+    MailBinding mailBinding;
 };
 
 }  // namespace setup

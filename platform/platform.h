@@ -232,6 +232,32 @@ public:
     virtual std::unique_ptr<InstallerLibrary> Bind() = 0;
 };
 
+// A message for the simple mail interface: one "to" recipient, one
+// attachment.
+struct MailMessage {
+    std::string subject;
+    std::string noteText;
+    std::string recipientName;
+    std::string recipientAddress;
+    std::string attachmentPath;
+    uint32_t flags = 0;
+};
+
+class Mail {
+public:
+    virtual ~Mail() = default;
+    // Loads MAPI32.DLL from the system folder and looks up MAPILogon,
+    // MAPILogoff and MAPISendMail; false when the library does not load.
+    virtual bool Load() = 0;
+    // Whether the loaded library has all three entries.
+    virtual bool HasAllEntries() = 0;
+    // MAPISendMail without a session or parent window; 0 when accepted.
+    virtual uint32_t Send(const MailMessage& message) = 0;
+    // Waits, then brings the first top-level window whose title contains
+    // `titlePart` to the foreground.
+    virtual void RaiseWindowTitled(const std::string& titlePart, uint32_t delayMilliseconds) = 0;
+};
+
 // Everything the core needs, handed to Run once.
 class Platform {
 public:
@@ -242,6 +268,7 @@ public:
     virtual Installer& installer() = 0;
     virtual Registry& registry() = 0;
     virtual Processes& processes() = 0;
+    virtual Mail& mail() = 0;
 };
 
 }  // namespace platform

@@ -9,27 +9,19 @@
 namespace platform::win32 {
 namespace {
 
-std::wstring AnsiToWide(const std::string& text) {
+std::wstring ToWide(UINT codePage, const std::string& text) {
     if (text.empty() || text.size() > INT_MAX) return std::wstring();
     const int length = static_cast<int>(text.size());
-    const int units = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    const int units = ::MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
     if (units <= 0) return std::wstring();
     std::wstring wide(static_cast<size_t>(units), L'\0');
-    const int written = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], units);
+    const int written = ::MultiByteToWideChar(codePage, 0, text.data(), length, &wide[0], units);
     wide.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return wide;
 }
 
-}  // namespace
-
-std::u16string AnsiToUtf16(const std::string& text) {
-    const std::wstring wide = AnsiToWide(text);
-    return std::u16string(wide.begin(), wide.end());
-}
-
-std::string Utf16ToAnsi(const std::u16string& text) {
-    if (text.empty() || text.size() > INT_MAX) return std::string();
-    const std::wstring wide(text.begin(), text.end());
+std::string WideToAnsi(const std::wstring& wide) {
+    if (wide.empty() || wide.size() > INT_MAX) return std::string();
     const int units = static_cast<int>(wide.size());
     const int bytes =
         ::WideCharToMultiByte(CP_ACP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
@@ -41,12 +33,29 @@ std::string Utf16ToAnsi(const std::u16string& text) {
     return ansi;
 }
 
+}  // namespace
+
+std::u16string AnsiToUtf16(const std::string& text) {
+    const std::wstring wide = ToWide(CP_ACP, text);
+    return std::u16string(wide.begin(), wide.end());
+}
+
+std::string Utf16ToAnsi(const std::u16string& text) {
+    return WideToAnsi(std::wstring(text.begin(), text.end()));
+}
+
 std::u16string Win32System::AnsiToUtf16(const std::string& text) {
     return win32::AnsiToUtf16(text);
 }
 
 std::string Win32System::Utf16ToAnsi(const std::u16string& text) {
     return win32::Utf16ToAnsi(text);
+}
+
+std::string Win32System::Utf8ToAnsi(const std::string& text) {
+    // Malformed sequences become U+FFFD, which the code page then replaces
+    // with its default character like any other missing one.
+    return WideToAnsi(ToWide(CP_UTF8, text));
 }
 
 }  // namespace platform::win32

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/win32/last_error.h"
 #include "platform/win32/unique_handles.h"
 #include "platform/win32/win32_platform.h"
 
@@ -12,6 +13,13 @@ namespace {
 // Limits of the profile functions' buffers.
 constexpr DWORD kIniValueBuffer = 2048;
 constexpr DWORD kIniSectionBuffer = 2048;
+
+// A path from a drive's root (C:\dir) or a network path (\\server\share).
+bool IsFullPath(const std::string& path) {
+    const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool network = path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
+    return drive || network;
+}
 
 }  // namespace
 
@@ -64,6 +72,24 @@ bool Win32Files::LongPath(const std::string& path, std::string* longPath) {
     if (length == 0 || length >= MAX_PATH) return false;  // failed, or the size it would need
     *longPath = std::string(buffer, length);
     return true;
+}
+
+uint32_t Win32Files::TryLoadLibrary(const std::string& path) {
+    // A library whose own imports are missing gets no loader box.
+    const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // The component's own file: with a full path, its imports are looked for
+    // beside it first, as when its own programs load it. The altered search
+    // order is undefined for relative paths, which get the ordinary load.
+    const DWORD flags = IsFullPath(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+    const UniqueModule library(::LoadLibraryExA(path.c_str(), nullptr, flags));
+    const DWORD error = library ? ERROR_SUCCESS : LastErrorOr(ERROR_MOD_NOT_FOUND);
+    ::SetErrorMode(previousMode);
+    return error;
+}
+
+bool Win32Files::FolderHolds(const std::string& folder, const std::string& file) {
+    char found[MAX_PATH] = {};
+    return ::SearchPathA(folder.c_str(), file.c_str(), nullptr, MAX_PATH, found, nullptr) != 0;
 }
 
 std::string Win32Files::IniString(const std::string& section, const std::string& key,

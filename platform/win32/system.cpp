@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/win32/system_library.h"
 #include "platform/win32/unique_handles.h"
 #include "platform/win32/win32_platform.h"
@@ -144,6 +147,18 @@ bool Win32System::ErrorMessage(uint32_t code, std::string* text) {
     const UniqueLocalMemory owned(buffer);
     if (length == 0 || buffer == nullptr) return false;
     *text = std::string(buffer, length);
+    return true;
+}
+
+bool Win32System::EnvironmentVariable(const std::string& name, size_t bufferSize,
+                                      std::string* value) {
+    const DWORD size = static_cast<DWORD>(std::min<size_t>(bufferSize, MAXDWORD));
+    if (size == 0) return false;
+    std::vector<char> buffer(size, '\0');
+    // 0: missing (or empty); size or more: the size it would need.
+    const DWORD length = ::GetEnvironmentVariableA(name.c_str(), buffer.data(), size);
+    if (length == 0 || length >= size) return false;
+    *value = std::string(buffer.data(), length);
     return true;
 }
 

@@ -61,4 +61,12 @@ std::string Win32Ui::DefaultString(uint16_t id, size_t bufferSize) {
     return text;
 }
 
+uintptr_t Win32Ui::ShowWaitCursor() {
+    return reinterpret_cast<uintptr_t>(::SetCursor(::LoadCursorA(nullptr, IDC_WAIT)));
+}
+
+void Win32Ui::RestoreCursor(uintptr_t previous) {
+    ::SetCursor(reinterpret_cast<HCURSOR>(previous));
+}
+
 }  // namespace platform::win32

@@ -21,6 +21,12 @@ public:
     bool OpensForReading(const std::string& path) override;
     bool TempFolder(std::string* folder) override;
     bool LongPath(const std::string& path, std::string* longPath) override;
+    bool SystemFolder(std::string* folder) override;
+    bool CommonProgramFilesFolder(std::string* folder) override;
+    uint32_t FileVersion(const std::string& path, uint32_t* mostSignificant,
+                         uint32_t* leastSignificant) override;
+    uint32_t TryLoadLibrary(const std::string& path) override;
+    bool FolderHolds(const std::string& folder, const std::string& file) override;
     std::string IniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& file) override;
     int IniInt(const std::string& section, const std::string& key, int fallback,
@@ -41,8 +47,11 @@ public:
     void EnableShutdownPrivilege() override;
     void Restart(uint32_t reason) override;
     bool ErrorMessage(uint32_t code, std::string* text) override;
+    bool EnvironmentVariable(const std::string& name, size_t bufferSize,
+                             std::string* value) override;
     std::u16string AnsiToUtf16(const std::string& text) override;
     std::string Utf16ToAnsi(const std::u16string& text) override;
+    std::string Utf8ToAnsi(const std::string& text) override;
 };
 
 class Win32Ui final : public Ui {
@@ -51,6 +60,23 @@ public:
                     uint32_t flags) override;
     bool StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) override;
     std::string DefaultString(uint16_t id, size_t bufferSize) override;
+    uintptr_t ShowWaitCursor() override;
+    void RestoreCursor(uintptr_t previous) override;
+};
+
+class Win32Registry final : public Registry {
+public:
+    uint32_t ReadValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                       RegistryView view, size_t bufferSize, std::string* bytes) override;
+};
+
+class Win32Processes final : public Processes {
+public:
+    CapturedRun RunCaptured(const std::string& commandLine) override;
+    uint32_t RunAndWait(const std::string& commandLine, bool* started,
+                        uint32_t* exitCode) override;
+    uint32_t RunElevatedAndWait(const std::string& program, const std::string& parameters,
+                                bool* started, uint32_t* exitCode) override;
 };
 
 class Win32Installer final : public Installer {
@@ -64,12 +90,16 @@ public:
     System& system() override { return system_; }
     Ui& ui() override { return ui_; }
     Installer& installer() override { return installer_; }
+    Registry& registry() override { return registry_; }
+    Processes& processes() override { return processes_; }
 
 private:
     Win32Files files_;
     Win32System system_;
     Win32Ui ui_;
     Win32Installer installer_;
+    Win32Registry registry_;
+    Win32Processes processes_;
 };
 
 }  // namespace platform::win32

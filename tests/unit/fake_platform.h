@@ -223,6 +223,30 @@ public:
     std::unique_ptr<platform::InstallerLibrary> Bind() override;
 };
 
+class Mail : public platform::Mail {
+public:
+    bool libraryLoads = true;
+    bool allEntries = true;
+    uint32_t sendResult = 0;
+    int loads = 0, entryChecks = 0;
+    std::vector<platform::MailMessage> sent;
+    std::vector<std::string> raised;
+
+    bool Load() override {
+        ++loads;
+        return libraryLoads;
+    }
+    bool HasAllEntries() override {
+        ++entryChecks;
+        return allEntries;
+    }
+    uint32_t Send(const platform::MailMessage& message) override {
+        sent.push_back(message);
+        return sendResult;
+    }
+    void RaiseWindowTitled(const std::string& titlePart, uint32_t) override { raised.push_back(titlePart); }
+};
+
 class Platform : public platform::Platform {
 public:
     Files fileSystem;
@@ -231,6 +255,7 @@ public:
     Installer msi;
     Registry reg;
     Processes procs;
+    Mail mapi;
 
     platform::Files& files() override { return fileSystem; }
     platform::System& system() override { return sys; }
@@ -238,6 +263,7 @@ public:
     platform::Installer& installer() override { return msi; }
     platform::Registry& registry() override { return reg; }
     platform::Processes& processes() override { return procs; }
+    platform::Mail& mail() override { return mapi; }
 
     // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
     std::string Utf16File(const std::string& path) const;
