@@ -168,6 +168,48 @@ public:
 // Window handles cross the seam as opaque numbers; 0 is "no window".
 using WindowRef = uintptr_t;
 
+// One row of the prerequisites list: its text and image (0 an empty box,
+// 1 a ticked box, 2 no picture).
+struct ListRow {
+    std::string text;
+    int image = 2;
+};
+
+// What the prerequisites dialog shows and does; the window plumbing asks it
+// for its texts and hands it the user's actions.
+class PrerequisitesDialog {
+public:
+    virtual ~PrerequisitesDialog() = default;
+    virtual std::string Caption() = 0;
+    virtual std::string HeaderText() = 0;
+    virtual std::string InstallButtonText() = 0;
+    virtual std::string CancelButtonText() = 0;
+    // Whether any row has a check box (the dialog then builds its images).
+    virtual bool HasCheckBoxes() = 0;
+    virtual std::vector<ListRow> Rows() = 0;
+    virtual std::string StatusText() = 0;
+    // The image of a row after a click on it or the space bar; -1 when the
+    // row does not toggle.
+    virtual int ToggledImage(int image) = 0;
+    // Install was pressed; `images` are the rows' images now. Returns the
+    // code that ends the dialog.
+    virtual int Install(WindowRef dialog, const std::vector<int>& images) = 0;
+};
+
+// What the download dialog shows and does.
+class DownloadDialog {
+public:
+    virtual ~DownloadDialog() = default;
+    virtual std::string Caption() = 0;
+    virtual std::string Explanation() = 0;
+    virtual std::string RecheckButtonText() = 0;
+    virtual std::string CancelButtonText() = 0;
+    virtual std::string LinkLabel() = 0;
+    virtual std::string LinkTarget() = 0;
+    // True when the component is present now and the dialog ends with 1.
+    virtual bool Recheck() = 0;
+};
+
 // Message boxes and the program's string resources.
 class Ui {
 public:
@@ -184,6 +226,16 @@ public:
     // Shows the wait cursor; returns the previous one for RestoreCursor.
     virtual uintptr_t ShowWaitCursor() = 0;
     virtual void RestoreCursor(uintptr_t previous) = 0;
+
+    // Runs the prerequisites dialog modally, owned by the thread's active
+    // window; its end code, or -1 when it cannot be created.
+    virtual int RunPrerequisitesDialog(PrerequisitesDialog& dialog) = 0;
+    // Runs the download dialog modally with the owner (0: none); its end
+    // code, or -1 / 0 when it cannot be run.
+    virtual int RunDownloadDialog(WindowRef owner, DownloadDialog& dialog) = 0;
+    // The prerequisites dialog's status field, and its two buttons.
+    virtual void SetStatusText(WindowRef dialog, const std::string& text) = 0;
+    virtual void EnableDialogButtons(WindowRef dialog, bool enable) = 0;
 };
 
 // The result of an installer call made inside a structured-exception guard.

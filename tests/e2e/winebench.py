@@ -399,18 +399,23 @@ class WinePrefix:
 
 
 def make_base_prefix(path: Path) -> WinePrefix:
-    """A new prefix, made once per session with wineboot -i."""
+    """A new prefix, made once per session with wineboot -i.
+
+    Here Wine starts its own server: one started before the prefix exists
+    serves it badly (wineboot then never ends). The bench waits for that
+    server to end (wineserver -w), or ends it (wineserver -k)."""
     prefix = WinePrefix(path, display=None)
-    prefix.start_server()
+    env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d")  # no Mono or Gecko installers
     try:
-        # No Mono or Gecko installers: the prefix needs neither.
-        result = subprocess.run([WINE, "wineboot", "-i"],
-                                env=prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d"),
-                                capture_output=True, timeout=300, check=False)
+        result = subprocess.run([WINE, "wineboot", "-i"], env=env, capture_output=True,
+                                timeout=300, check=False)
         if result.returncode != 0:
             raise RuntimeError(f"wineboot -i failed: {result.stderr[-2000:]!r}")
     finally:
-        prefix.stop_server()
+        try:
+            subprocess.run([WINESERVER, "-w"], env=env, timeout=60, check=False)
+        except subprocess.TimeoutExpired:
+            subprocess.run([WINESERVER, "-k"], env=env, timeout=60, check=False)
     if not prefix.temp_unix.is_dir():
         raise RuntimeError(f"the new prefix has no temporary folder at {prefix.temp_unix}")
     return prefix

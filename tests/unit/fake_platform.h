@@ -138,6 +138,21 @@ public:
     int waitCursors = 0;  // shown and not yet restored
     uintptr_t ShowWaitCursor() override { return static_cast<uintptr_t>(++waitCursors); }
     void RestoreCursor(uintptr_t) override { --waitCursors; }
+
+    // Scripted dialogs: what the user does with them. Unscripted dialogs
+    // cannot be created.
+    std::function<int(platform::PrerequisitesDialog&)> prerequisitesDialog;
+    std::function<int(platform::WindowRef, platform::DownloadDialog&)> downloadDialog;
+    std::vector<std::string> statusTexts;
+    std::vector<bool> buttonStates;
+    int RunPrerequisitesDialog(platform::PrerequisitesDialog& dialog) override {
+        return prerequisitesDialog ? prerequisitesDialog(dialog) : -1;
+    }
+    int RunDownloadDialog(platform::WindowRef owner, platform::DownloadDialog& dialog) override {
+        return downloadDialog ? downloadDialog(owner, dialog) : -1;
+    }
+    void SetStatusText(platform::WindowRef, const std::string& text) override { statusTexts.push_back(text); }
+    void EnableDialogButtons(platform::WindowRef, bool enable) override { buttonStates.push_back(enable); }
 };
 
 class Registry : public platform::Registry {

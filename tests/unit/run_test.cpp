@@ -369,6 +369,16 @@ protected:
             "[PostReq0]\nName=Readme\nInstPath=#Root#\\readme.exe\n");
         os.procs.children["\"C:\\Kits\\runtime.exe\""] = {0, "", {}, 0};
         os.procs.children["\"C:\\Kits\\readme.exe\""] = {0, "", {}, 0};
+        // Installing the runtime puts its file in place.
+        os.procs.onStart = [this](const std::string& command) {
+            if (command == "\"C:\\Kits\\runtime.exe\"") os.fileSystem.versions["C:\\none.dll"] = {0, 1, 0};
+        };
+        // At the full level the user presses Install without changing anything.
+        os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog& d) {
+            std::vector<int> images;
+            for (const auto& row : d.Rows()) images.push_back(row.image);
+            return d.Install(1, images);
+        };
     }
     void Installed(const char* version) {
         os.msi.productStates["{C0DE}"] = 5;
@@ -436,6 +446,7 @@ TEST_F(ComponentRunTest, RestartWhenAComponentAsksForIt) {
         os.userInterface.answers.clear();
         if (c.answer) os.userInterface.answers = {c.answer};
         os.fileSystem.contents.erase(kDefaultLog);
+        os.fileSystem.versions.clear();
         os.procs.children["\"C:\\Kits\\runtime.exe\""].exitCode = c.prerequisiteAsks ? 3010 : 0;
         os.procs.children["\"C:\\Kits\\readme.exe\""].exitCode = c.postRequisiteAsks ? 3010 : 0;
         EXPECT_EQ(RunWith(c.commandLine), c.exitCode) << c.commandLine;

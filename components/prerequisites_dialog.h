@@ -1,0 +1,81 @@
+// The two dialogs of the prerequisites stage, apart from their windows:
+// the list of missing components (CMainDlg) and the manual download of a
+// component whose package is not on the media (CDownloadDlg).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "components/component_installer.h"
+#include "config/component_descriptors.h"
+#include "platform/platform.h"
+
+namespace setup {
+
+struct Session;
+
+// Image indices of the list's rows.
+constexpr int kImageUnchecked = 0;
+constexpr int kImageChecked = 1;
+constexpr int kImageNone = 2;
+
+int ImageOf(OptionalState state);
+
+// The status text made of the condition programs' output: a backslash and
+// "n" become a line break, a backslash drops the character after it.
+std::string TranslateStatusText(const std::string& text);
+
+class CMainDlg : public platform::PrerequisitesDialog {
+public:
+    CMainDlg(Session& session, ComponentList& components);
+
+    std::string Caption() override;
+    std::string HeaderText() override;
+    std::string InstallButtonText() override;
+    std::string CancelButtonText() override;
+    bool HasCheckBoxes() override;
+    std::vector<platform::ListRow> Rows() override;
+    std::string StatusText() override;
+    int ToggledImage(int image) override;
+    int Install(platform::WindowRef dialog, const std::vector<int>& images) override;
+
+    bool RebootRequired = false;
+    bool HasUninstallSteps = false;
+
+private:
+    Session& session_;
+    ComponentList& components_;
+};
+
+class CDownloadDlg : public platform::DownloadDialog {
+public:
+    CDownloadDlg(Session& session, ComponentDescriptor& component)
+        : session_(session), component_(component) {}
+
+    std::string Caption() override;
+    std::string Explanation() override;
+    std::string RecheckButtonText() override;
+    std::string CancelButtonText() override;
+    std::string LinkLabel() override;
+    std::string LinkTarget() override;
+    bool Recheck() override;
+
+private:
+    Session& session_;
+    ComponentDescriptor& component_;
+};
+
+// The install loop's windows: the prerequisites dialog, or none.
+class DialogWindows : public PrerequisiteWindows {
+public:
+    DialogWindows(Session& session, platform::WindowRef dialog) : session_(session), dialog_(dialog) {}
+    platform::WindowRef Owner() override { return dialog_; }
+    void SetStatusText(const std::string& text) override;
+    int RunDownloadDialog(ComponentDescriptor& component) override;
+
+private:
+    Session& session_;
+    platform::WindowRef dialog_;
+};
+
+}  // namespace setup
