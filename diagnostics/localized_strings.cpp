@@ -54,7 +54,16 @@ std::string StringTable::FormatLocalizedString(unsigned id, ...) {
     std::string format = LoadLocalizedString(static_cast<uint16_t>(id));
     va_list args;
     va_start(args, id);
+    // The format is the program's own string-table text; every language
+    // keeps the English text's placeholders in the same order.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#endif
     std::string text = FormatV(format.c_str(), args);
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
     va_end(args);
     return text;
 }

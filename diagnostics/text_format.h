@@ -17,11 +17,11 @@ namespace setup {
 // Formats into a buffer of `bufferSize` bytes, as the fixed buffers of the
 // log and the messages do: the result holds at most bufferSize - 1
 // characters and is cut, never overflowing.
-std::string FormatBoundedV(size_t bufferSize, const char* format, va_list args);
+std::string FormatBoundedV(size_t bufferSize, const char* format, va_list args) SETUP_PRINTF(2, 0);
 std::string FormatBounded(size_t bufferSize, const char* format, ...) SETUP_PRINTF(2, 3);
 
 // Formats without a size limit.
-std::string FormatV(const char* format, va_list args);
+std::string FormatV(const char* format, va_list args) SETUP_PRINTF(1, 0);
 std::string Format(const char* format, ...) SETUP_PRINTF(1, 2);
 
 // Replaces every occurrence, left to right, without rescanning what was

@@ -14,6 +14,9 @@ for preset in native native-asan; do
   ctest --preset "$preset"
 done
 
+echo "== fuzz targets (short run)"
+bash scripts/fuzz.sh 10
+
 echo "== Windows builds"
 bash scripts/build.sh
 

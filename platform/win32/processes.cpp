@@ -43,7 +43,7 @@ DWORD WaitWithMessagePump(HANDLE process) {
     }
 }
 
-// Waits for an started process and takes its exit code; 0 or the error of
+// Waits for a started process and takes its exit code; 0 or the error of
 // the wait.
 uint32_t AwaitExit(HANDLE process, uint32_t* exitCode) {
     const DWORD waitError = WaitWithMessagePump(process);
@@ -108,6 +108,9 @@ CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
         const size_t room = kCapturedOutputLimit - run.output.size();
         run.output.append(chunk, std::min<size_t>(got, room));
     }
+    // After a failed read nobody drains the pipe any more; closing it makes
+    // the child's further writes fail instead of blocking it for ever.
+    readEnd.reset();
 
     ::WaitForSingleObject(process.get(), INFINITE);
     DWORD code = 0;

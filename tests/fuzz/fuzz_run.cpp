@@ -1,0 +1,25 @@
+// A whole run: an arbitrary command line (the first line) and setup.ini
+// (the rest), over the in-memory platform.
+#include "driver/run.h"
+#include "fake_platform.h"
+#include "fuzz_input.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::vector<std::string> f = FuzzFields(data, size, 2);
+    fake::Platform os;
+    fake::Package p;
+    p.properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
+    os.msi.packages["C:\\Kits\\demo.msi"] = p;
+    os.fileSystem.contents["C:\\Kits\\demo.msi"] = "package";
+    os.fileSystem.SetIni("C:\\Kits\\setup.ini", f[1]);
+    os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog& d) {
+        std::vector<int> images;
+        for (const auto& row : d.Rows()) images.push_back(row.image);
+        return d.Install(1, images);
+    };
+    const int code = setup::Run(os, f[0]);
+    if (code != 0 && code != 3 && code != 1602 && code != 3010) std::abort();
+    return 0;
+}
