@@ -122,8 +122,8 @@ def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_pre
         prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "private", display)
     else:
         prefix = shared_prefix
-        shutil.rmtree(prefix.drive_c / "media", ignore_errors=True)
     bench = wb.Bench(prefix, display, tools, program, locale_path)
+    bench.clear_scratch()
     bench.clear_temp()
     try:
         yield bench

@@ -54,13 +54,12 @@ def test_default_log_is_named_after_product_and_start_time(bench, demo_msi):
 
 def test_log_option_takes_the_whole_rest_of_the_line_as_path(bench, demo_msi):
     media = bench.make_media(ini=STOPS_BEFORE_INSTALL, files={"demo.msi": demo_msi})
-    (bench.prefix.drive_c / "logs").mkdir()
+    logs, _ = bench.make_folder("logs")
     run = bench.run_setup(media, "/i /quiet /log C:\\logs\\setup run.log")
 
     assert not run.timed_out, run.describe()
-    target = bench.prefix.drive_c / "logs" / "setup run.log"
-    assert sorted(path.name for path in (bench.prefix.drive_c / "logs").iterdir()) == ["setup run.log"], \
-        run.describe()
+    target = logs / "setup run.log"
+    assert sorted(path.name for path in logs.iterdir()) == ["setup run.log"], run.describe()
     assert first_line_problems(bench.read_log(target), run, ui_level=2) == []
     assert bench.temp_logs() == []
 
@@ -69,19 +68,18 @@ def test_log_option_before_another_option_leaves_no_log(bench, demo_msi):
     # The path is "C:\logs\run.log /quiet", which cannot be opened; the
     # display option still counts.
     media = bench.make_media(ini=STOPS_BEFORE_INSTALL, files={"demo.msi": demo_msi})
-    (bench.prefix.drive_c / "logs").mkdir()
+    logs, _ = bench.make_folder("logs")
     run = bench.run_setup(media, "/i /log C:\\logs\\run.log /quiet")
 
     assert run.exit_code == 3, run.describe()
     assert run.boxes == [], run.describe()
-    assert list((bench.prefix.drive_c / "logs").iterdir()) == []
+    assert list(logs.iterdir()) == []
     assert bench.temp_logs() == []
 
 
 def test_log_entries_are_appended_to_an_existing_file(bench, demo_msi):
     media = bench.make_media(ini=STOPS_BEFORE_INSTALL, files={"demo.msi": demo_msi})
-    logs = bench.prefix.drive_c / "logs"
-    logs.mkdir()
+    logs, _ = bench.make_folder("logs")
     earlier = b"earlier 8-bit text\r\n"
     (logs / "run.log").write_bytes(earlier)
     run = bench.run_setup(media, ["/i", "/quiet", "/log", "C:\\logs\\run.log"])

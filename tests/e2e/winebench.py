@@ -843,6 +843,25 @@ class Bench:
     def close(self) -> None:
         self.kill_everything()
 
+    # ---- folders
+
+    # Folders of drive C: that tests make; emptied before each test.
+    SCRATCH_FOLDERS = ("media", "logs")
+
+    def clear_scratch(self) -> None:
+        for name in self.SCRATCH_FOLDERS:
+            shutil.rmtree(self.prefix.drive_c / name, ignore_errors=True)
+
+    def make_folder(self, name: str) -> tuple[Path, str]:
+        """An empty folder C:\\<name> (one of SCRATCH_FOLDERS): its Unix and
+        Windows paths."""
+        if name not in self.SCRATCH_FOLDERS:
+            raise ValueError(f"{name} is not a scratch folder")
+        path = self.prefix.drive_c / name
+        shutil.rmtree(path, ignore_errors=True)
+        path.mkdir(parents=True)
+        return path, f"C:\\{name}"
+
     # ---- media
 
     def make_media(self, ini: IniSpec = None, files: Optional[Mapping[str, Union[Path, bytes]]] = None,
