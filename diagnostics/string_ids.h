@@ -5,7 +5,6 @@
 
 namespace ids {
 
-constexpr uint16_t kAppName = 128;
 constexpr uint16_t kHeaderComponents = 129;
 constexpr uint16_t kButtonInstall = 130;
 constexpr uint16_t kButtonCancel = 131;

@@ -7,12 +7,7 @@ namespace codes {
 
 constexpr uint32_t kSuccess = 0;                    // ERROR_SUCCESS
 constexpr uint32_t kFileNotFound = 2;               // ERROR_FILE_NOT_FOUND
-constexpr uint32_t kNotEnoughMemory = 8;            // ERROR_NOT_ENOUGH_MEMORY
-constexpr uint32_t kOutOfMemory = 14;               // ERROR_OUTOFMEMORY
-constexpr uint32_t kBrokenPipe = 109;               // ERROR_BROKEN_PIPE
 constexpr uint32_t kBadArguments = 160;             // ERROR_BAD_ARGUMENTS
-constexpr uint32_t kAlreadyExists = 183;            // ERROR_ALREADY_EXISTS
-constexpr uint32_t kMoreData = 234;                 // ERROR_MORE_DATA
 constexpr uint32_t kInstallUserExit = 1602;         // ERROR_INSTALL_USEREXIT
 constexpr uint32_t kInstallFailure = 1603;          // ERROR_INSTALL_FAILURE
 constexpr uint32_t kSuccessRebootInitiated = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED

@@ -492,4 +492,13 @@ std::string Platform::Utf16File(const std::string& path) const {
     return Utf16ToUtf8(units);
 }
 
+std::vector<std::string> Platform::LogEntries(const std::string& path) const {
+    std::vector<std::string> entries;
+    const std::string log = Utf16File(path);
+    for (size_t pos = 0; (pos = log.find("]: ", pos)) != std::string::npos; pos += 3) {
+        entries.push_back(log.substr(pos + 3, log.find("\r\n", pos) - pos - 3));
+    }
+    return entries;
+}
+
 }  // namespace fake

@@ -282,6 +282,8 @@ public:
 
     // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
     std::string Utf16File(const std::string& path) const;
+    // The time-stamped entries of a log, without their stamps and line ends.
+    std::vector<std::string> LogEntries(const std::string& path) const;
 };
 
 }  // namespace fake

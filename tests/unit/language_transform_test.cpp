@@ -28,12 +28,9 @@ protected:
     }
     void Keys(const std::string& keys) { os.fileSystem.SetIni("C:\\Kits\\setup.ini", "[Main]\n" + keys); }
     void Transform(const char* name) { os.fileSystem.contents[std::string("C:\\Kits\\") + name] = ""; }
-    // The log's entries without their time stamps.
     std::string Entries() {
-        std::string log = os.Utf16File(s.ctx.logPath), out;
-        for (size_t pos = 0; (pos = log.find("]: ", pos)) != std::string::npos; pos += 3) {
-            out += log.substr(pos + 3, log.find("\r\n", pos) - pos - 3) + "|";
-        }
+        std::string out;
+        for (const std::string& entry : os.LogEntries(s.ctx.logPath)) out += entry + "|";
         return out;
     }
 

@@ -21,15 +21,7 @@ class RegCondTest : public ::testing::Test {
 protected:
     RegCondTest() : s(os) { s.ctx.logPath = "C:\\Temp\\setup.log"; }
     std::string Log() { return os.Utf16File(s.ctx.logPath); }
-    // The log's entries without their time stamps.
-    std::vector<std::string> Entries() {
-        std::vector<std::string> out;
-        std::string log = Log();
-        for (size_t pos = 0; (pos = log.find("]: ", pos)) != std::string::npos; pos += 3) {
-            out.push_back(log.substr(pos + 3, log.find("\r\n", pos) - pos - 3));
-        }
-        return out;
-    }
+    std::vector<std::string> Entries() { return os.LogEntries(s.ctx.logPath); }
     fake::Platform os;
     Session s;
 };
