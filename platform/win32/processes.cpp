@@ -143,7 +143,8 @@ uint32_t Win32Processes::RunElevatedAndWait(const std::string& program,
                                             uint32_t* exitCode) {
     SHELLEXECUTEINFOA execute = {};
     execute.cbSize = sizeof(execute);
-    execute.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // No shell error box: an unattended run must never block; the loop reports failures.
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     execute.hwnd = nullptr;
     execute.lpVerb = "runas";
     execute.lpFile = program.c_str();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/mail_library.h"
 
 namespace platform::win32 {
 
@@ -62,6 +63,11 @@ public:
     std::string DefaultString(uint16_t id, size_t bufferSize) override;
     uintptr_t ShowWaitCursor() override;
     void RestoreCursor(uintptr_t previous) override;
+    // prerequisites_window.cpp and download_window.cpp.
+    int RunPrerequisitesDialog(PrerequisitesDialog& dialog) override;
+    int RunDownloadDialog(WindowRef owner, DownloadDialog& dialog) override;
+    void SetStatusText(WindowRef dialog, const std::string& text) override;
+    void EnableDialogButtons(WindowRef dialog, bool enable) override;
 };
 
 class Win32Registry final : public Registry {
@@ -92,6 +98,7 @@ public:
     Installer& installer() override { return installer_; }
     Registry& registry() override { return registry_; }
     Processes& processes() override { return processes_; }
+    Mail& mail() override { return mail_; }
 
 private:
     Win32Files files_;
@@ -100,6 +107,7 @@ private:
     Win32Installer installer_;
     Win32Registry registry_;
     Win32Processes processes_;
+    Win32Mail mail_;
 };
 
 }  // namespace platform::win32

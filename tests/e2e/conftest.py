@@ -105,33 +105,38 @@ def base_prefix(tmp_path_factory: pytest.TempPathFactory, tools: Path) -> Iterat
 
 
 @pytest.fixture(scope="session")
-def shared_prefix(base_prefix: wb.WinePrefix, display: str) -> Iterator[wb.WinePrefix]:
+def shared_host(base_prefix: wb.WinePrefix, display: str, tools: Path) -> Iterator[wb.PrefixHost]:
     prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "shared", display)
+    host = wb.PrefixHost(prefix, display, tools)
     try:
-        yield prefix
+        yield host
     finally:
-        prefix.stop_server()
+        host.kill_everything()
         shutil.rmtree(prefix.path, ignore_errors=True)
 
 
 @pytest.fixture
-def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_prefix: wb.WinePrefix,
+def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_host: wb.PrefixHost,
           display: str, tools: Path, program: Path, locale_path: Optional[Path]) -> Iterator[wb.Bench]:
     private = request.node.get_closest_marker("private_prefix") is not None
     if private:
-        prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "private", display)
+        host = wb.PrefixHost(wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "private", display),
+                             display, tools)
     else:
-        prefix = shared_prefix
-    bench = wb.Bench(prefix, display, tools, program, locale_path)
+        host = shared_host
+    bench = wb.Bench(host, program, locale_path)
     bench.clear_scratch()
     bench.clear_temp()
     try:
         yield bench
     finally:
-        errors = list(bench._answerer.errors) if bench._answerer else []
-        bench.close()
+        errors = host.take_errors()
+        # A shared prefix stays up for the next test only if this one left
+        # nothing running; otherwise every process of it is ended.
+        if private or host.left_behind() or errors:
+            host.kill_everything()
         if private:
-            shutil.rmtree(prefix.path, ignore_errors=True)
+            shutil.rmtree(host.prefix.path, ignore_errors=True)
     if errors:
         pytest.fail("answering boxes failed: " + "; ".join(errors), pytrace=False)
 

@@ -411,6 +411,14 @@ def make_base_prefix(path: Path) -> WinePrefix:
                                 timeout=300, check=False)
         if result.returncode != 0:
             raise RuntimeError(f"wineboot -i failed: {result.stderr[-2000:]!r}")
+        # Xvfb has no window manager: Wine would wait about 2 s for one at
+        # every window that a closing program hides. Windows that no window
+        # manager handles are hidden at once.
+        result = subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
+                                 "/t", "REG_SZ", "/d", "N", "/f"], env=env, capture_output=True,
+                                timeout=120, check=False)
+        if result.returncode != 0:
+            raise RuntimeError(f"reg add failed: {result.stderr[-2000:]!r}")
     finally:
         try:
             subprocess.run([WINESERVER, "-w"], env=env, timeout=60, check=False)
@@ -538,14 +546,14 @@ def xdotool(display: str, *args: str, timeout: float = 10) -> subprocess.Complet
 
 class Answerer:
     """Answers boxes with keys through X, as a user would: it finds the box's
-    X window by its caption (xdotool search --name) and sends one key."""
+    X window by its caption (xdotool search --name), gives it the focus and
+    types one key."""
 
     def __init__(self, display: str, watcher: BoxWatcher,
                  policy_for: Callable[[Box], AnswerPolicy]) -> None:
         self.display = display
         self.watcher = watcher
         self.policy_for = policy_for
-        self._used_windows: set[str] = set()
         self._lock = threading.Lock()
         self._pending: list[Box] = []
         self._wake = threading.Condition()
@@ -573,16 +581,17 @@ class Answerer:
                 self.errors.append(f"answering {box.caption!r}: {error!r}")
 
     def _window_of(self, box: Box) -> Optional[str]:
-        """The newest X window with the box's caption that no earlier box took."""
+        """The X window with the box's caption that no other open box holds
+        (X window ids are reused once a window is gone)."""
         pattern = "^" + re.escape(box.caption) + "$"
         deadline = time.monotonic() + 5
         while time.monotonic() < deadline:
+            held = {other.x_window for other in self.watcher.boxes
+                    if other is not box and not other.gone and other.x_window}
             found = xdotool(self.display, "search", "--name", pattern).stdout.split()
-            fresh = [window for window in found if window not in self._used_windows]
+            fresh = [window for window in found if window not in held]
             if fresh:
-                window = max(fresh, key=int)
-                self._used_windows.add(window)
-                return window
+                return max(fresh, key=int)
             time.sleep(0.1)
         return None
 
@@ -600,7 +609,13 @@ class Answerer:
             return False
         box.answer = key
         for _ in range(5):
-            xdotool(self.display, "key", "--window", box.x_window, key)
+            # Wine hands a key to the window that has the focus, whatever X
+            # window the event names; so focus the box, then type.
+            try:
+                xdotool(self.display, "windowfocus", "--sync", box.x_window, timeout=5)
+            except subprocess.TimeoutExpired:
+                pass
+            xdotool(self.display, "key", key)
             if self.watcher.wait_for(lambda: box.gone, 3):
                 return True
         return False
@@ -634,7 +649,9 @@ class SetupRun:
         self.command = list(command)
         self.policy = policy
         self.started_at = datetime.datetime.now()
+        self.started_monotonic = time.monotonic()
         self.ended_at: Optional[datetime.datetime] = None
+        self.ended_monotonic: Optional[float] = None
         self.exit_code: Optional[int] = None
         self.timed_out = False
         self.pid: Optional[int] = None
@@ -677,6 +694,9 @@ class SetupRun:
         for thread in self._threads:
             thread.join(10)
         self.ended_at = datetime.datetime.now()
+        self.ended_monotonic = time.monotonic()
+        # The program's windows went with it; let the watcher see that.
+        self.bench.watcher.wait_for(lambda: all(box.gone for box in self.boxes), 2)
         lines = [line.strip() for line in self._stdout if line.strip()]
         if lines and lines[-1].isdigit() and not self.timed_out:
             self.exit_code = int(lines[-1])
@@ -690,12 +710,16 @@ class SetupRun:
     def stdout(self) -> str:
         return "".join(self._stdout)
 
+    def owns(self, box: Box) -> bool:
+        # Process ids come back in later runs of the same prefix.
+        return (self.pid is not None and box.pid == self.pid
+                and box.shown_at >= self.started_monotonic
+                and (self.ended_monotonic is None or box.shown_at <= self.ended_monotonic))
+
     @property
     def boxes(self) -> list[Box]:
         """The boxes that this run's program showed, in order."""
-        if self.pid is None:
-            return []
-        return [box for box in self.bench.watcher.boxes if box.pid == self.pid]
+        return [box for box in self.bench.watcher.boxes if self.owns(box)]
 
     @property
     def traced_boxes(self) -> list[TracedBox]:
@@ -788,23 +812,18 @@ def build_package(output: Path, arch: str = "x64", **defines: str) -> Path:
 # The bench of one test
 
 
-class Bench:
-    """What one test works with: a prefix (shared or its own), the display,
-    the box watcher and answerer, media folders and runs."""
+class PrefixHost:
+    """A prefix with its running server, box watcher and answerer. A host
+    may serve several tests in turn: between them it stays up as long as the
+    last test left nothing behind (no program running, no box open)."""
 
-    def __init__(self, prefix: WinePrefix, display: str, tools: Path, program: Path,
-                 locale_path: Optional[Path]) -> None:
+    def __init__(self, prefix: WinePrefix, display: str, tools: Path) -> None:
         self.prefix = prefix
         self.display = display
         self.tools = tools
-        self.program = program
-        self.locale_path = locale_path
-        self.runs: list[SetupRun] = []
+        self.runs: list["SetupRun"] = []
         self._watcher: Optional[BoxWatcher] = None
         self._answerer: Optional[Answerer] = None
-        self._media_count = 0
-
-    # ---- lifetime
 
     @property
     def watcher(self) -> BoxWatcher:
@@ -823,15 +842,31 @@ class Bench:
     def _policy_for(self, box: Box) -> AnswerPolicy:
         deadline = time.monotonic() + 3
         while True:
-            for run in self.runs:
-                if run.pid == box.pid:
+            for run in list(self.runs):
+                if run.owns(box):
                     return run.policy
             if time.monotonic() > deadline:
                 return answer_default
             time.sleep(0.05)
 
+    def take_errors(self) -> list[str]:
+        if not self._answerer:
+            return []
+        errors, self._answerer.errors = self._answerer.errors, []
+        return errors
+
+    def left_behind(self) -> list[str]:
+        """What the runs of the last test left: programs still running,
+        boxes still open."""
+        problems = [f"still running: {run.command}" for run in self.runs
+                    if run.process.poll() is None]
+        if self._watcher:
+            problems += [f"box still open: {box.caption!r}" for box in self._watcher.boxes
+                         if not box.gone]
+        return problems
+
     def kill_everything(self) -> None:
-        """Ends every Windows process of the prefix (and its server)."""
+        """Ends every Windows process of the prefix, and its server."""
         if self._answerer:
             self._answerer.stop()
         if self._watcher:
@@ -840,8 +875,35 @@ class Bench:
         self._watcher = None
         self.prefix.stop_server()
 
-    def close(self) -> None:
-        self.kill_everything()
+
+class Bench:
+    """What one test works with: a prefix host (shared or its own), media
+    folders, runs, the temporary folder and the logs."""
+
+    def __init__(self, host: PrefixHost, program: Path, locale_path: Optional[Path]) -> None:
+        self.host = host
+        self.prefix = host.prefix
+        self.display = host.display
+        self.tools = host.tools
+        self.program = program
+        self.locale_path = locale_path
+        self._media_count = 0
+        host.runs = []
+
+    @property
+    def runs(self) -> list["SetupRun"]:
+        return self.host.runs
+
+    @property
+    def watcher(self) -> BoxWatcher:
+        return self.host.watcher
+
+    @property
+    def answerer(self) -> Answerer:
+        return self.host.answerer
+
+    def kill_everything(self) -> None:
+        self.host.kill_everything()
 
     # ---- folders
 
@@ -926,8 +988,6 @@ class Bench:
                   **options) -> SetupRun:
         run = self.start_setup(media, args, **options)
         run.wait(timeout)
-        # A box that closed as the program ended has been reported by now.
-        time.sleep(0.1)
         return run
 
     # ---- the temporary folder and logs

@@ -73,7 +73,8 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
     } else if (id == kMessageTextId) {
         details->text = WindowText(child);
     } else if (id == kIconId) {
-        details->icon = IsWindowVisible(child) != FALSE;
+        // The control is there whether or not the box has an icon.
+        details->icon = IsWindowVisible(child) && SendMessageW(child, STM_GETICON, 0, 0) != 0;
     }
     return TRUE;
 }
