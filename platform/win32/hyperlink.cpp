@@ -11,6 +11,15 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 constexpr UINT kLabelFormat = DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX;
+// The focus rectangle keeps this many pixels off the label; the label is
+// drawn that far inside the control so that the rectangle fits.
+constexpr int kFocusMargin = 1;
+
+RECT LabelArea(const RECT& client) {
+    RECT area = client;
+    ::InflateRect(&area, -kFocusMargin, -kFocusMargin);
+    return area;
+}
 
 // "r,g,b" with each part 0..255, as the browser settings store link colours.
 bool ParseColour(const char* text, COLORREF* colour) {
@@ -199,7 +208,7 @@ void CHyperLink::MakeHoverFont(HFONT font) {
 RECT CHyperLink::LabelRect() {
     RECT client = {};
     ::GetClientRect(control_, &client);
-    RECT label = client;
+    RECT label = LabelArea(client);
     const HDC dc = ::GetDC(control_);
     if (dc == nullptr) return client;
     const HFONT font = Font();
@@ -264,18 +273,16 @@ void CHyperLink::Paint() {
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::IsWindowEnabled(control_) ? (visited_ ? visitedColour_ : linkColour_)
                                                    : ::GetSysColor(COLOR_GRAYTEXT));
-    RECT label = client;
+    RECT label = LabelArea(client);
     ::DrawTextA(dc, label_.c_str(), -1, &label, kLabelFormat);
 
     const bool hideFocus =
         (::SendMessageA(control_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
     if (::GetFocus() == control_ && !hideFocus && !label_.empty()) {
-        RECT focus = client;
+        RECT focus = LabelArea(client);
         ::DrawTextA(dc, label_.c_str(), -1, &focus, kLabelFormat | DT_CALCRECT);
-        if (focus.right < client.right) ++focus.right;
-        if (focus.right > client.right) focus.right = client.right;
-        if (focus.bottom > client.bottom) focus.bottom = client.bottom;
-        ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+        ::InflateRect(&focus, kFocusMargin, kFocusMargin);
+        ::IntersectRect(&focus, &focus, &client);
         ::DrawFocusRect(dc, &focus);
     }
     if (previous != nullptr) ::SelectObject(dc, previous);

@@ -115,22 +115,40 @@ def shared_host(base_prefix: wb.WinePrefix, display: str, tools: Path) -> Iterat
         shutil.rmtree(prefix.path, ignore_errors=True)
 
 
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
+    outcome = yield
+    report = outcome.get_result()
+    if report.when == "call":
+        item.stash[CALL_FAILED] = report.failed
+
+
+CALL_FAILED = pytest.StashKey[bool]()
+
+
 @pytest.fixture
 def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_host: wb.PrefixHost,
-          display: str, tools: Path, program: Path, locale_path: Optional[Path]) -> Iterator[wb.Bench]:
+          display: str, tools: Path, program: Path, tmp_path: Path) -> Iterator[wb.Bench]:
     private = request.node.get_closest_marker("private_prefix") is not None
     if private:
         host = wb.PrefixHost(wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "private", display),
                              display, tools)
     else:
         host = shared_host
-    bench = wb.Bench(host, program, locale_path)
+    bench = wb.Bench(host, program, lambda: request.getfixturevalue("locale_path"))
     bench.clear_scratch()
     bench.clear_temp()
     try:
         yield bench
     finally:
+        if request.node.stash.get(CALL_FAILED, False):
+            shot = tmp_path / "screen.png"
+            if bench.screenshot(shot):
+                print(f"screenshot at the end of the test: {shot}")
         errors = host.take_errors()
+        for run in bench.runs:
+            errors += [f"{run.command}: {problem}" for problem in run.trace_disagreements()
+                       if run.ended_at is not None]
         # A shared prefix stays up for the next test only if this one left
         # nothing running; otherwise every process of it is ended.
         if private or host.left_behind() or errors:
@@ -138,7 +156,7 @@ def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_hos
         if private:
             shutil.rmtree(host.prefix.path, ignore_errors=True)
     if errors:
-        pytest.fail("answering boxes failed: " + "; ".join(errors), pytrace=False)
+        pytest.fail("the bench could not answer or read the boxes: " + "; ".join(errors), pytrace=False)
 
 
 # --------------------------------------------------------------------------

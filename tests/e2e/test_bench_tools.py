@@ -6,7 +6,8 @@ import winebench as wb
 
 
 @pytest.mark.parametrize("code, expected", [("0", 0), ("3", 3), ("1602", 1602), ("3010", 3010),
-                                            ("-1", 4294967295)])
+                                            ("-1", 4294967295)],
+                         ids=["0", "3", "1602", "3010", "all-bits-set"])
 def test_exitcode_reports_the_full_32_bit_code(bench, code, expected):
     run = bench.start("C:\\windows\\system32\\cmd.exe", f"/c exit {code}")
     assert run.wait() == expected, run.describe()
@@ -27,7 +28,7 @@ def test_msgbox_trace_is_decoded(rendered, text, truncated):
     (r"a\nb\r\n\tc", "a\nb\r\n\tc"),
     (r"quote \" backslash \\ hex \x41", 'quote " backslash \\ hex A'),
     (r"percent %s stays", "percent %s stays"),
-])
+], ids=["line-ends", "quote-backslash-hex", "placeholder"])
 def test_string_table_literals_are_decoded(body, text):
     assert wb.decode_c_literal(body) == text
 

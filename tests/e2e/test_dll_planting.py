@@ -6,8 +6,6 @@ force native libraries first (msi=n,b), under which a careless load of
 
 import pytest
 
-import winebench as wb
-
 OVERRIDES = [pytest.param(None, id="wine-defaults"), pytest.param("msi=n,b", id="native-first")]
 
 

@@ -11,10 +11,14 @@ The pieces, from the bottom up:
 * BoxWatcher: tools/boxwatch.exe inside the prefix, which reports every
   message box with its whole text (Wine's msgbox trace cuts texts at about
   300 characters);
+* Answerer: answers each box as the run's policy says, with a key typed
+  through X (xdotool), as a user would;
 * SetupRun: one start of "exitcode.exe setup.exe ARGS", which gives the
   full 32-bit exit code, the child's Windows process id and its stderr;
-* Bench: what a test uses: media folders, runs, box answers (xdotool keys),
-  the setup log helpers.
+* PrefixHost: a prefix with its server, watcher and answerer, kept up
+  between tests that leave nothing behind;
+* Bench: what a test uses: media folders, runs, the temporary folder and
+  the setup log.
 """
 
 from __future__ import annotations
@@ -403,27 +407,30 @@ def make_base_prefix(path: Path) -> WinePrefix:
 
     Here Wine starts its own server: one started before the prefix exists
     serves it badly (wineboot then never ends). The bench waits for that
-    server to end (wineserver -w), or ends it (wineserver -k)."""
+    server to end (wineserver -w) after each step, or ends it (-k)."""
     prefix = WinePrefix(path, display=None)
     env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d")  # no Mono or Gecko installers
-    try:
-        result = subprocess.run([WINE, "wineboot", "-i"], env=env, capture_output=True,
-                                timeout=300, check=False)
-        if result.returncode != 0:
-            raise RuntimeError(f"wineboot -i failed: {result.stderr[-2000:]!r}")
-        # Xvfb has no window manager: Wine would wait about 2 s for one at
-        # every window that a closing program hides. Windows that no window
-        # manager handles are hidden at once.
-        result = subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
-                                 "/t", "REG_SZ", "/d", "N", "/f"], env=env, capture_output=True,
-                                timeout=120, check=False)
-        if result.returncode != 0:
-            raise RuntimeError(f"reg add failed: {result.stderr[-2000:]!r}")
-    finally:
+
+    def step(args: Sequence[str], what: str) -> None:
         try:
-            subprocess.run([WINESERVER, "-w"], env=env, timeout=60, check=False)
-        except subprocess.TimeoutExpired:
-            subprocess.run([WINESERVER, "-k"], env=env, timeout=60, check=False)
+            result = subprocess.run([WINE, *args], env=env, capture_output=True, timeout=300,
+                                    check=False)
+        finally:
+            try:
+                subprocess.run([WINESERVER, "-w"], env=env, timeout=60, check=False)
+            except subprocess.TimeoutExpired:
+                subprocess.run([WINESERVER, "-k"], env=env, timeout=60, check=False)
+        if result.returncode != 0:
+            raise RuntimeError(f"{what} failed ({result.returncode}): {result.stderr[-2000:]!r}")
+
+    step(["wineboot", "-i"], "wineboot -i")
+    # Xvfb has no window manager: Wine would wait about 2 s for one at every
+    # window that a closing program hides. Windows that no window manager
+    # handles are hidden at once.
+    step(["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
+          "/d", "N", "/f"], "reg add Managed=N")
+    if '"Managed"="N"' not in (path / "user.reg").read_text(errors="replace"):
+        raise RuntimeError("the prefix's user.reg lacks Managed=N")
     if not prefix.temp_unix.is_dir():
         raise RuntimeError(f"the new prefix has no temporary folder at {prefix.temp_unix}")
     return prefix
@@ -464,7 +471,13 @@ def answer_default(box: Box) -> Optional[str]:
 
 
 def leave_open(box: Box) -> Optional[str]:
+    """Leaves every box of the run open (Bench.answerer.answer closes it)."""
     return None
+
+
+def answer_with(key: str) -> AnswerPolicy:
+    """Answers every box of the run with this key (KEY_YES, KEY_NO, ...)."""
+    return lambda box: key
 
 
 class BoxWatcher:
@@ -554,7 +567,6 @@ class Answerer:
         self.display = display
         self.watcher = watcher
         self.policy_for = policy_for
-        self._lock = threading.Lock()
         self._pending: list[Box] = []
         self._wake = threading.Condition()
         self._stopped = False
@@ -585,7 +597,7 @@ class Answerer:
         (X window ids are reused once a window is gone)."""
         pattern = "^" + re.escape(box.caption) + "$"
         deadline = time.monotonic() + 5
-        while time.monotonic() < deadline:
+        while time.monotonic() < deadline and not box.gone:
             held = {other.x_window for other in self.watcher.boxes
                     if other is not box and not other.gone and other.x_window}
             found = xdotool(self.display, "search", "--name", pattern).stdout.split()
@@ -605,8 +617,9 @@ class Answerer:
             self.errors.append(f"the box {box.caption!r} did not close on {key}")
 
     def _press(self, box: Box, key: str) -> bool:
-        if box.x_window is None:
-            return False
+        """Types the key at the box; whether the box is gone afterwards."""
+        if box.gone or box.x_window is None:
+            return box.gone
         box.answer = key
         for _ in range(5):
             # Wine hands a key to the window that has the focus, whatever X
@@ -695,8 +708,9 @@ class SetupRun:
             thread.join(10)
         self.ended_at = datetime.datetime.now()
         self.ended_monotonic = time.monotonic()
-        # The program's windows went with it; let the watcher see that.
-        self.bench.watcher.wait_for(lambda: all(box.gone for box in self.boxes), 2)
+        if not self.timed_out:
+            # The program's windows went with it; let the watcher see that.
+            self.bench.watcher.wait_for(lambda: all(box.gone for box in self.boxes), 2)
         lines = [line.strip() for line in self._stdout if line.strip()]
         if lines and lines[-1].isdigit() and not self.timed_out:
             self.exit_code = int(lines[-1])
@@ -734,6 +748,21 @@ class SetupRun:
         boxes = self.boxes
         return boxes[0] if boxes else None
 
+    def trace_disagreements(self) -> list[str]:
+        """Where Wine's msgbox trace and the watcher's reading of the screen
+        disagree about this run's boxes (a fault of the bench, not of the
+        program): same number of boxes, same texts (a cut trace text being
+        the start of the whole one)."""
+        traced, seen = self.traced_boxes, self.boxes
+        if len(traced) != len(seen):
+            return [f"{len(traced)} boxes in the trace, {len(seen)} on the screen"]
+        problems = []
+        for trace, box in zip(traced, seen):
+            agrees = box.text.startswith(trace.text) if trace.truncated else box.text == trace.text
+            if not agrees:
+                problems.append(f"trace {trace.text!r} against screen {box.text!r}")
+        return problems
+
     def describe(self) -> str:
         """A summary for assertion messages."""
         boxes = "\n".join(f"    box {box.caption!r}: {box.text!r} buttons={box.buttons}"
@@ -748,16 +777,16 @@ class SetupRun:
 
 
 IniValue = Union[str, int]
-IniSpec = Union[None, str, Mapping[str, Mapping[str, IniValue]]]
+IniContent = Union[None, str, Mapping[str, Mapping[str, IniValue]]]
 
 
-def render_ini(spec: Union[str, Mapping[str, Mapping[str, IniValue]]]) -> bytes:
+def render_ini(content: Union[str, Mapping[str, Mapping[str, IniValue]]]) -> bytes:
     """An initialization file in the ANSI code page with CR LF line ends."""
-    if isinstance(spec, str):
-        text = spec
+    if isinstance(content, str):
+        text = content
     else:
         lines = []
-        for section, keys in spec.items():
+        for section, keys in content.items():
             lines.append(f"[{section}]")
             lines.extend(f"{key}={value}" for key, value in keys.items())
             lines.append("")
@@ -827,6 +856,8 @@ class PrefixHost:
 
     @property
     def watcher(self) -> BoxWatcher:
+        if self._watcher is not None and self._watcher.process.poll() is not None:
+            self.kill_everything()  # the watcher died: start afresh
         if self._watcher is None:
             self.prefix.start_server()
             self._watcher = BoxWatcher(self.prefix, self.tools / "boxwatch.exe")
@@ -880,13 +911,15 @@ class Bench:
     """What one test works with: a prefix host (shared or its own), media
     folders, runs, the temporary folder and the logs."""
 
-    def __init__(self, host: PrefixHost, program: Path, locale_path: Optional[Path]) -> None:
+    def __init__(self, host: PrefixHost, program: Path,
+                 locale_path: Callable[[], Optional[Path]] = lambda: None) -> None:
         self.host = host
         self.prefix = host.prefix
         self.display = host.display
         self.tools = host.tools
         self.program = program
-        self.locale_path = locale_path
+        # Called only by runs that ask for a locale: making them takes time.
+        self._locale_path = locale_path
         self._media_count = 0
         host.runs = []
 
@@ -904,6 +937,14 @@ class Bench:
 
     def kill_everything(self) -> None:
         self.host.kill_everything()
+
+    def screenshot(self, path: Path) -> bool:
+        """The whole screen as a PNG file (ImageMagick's import)."""
+        if shutil.which("import") is None:
+            return False
+        result = subprocess.run(["import", "-display", self.display, "-window", "root", str(path)],
+                                capture_output=True, timeout=30, check=False)
+        return result.returncode == 0
 
     # ---- folders
 
@@ -926,7 +967,7 @@ class Bench:
 
     # ---- media
 
-    def make_media(self, ini: IniSpec = None, files: Optional[Mapping[str, Union[Path, bytes]]] = None,
+    def make_media(self, ini: IniContent = None, files: Optional[Mapping[str, Union[Path, bytes]]] = None,
                    name: Optional[str] = None, program: Optional[Path] = None) -> Media:
         """A folder C:\\media\\<name> with setup.exe, setup.ini written from
         `ini` (none when it is None) and the given files (relative path ->
@@ -957,8 +998,9 @@ class Bench:
         extra: dict[str, Optional[str]] = {"WINEDEBUG": "-all,trace+msgbox" if trace else "-all"}
         if locale:
             extra["LC_ALL"] = locale
-            if self.locale_path is not None and (self.locale_path / locale).is_dir():
-                extra["LOCPATH"] = str(self.locale_path)
+            locale_path = self._locale_path()
+            if locale_path is not None and (locale_path / locale).is_dir():
+                extra["LOCPATH"] = str(locale_path)
         if dll_overrides is not None:
             extra["WINEDLLOVERRIDES"] = dll_overrides
         return self.prefix.env(**extra)

@@ -1,0 +1,49 @@
+#!/bin/sh
+# Runs the end-to-end bench: builds the helper programs of tools/ with the
+# preset of the program under test, then runs every test under Wine with
+# pytest. The program itself must be built already (dist/x64/setup.exe, or
+# the one named by SETUP_EXE). Extra arguments go to pytest.
+#
+#   tests/e2e/run.sh                 # the x64 build
+#   SETUP_EXE=dist/setup.exe tests/e2e/run.sh   # the x86 build (needs 32-bit Wine)
+#   tests/e2e/run.sh -k usage -x     # a selection
+#
+# The Debian packages it needs are listed in requirements-apt.txt.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+cd "$repo"
+
+missing=""
+for command in wine wineserver wixl Xvfb xdotool localedef cmake ninja /usr/bin/python3; do
+    command -v "$command" >/dev/null 2>&1 || missing="$missing $command"
+done
+if ! /usr/bin/python3 -c 'import pytest' 2>/dev/null; then missing="$missing python3-pytest"; fi
+if [ -n "$missing" ]; then
+    echo "run.sh: missing:$missing (install the packages of tests/e2e/requirements-apt.txt)" >&2
+    exit 2
+fi
+
+SETUP_EXE=${SETUP_EXE:-dist/x64/setup.exe}
+export SETUP_EXE
+if [ ! -f "$SETUP_EXE" ]; then
+    echo "run.sh: $SETUP_EXE is missing: build the program first" >&2
+    exit 2
+fi
+
+if [ -z "${E2E_TOOLS_DIR:-}" ]; then
+    arch=$(cd "$here" && /usr/bin/python3 -c 'import sys, winebench; print(winebench.pe_architecture(winebench.setup_exe()))')
+    case "$arch" in
+        x64) preset=mingw-x64 ;;
+        x86) preset=mingw-x86 ;;
+        *) echo "run.sh: $SETUP_EXE is neither x86 nor x64 ($arch)" >&2; exit 2 ;;
+    esac
+    if [ ! -f "build/$preset/build.ninja" ]; then
+        cmake --preset "$preset" >/dev/null
+    fi
+    cmake --build --preset "$preset" -j2 \
+        --target e2e_exitcode e2e_boxwatch e2e_loadlib e2e_planted_msi
+fi
+
+exec /usr/bin/python3 -m pytest "$here" "$@"
