@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/win32/last_error.h"
+#include "platform/win32/system_programs.h"
 #include "platform/win32/unique_handles.h"
 #include "platform/win32/win32_platform.h"
 
@@ -76,7 +77,9 @@ CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
     startup.hStdOutput = writeEnd.get();
     startup.hStdError = writeEnd.get();
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+    const std::string application = SystemProgramOfCommand(commandLine);
+    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), command.data(),
+                          nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                           nullptr, nullptr, &startup, &started)) {
         run.failure = CapturedRun::Failure::Start;
         run.error = LastErrorOr(ERROR_INVALID_FUNCTION);
@@ -127,7 +130,9 @@ uint32_t Win32Processes::RunAndWait(const std::string& commandLine, bool* starte
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION child = {};
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE,
+    const std::string application = SystemProgramOfCommand(commandLine);
+    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), command.data(),
+                          nullptr, nullptr, FALSE,
                           CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &startup, &child)) {
         *started = false;
         return LastErrorOr(ERROR_INVALID_FUNCTION);
@@ -147,7 +152,8 @@ uint32_t Win32Processes::RunElevatedAndWait(const std::string& program,
     execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     execute.hwnd = nullptr;
     execute.lpVerb = "runas";
-    execute.lpFile = program.c_str();
+    const std::string systemProgram = SystemProgramPath(program);
+    execute.lpFile = systemProgram.empty() ? program.c_str() : systemProgram.c_str();
     execute.lpParameters = parameters.c_str();
     execute.nShow = SW_SHOW;
     if (!::ShellExecuteExA(&execute)) {
