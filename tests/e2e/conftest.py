@@ -17,6 +17,7 @@ from typing import Callable, Iterator, Optional
 
 import pytest
 
+import msi_double
 import winebench as wb
 
 LOCALES = ("ru_RU.UTF-8", "it_IT.UTF-8", "ja_JP.UTF-8", "sv_SE.UTF-8")
@@ -115,6 +116,58 @@ def shared_host(base_prefix: wb.WinePrefix, display: str, tools: Path) -> Iterat
         shutil.rmtree(prefix.path, ignore_errors=True)
 
 
+@pytest.fixture(scope="session")
+def recording_double(tools: Path) -> Path:
+    """tools/recording_msi.cpp as built for the program's architecture."""
+    double = tools / "recording" / "msi.dll"
+    if not double.is_file():
+        pytest.fail(f"the recording msi.dll is missing: {double} (build the target e2e_recording_msi)",
+                    pytrace=False)
+    return double
+
+
+@pytest.fixture(scope="session")
+def recording_base_prefix(base_prefix: wb.WinePrefix, recording_double: Path, arch: str,
+                          display: str) -> Iterator[wb.WinePrefix]:
+    """A copy of the base prefix with the recording msi.dll installed for
+    setup.exe (see msi_double.py); the source of the prefixes that use it."""
+    prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "recording-base", display)
+    try:
+        msi_double.install(prefix, arch, recording_double)
+    finally:
+        prefix.stop_server()
+    try:
+        yield prefix
+    finally:
+        shutil.rmtree(prefix.path, ignore_errors=True)
+
+
+@pytest.fixture(scope="session")
+def recording_host(recording_base_prefix: wb.WinePrefix, display: str, tools: Path
+                   ) -> Iterator[wb.PrefixHost]:
+    """The prefix shared by the tests that use the recording msi.dll and
+    install nothing for real."""
+    prefix = wb.copy_prefix(recording_base_prefix.path,
+                            recording_base_prefix.path.parent / "recording-shared", display)
+    host = wb.PrefixHost(prefix, display, tools)
+    try:
+        yield host
+    finally:
+        host.kill_everything()
+        shutil.rmtree(prefix.path, ignore_errors=True)
+
+
+@pytest.fixture
+def recording_msi(bench: wb.Bench, arch: str) -> msi_double.RecordingMsi:
+    """The recording msi.dll that setup.exe loads in this test's prefix
+    (the bench's prefix, chosen because the test asks for this fixture):
+    scripted for the demo package, nothing installed, every call
+    succeeding, and an empty call log. See msi_double.py."""
+    double = msi_double.RecordingMsi(bench.prefix, arch)
+    double.reset()
+    return double
+
+
 @pytest.hookimpl(hookwrapper=True)
 def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
     outcome = yield
@@ -130,9 +183,14 @@ CALL_FAILED = pytest.StashKey[bool]()
 def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_host: wb.PrefixHost,
           display: str, tools: Path, program: Path, tmp_path: Path) -> Iterator[wb.Bench]:
     private = request.node.get_closest_marker("private_prefix") is not None
+    # A test that uses the recording msi.dll runs in a prefix that has it.
+    recording = "recording_msi" in request.fixturenames
     if private:
-        host = wb.PrefixHost(wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "private", display),
+        source = request.getfixturevalue("recording_base_prefix") if recording else base_prefix
+        host = wb.PrefixHost(wb.copy_prefix(source.path, base_prefix.path.parent / "private", display),
                              display, tools)
+    elif recording:
+        host = request.getfixturevalue("recording_host")
     else:
         host = shared_host
     bench = wb.Bench(host, program, lambda: request.getfixturevalue("locale_path"))

@@ -43,7 +43,7 @@ if [ -z "${E2E_TOOLS_DIR:-}" ]; then
         cmake --preset "$preset" >/dev/null
     fi
     cmake --build --preset "$preset" -j2 \
-        --target e2e_exitcode e2e_boxwatch e2e_loadlib e2e_planted_msi
+        --target e2e_exitcode e2e_boxwatch e2e_loadlib e2e_planted_msi e2e_recording_msi
 fi
 
 exec /usr/bin/python3 -m pytest "$here" "$@"
