@@ -132,10 +132,7 @@ def recording_base_prefix(base_prefix: wb.WinePrefix, recording_double: Path, ar
     """A copy of the base prefix with the recording msi.dll installed for
     setup.exe (see msi_double.py); the source of the prefixes that use it."""
     prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "recording-base", display)
-    try:
-        msi_double.install(prefix, arch, recording_double)
-    finally:
-        prefix.stop_server()
+    msi_double.install(prefix, arch, recording_double)
     try:
         yield prefix
     finally:
@@ -189,6 +186,10 @@ def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_hos
         source = request.getfixturevalue("recording_base_prefix") if recording else base_prefix
         host = wb.PrefixHost(wb.copy_prefix(source.path, base_prefix.path.parent / "private", display),
                              display, tools)
+    elif "bench_host" in request.fixturenames:
+        # A suite that keeps a shared prefix of its own names it by a
+        # fixture "bench_host" (a wb.PrefixHost); see test_log_mail.py.
+        host = request.getfixturevalue("bench_host")
     elif recording:
         host = request.getfixturevalue("recording_host")
     else:
@@ -241,3 +242,11 @@ def make_package(tmp_path_factory: pytest.TempPathFactory) -> Callable[..., Path
 def demo_msi(make_package: Callable[..., Path]) -> Path:
     """Demo Product 1.0.0 for x64."""
     return make_package(ProductName="Demo Product", ProductVersion="1.0.0")
+
+
+@pytest.fixture(scope="session")
+def prereq_msi(tmp_path_factory: pytest.TempPathFactory) -> Path:
+    """packages/prereq.wxs: Demo Prerequisite 2.5.0 for x64, a package of
+    its own that a prerequisite component installs (see prereq_bench.py)."""
+    import prereq_bench
+    return prereq_bench.build_prereq_package(tmp_path_factory.mktemp("prereq") / "prereq.msi")

@@ -18,6 +18,7 @@ from __future__ import annotations
 import codecs
 import dataclasses
 import shutil
+import time
 from pathlib import Path
 from typing import Mapping, Optional, Union
 
@@ -49,10 +50,21 @@ def install(prefix: wb.WinePrefix, arch: str, double: Path) -> None:
     """Puts the double in the prefix's system folder and prefers it for
     setup.exe through the per-program override. Also turns Wine's crash
     dialog off, so that a program that does crash ends instead of waiting
-    for a click (its exit code then is the exception code)."""
+    for a click (its exit code then is the exception code).
+
+    The prefix's server must not run: the keys are appended to its
+    user.reg, which Wine reads at the next start. (A "wine reg" started
+    here would also start the prefix's services with the bench's pipes as
+    their standard handles, and its caller would wait for ever.)"""
+    if prefix.server and prefix.server.poll() is None:
+        raise RuntimeError(f"the server of {prefix.path} runs: its registry cannot be edited")
     shutil.copyfile(double, system_folder(prefix, arch) / "msi.dll")
-    prefix.reg_add(APP_DEFAULTS_KEY, "msi", "native,builtin")
-    prefix.reg_add("HKCU\\Software\\Wine\\WineDbg", "ShowCrashDialog", "0", kind="REG_DWORD")
+    stamp = int(time.time())
+    with open(prefix.path / "user.reg", "a", encoding="ascii", newline="\n") as registry:
+        registry.write(f"\n[{APP_DEFAULTS_KEY[5:]}] {stamp}\n".replace("\\", "\\\\"))
+        registry.write('"msi"="native,builtin"\n')
+        registry.write(f"\n[Software\\\\Wine\\\\WineDbg] {stamp}\n")
+        registry.write('"ShowCrashDialog"=dword:00000000\n')
 
 
 @dataclasses.dataclass

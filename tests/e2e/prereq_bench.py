@@ -21,7 +21,7 @@ import pytest
 
 import winebench as wb
 
-TOOL_FILES = ("component.exe", "condition.exe", "msiexec.exe", "versioned-1.2.3.4.dll",
+TOOL_FILES = ("component.exe", "condition.exe", "planted-msiexec.exe", "versioned-1.2.3.4.dll",
               "versioned-2.0.0.0.dll")
 
 # The prerequisite package: its product and the registry value it writes
@@ -150,7 +150,7 @@ def markers(bench: wb.Bench) -> dict[str, str]:
     folder = bench.prefix.drive_c / "logs"
     if not folder.is_dir():
         return {}
-    return {path.name[:-len(".marker")]: path.read_text("utf-8", "replace")
+    return {path.name[:-len(".marker")]: path.read_bytes().decode("utf-8", "replace")
             for path in sorted(folder.glob("*.marker"))}
 
 

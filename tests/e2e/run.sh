@@ -43,7 +43,10 @@ if [ -z "${E2E_TOOLS_DIR:-}" ]; then
         cmake --preset "$preset" >/dev/null
     fi
     cmake --build --preset "$preset" -j2 \
-        --target e2e_exitcode e2e_boxwatch e2e_loadlib e2e_planted_msi e2e_recording_msi
+        --target e2e_exitcode e2e_boxwatch e2e_loadlib e2e_planted_msi e2e_recording_msi \
+        e2e_recording_mapi e2e_recording_mapi_incomplete e2e_crasher \
+        e2e_component e2e_condition e2e_planted_msiexec e2e_versioned_1234 e2e_versioned_2000 \
+        e2e_dialogprobe e2e_placefile
 fi
 
 exec /usr/bin/python3 -m pytest "$here" "$@"

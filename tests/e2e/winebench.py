@@ -34,6 +34,7 @@ import shutil
 import signal
 import struct
 import subprocess
+import tempfile
 import threading
 import time
 from pathlib import Path
@@ -168,13 +169,20 @@ class TracedBox:
     truncated: bool
 
 
+# Wine's debugstr_w renders at most about 290 characters (L" included) and
+# adds "..." only when more than one character is left over: a rendering
+# that reached the limit may lack its last character without the dots.
+_DEBUGSTR_LIMIT = 291
+
+
 def parse_msgbox_trace(stderr: str) -> list[TracedBox]:
     boxes = []
     for line in stderr.splitlines():
         match = _MSGBOX_TRACE.search(line)
         if match:
-            boxes.append(TracedBox(decode_wine_debugstr(match.group("body")),
-                                   bool(match.group("cut"))))
+            body = match.group("body")
+            boxes.append(TracedBox(decode_wine_debugstr(body),
+                                   bool(match.group("cut")) or len(body) + 2 >= _DEBUGSTR_LIMIT))
     return boxes
 
 
@@ -351,8 +359,16 @@ class WinePrefix:
     def wine(self, args: Sequence[str], timeout: float = 120, **extra: Optional[str]
              ) -> subprocess.CompletedProcess:
         self.start_server()
-        return subprocess.run([WINE, *args], env=self.env(**extra), capture_output=True,
-                              timeout=timeout, check=False)
+        # Output goes to files, not pipes: the first program of a session
+        # starts Wine's own services (services.exe, explorer.exe, ...), which
+        # inherit its standard handles and, with a persistent server, outlive
+        # it; reading a pipe to its end would wait for them.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run([WINE, *args], env=self.env(**extra), stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=err, timeout=timeout, check=False)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(result.args, result.returncode, out.read(), err.read())
 
     def reg_add(self, key: str, name: str, value: str, kind: str = "REG_SZ") -> None:
         result = self.wine(["reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"])
@@ -657,7 +673,7 @@ class SetupRun:
     """One start of "exitcode.exe <program> ARGS" under Wine."""
 
     def __init__(self, bench: "Bench", command: Sequence[str], env: dict[str, str],
-                 policy: AnswerPolicy) -> None:
+                 policy: AnswerPolicy, cwd: Optional[Path] = None) -> None:
         self.bench = bench
         self.command = list(command)
         self.policy = policy
@@ -673,7 +689,7 @@ class SetupRun:
         self._pid_known = threading.Event()
         self.process = subprocess.Popen(
             [WINE, *command], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE, start_new_session=True)
+            stderr=subprocess.PIPE, start_new_session=True, cwd=cwd)
         self._threads = [threading.Thread(target=self._pump, args=(self.process.stdout, self._stdout),
                                           daemon=True),
                          threading.Thread(target=self._pump, args=(self.process.stderr, self._stderr),
@@ -1007,11 +1023,13 @@ class Bench:
 
     def start(self, windows_program: str, args: Union[str, Sequence[str]] = (), *,
               answer: AnswerPolicy = answer_default, locale: Optional[str] = None,
-              dll_overrides: Optional[str] = None) -> SetupRun:
+              dll_overrides: Optional[str] = None, cwd: Optional[Path] = None) -> SetupRun:
         """Starts a program of the prefix (a Windows path) through
         exitcode.exe. A list of arguments is joined by Wine, which quotes an
         argument that holds a blank or a tab; a string is the command line
-        after the program name exactly as the program is to receive it."""
+        after the program name exactly as the program is to receive it.
+        `cwd`, a Unix folder in the prefix's drive C, becomes the program's
+        current folder (Wine maps it to its C: path)."""
         self.watcher  # noqa: B018 - must see the first box
         env = self.run_env(locale=locale, dll_overrides=dll_overrides)
         exitcode = str(self.tools / "exitcode.exe")
@@ -1019,7 +1037,7 @@ class Bench:
             command = [exitcode, "--raw", f"{windows_program} {args}" if args else windows_program]
         else:
             command = [exitcode, windows_program, *args]
-        run = SetupRun(self, command, env, answer)
+        run = SetupRun(self, command, env, answer, cwd=cwd)
         self.runs.append(run)
         return run
 
