@@ -114,8 +114,9 @@ bool CHyperLink::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* res
         case WM_SETTEXT:
         case WM_ENABLE:
             // The static would paint its plain text at once; only the text
-            // is kept, and the control painted the link's way.
-            *result = ::DefWindowProcA(control_, message, wParam, lParam);
+            // is kept, and the control painted the link's way. Subclass
+            // procedures get their messages in the Unicode form.
+            *result = ::DefWindowProcW(control_, message, wParam, lParam);
             ::InvalidateRect(control_, nullptr, TRUE);
             return true;
         case WM_SETFOCUS:

@@ -244,6 +244,20 @@ def test_bad_input_ini_of_binary_garbage(case, bench, bench_host):
     no_log_anywhere(bench, run)
 
 
+def test_bad_input_ini_that_is_a_folder(case, bench, bench_host):
+    case.describe("setup.ini is a folder",
+                  "the folder is found, every key reads as its default: MsiPath empty, so the package "
+                  "cannot be read: plain box \"Can't read installation property from file\", exit 3, no log")
+    media = bench.make_media(ini=None)
+    (media.unix_dir / "setup.ini").mkdir()
+    run = case.run(media, QUIET)
+
+    assert run.exit_code == 3, run.describe()
+    assert [(box.caption, box.text) for box in run.boxes] == [
+        (CAPTION, f"Can't read installation property from file:\n'{media.windows_dir}\\'.")], run.describe()
+    no_log_anywhere(bench, run)
+
+
 def test_bad_input_ini_of_several_megabytes(case, bench, recording_msi):
     filler = "".join(f"[Filler{index}]\r\nKey=" + "f" * 80 + "\r\n" for index in range(40_000))
     ini = filler + "[Main]\r\nMsiPath=demo.msi\r\nMsiProp=FOUND=1\r\n"
@@ -405,15 +419,20 @@ def test_bad_input_command_line_of_30000_characters(case, bench, recording_msi):
     tail = ""
     while len(tail) < 30_000:
         tail += f" C{len(tail)}=" + "c" * 1100
-    line = "/i /quiet A=1 B=" + "b" * 1100 + tail
-    case.describe(f"command line of {len(line):,} characters: A=1, then property tokens of 1,100 characters",
-                  "the first token over 1,038 characters ends the properties: the installer gets A=1; exit 0")
+    # The log option at the very end shows that the whole line was read.
+    line = "/i /quiet A=1 B=" + "b" * 1100 + tail + " /log C:\\logs\\tail.log"
+    case.describe(f"command line of {len(line):,} characters: A=1, then property tokens of 1,100 "
+                  "characters, the log option last",
+                  "the first token over 1,038 characters ends the properties: the installer gets A=1; "
+                  "the log option at the end is still found: exit 0")
+    logs, _ = bench.make_folder("logs")
     media = media_with_tools(bench, {"Main": {"MsiPath": "demo.msi"}})
     run = case.run(media, line)
 
     assert run.exit_code == 0, run.describe()
     assert installed_with(recording_msi) == ["A=1"], recording_msi.describe()[:2000]
-    log = temp_log(bench, run)
+    assert bench.temp_logs() == [], run.describe()
+    log = Log((logs / "tail.log").read_bytes(), ui_level=2)
     assert log.entries[-1] == SETUP_COMPLETE, log.excerpt()
 
 
@@ -464,6 +483,7 @@ LOG_PATHS = {
     "missing-folder": ("C:\\logs\\missing\\folder\\run.log", "a folder that does not exist"),
     "unbalanced-quote": ('"C:\\logs\\quoted.log', "an opening quote and no closing one"),
     "too-long": ("C:\\logs\\" + "l" * 29_000 + ".log", "29,000 characters"),
+    "folder": ("C:\\logs", "an existing folder"),
 }
 
 

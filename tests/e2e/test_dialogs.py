@@ -536,6 +536,7 @@ def measure_both_dialogs(bench, demo_msi, probe, person, shots, label):
 @pytest.mark.private_prefix
 def test_dialogs_grow_at_150_percent_and_keep_their_layout(bench, demo_msi, recording_msi, probe, person, shots):
     normal = measure_both_dialogs(bench, demo_msi, probe, person, shots, "96dpi")
+    # 150 %, read by each program at its start; the probe too starts again.
     probe.stop()
     bench.prefix.reg_add("HKCU\\Control Panel\\Desktop", "LogPixels", "144", kind="REG_DWORD")
     bench.clear_temp()
