@@ -38,9 +38,6 @@ DEMO_PACKAGE = {
     "Template": "x64;1033",
 }
 
-ScriptSections = Mapping[str, Mapping[str, Union[str, int, None]]]
-
-
 def system_folder(prefix: wb.WinePrefix, arch: str) -> Path:
     """The prefix's system folder as a program of this architecture sees it."""
     return prefix.path / "drive_c" / "windows" / ("system32" if arch == "x64" else "syswow64")

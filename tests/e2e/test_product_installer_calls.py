@@ -177,20 +177,26 @@ def test_installer_success_with_restart_result_exits_0_without_a_restart_questio
     assert pr.RESTART_QUESTION not in log.text and "BSInstall() failed" not in log.text, log.text
 
 
-def test_package_not_found_by_the_installer_is_shown_and_ends_the_run_as_done(bench, recording_msi):
+def test_package_not_found_by_the_installer_is_shown_then_reported_as_a_failure(bench, recording_msi):
     recording_msi.script(Result={"InstallProduct": 2})
     media = pr.demo_media(bench, PACKAGE_BYTES)
     run = bench.run_setup(media, [])
 
     text = f"Setup was unable to find the file\n'{media.windows('demo.msi')}'."
-    assert [(box.caption, box.text) for box in run.boxes] == [(wb.INSTALLATION_ERROR, text)], \
+    log = pr.the_run_log(bench)
+    # Nothing was installed: after its own box the run gives the failure
+    # report and ends as failed.
+    assert run.exit_code == 3, run.describe()
+    assert ([(box.caption, box.text) for box in run.boxes]
+            == [(wb.INSTALLATION_ERROR, text),
+                (wb.INSTALLATION_ERROR, pr.log_file_box_text(pr.INTERNAL_ERROR, log.windows))]), \
         run.describe()
     assert run.boxes[0].buttons == [wb.IDOK] and run.boxes[0].icon, run.describe()
-    log = pr.the_run_log(bench)
-    assert re.search(STAMP + re.escape(text + "\r\n") + r"\Z", log.mixed.texts("utf-16")), log.text
-    # The installer's "not found" is reported by that box alone.
-    assert run.exit_code == 0, run.describe()
-    assert "BSInstall() failed" not in log.text and pr.INTERNAL_ERROR not in log.text, log.text
+    logged = log.mixed.texts("utf-16")
+    shown = logged.index("]: " + text + "\r\n")
+    reason = logged.index("]: " + pr.INTERNAL_ERROR + "\r\n")
+    report = log.failure_report(2)
+    assert report and shown < reason < report.start(), logged
 
 
 def test_installer_failure_at_the_full_level_shows_the_reason_and_the_log(bench, recording_msi):
