@@ -6,7 +6,8 @@ build/e2e-artifacts/bad-input.md (relative to the repository).
 test_bad_input.py loads it (pytest_plugins); a case fills its row through
 the test's user properties: "input", "behaviour" (what the program is
 expected to do, stated before the run), "observed" (exit code and time, set
-after the run)."""
+after the run). The table is written only when every case of the suite ran,
+so that running a selection of them leaves the last whole table in place."""
 
 from __future__ import annotations
 
@@ -21,10 +22,16 @@ TABLE = wb.REPO / "build" / "e2e-artifacts" / "bad-input.md"
 SUITE = "test_bad_input.py"
 
 _rows: dict[str, dict[str, str]] = {}
+_collected: set[str] = set()
 
 
 def _cell(text: str) -> str:
     return " ".join(str(text).split()).replace("|", "\\|")
+
+
+def pytest_itemcollected(item: pytest.Item) -> None:
+    if Path(str(item.fspath)).name == SUITE:
+        _collected.add(item.nodeid)
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -49,7 +56,8 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
 
 
 def pytest_sessionfinish(session: pytest.Session, exitstatus: int) -> None:
-    if not _rows:
+    # Only a run of every case makes the table; a selection leaves it alone.
+    if not _rows or not _collected <= _rows.keys():
         return
     lines = [
         f"Bad input, {datetime.datetime.now():%Y-%m-%d %H:%M}, program {wb.setup_exe().relative_to(wb.REPO) if wb.setup_exe().is_relative_to(wb.REPO) else wb.setup_exe()}"

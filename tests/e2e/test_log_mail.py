@@ -141,6 +141,25 @@ def test_a_quiet_failure_still_asks_to_mail_the_log_and_no_sends_nothing(bench, 
     assert not any("Do you want to send" in entry for entry in found), found
 
 
+def test_a_full_run_reports_the_long_log_path_but_asks_with_the_path_as_given(bench, mapi):
+    logs, _ = bench.make_folder("logs")
+    given = "c:\\LOGS\\Mail Run.log"
+    media = failing_media(bench)
+    # OK to the failure, No to the question.
+    run = bench.run_setup(media, f"/i /log {given}",
+                          answer=lambda box: wb.KEY_NO if box.caption == CAPTION else wb.KEY_OK)
+
+    assert run.exit_code == 3, run.describe()
+    # The long form spells the folder as the file system does (Wine keeps
+    # the drive letter as given).
+    long_form = "c:\\logs\\Mail Run.log"
+    assert [(box.caption, box.text) for box in run.boxes] == [
+        (wb.INSTALLATION_ERROR, f"An irrecoverable internal error occured.\r\n\r\nLog file:\r\n'{long_form}'"),
+        (CAPTION, question_text(given)),
+    ], run.describe()
+    assert mapi.sent() == [], mapi.describe()
+
+
 def test_no_address_no_question(bench, mapi):
     media = failing_media(bench, address="")
     run = bench.run_setup(media, QUIET)
@@ -259,21 +278,3 @@ def test_a_missing_or_incomplete_mail_library_is_logged(bench, mapi, mapi_librar
     assert not any(entry.startswith("Send email to") for entry in found), found
     assert raw.endswith("Can't load MAPI32.DLL".encode("utf-16-le")), raw[-60:]
 
-
-def test_a_full_run_reports_the_long_log_path_but_asks_with_the_path_as_given(bench, mapi):
-    logs, _ = bench.make_folder("logs")
-    given = "c:\\LOGS\\Mail Run.log"
-    media = failing_media(bench)
-    # OK to the failure, No to the question.
-    run = bench.run_setup(media, f"/i /log {given}",
-                          answer=lambda box: wb.KEY_NO if box.caption == CAPTION else wb.KEY_OK)
-
-    assert run.exit_code == 3, run.describe()
-    # The long form spells the folder as the file system does (Wine keeps
-    # the drive letter as given).
-    long_form = "c:\\logs\\Mail Run.log"
-    assert [(box.caption, box.text) for box in run.boxes] == [
-        (wb.INSTALLATION_ERROR, f"An irrecoverable internal error occured.\r\n\r\nLog file:\r\n'{long_form}'"),
-        (CAPTION, question_text(given)),
-    ], run.describe()
-    assert mapi.sent() == [], mapi.describe()
