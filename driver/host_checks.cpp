@@ -24,7 +24,16 @@ bool IsWindows5OrLater(platform::Platform& os) {
 std::string SingleInstanceName(const std::string& suffix) {
     std::string name = kSingleInstancePrefix;
     for (char c : suffix) name += c == '\\' ? '/' : c;
-    return name;
+    if (name.size() < kMaxObjectName) return name;
+    // Object names are limited to MAX_PATH characters: a longer package
+    // path is named by a hash of it, so runs for it still exclude each other.
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char c : suffix) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return std::string(kSingleInstancePrefix) +
+           Format("#%016llx", static_cast<unsigned long long>(hash));
 }
 
 bool AcquireSingleInstance(platform::Platform& os, const std::string& suffix,

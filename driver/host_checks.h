@@ -12,6 +12,7 @@ namespace setup {
 
 struct Session;
 
+constexpr size_t kMaxObjectName = 260;
 constexpr const char* kSingleInstancePrefix =
     "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}";
 
@@ -20,7 +21,8 @@ bool IsWindows5OrLater(platform::Platform& os);
 
 // The single-instance guard's name for a suffix. A backslash is not allowed
 // in an object name after the namespace prefix, so it becomes "/" (which
-// names the same package path).
+// names the same package path); a name too long for an object name uses a
+// hash of the suffix instead.
 std::string SingleInstanceName(const std::string& suffix);
 
 // Opens the guard into `guard`; true when another instance holds it or it

@@ -40,11 +40,12 @@ FEW_SECONDS = 10.0
 LONG = 10_000
 INI_VALUE_LIMIT = 2047
 ENTRY_LIMIT = 4095  # characters of one formatted log entry
-PRODUCT = "Demo Product"
 CAPTION = wb.INSTALLATION_ERROR
+SETUP_COMPLETE = "Setup complete\r\n"
 
-# Exit codes that are exception codes: the process died of a fault.
+
 def is_exception_code(code: int) -> bool:
+    """An exit code that is an exception code: the process died of a fault."""
     return code >= 0xC0000000 or code in (0x80000003, 0x80000004)
 
 
@@ -106,6 +107,7 @@ class Case:
     def __init__(self, request: pytest.FixtureRequest, bench: wb.Bench) -> None:
         self.node = request.node
         self.bench = bench
+        self.cut_entries = 0
 
     def describe(self, input: str, behaviour: str) -> None:
         self.node.user_properties.append(("input", input))
@@ -131,13 +133,24 @@ class Case:
         return run
 
 
+    def log(self, run: wb.SetupRun, ui_level: int = 2) -> "Log":
+        """The run's one log in the temporary folder, read strictly."""
+        logs = [path for path in self.bench.temp_logs() if " Setup (" in path.name]
+        assert len(logs) == 1, f"logs: {[path.name for path in self.bench.temp_logs()]}\n{run.describe()}"
+        log = Log(logs[0].read_bytes(), ui_level)
+        self.cut_entries += len(log.cut)
+        return log
+
+
 @pytest.fixture
 def case(request: pytest.FixtureRequest, bench: wb.Bench) -> Iterator[Case]:
-    yield Case(request, bench)
-    cut = getattr(bench, "cut_entries", 0)
-    if cut:
+    case = Case(request, bench)
+    yield case
+    if case.cut_entries:
+        # For the table: an entry cut at the limit runs on into the next one.
+        count = case.cut_entries
         request.node.user_properties.append(
-            ("observed_note", f"{cut} log entr{'y' if cut == 1 else 'ies'} cut at {ENTRY_LIMIT:,} characters"))
+            ("observed_note", f"{count} log entr{'y' if count == 1 else 'ies'} cut at {ENTRY_LIMIT:,} characters"))
 
 
 # --------------------------------------------------------------------------
@@ -181,24 +194,12 @@ class Log:
                          for entry in self.entries)
 
 
-def temp_log(bench: wb.Bench, run: wb.SetupRun, ui_level: int = 2) -> Log:
-    logs = [path for path in bench.temp_logs() if " Setup (" in path.name]
-    assert len(logs) == 1, f"logs: {[path.name for path in bench.temp_logs()]}\n{run.describe()}"
-    log = Log(logs[0].read_bytes(), ui_level)
-    if log.cut:
-        # For the table: an entry cut at the limit runs on into the next one.
-        bench.cut_entries = len(log.cut)  # type: ignore[attr-defined]
-    return log
-
-
 def no_log_anywhere(bench: wb.Bench, run: wb.SetupRun) -> None:
     assert bench.temp_logs() == [], f"logs: {bench.temp_logs()}\n{run.describe()}"
     logs = bench.prefix.drive_c / "logs"
     found = sorted(path.name for path in logs.rglob("*")) if logs.is_dir() else []
     assert found == [], f"files in C:\\logs: {found}"
 
-
-SETUP_COMPLETE = "Setup complete\r\n"
 
 
 def installed_with(recording_msi: msi_double.RecordingMsi) -> list[str]:
@@ -268,7 +269,7 @@ def test_bad_input_ini_of_several_megabytes(case, bench, recording_msi):
 
     assert run.exit_code == 0, run.describe()
     assert installed_with(recording_msi) == ["FOUND=1"], recording_msi.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     assert log.entries[-1] == SETUP_COMPLETE, log.excerpt()
 
 
@@ -278,15 +279,17 @@ def test_bad_input_ini_of_several_megabytes(case, bench, recording_msi):
 
 def test_bad_input_long_msipath(case, bench, recording_msi):
     case.describe("MsiPath of 10,000 characters",
-                  "cut to 2,047; the single-instance guard named after it cannot be created "
-                  "(name too long), so the run ends there without a message: exit 3")
+                  "cut to 2,047; the single-instance guard is named by a hash of it; no such "
+                  "file: \"Setup was unable to find the file\" logged, exit 3")
     media = media_with_tools(bench, {"Main": {"MsiPath": "p" * LONG}})
     run = case.run(media, QUIET)
 
     assert run.exit_code == 3, run.describe()
     assert run.boxes == [], run.describe()
-    log = temp_log(bench, run)
-    assert log.entries == ["UILevel is set to 2\r\n"], log.excerpt()
+    log = case.log(run)
+    assert len(log.entries) == 2 and log.entries[0] == "UILevel is set to 2\r\n", log.excerpt()
+    assert log.entries[1].startswith("Setup was unable to find the file\n'"), log.excerpt()
+    assert log.entries[1].endswith("p" * 2047 + "'.\r\n"), log.excerpt()
     assert installed_with(recording_msi) == [], recording_msi.describe()
 
 
@@ -300,7 +303,7 @@ def test_bad_input_long_msiprop(case, bench, recording_msi):
     assert run.exit_code == 0, run.describe()
     assert installed_with(recording_msi) == [value[:INI_VALUE_LIMIT]], \
         [len(line) for line in installed_with(recording_msi)]
-    log = temp_log(bench, run)
+    log = case.log(run)
     assert log.entries[-1] == SETUP_COMPLETE, log.excerpt()
 
 
@@ -329,7 +332,7 @@ def test_bad_input_long_minwinmessage(case, bench, recording_msi):
     assert run.exit_code == 3, run.describe()
     assert [(box.caption, box.text) for box in run.boxes] == [(CAPTION, "m" * INI_VALUE_LIMIT)], \
         [(box.caption, len(box.text)) for box in run.boxes]
-    log = temp_log(bench, run, ui_level=5)
+    log = case.log(run, ui_level=5)
     assert log.entries == ["UILevel is set to 5\r\n"], log.excerpt()
     assert installed_with(recording_msi) == [], recording_msi.describe()
 
@@ -342,7 +345,7 @@ def test_bad_input_long_prereq_name(case, bench, recording_msi):
     run = case.run(media, QUIET)
 
     assert run.exit_code == 0, run.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     assert log.has(f"Install the component '{name}'.\r\n"), log.excerpt()
     assert "  " + name + "\r\n" in log.text, log.excerpt()
     assert "component" in pb.markers(bench), run.describe()
@@ -364,7 +367,7 @@ def test_bad_input_long_prereq_instparams(case, bench, recording_msi):
     assert marker == command + "\r\n", (f"the installer got {len(marker)} characters, expected "
                                         f"{len(command) + 2}; first difference at {differs}: "
                                         f"{marker[differs or 0:][:80]!r}\n{run.describe()}")
-    log = temp_log(bench, run)
+    log = case.log(run)
     assert log.has(f"MsiInstall({command}) return code 0\r\n"), log.excerpt()
     assert log.entries[-1] == SETUP_COMPLETE, log.excerpt()
 
@@ -381,7 +384,7 @@ def test_bad_input_long_prereq_regpath(case, bench, recording_msi):
     run = case.run(media, QUIET)
 
     assert run.exit_code == 0, run.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     [failure] = log.starting("CRegComparer.GetRegValue(")
     assert failure.startswith(f"CRegComparer.GetRegValue(0x80000002, 'Software', '{value_name}') failed. Error(2)'"), \
         log.excerpt()
@@ -405,7 +408,7 @@ def test_bad_input_a_thousand_prereq_sections(case, bench, recording_msi):
     run = case.run(media, QUIET, budget=60, timeout=300)
 
     assert run.exit_code == 0, run.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     assert len(log.starting("Install the component 'Component ")) == count, log.excerpt()[-2000:]
     assert log.has(f"Install the component 'Component {count - 1}'.\r\n"), log.excerpt()[-2000:]
     assert log.entries[-1] == SETUP_COMPLETE, log.excerpt()[-2000:]
@@ -446,7 +449,7 @@ def test_bad_input_command_line_option_of_300_characters(case, bench, recording_
 
     assert run.exit_code == 0, run.describe()
     assert installed_with(recording_msi) == ["A=1"], recording_msi.describe()
-    assert temp_log(bench, run, ui_level=5).entries[-1] == SETUP_COMPLETE
+    assert case.log(run, ui_level=5).entries[-1] == SETUP_COMPLETE
 
 
 UNBALANCED = {
@@ -466,7 +469,7 @@ def test_bad_input_unbalanced_quote(case, bench, recording_msi, kind):
     media = media_with_tools(bench, {"Main": {"MsiPath": "demo.msi"}})
     run = case.run(media, line)
 
-    log = temp_log(bench, run, ui_level=ui_level)
+    log = case.log(run, ui_level=ui_level)
     if installed is None:
         assert run.exit_code == 3, run.describe()
         assert [box.caption for box in run.boxes] == [wb.USAGE_CAPTION], run.describe()
@@ -573,7 +576,7 @@ def test_bad_input_registry_value(case, bench, recording_msi, registry_values, k
     run = case.run(media, QUIET)
 
     assert run.exit_code == 0, run.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     key_path = REGISTRY_KEY[len("HKEY_LOCAL_MACHINE\\"):]
     failures = log.starting("CRegComparer.GetRegValue(")
     if holds:
@@ -604,7 +607,7 @@ def test_bad_input_condition_program_prints_a_megabyte(case, bench, recording_ms
     run = case.run(media, QUIET)
 
     assert run.exit_code == 0, run.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     expanded = command.replace("#Root#", media.windows_dir)
     assert log.has(f"Process '{expanded}' return code 2\r\n"), log.excerpt()
     [text] = log.starting(f"Process '{expanded}' return text '")
@@ -625,7 +628,7 @@ def test_bad_input_condition_program_crashes(case, bench, recording_msi):
     run = case.run(media, QUIET)
 
     assert run.exit_code == 0, run.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     expanded = command.replace("#Root#", media.windows_dir)
     assert log.has(f"Process '{expanded}' return code -1073741819\r\n"), log.excerpt()
     assert log.starting(f"Process '{expanded}' return text 'crasher.exe: about to crash"), log.excerpt()
@@ -641,7 +644,7 @@ def test_bad_input_component_installer_crashes(case, bench, recording_msi):
     run = case.run(media, QUIET)
 
     assert run.exit_code == 0, run.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     command = f'"{media.windows("crasher.exe")}"'
     assert log.has(f"MsiInstall({command}) return code -1073741819\r\n"), log.excerpt()
     assert log.starting(f"MsiInstall('{command}') failed. Error(-1073741819)'"), log.excerpt()
@@ -684,7 +687,7 @@ def test_bad_input_transform_that_is_a_folder(case, bench, recording_msi):
     assert run.boxes == [], run.describe()
     transform = media.windows("1033.mst")
     assert installed_with(recording_msi) == [f' TRANSFORMS="{transform}"'], recording_msi.describe()
-    log = temp_log(bench, run)
+    log = case.log(run)
     assert log.has(f"LangId transform is {transform}\r\n"), log.excerpt()
     assert log.has("An irrecoverable internal error occured.\r\n"), log.excerpt()
     [failure] = log.starting("BSInstall() failed.")

@@ -148,6 +148,18 @@ TEST(SingleInstance, BackslashesInTheSuffixKeepTheNameValid) {
               "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi");
 }
 
+TEST(SingleInstance, OverlongSuffixIsNamedByItsHash) {
+    const std::string prefix = "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}";
+    const std::string longest = std::string(259 - prefix.size(), 'p');
+    EXPECT_EQ(SingleInstanceName(longest), prefix + longest);
+    const std::string a = SingleInstanceName(std::string(10000, 'a'));
+    const std::string b = SingleInstanceName(std::string(9999, 'a') + "b");
+    EXPECT_LT(a.size(), 260u);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a, SingleInstanceName(std::string(10000, 'a')));
+    EXPECT_EQ(a.find('\\', 7), std::string::npos);
+}
+
 TEST(SingleInstance, GuardThatCannotBeCreatedCountsAsAnotherInstance) {
     fake::Platform os;
     os.sys.invalidMutexNames.insert(SingleInstanceName("x"));
