@@ -66,7 +66,7 @@ std::vector<StringResource> Translations() {
 // The arguments a printf format consumes, in order: each conversion as its
 // length modifier and letter ("s", "ld"), "*" for a width or precision taken
 // from the arguments. Flags, widths and precisions do not change the argument
-// and are skipped; "%%" consumes nothing. A malformed specification gives
+// and are skipped; "%%" consumes nothing. A malformed conversion gives
 // "!", which no well-formed one matches.
 std::vector<std::string> PrintfConversions(const std::string& format) {
   std::vector<std::string> out;
