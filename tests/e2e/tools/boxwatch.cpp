@@ -19,6 +19,8 @@
 // file (the test closes the pipe) or is closed.
 #include <windows.h>
 
+#include "window_text.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,33 +31,12 @@ namespace {
 constexpr int kMessageTextId = 0xFFFF;
 constexpr int kIconId = 1088;
 
-void AppendJsonString(std::string* out, const std::wstring& text) {
-    out->push_back('"');
-    for (wchar_t c : text) {
-        unsigned unit = static_cast<unsigned>(c) & 0xFFFFu;
-        if (unit >= 0x20 && unit < 0x7F && unit != '"' && unit != '\\') {
-            out->push_back(static_cast<char>(unit));
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", unit);
-            out->append(escaped);
-        }
-    }
-    out->push_back('"');
-}
-
 std::wstring WindowText(HWND window) {
     int length = GetWindowTextLengthW(window);
     if (length <= 0) return std::wstring();
     std::vector<wchar_t> buffer(static_cast<size_t>(length) + 2);
     int got = GetWindowTextW(window, buffer.data(), length + 1);
     return std::wstring(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0);
-}
-
-std::wstring ClassName(HWND window) {
-    wchar_t name[64];
-    int got = GetClassNameW(window, name, 64);
-    return std::wstring(name, got > 0 ? static_cast<size_t>(got) : 0);
 }
 
 struct BoxDetails {

@@ -33,6 +33,8 @@
 // carry pointers. The program ends at end of file on standard input.
 #include <windows.h>
 
+#include "window_text.h"
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -47,21 +49,6 @@ constexpr UINT kMessageTimeoutMs = 2000;
 constexpr SIZE_T kRemoteSize = 4096;
 constexpr int kRemoteTextOffset = 1024;
 constexpr int kTextCapacity = (static_cast<int>(kRemoteSize) - kRemoteTextOffset) / 2;
-
-void AppendJsonString(std::string* out, const std::wstring& text) {
-    out->push_back('"');
-    for (wchar_t c : text) {
-        unsigned unit = static_cast<unsigned>(c) & 0xFFFFu;
-        if (unit >= 0x20 && unit < 0x7F && unit != '"' && unit != '\\') {
-            out->push_back(static_cast<char>(unit));
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", unit);
-            out->append(escaped);
-        }
-    }
-    out->push_back('"');
-}
 
 void AppendRect(std::string* out, const RECT& rect) {
     char text[96];
@@ -88,12 +75,6 @@ std::wstring WindowText(HWND window) {
                              SMTO_ABORTIFHUNG, kMessageTimeoutMs, &got))
         return std::wstring();
     return std::wstring(buffer.data(), got < buffer.size() ? static_cast<size_t>(got) : 0);
-}
-
-std::wstring ClassName(HWND window) {
-    wchar_t name[64];
-    int got = GetClassNameW(window, name, 64);
-    return std::wstring(name, got > 0 ? static_cast<size_t>(got) : 0);
 }
 
 RECT ScreenRect(HWND window) {

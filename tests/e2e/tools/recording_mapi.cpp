@@ -34,6 +34,8 @@
 //   the ANSI code page; carriage return, line feed and "|" inside a field
 //   are written <CR>, <LF> and <BAR>.
 #include <windows.h>
+
+#include "double_support.h"
 #include <mapi.h>
 
 #include <cwchar>
@@ -45,22 +47,7 @@ constexpr ULONG kMaxListed = 16;
 
 HMODULE g_self = nullptr;
 
-std::wstring BesideSelf(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(g_self, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return name;
-    std::wstring folder(path, length);
-    const size_t slash = folder.find_last_of(L"\\/");
-    return folder.substr(0, slash == std::wstring::npos ? 0 : slash + 1) + name;
-}
-
-std::string Utf8(const wchar_t* wide, int length) {
-    if (length <= 0) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, length, &text[0], size, nullptr, nullptr);
-    return text;
-}
+std::wstring BesideSelf(const wchar_t* name) { return BesideModule(g_self, name); }
 
 std::string Escape(const std::string& text) {
     std::string out;
@@ -76,11 +63,7 @@ std::string Escape(const std::string& text) {
 // One field: an 8-bit text of the caller, in the ANSI code page.
 std::string Text(const char* text) {
     if (text == nullptr) return "(null)";
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::string();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    return Escape(Utf8(wide.c_str(), length - 1));
+    return Escape(Utf8(Widen(text, CP_ACP)));
 }
 
 std::string Set(const void* pointer) { return pointer ? "set" : "null"; }
@@ -139,7 +122,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
         DisableThreadLibraryCalls(instance);
         wchar_t program[MAX_PATH] = {};
         const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-        Record("Load|" + Escape(Utf8(program, static_cast<int>(length))));
+        Record("Load|" + Escape(Utf8(std::wstring(program, length))));
     }
     return TRUE;
 }
