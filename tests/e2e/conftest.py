@@ -107,13 +107,8 @@ def base_prefix(tmp_path_factory: pytest.TempPathFactory, tools: Path) -> Iterat
 
 @pytest.fixture(scope="session")
 def shared_host(base_prefix: wb.WinePrefix, display: str, tools: Path) -> Iterator[wb.PrefixHost]:
-    prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "shared", display)
-    host = wb.PrefixHost(prefix, display, tools)
-    try:
+    with wb.host_on_copy(base_prefix, "shared", display, tools) as host:
         yield host
-    finally:
-        host.kill_everything()
-        shutil.rmtree(prefix.path, ignore_errors=True)
 
 
 @pytest.fixture(scope="session")
@@ -144,14 +139,8 @@ def recording_host(recording_base_prefix: wb.WinePrefix, display: str, tools: Pa
                    ) -> Iterator[wb.PrefixHost]:
     """The prefix shared by the tests that use the recording msi.dll and
     install nothing for real."""
-    prefix = wb.copy_prefix(recording_base_prefix.path,
-                            recording_base_prefix.path.parent / "recording-shared", display)
-    host = wb.PrefixHost(prefix, display, tools)
-    try:
+    with wb.host_on_copy(recording_base_prefix, "recording-shared", display, tools) as host:
         yield host
-    finally:
-        host.kill_everything()
-        shutil.rmtree(prefix.path, ignore_errors=True)
 
 
 @pytest.fixture

@@ -77,6 +77,18 @@ class RunLog:
     def failure_report(self, code: int) -> Optional[re.Match]:
         return failure_report_entry(code).search(self.mixed.texts("utf-16"))
 
+    def assert_failure_reported(self, reason: str, code: int,
+                                after: Optional[str] = None) -> re.Match:
+        """The failure report of the run: the reason entry (later than the
+        entry `after`, when given), then "BSInstall() failed." with the text
+        of the code. Returns the report's match."""
+        text = self.mixed.texts("utf-16")
+        earlier = text.index("]: " + after + "\r\n") if after is not None else -1
+        logged = text.index("]: " + reason + "\r\n")
+        report = self.failure_report(code)
+        assert report and earlier < logged < report.start(), text
+        return report
+
 
 def the_run_log(bench: wb.Bench) -> RunLog:
     """The only log in the temporary folder (the run's default log)."""

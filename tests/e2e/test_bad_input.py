@@ -22,7 +22,6 @@ from __future__ import annotations
 
 import random
 import re
-import shutil
 import subprocess
 from pathlib import Path
 from typing import Iterator, Optional, Sequence, Union
@@ -80,14 +79,8 @@ def bench_host(base_prefix: wb.WinePrefix, display: str, tools: Path) -> Iterato
     """For the cases that need Wine's own installer library: a copy of the
     base prefix in which a crashing program ends at once (no crash dialog)
     with its exception code."""
-    prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "bad-input", display)
-    no_crash_dialog(prefix)
-    host = wb.PrefixHost(prefix, display, tools)
-    try:
+    with wb.host_on_copy(base_prefix, "bad-input", display, tools, no_crash_dialog) as host:
         yield host
-    finally:
-        host.kill_everything()
-        shutil.rmtree(prefix.path, ignore_errors=True)
 
 
 @pytest.fixture(autouse=True)

@@ -12,7 +12,6 @@ prefix of its own with both doubles."""
 from __future__ import annotations
 
 import re
-import shutil
 from pathlib import Path
 from typing import Iterator
 
@@ -58,15 +57,11 @@ def bench_host(recording_base_prefix: wb.WinePrefix, mapi_libraries: dict[str, P
                display: str, tools: Path) -> Iterator[wb.PrefixHost]:
     """A copy of the prefix with the recording msi.dll, with the recording
     MAPI32.DLL as well; shared by the tests of this file."""
-    prefix = wb.copy_prefix(recording_base_prefix.path, recording_base_prefix.path.parent / "mail",
-                            display)
-    mapi_double.install(prefix, arch, mapi_libraries["full"])
-    host = wb.PrefixHost(prefix, display, tools)
-    try:
+    def install(prefix: wb.WinePrefix) -> None:
+        mapi_double.install(prefix, arch, mapi_libraries["full"])
+
+    with wb.host_on_copy(recording_base_prefix, "mail", display, tools, install) as host:
         yield host
-    finally:
-        host.kill_everything()
-        shutil.rmtree(prefix.path, ignore_errors=True)
 
 
 @pytest.fixture

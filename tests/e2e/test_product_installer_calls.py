@@ -192,11 +192,7 @@ def test_package_not_found_by_the_installer_is_shown_then_reported_as_a_failure(
                 (wb.INSTALLATION_ERROR, pr.log_file_box_text(pr.INTERNAL_ERROR, log.windows))]), \
         run.describe()
     assert run.boxes[0].buttons == [wb.IDOK] and run.boxes[0].icon, run.describe()
-    logged = log.mixed.texts("utf-16")
-    shown = logged.index("]: " + text + "\r\n")
-    reason = logged.index("]: " + pr.INTERNAL_ERROR + "\r\n")
-    report = log.failure_report(2)
-    assert report and shown < reason < report.start(), logged
+    log.assert_failure_reported(pr.INTERNAL_ERROR, 2, after=text)
 
 
 def test_installer_failure_at_the_full_level_shows_the_reason_and_the_log(bench, recording_msi):
@@ -210,11 +206,8 @@ def test_installer_failure_at_the_full_level_shows_the_reason_and_the_log(bench,
             == [(wb.INSTALLATION_ERROR, pr.log_file_box_text(pr.INTERNAL_ERROR, log.windows))]), \
         run.describe()
     assert run.boxes[0].buttons == [wb.IDOK] and run.boxes[0].icon, run.describe()
+    report = log.assert_failure_reported(pr.INTERNAL_ERROR, 1603, after="MsiInstallProduct returned 1603")
     text = log.mixed.texts("utf-16")
-    returned = text.index("]: MsiInstallProduct returned 1603\r\n")
-    reason = text.index("]: " + pr.INTERNAL_ERROR + "\r\n")
-    report = log.failure_report(1603)
-    assert report and returned < reason < report.start(), text
     # The log goes on to the mail offer, which has no address here.
     assert text.index("]: " + pr.NO_MAIL_ADDRESS) > report.start(), text
 
@@ -239,11 +232,10 @@ def test_crash_inside_the_installer_is_logged_and_the_run_ends_normally(
     assert run.boxes == [], run.describe()
     assert [call.name for call in recording_msi.calls(entry)] == [entry], recording_msi.describe()
     log = pr.the_run_log(bench)
+    crash_entry = "Hardware exception occur. Exception code 0xC0000005."
+    log.assert_failure_reported(pr.INTERNAL_ERROR, 1603, after=crash_entry)
     text = log.mixed.texts("utf-16")
-    crash = text.index("]: Hardware exception occur. Exception code 0xC0000005.\r\n")
-    reason = text.index("]: " + pr.INTERNAL_ERROR + "\r\n")
-    report = log.failure_report(1603)
-    assert report and crash < reason < report.start(), text
+    crash = text.index("]: " + crash_entry + "\r\n")
     assert pr.SETUP_COMPLETE not in log.entries, text
     if kind == "install":
         assert text.index("]: MsiInstallProduct returned 1603\r\n") > crash, text

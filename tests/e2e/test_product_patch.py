@@ -93,11 +93,8 @@ def test_patch_for_another_version_reports_why(bench, recording_msi):
     assert run.exit_code == 3, run.describe()
     assert run.boxes == [], run.describe()
     log = pr.the_run_log(bench)
-    text = log.mixed.texts("utf-16")
-    reason = text.index("]: " + pr.PATCH_NOT_APPLICABLE + "\r\n")
-    report = log.failure_report(1642)
-    assert report and reason < report.start(), text
-    assert pr.SETUP_COMPLETE not in log.entries, text
+    log.assert_failure_reported(pr.PATCH_NOT_APPLICABLE, 1642)
+    assert pr.SETUP_COMPLETE not in log.entries, log.text
 
 
 def test_patch_without_the_installer_library_fails_before_calling_it(bench):
@@ -109,8 +106,5 @@ def test_patch_without_the_installer_library_fails_before_calling_it(bench):
     assert run.exit_code == 3, run.describe()
     assert run.boxes == [], run.describe()
     log = pr.the_run_log(bench)
-    text = log.mixed.texts("utf-16")
-    reason = text.index("]: " + pr.INTERNAL_ERROR + "\r\n")
-    report = log.failure_report(1603)
-    assert report and reason < report.start(), text
-    assert "Calling MsiApplyPatch" not in text and QUESTION not in text, text
+    log.assert_failure_reported(pr.INTERNAL_ERROR, 1603)
+    assert "Calling MsiApplyPatch" not in log.text and QUESTION not in log.text, log.text

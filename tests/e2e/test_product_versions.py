@@ -81,10 +81,7 @@ def test_newer_version_installed_refuses_the_package(bench, demo_msi, demo_2_msi
     assert ([(box.caption, box.text) for box in run.boxes]
             == [(wb.INSTALLATION_ERROR, pr.log_file_box_text(pr.NEWER_INSTALLED, log.windows))]), \
         run.describe()
-    text = log.mixed.texts("utf-16")
-    reason = text.index("]: " + pr.NEWER_INSTALLED + "\r\n")
-    report = log.failure_report(3000)
-    assert report and reason < report.start(), text
+    log.assert_failure_reported(pr.NEWER_INSTALLED, 3000)
     assert "Calling MsiInstallProduct" not in log.text, log.text
     assert installed_version(bench) == "2.0.0"
 
@@ -98,10 +95,7 @@ def test_older_version_installed_with_update_disabled_refuses_the_upgrade(bench,
     assert run.exit_code == 3, run.describe()
     assert run.boxes == [], run.describe()
     log = pr.the_run_log(bench)
-    text = log.mixed.texts("utf-16")
-    reason = text.index("]: " + pr.MINOR_UPDATE_DISABLED + "\r\n")
-    report = log.failure_report(7086)
-    assert report and reason < report.start(), text
+    log.assert_failure_reported(pr.MINOR_UPDATE_DISABLED, 7086)
     assert "Calling MsiInstallProduct" not in log.text and pr.UPGRADE_QUESTION not in log.text, log.text
     assert installed_version(bench) == "1.0.0"
 

@@ -24,6 +24,7 @@ The pieces, from the bottom up:
 from __future__ import annotations
 
 import codecs
+import contextlib
 import dataclasses
 import datetime
 import json
@@ -38,7 +39,7 @@ import tempfile
 import threading
 import time
 from pathlib import Path
-from typing import Callable, Mapping, Optional, Sequence, Union
+from typing import Callable, Iterator, Mapping, Optional, Sequence, Union
 
 E2E_DIR = Path(__file__).resolve().parent
 REPO = E2E_DIR.parent.parent
@@ -855,6 +856,23 @@ def build_package(output: Path, arch: str = "x64", **defines: str) -> Path:
 
 # --------------------------------------------------------------------------
 # The bench of one test
+
+
+@contextlib.contextmanager
+def host_on_copy(source: WinePrefix, name: str, display: str, tools: Path,
+                 prepare: Optional[Callable[[WinePrefix], None]] = None) -> Iterator["PrefixHost"]:
+    """A host on a copy of `source` named `name` beside it; `prepare` changes
+    the copy before its server starts. Everything of it ends, and the copy is
+    removed, when the block ends."""
+    prefix = copy_prefix(source.path, source.path.parent / name, display)
+    if prepare is not None:
+        prepare(prefix)
+    host = PrefixHost(prefix, display, tools)
+    try:
+        yield host
+    finally:
+        host.kill_everything()
+        shutil.rmtree(prefix.path, ignore_errors=True)
 
 
 class PrefixHost:
