@@ -16,7 +16,6 @@ class MsiLibrary {
 public:
     void Bind(platform::Platform& os) { library_ = os.installer().Bind(); }
     bool IsComplete() const { return library_ && library_->IsComplete(); }
-    void Release() { library_.reset(); }
     platform::InstallerLibrary& operator*() const { return *library_; }
     platform::InstallerLibrary* operator->() const { return library_.get(); }
 
