@@ -1,6 +1,5 @@
 #include "components/component_installer.h"
 
-#include <cctype>
 
 #include "components/prerequisites.h"
 #include "conditions/presence_probes.h"
@@ -25,7 +24,10 @@ bool IsSuccess(uint32_t code) {
 
 uint32_t InstallComponent(Session& s, const ComponentDescriptor& c, std::string& errorText) {
     std::string temp;
-    if (!s.os.files().TempFolder(&temp)) return kPathNotFound;
+    if (!s.os.files().TempFolder(&temp)) {
+        errorText = s.strings.FormatLocalizedString(ids::kUnableToInstall, c.Name.c_str());
+        return kPathNotFound;
+    }
 
     std::string command;
     if (!c.InstParams.empty()) {
@@ -69,11 +71,7 @@ uint32_t MsiInstall(Session& s, const std::string& commandLine, int32_t runAs, s
 
 uint32_t RunElevated(Session& s, const std::string& commandLine) {
     std::string program, parameters;
-    bool isMsiexec = commandLine.size() >= 7;
-    for (size_t i = 0; i < 7 && isMsiexec; ++i) {
-        isMsiexec = std::tolower(static_cast<unsigned char>(commandLine[i])) == "msiexec"[i];
-    }
-    if (isMsiexec) {
+    if (StartsWithNoCase(commandLine, "msiexec")) {
         const size_t separator = commandLine.find_first_of(" \t");
         if (separator == std::string::npos) return codes::kBadArguments;
         program = commandLine.substr(0, separator);
@@ -109,10 +107,9 @@ void InstallSelectedComponents(Session& s, ComponentList& list, PrerequisiteWind
             windows.SetStatusText(s.strings.FormatLocalizedString(ids::kInstallingPleaseWait, c.Name.c_str()));
         }
         if (c.AdminNeed != 0 && !s.os.system().IsAdministrator()) {
-            if (!silent) {
-                s.os.ui().ShowMessage(windows.Owner(), s.strings.LoadLocalizedString(ids::kAdminRequired),
-                                      caption, codes::kBoxError);
-            }
+            const std::string text = s.strings.LoadLocalizedString(ids::kAdminRequired);
+            s.log.Write(text + "\r\n", true);
+            if (!silent) s.os.ui().ShowMessage(windows.Owner(), text, caption, codes::kBoxError);
             return;
         }
         if (!c.Url.empty() && !c.InstPath.empty() && !FileExists(s, c.InstPath)) {

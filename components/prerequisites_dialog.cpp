@@ -2,6 +2,7 @@
 
 #include "conditions/presence_probes.h"
 #include "diagnostics/string_ids.h"
+#include "diagnostics/text_format.h"
 #include "driver/session.h"
 #include "platform/codes.h"
 #include "product/product_install.h"
@@ -142,7 +143,16 @@ std::string CDownloadDlg::LinkLabel() {
     return session_.strings.FormatLocalizedString(ids::kDownloadLink, component_.Name.c_str());
 }
 
-std::string CDownloadDlg::LinkTarget() { return component_.Url; }
+std::string CDownloadDlg::LinkTarget() {
+    // The program runs elevated: its link opens web pages, never a file or
+    // a program that the configuration names.
+    if (StartsWithNoCase(component_.Url, "http:") || StartsWithNoCase(component_.Url, "https:")) {
+        return component_.Url;
+    }
+    session_.log.Printf("Download link '%s' is not an http or https address; it is not opened.\r\n",
+                        component_.Url.c_str());
+    return std::string();
+}
 
 bool CDownloadDlg::Recheck() { return !IsComponentNeeded(session_, component_); }
 

@@ -1,10 +1,10 @@
 #include "conditions/registry_conditions.h"
 
-#include <cctype>
 #include <cstring>
 #include <memory>
 
 #include "diagnostics/system_error_text.h"
+#include "diagnostics/text_format.h"
 #include "driver/session.h"
 #include "platform/codes.h"
 
@@ -13,30 +13,6 @@ namespace {
 
 constexpr size_t kDwordSize = 4;
 constexpr size_t kTextBufferSize = 260;
-
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    size_t n = std::strlen(prefix);
-    if (text.size() < n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) != static_cast<unsigned char>(prefix[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The C library's case-insensitive comparison: characters folded to lower
-// case, compared by code value.
-int CompareNoCase(const std::string& a, const std::string& b) {
-    size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-        int x = std::tolower(static_cast<unsigned char>(a[i]));
-        int y = std::tolower(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
 
 }  // namespace
 

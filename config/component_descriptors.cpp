@@ -12,15 +12,8 @@ namespace setup {
 namespace {
 
 constexpr size_t kRegistryPathBufferSize = 260;
-constexpr size_t kPathVariableBufferSize = 260;
-
-bool ContainsNoCase(const std::string& text, const std::string& part) {
-    auto lower = [](std::string t) {
-        for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return t;
-    };
-    return lower(text).find(lower(part)) != std::string::npos;
-}
+// The whole variable: Windows allows 32,767 characters.
+constexpr size_t kPathVariableBufferSize = 32768;
 
 // Whether oci.dll lies in a folder of the Path variable.
 bool OracleClientOnPath(Session& s) {
@@ -81,13 +74,7 @@ bool LookupRootKey(const std::string& name, platform::RegistryRoot* root) {
         {"HKEY_PERFORMANCE_DATA", RegistryRoot::PerformanceData},
     };
     for (const auto& entry : kRootKeyTable) {
-        const std::string candidate = entry.name;
-        if (candidate.size() != name.size()) continue;
-        bool same = true;
-        for (size_t i = 0; i < name.size() && same; ++i) {
-            same = std::toupper(static_cast<unsigned char>(name[i])) == candidate[i];
-        }
-        if (same) {
+        if (EqualsNoCase(name, entry.name)) {
             *root = entry.root;
             return true;
         }

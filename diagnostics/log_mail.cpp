@@ -59,7 +59,9 @@ void SendLogFile(Session& s, const std::string& logPath) {
     // Asked whatever the user-interface level: only a person can send it.
     if (s.os.ui().ShowMessage(0, question, caption, codes::kBoxQuestion) != codes::kIdYes) return;
     try {
-        if (MailLogFile(s, logPath, address)) {
+        // A patch run has no product name, and an empty title would match
+        // any window.
+        if (MailLogFile(s, logPath, address) && !s.package.productName.empty()) {
             s.os.mail().RaiseWindowTitled(s.package.productName, kRaiseDelayMilliseconds);
         }
     } catch (const std::bad_alloc&) {

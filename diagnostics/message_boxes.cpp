@@ -14,6 +14,7 @@ int RunMessageBox(Session& session, platform::WindowRef owner, const std::string
 }
 
 void ErrorMessageBox(Session& session, const std::string& text) {
+    session.log.Write(text + "\r\n", true);
     if (session.ctx.uiLevel != UiLevel::Full) return;
     session.os.ui().ShowMessage(0, text, session.strings.LoadLocalizedString(ids::kInstallationError),
                                 codes::kBoxError);

@@ -1,6 +1,7 @@
 #include "diagnostics/setup_log.h"
 
 #include <cstdarg>
+#include <cstring>
 
 namespace setup {
 namespace {
@@ -53,9 +54,14 @@ bool SetupLog::PrintfTo(const std::string& path, const char* format, ...) const 
 }
 
 void MakeSafeLogName(platform::Platform& os, std::string& name) {
+    // Characters no file name may hold: a ":" would name a stream of another
+    // file, a "\\" another folder.
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) c = '$';
+    }
     if (os.files().OpensForReading(name)) return;
     for (char& c : name) {
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '?') c = '$';
+        if (static_cast<unsigned char>(c) >= 0x80) c = '$';
     }
 }
 

@@ -40,6 +40,34 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+namespace {
+char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+}  // namespace
+
+int CompareNoCase(const std::string& a, const std::string& b) {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(FoldCase(a[i]));
+        const auto y = static_cast<unsigned char>(FoldCase(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool EqualsNoCase(const std::string& a, const std::string& b) { return CompareNoCase(a, b) == 0; }
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool ContainsNoCase(const std::string& text, const std::string& part) {
+    for (size_t i = 0; i + part.size() <= text.size(); ++i) {
+        if (EqualsNoCase(text.substr(i, part.size()), part)) return true;
+    }
+    return false;
+}
+
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
     if (from.empty()) return;
     for (size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size()) {

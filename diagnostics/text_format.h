@@ -24,6 +24,13 @@ std::string FormatBounded(size_t bufferSize, const char* format, ...) SETUP_PRIN
 std::string FormatV(const char* format, va_list args) SETUP_PRINTF(1, 0);
 std::string Format(const char* format, ...) SETUP_PRINTF(1, 2);
 
+// Comparisons without regard to case, as the C library's: ASCII letters
+// folded to lower case, then compared by code value.
+int CompareNoCase(const std::string& a, const std::string& b);
+bool EqualsNoCase(const std::string& a, const std::string& b);
+bool StartsWithNoCase(const std::string& text, const std::string& prefix);
+bool ContainsNoCase(const std::string& text, const std::string& part);
+
 // Replaces every occurrence, left to right, without rescanning what was
 // inserted.
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to);

@@ -75,6 +75,10 @@ void ScanLogOption(const std::string& commandLine, SetupContext& ctx) {
             // The path is everything after the one separating character.
             const size_t start = t.End() + 1;
             ctx.logPath = start < commandLine.size() ? commandLine.substr(start) : std::string();
+            // A quoted path (one with blanks) loses its quotes.
+            if (ctx.logPath.size() >= 2 && ctx.logPath.front() == '"' && ctx.logPath.back() == '"') {
+                ctx.logPath = ctx.logPath.substr(1, ctx.logPath.size() - 2);
+            }
         }
         return true;
     });

@@ -25,17 +25,6 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 3;
 constexpr size_t kMaxPath = 260;
 
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) {
-            return false;
-        }
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
 // The platform part of a Template such as "x64;1033": the text before the
 // first ";", when there is one after at least one character.
 std::string PackagePlatform(const std::string& summaryTemplate) {

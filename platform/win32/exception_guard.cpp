@@ -1,17 +1,15 @@
 // GCC has no __try/__except. On x64, MinGW-w64's __try1/__except1 place a
 // scope-table entry for the system's table-based unwinder: the filter below
-// decides, and execution resumes after __except1. On x86 the guard is a
-// frame handler on the fs:0 chain that leaves through longjmp. Only one
-// guarded block may appear in this file (its labels are fixed names), the
-// filter must be an external symbol, and only volatile state is reliable
-// after the jump.
+// decides, and execution resumes after __except1. Only one guarded block may
+// appear in this file (its labels are fixed names) and the filter must be an
+// external symbol. On x86 the guard is a frame handler on the fs:0 chain,
+// registered by a small assembly routine (see there).
 #include "platform/win32/exception_guard.h"
 
 #include <windows.h>
 
 #if !defined(_MSC_VER)
 #include <excpt.h>
-#include <setjmp.h>
 #endif
 
 namespace platform::win32 {
@@ -71,41 +69,73 @@ bool CallGuarded(void (*fn)(void*), void* context, uint32_t* exceptionCode) {
 
 #elif defined(__i386__)
 
-namespace platform::win32 {
-namespace {
-jmp_buf g_resume;
-}  // namespace
-}  // namespace platform::win32
+// The x86 guard keeps its registration record where no compiler-generated
+// code can reach it: setup_guarded_call (below, in assembly) pushes the
+// record, makes the call and removes the record itself. On an exception the
+// handler unwinds the frames above the record (so fs:0 is the record again)
+// and resumes in the routine's own epilogue with its stack and frame
+// pointers restored, as a compiler's __except would.
+extern "C" {
+int setup_guarded_call(void (*fn)(void*), void* context);
+[[noreturn]] void setup_guarded_resume(void* record);
+EXCEPTION_DISPOSITION __cdecl setup_exception_guard_handler(EXCEPTION_RECORD* record, void* frame,
+                                                            CONTEXT* context, void* dispatcher);
+}
 
-extern "C" EXCEPTION_DISPOSITION setup_exception_guard_handler(EXCEPTION_RECORD* record,
-                                                               void* /*frame*/,
-                                                               CONTEXT* /*context*/,
-                                                               void* /*dispatcher*/) {
+// Stack of setup_guarded_call once its record is on the chain:
+//   ebp-20 record.prev   ebp-16 record.handler   ebp-12 edi   ebp-8 esi
+//   ebp-4 ebx   ebp+0 saved ebp   ebp+4 return address   ebp+8 fn   ebp+12 context
+__asm__(
+    ".text\n"
+    ".globl _setup_guarded_call\n"
+    "_setup_guarded_call:\n"
+    "    pushl %ebp\n"
+    "    movl %esp, %ebp\n"
+    "    pushl %ebx\n"
+    "    pushl %esi\n"
+    "    pushl %edi\n"
+    "    pushl $_setup_exception_guard_handler\n"
+    "    pushl %fs:0\n"
+    "    movl %esp, %fs:0\n"
+    "    pushl 12(%ebp)\n"
+    "    call *8(%ebp)\n"
+    "    addl $4, %esp\n"
+    "    xorl %eax, %eax\n"
+    "setup_guarded_call_leave:\n"
+    "    movl (%esp), %ecx\n"
+    "    movl %ecx, %fs:0\n"
+    "    addl $8, %esp\n"
+    "    popl %edi\n"
+    "    popl %esi\n"
+    "    popl %ebx\n"
+    "    popl %ebp\n"
+    "    ret\n"
+    ".globl _setup_guarded_resume\n"
+    "_setup_guarded_resume:\n"
+    "    movl 4(%esp), %esp\n"
+    "    leal 20(%esp), %ebp\n"
+    "    cld\n"
+    "    movl $1, %eax\n"
+    "    jmp setup_guarded_call_leave\n");
+
+extern "C" EXCEPTION_DISPOSITION __cdecl setup_exception_guard_handler(EXCEPTION_RECORD* record,
+                                                                       void* frame,
+                                                                       CONTEXT* /*context*/,
+                                                                       void* /*dispatcher*/) {
     if ((record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) != 0) {
         return ExceptionContinueSearch;
     }
     platform::win32::g_exceptionCode = record->ExceptionCode;
-    longjmp(platform::win32::g_resume, 1);
+    // Lets the handlers of the frames above ours clean up and leaves our
+    // record at the head of the chain; the epilogue then takes it off.
+    RtlUnwind(frame, nullptr, record, nullptr);
+    setup_guarded_resume(frame);
 }
 
 namespace platform::win32 {
 
 bool CallGuarded(void (*fn)(void*), void* context, uint32_t* exceptionCode) {
-    g_raised = 0;
-    void* volatile previous = nullptr;
-    __asm__ __volatile__("movl %%fs:0, %0" : "=r"(previous));
-    void (*volatile call)(void*) = fn;
-    if (setjmp(g_resume) == 0) {
-        __try1(setup_exception_guard_handler)
-            call(context);
-        __except1
-    } else {
-        // Leave the handler's record off the chain, whatever the unwind did.
-        void* restored = previous;
-        __asm__ __volatile__("movl %0, %%fs:0" : : "r"(restored) : "memory");
-        g_raised = 1;
-    }
-    if (g_raised == 0) return true;
+    if (setup_guarded_call(fn, context) == 0) return true;
     *exceptionCode = g_exceptionCode;
     return false;
 }

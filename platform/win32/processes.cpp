@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "platform/win32/last_error.h"
@@ -20,6 +21,7 @@ static_assert(QS_ALLINPUT == 0x4FF, "wake for every kind of input known to Windo
 // What a condition program's output may fill.
 constexpr size_t kCapturedOutputLimit = 4095;
 constexpr DWORD kReadChunk = 4096;
+constexpr int kReadsAfterEnd = 64;
 
 // CreateProcessA may write into its command line.
 std::vector<char> MutableCommandLine(const std::string& commandLine) {
@@ -55,15 +57,100 @@ uint32_t AwaitExit(HANDLE process, uint32_t* exitCode) {
     return ERROR_SUCCESS;
 }
 
+void AppendOutput(CapturedRun* run, const char* bytes, DWORD count) {
+    const size_t room = kCapturedOutputLimit - run->output.size();
+    run->output.append(bytes, std::min<size_t>(count, room));
+}
+
+// A pipe for a child's output: the read end is ours alone and read with
+// overlapped I/O, so that one wait covers new output and the child's end;
+// only the write end is inheritable.
+bool CreateOutputPipe(UniqueFileHandle* readEnd, UniqueFileHandle* writeEnd) {
+    static LONG serial = 0;
+    char name[80];
+    std::snprintf(name, sizeof name, "\\\\.\\pipe\\setup-output-%lu-%ld",
+                  static_cast<unsigned long>(::GetCurrentProcessId()),
+                  static_cast<long>(::InterlockedIncrement(&serial)));
+    readEnd->reset(::CreateNamedPipeA(
+        name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, kReadChunk, 0, nullptr));
+    if (!*readEnd) return false;
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    writeEnd->reset(::CreateFileA(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(*writeEnd);
+}
+
+// An inheritable handle of the null device: a child that reads its input
+// sees the end at once instead of waiting for a person or its own output.
+bool OpenEmptyInput(UniqueFileHandle* input) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    input->reset(::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(*input);
+}
+
+// Reads the child's output while it runs (a child whose output fills the
+// pipe waits for a reader) and stops once it has ended and the pipe is
+// empty: a process it left running may hold the write end open for ever.
+// Keeps the first bytes that fit and drops the rest.
+void ReadUntilExit(HANDLE readEnd, HANDLE process, CapturedRun* run) {
+    UniqueHandle readDone(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!readDone) {
+        run->failure = CapturedRun::Failure::Read;
+        run->error = LastErrorOr(ERROR_INVALID_FUNCTION);
+        return;
+    }
+    char chunk[kReadChunk];
+    bool ended = false;
+    // After the child's end: enough reads to empty the pipe, and a bound
+    // against a process it left behind that writes without pause.
+    int readsAfterEnd = 0;
+    for (;;) {
+        if (ended && ++readsAfterEnd > kReadsAfterEnd) return;
+        OVERLAPPED overlapped = {};
+        overlapped.hEvent = readDone.get();
+        DWORD got = 0;
+        BOOL read = ::ReadFile(readEnd, chunk, kReadChunk, &got, &overlapped);
+        DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
+        if (!read && error == ERROR_IO_PENDING) {
+            const HANDLE waits[2] = {readDone.get(), process};
+            const DWORD woken =
+                ::WaitForMultipleObjects(ended ? 1 : 2, waits, FALSE, ended ? 0 : INFINITE);
+            if (woken != WAIT_OBJECT_0) {
+                // The child has ended (or the wait failed): nothing more is
+                // waited for; a read that completed meanwhile still counts.
+                ::CancelIo(readEnd);
+                if (::GetOverlappedResult(readEnd, &overlapped, &got, TRUE)) {
+                    AppendOutput(run, chunk, got);
+                }
+                if (ended || woken != WAIT_OBJECT_0 + 1) return;
+                ended = true;  // one more pass takes what is already in the pipe
+                continue;
+            }
+            read = ::GetOverlappedResult(readEnd, &overlapped, &got, FALSE);
+            error = read ? ERROR_SUCCESS : ::GetLastError();
+        }
+        if (!read) {
+            // A broken pipe is the end of the output: every writer has
+            // closed its end.
+            if (error != ERROR_BROKEN_PIPE && error != ERROR_OPERATION_ABORTED) {
+                run->failure = CapturedRun::Failure::Read;
+                run->error = error;
+            }
+            return;
+        }
+        // A successful read of 0 bytes is an empty write, not the end.
+        AppendOutput(run, chunk, got);
+    }
+}
+
 }  // namespace
 
 CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
     CapturedRun run;
-    SECURITY_ATTRIBUTES inheritable = {};
-    inheritable.nLength = sizeof(inheritable);
-    inheritable.bInheritHandle = TRUE;
-    UniqueHandle readEnd, writeEnd;
-    if (!::CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0)) {
+    UniqueFileHandle readEnd, writeEnd, input;
+    if (!CreateOutputPipe(&readEnd, &writeEnd) || !OpenEmptyInput(&input)) {
         run.failure = CapturedRun::Failure::Pipe;
         run.error = LastErrorOr(ERROR_INVALID_FUNCTION);
         return run;
@@ -73,7 +160,7 @@ CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = readEnd.get();
+    startup.hStdInput = input.get();
     startup.hStdOutput = writeEnd.get();
     startup.hStdError = writeEnd.get();
     PROCESS_INFORMATION started = {};
@@ -87,32 +174,13 @@ CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
     }
     const UniqueHandle process(started.hProcess);
     ::CloseHandle(started.hThread);
-    // The child holds its own copy now; while this one is open the pipe
-    // never reports its end.
+    // The child holds its own copies now.
     writeEnd.reset();
+    input.reset();
 
-    // Read while the child runs: a child whose output fills the pipe waits
-    // for a reader. Whatever does not fit is read and dropped, so the child
-    // can always finish.
-    char chunk[kReadChunk];
-    for (;;) {
-        DWORD got = 0;
-        if (!::ReadFile(readEnd.get(), chunk, kReadChunk, &got, nullptr)) {
-            const DWORD error = ::GetLastError();
-            // A broken pipe is the end of the output: every writer has
-            // closed its end.
-            if (error != ERROR_SUCCESS && error != ERROR_BROKEN_PIPE) {
-                run.failure = CapturedRun::Failure::Read;
-                run.error = error;
-            }
-            break;
-        }
-        // A successful read of 0 bytes is an empty write, not the end.
-        const size_t room = kCapturedOutputLimit - run.output.size();
-        run.output.append(chunk, std::min<size_t>(got, room));
-    }
-    // After a failed read nobody drains the pipe any more; closing it makes
-    // the child's further writes fail instead of blocking it for ever.
+    ReadUntilExit(readEnd.get(), process.get(), &run);
+    // Closing the read end makes further writes of anything the child left
+    // running fail instead of blocking it.
     readEnd.reset();
 
     ::WaitForSingleObject(process.get(), INFINITE);

@@ -147,6 +147,10 @@ class RecordingMapi:
         """The entries called, in order."""
         return [fields[0] for fields in self.records() if fields[0].startswith("MAPI")]
 
+    def chains(self) -> list[str]:
+        """The exception-chain verdicts taken inside MAPISendMail."""
+        return [fields[1] for fields in self.records() if fields[0] == "Chain"]
+
     def activations(self) -> list[int]:
         """When the compose window was activated (GetTickCount)."""
         return [int(fields[1]) for fields in self.records() if fields[0] == "Activated"]

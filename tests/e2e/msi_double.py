@@ -128,7 +128,7 @@ class RecordingMsi:
         found = []
         for line in self.lines():
             fields = line.split("|")
-            if fields[0] == "Load":
+            if fields[0] in ("Load", "Chain"):
                 continue
             if name is None or fields[0] == name:
                 found.append(Call(fields[0], fields[1:]))
@@ -141,6 +141,10 @@ class RecordingMsi:
     def loads(self) -> list[str]:
         """The programs (Windows paths) that loaded the double."""
         return [line.split("|", 1)[1] for line in self.lines() if line.startswith("Load|")]
+
+    def chains(self) -> list[str]:
+        """The exception-chain verdicts taken inside the install calls."""
+        return [line.split("|", 1)[1] for line in self.lines() if line.startswith("Chain|")]
 
     def describe(self) -> str:
         return "recorded calls:\n" + "\n".join(f"    {line}" for line in self.lines())

@@ -22,6 +22,7 @@ from __future__ import annotations
 
 import re
 import shutil
+import time
 
 import pytest
 
@@ -418,6 +419,29 @@ def test_download_dialog_appears_without_owner_in_a_passive_run(
     assert run.boxes == [], run.describe()
     assert pb.markers(bench) == {}, "a component after the cancelled one was installed"
     assert len(recording_msi.calls("MsiInstallProductA")) == 1, recording_msi.describe()
+
+
+def test_download_link_that_is_no_web_address_is_logged_and_not_opened(
+        bench, demo_msi, recording_msi, probe, person, shots):
+    folder, windows_folder = bench.make_folder("logs")
+    shutil.copyfile(bench.tools / "planted-msiexec.exe", folder / "opened.exe")
+    program = windows_folder + "\\opened.exe"
+    media = media_with(bench, demo_msi, [downloadable("Manual Component", "manual", Url=program)])
+    run = bench.start_setup(media, ["/i", "/passive"], answer=answer_boxes(shots))
+
+    download = probe.wait_for(run, DOWNLOAD_CAPTION)
+    link = download.controls[db.DOWNLOAD_LINK].rect
+    person.click((link[0] + 6, (link[1] + link[3]) // 2))
+    time.sleep(2)
+    person.keys(download, "Escape")
+    assert probe.wait_gone(download, 15), "Escape left the download dialog open"
+    run.wait(90)
+
+    assert run.exit_code == 0, run.describe()
+    assert not (folder / "opened.exe.started").exists(), "the link started the program"
+    raw = pb.only_log_bytes(bench, run)
+    assert pb.has_entry(raw, f"Download link '{program}' is not an http or https address; "
+                             "it is not opened.\r\n"), pb.readable(raw)
 
 
 # --------------------------------------------------------------------------

@@ -76,13 +76,14 @@ def test_windows_too_old_shows_the_configured_message(bench, demo_msi):
 
 
 @pytest.mark.parametrize("args", [["/i", "/quiet"], ["/i", "/passive"]], ids=["quiet", "passive"])
-def test_windows_too_old_is_silent_when_unattended(bench, demo_msi, args):
+def test_windows_too_old_is_silent_when_unattended_and_logs_why(bench, demo_msi, args):
     run = bench.run_setup(media_with(bench, demo_msi, MinWinVersion="11.0"), args)
 
     assert run.exit_code == 3, run.describe()
     assert run.boxes == [], run.describe()
-    assert only_log(bench, run).entries == ["UILevel is set to {}\r\n".format(
-        2 if "/quiet" in args else 67)]
+    log = only_log(bench, run)
+    assert log.entries[0] == "UILevel is set to {}\r\n".format(2 if "/quiet" in args else 67)
+    assert log.text.endswith("]: " + TOO_OLD.format("'Windows 11.0'") + "\r\n"), log.text
 
 
 def test_windows_new_enough_goes_on(bench, demo_msi):

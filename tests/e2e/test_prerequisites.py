@@ -167,26 +167,34 @@ def test_condition_program_utf8_output_reaches_the_log_as_the_same_letters(bench
     assert pb.has_entry(raw, entry), f"missing {entry!r} in\n{pb.readable(raw)}"
 
 
-@pytest.mark.parametrize("size", [64 * 1024, 1024 * 1024], ids=["64KB", "1MB"])
-def test_condition_program_with_large_output_does_not_hang_the_run(bench, recording_msi, test_key, size):
+@pytest.mark.parametrize("args, kept", [
+    (["--bytes", str(64 * 1024)], "0123456789012345"),
+    (["--bytes", str(1024 * 1024)], "0123456789012345"),
+    # It sees the end of an empty input instead of waiting for one.
+    (["--read-input", "asked"], "asked'"),
+    # The process it leaves behind holds the output open; the run does not wait for it.
+    (["--leave-child", "left"], "left'"),
+], ids=["64KB", "1MB", "reads-input", "leaves-child"])
+def test_condition_program_that_floods_reads_or_lingers_does_not_hang_the_run(
+        bench, recording_msi, test_key, args, kept):
     media = make_media(bench, [
-        component("Chatty Runtime", "chatty", RunExeCond=condition("#Root#", 2, "--bytes", str(size))),
+        component("Chatty Runtime", "chatty", RunExeCond=condition("#Root#", 2, *args)),
         # The run goes on: the next component is decided and installed.
         component("Runtime", "runtime", RegPath=test_key + "\\Absent", RegCond="DWORD>=1"),
     ], {"condition.exe": bench.tools / "condition.exe"})
 
     started = time.monotonic()
     run = bench.run_setup(media, pb.PASSIVE, timeout=60)
-    elapsed = time.monotonic() - started
+    elapsed = run.exited_monotonic - started
 
     assert not run.timed_out, run.describe()
     assert elapsed < 20, f"the run took {elapsed:.1f} s"
     assert run.exit_code == 0, run.describe()
     raw = pb.only_log_bytes(bench, run)
-    command = condition(media.windows_dir, 2, "--bytes", str(size))
+    command = condition(media.windows_dir, 2, *args)
     assert pb.has_entry(raw, f"Process '{command}' return code 2\r\n"), pb.readable(raw)
     # The output's start is kept.
-    assert pb.has_entry(raw, f"Process '{command}' return text '0123456789012345"), pb.readable(raw)
+    assert pb.has_entry(raw, f"Process '{command}' return text '{kept}"), pb.readable(raw)
     assert_installed(bench, run, raw, media, "Runtime", "runtime")
     assert "chatty" not in pb.markers(bench)
 
@@ -202,17 +210,16 @@ def test_oracle_client_found_on_the_path_is_not_offered(bench, recording_msi, te
     client.mkdir()
     if oci_on_path:
         (client / "oci.dll").write_bytes((bench.tools / "versioned-1.2.3.4.dll").read_bytes())
-    # The user's PATH of the prefix: Wine appends it to the system's for
-    # every new process.
-    bench.prefix.reg_add("HKCU\\Environment", "PATH", windows_folder + "\\Oracle Client")
-    try:
-        absent = {"RegPath": test_key + "\\Absent", "RegCond": "DWORD>=1"}
-        media = make_media(bench, [component("Oracle Instant Client", "oracle", **absent),
-                                   component("Runtime", "runtime", **absent)])
+    # A PATH as long as real machines have it (thousands of characters),
+    # the client's folder after the others: Wine puts WINEPATH in front of
+    # the system's folders.
+    filler = ";".join(f"C:\\Program Files\\Vendor {i}\\bin" for i in range(200))
+    absent = {"RegPath": test_key + "\\Absent", "RegCond": "DWORD>=1"}
+    media = make_media(bench, [component("Oracle Instant Client", "oracle", **absent),
+                               component("Runtime", "runtime", **absent)])
 
-        run = bench.run_setup(media, pb.PASSIVE)
-    finally:
-        bench.prefix.wine(["reg", "delete", "HKCU\\Environment", "/v", "PATH", "/f"])
+    run = bench.run_setup(media, pb.PASSIVE,
+                          environment={"WINEPATH": filler + ";" + windows_folder + "\\Oracle Client"})
 
     assert run.exit_code == 0, run.describe()
     raw = pb.only_log_bytes(bench, run)

@@ -8,6 +8,8 @@ it in 8-bit text, which would hide the setup log's own entries."""
 
 import datetime
 
+import pytest
+
 import winebench as wb
 
 
@@ -36,14 +38,23 @@ def first_line_problems(log: wb.SetupLog, run: wb.SetupRun, ui_level: int) -> li
 STOPS_BEFORE_INSTALL = {"Main": {"MsiPath": "demo.msi", "MsiType": "Minor"}}
 
 
-def test_default_log_is_named_after_product_and_start_time(bench, demo_msi):
-    media = bench.make_media(ini=STOPS_BEFORE_INSTALL, files={"demo.msi": demo_msi})
+@pytest.mark.parametrize("product, main, name", [
+    ("Demo Product", {}, "Demo Product"),
+    # What no file name may hold becomes "$": the log stays in the
+    # temporary folder, not in a stream of another file or another folder.
+    ("Demo: Edition", {}, "Demo$ Edition"),
+    ("Demo Product", {"MsiPatch": 1, "Name": "..\\..\\Escape", "MsiType": "Stop"}, "..$..$Escape"),
+], ids=["plain", "colon", "patch-name-with-dots"])
+def test_default_log_is_named_after_product_and_start_time(bench, make_package, product, main, name):
+    ini = {"Main": {**STOPS_BEFORE_INSTALL["Main"], **main}}
+    package = make_package(ProductName=product, ProductVersion="1.0.0")
+    media = bench.make_media(ini=ini, files={"demo.msi": package})
     run = bench.run_setup(media, ["/i", "/quiet"])
 
     assert not run.timed_out, run.describe()
     assert run.boxes == [], run.describe()
     logs = bench.temp_logs()
-    allowed = {wb.default_log_name("Demo Product", minute)
+    allowed = {wb.default_log_name(name, minute)
                for minute in wb.minutes_between(run.started_at, run.ended_at)}
     assert len(logs) == 1 and logs[0].name in allowed, (
         f"logs in the temporary folder: {[path.name for path in logs]}, expected one of "
@@ -52,10 +63,12 @@ def test_default_log_is_named_after_product_and_start_time(bench, demo_msi):
     assert first_line_problems(log, run, ui_level=2) == [], log.text[:500]
 
 
-def test_log_option_takes_the_whole_rest_of_the_line_as_path(bench, demo_msi):
+@pytest.mark.parametrize("path", ["C:\\logs\\setup run.log", '"C:\\logs\\setup run.log"'],
+                         ids=["bare", "quoted"])
+def test_log_option_takes_the_whole_rest_of_the_line_as_path(bench, demo_msi, path):
     media = bench.make_media(ini=STOPS_BEFORE_INSTALL, files={"demo.msi": demo_msi})
     logs, _ = bench.make_folder("logs")
-    run = bench.run_setup(media, "/i /quiet /log C:\\logs\\setup run.log")
+    run = bench.run_setup(media, "/i /quiet /log " + path)
 
     assert not run.timed_out, run.describe()
     target = logs / "setup run.log"

@@ -721,6 +721,9 @@ class SetupRun:
             self.timed_out = True
             self.bench.kill_everything()
             self.process.wait(15)
+        # Before the output readers end: a process the run left behind may
+        # hold Wine's output open a while longer.
+        self.exited_monotonic = time.monotonic()
         for thread in self._threads:
             thread.join(10)
         self.ended_at = datetime.datetime.now()
@@ -1041,7 +1044,8 @@ class Bench:
 
     def start(self, windows_program: str, args: Union[str, Sequence[str]] = (), *,
               answer: AnswerPolicy = answer_default, locale: Optional[str] = None,
-              dll_overrides: Optional[str] = None, cwd: Optional[Path] = None) -> SetupRun:
+              dll_overrides: Optional[str] = None, cwd: Optional[Path] = None,
+              environment: Optional[Mapping[str, str]] = None) -> SetupRun:
         """Starts a program of the prefix (a Windows path) through
         exitcode.exe. A list of arguments is joined by Wine, which quotes an
         argument that holds a blank or a tab; a string is the command line
@@ -1050,6 +1054,7 @@ class Bench:
         current folder (Wine maps it to its C: path)."""
         self.watcher  # noqa: B018 - must see the first box
         env = self.run_env(locale=locale, dll_overrides=dll_overrides)
+        env.update(environment or {})
         exitcode = str(self.tools / "exitcode.exe")
         if isinstance(args, str):
             command = [exitcode, "--raw", f"{windows_program} {args}" if args else windows_program]

@@ -93,7 +93,9 @@ TEST(ScanLogOption, TakesTheRestOfTheLineAfterTheOption) {
     const std::vector<Case> cases = {
         {"/i /log C:\\Temp\\run.log", "", "C:\\Temp\\run.log"},
         {"/i /log C:\\Temp\\run.log /quiet", "", "C:\\Temp\\run.log /quiet"},
-        {"/i -LOG \"C:\\My Logs\\a.log\"", "", "\"C:\\My Logs\\a.log\""},
+        {"/i -LOG \"C:\\My Logs\\a.log\"", "", "C:\\My Logs\\a.log"},  // one pair of quotes goes
+        {"/i /log \"a.log", "", "\"a.log"},
+        {"/i /log \"\"a.log\"\"", "", "\"a.log\""},
         {"/i /log", "", ""},
         {"/i /log ", "C:\\earlier.log", ""},  // fewer than two characters after it: no path
         {"/log C:\\x.log", "", ""},    // the first token is never read

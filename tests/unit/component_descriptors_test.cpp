@@ -49,7 +49,8 @@ TEST_F(DescriptorTest, OnlyNeededComponentsAndUninstallStepsAreListed) {
 }
 
 TEST_F(DescriptorTest, OracleClientOnThePathIsLeftOutAlone) {
-    os.sys.environment["Path"] = "C:\\windows;C:\\oracle\\bin";
+    // A Path as long as real machines have, the client's folder last.
+    os.sys.environment["Path"] = std::string(8000, 'x') + ";C:\\windows;C:\\oracle\\bin";
     os.fileSystem.contents["C:\\oracle\\bin\\oci.dll"] = "";
     const std::string rest = std::string("[PreReq1]\nName=Other\n") + kNeeded;
     Ini(std::string("[PreReq0]\nName=Oracle Instant Client\n") + kNeeded + rest);

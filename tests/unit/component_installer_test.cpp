@@ -140,6 +140,18 @@ TEST_F(InstallerTest, LoopInstallsSelectedComponentsAndGoesOnAfterFailures) {
     EXPECT_EQ(os.userInterface.waitCursors, 0) << "every wait cursor is restored";
 }
 
+TEST_F(InstallerTest, NoTemporaryFolderNamesTheComponentAtHand) {
+    ComponentList first = {Component("One", "C:\\one.exe")}, second = {Component("Two", "C:\\two.exe")};
+    os.procs.children["\"C:\\one.exe\""] = {1603, "", {}, 0};
+    RecordingWindows windows;
+    bool reboot = false;
+    InstallSelectedComponents(s, first, windows, false, reboot);
+    os.fileSystem.tempFolderFails = true;
+    InstallSelectedComponents(s, second, windows, false, reboot);
+    ASSERT_EQ(os.userInterface.shown.size(), 2u);
+    EXPECT_EQ(os.userInterface.shown[1].text, "Setup was unable to install\n'Two'.");
+}
+
 TEST_F(InstallerTest, SilentLoopShowsNothing) {
     ComponentList list = {Component("One", "C:\\one.exe")};
     os.procs.children["\"C:\\one.exe\""] = {1603, "", {}, 0};
@@ -161,6 +173,7 @@ TEST_F(InstallerTest, MissingAdministratorStopsTheLoop) {
     EXPECT_TRUE(os.procs.started.empty());
     ASSERT_EQ(os.userInterface.shown.size(), 1u);
     EXPECT_EQ(os.userInterface.shown[0].text, "Admin priviledges are required.");
+    EXPECT_TRUE(Logged("Admin priviledges are required.\r\n")) << "an unattended run says why too";
 
     list[0].AdminNeed = 0;
     list[1].AdminNeed = 0;

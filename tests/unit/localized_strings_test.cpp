@@ -101,20 +101,19 @@ TEST(RunMessageBox, LogsAlwaysAndShowsOnlyAtTheFullLevel) {
     }
 }
 
-TEST(ErrorMessageBox, SilentAndUnloggedWhenUnattended) {
+TEST(ErrorMessageBox, LoggedAlwaysShownOnlyAtTheFullLevel) {
     fake::Platform os;
     Session s(os);
     s.ctx.logPath = "C:\\Temp\\a.log";
     s.ctx.uiLevel = UiLevel::Quiet;
     ErrorMessageBox(s, "text");
     EXPECT_TRUE(os.userInterface.shown.empty());
-    EXPECT_EQ(os.fileSystem.contents.count(s.ctx.logPath), 0u);
+    EXPECT_NE(os.Utf16File(s.ctx.logPath).find("]: text\r\n"), std::string::npos);
     s.ctx.uiLevel = UiLevel::Full;
     ErrorMessageBox(s, "text");
     ASSERT_EQ(os.userInterface.shown.size(), 1u);
     EXPECT_EQ(os.userInterface.shown[0].caption, "Installation Error");
     EXPECT_EQ(os.userInterface.shown[0].flags, 0x10u);
-    EXPECT_EQ(os.fileSystem.contents.count(s.ctx.logPath), 0u);
 }
 
 TEST(UsageMessageBox, ShownAtEveryLevel) {

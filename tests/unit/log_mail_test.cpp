@@ -62,6 +62,14 @@ TEST_F(MailTest, YesSendsTheLogAndRaisesTheProductWindow) {
               std::string::npos);
 }
 
+TEST_F(MailTest, WithoutAProductNameNoWindowIsRaised) {
+    s.package.productName.clear();  // a patch run
+    os.userInterface.answers = {codes::kIdYes};
+    SendLogFile(s, kLog);
+    EXPECT_EQ(os.mapi.sent.size(), 1u);
+    EXPECT_TRUE(os.mapi.raised.empty());
+}
+
 TEST_F(MailTest, LogPathWithoutExtension) {
     EXPECT_TRUE(MailLogFile(s, "C:\\Temp\\setuplog", "a@b"));
     EXPECT_EQ(os.mapi.sent.at(0).noteText, "See log file 'setuplog' in attachment.");

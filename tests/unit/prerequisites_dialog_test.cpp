@@ -147,6 +147,19 @@ TEST_F(DialogTest, DownloadDialog) {
     EXPECT_EQ(d.CancelButtonText(), "&Cancel");
     EXPECT_EQ(d.LinkLabel(), "'Client' download page");
     EXPECT_EQ(d.LinkTarget(), "https://vendor.example/client");
+    // Only web addresses are opened; anything else is logged instead.
+    for (const char* url : {"HTTP://a.example", "http:x"}) {
+        c.Url = url;
+        EXPECT_EQ(d.LinkTarget(), url);
+    }
+    for (const char* url : {"file:///C:/x.exe", "C:\\Windows\\notepad.exe", "httpx://a", "ftp://a", ""}) {
+        c.Url = url;
+        EXPECT_EQ(d.LinkTarget(), "") << url;
+        EXPECT_NE(os.Utf16File(s.ctx.logPath).find(std::string("]: Download link '") + url +
+                                                   "' is not an http or https address; it is not opened.\r\n"),
+                  std::string::npos) << url;
+    }
+    c.Url = "https://vendor.example/client";
     EXPECT_EQ(d.Explanation(),
               "Installation package for component 'Client'  is missing. To install it manually:\n\n- Follow "
               "link below to download package;\n- Install 'Client';\n- Press 'Recheck' button to continue "

@@ -76,16 +76,16 @@ TEST(SetupLog, TimeStampIsZeroPadded) {
     EXPECT_EQ(os.Utf16File(kPath), "\xEF\xBB\xBFSetup.exe [2026.12.31 23:59:58]: x");
 }
 
-TEST(MakeSafeLogName, ReplacesHighBytesAndQuestionMarksUnlessTheNameOpens) {
+TEST(MakeSafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameOpens) {
     fake::Platform os;
-    std::string name = "Caf\xE9 ?Pro";
+    std::string name = "Caf\xE9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x";
     MakeSafeLogName(os, name);
-    EXPECT_EQ(name, "Caf$ $Pro");
+    EXPECT_EQ(name, "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x");
 
-    std::string existing = "Caf\xE9 ?Pro";
-    os.fileSystem.readableNames.insert(existing);
+    std::string existing = "Caf\xE9 Pro?";
+    os.fileSystem.readableNames.insert("Caf\xE9 Pro$");
     MakeSafeLogName(os, existing);
-    EXPECT_EQ(existing, "Caf\xE9 ?Pro");
+    EXPECT_EQ(existing, "Caf\xE9 Pro$");
 
     std::string empty;
     MakeSafeLogName(os, empty);

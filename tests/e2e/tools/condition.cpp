@@ -1,4 +1,5 @@
-// condition.exe CODE [--text TEXT | --hex HEX | --bytes N]
+// condition.exe CODE [--text TEXT | --hex HEX | --bytes N | --read-input TEXT |
+//                     --leave-child TEXT | --sleep SECONDS]
 //
 // Stands in for a component's condition program: it writes to standard
 // output, in one or more writes, then exits with CODE (decimal).
@@ -9,6 +10,12 @@
 //                 not appear on the command line at all
 //   --bytes N     N bytes, "0123456789" over and over, in writes of 4 KB:
 //                 an output larger than any pipe buffer
+//   --read-input TEXT   reads standard input to its end first, then
+//                 writes TEXT (a script that asks for input)
+//   --leave-child TEXT  starts "condition.exe 0 --sleep 600", which
+//                 inherits the standard handles, writes TEXT and exits
+//                 without waiting for it (a program that leaves a
+//                 background process behind)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -44,7 +51,7 @@ bool ParseNumber(const wchar_t* text, unsigned long* value) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: condition.exe CODE [--text TEXT | --hex HEX | --bytes N]\n");
+    std::fprintf(stderr, "usage: condition.exe CODE [OPTION VALUE]\n");
     return 255;
 }
 
@@ -79,6 +86,38 @@ int main() {
             if (!ParseNumber(value, &size)) return Usage();
             output.reserve(size);
             for (unsigned long i = 0; i < size; ++i) output.push_back(static_cast<char>('0' + i % 10));
+        } else if (option == L"--read-input" || option == L"--leave-child") {
+            const int size = WideCharToMultiByte(CP_UTF8, 0, value, -1, nullptr, 0, nullptr, nullptr);
+            output.resize(static_cast<size_t>(size > 1 ? size - 1 : 0));
+            if (size > 1) WideCharToMultiByte(CP_UTF8, 0, value, -1, &output[0], size, nullptr, nullptr);
+            if (option == L"--read-input") {
+                char buffer[256];
+                DWORD got = 0;
+                while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) &&
+                       got > 0) {
+                }
+            } else {
+                wchar_t self[MAX_PATH] = {};
+                GetModuleFileNameW(nullptr, self, MAX_PATH);
+                std::wstring child = L"\"" + std::wstring(self) + L"\" 0 --sleep 600";
+                STARTUPINFOW startup = {};
+                startup.cb = sizeof(startup);
+                startup.dwFlags = STARTF_USESTDHANDLES;
+                startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+                startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+                startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+                PROCESS_INFORMATION started = {};
+                if (!CreateProcessW(nullptr, &child[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                    &startup, &started)) {
+                    return 253;
+                }
+                CloseHandle(started.hThread);
+                CloseHandle(started.hProcess);
+            }
+        } else if (option == L"--sleep") {
+            unsigned long seconds = 0;
+            if (!ParseNumber(value, &seconds)) return Usage();
+            Sleep(seconds * 1000);
         } else {
             return Usage();
         }

@@ -21,6 +21,9 @@
 //     MAPILogon|<ui param>|<profile>|<password>|<flags>|<reserved>
 //     MAPILogoff|<session>|<ui param>|<flags>|<reserved>
 //     MAPISendMail|<session>|<ui param>|<flags>|<reserved>|<message: null or set>
+//     Chain|<verdict>   the thread's exception chain as SEH overwrite
+//                       protection would judge it ("valid", "broken: ...",
+//                       "none" on x64)
 //     Message|<subject>|<note text>|<message type>|<date received>
 //            |<conversation id>|<flags>|<originator: null or set>
 //            |<recipient count>|<file count>
@@ -146,6 +149,7 @@ ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR uiParam,
                                                 lpMapiMessage message, FLAGS flags, ULONG reserved) {
     Record("MAPISendMail|" + Number(session) + "|" + Number(uiParam) + "|" + Number(flags) + "|" +
            Number(reserved) + "|" + Set(message));
+    Record("Chain|" + ExceptionChainVerdict());
     if (message) {
         Record("Message|" + Text(message->lpszSubject) + "|" + Text(message->lpszNoteText) + "|" +
                Text(message->lpszMessageType) + "|" + Text(message->lpszDateReceived) + "|" +

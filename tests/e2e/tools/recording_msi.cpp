@@ -24,6 +24,9 @@
 //     MsiEnableLogA|<mode>|<path>|<attributes>
 //     MsiInstallProductA|<package>|<command line>
 //     MsiApplyPatchA|<patch>|<install package>|<type>|<command line>
+//     Chain|<verdict>   after each of those two: the thread's exception
+//                       chain as SEH overwrite protection would judge it
+//                       ("valid", "broken: ...", "none" on x64)
 //     MsiReinstallProductA|<product>|<mode>
 //     MsiQueryProductStateA|<product code>
 //     MsiOpenDatabaseA|<path>|<persistence>
@@ -197,6 +200,7 @@ UINT WINAPI MsiEnableLogA(DWORD mode, const char* path, DWORD attributes) {
 
 UINT WINAPI MsiInstallProductA(const char* package, const char* commandLine) {
     Record("MsiInstallProductA|" + Field(package) + "|" + Field(commandLine));
+    Record("Chain|" + ExceptionChainVerdict());
     CrashIfAsked();
     WriteInstallerLog();
     return static_cast<UINT>(ScriptInt(L"Result", L"InstallProduct", 0));
@@ -206,6 +210,7 @@ UINT WINAPI MsiApplyPatchA(const char* patch, const char* installPackage, int in
                            const char* commandLine) {
     Record("MsiApplyPatchA|" + Field(patch) + "|" + Field(installPackage) + "|" +
            Number(installType) + "|" + Field(commandLine));
+    Record("Chain|" + ExceptionChainVerdict());
     CrashIfAsked();
     WriteInstallerLog();
     return static_cast<UINT>(ScriptInt(L"Result", L"ApplyPatch", 0));
