@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything, makes demo media (a product package built with wixl
-# and its setup.ini) and installs the demo product with dist/x64/setup.exe
-# under Wine, unattended, in a throwaway prefix. Prints the exit code, the
+# and its setup.ini) and installs the demo product with dist/setup.exe (the
+# x86 program we ship) under Wine, unattended, in a throwaway prefix. Prints the exit code, the
 # setup log and whether the product is installed. Run as root on Debian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,23 +12,27 @@ bash scripts/build.sh >/dev/null
 
 work=$(mktemp -d /tmp/setup-demo.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# 32-bit Wine runs emulated here; see tests/e2e/run.sh for the address space.
+export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x81000000}
+wine=wine
+[ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
 cleanup() { wineserver -k 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 
 echo "== making a Wine prefix"
-wineboot -i >/dev/null 2>&1
+"$wine" wineboot -i >/dev/null 2>&1
 wineserver -w
 
 echo "== demo media in C:\\Demo"
 media=$WINEPREFIX/drive_c/Demo
 mkdir -p "$media"
 (cd tests/e2e/packages && wixl -a x64 -o "$media/Demo.msi" demo.wxs)
-cp dist/x64/setup.exe "$media/setup.exe"
+cp dist/setup.exe "$media/setup.exe"
 printf '[Main]\r\nMsiPath=Demo.msi\r\n' > "$media/setup.ini"
 ls -l "$media"
 
 echo "== C:\\Demo\\setup.exe /i /quiet /log C:\\Demo\\setup.log"
-code=$(wine build/mingw-x64/test-tools/exitcode.exe 'C:\Demo\setup.exe' /i /quiet /log 'C:\Demo\setup.log' | tr -d '\r')
+code=$("$wine" build/mingw-x64/test-tools/exitcode.exe 'C:\Demo\setup.exe' /i /quiet /log 'C:\Demo\setup.log' | tr -d '\r')
 wineserver -w
 echo "exit code: $code"
 
@@ -50,7 +54,7 @@ else:
 PY
 
 echo "== is the product installed?"
-if wine reg query 'HKLM\Software\Demo Maker\Demo Product' /v Version /reg:64 2>/dev/null | tr -d '\r' | grep Version; then
+if "$wine" reg query 'HKLM\Software\Demo Maker\Demo Product' /v Version /reg:64 2>/dev/null | tr -d '\r' | grep Version; then
   echo "installed: yes"
 else
   echo "installed: no"

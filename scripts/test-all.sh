@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test on a Debian machine, as root: installs what is missing,
 # runs the unit tests natively and under ASan/UBSan, builds both Windows
-# programs and runs the end-to-end tests under Wine.
+# programs and runs the end-to-end tests under Wine: the broad suite with
+# the x64 build, and the x86 suite with the x86 build under 32-bit Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,5 +21,8 @@ bash scripts/fuzz.sh 10
 echo "== Windows builds"
 bash scripts/build.sh
 
-echo "== end-to-end tests under Wine"
+echo "== end-to-end tests under Wine (x64 build)"
 bash tests/e2e/run.sh
+
+echo "== end-to-end tests under 32-bit Wine (x86 build, the program we ship)"
+SETUP_EXE=dist/setup.exe bash tests/e2e/run.sh -m x86

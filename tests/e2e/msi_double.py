@@ -150,6 +150,11 @@ class RecordingMsi:
         return "recorded calls:\n" + "\n".join(f"    {line}" for line in self.lines())
 
 
+# What the doubles find when they check the thread's exception chain: x86
+# has one (fs:0), which must be intact; x64 has none.
+CHAIN_INTACT = {"x86": "valid", "x64": "none"}
+
+
 # --------------------------------------------------------------------------
 # Logs written by two writers
 

@@ -20,7 +20,7 @@ def product_media(bench, demo_msi):
 
 
 @pytest.mark.parametrize("args", [
-    ["/passive"],
+    pytest.param(["/passive"], marks=pytest.mark.x86),
     ["/quiet"],
     ["/I"],
     ["/install"],

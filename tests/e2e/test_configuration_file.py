@@ -7,7 +7,8 @@ import pytest
 import winebench as wb
 
 
-@pytest.mark.parametrize("args", [[], ["/quiet"], ["/i", "/quiet"], ["/i", "/passive"]],
+@pytest.mark.parametrize("args", [[], ["/quiet"], pytest.param(["/i", "/quiet"], marks=pytest.mark.x86),
+                                  ["/i", "/passive"]],
                          ids=["no-arguments", "quiet", "install-quiet", "install-passive"])
 def test_missing_ini_shows_its_full_path_and_exits_3(bench, args):
     media = bench.make_media(ini=None)

@@ -25,6 +25,7 @@ def test_control_a_careless_load_picks_the_plant(bench, planted_media):
     assert planted_media.windows("loadlib.exe") in marker.read_text(errors="replace")
 
 
+@pytest.mark.x86
 @pytest.mark.parametrize("overrides", OVERRIDES)
 def test_planted_msi_dll_is_never_loaded(bench, planted_media, overrides):
     run = bench.run_setup(planted_media, ["/i", "/quiet"], dll_overrides=overrides)

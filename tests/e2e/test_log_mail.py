@@ -171,7 +171,8 @@ def test_no_address_no_question(bench, mapi):
 # The mail
 
 
-def test_yes_hands_the_log_to_the_mail_interface(bench, mapi):
+@pytest.mark.x86
+def test_yes_hands_the_log_to_the_mail_interface(bench, mapi, arch):
     media = failing_media(bench)
     run = bench.run_setup(media, QUIET, answer=wb.answer_with(wb.KEY_YES))
 
@@ -198,6 +199,22 @@ def test_yes_hands_the_log_to_the_mail_interface(bench, mapi):
     assert f"Send email to '{RECIPIENT}' attachment file '{log_path}'\r\n" in found, found
     assert found[-1] == f"Send email to '{RECIPIENT}' attachment file '{log_path}'\r\n", found
     assert "Can't load MAPI32.DLL" not in "".join(found), found
+    # After the guarded installer call the thread's exception chain is intact.
+    assert mapi.chains() == [msi_double.CHAIN_INTACT[arch]], mapi.describe()
+
+
+@pytest.mark.x86
+def test_after_a_crash_in_the_installer_the_run_ends_normally_with_its_exception_chain_intact(
+        bench, mapi, recording_msi, arch):
+    recording_msi.script(Result={"Crash": 1})
+    run = bench.run_setup(failing_media(bench), QUIET, answer=wb.answer_with(wb.KEY_YES))
+
+    assert run.exit_code == 3, run.describe()
+    assert "Unhandled" not in run.stderr and "winedbg" not in run.stderr, run.describe()
+    found = entries(setup_text(the_log(bench, run).read_bytes()))
+    assert "Hardware exception occur. Exception code 0xC0000005.\r\n" in found, found
+    assert recording_msi.chains() == [msi_double.CHAIN_INTACT[arch]], recording_msi.describe()
+    assert mapi.chains() == [msi_double.CHAIN_INTACT[arch]], mapi.describe()
 
 
 def test_after_the_mail_the_window_titled_with_the_product_comes_forward_a_second_later(bench, mapi):

@@ -80,6 +80,7 @@ def assert_not_installed(bench, run, raw, name, marker):
     ("64", 1, False),
 ], ids=["32-bit-value-default-view", "32-bit-value-Key64", "64-bit-value-default-view",
         "64-bit-value-Key64"])
+@pytest.mark.x86
 def test_registry_condition_reads_the_32_bit_view_unless_key64(bench, recording_msi, test_key,
                                                                written_view, key64, installed):
     # The value exists in one registry view only; the condition holds only

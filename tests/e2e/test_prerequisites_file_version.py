@@ -59,6 +59,34 @@ def test_file_version_probe_decides(bench, recording_msi, library, file_ver, ins
     assert recording_msi.calls("MsiInstallProductA"), recording_msi.describe()
 
 
+@pytest.mark.x86
+def test_system_macro_names_the_system_folder_of_32_bit_programs(bench, recording_msi, arch):
+    # The library lies in the 32-bit system folder only; both builds find it
+    # there. Their #System# texts differ: the x86 program reads system32,
+    # which Windows redirects for it; the x64 one names syswow64 itself.
+    shutil.copyfile(bench.tools / "versioned-2.0.0.0.dll",
+                    bench.prefix.drive_c / "windows" / "syswow64" / "setup-probe.dll")
+    marker = pb.marker_path("absent")
+    files = {"demo.msi": b"read by the recording msi.dll only",
+             "component.exe": bench.tools / "component.exe"}
+    common = {"InstPath": "#Root#\\component.exe", "FileVer": "2.0"}
+    media = bench.make_media(ini=pb.setup_ini({"MsiPath": "demo.msi"}, prereqs=[
+        {"Name": "Present", "FilePath": "#System#\\setup-probe.dll", **common,
+         "InstParams": f'"#InstPath#" 0 {pb.marker_path("present")}'},
+        {"Name": "Absent", "FilePath": "#System#\\absent-probe.dll", **common,
+         "InstParams": f'"#InstPath#" 0 {marker}'},
+    ]), files=files)
+
+    run = bench.run_setup(media, pb.PASSIVE)
+
+    assert run.exit_code == 0, run.describe()
+    raw = pb.only_log_bytes(bench, run)
+    assert sorted(pb.markers(bench)) == ["absent"], pb.readable(raw)
+    system = {"x86": "C:\\windows\\system32", "x64": "C:\\windows\\syswow64"}[arch]
+    assert pb.has_entry(raw, f"IsValidFileVersion() failed. Can't get version of file "
+                             f"'{system}\\absent-probe.dll'. "), pb.readable(raw)
+
+
 IMAGES = [
     pytest.param((wb.REPO / "dist" / "x64" / "setup.exe", "x86_64-w64-mingw32-objdump"), id="x64"),
     pytest.param((wb.REPO / "dist" / "setup.exe", "i686-w64-mingw32-objdump"), id="x86"),

@@ -9,6 +9,7 @@ msi.dll's."""
 import pytest
 
 import prereq_bench as pb
+import winebench as wb
 
 
 @pytest.fixture(autouse=True)
@@ -44,3 +45,20 @@ def test_component_asking_for_a_restart_restarts_without_asking(bench, recording
     # The restart comes last, after the product.
     assert pb.entry_position(raw, "Auto-reboot in passive mode") > \
         pb.entry_position(raw, "Calling MsiInstallProduct") >= 0, pb.readable(raw)
+
+
+@pytest.mark.x86
+def test_declined_restart_at_the_full_level_ends_with_3010(bench, recording_msi):
+    # The full 32-bit exit code reaches the caller.
+    section = {"Name": "Restarting Component", "InstPath": "#Root#\\component.exe",
+               "InstParams": f'"#InstPath#" 3010 {pb.marker_path("restarting")}'}
+    media = bench.make_media(ini=pb.setup_ini({"MsiPath": "demo.msi"}, postreqs=[section]),
+                             files={"demo.msi": b"read by the recording msi.dll only",
+                                    "component.exe": bench.tools / "component.exe"})
+
+    run = bench.run_setup(media, [], answer=wb.answer_with(wb.KEY_NO))
+
+    assert run.exit_code == 3010, run.describe()
+    assert [box.text for box in run.boxes] == [
+        "You must restart your system for the configuration changes to take effect. "
+        "Do you want restart now?"], run.describe()

@@ -10,7 +10,8 @@ import winebench as wb
 
 
 @pytest.mark.private_prefix
-@pytest.mark.parametrize("args", [["/i", "/quiet"], ["/i", "/passive"], []],
+@pytest.mark.parametrize("args", [pytest.param(["/i", "/quiet"], marks=pytest.mark.x86),
+                                  ["/i", "/passive"], []],
                          ids=["quiet", "passive", "full-without-arguments"])
 def test_install_puts_the_product_on_the_machine(bench, demo_msi, args):
     media = bench.make_media(ini={"Main": {"MsiPath": "demo.msi"}}, files={"demo.msi": demo_msi})

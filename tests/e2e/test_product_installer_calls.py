@@ -21,10 +21,11 @@ def install_calls(recording_msi):
     return [call.args for call in recording_msi.calls("MsiInstallProductA")]
 
 
-@pytest.mark.parametrize("args, level", [(["/i", "/quiet"], "2"), (["/i", "/passive"], "67"),
-                                         ([], "5")], ids=["quiet", "passive", "full"])
+@pytest.mark.parametrize("args, level", [pytest.param(["/i", "/quiet"], "2", marks=pytest.mark.x86),
+                                         (["/i", "/passive"], "67"), ([], "5")],
+                         ids=["quiet", "passive", "full"])
 def test_install_sets_the_level_hands_over_the_log_and_passes_the_properties(
-        bench, recording_msi, args, level):
+        bench, recording_msi, args, level, arch):
     media = pr.demo_media(bench, PACKAGE_BYTES, main={"MsiProp": "DEMOPROP=1"})
     run = bench.run_setup(media, args)
 
@@ -39,6 +40,8 @@ def test_install_sets_the_level_hands_over_the_log_and_passes_the_properties(
     names = recording_msi.names()
     install = names.index("MsiInstallProductA")
     assert names[install - 1] == "MsiEnableLogA", calls
+    # Inside the guarded call, the thread's exception chain is intact.
+    assert recording_msi.chains() == [msi_double.CHAIN_INTACT[arch]], calls
     assert names.index("MsiSetInternalUI") < install - 1, calls
 
     # The setup log's own entries, then the announced command line, an empty
@@ -151,6 +154,7 @@ def test_refused_upgrade_calls_no_installer(bench, recording_msi, state, result,
     assert log.failure_report(code), log.text
 
 
+@pytest.mark.x86
 def test_cancel_inside_the_installer_exits_1602_without_a_failure_report(bench, recording_msi):
     recording_msi.script(Result={"InstallProduct": 1602})
     media = pr.demo_media(bench, PACKAGE_BYTES)

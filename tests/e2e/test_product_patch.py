@@ -57,10 +57,10 @@ def test_patch_declined_at_the_full_level_calls_no_installer(bench, recording_ms
     assert "MsiApplyPatchA" not in names and "MsiEnableLogA" not in names, recording_msi.describe()
 
 
-@pytest.mark.parametrize("args, level", [(["/i", "/quiet"], "2"), (["/i", "/passive"], "67")],
-                         ids=["quiet", "passive"])
+@pytest.mark.parametrize("args, level", [pytest.param(["/i", "/quiet"], "2", marks=pytest.mark.x86),
+                                         (["/i", "/passive"], "67")], ids=["quiet", "passive"])
 def test_unattended_patch_asks_nothing_and_still_uses_the_basic_interface(
-        bench, recording_msi, args, level):
+        bench, recording_msi, args, level, arch):
     media = pr.patch_media(bench, main={"MsiProp": "PATCHPROP=1"})
     run = bench.run_setup(media, args)
 
@@ -70,6 +70,7 @@ def test_unattended_patch_asks_nothing_and_still_uses_the_basic_interface(
         recording_msi.describe()
     assert patch_calls(recording_msi) == [[media.windows("fix.msp"), "(null)", "0", "PATCHPROP=1"]], \
         recording_msi.describe()
+    assert recording_msi.chains() == [msi_double.CHAIN_INTACT[arch]], recording_msi.describe()
     entries = pr.the_run_log(bench).entries
     question = entries.index(QUESTION + "\r\n")
     assert entries[question + 1] == pr.AUTO_UPGRADING, entries

@@ -46,7 +46,11 @@ REPO = E2E_DIR.parent.parent
 PACKAGES_DIR = E2E_DIR / "packages"
 STRINGS_DIR = REPO / "resources" / "strings"
 
-WINE = os.environ.get("WINE", "wine")
+# With 32-bit Wine installed, "wine" starts every program through the 32-bit
+# loader first (emulated here); the 64-bit loader starts 64-bit programs
+# directly and hands 32-bit ones to the 32-bit loader itself.
+WINE = os.environ.get("WINE") or ("/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64")
+                                  else "wine")
 WINESERVER = os.environ.get("WINESERVER", "wineserver")
 
 # Keys understood by xdotool, by the answer a user gives.

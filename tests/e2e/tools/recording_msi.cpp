@@ -15,8 +15,8 @@
 //                info read fails with 1605).
 //     [Result]   InstallProduct, ApplyPatch: what those calls return
 //                (default 0); OpenDatabase (default 0: opens); Crash=1:
-//                MsiInstallProductA and MsiApplyPatchA write through a null
-//                pointer (an access violation) after recording the call.
+//                MsiInstallProductA and MsiApplyPatchA write to a page without
+//                access (an access violation) after recording the call.
 //
 //   recording_msi.log   one UTF-8 line per call, fields separated by "|":
 //     Load|<program path>                          (process attach)
@@ -168,7 +168,15 @@ void WriteInstallerLog() {
 
 void CrashIfAsked() {
     if (ScriptInt(L"Result", L"Crash", 0) == 1) {
-        *static_cast<volatile int*>(nullptr) = 0;
+        // Not address 0: an emulator may have it mapped.
+        void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
+#if defined(__i386__)
+        // 32-bit Wine under qemu-user reports a real fault as an illegal
+        // instruction; raise what Windows raises for this write instead.
+        const ULONG_PTR write[2] = {1, reinterpret_cast<ULONG_PTR>(page)};
+        RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 2, write);
+#endif
+        *static_cast<volatile int*>(page) = 0;
     }
 }
 
