@@ -317,7 +317,8 @@ def test_bad_input_long_name_of_a_patch(case, bench, recording_msi):
 
 def test_bad_input_long_minwinmessage(case, bench, recording_msi):
     case.describe("MinWinMessage of 10,000 characters, MinWinVersion 99.0, full interface",
-                  "the Windows version is refused with the message cut to 2,047 characters in an error box: exit 3")
+                  "the Windows version is refused with the message cut to 2,047 characters in an error box "
+                  "and in the log: exit 3")
     media = media_with_tools(bench, {"Main": {"MsiPath": "demo.msi", "MinWinVersion": "99.0",
                                               "MinWinMessage": "m" * LONG}})
     run = case.run(media, ["/i"])
@@ -326,7 +327,7 @@ def test_bad_input_long_minwinmessage(case, bench, recording_msi):
     assert [(box.caption, box.text) for box in run.boxes] == [(CAPTION, "m" * INI_VALUE_LIMIT)], \
         [(box.caption, len(box.text)) for box in run.boxes]
     log = case.log(run, ui_level=5)
-    assert log.entries == ["UILevel is set to 5\r\n"], log.excerpt()
+    assert log.entries == ["UILevel is set to 5\r\n", "m" * INI_VALUE_LIMIT + "\r\n"], log.excerpt()
     assert installed_with(recording_msi) == [], recording_msi.describe()
 
 
