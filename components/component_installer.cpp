@@ -1,13 +1,9 @@
 #include "components/component_installer.h"
 
-
-#include "components/prerequisites.h"
-#include "conditions/presence_probes.h"
 #include "config/configuration.h"
 #include "diagnostics/string_ids.h"
 #include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
-#include "driver/session.h"
 #include "platform/codes.h"
 
 namespace setup {
@@ -22,7 +18,7 @@ bool IsSuccess(uint32_t code) {
 
 }  // namespace
 
-uint32_t InstallComponent(Session& s, const ComponentDescriptor& c, std::string& errorText) {
+uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string& errorText) {
     std::string temp;
     if (!s.os.files().TempFolder(&temp)) {
         errorText = s.strings.FormatLocalizedString(ids::kUnableToInstall, c.Name.c_str());
@@ -42,7 +38,8 @@ uint32_t InstallComponent(Session& s, const ComponentDescriptor& c, std::string&
     return MsiInstall(s, command, c.RunAs, errorText);
 }
 
-uint32_t MsiInstall(Session& s, const std::string& commandLine, int32_t runAs, std::string& errorText) {
+uint32_t MsiInstall(Services& s, const std::string& commandLine, int32_t runAs,
+                    std::string& errorText) {
     uint32_t code = 0;
     if (runAs != 0) {
         code = RunElevated(s, commandLine);
@@ -64,12 +61,13 @@ uint32_t MsiInstall(Session& s, const std::string& commandLine, int32_t runAs, s
         errorText = s.strings.FormatLocalizedString(ids::kFileNotFound, commandLine.c_str());
         return code;
     }
-    s.log.Printf("MsiInstall('%s') failed. %s\r\n", commandLine.c_str(), SystemErrorText(s.os, code).c_str());
+    s.log.Printf("MsiInstall('%s') failed. %s\r\n", commandLine.c_str(),
+                 SystemErrorText(s.os, code).c_str());
     errorText = s.strings.FormatLocalizedString(ids::kUnableToInstall, commandLine.c_str());
     return code;
 }
 
-uint32_t RunElevated(Session& s, const std::string& commandLine) {
+uint32_t RunElevated(Services& s, const std::string& commandLine) {
     std::string program, parameters;
     if (StartsWithNoCase(commandLine, "msiexec")) {
         const size_t separator = commandLine.find_first_of(" \t");
@@ -97,39 +95,40 @@ uint32_t RunElevated(Session& s, const std::string& commandLine) {
     return code;
 }
 
-void InstallSelectedComponents(Session& s, ComponentList& list, PrerequisiteWindows& windows,
-                               bool silent, bool& rebootRequired) {
-    const std::string caption = s.strings.LoadLocalizedString(ids::kInstallationError);
+void InstallSelectedComponents(Services& s, std::vector<Component>& list,
+                               PrerequisiteWindows& windows, bool silent, bool& rebootRequired) {
+    // The boxes of the loop belong to the dialog, whatever the run's level.
+    Services shown = s;
+    shown.uiLevel = silent ? UiLevel::Quiet : UiLevel::Full;
     std::string errorText;  // kept across components
-    for (ComponentDescriptor& c : list) {
-        if (!c.Selected) continue;
+    for (Component& component : list) {
+        const ComponentDescriptor& c = component.section;
+        if (!component.Selected) continue;
         if (!silent) {
             windows.SetStatusText(s.strings.FormatLocalizedString(ids::kInstallingPleaseWait, c.Name.c_str()));
         }
         if (c.AdminNeed != 0 && !s.os.system().IsAdministrator()) {
-            const std::string text = s.strings.LoadLocalizedString(ids::kAdminRequired);
-            s.log.Write(text + "\r\n", true);
-            if (!silent) s.os.ui().ShowMessage(windows.Owner(), text, caption, codes::kBoxError);
+            shown.Error(s.strings.LoadLocalizedString(ids::kAdminRequired), std::string(), windows.Owner());
             return;
         }
-        if (!c.Url.empty() && !c.InstPath.empty() && !FileExists(s, c.InstPath)) {
-            if (windows.RunDownloadDialog(c) == 1) continue;
+        if (!c.Url.empty() && !c.InstPath.empty() && !s.os.files().SearchFinds(c.InstPath)) {
+            if (windows.RunDownloadDialog(component) == 1) continue;
             return;
         }
         const uintptr_t cursor = s.os.ui().ShowWaitCursor();
         const uint32_t code = InstallComponent(s, c, errorText);
         if (code == codes::kSuccessRebootRequired) rebootRequired = true;
         if (!IsSuccess(code) && !silent) {
-            s.os.ui().ShowMessage(windows.Owner(), errorText, caption, codes::kBoxError);
+            s.os.ui().ShowMessage(windows.Owner(), errorText,
+                                  s.strings.LoadLocalizedString(ids::kInstallationError),
+                                  codes::kBoxError);
         }
         s.os.ui().RestoreCursor(cursor);
     }
 }
 
-void InstallPostRequisites(Session& s, bool& restart) {
-    ComponentList list;
-    ReadPostRequisiteList(s, kPostRequisiteSections, list);
-    for (const ComponentDescriptor& c : list) {
+void InstallPostRequisites(Services& s, bool& restart) {
+    for (const ComponentDescriptor& c : ReadPostRequisiteList(s.os, kPostRequisiteSections)) {
         std::string errorText;
         if (InstallComponent(s, c, errorText) == codes::kSuccessRebootRequired) restart = true;
     }

@@ -2,23 +2,27 @@
 
 #include "components/prerequisites_dialog.h"
 #include "config/component_descriptors.h"
-#include "driver/session.h"
 
 namespace setup {
 
-int RunPrerequisites(Session& s, const char* sectionPattern, bool& restart) {
+int RunPrerequisites(Services& s, const PackageProperties& package, const std::string& caption,
+                     bool& restart) {
     restart = false;
-    ComponentList list;
-    ReadPrerequisiteList(s, sectionPattern, list);
+    std::vector<Component> list;
+    for (const ComponentDescriptor& section : ReadPrerequisiteList(s.os, kPrerequisiteSections)) {
+        Component c(section);
+        // Uninstall steps are listed whether needed or not.
+        if (c.Take(ProbeComponent(s, c.section)) || section.IsUninstall != 0) list.push_back(c);
+    }
     if (list.empty()) return 1;
 
-    CMainDlg dialog(s, list);
+    CMainDlg dialog(s, list, package, caption);
     int result = 1;
-    if (s.ctx.uiLevel == UiLevel::Full) {
+    if (s.uiLevel == UiLevel::Full) {
         result = s.os.ui().RunPrerequisitesDialog(dialog);
     } else {
         s.log.Write("Installing prerequisites passively:\r\n", true);
-        for (const ComponentDescriptor& c : list) s.log.Write("  " + c.Name + "\r\n", false);
+        for (const Component& c : list) s.log.Write("  " + c.section.Name + "\r\n", false);
         // No dialog: the download dialog of a missing package has no owner.
         DialogWindows windows(s, 0);
         InstallSelectedComponents(s, list, windows, true, dialog.RebootRequired);

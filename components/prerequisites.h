@@ -2,16 +2,17 @@
 // before the product.
 #pragma once
 
+#include <string>
+
+#include "diagnostics/services.h"
+#include "product/package_properties.h"
+
 namespace setup {
-
-struct Session;
-
-constexpr const char* kPrerequisiteSections = "PreReq%d";
-constexpr const char* kPostRequisiteSections = "PostReq%d";
 
 // 1: go on with the product; 0: the user refused to continue; 2: the user
 // cancelled; -1: the dialog could not be created. `restart` tells whether a
-// component asked for a restart.
-int RunPrerequisites(Session& session, const char* sectionPattern, bool& restart);
+// component asked for a restart. `caption` is the dialogs' and questions'.
+int RunPrerequisites(Services& services, const PackageProperties& package,
+                     const std::string& caption, bool& restart);
 
 }  // namespace setup

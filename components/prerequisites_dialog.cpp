@@ -1,11 +1,8 @@
 #include "components/prerequisites_dialog.h"
 
-#include "conditions/presence_probes.h"
 #include "diagnostics/string_ids.h"
 #include "diagnostics/text_format.h"
-#include "driver/session.h"
 #include "platform/codes.h"
-#include "product/product_install.h"
 
 namespace setup {
 
@@ -30,32 +27,33 @@ std::string TranslateStatusText(const std::string& text) {
     return out;
 }
 
-CMainDlg::CMainDlg(Session& session, ComponentList& components)
-    : session_(session), components_(components) {
-    for (const ComponentDescriptor& c : components_) {
-        if (c.IsUninstall == 1) HasUninstallSteps = true;
+CMainDlg::CMainDlg(Services& services, std::vector<Component>& components,
+                   const PackageProperties& package, std::string caption)
+    : services_(services), components_(components), package_(package), caption_(std::move(caption)) {
+    for (const Component& c : components_) {
+        if (c.section.IsUninstall == 1) HasUninstallSteps = true;
     }
 }
 
-std::string CMainDlg::Caption() { return SetupCaption(session_, false); }
+std::string CMainDlg::Caption() { return caption_; }
 
 std::string CMainDlg::HeaderText() {
-    return session_.strings.FormatLocalizedString(
+    return services_.strings.FormatLocalizedString(
         HasUninstallSteps ? ids::kHeaderSteps : ids::kHeaderComponents,
-        session_.package.productName.c_str(), session_.package.productVersion.c_str());
+        package_.productName.c_str(), package_.productVersion.c_str());
 }
 
 std::string CMainDlg::InstallButtonText() {
-    return session_.strings.LoadLocalizedString(HasUninstallSteps ? ids::kButtonContinue
+    return services_.strings.LoadLocalizedString(HasUninstallSteps ? ids::kButtonContinue
                                                                   : ids::kButtonInstall);
 }
 
 std::string CMainDlg::CancelButtonText() {
-    return session_.strings.LoadLocalizedString(ids::kButtonCancel);
+    return services_.strings.LoadLocalizedString(ids::kButtonCancel);
 }
 
 bool CMainDlg::HasCheckBoxes() {
-    for (const ComponentDescriptor& c : components_) {
+    for (const Component& c : components_) {
         if (c.optionalState != OptionalState::NoCheckBox) return true;
     }
     return false;
@@ -63,13 +61,13 @@ bool CMainDlg::HasCheckBoxes() {
 
 std::vector<platform::ListRow> CMainDlg::Rows() {
     std::vector<platform::ListRow> rows;
-    for (const ComponentDescriptor& c : components_) {
+    for (const Component& c : components_) {
         platform::ListRow row;
         if (HasUninstallSteps) {
-            row.text = session_.strings.LoadLocalizedString(c.IsUninstall != 0 ? ids::kItemUninstall
-                                                                               : ids::kItemInstall);
+            row.text = services_.strings.LoadLocalizedString(
+                c.section.IsUninstall != 0 ? ids::kItemUninstall : ids::kItemInstall);
         }
-        row.text += c.Name;
+        row.text += c.section.Name;
         row.image = ImageOf(c.optionalState);
         rows.push_back(row);
     }
@@ -78,7 +76,7 @@ std::vector<platform::ListRow> CMainDlg::Rows() {
 
 std::string CMainDlg::StatusText() {
     std::string collected;
-    for (const ComponentDescriptor& c : components_) collected += c.RunExeText;
+    for (const Component& c : components_) collected += c.RunExeText;
     return TranslateStatusText(collected);
 }
 
@@ -88,7 +86,7 @@ int CMainDlg::ToggledImage(int image) {
 }
 
 int CMainDlg::Install(platform::WindowRef dialog, const std::vector<int>& images) {
-    platform::Ui& ui = session_.os.ui();
+    platform::Ui& ui = services_.os.ui();
     const bool checkBoxes = HasCheckBoxes();
     for (size_t i = 0; i < components_.size(); ++i) {
         components_[i].Selected =
@@ -96,73 +94,73 @@ int CMainDlg::Install(platform::WindowRef dialog, const std::vector<int>& images
     }
 
     ui.EnableDialogButtons(dialog, false);
-    DialogWindows windows(session_, dialog);
-    InstallSelectedComponents(session_, components_, windows, false, RebootRequired);
+    DialogWindows windows(services_, dialog);
+    InstallSelectedComponents(services_, components_, windows, false, RebootRequired);
     ui.EnableDialogButtons(dialog, true);
     ui.SetStatusText(dialog, std::string());
 
-    std::string question = session_.strings.LoadLocalizedString(ids::kNotInstalledComponents);
+    std::string question = services_.strings.LoadLocalizedString(ids::kNotInstalledComponents);
     bool missing = false;
-    for (ComponentDescriptor& c : components_) {
-        IsComponentNeeded(session_, c);  // refreshes Present (and a condition program's choice)
-        if (!c.Present && c.IsUninstall == 0 && c.Selected) {
-            question += session_.strings.FormatLocalizedString(ids::kMissingComponentLine, c.Name.c_str());
+    for (Component& c : components_) {
+        c.Take(ProbeComponent(services_, c.section));  // refreshes Present (and a program's choice)
+        if (!c.Present && c.section.IsUninstall == 0 && c.Selected) {
+            question += services_.strings.FormatLocalizedString(ids::kMissingComponentLine,
+                                                                c.section.Name.c_str());
             missing = true;
         }
     }
-    question += session_.strings.LoadLocalizedString(ids::kContinueQuestion);
+    question += services_.strings.LoadLocalizedString(ids::kContinueQuestion);
     if (!missing) return 1;
-    return ui.ShowMessage(dialog, question, SetupCaption(session_, false), codes::kBoxQuestion) ==
+    return ui.ShowMessage(dialog, question, caption_, codes::kBoxQuestion) ==
                    codes::kIdYes
                ? 1
                : 0;
 }
 
 std::string CDownloadDlg::Caption() {
-    return session_.strings.LoadLocalizedString(ids::kDownloadCaption);
+    return services_.strings.LoadLocalizedString(ids::kDownloadCaption);
 }
 
 std::string CDownloadDlg::Explanation() {
-    const char* name = component_.Name.c_str();
-    if (component_.ChooseDownload.empty()) {
-        return session_.strings.FormatLocalizedString(ids::kDownloadExplanation, name, name);
+    const char* name = component_.section.Name.c_str();
+    if (component_.section.ChooseDownload.empty()) {
+        return services_.strings.FormatLocalizedString(ids::kDownloadExplanation, name, name);
     }
-    return session_.strings.FormatLocalizedString(ids::kDownloadExplanationChoose, name, name,
-                                                  component_.ChooseDownload.c_str());
+    return services_.strings.FormatLocalizedString(ids::kDownloadExplanationChoose, name, name,
+                                                  component_.section.ChooseDownload.c_str());
 }
 
 std::string CDownloadDlg::RecheckButtonText() {
-    return session_.strings.LoadLocalizedString(ids::kButtonRecheck);
+    return services_.strings.LoadLocalizedString(ids::kButtonRecheck);
 }
 
 std::string CDownloadDlg::CancelButtonText() {
-    return session_.strings.LoadLocalizedString(ids::kButtonCancel);
+    return services_.strings.LoadLocalizedString(ids::kButtonCancel);
 }
 
 std::string CDownloadDlg::LinkLabel() {
-    return session_.strings.FormatLocalizedString(ids::kDownloadLink, component_.Name.c_str());
+    return services_.strings.FormatLocalizedString(ids::kDownloadLink, component_.section.Name.c_str());
 }
 
 std::string CDownloadDlg::LinkTarget() {
     // The program runs elevated: its link opens web pages, never a file or
     // a program that the configuration names.
-    if (StartsWithNoCase(component_.Url, "http:") || StartsWithNoCase(component_.Url, "https:")) {
-        return component_.Url;
-    }
-    session_.log.Printf("Download link '%s' is not an http or https address; it is not opened.\r\n",
-                        component_.Url.c_str());
+    const std::string& url = component_.section.Url;
+    if (StartsWithNoCase(url, "http:") || StartsWithNoCase(url, "https:")) return url;
+    services_.log.Printf("Download link '%s' is not an http or https address; it is not opened.\r\n",
+                         url.c_str());
     return std::string();
 }
 
-bool CDownloadDlg::Recheck() { return !IsComponentNeeded(session_, component_); }
+bool CDownloadDlg::Recheck() { return !component_.Take(ProbeComponent(services_, component_.section)); }
 
 void DialogWindows::SetStatusText(const std::string& text) {
-    if (dialog_ != 0) session_.os.ui().SetStatusText(dialog_, text);
+    if (dialog_ != 0) services_.os.ui().SetStatusText(dialog_, text);
 }
 
-int DialogWindows::RunDownloadDialog(ComponentDescriptor& component) {
-    CDownloadDlg dialog(session_, component);
-    return session_.os.ui().RunDownloadDialog(dialog_, dialog);
+int DialogWindows::RunDownloadDialog(Component& component) {
+    CDownloadDlg dialog(services_, component);
+    return services_.os.ui().RunDownloadDialog(dialog_, dialog);
 }
 
 }  // namespace setup

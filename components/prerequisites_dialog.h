@@ -7,12 +7,10 @@
 #include <vector>
 
 #include "components/component_installer.h"
-#include "config/component_descriptors.h"
-#include "platform/platform.h"
+#include "diagnostics/services.h"
+#include "product/package_properties.h"
 
 namespace setup {
-
-struct Session;
 
 // Image indices of the list's rows.
 constexpr int kImageUnchecked = 0;
@@ -27,7 +25,8 @@ std::string TranslateStatusText(const std::string& text);
 
 class CMainDlg : public platform::PrerequisitesDialog {
 public:
-    CMainDlg(Session& session, ComponentList& components);
+    CMainDlg(Services& services, std::vector<Component>& components,
+             const PackageProperties& package, std::string caption);
 
     std::string Caption() override;
     std::string HeaderText() override;
@@ -43,14 +42,16 @@ public:
     bool HasUninstallSteps = false;
 
 private:
-    Session& session_;
-    ComponentList& components_;
+    Services& services_;
+    std::vector<Component>& components_;
+    const PackageProperties& package_;
+    std::string caption_;
 };
 
 class CDownloadDlg : public platform::DownloadDialog {
 public:
-    CDownloadDlg(Session& session, ComponentDescriptor& component)
-        : session_(session), component_(component) {}
+    CDownloadDlg(Services& services, Component& component)
+        : services_(services), component_(component) {}
 
     std::string Caption() override;
     std::string Explanation() override;
@@ -61,20 +62,21 @@ public:
     bool Recheck() override;
 
 private:
-    Session& session_;
-    ComponentDescriptor& component_;
+    Services& services_;
+    Component& component_;
 };
 
 // The install loop's windows: the prerequisites dialog, or none.
 class DialogWindows : public PrerequisiteWindows {
 public:
-    DialogWindows(Session& session, platform::WindowRef dialog) : session_(session), dialog_(dialog) {}
+    DialogWindows(Services& services, platform::WindowRef dialog)
+        : services_(services), dialog_(dialog) {}
     platform::WindowRef Owner() override { return dialog_; }
     void SetStatusText(const std::string& text) override;
-    int RunDownloadDialog(ComponentDescriptor& component) override;
+    int RunDownloadDialog(Component& component) override;
 
 private:
-    Session& session_;
+    Services& services_;
     platform::WindowRef dialog_;
 };
 

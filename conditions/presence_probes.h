@@ -6,31 +6,50 @@
 #include <cstdint>
 #include <string>
 
-#include "conditions/version_strings.h"
 #include "config/component_descriptors.h"
+#include "config/version_strings.h"
+#include "diagnostics/services.h"
 
 namespace setup {
 
-struct Session;
+// What probing found out about a component.
+struct Finding {
+    // Filtered: a Windows filter (OSbit, OSver) leaves it out.
+    enum class Verdict { Filtered, Present, Missing };
+    Verdict verdict = Verdict::Present;
+    // A condition program that made it missing (exit code 0 or 2) chooses
+    // its check box: ticked for 0; for 2 unticked, with its output shown.
+    bool programChose = false;
+    OptionalState optional = OptionalState::Checked;
+    std::string programText;
+};
 
-// True when the component must be installed. Leaves its findings in the
-// descriptor (Present; for a condition program also optionalState,
-// Selected and RunExeText).
-bool IsComponentNeeded(Session& session, ComponentDescriptor& component);
+Finding ProbeComponent(Services& services, const ComponentDescriptor& component);
 
 // True when the file has a version resource of at least `required` (and
 // loads as a library, when asked).
-bool IsValidFileVersion(Session& session, const std::string& path, const VersionValue& required,
+bool IsValidFileVersion(Services& services, const std::string& path, const VersionValue& required,
                         int32_t tryLoad);
 
 // Runs a condition program ("#Root#" replaced) and captures its exit code
 // and output; false when it could not be run or read.
-bool RunExe(Session& session, const std::string& command, uint32_t* exitCode, std::string* output);
+bool RunExe(Services& services, const std::string& command, uint32_t* exitCode,
+            std::string* output);
 
-// Replaces "#System#", "#CommonProgramFiles#" and "#Root#" in a path.
-void ReplacePathMacros(Session& session, std::string& text);
+// A component of the prerequisites stage: its section and what the probes
+// found.
+struct Component {
+    explicit Component(ComponentDescriptor keys)
+        : section(std::move(keys)), optionalState(section.Optional) {}
 
-// Whether a file search for the path (a pattern) finds anything.
-bool FileExists(Session& session, const std::string& path);
+    // Takes a finding; true when the component is to be installed.
+    bool Take(const Finding& finding);
+
+    ComponentDescriptor section;
+    bool Present = false;
+    OptionalState optionalState;
+    bool Selected = true;
+    std::string RunExeText;
+};
 
 }  // namespace setup

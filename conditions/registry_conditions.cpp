@@ -5,7 +5,6 @@
 
 #include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
-#include "driver/session.h"
 #include "platform/codes.h"
 
 namespace setup {
@@ -17,14 +16,14 @@ constexpr size_t kTextBufferSize = 260;
 }  // namespace
 
 uint32_t CRegComparer::GetRegValue(size_t bufferSize, std::string* bytes) {
-    const uint32_t error = session_.os.registry().ReadValue(
+    const uint32_t error = services_.os.registry().ReadValue(
         RootKey, KeyPath, ValueName,
         Use64BitView ? platform::RegistryView::View64 : platform::RegistryView::Default, bufferSize,
         bytes);
     if (error != codes::kSuccess) {
-        session_.log.Printf("CRegComparer.GetRegValue(%#x, '%s', '%s') failed. %s\r\n",
+        services_.log.Printf("CRegComparer.GetRegValue(%#x, '%s', '%s') failed. %s\r\n",
                             static_cast<unsigned>(RootKey), KeyPath.c_str(), ValueName.c_str(),
-                            SystemErrorText(session_.os, error).c_str());
+                            SystemErrorText(services_.os, error).c_str());
     }
     return error;
 }
@@ -61,27 +60,26 @@ bool CRegComparerVersion::Compare(const std::string& op, const std::string& oper
     return op == "=" ? VersionTextEquals(value, operand) : VersionTextAtLeast(value, operand);
 }
 
-int IsValidRegCond(Session& s, const std::string& regPath, const std::string& regCond,
+int IsValidRegCond(Services& s, const std::string& regPath, const std::string& regCond,
                    int32_t key64) {
-    const size_t firstSlash = regPath.find('\\');
-    if (regPath.empty() || firstSlash == std::string::npos) {
-        s.log.Printf("IsValidRegCond() failed. Invalid registry key '%s'.\r\n", regPath.c_str());
-        return 0;
+    RegistryPath where;
+    switch (SplitRegistryPath(regPath, &where)) {
+        case RegistryPathError::NoKey:
+            s.log.Printf("IsValidRegCond() failed. Invalid registry key '%s'.\r\n", regPath.c_str());
+            return 0;
+        case RegistryPathError::UnknownRoot:
+            s.log.Printf("IsValidRegCond() failed. Can't find root registry key '%s'.\r\n",
+                         where.rootName.c_str());
+            return 0;
+        case RegistryPathError::NoValueName:
+            s.log.Printf("IsValidRegCond() failed. Invalid parameter RegPath='%s'.\r\n", regPath.c_str());
+            return 0;
+        case RegistryPathError::None:
+            break;
     }
-    const std::string rootName = regPath.substr(0, firstSlash);
-    const std::string rest = regPath.substr(firstSlash + 1);
-    platform::RegistryRoot root;
-    if (!LookupRootKey(rootName, &root)) {
-        s.log.Printf("IsValidRegCond() failed. Can't find root registry key '%s'.\r\n", rootName.c_str());
-        return 0;
-    }
-    const size_t lastSlash = rest.rfind('\\');
-    if (lastSlash == std::string::npos || lastSlash + 1 == rest.size()) {
-        s.log.Printf("IsValidRegCond() failed. Invalid parameter RegPath='%s'.\r\n", regPath.c_str());
-        return 0;
-    }
-    const std::string keyPath = rest.substr(0, lastSlash);
-    const std::string valueName = rest.substr(lastSlash + 1);
+    const platform::RegistryRoot root = where.root;
+    const std::string& keyPath = where.keyPath;
+    const std::string& valueName = where.valueName;
 
     std::unique_ptr<CRegComparer> comparer;
     std::string condition = regCond;
@@ -121,7 +119,7 @@ int IsValidRegCond(Session& s, const std::string& regPath, const std::string& re
     return holds ? 1 : 0;
 }
 
-bool AnyRegCondHolds(Session& s, const std::vector<RegConditionPair>& conditions, int32_t key64) {
+bool AnyRegCondHolds(Services& s, const std::vector<RegConditionPair>& conditions, int32_t key64) {
     for (const RegConditionPair& pair : conditions) {
         if (IsValidRegCond(s, pair.regPath, pair.regCond, key64) == 1) return true;
     }

@@ -6,19 +6,17 @@
 #include <vector>
 
 #include "config/component_descriptors.h"
-#include "platform/platform.h"
+#include "diagnostics/services.h"
 
 namespace setup {
-
-struct Session;
 
 // Reads one registry value and compares it; one virtual operation.
 class CRegComparer {
 public:
-    CRegComparer(Session& session, platform::RegistryRoot rootKey, std::string keyPath,
+    CRegComparer(Services& services, platform::RegistryRoot rootKey, std::string keyPath,
                  std::string valueName, bool use64BitView)
         : RootKey(rootKey), KeyPath(std::move(keyPath)), ValueName(std::move(valueName)),
-          Use64BitView(use64BitView), session_(session) {}
+          Use64BitView(use64BitView), services_(services) {}
     virtual ~CRegComparer() = default;
 
     // True when the registry value satisfies the operator ("=" or ">=")
@@ -37,7 +35,7 @@ protected:
     // The value as text up to its first NUL, read into `bufferSize` bytes.
     bool GetRegText(size_t bufferSize, std::string* text);
 
-    Session& session_;
+    Services& services_;
 };
 
 class CRegComparerDword : public CRegComparer {
@@ -60,11 +58,11 @@ public:
 
 // 1 when the condition holds, 0 when it does not or cannot be evaluated
 // (each such case is logged).
-int IsValidRegCond(Session& session, const std::string& regPath, const std::string& regCond,
+int IsValidRegCond(Services& services, const std::string& regPath, const std::string& regCond,
                    int32_t key64);
 
 // True at the first pair that holds; false for an empty list.
-bool AnyRegCondHolds(Session& session, const std::vector<RegConditionPair>& conditions,
+bool AnyRegCondHolds(Services& services, const std::vector<RegConditionPair>& conditions,
                      int32_t key64);
 
 }  // namespace setup

@@ -1,17 +1,19 @@
 // Prerequisite and post-requisite components, one configuration section
-// each ("PreReq0", "PreReq1", ... and "PostReq0", ...).
+// each ("PreReq0", "PreReq1", ... and "PostReq0", ...), read into plain
+// data.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "conditions/version_strings.h"
+#include "config/version_strings.h"
 #include "platform/platform.h"
 
 namespace setup {
 
-struct Session;
+constexpr const char* kPrerequisiteSections = "PreReq%d";
+constexpr const char* kPostRequisiteSections = "PostReq%d";
 
 // A registry condition: where the value is and what it must satisfy.
 struct RegConditionPair {
@@ -39,10 +41,7 @@ struct ComponentDescriptor {
     std::string ChooseDownload;
     std::string RunExeCond;
     int32_t Key64 = 0;
-    bool Present = false;
-    OptionalState optionalState = OptionalState::NoCheckBox;
-    std::string RunExeText;
-    bool Selected = true;
+    OptionalState Optional = OptionalState::NoCheckBox;
 };
 
 using ComponentList = std::vector<ComponentDescriptor>;
@@ -51,14 +50,20 @@ using ComponentList = std::vector<ComponentDescriptor>;
 // for any other name (abbreviations included).
 bool LookupRootKey(const std::string& name, platform::RegistryRoot* root);
 
-// The components of the "PreReq%d" sections that are to be offered: those
-// that are missing, and every uninstall step.
-void ReadPrerequisiteList(Session& session, const char* sectionPattern, ComponentList& list);
+// "ROOT\key path\value name" taken apart.
+struct RegistryPath {
+    platform::RegistryRoot root = platform::RegistryRoot::LocalMachine;
+    std::string rootName, keyPath, valueName;
+};
+enum class RegistryPathError { None, NoKey, UnknownRoot, NoValueName };
+RegistryPathError SplitRegistryPath(const std::string& path, RegistryPath* parts);
+
+// Every component of the "PreReq%d" sections that has an installer, in
+// order, up to the first section without a Name; the Oracle client is left
+// out when oci.dll is found on the Path.
+ComponentList ReadPrerequisiteList(platform::Platform& os, const char* sectionPattern);
 // One component per "PostReq%d" section, read only for running it.
-void ReadPostRequisiteList(Session& session, const char* sectionPattern, ComponentList& list);
-// Appends the section's condition pairs: RegPath/RegCond, then 0 to 31.
-void ReadRegConditions(Session& session, const std::string& section,
-                       std::vector<RegConditionPair>& conditions);
+ComponentList ReadPostRequisiteList(platform::Platform& os, const char* sectionPattern);
 
 // The section name for an index ("PreReq%d" and 3 give "PreReq3").
 std::string SectionName(const char* sectionPattern, int index);

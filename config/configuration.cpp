@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "driver/session.h"
+#include "diagnostics/text_format.h"
 
 namespace setup {
 
@@ -52,14 +52,35 @@ int GetIniIntIfPresent(platform::Platform& os, const std::string& section,
     return -1;
 }
 
-std::string GetProductName(Session& session, bool fromConfiguration) {
-    if (fromConfiguration) return GetIniString(session.os, kMainSection, "Name");
-    return session.package.productName;
+void ReplacePathMacros(platform::Platform& os, std::string& text) {
+    std::string systemFolder, commonFiles;
+    if (!os.files().SystemFolder(&systemFolder)) return;
+    if (!os.files().CommonProgramFilesFolder(&commonFiles)) commonFiles.clear();
+    ReplaceAll(text, "#System#", systemFolder);
+    ReplaceAll(text, "#CommonProgramFiles#", commonFiles);
+    ReplaceAll(text, "#Root#", GetModulePath(os, false, false));
 }
 
-std::string GetProductVersion(Session& session, bool fromConfiguration) {
-    if (fromConfiguration) return GetIniString(session.os, kMainSection, "VersionTarget");
-    return session.package.productVersion;
+MainSettings ReadMainSettings(platform::Platform& os) {
+    auto text = [&](const char* key) { return GetIniString(os, kMainSection, key); };
+    auto number = [&](const char* key, int fallback) { return GetIniInt(os, kMainSection, key, fallback); };
+    MainSettings m;
+    m.MsiPath = text("MsiPath");
+    m.MsiPatch = number("MsiPatch", 0);
+    m.MsiType = GetIniString(os, kMainSection, "MsiType", m.MsiPatch == 0 ? "Install" : "Major");
+    m.MsiProp = text("MsiProp");
+    m.Os32Need = number("Os32Need", 0);
+    m.AdminNeed = number("AdminNeed", 1);
+    m.Name = text("Name");
+    m.VersionTarget = text("VersionTarget");
+    m.UpdateDisable = number("UpdateDisable", 0);
+    m.DefaultReinstallmode = text("DefaultReinstallmode");
+    m.LangId = number("LangId", 0);
+    m.MinWinVersion = text("MinWinVersion");
+    m.MinWinServicePack = text("MinWinServicePack");
+    m.MinWinMessage = text("MinWinMessage");
+    m.SendErrorLogTo = text("SendErrorLogTo");
+    return m;
 }
 
 }  // namespace setup

@@ -1,15 +1,14 @@
 // The configuration file beside the program (its own path with ".ini"),
-// read through the initialization-file functions, never written, never
-// cached: every read sees the file as it is now.
+// read through the initialization-file functions and never written. The
+// [Main] keys are read once into plain data; every key has a default.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace setup {
-
-struct Session;
 
 constexpr const char* kMainSection = "Main";
 
@@ -27,9 +26,28 @@ int GetIniInt(platform::Platform& os, const std::string& section, const std::str
 int GetIniIntIfPresent(platform::Platform& os, const std::string& section,
                        const std::string& key, int fallback);
 
-// The display name and version: from [Main] (Name, VersionTarget) when
-// `fromConfiguration`, otherwise the main package's properties.
-std::string GetProductName(Session& session, bool fromConfiguration);
-std::string GetProductVersion(Session& session, bool fromConfiguration);
+// Replaces "#System#", "#CommonProgramFiles#" and "#Root#" in a path.
+void ReplacePathMacros(platform::Platform& os, std::string& text);
+
+// The [Main] section.
+struct MainSettings {
+    std::string MsiPath;
+    int32_t MsiPatch = 0;
+    std::string MsiType;  // "Install", or "Major" for a patch, when absent
+    std::string MsiProp;
+    int32_t Os32Need = 0;
+    int32_t AdminNeed = 1;
+    std::string Name;
+    std::string VersionTarget;
+    int32_t UpdateDisable = 0;
+    std::string DefaultReinstallmode;
+    int32_t LangId = 0;
+    std::string MinWinVersion;
+    std::string MinWinServicePack;
+    std::string MinWinMessage;
+    std::string SendErrorLogTo;
+};
+
+MainSettings ReadMainSettings(platform::Platform& os);
 
 }  // namespace setup

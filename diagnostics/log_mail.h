@@ -4,18 +4,17 @@
 
 #include <string>
 
+#include "diagnostics/services.h"
+
 namespace setup {
 
-struct Session;
-
-// Whether the mail library was loaded in this process: it is loaded once
-// and kept; a library that failed to load is tried again next time.
-struct MailBinding {
-    bool loaded = false;
+struct LogMail {
+    std::string logPath;
+    std::string address;  // SendErrorLogTo; empty: nothing is offered
+    std::string productName, productVersion;
 };
 
-void SendLogFile(Session& session, const std::string& logPath);
-// True when the mail interface accepted the message.
-bool MailLogFile(Session& session, const std::string& logPath, const std::string& address);
+// Asks at every level (only a person can send it) and mails on Yes.
+void SendLogFile(Services& services, const LogMail& mail);
 
 }  // namespace setup

@@ -17,8 +17,7 @@ void AppendUtf16(std::string& bytes, const std::u16string& text) {
 
 bool SetupLog::WriteTo(const std::string& path, const std::string& text, bool timeStamp) const {
     if (path.empty()) return false;
-    uint32_t attributes = 0;
-    const bool isNew = !os_.files().Attributes(path, &attributes);
+    const bool isNew = !os_.files().Exists(path);
 
     std::string bytes;
     if (isNew) bytes += "\xFF\xFE";

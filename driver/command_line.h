@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/setup_context.h"
+#include "config/setup_context.h"
+#include "diagnostics/services.h"
 
 namespace setup {
 

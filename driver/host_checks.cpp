@@ -2,12 +2,9 @@
 
 #include <vector>
 
-#include "conditions/version_strings.h"
-#include "config/configuration.h"
-#include "diagnostics/message_boxes.h"
+#include "config/version_strings.h"
 #include "diagnostics/string_ids.h"
 #include "diagnostics/text_format.h"
-#include "driver/session.h"
 #include "platform/codes.h"
 
 namespace setup {
@@ -75,9 +72,9 @@ std::string WindowsDisplayName(uint32_t major, uint32_t minor, uint16_t spMajor,
     return text;
 }
 
-bool CheckWinVersion(Session& session) {
-    platform::Platform& os = session.os;
-    const std::string minVersion = GetIniString(os, kMainSection, "MinWinVersion");
+bool CheckWinVersion(Services& services, const MainSettings& main, const std::string& logPath) {
+    platform::Platform& os = services.os;
+    const std::string& minVersion = main.MinWinVersion;
     if (minVersion.empty()) return true;
 
     static const char* const kInvalid =
@@ -90,19 +87,19 @@ bool CheckWinVersion(Session& session) {
     // with letters.
     std::vector<uint32_t> numbers;
     if (!ParseNumberList(minVersion, &numbers) || numbers.empty()) {
-        session.log.Printf(kInvalid, minVersion.c_str(), "MinWinVersion");
+        services.log.Printf(kInvalid, minVersion.c_str(), "MinWinVersion");
         failed = true;
     } else {
         major = numbers[0];
         minor = numbers.size() > 1 ? numbers[1] : 0;
     }
 
-    const std::string minServicePack = GetIniString(os, kMainSection, "MinWinServicePack");
+    const std::string& minServicePack = main.MinWinServicePack;
     bool servicePackInvalid = false;
     if (!minServicePack.empty()) {
         std::vector<uint32_t> sp;
         if (!ParseNumberList(minServicePack, &sp) || sp.empty()) {
-            session.log.Printf(kInvalid, minServicePack.c_str(), "MinWinServicePack");
+            services.log.Printf(kInvalid, minServicePack.c_str(), "MinWinServicePack");
             servicePackInvalid = true;
         } else {
             spMajor = static_cast<uint16_t>(sp[0] & 0xFFFF);
@@ -111,25 +108,23 @@ bool CheckWinVersion(Session& session) {
     }
 
     if (failed || servicePackInvalid) {
-        std::string text = session.strings.LoadLocalizedString(ids::kInternalError);
-        text += session.strings.FormatLocalizedString(
-            ids::kLogFileLine, LongPathOrSame(os, session.ctx.logPath).c_str());
-        ErrorMessageBox(session, text);
+        services.Error(services.strings.LoadLocalizedString(ids::kInternalError),
+                      services.strings.FormatLocalizedString(ids::kLogFileLine,
+                                                            LongPathOrSame(os, logPath).c_str()));
         return false;
     }
 
     if (os.system().VersionAtLeast(major, minor, spMajor, spMinor)) return true;
 
-    std::string message = GetIniString(os, kMainSection, "MinWinMessage");
+    std::string message = main.MinWinMessage;
     if (!message.empty()) {
         ReplaceAll(message, "\\r", "\r");
         ReplaceAll(message, "\\n", "\n");
-        ErrorMessageBox(session, message);
+        services.Error(message);
         return false;
     }
-    ErrorMessageBox(session, session.strings.FormatLocalizedString(
-                                 ids::kWindowsTooOld,
-                                 WindowsDisplayName(major, minor, spMajor, spMinor).c_str()));
+    services.Error(services.strings.FormatLocalizedString(
+        ids::kWindowsTooOld, WindowsDisplayName(major, minor, spMajor, spMinor).c_str()));
     return false;
 }
 

@@ -6,11 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/platform.h"
+#include "config/configuration.h"
+#include "diagnostics/services.h"
 
 namespace setup {
-
-struct Session;
 
 constexpr size_t kMaxObjectName = 260;
 constexpr const char* kSingleInstancePrefix =
@@ -31,8 +30,9 @@ bool AcquireSingleInstance(platform::Platform& os, const std::string& suffix,
                            std::unique_ptr<platform::Held>& guard);
 
 // True when the machine meets MinWinVersion and MinWinServicePack (or none
-// is set); false after the reason was shown.
-bool CheckWinVersion(Session& session);
+// is set); false after the reason was reported (a configuration error
+// names the log file).
+bool CheckWinVersion(Services& services, const MainSettings& main, const std::string& logPath);
 
 // "'Windows XP'", "'Windows 6.4'", with the service-pack text when the
 // service-pack major is not 0.

@@ -38,8 +38,8 @@ public:
     // Whether a file search for the pattern finds an entry (wildcards match).
     // Critical-error boxes are suppressed during the search.
     virtual bool SearchFinds(const std::string& pattern) = 0;
-    // The file system's attributes of a path; false when it has none.
-    virtual bool Attributes(const std::string& path, uint32_t* attributes) = 0;
+    // Whether the path names a file or folder (it has attributes).
+    virtual bool Exists(const std::string& path) = 0;
     // Appends bytes to a file, creating it (C mode "ab+"); false when it
     // cannot be opened.
     virtual bool Append(const std::string& path, const std::string& bytes) = 0;
@@ -260,21 +260,22 @@ public:
                                        const std::string& commandLine) = 0;
     virtual GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
                                    int installType, const std::string& commandLine) = 0;
+    virtual uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) = 0;
     virtual int QueryProductState(const std::string& productCode) = 0;
-    virtual uint32_t OpenDatabase(const std::string& path, uint32_t* database) = 0;
-    virtual uint32_t OpenView(uint32_t database, const std::string& sql, uint32_t* view) = 0;
-    virtual uint32_t ViewExecute(uint32_t view) = 0;
-    virtual uint32_t ViewFetch(uint32_t view, uint32_t* record) = 0;
-    // Field of a record into a buffer of bufferSize characters.
-    virtual uint32_t RecordString(uint32_t record, unsigned field, size_t bufferSize,
-                                  std::string* value) = 0;
-    virtual uint32_t CloseInstallerHandle(uint32_t handle) = 0;
+    // Into a buffer of bufferSize characters.
     virtual uint32_t ProductInfo(const std::string& productCode, const std::string& property,
                                  size_t bufferSize, std::string* value) = 0;
-    virtual uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) = 0;
-    virtual uint32_t SummaryInformation(uint32_t database, uint32_t* summary) = 0;
-    virtual uint32_t SummaryString(uint32_t summary, unsigned property, size_t bufferSize,
-                                   std::string* value) = 0;
+
+    // A package opened read-only, until CloseDatabase.
+    virtual uint32_t OpenDatabase(const std::string& path, uint32_t* database) = 0;
+    // The Value of a row of the package's Property table, read into a
+    // buffer of bufferSize characters; false when any step fails.
+    virtual bool PropertyValue(uint32_t database, const std::string& property, size_t bufferSize,
+                               std::string* value) = 0;
+    // A text property of the package's summary information, likewise.
+    virtual bool SummaryString(uint32_t database, unsigned property, size_t bufferSize,
+                               std::string* value) = 0;
+    virtual void CloseDatabase(uint32_t database) = 0;
 };
 
 class Installer {
@@ -298,11 +299,10 @@ struct MailMessage {
 class Mail {
 public:
     virtual ~Mail() = default;
-    // Loads MAPI32.DLL from the system folder and looks up MAPILogon,
-    // MAPILogoff and MAPISendMail; false when the library does not load.
-    virtual bool Load() = 0;
-    // Whether the loaded library has all three entries.
-    virtual bool HasAllEntries() = 0;
+    // Loads MAPI32.DLL from the system folder once and looks up MAPILogon,
+    // MAPILogoff and MAPISendMail; false when the library does not load
+    // (it is tried again at the next call) or lacks an entry.
+    virtual bool Bind() = 0;
     // MAPISendMail without a session or parent window; 0 when accepted.
     virtual uint32_t Send(const MailMessage& message) = 0;
     // Waits, then brings the first top-level window whose title contains

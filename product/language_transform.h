@@ -4,12 +4,14 @@
 
 #include <cstdint>
 
+#include "config/setup_context.h"
+#include "diagnostics/services.h"
+
 namespace setup {
 
-struct Session;
-
-// Sets languageId, and transforms when a transform file exists.
-void SelectLanguageTransform(Session& session);
+// Sets languageId, and transforms when a transform file exists;
+// `configured` is LangId of the configuration (0: the user's language).
+void SelectLanguageTransform(Services& services, int32_t configured, SetupContext& ctx);
 
 // The language whose transform is tried when the user's own is missing:
 // the primary language, or one of the two Chinese languages; 0 for none.

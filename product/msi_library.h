@@ -14,7 +14,7 @@ namespace setup {
 // entries are present.
 class MsiLibrary {
 public:
-    void Bind(platform::Platform& os) { library_ = os.installer().Bind(); }
+    explicit MsiLibrary(platform::Platform& os) : library_(os.installer().Bind()) {}
     bool IsComplete() const { return library_ && library_->IsComplete(); }
     platform::InstallerLibrary& operator*() const { return *library_; }
     platform::InstallerLibrary* operator->() const { return library_.get(); }
@@ -25,11 +25,6 @@ private:
 
 // Values read from a package are limited to a buffer of this size.
 constexpr size_t kPackageValueBufferSize = 260;
-
-// Field 1 of the first record of `sql` on an open database; false (and
-// `value` untouched) when any step fails.
-bool QueryPackageValue(platform::InstallerLibrary& msi, uint32_t database, const std::string& sql,
-                       std::string* value);
 
 // True when the product of the package is installed. `advertised` is set
 // when asked for; `relation` (installed version against the package's:

@@ -1,26 +1,23 @@
 #include "product/product_install.h"
 
-#include "components/prerequisites.h"
-#include "config/configuration.h"
-#include "diagnostics/message_boxes.h"
 #include "diagnostics/string_ids.h"
-#include "driver/session.h"
 #include "platform/codes.h"
+#include "product/msi_library.h"
 
 namespace setup {
 namespace {
 
 const char* const kDefaultReinstall = "REINSTALL=ALL REINSTALLMODE=vomus";
 
-uint32_t Guarded(Session& s, const platform::GuardedCall& call) {
+uint32_t Guarded(Services& s, const platform::GuardedCall& call) {
     if (!call.raisedException) return call.result;
     s.log.Printf("Hardware exception occur. Exception code 0x%X.\r\n", call.exceptionCode);
     return codes::kInstallFailure;
 }
 
-bool AskedYes(Session& s, const std::string& question, const std::string& caption) {
-    const int answer = RunMessageBox(s, 0, question, caption, codes::kBoxQuestion);
-    if (s.ctx.uiLevel != UiLevel::Full) {
+bool AskedYes(Services& s, const std::string& question, const std::string& caption) {
+    const int answer = s.Ask(question, caption);
+    if (s.uiLevel != UiLevel::Full) {
         s.log.Write("Auto-upgrading in passive mode\r\n", true);
         return true;
     }
@@ -29,14 +26,14 @@ bool AskedYes(Session& s, const std::string& question, const std::string& captio
 
 // After the line that announces the call: an empty line, then the
 // installer's own log is appended to the same file.
-void HandOverLog(Session& s, platform::InstallerLibrary& msi) {
-    s.log.Write("\r\n\r\n", false);
-    msi.EnableLog(kInstallerLogMode, s.ctx.logPath, kInstallerLogAppend);
+void HandOverLog(ProductRun& run, platform::InstallerLibrary& msi) {
+    run.services.log.Write("\r\n\r\n", false);
+    msi.EnableLog(kInstallerLogMode, run.ctx.logPath, kInstallerLogAppend);
 }
 
-uint32_t InstallProductSteps(Session& s, platform::InstallerLibrary& msi, bool& restart,
-                             const std::string& errorCaption) {
-    SetupContext& ctx = s.ctx;
+uint32_t InstallProductSteps(ProductRun& run, platform::InstallerLibrary& msi, bool& restart) {
+    Services& s = run.services;
+    SetupContext& ctx = run.ctx;
     std::string commandLine;
     if (ctx.mode == RunMode::AdminInstall) {
         commandLine = "TARGETDIR=\"" + ctx.adminTarget + "\" " + " ACTION=ADMIN";
@@ -46,27 +43,25 @@ uint32_t InstallProductSteps(Session& s, platform::InstallerLibrary& msi, bool& 
         const bool installed = QueryPackageProduct(s.os, ctx.packagePath, &advertised, &relation);
         if (!installed && !advertised) {
             commandLine = ctx.properties;
+        } else if (relation > 0) {
+            return codes::kNewerVersionInstalled;
+        } else if (relation == 0) {
+            commandLine = ctx.properties;
         } else {
-            const int updateDisable = GetIniInt(s.os, kMainSection, "UpdateDisable", 0);
-            if (relation > 0) return codes::kNewerVersionInstalled;
-            if (relation == 0) {
-                commandLine = ctx.properties;
-            } else {
-                if (updateDisable == 1) return codes::kMinorUpdateDisabled;
-                if (!AskedYes(s, s.strings.LoadLocalizedString(ids::kUpgradeQuestion),
-                              SetupCaption(s, false))) {
-                    return codes::kSuccess;
-                }
-                if (RunPrerequisites(s, kPrerequisiteSections, restart) != 1) return codes::kSuccess;
-                ctx.reinstallMode = GetIniString(s.os, kMainSection, "DefaultReinstallmode");
-                commandLine = ctx.reinstallMode.empty() ? kDefaultReinstall : ctx.reinstallMode;
+            if (run.main.UpdateDisable == 1) return codes::kMinorUpdateDisabled;
+            if (!AskedYes(s, s.strings.LoadLocalizedString(ids::kUpgradeQuestion),
+                          SetupCaption(s.strings, run.main, run.package, false))) {
+                return codes::kSuccess;
             }
+            if (!run.prerequisites(restart)) return codes::kSuccess;
+            commandLine = run.main.DefaultReinstallmode.empty() ? kDefaultReinstall
+                                                                : run.main.DefaultReinstallmode;
         }
     }
 
     s.log.Printf("Calling MsiInstallProduct with command line: %s\r\n", commandLine.c_str());
-    HandOverLog(s, msi);
-    uint32_t result = GuardedInstallProduct(s, msi, commandLine);
+    HandOverLog(run, msi);
+    const uint32_t result = Guarded(s, msi.InstallProduct(ctx.packagePath, commandLine));
     switch (result) {
         case codes::kSuccess:
             s.log.Write("Setup complete\r\n", true);
@@ -76,9 +71,7 @@ uint32_t InstallProductSteps(Session& s, platform::InstallerLibrary& msi, bool& 
             break;
         case codes::kFileNotFound:
             // Reported here and passed on as the failure it is.
-            RunMessageBox(s, 0,
-                          s.strings.FormatLocalizedString(ids::kFileNotFound, ctx.packagePath.c_str()),
-                          errorCaption, codes::kBoxError);
+            s.Error(s.strings.FormatLocalizedString(ids::kFileNotFound, ctx.packagePath.c_str()));
             break;
         default:
             s.log.Printf("MsiInstallProduct returned %d\r\n", static_cast<int>(result));
@@ -87,21 +80,23 @@ uint32_t InstallProductSteps(Session& s, platform::InstallerLibrary& msi, bool& 
     return result;
 }
 
-uint32_t ApplyPatchSteps(Session& s, platform::InstallerLibrary& msi) {
-    SetupContext& ctx = s.ctx;
+uint32_t ApplyPatchSteps(ProductRun& run, platform::InstallerLibrary& msi) {
+    Services& s = run.services;
+    SetupContext& ctx = run.ctx;
     const std::string question = s.strings.FormatLocalizedString(
-        ids::kPatchQuestion, GetIniString(s.os, kMainSection, "VersionTarget").c_str(),
-        GetIniString(s.os, kMainSection, "Name").c_str());
-    if (!AskedYes(s, question, SetupCaption(s, true))) return codes::kSuccess;
+        ids::kPatchQuestion, run.main.VersionTarget.c_str(), run.main.Name.c_str());
+    if (!AskedYes(s, question, SetupCaption(s.strings, run.main, run.package, true))) {
+        return codes::kSuccess;
+    }
 
-    const std::string commandLine = ctx.properties;
+    const std::string& commandLine = ctx.properties;
     s.log.Printf("Calling MsiApplyPatch with command line: %s\r\n", commandLine.c_str());
-    HandOverLog(s, msi);
+    HandOverLog(run, msi);
     msi.SetInternalUI(kUiLevelBasic);
     const bool admin = ctx.mode == RunMode::AdminInstall;
-    const uint32_t result =
-        GuardedApplyPatch(s, msi, ctx.packagePath, admin ? &ctx.adminTarget : nullptr,
-                          admin ? kInstallTypeNetworkImage : kInstallTypeDefault, commandLine);
+    const uint32_t result = Guarded(
+        s, msi.ApplyPatch(ctx.packagePath, admin ? &ctx.adminTarget : nullptr,
+                          admin ? kInstallTypeNetworkImage : kInstallTypeDefault, commandLine));
     if (result == codes::kSuccess) s.log.Write("Setup complete\r\n", true);
     if (result == codes::kInstallUserExit) s.log.Write("Installation canceled\r\n", true);
     return result;
@@ -109,33 +104,19 @@ uint32_t ApplyPatchSteps(Session& s, platform::InstallerLibrary& msi) {
 
 }  // namespace
 
-uint32_t GuardedInstallProduct(Session& s, platform::InstallerLibrary& msi,
-                               const std::string& commandLine) {
-    return Guarded(s, msi.InstallProduct(s.ctx.packagePath, commandLine));
+std::string SetupCaption(StringTable& strings, const MainSettings& main,
+                         const PackageProperties& package, bool forPatch) {
+    if (forPatch) return strings.FormatLocalizedString(ids::kUpdateCaption, main.Name.c_str());
+    return strings.FormatLocalizedString(ids::kSetupCaption, package.productName.c_str(),
+                                         package.productVersion.c_str());
 }
 
-uint32_t GuardedApplyPatch(Session& s, platform::InstallerLibrary& msi, const std::string& patch,
-                           const std::string* installPackage, int installType,
-                           const std::string& commandLine) {
-    return Guarded(s, msi.ApplyPatch(patch, installPackage, installType, commandLine));
-}
-
-std::string SetupCaption(Session& s, bool forPatch) {
-    if (forPatch) {
-        return s.strings.FormatLocalizedString(ids::kUpdateCaption, GetProductName(s, true).c_str());
-    }
-    return s.strings.FormatLocalizedString(ids::kSetupCaption, GetProductName(s, false).c_str(),
-                                           GetProductVersion(s, false).c_str());
-}
-
-uint32_t BSInstall(Session& s, bool& restart) {
-    const std::string errorCaption = s.strings.LoadLocalizedString(ids::kInstallationError);
-    MsiLibrary msi;
-    msi.Bind(s.os);
+uint32_t BSInstall(ProductRun& run, bool& restart) {
+    MsiLibrary msi(run.services.os);
     if (!msi.IsComplete()) return codes::kInstallFailure;
-    msi->SetInternalUI(static_cast<int>(s.ctx.uiLevel));
-    if (s.ctx.isPatch != 0) return ApplyPatchSteps(s, *msi);
-    return InstallProductSteps(s, *msi, restart, errorCaption);
+    msi->SetInternalUI(static_cast<int>(run.services.uiLevel));
+    if (run.ctx.isPatch) return ApplyPatchSteps(run, *msi);
+    return InstallProductSteps(run, *msi, restart);
 }
 
 }  // namespace setup

@@ -3,30 +3,37 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-#include "product/msi_library.h"
+#include "config/configuration.h"
+#include "config/setup_context.h"
+#include "diagnostics/services.h"
+#include "product/package_properties.h"
 
 namespace setup {
 
-struct Session;
+// What the product installation works with.
+struct ProductRun {
+    Services& services;
+    const MainSettings& main;
+    SetupContext& ctx;
+    const PackageProperties& package;
+    // The prerequisites stage, run before an older version is upgraded;
+    // false when the run must not go on. Sets `restart` when a component
+    // asked for one.
+    std::function<bool(bool& restart)> prerequisites;
+};
 
 // Installs, upgrades, administratively installs or patches the product and
 // returns the result code; `restart` is set only by the prerequisites stage
 // that runs before an upgrade.
-uint32_t BSInstall(Session& session, bool& restart);
+uint32_t BSInstall(ProductRun& run, bool& restart);
 
 // The caption of the setup's questions: "%s Update" with Name for a patch,
 // "%s (%s) Setup" with the package's name and version for a product.
-std::string SetupCaption(Session& session, bool forPatch);
-
-// The installer calls, made inside a structured-exception guard: a hardware
-// exception is logged and gives 1603.
-uint32_t GuardedInstallProduct(Session& session, platform::InstallerLibrary& msi,
-                               const std::string& commandLine);
-uint32_t GuardedApplyPatch(Session& session, platform::InstallerLibrary& msi,
-                           const std::string& patch, const std::string* installPackage,
-                           int installType, const std::string& commandLine);
+std::string SetupCaption(StringTable& strings, const MainSettings& main,
+                         const PackageProperties& package, bool forPatch);
 
 constexpr uint32_t kInstallerLogMode = 0x1FDF;
 constexpr uint32_t kInstallerLogAppend = 1;

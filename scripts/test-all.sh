@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
+echo "== layers"
+python3 scripts/check-layers.py
+
 for preset in native native-asan; do
   echo "== unit tests ($preset)"
   cmake --preset "$preset" >/dev/null

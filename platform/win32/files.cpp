@@ -39,11 +39,8 @@ bool Win32Files::SearchFinds(const std::string& pattern) {
     return search.valid();
 }
 
-bool Win32Files::Attributes(const std::string& path, uint32_t* attributes) {
-    const DWORD value = ::GetFileAttributesA(path.c_str());
-    if (value == INVALID_FILE_ATTRIBUTES) return false;
-    *attributes = value;
-    return true;
+bool Win32Files::Exists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Win32Files::Append(const std::string& path, const std::string& bytes) {

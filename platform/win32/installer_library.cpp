@@ -79,41 +79,6 @@ uint32_t Win32InstallerLibrary::OpenDatabase(const std::string& path, uint32_t* 
     return result;
 }
 
-uint32_t Win32InstallerLibrary::OpenView(uint32_t database, const std::string& sql,
-                                         uint32_t* view) {
-    if (!complete_) return kNotBound;
-    MSIHANDLE handle = 0;
-    const UINT result = openView_(database, sql.c_str(), &handle);
-    if (result == ERROR_SUCCESS) *view = handle;
-    return result;
-}
-
-uint32_t Win32InstallerLibrary::ViewExecute(uint32_t view) {
-    if (!complete_) return kNotBound;
-    return viewExecute_(view, 0);  // no parameter record
-}
-
-uint32_t Win32InstallerLibrary::ViewFetch(uint32_t view, uint32_t* record) {
-    if (!complete_) return kNotBound;
-    MSIHANDLE handle = 0;
-    const UINT result = viewFetch_(view, &handle);
-    if (result == ERROR_SUCCESS) *record = handle;
-    return result;
-}
-
-uint32_t Win32InstallerLibrary::RecordString(uint32_t record, unsigned field, size_t bufferSize,
-                                             std::string* value) {
-    if (!complete_) return kNotBound;
-    return ReadString(bufferSize, value, [&](char* buffer, DWORD* size) {
-        return recordGetString_(record, field, buffer, size);
-    });
-}
-
-uint32_t Win32InstallerLibrary::CloseInstallerHandle(uint32_t handle) {
-    if (!complete_) return ERROR_INVALID_HANDLE;
-    return closeHandle_(handle);
-}
-
 uint32_t Win32InstallerLibrary::ProductInfo(const std::string& productCode,
                                             const std::string& property, size_t bufferSize,
                                             std::string* value) {
@@ -129,21 +94,38 @@ uint32_t Win32InstallerLibrary::EnableLog(uint32_t mode, const std::string& path
     return enableLog_(mode, path.c_str(), attributes);
 }
 
-uint32_t Win32InstallerLibrary::SummaryInformation(uint32_t database, uint32_t* summary) {
-    if (!complete_) return kNotBound;
+bool Win32InstallerLibrary::PropertyValue(uint32_t database, const std::string& property,
+                                          size_t bufferSize, std::string* value) {
+    if (!complete_) return false;
+    const std::string sql = "SELECT `Value` FROM `Property` WHERE `Property`='" + property + "'";
+    // Declared in this order, the record is closed before the view.
+    UniqueInstallerHandle view(0, {closeHandle_}), record(0, {closeHandle_});
     MSIHANDLE handle = 0;
-    const UINT result = getSummaryInformation_(database, nullptr, 0, &handle);
-    if (result == ERROR_SUCCESS) *summary = handle;
-    return result;
+    if (openView_(database, sql.c_str(), &handle) != ERROR_SUCCESS) return false;
+    view.reset(handle);
+    if (viewExecute_(view.get(), 0) != ERROR_SUCCESS) return false;  // no parameter record
+    if (viewFetch_(view.get(), &handle) != ERROR_SUCCESS) return false;
+    record.reset(handle);
+    return ReadString(bufferSize, value, [&](char* buffer, DWORD* size) {
+               return recordGetString_(record.get(), 1, buffer, size);
+           }) == ERROR_SUCCESS;
 }
 
-uint32_t Win32InstallerLibrary::SummaryString(uint32_t summary, unsigned property,
-                                              size_t bufferSize, std::string* value) {
-    if (!complete_) return kNotBound;
+bool Win32InstallerLibrary::SummaryString(uint32_t database, unsigned property, size_t bufferSize,
+                                          std::string* value) {
+    if (!complete_) return false;
+    MSIHANDLE handle = 0;
+    if (getSummaryInformation_(database, nullptr, 0, &handle) != ERROR_SUCCESS) return false;
+    const UniqueInstallerHandle summary(handle, {closeHandle_});
     return ReadString(bufferSize, value, [&](char* buffer, DWORD* size) {
-        UINT type = 0;
-        return summaryInfoGetProperty_(summary, property, &type, nullptr, nullptr, buffer, size);
-    });
+               UINT type = 0;
+               return summaryInfoGetProperty_(summary.get(), property, &type, nullptr, nullptr,
+                                              buffer, size);
+           }) == ERROR_SUCCESS;
+}
+
+void Win32InstallerLibrary::CloseDatabase(uint32_t database) {
+    if (complete_ && database != 0) closeHandle_(database);
 }
 
 }  // namespace platform::win32

@@ -22,20 +22,16 @@ public:
                                const std::string& commandLine) override;
     GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
                            int installType, const std::string& commandLine) override;
+    uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) override;
     int QueryProductState(const std::string& productCode) override;
-    uint32_t OpenDatabase(const std::string& path, uint32_t* database) override;
-    uint32_t OpenView(uint32_t database, const std::string& sql, uint32_t* view) override;
-    uint32_t ViewExecute(uint32_t view) override;
-    uint32_t ViewFetch(uint32_t view, uint32_t* record) override;
-    uint32_t RecordString(uint32_t record, unsigned field, size_t bufferSize,
-                          std::string* value) override;
-    uint32_t CloseInstallerHandle(uint32_t handle) override;
     uint32_t ProductInfo(const std::string& productCode, const std::string& property,
                          size_t bufferSize, std::string* value) override;
-    uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) override;
-    uint32_t SummaryInformation(uint32_t database, uint32_t* summary) override;
-    uint32_t SummaryString(uint32_t summary, unsigned property, size_t bufferSize,
-                           std::string* value) override;
+    uint32_t OpenDatabase(const std::string& path, uint32_t* database) override;
+    bool PropertyValue(uint32_t database, const std::string& property, size_t bufferSize,
+                       std::string* value) override;
+    bool SummaryString(uint32_t database, unsigned property, size_t bufferSize,
+                       std::string* value) override;
+    void CloseDatabase(uint32_t database) override;
 
 private:
     // Declared first: freed last, after nothing can call into it.

@@ -8,8 +8,8 @@
 namespace platform::win32 {
 namespace {
 
-// Result of Send on a binding without MAPISendMail; the core checks
-// HasAllEntries first and never gets here.
+// Result of Send on a binding without MAPISendMail; the core binds first
+// and never gets here.
 constexpr uint32_t kNotBound = ERROR_INVALID_FUNCTION;
 
 // GetWindowTextA's buffer: titles of up to 259 characters.
@@ -30,20 +30,17 @@ BOOL CALLBACK RaiseIfTitled(HWND window, LPARAM param) {
 
 }  // namespace
 
-bool Win32Mail::Load() {
+bool Win32Mail::Bind() {
     // The entries are looked up at the one load that succeeds; later calls
     // keep them as they are.
-    if (library_) return true;
-    library_ = LoadSystemLibrary("MAPI32.DLL");
-    if (!library_) return false;
-    BindEntry(library_.get(), "MAPILogon", &logon_);
-    BindEntry(library_.get(), "MAPILogoff", &logoff_);
-    BindEntry(library_.get(), "MAPISendMail", &sendMail_);
-    return true;
-}
-
-bool Win32Mail::HasAllEntries() {
-    return library_ && logon_ != nullptr && logoff_ != nullptr && sendMail_ != nullptr;
+    if (!library_) {
+        library_ = LoadSystemLibrary("MAPI32.DLL");
+        if (!library_) return false;
+        BindEntry(library_.get(), "MAPILogon", &logon_);
+        BindEntry(library_.get(), "MAPILogoff", &logoff_);
+        BindEntry(library_.get(), "MAPISendMail", &sendMail_);
+    }
+    return logon_ != nullptr && logoff_ != nullptr && sendMail_ != nullptr;
 }
 
 uint32_t Win32Mail::Send(const MailMessage& message) {

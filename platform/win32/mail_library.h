@@ -13,8 +13,7 @@ namespace platform::win32 {
 
 class Win32Mail final : public Mail {
 public:
-    bool Load() override;
-    bool HasAllEntries() override;
+    bool Bind() override;
     uint32_t Send(const MailMessage& message) override;
     void RaiseWindowTitled(const std::string& titlePart, uint32_t delayMilliseconds) override;
 

@@ -17,7 +17,7 @@ class Win32Files final : public Files {
 public:
     std::string ModulePath() override;
     bool SearchFinds(const std::string& pattern) override;
-    bool Attributes(const std::string& path, uint32_t* attributes) override;
+    bool Exists(const std::string& path) override;
     bool Append(const std::string& path, const std::string& bytes) override;
     bool OpensForReading(const std::string& path) override;
     bool TempFolder(std::string* folder) override;

@@ -9,11 +9,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> f = FuzzFields(data, size, 2);
     fake::Platform os;
-    fake::Package p;
-    p.properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
-    os.msi.packages["C:\\Kits\\demo.msi"] = p;
+    os.msi.packages["C:\\Kits\\demo.msi"].properties = {
+        {"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
     os.fileSystem.contents["C:\\Kits\\demo.msi"] = "package";
-    os.fileSystem.SetIni("C:\\Kits\\setup.ini", f[1]);
+    os.fileSystem.SetIni(f[1]);
     os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog& d) {
         std::vector<int> images;
         for (const auto& row : d.Rows()) images.push_back(row.image);

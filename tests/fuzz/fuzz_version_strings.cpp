@@ -1,5 +1,5 @@
 // The three readings of version text and their comparisons.
-#include "conditions/version_strings.h"
+#include "config/version_strings.h"
 #include "fuzz_input.h"
 
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "conditions/version_strings.h"
+#include "config/version_strings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,40 @@
+// What every stage of a run works through: the platform, the setup log, the
+// string table, and the one way the run reports to the user, by its
+// user-interface level.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "diagnostics/localized_strings.h"
+#include "diagnostics/setup_log.h"
+#include "platform/platform.h"
+
+namespace setup {
+
+// The Windows Installer user-interface level of the run. Only Full shows
+// the run's questions, dialogs and message boxes.
+enum class UiLevel : int { Full = 5, Quiet = 2, Passive = 67 };
+
+struct Services {
+    Services(platform::Platform& platform, SetupLog& setupLog, StringTable& table)
+        : os(platform), log(setupLog), strings(table) {}
+
+    platform::Platform& os;
+    SetupLog& log;
+    StringTable& strings;
+    UiLevel uiLevel = UiLevel::Full;
+
+    // Logs the text and, at the full level, shows it followed by `boxMore`
+    // with the caption "Installation Error" and the error icon.
+    void Error(const std::string& text, const std::string& boxMore = std::string(),
+               platform::WindowRef owner = 0);
+    // Logs the question and, at the full level, asks it (Yes and No); IDOK
+    // (1) when nothing was asked.
+    int Ask(const std::string& question, const std::string& caption);
+    // A box shown at every level and not logged: before the log exists, or
+    // because only a person can answer it.
+    int ShowAlways(const std::string& text, const std::string& caption, uint32_t flags);
+};
+
+}  // namespace setup

@@ -1,0 +1,177 @@
+// The setup log, error texts, text helpers, the one way of reporting, and
+// the log mail.
+#include <gtest/gtest.h>
+
+#include "diagnostics/log_mail.h"
+#include "diagnostics/services.h"
+#include "diagnostics/system_error_text.h"
+#include "diagnostics/text_format.h"
+#include "fake_platform.h"
+
+namespace setup {
+namespace {
+
+const std::string kPath = "C:\\Temp\\run.log";
+const std::string kStamp = "Setup.exe [2025.03.07 09:05:03]: ";
+
+struct Bench {
+    fake::Platform os;
+    std::string logPath = kPath;
+    SetupLog log{os, logPath};
+    StringTable strings{os};
+    Services s{os, log, strings};
+};
+
+TEST(SetupLog, Utf16EntriesWithMarkStampAndBoundedFormatting) {
+    Bench b;
+    EXPECT_TRUE(b.log.Printf("UILevel is set to %d\r\n", 5));
+    EXPECT_TRUE(b.log.Write("Can't load MAPI32.DLL", true));
+    EXPECT_TRUE(b.log.Write("\r\n\r\n", false));
+    const std::string& bytes = b.os.fileSystem.contents[kPath];
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFES\0", 4));
+    EXPECT_EQ(b.os.Utf16File(kPath), "\xEF\xBB\xBF" + kStamp + "UILevel is set to 5\r\n" + kStamp +
+                                         "Can't load MAPI32.DLL\r\n\r\n");
+    // An existing file is appended without a second mark.
+    b.os.fileSystem.contents[kPath] = "8-bit\r\n";
+    b.log.Write("x", false);
+    EXPECT_EQ(b.os.fileSystem.contents[kPath], std::string("8-bit\r\nx\0", 9));
+    // One entry holds at most 4,095 characters; the stamp is zero-padded.
+    b.os.fileSystem.contents.erase(kPath);
+    b.os.sys.now = {2026, 1, 2, 3, 4, 5};
+    EXPECT_TRUE(b.log.Printf("%s", std::string(10000, 'a').c_str()));
+    EXPECT_EQ(b.os.Utf16File(kPath), "\xEF\xBB\xBFSetup.exe [2026.01.02 03:04:05]: " + std::string(4095, 'a'));
+    // No path, or a file that does not open: the entry is dropped.
+    b.os.fileSystem.unopenable.insert(kPath);
+    EXPECT_FALSE(b.log.Write("lost", true));
+    b.logPath.clear();
+    EXPECT_FALSE(b.log.Write("lost", true));
+}
+
+TEST(MakeSafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameOpens) {
+    fake::Platform os;
+    std::string name = "Caf\xE9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x";
+    MakeSafeLogName(os, name);
+    EXPECT_EQ(name, "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x");
+    std::string existing = "Caf\xE9 Pro?";
+    os.fileSystem.readableNames.insert("Caf\xE9 Pro$");
+    MakeSafeLogName(os, existing);
+    EXPECT_EQ(existing, "Caf\xE9 Pro$") << "a name that opens keeps its high bytes";
+}
+
+TEST(SystemErrorText, OneTrailingLineEndTrimmedUnknownCodesInHex) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Not found.\r\n", "Error(2)'Not found.'."}, {"Text\n", "Error(2)'Text'."},
+        {"Text\r\n\r\n", "Error(2)'Text\r\n'."},    {"\n", "Error(2)'\n'."},
+        {nullptr, "Error(2)'Unknown error 0x00000002'."},
+    };
+    for (const auto& c : cases) {
+        fake::Platform os;
+        if (c.first) os.sys.errorTexts[2] = c.first;
+        EXPECT_EQ(SystemErrorText(os, 2), c.second);
+    }
+    fake::Platform os;
+    EXPECT_EQ(SystemErrorText(os, 0x80070005u), "Error(-2147024891)'Unknown error 0x80070005'.");
+}
+
+TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
+    EXPECT_EQ(FormatBounded(6, "%s-%d", "abc", 42), "abc-4");
+    EXPECT_EQ(FormatBounded(1, "%s", "abc"), "");
+    EXPECT_EQ(Format("%s", std::string(5000, 'x').c_str()).size(), 5000u);
+    std::string text = "#Root##Root#x";
+    ReplaceAll(text, "#Root#", "#Root#\\a");
+    EXPECT_EQ(text, "#Root#\\a#Root#\\ax");
+    EXPECT_EQ(CompareNoCase("abc", "ABD"), -1);
+    EXPECT_EQ(CompareNoCase("b", "A"), 1);
+    EXPECT_EQ(CompareNoCase("ab", "AB"), 0);
+    EXPECT_EQ(CompareNoCase("ab", "abc"), -1);
+    EXPECT_TRUE(StartsWithNoCase("MSIEXEC /i", "msiexec"));
+    EXPECT_FALSE(StartsWithNoCase("msi", "msiexec"));
+    EXPECT_TRUE(ContainsNoCase("Setup of LIBRE OFFICE 7", "Libre Office"));
+    EXPECT_FALSE(ContainsNoCase("LibreOffice", "Libre Office"));
+}
+
+TEST(Services, ErrorsAndQuestionsAreLoggedAndShownOnlyAtTheFullLevel) {
+    for (UiLevel level : {UiLevel::Full, UiLevel::Quiet, UiLevel::Passive}) {
+        Bench b;
+        b.s.uiLevel = level;
+        b.os.userInterface.answers = {3, 7, 6};
+        const bool full = level == UiLevel::Full;
+        b.s.Error("Refused.", "\r\nmore", 42);
+        EXPECT_EQ(b.s.Ask("Go on?", "Caption"), full ? 7 : 1);
+        EXPECT_EQ(b.s.ShowAlways("Always", "C", 0x40), full ? 6 : 3);
+        EXPECT_EQ(b.os.LogEntries(kPath), (std::vector<std::string>{"Refused.\r\n", "Go on?\r\n"}));
+        std::vector<std::string> shown;
+        for (const auto& box : b.os.userInterface.shown) {
+            shown.push_back(std::to_string(box.owner) + "|" + box.caption + "|" + box.text + "|" +
+                            std::to_string(box.flags));
+        }
+        if (full) {
+            EXPECT_EQ(shown, (std::vector<std::string>{"42|Installation Error|Refused.\r\nmore|16",
+                                                       "0|Caption|Go on?|36", "0|C|Always|64"}));
+        } else {
+            EXPECT_EQ(shown, std::vector<std::string>{"0|C|Always|64"});
+        }
+    }
+}
+
+TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
+    const LogMail mail = {"C:\\Temp\\Demo Setup.log", "help@example.invalid", "Demo", "1.0"};
+    struct Case {
+        std::string address, productName;
+        bool binds;
+        uint32_t sendResult;
+        int answer;
+        size_t sent, raised;
+        const char* lastEntry;
+    };
+    const Case cases[] = {
+        {"", "Demo", true, 0, 6, 0, 0, "Can't read email address from ini file.\r\n"},
+        {"help@example.invalid", "Demo", true, 0, 7, 0, 0, nullptr},
+        {"help@example.invalid", "Demo", true, 0, 6, 1, 1,
+         "Send email to 'SMTP:help@example.invalid' attachment file 'C:\\Temp\\Demo Setup.log'\r\n"},
+        {"help@example.invalid", "", true, 0, 6, 1, 0, nullptr},  // a patch run raises no window
+        {"help@example.invalid", "Demo", false, 0, 6, 0, 0, "Can't load MAPI32.DLL"},
+        {"help@example.invalid", "Demo", true, 1, 6, 1, 0,
+         "MAPISendMail(SMTP:help@example.invalid) failure. Error(1)'Unknown error 0x00000001'."},
+    };
+    for (const Case& c : cases) {
+        Bench b;
+        b.s.uiLevel = UiLevel::Quiet;
+        b.os.mapi.binds = c.binds;
+        b.os.mapi.sendResult = c.sendResult;
+        b.os.userInterface.answers = {c.answer};
+        LogMail m = mail;
+        m.address = c.address;
+        m.productName = c.productName;
+        SendLogFile(b.s, m);
+        EXPECT_EQ(b.os.userInterface.shown.size(), c.address.empty() ? 0u : 1u);
+        EXPECT_EQ(b.os.mapi.sent.size(), c.sent);
+        EXPECT_EQ(b.os.mapi.raised.size(), c.raised);
+        const auto entries = b.os.LogEntries(kPath);
+        if (c.lastEntry) {
+            ASSERT_FALSE(entries.empty());
+            EXPECT_EQ(entries.back(), c.lastEntry);
+        } else {
+            EXPECT_TRUE(entries.empty() || c.sent == 1);
+        }
+    }
+    Bench b;
+    b.os.userInterface.answers = {6};
+    SendLogFile(b.s, mail);
+    ASSERT_EQ(b.os.userInterface.shown.size(), 1u);
+    EXPECT_EQ(b.os.userInterface.shown[0].caption, "Demo (1.0)");
+    EXPECT_EQ(b.os.userInterface.shown[0].flags, 0x24u);
+    EXPECT_EQ(b.os.userInterface.shown[0].text,
+              "Installation failed. Product not installed.\n\nDo you want to send the log file:\n"
+              "'C:\\Temp\\Demo Setup.log'\nto 'help@example.invalid'?");
+    const platform::MailMessage& sent = b.os.mapi.sent.at(0);
+    EXPECT_EQ(sent.subject, "Log file for 'Demo (1.0)'");
+    EXPECT_EQ(sent.noteText, "See log file 'Demo Setup.log' in attachment.");
+    EXPECT_EQ(sent.recipientName + "|" + sent.recipientAddress + "|" + sent.attachmentPath,
+              "BootStrapper|SMTP:help@example.invalid|C:\\Temp\\Demo Setup.log");
+    EXPECT_EQ(sent.flags, 9u);
+    EXPECT_EQ(b.os.mapi.raised, std::vector<std::string>{"Demo"});
+}
+
+}  // namespace
+}  // namespace setup
