@@ -1,6 +1,7 @@
 #include "components/component_installer.h"
 
 #include "config/configuration.h"
+#include "config/integrity.h"
 #include "diagnostics/string_ids.h"
 #include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
@@ -96,7 +97,7 @@ uint32_t RunElevated(Services& s, const std::string& commandLine) {
 }
 
 void InstallSelectedComponents(Services& s, std::vector<Component>& list,
-                               PrerequisiteWindows& windows, bool silent, bool& rebootRequired) {
+                               PrerequisiteWindows& windows, bool silent, InstallOutcome& outcome) {
     // The boxes of the loop belong to the dialog, whatever the run's level.
     Services shown = s;
     shown.uiLevel = silent ? UiLevel::Quiet : UiLevel::Full;
@@ -115,22 +116,41 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
             if (windows.RunDownloadDialog(component) == 1) continue;
             return;
         }
+        if (!FileMatchesSha256(s.os, s.log, c.InstPath, c.Sha256)) {
+            outcome = {outcome.rebootRequired, c.Name, codes::kInvalidData, true};
+            shown.Error(s.strings.FormatLocalizedString(ids::kUnableToInstall, c.InstPath.c_str()),
+                        std::string(), windows.Owner());
+            return;
+        }
         const uintptr_t cursor = s.os.ui().ShowWaitCursor();
         const uint32_t code = InstallComponent(s, c, errorText);
-        if (code == codes::kSuccessRebootRequired) rebootRequired = true;
-        if (!IsSuccess(code) && !silent) {
-            s.os.ui().ShowMessage(windows.Owner(), errorText,
-                                  s.strings.LoadLocalizedString(ids::kInstallationError),
-                                  codes::kBoxError);
+        if (code == codes::kSuccessRebootRequired) outcome.rebootRequired = true;
+        if (!IsSuccess(code)) {
+            outcome.failedComponent = c.Name;
+            outcome.failedCode = code;
+            if (!silent) {
+                s.os.ui().ShowMessage(windows.Owner(), errorText,
+                                      s.strings.LoadLocalizedString(ids::kInstallationError),
+                                      codes::kBoxError);
+            }
         }
         s.os.ui().RestoreCursor(cursor);
     }
 }
 
-void InstallPostRequisites(Services& s, bool& restart) {
+void InstallPostRequisites(Services& s, InstallOutcome& outcome) {
     for (const ComponentDescriptor& c : ReadPostRequisiteList(s.os, kPostRequisiteSections)) {
+        if (!FileMatchesSha256(s.os, s.log, c.InstPath, c.Sha256)) {
+            outcome = {outcome.rebootRequired, c.Name, codes::kInvalidData, true};
+            return;
+        }
         std::string errorText;
-        if (InstallComponent(s, c, errorText) == codes::kSuccessRebootRequired) restart = true;
+        const uint32_t code = InstallComponent(s, c, errorText);
+        if (code == codes::kSuccessRebootRequired) outcome.rebootRequired = true;
+        if (!IsSuccess(code)) {
+            outcome.failedComponent = c.Name;
+            outcome.failedCode = code;
+        }
     }
 }
 

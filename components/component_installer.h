@@ -27,6 +27,17 @@ public:
     virtual int RunDownloadDialog(Component& component) = 0;
 };
 
+// What installing components did.
+struct InstallOutcome {
+    bool rebootRequired = false;  // a component returned 3010
+    // The last component whose install failed, and its code.
+    std::string failedComponent;
+    uint32_t failedCode = 0;
+    // A component's file did not match its Sha256: it was not run, and the
+    // run must not go on.
+    bool tampered = false;
+};
+
 // Installs one component; `errorText` is set for code 2 and for failures.
 uint32_t InstallComponent(Services& services, const ComponentDescriptor& component,
                           std::string& errorText);
@@ -36,13 +47,13 @@ uint32_t MsiInstall(Services& services, const std::string& commandLine, int32_t 
 uint32_t RunElevated(Services& services, const std::string& commandLine);
 
 // Installs every selected component in list order. A missing
-// administrator right or a cancelled download stops the loop; a failed
-// component does not. `rebootRequired` is set when a component returns 3010.
+// administrator right, a cancelled download or a file that does not match
+// its Sha256 stops the loop; a failed component does not.
 void InstallSelectedComponents(Services& services, std::vector<Component>& list,
-                               PrerequisiteWindows& windows, bool silent, bool& rebootRequired);
+                               PrerequisiteWindows& windows, bool silent, InstallOutcome& outcome);
 
-// Runs every post-requisite component in order; a component that returns
-// 3010 sets `restart`.
-void InstallPostRequisites(Services& services, bool& restart);
+// Runs every post-requisite component in order (their results are not
+// checked, but for 3010 and a file that does not match its Sha256).
+void InstallPostRequisites(Services& services, InstallOutcome& outcome);
 
 }  // namespace setup

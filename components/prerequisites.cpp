@@ -6,8 +6,8 @@
 namespace setup {
 
 int RunPrerequisites(Services& s, const PackageProperties& package, const std::string& caption,
-                     bool& restart) {
-    restart = false;
+                     PrerequisiteOutcome& outcome) {
+    outcome = PrerequisiteOutcome();
     std::vector<Component> list;
     for (const ComponentDescriptor& section : ReadPrerequisiteList(s.os, kPrerequisiteSections)) {
         Component c(section);
@@ -25,9 +25,13 @@ int RunPrerequisites(Services& s, const PackageProperties& package, const std::s
         for (const Component& c : list) s.log.Write("  " + c.section.Name + "\r\n", false);
         // No dialog: the download dialog of a missing package has no owner.
         DialogWindows windows(s, 0);
-        InstallSelectedComponents(s, list, windows, true, dialog.RebootRequired);
+        InstallSelectedComponents(s, list, windows, true, dialog.outcome);
+        if (dialog.outcome.tampered) result = 0;
     }
-    restart = dialog.RebootRequired;
+    static_cast<InstallOutcome&>(outcome) = dialog.outcome;
+    for (const Component& c : list) {
+        if (c.optionalState != OptionalState::NoCheckBox && c.Selected) outcome.optionalChosen.push_back(c.section.Name);
+    }
     return result;
 }
 

@@ -3,16 +3,23 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "components/component_installer.h"
 #include "diagnostics/services.h"
 #include "product/package_properties.h"
 
 namespace setup {
 
-// 1: go on with the product; 0: the user refused to continue; 2: the user
-// cancelled; -1: the dialog could not be created. `restart` tells whether a
-// component asked for a restart. `caption` is the dialogs' and questions'.
+// What the prerequisites stage did.
+struct PrerequisiteOutcome : InstallOutcome {
+    std::vector<std::string> optionalChosen;  // components with a ticked check box
+};
+
+// 1: go on with the product; 0: the user refused to continue (or a file
+// did not match its Sha256); 2: the user cancelled; -1: the dialog could
+// not be created. `caption` is the dialogs' and questions'.
 int RunPrerequisites(Services& services, const PackageProperties& package,
-                     const std::string& caption, bool& restart);
+                     const std::string& caption, PrerequisiteOutcome& outcome);
 
 }  // namespace setup

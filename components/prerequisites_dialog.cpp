@@ -95,9 +95,10 @@ int CMainDlg::Install(platform::WindowRef dialog, const std::vector<int>& images
 
     ui.EnableDialogButtons(dialog, false);
     DialogWindows windows(services_, dialog);
-    InstallSelectedComponents(services_, components_, windows, false, RebootRequired);
+    InstallSelectedComponents(services_, components_, windows, false, outcome);
     ui.EnableDialogButtons(dialog, true);
     ui.SetStatusText(dialog, std::string());
+    if (outcome.tampered) return 0;  // nothing more from these media
 
     std::string question = services_.strings.LoadLocalizedString(ids::kNotInstalledComponents);
     bool missing = false;
@@ -159,6 +160,11 @@ void DialogWindows::SetStatusText(const std::string& text) {
 }
 
 int DialogWindows::RunDownloadDialog(Component& component) {
+    if (services_.neverWait && services_.uiLevel != UiLevel::Full) {
+        services_.log.Printf("Download dialog for '%s' not shown: the run must not wait for a person. "
+                             "Treated as Cancel.\r\n", component.section.Name.c_str());
+        return codes::kIdCancel;
+    }
     CDownloadDlg dialog(services_, component);
     return services_.os.ui().RunDownloadDialog(dialog_, dialog);
 }

@@ -38,7 +38,7 @@ public:
     int ToggledImage(int image) override;
     int Install(platform::WindowRef dialog, const std::vector<int>& images) override;
 
-    bool RebootRequired = false;
+    InstallOutcome outcome;
     bool HasUninstallSteps = false;
 
 private:

@@ -145,6 +145,7 @@ ComponentList ReadPrerequisiteList(platform::Platform& os, const char* sectionPa
         ReadRegConditions(os, section, c.RegConditions);
         c.ChooseDownload = GetIniString(os, section, "ChooseDownload");
         c.RunExeCond = GetIniString(os, section, "RunExeCond");
+        c.Sha256 = GetIniString(os, section, "Sha256");
         switch (GetIniIntIfPresent(os, section, "Optional", 1)) {
             case -1: c.Optional = OptionalState::NoCheckBox; break;
             case 0: c.Optional = OptionalState::Unchecked; break;
@@ -169,6 +170,7 @@ ComponentList ReadPostRequisiteList(platform::Platform& os, const char* sectionP
             ReplacePathMacros(os, c.InstPath);
             c.InstParams = GetIniString(os, section, "InstParams");
         }
+        c.Sha256 = GetIniString(os, section, "Sha256");
         list.push_back(c);
     }
 }

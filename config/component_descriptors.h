@@ -42,6 +42,7 @@ struct ComponentDescriptor {
     std::string RunExeCond;
     int32_t Key64 = 0;
     OptionalState Optional = OptionalState::NoCheckBox;
+    std::string Sha256;  // of InstPath; empty: not checked
 };
 
 using ComponentList = std::vector<ComponentDescriptor>;

@@ -80,6 +80,7 @@ MainSettings ReadMainSettings(platform::Platform& os) {
     m.MinWinServicePack = text("MinWinServicePack");
     m.MinWinMessage = text("MinWinMessage");
     m.SendErrorLogTo = text("SendErrorLogTo");
+    m.Sha256 = text("Sha256");
     return m;
 }
 

@@ -46,6 +46,7 @@ struct MainSettings {
     std::string MinWinServicePack;
     std::string MinWinMessage;
     std::string SendErrorLogTo;
+    std::string Sha256;  // of the package; empty: not checked
 };
 
 MainSettings ReadMainSettings(platform::Platform& os);

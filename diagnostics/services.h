@@ -24,6 +24,9 @@ struct Services {
     SetupLog& log;
     StringTable& strings;
     UiLevel uiLevel = UiLevel::Full;
+    // A deployment tool asked that an unattended run never waits for a
+    // person: the questions shown at every level are answered for it.
+    bool neverWait = false;
 
     // Logs the text and, at the full level, shows it followed by `boxMore`
     // with the caption "Installation Error" and the error icon.

@@ -1,6 +1,7 @@
 #include "driver/command_line.h"
 
 #include <cctype>
+#include <utility>
 
 #include "platform/codes.h"
 
@@ -128,9 +129,15 @@ uint32_t ParseAdminTarget(const std::string& commandLine, std::string& adminTarg
 
 void CollectPublicProperties(const std::string& commandLine, std::string& properties) {
     properties.clear();
+    bool recordPath = false;
     ForEachTokenAfterFirst(commandLine, [&](const Token& t) {
         if (t.length > kMaxPropertyToken) return false;
-        if (IsOption(commandLine, t)) return true;
+        const bool afterRecord = std::exchange(recordPath, false);
+        if (IsOption(commandLine, t)) {
+            recordPath = NameIs(commandLine, t, "record");
+            return true;
+        }
+        if (afterRecord) return true;  // the record's path is no property
         std::string token = commandLine.substr(t.start, t.length);
         if (token.find('=') != std::string::npos) properties += token + ' ';
         return true;
@@ -139,6 +146,21 @@ void CollectPublicProperties(const std::string& commandLine, std::string& proper
     while (first < last && std::isspace(static_cast<unsigned char>(properties[first]))) ++first;
     while (last > first && std::isspace(static_cast<unsigned char>(properties[last - 1]))) --last;
     properties = properties.substr(first, last - first);
+}
+
+std::string ParseRecordPath(const std::string& commandLine) {
+    std::string path;
+    bool next = false;
+    ForEachTokenAfterFirst(commandLine, [&](const Token& t) {
+        if (next) {
+            path = commandLine.substr(t.start, t.length);
+            if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+            return false;
+        }
+        next = IsOption(commandLine, t) && NameIs(commandLine, t, "record");
+        return true;
+    });
+    return path;
 }
 
 }  // namespace setup

@@ -31,5 +31,7 @@ RunMode ParseRunMode(const std::string& commandLine);
 // 0, or 160 when there is not exactly one target after the switch.
 uint32_t ParseAdminTarget(const std::string& commandLine, std::string& adminTarget);
 void CollectPublicProperties(const std::string& commandLine, std::string& properties);
+// The path after "/record" (one pair of surrounding quotes removed), or empty.
+std::string ParseRecordPath(const std::string& commandLine);
 
 }  // namespace setup

@@ -13,6 +13,7 @@
 #include "diagnostics/text_format.h"
 #include "driver/command_line.h"
 #include "driver/host_checks.h"
+#include "driver/run_record.h"
 #include "platform/codes.h"
 #include "product/language_transform.h"
 #include "product/msi_library.h"
@@ -45,9 +46,11 @@ public:
         : os_(os), commandLine_(commandLine), log_(os, ctx_.logPath), strings_(os),
           s_(os, log_, strings_) {}
 
+    // Runs the stages, then writes the result record when one was asked for.
     int Execute();
 
 private:
+    int Stages();
     // Before the log exists: shown at every level, not logged.
     void EarlyErrorBox(const std::string& text) {
         s_.ShowAlways(text, strings_.LoadLocalizedString(ids::kInstallationError), codes::kBoxError);
@@ -57,8 +60,19 @@ private:
                       strings_.LoadLocalizedString(ids::kUsageCaption), codes::kBoxInfo);
     }
     std::string ProductCaption() { return SetupCaption(strings_, main_, package_, false); }
+    // The prerequisites stage; false when the run must not go on.
     bool Prerequisites(bool& restart) {
-        return RunPrerequisites(s_, package_, ProductCaption(), restart) == 1;
+        PrerequisiteOutcome outcome;
+        const bool goOn = RunPrerequisites(s_, package_, ProductCaption(), outcome) == 1;
+        Note(outcome);
+        record_.optionalChosen = outcome.optionalChosen;
+        restart = outcome.rebootRequired;
+        return goOn && !outcome.tampered;
+    }
+    void Note(const InstallOutcome& outcome) {
+        if (outcome.failedComponent.empty()) return;
+        record_.failingComponent = outcome.failedComponent;
+        record_.failingCode = outcome.failedCode;
     }
     void ReportFailure(uint32_t result);
     int Restart();
@@ -72,9 +86,25 @@ private:
     MainSettings main_;
     PackageProperties package_;
     std::unique_ptr<platform::Held> singleInstance_;  // held until Run returns
+    std::string recordPath_;
+    RunRecord record_;
 };
 
 int RunSequence::Execute() {
+    recordPath_ = ParseRecordPath(commandLine_);
+    s_.neverWait = !recordPath_.empty();
+    record_.exitCode = Stages();
+    if (recordPath_.empty()) return record_.exitCode;
+    record_.transform = ctx_.transforms;
+    record_.logPath = ctx_.logPath;
+    if (!os_.files().Write(recordPath_, RecordJson(record_, os_.system()))) {
+        log_.Printf("Can't write the result record '%s'.\r\n", recordPath_.c_str());
+    }
+    return record_.exitCode;
+}
+
+int RunSequence::Stages() {
+    record_.stage = "configuration";
     // 1. The log option.
     ScanLogOption(commandLine_, ctx_);
 
@@ -114,6 +144,7 @@ int RunSequence::Execute() {
     }
 
     // 6. The user-interface level; the log's first line.
+    record_.stage = "command line";
     s_.uiLevel = ParseUiLevel(commandLine_);
     log_.Printf("UILevel is set to %d\r\n", static_cast<int>(s_.uiLevel));
 
@@ -125,6 +156,7 @@ int RunSequence::Execute() {
     }
 
     // 8. Windows 2000 or later.
+    record_.stage = "host checks";
     if (!IsWindows5OrLater(os_)) {
         s_.Error(strings_.FormatLocalizedString(ids::kWindowsNotSupported, displayName.c_str(),
                                                 displayVersion.c_str()));
@@ -150,6 +182,7 @@ int RunSequence::Execute() {
     if (AcquireSingleInstance(os_, main_.MsiPath, singleInstance_)) return kExitFailure;
 
     // 13. The operation type.
+    record_.stage = "package";
     const std::string& type = main_.MsiType;
     const bool typeFits = ctx_.isPatch ? EqualsNoCase(type, "Minor") || EqualsNoCase(type, "Major")
                                        : EqualsNoCase(type, "Install") ||
@@ -196,13 +229,17 @@ int RunSequence::Execute() {
             int relation = 0;
             freshInstall = !QueryPackageProduct(os_, ctx_.packagePath, &advertised, &relation) &&
                            !advertised;
+            record_.stage = "prerequisites";
             if (freshInstall && !Prerequisites(restart)) return kExitFailure;
         }
     }
 
     // 19. The installation.
+    record_.stage = "installation";
     ProductRun product{s_, main_, ctx_, package_, [this](bool& r) { return Prerequisites(r); }};
     const uint32_t result = BSInstall(product, restart);
+    record_.installerCalled = true;
+    record_.installerResult = result;
 
     // 20. The result.
     if (result == codes::kInstallUserExit) return static_cast<int>(codes::kInstallUserExit);
@@ -214,10 +251,16 @@ int RunSequence::Execute() {
 
     // 21. Post-requisites after a fresh install.
     if (ctx_.mode != RunMode::AdminInstall && !ctx_.isPatch && freshInstall) {
-        InstallPostRequisites(s_, restart);
+        record_.stage = "post-requisites";
+        InstallOutcome outcome;
+        InstallPostRequisites(s_, outcome);
+        Note(outcome);
+        if (outcome.tampered) return kExitFailure;
+        restart = restart || outcome.rebootRequired;
     }
 
     // 22. The restart.
+    record_.stage = "done";
     if (restart) return Restart();
     return kExitSuccess;
 }
@@ -239,8 +282,10 @@ int RunSequence::Restart() {
     if (s_.uiLevel != UiLevel::Full) {
         log_.Write("Auto-reboot in passive mode\r\n", true);
     } else if (answer != codes::kIdYes) {
+        record_.restart = "needed";
         return static_cast<int>(codes::kSuccessRebootRequired);
     }
+    record_.restart = "started";
     os_.system().EnableShutdownPrivilege();
     os_.system().Restart(codes::kRestartReason);
     return kExitSuccess;

@@ -7,6 +7,7 @@ namespace codes {
 
 constexpr uint32_t kSuccess = 0;                    // ERROR_SUCCESS
 constexpr uint32_t kFileNotFound = 2;               // ERROR_FILE_NOT_FOUND
+constexpr uint32_t kInvalidData = 13;               // ERROR_INVALID_DATA
 constexpr uint32_t kBadArguments = 160;             // ERROR_BAD_ARGUMENTS
 constexpr uint32_t kInstallUserExit = 1602;         // ERROR_INSTALL_USEREXIT
 constexpr uint32_t kInstallFailure = 1603;          // ERROR_INSTALL_FAILURE
@@ -27,6 +28,7 @@ constexpr uint32_t kBoxError = 0x10;     // MB_OK | MB_ICONERROR
 constexpr uint32_t kBoxQuestion = 0x24;  // MB_YESNO | MB_ICONQUESTION
 constexpr uint32_t kBoxInfo = 0x40;      // MB_OK | MB_ICONINFORMATION
 constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 

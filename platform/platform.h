@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,6 +44,12 @@ public:
     // Appends bytes to a file, creating it (C mode "ab+"); false when it
     // cannot be opened.
     virtual bool Append(const std::string& path, const std::string& bytes) = 0;
+    // Creates or replaces a file with the bytes; false when it cannot.
+    virtual bool Write(const std::string& path, const std::string& bytes) = 0;
+    // Reads a file from start to end, handing each piece to `consume`;
+    // false when it cannot be opened or read.
+    virtual bool ReadChunks(const std::string& path,
+                            const std::function<void(const char*, size_t)>& consume) = 0;
     // Whether the path (relative to the current folder) opens for reading.
     virtual bool OpensForReading(const std::string& path) = 0;
     // The temporary folder with its trailing backslash; false when the
@@ -112,6 +119,7 @@ public:
     virtual std::u16string AnsiToUtf16(const std::string& text) = 0;
     virtual std::string Utf16ToAnsi(const std::u16string& text) = 0;
     virtual std::string Utf8ToAnsi(const std::string& text) = 0;
+    virtual std::string AnsiToUtf8(const std::string& text) = 0;
 };
 
 // The registry's predefined root keys accepted in configuration paths.

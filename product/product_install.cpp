@@ -1,5 +1,6 @@
 #include "product/product_install.h"
 
+#include "config/integrity.h"
 #include "diagnostics/string_ids.h"
 #include "platform/codes.h"
 #include "product/msi_library.h"
@@ -59,6 +60,7 @@ uint32_t InstallProductSteps(ProductRun& run, platform::InstallerLibrary& msi, b
         }
     }
 
+    if (!FileMatchesSha256(s.os, s.log, ctx.packagePath, run.main.Sha256)) return codes::kInvalidData;
     s.log.Printf("Calling MsiInstallProduct with command line: %s\r\n", commandLine.c_str());
     HandOverLog(run, msi);
     const uint32_t result = Guarded(s, msi.InstallProduct(ctx.packagePath, commandLine));
@@ -89,6 +91,7 @@ uint32_t ApplyPatchSteps(ProductRun& run, platform::InstallerLibrary& msi) {
         return codes::kSuccess;
     }
 
+    if (!FileMatchesSha256(s.os, s.log, ctx.packagePath, run.main.Sha256)) return codes::kInvalidData;
     const std::string& commandLine = ctx.properties;
     s.log.Printf("Calling MsiApplyPatch with command line: %s\r\n", commandLine.c_str());
     HandOverLog(run, msi);

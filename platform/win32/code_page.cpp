@@ -52,6 +52,17 @@ std::string Win32System::Utf16ToAnsi(const std::u16string& text) {
     return win32::Utf16ToAnsi(text);
 }
 
+std::string Win32System::AnsiToUtf8(const std::string& text) {
+    const std::wstring wide = ToWide(CP_ACP, text);
+    if (wide.empty() || wide.size() > INT_MAX) return std::string();
+    const int units = static_cast<int>(wide.size());
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::string utf8(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, &utf8[0], bytes, nullptr, nullptr);
+    return utf8;
+}
+
 std::string Win32System::Utf8ToAnsi(const std::string& text) {
     // Malformed sequences become U+FFFD, which the code page then replaces
     // with its default character like any other missing one.

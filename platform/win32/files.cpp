@@ -50,6 +50,22 @@ bool Win32Files::Append(const std::string& path, const std::string& bytes) {
     return true;
 }
 
+bool Win32Files::Write(const std::string& path, const std::string& bytes) {
+    UniqueStdioFile file(std::fopen(path.c_str(), "wb"));
+    return file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
+           std::fflush(file.get()) == 0;
+}
+
+bool Win32Files::ReadChunks(const std::string& path,
+                            const std::function<void(const char*, size_t)>& consume) {
+    UniqueStdioFile file(std::fopen(path.c_str(), "rb"));
+    if (!file) return false;
+    char chunk[64 * 1024];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) consume(chunk, got);
+    return std::ferror(file.get()) == 0;
+}
+
 bool Win32Files::OpensForReading(const std::string& path) {
     UniqueStdioFile file(std::fopen(path.c_str(), "r"));
     return file.valid();

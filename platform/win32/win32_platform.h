@@ -19,6 +19,9 @@ public:
     bool SearchFinds(const std::string& pattern) override;
     bool Exists(const std::string& path) override;
     bool Append(const std::string& path, const std::string& bytes) override;
+    bool Write(const std::string& path, const std::string& bytes) override;
+    bool ReadChunks(const std::string& path,
+                    const std::function<void(const char*, size_t)>& consume) override;
     bool OpensForReading(const std::string& path) override;
     bool TempFolder(std::string* folder) override;
     bool LongPath(const std::string& path, std::string* longPath) override;
@@ -53,6 +56,7 @@ public:
     std::u16string AnsiToUtf16(const std::string& text) override;
     std::string Utf16ToAnsi(const std::u16string& text) override;
     std::string Utf8ToAnsi(const std::string& text) override;
+    std::string AnsiToUtf8(const std::string& text) override;
 };
 
 class Win32Ui final : public Ui {

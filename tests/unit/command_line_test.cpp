@@ -149,12 +149,22 @@ TEST(CollectPublicProperties, KeepsPropertyTokensInOrder) {
         {"/i A=1 " + longToken + " C=3", "A=1"},
         {"/i A=1 " + limitToken, "A=1 " + limitToken},
         {"/i -X=1 Y=", "Y="},
+        {"/i /record C:\\a=b.json Y=1", "Y=1"},  // the record's path is no property
+        {"/i /record /quiet Y=1", "Y=1"},
     };
     for (const Case& c : cases) {
         std::string properties = "stale";
         CollectPublicProperties(c.text, properties);
         EXPECT_EQ(properties, c.properties) << c.text.substr(0, 60);
     }
+}
+
+TEST(ParseRecordPath, TheTokenAfterTheOption) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/i /record C:\\r.json /quiet", "C:\\r.json"}, {"/i -RECORD \"C:\\My Results\\r.json\"", "C:\\My Results\\r.json"},
+        {"/i /record", ""}, {"/record C:\\r.json", ""}, {"/i /quiet", ""}, {"/i /recorder x", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseRecordPath(c.first), c.second) << c.first;
 }
 
 }  // namespace

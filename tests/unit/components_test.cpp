@@ -3,6 +3,7 @@
 
 #include "components/component_installer.h"
 #include "components/prerequisites_dialog.h"
+#include "config/integrity.h"
 #include "fake_platform.h"
 
 namespace setup {
@@ -102,10 +103,12 @@ TEST(InstallLoop, SelectedInOrderFailuresShownAdministratorAndDownloadsStop) {
     b.os.procs.children["\"C:\\One.exe\""].exitCode = 1603;
     b.os.procs.children["\"C:\\Three.exe\""].exitCode = 3010;
     RecordingWindows windows;
-    bool reboot = false;
-    InstallSelectedComponents(b.s, list, windows, false, reboot);
+    InstallOutcome outcome;
+    InstallSelectedComponents(b.s, list, windows, false, outcome);
     EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\One.exe\"", "\"C:\\Three.exe\""}));
-    EXPECT_TRUE(reboot);
+    EXPECT_TRUE(outcome.rebootRequired);
+    EXPECT_EQ(outcome.failedComponent + "|" + std::to_string(outcome.failedCode), "One|1603");
+    EXPECT_FALSE(outcome.tampered);
     EXPECT_EQ(windows.statusTexts, (Lines{"Installing One.\r\nPlease wait...", "Installing Three.\r\nPlease wait..."}));
     ASSERT_EQ(b.os.userInterface.shown.size(), 1u) << "3010 shows nothing";
     EXPECT_EQ(b.os.userInterface.shown[0].text + "|" + b.os.userInterface.shown[0].caption,
@@ -117,7 +120,7 @@ TEST(InstallLoop, SelectedInOrderFailuresShownAdministratorAndDownloadsStop) {
     Bench quiet;
     RecordingWindows none;
     quiet.os.procs.children["\"C:\\One.exe\""].exitCode = 1603;
-    InstallSelectedComponents(quiet.s, list, none, true, reboot);
+    InstallSelectedComponents(quiet.s, list, none, true, outcome);
     EXPECT_TRUE(quiet.os.userInterface.shown.empty());
     EXPECT_TRUE(none.statusTexts.empty());
 
@@ -126,7 +129,7 @@ TEST(InstallLoop, SelectedInOrderFailuresShownAdministratorAndDownloadsStop) {
         Bench admin;
         admin.os.sys.administrator = false;
         list[0].section.AdminNeed = 1;
-        InstallSelectedComponents(admin.s, list, windows, silent, reboot);
+        InstallSelectedComponents(admin.s, list, windows, silent, outcome);
         EXPECT_TRUE(admin.os.procs.started.empty());
         EXPECT_EQ(admin.os.userInterface.shown.size(), silent ? 0u : 1u);
         EXPECT_TRUE(admin.Logged("Admin priviledges are required.\r\n"));
@@ -139,13 +142,57 @@ TEST(InstallLoop, SelectedInOrderFailuresShownAdministratorAndDownloadsStop) {
         Bench d;
         d.os.procs.children["\"C:\\Next.exe\""];
         windows.downloadResult = result;
-        InstallSelectedComponents(d.s, download, windows, true, reboot);
+        InstallSelectedComponents(d.s, download, windows, true, outcome);
         EXPECT_EQ(d.os.procs.started, result == 1 ? Lines{"\"C:\\Next.exe\""} : Lines{}) << result;
     }
     Bench onDisk;
     onDisk.os.fileSystem.contents["C:\\pkg\\client.msi"];
-    InstallSelectedComponents(onDisk.s, download, windows, true, reboot);
+    InstallSelectedComponents(onDisk.s, download, windows, true, outcome);
     EXPECT_EQ(onDisk.os.procs.started.size(), 2u) << "a package on the media installs";
+
+    // A deployment tool that must not wait: no download dialog in an
+    // unattended run; the component counts as cancelled.
+    Bench never;
+    never.s.uiLevel = UiLevel::Quiet;
+    never.s.neverWait = true;
+    never.os.procs.children["\"C:\\Next.exe\""];
+    DialogWindows noOwner(never.s, 0);
+    InstallSelectedComponents(never.s, download, noOwner, true, outcome);
+    EXPECT_TRUE(never.os.procs.started.empty());
+    EXPECT_TRUE(never.Logged("Download dialog for 'Client' not shown: the run must not wait for a person. "
+                             "Treated as Cancel.\r\n"));
+}
+
+TEST(InstallLoop, AFileThatDoesNotMatchItsSha256IsNotRunAndStopsTheRun) {
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    Sha256 digest;
+    digest.Update("abc", 3);
+    EXPECT_EQ(digest.HexDigest(), abc);
+    Sha256 million;
+    const std::string chunk(1000, 'a');
+    for (int i = 0; i < 1000; ++i) million.Update(chunk.data(), chunk.size());
+    EXPECT_EQ(million.HexDigest(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(Sha256().HexDigest(), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+
+    for (const std::string& expected : {abc, std::string("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"),
+                                        std::string(64, '0')}) {
+        Bench b;
+        b.os.fileSystem.contents["C:\\One.exe"] = "abc";
+        b.os.procs.children["\"C:\\One.exe\""];
+        std::vector<Component> list = {Component(Section("One"))};
+        list[0].section.Sha256 = expected;
+        RecordingWindows windows;
+        InstallOutcome outcome;
+        InstallSelectedComponents(b.s, list, windows, false, outcome);
+        const bool match = expected != std::string(64, '0');
+        EXPECT_EQ(b.os.procs.started.size(), match ? 1u : 0u);
+        EXPECT_EQ(outcome.tampered, !match);
+        if (!match) {
+            EXPECT_TRUE(b.Logged("Integrity check failed. File 'C:\\One.exe' has SHA-256 " + abc + ", expected " +
+                                 expected + ".\r\n"));
+            EXPECT_EQ(b.os.userInterface.shown.at(0).text, "Setup was unable to install\n'C:\\One.exe'.");
+        }
+    }
 }
 
 TEST(PrerequisitesDialog, TextsRowsTogglingAndStatus) {

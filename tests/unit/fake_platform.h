@@ -44,6 +44,16 @@ public:
     bool SearchFinds(const std::string& pattern) override;
     bool Exists(const std::string& path) override;
     bool Append(const std::string& path, const std::string& bytes) override;
+    bool Write(const std::string& path, const std::string& bytes) override {
+        if (unopenable.count(path)) return false;
+        contents[path] = bytes;
+        return true;
+    }
+    bool ReadChunks(const std::string& path, const std::function<void(const char*, size_t)>& consume) override {
+        if (!contents.count(path) || unopenable.count(path)) return false;
+        consume(contents[path].data(), contents[path].size());
+        return true;
+    }
     bool OpensForReading(const std::string& path) override { return readableNames.count(path) > 0; }
     bool TempFolder(std::string* folder) override { return Give(!tempFolderFails, tempFolder, folder); }
     bool LongPath(const std::string& path, std::string* longPath) override;
@@ -103,6 +113,7 @@ public:
     std::u16string AnsiToUtf16(const std::string& text) override;
     std::string Utf16ToAnsi(const std::u16string& text) override;
     std::string Utf8ToAnsi(const std::string& text) override { return text; }
+    std::string AnsiToUtf8(const std::string& text) override { return text; }
 };
 
 struct ShownBox {

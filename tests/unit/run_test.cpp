@@ -321,5 +321,100 @@ TEST(ComponentRuns, InstalledOrAdvertisedProductRunsNoComponents) {
     }
 }
 
+// The result record a deployment tool asks for, and what it changes: an
+// unattended run never waits for a person.
+TEST(ResultRecord, WrittenAtTheEndOfEveryRunThatAsksForIt) {
+    struct Case {
+        std::string ini, commandLine;
+        std::function<void(fake::Platform&)> machine;
+        const char* json;  // the record's fields after "exitCode"
+        const char* logged;
+    };
+    const std::string tail = R"(  "transform": "",
+  "logPath": "C:\\Temp\\Demo Setup (2025.03.07 09.05).log"
+}
+)";
+    const Case cases[] = {
+        {"", "/i /quiet /record C:\\r.json", nullptr,
+         R"(0,
+  "stage": "done",
+  "failingComponent": null,
+  "installerResult": 0,
+  "restart": "none",
+  "optionalComponents": [],
+)", nullptr},
+        {"SendErrorLogTo=help@example.invalid\n", "/i /record \"C:\\r.json\" /quiet A=1",
+         [](fake::Platform& os) { os.msi.installResult.result = 1603; },
+         R"(3,
+  "stage": "installation",
+  "failingComponent": null,
+  "installerResult": 1603,
+  "restart": "none",
+  "optionalComponents": [],
+)", "Mail question not asked: the run must not wait for a person. Answered No.\r\n"},
+        {"[PreReq0]\nName=Runtime \"2\"\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n"
+         "[PostReq0]\nName=Notes\nInstPath=n.exe\n", "/i /passive /record C:\\r.json",
+         [](fake::Platform& os) {
+             os.procs.children["\"r.exe\""].exitCode = 1603;
+             os.procs.children["\"n.exe\""].exitCode = 3010;
+         },
+         R"(0,
+  "stage": "done",
+  "failingComponent": {"name": "Runtime \"2\"", "code": 1603},
+  "installerResult": 0,
+  "restart": "started",
+  "optionalComponents": ["Runtime \"2\""],
+)", nullptr},
+        {"[PostReq0]\nName=Notes\nInstPath=n.exe\n", "/i /record C:\\r.json",
+         [](fake::Platform& os) {
+             os.procs.children["\"n.exe\""].exitCode = 3010;
+             os.userInterface.answers = {7};
+         },
+         R"(3010,
+  "stage": "done",
+  "failingComponent": null,
+  "installerResult": 0,
+  "restart": "needed",
+  "optionalComponents": [],
+)", nullptr},
+        {"Sha256=" + std::string(64, '0') + "\n", "/i /quiet /record C:\\r.json", nullptr,
+         R"(3,
+  "stage": "installation",
+  "failingComponent": null,
+  "installerResult": 13,
+  "restart": "none",
+  "optionalComponents": [],
+)", "Integrity check failed. File 'C:\\Kits\\demo.msi' has SHA-256 "
+    "bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, expected 0000000000000000000000000000000000000000000000000000000000000000.\r\n"},
+        {"", "/x /record C:\\r.json", nullptr,
+         R"(3,
+  "stage": "command line",
+  "failingComponent": null,
+  "installerResult": null,
+  "restart": "none",
+  "optionalComponents": [],
+)", nullptr},
+        {"", "/i /quiet", nullptr, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        fake::Platform os;
+        os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
+                                                {"ProductName", "Demo"}};
+        os.fileSystem.contents[kPackage] = "package";
+        os.fileSystem.SetIni("[Main]\nMsiPath=demo.msi\n" + c.ini);
+        if (c.machine) c.machine(os);
+        setup::Run(os, c.commandLine);
+        EXPECT_EQ(os.fileSystem.contents.count("C:\\r.json"), c.json ? 1u : 0u) << c.commandLine;
+        if (c.json) {
+            EXPECT_EQ(os.fileSystem.contents["C:\\r.json"], "{\n  \"exitCode\": " + std::string(c.json) + tail);
+        }
+        if (c.logged) {
+            const auto entries = os.LogEntries(kLog);
+            EXPECT_NE(std::find(entries.begin(), entries.end(), c.logged), entries.end()) << os.Utf16File(kLog);
+        }
+        EXPECT_TRUE(c.json || os.userInterface.shown.empty());
+    }
+}
+
 }  // namespace
 }  // namespace setup
