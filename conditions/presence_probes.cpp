@@ -13,6 +13,9 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
     Finding found;
     const bool is32Bit = s.os.system().NativeArchitecture() == codes::kArchitectureX86;
     if ((c.OSbit == 1 && !is32Bit) || (c.OSbit == 2 && is32Bit)) {
+        s.Observe([&] {
+            return Format("OSbit=%d: not for %s-bit Windows", static_cast<int>(c.OSbit), is32Bit ? "32" : "64");
+        });
         found.verdict = Finding::Verdict::Filtered;
         return found;
     }
@@ -21,6 +24,10 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
         const bool known = s.os.system().Version(&version);
         const int64_t v = int64_t{version.major} * 100 + version.minor;
         if (!known || (c.OSver > 0 && v < c.OSver) || (c.OSver < 0 && v > -int64_t{c.OSver})) {
+            s.Observe([&] {
+                return Format("OSver=%d: not for Windows %u.%u", static_cast<int>(c.OSver),
+                              static_cast<unsigned>(version.major), static_cast<unsigned>(version.minor));
+            });
             found.verdict = Finding::Verdict::Filtered;
             return found;
         }
@@ -31,7 +38,12 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
         missing = !IsValidFileVersion(s, c.FilePath, c.FileVer, c.FileTryLoad);
     } else if (!c.MsiProd.empty()) {
         bool advertised = false;
-        missing = !QueryPackageProduct(s.os, c.InstPath, &advertised) && !advertised;
+        const bool installed = QueryPackageProduct(s.os, c.InstPath, &advertised);
+        s.Observe([&] {
+            return Format("product of '%s': %s", c.InstPath.c_str(),
+                          installed ? "installed" : advertised ? "advertised" : "not installed");
+        });
+        missing = !installed && !advertised;
     } else if (!c.RegConditions.empty()) {
         missing = !AnyRegCondHolds(s, c.RegConditions, c.Key64);
     } else if (!c.RunExeCond.empty()) {
@@ -64,6 +76,7 @@ bool IsValidFileVersion(Services& s, const std::string& path, const VersionValue
     if (tryLoad != 0) {
         const uint32_t error = s.os.files().TryLoadLibrary(path);
         if (error != codes::kSuccess) {
+            s.Observe([&] { return "file '" + path + "': does not load, " + SystemErrorText(s.os, error); });
             s.log.Printf("IsValidFileVersion() failed. Can't load file '%s'. %s\r\n", path.c_str(),
                          SystemErrorText(s.os, error).c_str());
             return false;
@@ -71,6 +84,11 @@ bool IsValidFileVersion(Services& s, const std::string& path, const VersionValue
     }
     uint32_t ms = 0xFFFFFFFFu, ls = 0xFFFFFFFFu;
     const uint32_t error = s.os.files().FileVersion(path, &ms, &ls);
+    s.Observe([&] {
+        return "file '" + path + "': " +
+               (error == codes::kSuccess ? "version " + FormatVersionValue(VersionValue::FromWords(ms, ls))
+                                         : "no version, " + SystemErrorText(s.os, error));
+    });
     if (error != codes::kSuccess) {
         s.log.Printf("IsValidFileVersion() failed. Can't get version of file '%s'. %s\r\n",
                      path.c_str(), SystemErrorText(s.os, error).c_str());
@@ -91,6 +109,13 @@ bool RunExe(Services& s, const std::string& command, uint32_t* exitCode, std::st
 
     const platform::CapturedRun run = s.os.processes().RunCaptured(commandLine);
     using Failure = platform::CapturedRun::Failure;
+    s.Observe([&] {
+        return run.failure == Failure::None
+                   ? Format("program '%s': exit code %d, output '%s'", commandLine.c_str(),
+                            static_cast<int>(run.exitCode), run.output.substr(0, run.output.find('\0')).c_str())
+                   : Format("program '%s': could not be run or read, %s", commandLine.c_str(),
+                            SystemErrorText(s.os, run.error).c_str());
+    });
     if (run.failure == Failure::Pipe) {
         s.log.Printf("RunExe::Function CreatePipe() failed. %s\r\n",
                      SystemErrorText(s.os, run.error).c_str());

@@ -13,13 +13,33 @@ namespace {
 constexpr size_t kDwordSize = 4;
 constexpr size_t kTextBufferSize = 260;
 
+// A registry value as a detection report shows it.
+std::string DescribeValue(const std::string& bytes, uint32_t type) {
+    if (type == 4 && bytes.size() == 4) {
+        uint32_t value = 0;
+        for (size_t i = 0; i < 4; ++i) value |= uint32_t{static_cast<unsigned char>(bytes[i])} << (8 * i);
+        return Format("REG_DWORD %d", static_cast<int32_t>(value));
+    }
+    if (type == 1 || type == 2) {
+        return Format("%s '%s'", type == 1 ? "REG_SZ" : "REG_EXPAND_SZ", bytes.substr(0, bytes.find('\0')).c_str());
+    }
+    return Format("type %u, %u bytes", static_cast<unsigned>(type), static_cast<unsigned>(bytes.size()));
+}
+
 }  // namespace
 
 uint32_t CRegComparer::GetRegValue(size_t bufferSize, std::string* bytes) {
+    uint32_t type = 0;
     const uint32_t error = services_.os.registry().ReadValue(
         RootKey, KeyPath, ValueName,
         Use64BitView ? platform::RegistryView::View64 : platform::RegistryView::Default, bufferSize,
-        bytes);
+        bytes, &type);
+    services_.Observe([&] {
+        return Format("registry %s\\%s\\%s (%s view): %s", RootKeyName(RootKey), KeyPath.c_str(),
+                      ValueName.c_str(), Use64BitView ? "64-bit" : "32-bit",
+                      (error == codes::kSuccess ? DescribeValue(*bytes, type)
+                                                : SystemErrorText(services_.os, error)).c_str());
+    });
     if (error != codes::kSuccess) {
         services_.log.Printf("CRegComparer.GetRegValue(%#x, '%s', '%s') failed. %s\r\n",
                             static_cast<unsigned>(RootKey), KeyPath.c_str(), ValueName.c_str(),

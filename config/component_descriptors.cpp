@@ -35,9 +35,10 @@ bool ResolveFromRegistry(platform::Platform& os, const std::string& section, Com
         return false;
     }
     std::string bytes;
+    uint32_t type = 0;
     if (os.registry().ReadValue(where.root, where.keyPath, where.valueName,
-                                platform::RegistryView::Default, kRegistryPathBufferSize,
-                                &bytes) != codes::kSuccess) {
+                                platform::RegistryView::Default, kRegistryPathBufferSize, &bytes,
+                                &type) != codes::kSuccess) {
         return false;
     }
     const size_t nul = bytes.find('\0');
@@ -63,18 +64,29 @@ void ReadRegConditions(platform::Platform& os, const std::string& section,
 
 }  // namespace
 
+namespace {
+
+const struct {
+    const char* name;
+    platform::RegistryRoot root;
+} kRootKeyTable[] = {
+    {"HKEY_CLASSES_ROOT", platform::RegistryRoot::ClassesRoot},
+    {"HKEY_CURRENT_USER", platform::RegistryRoot::CurrentUser},
+    {"HKEY_LOCAL_MACHINE", platform::RegistryRoot::LocalMachine},
+    {"HKEY_USERS", platform::RegistryRoot::Users},
+    {"HKEY_PERFORMANCE_DATA", platform::RegistryRoot::PerformanceData},
+};
+
+}  // namespace
+
+const char* RootKeyName(platform::RegistryRoot root) {
+    for (const auto& entry : kRootKeyTable) {
+        if (entry.root == root) return entry.name;
+    }
+    return "";
+}
+
 bool LookupRootKey(const std::string& name, platform::RegistryRoot* root) {
-    using platform::RegistryRoot;
-    static const struct {
-        const char* name;
-        RegistryRoot root;
-    } kRootKeyTable[] = {
-        {"HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot},
-        {"HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
-        {"HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
-        {"HKEY_USERS", RegistryRoot::Users},
-        {"HKEY_PERFORMANCE_DATA", RegistryRoot::PerformanceData},
-    };
     for (const auto& entry : kRootKeyTable) {
         if (EqualsNoCase(name, entry.name)) {
             *root = entry.root;

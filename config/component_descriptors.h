@@ -50,6 +50,7 @@ using ComponentList = std::vector<ComponentDescriptor>;
 // The accepted registry root names, matched without regard to case; false
 // for any other name (abbreviations included).
 bool LookupRootKey(const std::string& name, platform::RegistryRoot* root);
+const char* RootKeyName(platform::RegistryRoot root);
 
 // "ROOT\key path\value name" taken apart.
 struct RegistryPath {

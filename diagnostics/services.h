@@ -16,6 +16,14 @@ namespace setup {
 // the run's questions, dialogs and message boxes.
 enum class UiLevel : int { Full = 5, Quiet = 2, Passive = 67 };
 
+// Told what the presence probes look at, for the detection report of the
+// media checker; the setup program has none.
+class ProbeObserver {
+public:
+    virtual ~ProbeObserver() = default;
+    virtual void Saw(const std::string& observation) = 0;
+};
+
 struct Services {
     Services(platform::Platform& platform, SetupLog& setupLog, StringTable& table)
         : os(platform), log(setupLog), strings(table) {}
@@ -27,6 +35,13 @@ struct Services {
     // A deployment tool asked that an unattended run never waits for a
     // person: the questions shown at every level are answered for it.
     bool neverWait = false;
+    ProbeObserver* observer = nullptr;
+
+    // `describe` makes the observation's text, only when someone listens.
+    template <typename Describe>
+    void Observe(Describe describe) {
+        if (observer != nullptr) observer->Saw(describe());
+    }
 
     // Logs the text and, at the full level, shows it followed by `boxMore`
     // with the caption "Installation Error" and the error icon.

@@ -139,12 +139,13 @@ class Registry {
 public:
     virtual ~Registry() = default;
     // Opens the key for reading and reads the value into a buffer of
-    // bufferSize bytes; its type is ignored. Returns 0 with the value's
-    // bytes, or the error code of the open or the read (234 when the value
-    // does not fit).
+    // bufferSize bytes, and its type (REG_SZ is 1, REG_DWORD 4, ...), which
+    // the conditions do not look at. Returns 0 with the value's bytes, or
+    // the error code of the open or the read (234 when the value does not
+    // fit).
     virtual uint32_t ReadValue(RegistryRoot root, const std::string& keyPath,
                                const std::string& valueName, RegistryView view, size_t bufferSize,
-                               std::string* bytes) = 0;
+                               std::string* bytes, uint32_t* type) = 0;
 };
 
 // What a condition program did.

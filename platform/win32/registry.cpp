@@ -37,7 +37,7 @@ REGSAM ViewAccess(RegistryView view) {
 
 uint32_t Win32Registry::ReadValue(RegistryRoot root, const std::string& keyPath,
                                   const std::string& valueName, RegistryView view,
-                                  size_t bufferSize, std::string* bytes) {
+                                  size_t bufferSize, std::string* bytes, uint32_t* type) {
     const HKEY rootKey = RootKey(root);
     if (rootKey == nullptr) return ERROR_INVALID_HANDLE;
     HKEY opened = nullptr;
@@ -51,10 +51,12 @@ uint32_t Win32Registry::ReadValue(RegistryRoot root, const std::string& keyPath,
     const DWORD size = static_cast<DWORD>(std::min<size_t>(bufferSize, MAXDWORD));
     std::vector<BYTE> buffer(std::max<DWORD>(size, 1), 0);
     DWORD returned = size;
+    DWORD valueType = REG_NONE;
     const LONG readError =
-        ::RegQueryValueExA(opened, valueName.c_str(), nullptr, nullptr, buffer.data(), &returned);
+        ::RegQueryValueExA(opened, valueName.c_str(), nullptr, &valueType, buffer.data(), &returned);
     if (readError != ERROR_SUCCESS) return static_cast<uint32_t>(readError);
     bytes->assign(reinterpret_cast<const char*>(buffer.data()), std::min(returned, size));
+    *type = valueType;
     return ERROR_SUCCESS;
 }
 

@@ -77,7 +77,8 @@ public:
 class Win32Registry final : public Registry {
 public:
     uint32_t ReadValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
-                       RegistryView view, size_t bufferSize, std::string* bytes) override;
+                       RegistryView view, size_t bufferSize, std::string* bytes,
+                       uint32_t* type) override;
 };
 
 class Win32Processes final : public Processes {

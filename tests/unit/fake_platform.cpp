@@ -178,11 +178,12 @@ std::string System::Utf16ToAnsi(const std::u16string& text) { return Utf16ToUtf8
 
 uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                              const std::string& valueName, platform::RegistryView view,
-                             size_t bufferSize, std::string* bytes) {
+                             size_t bufferSize, std::string* bytes, uint32_t* type) {
     auto it = values.find({root, Lower(keyPath), view, Lower(valueName)});
     if (it == values.end()) return 2;
     if (it->second.size() > bufferSize) return 234;  // ERROR_MORE_DATA
     *bytes = it->second;
+    *type = bytes->size() == 4 ? 4 : 1;  // REG_DWORD for four bytes, else REG_SZ
     return 0;
 }
 

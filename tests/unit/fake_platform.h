@@ -161,7 +161,7 @@ public:
     }
     uint32_t ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                        const std::string& valueName, platform::RegistryView view, size_t bufferSize,
-                       std::string* bytes) override;
+                       std::string* bytes, uint32_t* type) override;
 };
 
 // A scripted child process: what a command line does when started.
