@@ -82,6 +82,8 @@ TEST(ParseUiLevel, FirstDisplayOptionAfterTheSwitchWins) {
         {"/i " + longName + " /quiet", UiLevel::Full},
         {"/i " + std::string("/") + std::string(258, 'x') + " /quiet", UiLevel::Quiet},
         {"/i quiet /unknown -passive", UiLevel::Passive},
+        {"/i /xuiet", UiLevel::Full},
+        {"/i P=" + std::string(300, 'v') + " /quiet", UiLevel::Quiet},
     };
     for (const Case& c : cases) EXPECT_EQ(ParseUiLevel(c.text), c.level) << c.text.substr(0, 40);
 }
@@ -102,6 +104,8 @@ TEST(ScanLogOption, TakesTheRestOfTheLineAfterTheOption) {
         {"/i /log a.log /log b.log", "", "b.log"},
         {"/i / /log a.log", "", ""},   // a lone "/" ends the walk
         {"/i /logfile x", "", ""},
+        {"/i /" + std::string(259, 'x') + " /log a.log", "", ""},  // too long an option name ends the walk
+        {"/i /" + std::string(258, 'x') + " /log a.log", "", "a.log"},
     };
     for (const Case& c : cases) {
         SetupContext ctx;

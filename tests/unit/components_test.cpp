@@ -212,6 +212,7 @@ TEST(PrerequisitesDialog, TextsRowsTogglingAndStatus) {
     EXPECT_EQ(rows, (Lines{"Client|1", "Runtime|2", "Extra|0"}));
     EXPECT_EQ(d.StatusText(), "a\r\nbcd");
     EXPECT_EQ(TranslateStatusText("\\\\n"), "n");
+    EXPECT_EQ(TranslateStatusText("a\\n"), "a\r\n") << "a line break at the very end";
     EXPECT_EQ((std::vector<int>{d.ToggledImage(0), d.ToggledImage(1), d.ToggledImage(2)}), (std::vector<int>{1, 0, -1}));
 
     std::vector<Component> steps = {Component(Section("Old")), Component(Section("New"))};
@@ -254,6 +255,10 @@ TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing)
     CMainDlg d(b.s, present, b.package, "C");
     EXPECT_EQ(d.Install(42, {0}), 1) << "without check boxes every component is selected, and none is missing";
     EXPECT_TRUE(b.os.userInterface.shown.empty());
+    present.push_back(Component(Section("Second")));
+    present[0].optionalState = present[1].optionalState = OptionalState::Unchecked;
+    d.Install(42, {0});
+    EXPECT_EQ(present[0].Selected + 2 * present[1].Selected, 2) << "a row without an image stays selected";
 }
 
 TEST(DownloadDialog, TextsLinkRuleAndRecheck) {

@@ -31,6 +31,7 @@ TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
         {"C:\\Kits\\setup.exe", {"C:\\Kits\\setup", "C:\\Kits", "C:\\Kits\\", "C:\\Kits\\setup.ini"}},
         {"C:\\My.Kits\\setup", {"C:\\My", "C:\\My.Kits", "C:\\My.Kits\\", "C:\\My.ini"}},
         {"", {"", "", "", ".ini"}},
+        {"setup.exe", {"setup", "", "\\", "setup.ini"}},
     };
     for (const auto& m : modules) {
         fake::Platform os;
@@ -68,6 +69,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     os.reg.Set(key, "Command", Text("C:\\App\\uninst.exe /x{code}"));
     os.reg.Set(key, "NoBlank", Text("C:\\App\\uninst.exe"));
     os.reg.Set(key, "NotText", "C:\\App\\uninst.exe /x");
+    os.reg.Set(key, "Long", Text("C:\\x.exe " + std::string(251, 'a')));  // 261 bytes: does not fit
     os.sys.environment["Path"] = std::string(8000, 'x') + ";C:\\oracle\\bin";
     os.fileSystem.contents["C:\\oracle\\bin\\oci.dll"];
     os.fileSystem.SetIni(
@@ -81,11 +83,14 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
         "[PreReq4]\nName=NotText\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key + "\\NotText\n"
         "[PreReq5]\nName=Abbreviated\nInstRegPath=HKLM\\" + key + "\\Command\n"
         "[PreReq6]\nName=Suite with libre office\nInstPath=s.msi\nInstParams=/qn\nNotAssociateWithMSOfficeFiles=1\nOptional=7\n"
-        "[PreReq8]\nName=After a gap\nInstPath=x\n"
+        "RegPath31=A\\B\\C\nRegCond31=DWORD=1\nRegPath32=A\\B\\D\nRegCond32=DWORD=1\n"
+        "[PreReq7]\nName=Libre Office\nInstPath=l.msi\nInstParams=/qn\n"
+        "[PreReq8]\nName=Long command\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key + "\\Long\n"
+        "[PreReq10]\nName=After a gap\nInstPath=x\n"
         "[PostReq0]\nName=Readme\nInstPath=#Root#\\readme.exe\nInstParams=/show\nRunAs=1\n"
         "[PostReq1]\nName=Nothing\nInstParams=ignored\n");
     const ComponentList list = ReadPrerequisiteList(os, kPrerequisiteSections);
-    ASSERT_EQ(list.size(), 3u) << "the Oracle client on the Path and installers that cannot be resolved are left out";
+    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path and installers that cannot be resolved are left out";
     const ComponentDescriptor& c = list[0];
     EXPECT_EQ(c.Url + "|" + c.InstPath + "|" + c.InstParams + "|" + c.FilePath + "|" + c.ChooseDownload,
               "http://example.invalid/c|C:\\Kits\\client.msi|/i \"#InstPath#\"|C:\\windows\\syswow64\\c.dll;"
@@ -99,9 +104,11 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     EXPECT_EQ(list[1].Optional, OptionalState::Checked);
     EXPECT_EQ(list[2].InstParams, "/qn REGISTER_NO_MSO_TYPES=1 ");
     EXPECT_EQ(list[2].Optional, OptionalState::NoCheckBox) << "a value other than 0 or 1";
+    EXPECT_EQ(list[2].RegConditions.size(), 1u) << "RegPath31 is read, RegPath32 is not";
+    EXPECT_EQ(list[3].InstParams + "|" + std::to_string(list[3].AdminNeed), "/qn|1") << "defaults";
 
     os.sys.environment["Path"] = "C:\\windows";
-    EXPECT_EQ(ReadPrerequisiteList(os, kPrerequisiteSections).size(), 4u) << "no oci.dll on the Path";
+    EXPECT_EQ(ReadPrerequisiteList(os, kPrerequisiteSections).size(), 5u) << "no oci.dll on the Path";
     const ComponentList post = ReadPostRequisiteList(os, kPostRequisiteSections);
     ASSERT_EQ(post.size(), 2u);
     EXPECT_EQ(post[0].InstPath + "|" + post[0].InstParams + "|" + std::to_string(post[0].RunAs),
@@ -136,6 +143,9 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
          {"CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. Error(234)'Unknown error 0x000000EA'.\r\n", failed("STRING>=a")}},
         {"hkey_local_machine\\Software\\X\\V", "DWORD=5", Dword(5), 1, {}},
         {v, "dword>=1", Dword(5), 1, {}},        {v, "DWORD>=6", Dword(5), 0, {failed("DWORD>=6")}},
+        {v, "DWORD>=5", Dword(5), 1, {}},
+        {v, "STRING=", "-", 0, {"CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. Error(2)'Not found.'.\r\n", failed("STRING=")}},
+        {v, "VERSION>=0", "-", 0, {"CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. Error(2)'Not found.'.\r\n", failed("VERSION>=0")}},
         {v, "DWORD=0x10", Dword(0), 1, {}},      {v, "DWORD>=0", Dword(0xFFFFFFFF), 0, {failed("DWORD>=0")}},
         {v, "DWORD=-1", Dword(0xFFFFFFFF), 1, {}}, {v, "DWORD=3", "\x03", 1, {}},
         {v, "STRING>=abc", Text("ABD"), 1, {}},  {v, "STRING=abc", Text("ABD"), 0, {failed("STRING=abc")}},
@@ -157,6 +167,7 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
     EXPECT_EQ(IsValidRegCond(b.s, v, "DWORD=1", 0), 0);
     EXPECT_TRUE(AnyRegCondHolds(b.s, {{"HKLM\\X\\V", "DWORD=1"}, {v, "DWORD=1"}}, 1));
     EXPECT_FALSE(AnyRegCondHolds(b.s, {}, 0));
+    EXPECT_FALSE(AnyRegCondHolds(b.s, {{v, "DWORD=2"}}, 1));
 }
 
 TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
@@ -179,6 +190,8 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         {"5.2 and earlier on 6.1", [](auto& c, auto& os) { c.OSver = -502; os.sys.major = 6; os.sys.minor = 1; }, Verdict::Filtered, {}},
         {"5.2 and earlier on 5.2", [](auto& c, auto& os) { c.OSver = -502; os.sys.major = 5; os.sys.minor = 2; }, Verdict::Missing, {}},
         {"version unknown", [](auto& c, auto& os) { c.OSver = 601; os.sys.versionFails = true; }, Verdict::Filtered, {}},
+        {"0.01 and later, version unknown", [](auto& c, auto& os) { c.OSver = 1; os.sys.versionFails = true; }, Verdict::Filtered, {}},
+        {"no version bound, version unknown", [](auto& c, auto& os) { c.FilePath = "C:\\b.dll"; os.sys.versionFails = true; }, Verdict::Missing, {}},
         {"file new enough", [](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, Verdict::Present, {}},
         {"file too old", [](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, Verdict::Missing, {tooOld}},
         {"file does not load", [](auto&, auto& os) { os.fileSystem.loadErrors["C:\\a.dll"] = 193; }, Verdict::Missing,
@@ -188,6 +201,7 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         {"own package installed", [](auto& c, auto& os) { c.FilePath.clear(); os.msi.productStates["{P}"] = 5; }, Verdict::Present, {}},
         {"own package advertised", [](auto& c, auto& os) { c.FilePath.clear(); os.msi.productStates["{P}"] = 1; }, Verdict::Present, {}},
         {"own package absent", [](auto& c, auto&) { c.FilePath.clear(); }, Verdict::Missing, {}},
+        {"own package not on the media", [](auto& c, auto&) { c.FilePath.clear(); c.InstPath = "C:\\none.msi"; }, Verdict::Missing, {}},
         {"no probe", [](auto& c, auto&) { c = ComponentDescriptor(); }, Verdict::Present, {}},
     };
     for (const Case& c : cases) {

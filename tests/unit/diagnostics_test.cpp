@@ -61,7 +61,7 @@ TEST(MakeSafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameOpens)
 TEST(SystemErrorText, OneTrailingLineEndTrimmedUnknownCodesInHex) {
     const std::pair<const char*, const char*> cases[] = {
         {"Not found.\r\n", "Error(2)'Not found.'."}, {"Text\n", "Error(2)'Text'."},
-        {"Text\r\n\r\n", "Error(2)'Text\r\n'."},    {"\n", "Error(2)'\n'."},
+        {"Text\r\n\r\n", "Error(2)'Text\r\n'."},    {"\n", "Error(2)'\n'."}, {"X\n", "Error(2)'X'."},
         {nullptr, "Error(2)'Unknown error 0x00000002'."},
     };
     for (const auto& c : cases) {
@@ -76,6 +76,7 @@ TEST(SystemErrorText, OneTrailingLineEndTrimmedUnknownCodesInHex) {
 TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
     EXPECT_EQ(FormatBounded(6, "%s-%d", "abc", 42), "abc-4");
     EXPECT_EQ(FormatBounded(1, "%s", "abc"), "");
+    EXPECT_EQ(FormatBounded(0, "%s", "abc"), "");
     EXPECT_EQ(Format("%s", std::string(5000, 'x').c_str()).size(), 5000u);
     std::string text = "#Root##Root#x";
     ReplaceAll(text, "#Root#", "#Root#\\a");
@@ -85,6 +86,7 @@ TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
     EXPECT_EQ(CompareNoCase("ab", "AB"), 0);
     EXPECT_EQ(CompareNoCase("ab", "abc"), -1);
     EXPECT_TRUE(StartsWithNoCase("MSIEXEC /i", "msiexec"));
+    EXPECT_TRUE(StartsWithNoCase("msiexec", "MSIEXEC"));
     EXPECT_FALSE(StartsWithNoCase("msi", "msiexec"));
     EXPECT_TRUE(ContainsNoCase("Setup of LIBRE OFFICE 7", "Libre Office"));
     EXPECT_FALSE(ContainsNoCase("LibreOffice", "Libre Office"));

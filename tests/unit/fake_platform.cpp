@@ -293,8 +293,8 @@ public:
         const auto& properties = o_.packages[paths_.at(database - 1)].properties;
         return properties.count(property) && Fits(properties.at(property), bufferSize, value);
     }
-    bool SummaryString(uint32_t database, unsigned, size_t bufferSize, std::string* value) override {
-        return Fits(o_.packages[paths_.at(database - 1)].summaryTemplate, bufferSize, value);
+    bool SummaryString(uint32_t database, unsigned property, size_t bufferSize, std::string* value) override {
+        return property == 7 && Fits(o_.packages[paths_.at(database - 1)].summaryTemplate, bufferSize, value);
     }
     void CloseDatabase(uint32_t) override { --o_.openDatabases; }
 

@@ -44,6 +44,7 @@ TEST(CheckWinVersion, RequiredAgainstRunningVersion) {
         {"6.x", "", "", 10, 0, 0, internal, "CheckWinVersion() failed. Invalid version '6.x' in variable 'MinWinVersion'.\r\n"},
         {"...", "", "", 10, 0, 0, internal, "CheckWinVersion() failed. Invalid version '...' in variable 'MinWinVersion'.\r\n"},
         {"6.1", "one", "", 10, 0, 0, internal, "CheckWinVersion() failed. Invalid version 'one' in variable 'MinWinServicePack'.\r\n"},
+        {"6.1", "1.x", "", 10, 0, 0, internal, "CheckWinVersion() failed. Invalid version '1.x' in variable 'MinWinServicePack'.\r\n"},
     };
     for (const Case& c : cases) {
         fake::Platform os;

@@ -39,6 +39,9 @@ TEST(PackageQueries, InstalledStateVersionRelationAndWhatFitsTheBuffers) {
     os.msi.productStates["{C}"] = 5;
     EXPECT_FALSE(QueryPackageProduct(os, kPackage)) << "no version row";
     EXPECT_FALSE(QueryPackageProduct(os, "C:\\missing.msi"));
+    os.msi.complete = false;
+    EXPECT_FALSE(QueryPackageProduct(os, kPackage)) << "without the whole library nothing is asked";
+    os.msi.complete = true;
     os.msi.packages[kPackage].properties["ProductVersion"] = "1.0";
     EXPECT_TRUE(QueryPackageProduct(os, kPackage));
     EXPECT_EQ(os.msi.calls.back(), "QueryProductState {C}") << "no version asked without a relation";
@@ -75,7 +78,7 @@ TEST(LanguageTransform, UserOrConfiguredLanguageWithThePrimaryFallback) {
     const Case cases[] = {
         {0, 1049, "1049.mst", "C:\\Kits\\1049.mst", 1049}, {0, 2057, "1033.mst", "C:\\Kits\\1033.mst", 1033},
         {0, 4100, "2052.mst", "C:\\Kits\\2052.mst", 2052}, {1031, 1049, "1049.mst", "", 1031},
-        {1031, 1049, "1031.mst", "C:\\Kits\\1031.mst", 1031}, {0, 2057, "", "", 1033},
+        {1031, 1049, "1031.mst", "C:\\Kits\\1031.mst", 1031}, {0, 2057, "", "", 1033}, {0, 1024, "", "", 1024},
     };
     for (const Case& c : cases) {
         fake::Platform os;
@@ -89,6 +92,10 @@ TEST(LanguageTransform, UserOrConfiguredLanguageWithThePrimaryFallback) {
         SelectLanguageTransform(s, c.configured, ctx);
         EXPECT_EQ(ctx.transforms, c.transforms) << c.configured << "/" << c.user;
         EXPECT_EQ(ctx.languageId, c.languageId);
+        const auto entries = os.LogEntries(logPath);
+        if (c.configured != 0 && ctx.transforms.empty()) {
+            EXPECT_EQ(entries.back(), "LangId transform not found\r\n");
+        }
     }
 }
 

@@ -174,7 +174,12 @@ const RunCase kRuns[] = {
          os.fileSystem.contents["C:\\Kits\\fix.msp"];
          os.userInterface.answers = {6};
      },
-     0, {}, {"Demo Fix Update|Do you want to apply patch '1.0' to 'Demo Fix'?"},
+     0,
+     {"UILevel is set to 5\r\n", "User LangId is 1033\r\n",
+      "Language transform for LangId 1033 not found, trying primary language\r\n", "Primary LangId is 1033\r\n",
+      "Primary LangId transform not found\r\n", "Do you want to apply patch '1.0' to 'Demo Fix'?\r\n",
+      "Calling MsiApplyPatch with command line: P=1\r\n\r\n\r\n", "Setup complete\r\n"},
+     {"Demo Fix Update|Do you want to apply patch '1.0' to 'Demo Fix'?"},
      {"SetInternalUI 5", "EnableLog 8159|C:\\Temp\\Demo Fix Setup (2025.03.07 09.05).log|1", "SetInternalUI 3",
       "ApplyPatch C:\\Kits\\fix.msp|(null)|0|P=1"}},
     {"patch of an administrative image", "MsiPath=fix.msp\nMsiPatch=1\nMsiType=Minor\n", "/a C:\\Image",
@@ -202,6 +207,18 @@ const RunCase kRuns[] = {
      {"Installation Error|Can't read installation property from file:\n'C:\\Kits\\demo.msi'."}, {}},
     {"64-bit package on 32-bit Windows", "", "/i /quiet", [](fake::Platform& os) { os.sys.architecture = 0; }, 3,
      {}, {"Installation Error|This installation package is not supported by this processor type."}, {}},
+    {"a Template without its platform part runs on 32-bit Windows", "", "/i /quiet",
+     [](fake::Platform& os) {
+         os.sys.architecture = 0;
+         os.msi.packages[kPackage].summaryTemplate = "x64";
+     },
+     0, {}, {}, {}},
+    {"a one-letter platform is no 64-bit one", "", "/i /quiet",
+     [](fake::Platform& os) {
+         os.sys.architecture = 0;
+         os.msi.packages[kPackage].summaryTemplate = "4;1033";
+     },
+     0, {}, {}, {}},
     {"Windows before 5", "", "", [](fake::Platform& os) { os.sys.major = 4; }, 3, {},
      {"Installation Error|Demo (1.0) doesn't support this Windows version."}, {}},
     {"32-bit product on 64-bit Windows", "Os32Need=1\n", "/i /quiet", nullptr, 0,
@@ -241,7 +258,10 @@ TEST_P(RunTableTest, Outcome) {
     const size_t heldBefore = os.sys.mutexes.size();
 
     EXPECT_EQ(setup::Run(os, c.commandLine), c.exitCode);
-    if (!c.log.empty()) { EXPECT_EQ(os.LogEntries(kLog), c.log); }
+    if (!c.log.empty()) {
+        const bool patch = c.ini.find("Name=Demo Fix") != std::string::npos;
+        EXPECT_EQ(os.LogEntries(patch ? "C:\\Temp\\Demo Fix Setup (2025.03.07 09.05).log" : kLog), c.log);
+    }
     ASSERT_EQ(os.userInterface.shown.size(), c.boxes.size());
     for (size_t i = 0; i < c.boxes.size(); ++i) {
         const std::string box = os.userInterface.shown[i].caption + "|" + os.userInterface.shown[i].text;
@@ -301,9 +321,23 @@ TEST(ComponentRuns, PrerequisitesThenProductThenPostRequisitesThenRestart) {
         const std::string log = os.Utf16File(kLog);
         EXPECT_EQ(log.find("]: Installing prerequisites passively:\r\n  Runtime\r\n") != std::string::npos,
                   r.answers.empty());
+        EXPECT_EQ(log.find("]: Auto-reboot in passive mode\r\n") != std::string::npos,
+                  r.answers.empty() && r.restarts == 1);
         EXPECT_LT(log.find("Install the component 'Runtime'"), log.find(kCall));
         EXPECT_LT(log.find(kCall), log.find("Install the component 'Notes'"));
     }
+}
+
+TEST(ComponentRuns, UninstallStepsRunEvenWhenPresentAndTheLogNameIsMadeSafe) {
+    fake::Platform os;
+    os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
+                                            {"ProductName", "Demo: Edition"}};
+    os.fileSystem.contents[kPackage] = "package";
+    os.fileSystem.SetIni("[Main]\nMsiPath=demo.msi\n[PreReq0]\nName=Old\nInstPath=old.exe\nIsUninstall=1\n");
+    os.procs.children["\"old.exe\""];
+    EXPECT_EQ(setup::Run(os, "/i /quiet"), 0);
+    EXPECT_EQ(os.procs.started, Lines{"\"old.exe\""});
+    EXPECT_FALSE(os.LogEntries("C:\\Temp\\Demo$ Edition Setup (2025.03.07 09.05).log").empty());
 }
 
 TEST(ComponentRuns, InstalledOrAdvertisedProductRunsNoComponents) {

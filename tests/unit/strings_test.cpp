@@ -59,6 +59,8 @@ TEST(StringTable, LoadsTheBlockOfExactlyTheUserLanguageElseTheSystemsChoice) {
         }
         EXPECT_EQ(strings.LoadLocalizedString(135), expected) << language;
         EXPECT_EQ(strings.LoadLocalizedString(999), "") << "no such identifier";
+        os.sys.userLanguage = 1049;
+        EXPECT_EQ(strings.LoadLocalizedString(135), expected) << "the language is taken once";
         if (language < 1040 || language > 1049) {
             EXPECT_EQ(strings.FormatLocalizedString(133, "C:\\x.msi"), "Setup was unable to find the file\n'C:\\x.msi'.");
         } else {
@@ -75,6 +77,7 @@ TEST(StringFromBlock, MalformedBlocksAndEmptyEntriesGiveNothing) {
     EXPECT_TRUE(StringFromBlock(block, 15, &text));
     EXPECT_EQ(text, u"z");
     EXPECT_FALSE(StringFromBlock(block, 0, &text)) << "empty entry";
+    EXPECT_FALSE(StringFromBlock(block, 16, &text)) << "a block holds 16 entries";
     EXPECT_FALSE(StringFromBlock({0, 5, 'a'}, 1, &text)) << "length beyond the block";
     EXPECT_FALSE(StringFromBlock({0, 0}, 3, &text)) << "block ends early";
 }
