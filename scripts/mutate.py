@@ -127,8 +127,11 @@ def main() -> int:
 
     tree = WORK / "tree"
     build = WORK / "build"
-    if tree.exists():
-        shutil.rmtree(tree)
+    # A fresh tree and build: copied sources keep their times, which an old
+    # build could take for up to date.
+    for folder in (tree, build):
+        if folder.exists():
+            shutil.rmtree(folder)
     shutil.copytree(REPO, tree, ignore=shutil.ignore_patterns("build", "dist", ".git"))
     configured = run(["cmake", "-S", str(tree), "-B", str(build), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug"],
                      tree)
