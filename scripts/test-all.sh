@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test on a Debian machine, as root: installs what is missing,
-# runs the unit tests natively and under ASan/UBSan, the media checker
-# against its corpus of media, builds both Windows
-# programs and runs the end-to-end tests under Wine: the broad suite with
-# the x64 build, and the x86 suite with the x86 build under 32-bit Wine.
+# runs the unit tests natively and under ASan/UBSan and the media checker
+# against its corpus of media, builds both Windows programs and runs the
+# end-to-end tests under Wine: the broad suite with the x64 build, and the
+# x86 suite with the x86 build under 32-bit Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
