@@ -15,7 +15,7 @@ REPO = HERE.parent.parent
 PROGRAM = os.environ.get("SETUPCHECK", str(REPO / "dist" / "linux" / "setupcheck"))
 DEMO_CODE = "{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}"
 ENCODINGS = {"plain": lambda t: t.encode(), "utf-16": lambda t: b"\xff\xfe" + t.encode("utf-16-le"),
-             "utf-8-bom": lambda t: b"\xef\xbb\xbf" + t.encode()}
+             "utf-8-bom": lambda t: b"\xef\xbb\xbf" + t.encode(), "latin-1": lambda t: t.encode("latin-1")}
 
 
 def load_media():
