@@ -223,10 +223,11 @@ MediaReport Checker::Run() {
     for (const char* pattern : kListPatterns) CheckList(pattern);
 
     // In the file's order of sections; [Main] first when it is missing.
+    std::map<std::string, size_t> order;
+    for (size_t i = 0; i < sectionOrder_.size(); ++i) order.emplace(Lower(sectionOrder_[i]), i + 1);
     const auto rank = [&](const Finding& f) {
-        for (size_t i = 0; i < sectionOrder_.size(); ++i) {
-            if (EqualsNoCase(sectionOrder_[i], f.section)) return i + 1;
-        }
+        const auto found = order.find(Lower(f.section));
+        if (found != order.end()) return found->second;
         return EqualsNoCase(f.section, kMainSection) ? 0 : sectionOrder_.size() + 1;
     };
     std::stable_sort(report_.findings.begin(), report_.findings.end(),

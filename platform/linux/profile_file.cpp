@@ -8,6 +8,11 @@ namespace {
 
 const char* const kBlanks = " \t\v\f";
 
+std::string Lower(std::string text) {
+    for (char& c : text) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+}
+
 std::string Trim(const std::string& text) {
     const size_t first = text.find_first_not_of(kBlanks);
     if (first == std::string::npos) return std::string();
@@ -66,7 +71,9 @@ ProfileFile::ProfileFile(const std::string& bytes) {
         if (line.empty() || line[0] == ';') continue;
         const size_t close = line.find(']');
         if (line[0] == '[' && close != std::string::npos) {
-            sections_.push_back({Trim(line.substr(1, close - 1)), {}});
+            const std::string name = Trim(line.substr(1, close - 1));
+            firstSection_.emplace(Lower(name), sections_.size());
+            sections_.push_back({name, {}});
             current = &sections_.back();
             continue;
         }
@@ -82,10 +89,8 @@ ProfileFile::ProfileFile(const std::string& bytes) {
 }
 
 const ProfileFile::Section* ProfileFile::FindSection(const std::string& name) const {
-    for (const Section& s : sections_) {
-        if (setup::EqualsNoCase(s.name, name)) return &s;
-    }
-    return nullptr;
+    const auto first = firstSection_.find(Lower(name));
+    return first == firstSection_.end() ? nullptr : &sections_[first->second];
 }
 
 const ProfileFile::Entry* ProfileFile::FindEntry(const std::string& section,

@@ -22,6 +22,7 @@
 //   to the caller's buffer as the Windows function cuts it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,7 @@ private:
     const Entry* FindEntry(const std::string& section, const std::string& key) const;
 
     std::vector<Section> sections_;
+    std::map<std::string, size_t> firstSection_;  // by lower-case name
 };
 
 }  // namespace platform::posix
