@@ -369,9 +369,13 @@ void Checker::CheckMacros(const std::string& section, const std::string& key,
 void Checker::CheckMediaFile(const std::string& section, const std::string& key,
                              const std::string& path) {
     if (path.compare(0, 6, "#Root#") != 0) return;
-    std::string relative = path.substr(6);
-    if (!relative.empty() && (relative[0] == '\\' || relative[0] == '/')) relative.erase(0, 1);
-    if (!InMedia(relative)) Add(section, key, "no such file in the media: " + relative);
+    const std::string relative = path.substr(6);
+    if (relative.empty() || (relative[0] != '\\' && relative[0] != '/')) {
+        Add(section, key,
+            "#Root# is the folder without a backslash at its end: write #Root#\\" + relative);
+    } else if (!InMedia(relative.substr(1))) {
+        Add(section, key, "no such file in the media: " + relative.substr(1));
+    }
 }
 
 void Checker::CheckMain(const MainSettings& main) {
