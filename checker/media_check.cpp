@@ -60,6 +60,12 @@ std::string Lower(std::string text) {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // An optional sign and decimal digits, in the signed 32-bit range.
@@ -189,6 +195,7 @@ private:
     void CheckInteger(const std::string& section, const std::string& key);
     void CheckMacros(const std::string& section, const std::string& key,
                      const std::vector<std::string>& macros);
+    void CheckEnclosingQuotes(const std::string& section, const std::string& key);
     void CheckMediaFile(const std::string& section, const std::string& key,
                         const std::string& path);
     void CheckMain(const MainSettings& main);
@@ -292,6 +299,7 @@ void Checker::CheckValues(const std::string& section, const std::string& pattern
         const std::string& key = *match;
         if (kIntegerKeys.count(key) != 0) CheckInteger(section, key);
         if (kMacros.count(key) != 0) CheckMacros(section, key, kMacros.at(key));
+        if (key == "InstParams" || key == "RunExeCond") CheckEnclosingQuotes(section, key);
         const std::string text = key == "FileVer" ? Value(section, key) : std::string();
         if (!text.empty() && !IsVersion(text, 4, 0xFFFF)) {
             Add(section, key,
@@ -362,6 +370,30 @@ void Checker::CheckMacros(const std::string& section, const std::string& key,
         } else {
             Add(section, key, macro + " is unknown; " + key + " takes " + Listed(macros));
         }
+    }
+}
+
+// A command line wholly in quotes loses them when read ("#InstPath#" runs
+// unquoted). The section's listing holds the lines as written.
+void Checker::CheckEnclosingQuotes(const std::string& section, const std::string& key) {
+    const std::string listing = os_.files().IniSection(section, ini_);
+    for (size_t pos = 0; pos < listing.size() && listing[pos] != '\0';) {
+        const size_t end = std::min(listing.find('\0', pos), listing.size());
+        const std::string line = listing.substr(pos, end - pos);
+        pos = end + 1;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos || !EqualsNoCase(Trim(line.substr(0, equals)), key)) continue;
+        const auto enclosed = [](const std::string& text, char quote) {
+            return text.size() >= 2 && text[0] == quote && text.back() == quote;
+        };
+        const std::string written = Trim(line.substr(equals + 1));
+        const char quote = written.empty() ? '\0' : written[0];
+        if ((quote == '"' || quote == '\'') && enclosed(written, quote) &&
+            !enclosed(Value(section, key), quote)) {
+            Add(section, key, "the quotes around the whole value are dropped when read; double them "
+                              "to keep them");
+        }
+        return;
     }
 }
 
