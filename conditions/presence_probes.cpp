@@ -33,31 +33,49 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
         }
     }
 
+    const std::vector<Probe> probes = ProbesSet(c);
+    if (probes.empty()) return found;  // present: nothing says it is missing
     bool missing = false;
-    if (!c.FilePath.empty()) {
-        missing = !IsValidFileVersion(s, c.FilePath, c.FileVer, c.FileTryLoad);
-    } else if (!c.MsiProd.empty()) {
-        bool advertised = false;
-        const bool installed = QueryPackageProduct(s.os, c.InstPath, &advertised);
-        s.Observe([&] {
-            return Format("product of '%s': %s", c.InstPath.c_str(),
-                          installed ? "installed" : advertised ? "advertised" : "not installed");
-        });
-        missing = !installed && !advertised;
-    } else if (!c.RegConditions.empty()) {
-        missing = !AnyRegCondHolds(s, c.RegConditions, c.Key64);
-    } else if (!c.RunExeCond.empty()) {
-        uint32_t exitCode = 0;
-        std::string output;
-        if (RunExe(s, c.RunExeCond, &exitCode, &output) && (exitCode == 0 || exitCode == 2)) {
-            missing = true;
-            found.programChose = true;
-            found.optional = exitCode == 0 ? OptionalState::Checked : OptionalState::Unchecked;
-            if (exitCode == 2) found.programText = output;
+    switch (probes.front()) {
+        case Probe::FileVersion:
+            missing = !IsValidFileVersion(s, c.FilePath, c.FileVer, c.FileTryLoad);
+            break;
+        case Probe::OwnPackage: {
+            bool advertised = false;
+            const bool installed = QueryPackageProduct(s.os, c.InstPath, &advertised);
+            s.Observe([&] {
+                return Format("product of '%s': %s", c.InstPath.c_str(),
+                              installed ? "installed" : advertised ? "advertised" : "not installed");
+            });
+            missing = !installed && !advertised;
+            break;
+        }
+        case Probe::Registry:
+            missing = !AnyRegCondHolds(s, c.RegConditions, c.Key64);
+            break;
+        case Probe::Program: {
+            uint32_t exitCode = 0;
+            std::string output;
+            if (RunExe(s, c.RunExeCond, &exitCode, &output) && (exitCode == 0 || exitCode == 2)) {
+                missing = true;
+                found.programChose = true;
+                found.optional = exitCode == 0 ? OptionalState::Checked : OptionalState::Unchecked;
+                if (exitCode == 2) found.programText = output;
+            }
+            break;
         }
     }
     found.verdict = missing ? Finding::Verdict::Missing : Finding::Verdict::Present;
     return found;
+}
+
+std::vector<Probe> ProbesSet(const ComponentDescriptor& c) {
+    std::vector<Probe> probes;
+    if (!c.FilePath.empty()) probes.push_back(Probe::FileVersion);
+    if (!c.MsiProd.empty()) probes.push_back(Probe::OwnPackage);
+    if (!c.RegConditions.empty()) probes.push_back(Probe::Registry);
+    if (!c.RunExeCond.empty()) probes.push_back(Probe::Program);
+    return probes;
 }
 
 bool Component::Take(const Finding& finding) {

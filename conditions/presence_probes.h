@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "config/component_descriptors.h"
 #include "config/version_strings.h"
@@ -25,6 +26,11 @@ struct Finding {
 };
 
 Finding ProbeComponent(Services& services, const ComponentDescriptor& component);
+
+// The presence probes a component sets, in the order they count: FilePath,
+// MsiProd, the registry conditions, RunExeCond. Only the first decides.
+enum class Probe { FileVersion, OwnPackage, Registry, Program };
+std::vector<Probe> ProbesSet(const ComponentDescriptor& component);
 
 // True when the file has a version resource of at least `required` (and
 // loads as a library, when asked).

@@ -26,6 +26,11 @@ std::string DescribeValue(const std::string& bytes, uint32_t type) {
     return Format("type %u, %u bytes", static_cast<unsigned>(type), static_cast<unsigned>(bytes.size()));
 }
 
+template <typename Comparer>
+std::unique_ptr<CRegComparer> MakeComparer(Services& s, const RegistryPath& where, int32_t key64) {
+    return std::make_unique<Comparer>(s, where.root, where.keyPath, where.valueName, key64 != 0);
+}
+
 }  // namespace
 
 uint32_t CRegComparer::GetRegValue(size_t bufferSize, std::string* bytes) {
@@ -80,6 +85,34 @@ bool CRegComparerVersion::Compare(const std::string& op, const std::string& oper
     return op == "=" ? VersionTextEquals(value, operand) : VersionTextAtLeast(value, operand);
 }
 
+RegCondError ParseRegCond(const std::string& regCond, RegCondParts* parts) {
+    static const struct {
+        const char* name;
+        RegCondType type;
+    } kTypes[] = {{"DWORD", RegCondType::Dword}, {"STRING", RegCondType::String},
+                  {"VERSION", RegCondType::Version}};
+    std::string rest;
+    bool known = false;
+    for (const auto& t : kTypes) {
+        if (StartsWithNoCase(regCond, t.name)) {
+            parts->type = t.type;
+            rest = regCond.substr(std::strlen(t.name));
+            known = true;
+            break;
+        }
+    }
+    if (!known) return RegCondError::UnknownType;
+    if (rest.compare(0, 1, "=") == 0) {
+        parts->op = "=";
+    } else if (rest.compare(0, 2, ">=") == 0) {
+        parts->op = ">=";
+    } else {
+        return RegCondError::NoOperator;
+    }
+    parts->operand = rest.substr(parts->op.size());
+    return RegCondError::None;
+}
+
 int IsValidRegCond(Services& s, const std::string& regPath, const std::string& regCond,
                    int32_t key64) {
     RegistryPath where;
@@ -97,41 +130,34 @@ int IsValidRegCond(Services& s, const std::string& regPath, const std::string& r
         case RegistryPathError::None:
             break;
     }
-    const platform::RegistryRoot root = where.root;
-    const std::string& keyPath = where.keyPath;
-    const std::string& valueName = where.valueName;
+    RegCondParts parts;
+    switch (ParseRegCond(regCond, &parts)) {
+        case RegCondError::UnknownType:
+            s.log.Printf("IsValidRegCond() failed. Invalid variable in condition '%s'. RegPath='%s'.\r\n",
+                         regCond.c_str(), regPath.c_str());
+            return 0;
+        case RegCondError::NoOperator:
+            s.log.Printf("IsValidRegCond() failed. Invalid operation in condition '%s'. RegPath='%s'.\r\n",
+                         regCond.c_str(), regPath.c_str());
+            return 0;
+        case RegCondError::None:
+            break;
+    }
 
     std::unique_ptr<CRegComparer> comparer;
-    std::string condition = regCond;
-    const bool view64 = key64 != 0;
-    if (StartsWithNoCase(condition, "DWORD")) {
-        condition.erase(0, 5);
-        comparer = std::make_unique<CRegComparerDword>(s, root, keyPath, valueName, view64);
-    } else if (StartsWithNoCase(condition, "STRING")) {
-        condition.erase(0, 6);
-        comparer = std::make_unique<CRegComparerString>(s, root, keyPath, valueName, view64);
-    } else if (StartsWithNoCase(condition, "VERSION")) {
-        condition.erase(0, 7);
-        comparer = std::make_unique<CRegComparerVersion>(s, root, keyPath, valueName, view64);
-    } else {
-        s.log.Printf("IsValidRegCond() failed. Invalid variable in condition '%s'. RegPath='%s'.\r\n",
-                     regCond.c_str(), regPath.c_str());
-        return 0;
+    switch (parts.type) {
+        case RegCondType::Dword:
+            comparer = MakeComparer<CRegComparerDword>(s, where, key64);
+            break;
+        case RegCondType::String:
+            comparer = MakeComparer<CRegComparerString>(s, where, key64);
+            break;
+        case RegCondType::Version:
+            comparer = MakeComparer<CRegComparerVersion>(s, where, key64);
+            break;
     }
 
-    std::string op;
-    if (condition.compare(0, 1, "=") == 0) {
-        op = "=";
-    } else if (condition.compare(0, 2, ">=") == 0) {
-        op = ">=";
-    } else {
-        s.log.Printf("IsValidRegCond() failed. Invalid operation in condition '%s'. RegPath='%s'.\r\n",
-                     regCond.c_str(), regPath.c_str());
-        return 0;
-    }
-    const std::string operand = condition.substr(op.size());
-
-    const bool holds = comparer->Compare(op, operand);
+    const bool holds = comparer->Compare(parts.op, parts.operand);
     if (!holds) {
         s.log.Printf("IsValidRegCond() failed. Invalid condition '%s'. RegPath='%s'.\r\n",
                      regCond.c_str(), regPath.c_str());

@@ -56,6 +56,17 @@ public:
     bool Compare(const std::string& op, const std::string& operand) override;
 };
 
+// A RegCond taken apart: the type's name in any letter case, then "=" or
+// ">=" at once, then the operand (the rest, as written).
+enum class RegCondType { Dword, String, Version };
+struct RegCondParts {
+    RegCondType type = RegCondType::Dword;
+    std::string op;
+    std::string operand;
+};
+enum class RegCondError { None, UnknownType, NoOperator };
+RegCondError ParseRegCond(const std::string& regCond, RegCondParts* parts);
+
 // 1 when the condition holds, 0 when it does not or cannot be evaluated
 // (each such case is logged).
 int IsValidRegCond(Services& services, const std::string& regPath, const std::string& regCond,

@@ -117,6 +117,31 @@ std::string SectionName(const char* sectionPattern, int index) {
     return name;
 }
 
+void ReadPrerequisiteDetails(platform::Platform& os, const std::string& section,
+                             ComponentDescriptor& c) {
+    c.IsUninstall = GetIniInt(os, section, "IsUninstall", 0);
+    c.AdminNeed = GetIniInt(os, section, "AdminNeed", 1);
+    c.RunAs = GetIniInt(os, section, "RunAs", 0);
+    c.OSbit = GetIniInt(os, section, "OSbit", 0);
+    c.OSver = ToInt(GetIniString(os, section, "OSver").c_str());
+    c.Key64 = GetIniInt(os, section, "Key64", 0);
+    c.FilePath = GetIniString(os, section, "FilePath");
+    ReplacePathMacros(os, c.FilePath);
+    c.FileVer = ParseVersionValue(GetIniString(os, section, "FileVer"));
+    c.FileTryLoad = GetIniInt(os, section, "FileTryLoad", 0);
+    c.MsiProd = GetIniString(os, section, "MsiProd");
+    ReadRegConditions(os, section, c.RegConditions);
+    c.ChooseDownload = GetIniString(os, section, "ChooseDownload");
+    c.RunExeCond = GetIniString(os, section, "RunExeCond");
+    c.Sha256 = GetIniString(os, section, "Sha256");
+    switch (GetIniIntIfPresent(os, section, "Optional", 1)) {
+        case -1: c.Optional = OptionalState::NoCheckBox; break;
+        case 0: c.Optional = OptionalState::Unchecked; break;
+        case 1: c.Optional = OptionalState::Checked; break;
+        default: break;  // another value keeps the default, no check box
+    }
+}
+
 ComponentList ReadPrerequisiteList(platform::Platform& os, const char* sectionPattern) {
     ComponentList list;
     for (int index = 0;; ++index) {
@@ -143,27 +168,7 @@ ComponentList ReadPrerequisiteList(platform::Platform& os, const char* sectionPa
         }
         if (c.InstPath.empty()) continue;
 
-        c.IsUninstall = GetIniInt(os, section, "IsUninstall", 0);
-        c.AdminNeed = GetIniInt(os, section, "AdminNeed", 1);
-        c.RunAs = GetIniInt(os, section, "RunAs", 0);
-        c.OSbit = GetIniInt(os, section, "OSbit", 0);
-        c.OSver = ToInt(GetIniString(os, section, "OSver").c_str());
-        c.Key64 = GetIniInt(os, section, "Key64", 0);
-        c.FilePath = GetIniString(os, section, "FilePath");
-        ReplacePathMacros(os, c.FilePath);
-        c.FileVer = ParseVersionValue(GetIniString(os, section, "FileVer"));
-        c.FileTryLoad = GetIniInt(os, section, "FileTryLoad", 0);
-        c.MsiProd = GetIniString(os, section, "MsiProd");
-        ReadRegConditions(os, section, c.RegConditions);
-        c.ChooseDownload = GetIniString(os, section, "ChooseDownload");
-        c.RunExeCond = GetIniString(os, section, "RunExeCond");
-        c.Sha256 = GetIniString(os, section, "Sha256");
-        switch (GetIniIntIfPresent(os, section, "Optional", 1)) {
-            case -1: c.Optional = OptionalState::NoCheckBox; break;
-            case 0: c.Optional = OptionalState::Unchecked; break;
-            case 1: c.Optional = OptionalState::Checked; break;
-            default: break;  // another value keeps the default, no check box
-        }
+        ReadPrerequisiteDetails(os, section, c);
         list.push_back(c);
     }
 }

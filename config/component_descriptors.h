@@ -64,6 +64,10 @@ RegistryPathError SplitRegistryPath(const std::string& path, RegistryPath* parts
 // order, up to the first section without a Name; the Oracle client is left
 // out when oci.dll is found on the Path.
 ComponentList ReadPrerequisiteList(platform::Platform& os, const char* sectionPattern);
+// The keys of a prerequisite section after its name and installer: the
+// filters, the probes and the check box.
+void ReadPrerequisiteDetails(platform::Platform& os, const std::string& section,
+                             ComponentDescriptor& c);
 // One component per "PostReq%d" section, read only for running it.
 ComponentList ReadPostRequisiteList(platform::Platform& os, const char* sectionPattern);
 

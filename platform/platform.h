@@ -82,6 +82,14 @@ public:
     virtual int IniInt(const std::string& section, const std::string& key, int fallback,
                        const std::string& file) = 0;
     virtual std::string IniSection(const std::string& section, const std::string& file) = 0;
+    // The names of a file's sections, and of a section's keys, in the
+    // file's order. Only the media checker lists them; a platform that
+    // cannot gives none.
+    virtual std::vector<std::string> IniSectionNames(const std::string& /*file*/) { return {}; }
+    virtual std::vector<std::string> IniKeyNames(const std::string& /*section*/,
+                                                 const std::string& /*file*/) {
+        return {};
+    }
 };
 
 // System information, security, time, text conversion, error texts.

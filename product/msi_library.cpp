@@ -6,9 +6,6 @@
 namespace setup {
 namespace {
 
-constexpr unsigned kSummaryTemplate = 7;
-constexpr size_t kTemplateBufferSize = 64;
-
 // The package opened for the queries of one function, closed at its end.
 class OpenPackage {
 public:

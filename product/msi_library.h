@@ -23,8 +23,11 @@ private:
     std::unique_ptr<platform::InstallerLibrary> library_;
 };
 
-// Values read from a package are limited to a buffer of this size.
+// Values read from a package are limited to a buffer of this size; the
+// summary's Template (its property 7) to a smaller one.
 constexpr size_t kPackageValueBufferSize = 260;
+constexpr unsigned kSummaryTemplate = 7;
+constexpr size_t kTemplateBufferSize = 64;
 
 // True when the product of the package is installed. `advertised` is set
 // when asked for; `relation` (installed version against the package's:

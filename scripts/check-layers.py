@@ -3,8 +3,10 @@
 
 The layers, from the bottom up (README, "Layout of the source"): platform
 interfaces, diagnostics, config, product, conditions, components, driver,
-and the Windows program (platform/win32) on top. A file may include its own
-layer and those below it. The core never includes <windows.h>.
+the media checker (checker), and on top the Windows programs
+(platform/win32) and the Linux media checker (platform/linux). A file may
+include its own layer and those below it. The core never includes
+<windows.h>.
 """
 
 import re
@@ -13,7 +15,7 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parent.parent
 LAYERS = ["platform", "diagnostics", "config", "product", "conditions", "components", "driver",
-          "platform/win32"]
+          "checker", "platform/win32", "platform/linux"]
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 

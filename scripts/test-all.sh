@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test on a Debian machine, as root: installs what is missing,
-# runs the unit tests natively and under ASan/UBSan, builds both Windows
-# programs and runs the end-to-end tests under Wine: the broad suite with
-# the x64 build, and the x86 suite with the x86 build under 32-bit Wine.
+# runs the unit tests natively and under ASan/UBSan and the media checker
+# against its corpus of media, builds both Windows programs and runs the
+# end-to-end tests under Wine: the broad suite with the x64 build, and the
+# x86 suite with the x86 build under 32-bit Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,10 @@ for preset in native native-asan; do
   cmake --build --preset "$preset" -j2
   ctest --preset "$preset"
 done
+
+echo "== media checker against its corpus (dist/linux/setupcheck, then its ASan build)"
+/usr/bin/python3 -m pytest tests/setupcheck -q -p no:cacheprovider
+SETUPCHECK=build/native-asan/setupcheck /usr/bin/python3 -m pytest tests/setupcheck -q -p no:cacheprovider
 
 echo "== fuzz targets (short run)"
 bash scripts/fuzz.sh 10

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "platform/win32/last_error.h"
 #include "platform/win32/unique_handles.h"
@@ -19,6 +20,23 @@ bool IsFullPath(const std::string& path) {
     const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
     const bool network = path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
     return drive || network;
+}
+
+// A list of NUL-ended names that a profile function writes, read with a
+// buffer grown until the list fits (a list that was cut gives size - 2).
+template <typename Fill>
+std::vector<std::string> ReadNameList(Fill fill) {
+    for (DWORD size = 64 * 1024; size <= 64 * 1024 * 1024; size *= 4) {
+        std::vector<char> buffer(size, '\0');
+        const DWORD length = fill(buffer.data(), size);
+        if (length + 2 >= size) continue;
+        std::vector<std::string> names;
+        for (size_t pos = 0; pos < length && buffer[pos] != '\0'; pos += names.back().size() + 1) {
+            names.emplace_back(buffer.data() + pos);
+        }
+        return names;
+    }
+    return {};
 }
 
 }  // namespace
@@ -130,6 +148,19 @@ std::string Win32Files::IniSection(const std::string& section, const std::string
         end += strnlen(lines + end, kIniSectionBuffer - end) + 1;
     }
     return std::string(lines, end < kIniSectionBuffer ? end + 1 : kIniSectionBuffer);
+}
+
+std::vector<std::string> Win32Files::IniSectionNames(const std::string& file) {
+    return ReadNameList([&](char* buffer, DWORD size) {
+        return ::GetPrivateProfileSectionNamesA(buffer, size, file.c_str());
+    });
+}
+
+std::vector<std::string> Win32Files::IniKeyNames(const std::string& section,
+                                                 const std::string& file) {
+    return ReadNameList([&](char* buffer, DWORD size) {
+        return ::GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, size, file.c_str());
+    });
 }
 
 }  // namespace platform::win32

@@ -36,6 +36,9 @@ public:
     int IniInt(const std::string& section, const std::string& key, int fallback,
                const std::string& file) override;
     std::string IniSection(const std::string& section, const std::string& file) override;
+    std::vector<std::string> IniSectionNames(const std::string& file) override;
+    std::vector<std::string> IniKeyNames(const std::string& section,
+                                         const std::string& file) override;
 };
 
 class Win32System final : public System {

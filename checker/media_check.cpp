@@ -1,0 +1,706 @@
+#include "checker/media_check.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <set>
+
+#include "conditions/presence_probes.h"
+#include "conditions/registry_conditions.h"
+#include "config/component_descriptors.h"
+#include "config/configuration.h"
+#include "config/version_strings.h"
+#include "diagnostics/text_format.h"
+#include "platform/codes.h"
+#include "product/msi_library.h"
+
+namespace setup::checker {
+namespace {
+
+const char* const kMainKeys[] = {
+    "MsiPath", "MsiPatch", "MsiType", "MsiProp", "Os32Need", "AdminNeed", "Name", "VersionTarget",
+    "UpdateDisable", "DefaultReinstallmode", "LangId", "MinWinVersion", "MinWinServicePack",
+    "MinWinMessage", "SendErrorLogTo", "Sha256"};
+// Besides these, the registry condition pairs.
+const char* const kPrerequisiteKeys[] = {
+    "Name", "Url", "InstPath", "InstParams", "InstRegPath", "NotAssociateWithMSOfficeFiles",
+    "IsUninstall", "AdminNeed", "RunAs", "OSbit", "OSver", "Key64", "FilePath", "FileVer",
+    "FileTryLoad", "MsiProd", "ChooseDownload", "RunExeCond", "Optional", "Sha256"};
+const char* const kPostRequisiteKeys[] = {"Name", "Url", "InstPath", "InstParams", "RunAs", "Sha256"};
+// Read as integers: their leading decimal digits count.
+const std::set<std::string> kIntegerKeys = {
+    "MsiPatch", "Os32Need", "AdminNeed", "UpdateDisable", "LangId", "IsUninstall", "RunAs",
+    "OSbit", "OSver", "Key64", "FileTryLoad", "NotAssociateWithMSOfficeFiles", "Optional"};
+// The macros that each key has replaced.
+const std::map<std::string, std::vector<std::string>> kMacros = {
+    {"InstPath", {"#System#", "#CommonProgramFiles#", "#Root#"}},
+    {"FilePath", {"#System#", "#CommonProgramFiles#", "#Root#"}},
+    {"InstParams", {"#InstPath#", "#Root#", "#Temp#"}},
+    {"RunExeCond", {"#Root#"}},
+};
+const char* const kRootKeys[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
+                                 "HKEY_USERS", "HKEY_PERFORMANCE_DATA"};
+const std::map<std::string, std::string> kRootAbbreviations = {
+    {"hkcr", "HKEY_CLASSES_ROOT"}, {"hkcu", "HKEY_CURRENT_USER"},
+    {"hklm", "HKEY_LOCAL_MACHINE"}, {"hku", "HKEY_USERS"}};
+
+// RegPath and RegCond, then RegPath0 ... RegPath31 with their RegCond.
+std::vector<std::string> RegPairSuffixes() {
+    std::vector<std::string> suffixes{""};
+    for (int k = 0; k <= 31; ++k) suffixes.push_back(std::to_string(k));
+    return suffixes;
+}
+
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = Fold(c);
+    return text;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Trim(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// An optional sign and decimal digits, in the signed 32-bit range.
+bool IsDecimal(const std::string& text) {
+    const size_t first = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    if (first == text.size() || text.size() - first > 10) return false;
+    if (!std::all_of(text.begin() + first, text.end(), IsDigit)) return false;
+    const int64_t value = std::stoll(text.substr(first));
+    return value <= (text[0] == '-' ? int64_t{1} << 31 : INT32_MAX);
+}
+
+// One to `maxParts` numbers of at most `maxValue`, separated by single dots.
+bool IsVersion(const std::string& text, size_t maxParts, uint32_t maxValue) {
+    size_t parts = 0, pos = 0;
+    while (true) {
+        const size_t dot = std::min(text.find('.', pos), text.size());
+        const std::string piece = text.substr(pos, dot - pos);
+        if (piece.empty() || piece.size() > 10 ||
+            !std::all_of(piece.begin(), piece.end(), IsDigit) || std::stoull(piece) > maxValue ||
+            ++parts > maxParts) {
+            return false;
+        }
+        if (dot == text.size()) return true;
+        pos = dot + 1;
+    }
+}
+
+// Edits (insertions, deletions, replacements) from one name to the other,
+// letter case aside.
+size_t Distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t replaced = diagonal + (Fold(a[i - 1]) != Fold(b[j - 1]));
+            diagonal = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, replaced});
+        }
+    }
+    return row[b.size()];
+}
+
+// "; did you mean X?" for the candidate nearest to a name, when it is near
+// enough to be a typo of it.
+std::string DidYouMean(const std::string& name, const std::vector<std::string>& candidates) {
+    const std::string* nearest = nullptr;
+    size_t best = std::max<size_t>(2, name.size() / 3) + 1;
+    for (const std::string& candidate : candidates) {
+        const size_t d = Distance(name, candidate);
+        if (d < best) {
+            best = d;
+            nearest = &candidate;
+        }
+    }
+    return nearest ? "; did you mean " + *nearest + "?" : std::string();
+}
+
+// "a", "a and b", "a, b and c".
+std::string Listed(const std::vector<std::string>& items) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    }
+    return text;
+}
+
+const char* const kListPatterns[] = {kPrerequisiteSections, kPostRequisiteSections};
+
+// "Main", or a section of a component list: `pattern` gets the list's
+// section pattern and `index` the number, written as SectionName writes it.
+bool Classify(const std::string& name, std::string* pattern, int* index) {
+    if (EqualsNoCase(name, kMainSection)) {
+        *pattern = kMainSection;
+        return true;
+    }
+    for (const char* p : kListPatterns) {
+        const std::string prefix = std::string(p).substr(0, std::string(p).find('%'));
+        const std::string number = name.substr(std::min(prefix.size(), name.size()));
+        if (!StartsWithNoCase(name, prefix) || number.empty() || number.size() > 9 ||
+            !std::all_of(number.begin(), number.end(), IsDigit)) {
+            continue;
+        }
+        *index = std::stoi(number);
+        *pattern = p;
+        return EqualsNoCase(name, SectionName(p, *index));  // no leading zeros
+    }
+    return false;
+}
+
+// The program of a command line: the quoted text at its start, or its
+// first word.
+std::string ProgramOf(const std::string& command) {
+    if (!command.empty() && command[0] == '"') return command.substr(1, command.find('"', 1) - 1);
+    return command.substr(0, command.find_first_of(" \t"));
+}
+
+class Checker {
+public:
+    explicit Checker(platform::Platform& os) : os_(os), ini_(GetIniPath(os)) {}
+    MediaReport Run();
+
+private:
+    void Add(const std::string& section, const std::string& key, const std::string& reason,
+             Severity severity = Severity::Error) {
+        report_.findings.push_back({section, key, reason, severity});
+    }
+    std::string Value(const std::string& section, const std::string& key) {
+        return GetIniString(os_, section, key);
+    }
+    const std::vector<std::string>& KeysOf(const std::string& section) {
+        return sections_[Lower(section)];
+    }
+    bool Has(const std::string& section, const std::string& key) {
+        const auto& keys = KeysOf(section);
+        return std::any_of(keys.begin(), keys.end(),
+                           [&](const std::string& k) { return EqualsNoCase(k, key); });
+    }
+    bool InMedia(const std::string& relative) {
+        return os_.files().Exists(GetModulePath(os_, false, true) + relative);
+    }
+
+    void CheckSectionsAndKeys();
+    void CheckKeyNames(const std::string& section, const std::string& pattern);
+    void CheckValues(const std::string& section, const std::string& pattern);
+    void CheckInteger(const std::string& section, const std::string& key);
+    void CheckMacros(const std::string& section, const std::string& key,
+                     const std::vector<std::string>& macros);
+    void CheckEnclosingQuotes(const std::string& section, const std::string& key);
+    void CheckMediaFile(const std::string& section, const std::string& key,
+                        const std::string& path);
+    void CheckMain(const MainSettings& main);
+    void CheckWindowsVersion(const char* key, const std::string& text);
+    void CheckPackage(const MainSettings& main);
+    void CheckList(const char* pattern);
+    void CheckPrerequisite(const std::string& section);
+    void CheckRegistryPath(const std::string& section, const std::string& key,
+                           const std::string& path);
+    void CheckRegCond(const std::string& section, const std::string& key, const std::string& cond);
+    void CheckPostRequisite(const std::string& section);
+
+    platform::Platform& os_;
+    const std::string ini_;
+    MediaReport report_;
+    std::vector<std::string> sectionOrder_;                     // the first section of each name
+    std::map<std::string, std::vector<std::string>> sections_;  // its keys, by lower-case name
+};
+
+MediaReport Checker::Run() {
+    report_.iniPath = ini_;
+    if (!os_.files().Exists(ini_)) return report_;
+    report_.readable = true;
+    CheckSectionsAndKeys();
+    if (sections_.count(Lower(kMainSection)) == 0) {
+        Add(kMainSection, "",
+            "no such section: every key of it has its default, so MsiPath is empty");
+    } else {
+        CheckValues(kMainSection, kMainSection);
+        CheckMain(ReadMainSettings(os_));
+    }
+    for (const char* pattern : kListPatterns) CheckList(pattern);
+
+    // In the file's order of sections; [Main] first when it is missing.
+    std::map<std::string, size_t> order;
+    for (size_t i = 0; i < sectionOrder_.size(); ++i) order.emplace(Lower(sectionOrder_[i]), i + 1);
+    const auto rank = [&](const Finding& f) {
+        const auto found = order.find(Lower(f.section));
+        if (found != order.end()) return found->second;
+        return EqualsNoCase(f.section, kMainSection) ? 0 : sectionOrder_.size() + 1;
+    };
+    std::stable_sort(report_.findings.begin(), report_.findings.end(),
+                     [&](const Finding& a, const Finding& b) { return rank(a) < rank(b); });
+    return report_;
+}
+
+void Checker::CheckSectionsAndKeys() {
+    for (const std::string& name : os_.files().IniSectionNames(ini_)) {
+        if (sections_.count(Lower(name)) != 0) {
+            Add(name, "", "a second [" + name + "]: only the first section of a name is read");
+            continue;
+        }
+        sectionOrder_.push_back(name);
+        sections_[Lower(name)] = os_.files().IniKeyNames(name, ini_);
+        std::string pattern;
+        int index = 0;
+        if (Classify(name, &pattern, &index)) {
+            CheckKeyNames(name, pattern);
+            continue;
+        }
+        size_t digits = name.size();
+        while (digits > 0 && IsDigit(name[digits - 1])) --digits;
+        const int number =
+            digits < name.size() && name.size() - digits < 9 ? std::stoi(name.substr(digits)) : 0;
+        Add(name, "",
+            "unknown section" +
+                DidYouMean(name, {kMainSection, SectionName(kPrerequisiteSections, number),
+                                  SectionName(kPostRequisiteSections, number)}));
+    }
+}
+
+void Checker::CheckKeyNames(const std::string& section, const std::string& pattern) {
+    const std::vector<std::string> known = KnownKeys(pattern);
+    std::set<std::string> seen;
+    for (const std::string& key : KeysOf(section)) {
+        if (!seen.insert(Lower(key)).second) {
+            Add(section, key, "given again: the first value counts");
+            continue;
+        }
+        const auto match = std::find_if(known.begin(), known.end(),
+                                        [&](const std::string& k) { return EqualsNoCase(k, key); });
+        if (match == known.end()) {
+            Add(section, key, "unknown key" + DidYouMean(key, known));
+        } else if (*match == "Optional" && key != "Optional") {
+            // Its presence is found by a search that minds the letter case.
+            Add(section, key,
+                "letter case counts for Optional: setup.exe sees no Optional and shows no check "
+                "box");
+        }
+    }
+}
+
+// The rules of single keys, for the known keys of a section that is read.
+void Checker::CheckValues(const std::string& section, const std::string& pattern) {
+    const std::vector<std::string> known = KnownKeys(pattern);
+    for (const std::string& written : KeysOf(section)) {
+        const auto match = std::find_if(known.begin(), known.end(), [&](const std::string& k) {
+            return EqualsNoCase(k, written);
+        });
+        if (match == known.end()) continue;
+        const std::string& key = *match;
+        if (kIntegerKeys.count(key) != 0) CheckInteger(section, key);
+        if (kMacros.count(key) != 0) CheckMacros(section, key, kMacros.at(key));
+        if (key == "InstParams" || key == "RunExeCond") CheckEnclosingQuotes(section, key);
+        const std::string text = key == "FileVer" ? Value(section, key) : std::string();
+        if (!text.empty() && !IsVersion(text, 4, 0xFFFF)) {
+            Add(section, key,
+                Quoted(text) + " is not a version: read as " +
+                    FormatVersionValue(ParseVersionValue(text)));
+        }
+    }
+}
+
+void Checker::CheckInteger(const std::string& section, const std::string& key) {
+    const std::string text = Value(section, key);
+    if (text.empty()) return;  // the default
+    // OSver is read as text and converted; the others by the profile functions.
+    const int read = key == "OSver" ? ToInt(text.c_str()) : GetIniInt(os_, section, key, 0);
+    if (!IsDecimal(text)) {
+        size_t first = text.find_first_not_of("+-");
+        const bool leadingNumber = first != std::string::npos && IsDigit(text[first]);
+        Add(section, key,
+            leadingNumber
+                ? Format("%s reads as %d: the text after the number is ignored",
+                         Quoted(text).c_str(), read)
+                : Format("%s is not a number and reads as %d", Quoted(text).c_str(), read));
+    }
+    if (key == "OSbit" && (read < 0 || read > 2)) {
+        Add(section, key,
+            Format("%d is neither 1 (32-bit Windows only) nor 2 (64-bit only): no filter", read));
+    }
+    if (key == "UpdateDisable" && read != 0 && read != 1) {
+        Add(section, key,
+            Format("only 1 keeps an installed older version from an upgrade; %d does not", read));
+    }
+}
+
+void Checker::CheckMacros(const std::string& section, const std::string& key,
+                          const std::vector<std::string>& macros) {
+    const std::string text = Value(section, key);
+    std::set<std::string> reported;
+    size_t open = text.find('#');
+    while (open != std::string::npos) {
+        const size_t close = text.find('#', open + 1);
+        if (close == std::string::npos) break;
+        const std::string name = text.substr(open + 1, close - open - 1);
+        const bool word = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        });
+        if (!word) {  // the closing "#" may open the next one
+            open = close;
+            continue;
+        }
+        open = text.find('#', close + 1);
+        const std::string macro = "#" + name + "#";
+        if (std::find(macros.begin(), macros.end(), macro) != macros.end() ||
+            !reported.insert(macro).second) {
+            continue;
+        }
+        const auto sameLetters =
+            std::find_if(macros.begin(), macros.end(),
+                         [&](const std::string& m) { return EqualsNoCase(m, macro); });
+        bool elsewhere = false;
+        for (const auto& rule : kMacros) {
+            elsewhere |=
+                std::find(rule.second.begin(), rule.second.end(), macro) != rule.second.end();
+        }
+        if (sameLetters != macros.end()) {
+            Add(section, key, macro + ": letter case counts; write " + *sameLetters);
+        } else if (elsewhere) {
+            Add(section, key, macro + " is not replaced here; " + key + " takes " + Listed(macros));
+        } else {
+            Add(section, key, macro + " is unknown; " + key + " takes " + Listed(macros));
+        }
+    }
+}
+
+// A command line wholly in quotes loses them when read ("#InstPath#" runs
+// unquoted). The section's listing holds the lines as written.
+void Checker::CheckEnclosingQuotes(const std::string& section, const std::string& key) {
+    const std::string listing = os_.files().IniSection(section, ini_);
+    for (size_t pos = 0; pos < listing.size() && listing[pos] != '\0';) {
+        const size_t end = std::min(listing.find('\0', pos), listing.size());
+        const std::string line = listing.substr(pos, end - pos);
+        pos = end + 1;
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos || !EqualsNoCase(Trim(line.substr(0, equals)), key)) continue;
+        const auto enclosed = [](const std::string& text, char quote) {
+            return text.size() >= 2 && text[0] == quote && text.back() == quote;
+        };
+        const std::string written = Trim(line.substr(equals + 1));
+        const char quote = written.empty() ? '\0' : written[0];
+        if ((quote == '"' || quote == '\'') && enclosed(written, quote) &&
+            !enclosed(Value(section, key), quote)) {
+            Add(section, key, "the quotes around the whole value are dropped when read; double them "
+                              "to keep them");
+        }
+        return;
+    }
+}
+
+// A file named from the program's folder (#Root#) must be in the media.
+void Checker::CheckMediaFile(const std::string& section, const std::string& key,
+                             const std::string& path) {
+    if (path.compare(0, 6, "#Root#") != 0) return;
+    const std::string relative = path.substr(6);
+    if (relative.empty() || (relative[0] != '\\' && relative[0] != '/')) {
+        Add(section, key,
+            "#Root# is the folder without a backslash at its end: write #Root#\\" + relative);
+    } else if (!InMedia(relative.substr(1))) {
+        Add(section, key, "no such file in the media: " + relative.substr(1));
+    }
+}
+
+void Checker::CheckMain(const MainSettings& main) {
+    const bool patch = main.MsiPatch != 0;
+    const bool typeFits =
+        patch
+            ? EqualsNoCase(main.MsiType, "Minor") || EqualsNoCase(main.MsiType, "Major")
+            : EqualsNoCase(main.MsiType, "Install") || EqualsNoCase(main.MsiType, "InstallUpgrade");
+    if (!typeFits) {
+        Add(kMainSection, "MsiType",
+            Quoted(main.MsiType) +
+                (patch ? " is neither Minor nor Major, as a patch (MsiPatch=1) needs"
+                       : " is neither Install nor InstallUpgrade") +
+                ": setup.exe stops with exit code 3");
+    }
+    CheckPackage(main);
+    if (main.LangId != 0) {
+        const std::string transform = Format("%u.mst", static_cast<unsigned>(main.LangId));
+        if (!InMedia(transform)) {
+            Add(kMainSection, "LangId",
+                "no transform " + transform +
+                    " beside the program: the package installs without one");
+        }
+    }
+    if (!main.MinWinVersion.empty()) {
+        CheckWindowsVersion("MinWinVersion", main.MinWinVersion);
+        if (!main.MinWinServicePack.empty()) {
+            CheckWindowsVersion("MinWinServicePack", main.MinWinServicePack);
+        }
+    } else if (!main.MinWinServicePack.empty()) {
+        Add(kMainSection, "MinWinServicePack", "ignored without MinWinVersion", Severity::Warning);
+    }
+    if (!patch) {
+        for (const char* key : {"Name", "VersionTarget"}) {
+            if (!Value(kMainSection, key).empty()) {
+                Add(kMainSection, key, "ignored: only a patch run (MsiPatch=1) shows it",
+                    Severity::Warning);
+            }
+        }
+    } else if (!main.VersionTarget.empty() && !IsVersion(main.VersionTarget, 4, 0xFFFF)) {
+        Add(kMainSection, "VersionTarget", Quoted(main.VersionTarget) + " is not a version",
+            Severity::Warning);
+    }
+}
+
+void Checker::CheckWindowsVersion(const char* key, const std::string& text) {
+    std::vector<uint32_t> numbers;
+    if (!ParseNumberList(text, &numbers) || numbers.empty()) {
+        Add(kMainSection, key,
+            Quoted(text) +
+                " is not a version (major.minor): setup.exe stops with an internal error");
+    } else if (numbers.size() > 2) {
+        Add(kMainSection, key,
+            Format("%s counts as %u.%u: only major and minor are compared", Quoted(text).c_str(),
+                   numbers[0], numbers[1]),
+            Severity::Warning);
+    }
+}
+
+void Checker::CheckPackage(const MainSettings& main) {
+    if (main.MsiPath.empty()) {
+        Add(kMainSection, "MsiPath",
+            "missing: setup.exe takes its own folder for the package and stops");
+        return;
+    }
+    const bool patch = main.MsiPatch != 0;
+    const std::string extension =
+        Lower(main.MsiPath.substr(main.MsiPath.size() - std::min<size_t>(4, main.MsiPath.size())));
+    if (extension == ".msp" && !patch) {
+        Add(kMainSection, "MsiPatch",
+            "0, but " + main.MsiPath +
+                " is a patch: setup.exe reads it as a product package and stops");
+    } else if (extension == ".msi" && patch) {
+        Add(kMainSection, "MsiPatch",
+            Format("%d, but %s is a product package: setup.exe applies it as a patch",
+                   main.MsiPatch, main.MsiPath.c_str()));
+    }
+    if (!InMedia(main.MsiPath)) {
+        Add(kMainSection, "MsiPath", "no such file in the media: " + main.MsiPath);
+        return;
+    }
+    if (patch || extension == ".msp") return;  // only a product's own facts are read
+
+    PackageFacts& facts = report_.package;
+    facts.path = main.MsiPath;
+    MsiLibrary msi(os_);
+    uint32_t database = 0;
+    if (!msi.IsComplete() || msi->OpenDatabase(GetModulePath(os_, false, true) + main.MsiPath,
+                                               &database) != codes::kSuccess) {
+        Add(kMainSection, "MsiPath", main.MsiPath + " does not open as a package: setup.exe stops");
+        return;
+    }
+    facts.opened = true;
+    const std::pair<const char*, std::string*> properties[] = {
+        {"ProductCode", &facts.productCode},
+        {"ProductVersion", &facts.productVersion},
+        {"ProductName", &facts.productName}};
+    for (const auto& property : properties) {
+        if (!msi->PropertyValue(database, property.first, kPackageValueBufferSize,
+                                property.second)) {
+            Add(kMainSection, "MsiPath",
+                Format("the package has no %s that setup.exe can read (at most %u characters)",
+                       property.first, static_cast<unsigned>(kPackageValueBufferSize - 1)));
+        }
+    }
+    if (!msi->SummaryString(database, kSummaryTemplate, kTemplateBufferSize,
+                            &facts.summaryTemplate)) {
+        Add(kMainSection, "MsiPath",
+            Format("the package's summary has no Template that setup.exe can read (at most "
+                   "%u characters)",
+                   static_cast<unsigned>(kTemplateBufferSize - 1)));
+    }
+    msi->CloseDatabase(database);
+}
+
+// The program reads a list from its section 0 up to the first without a
+// Name; the sections after that are never read.
+void Checker::CheckList(const char* pattern) {
+    int end = 0;
+    for (;; ++end) {
+        const std::string section = SectionName(pattern, end);
+        if (Value(section, "Name").empty()) break;
+        CheckValues(section, pattern);
+        if (std::string(pattern) == kPrerequisiteSections) {
+            CheckPrerequisite(section);
+        } else {
+            CheckPostRequisite(section);
+        }
+    }
+    const std::string last = SectionName(pattern, end);
+    const bool lastWritten = sections_.count(Lower(last)) != 0;
+    if (lastWritten) {
+        Add(last, "Name",
+            "missing or empty: the list ends here, so this section and those after it are never "
+            "read");
+    }
+    for (const std::string& name : sectionOrder_) {
+        std::string kind;
+        int index = 0;
+        if (Classify(name, &kind, &index) && kind == pattern && index > end) {
+            Add(name, "",
+                "never read: the list ends at " + last +
+                    (lastWritten ? ", which has no Name" : ", which is missing"));
+        }
+    }
+}
+
+void Checker::CheckPrerequisite(const std::string& section) {
+    ComponentDescriptor c;  // the probes as the program reads them
+    ReadPrerequisiteDetails(os_, section, c);
+
+    const std::string instPath = Value(section, "InstPath");
+    if (!instPath.empty()) {
+        if (Has(section, "InstRegPath")) {
+            Add(section, "InstRegPath", "ignored: InstPath is set", Severity::Warning);
+        }
+        CheckMediaFile(section, "InstPath", instPath);
+    } else if (Value(section, "InstRegPath").empty()) {
+        Add(section, "InstPath", "missing, and no InstRegPath: the component is never offered");
+    } else {
+        CheckRegistryPath(section, "InstRegPath", Value(section, "InstRegPath"));
+    }
+
+    std::string firstPair;
+    for (const std::string& suffix : RegPairSuffixes()) {
+        const std::string pathKey = "RegPath" + suffix, condKey = "RegCond" + suffix;
+        const std::string path = Value(section, pathKey), cond = Value(section, condKey);
+        if (path.empty() && cond.empty()) continue;
+        if (path.empty() || cond.empty()) {
+            Add(section, path.empty() ? condKey : pathKey,
+                "no " + (path.empty() ? pathKey : condKey) + " beside it: the pair is ignored");
+            continue;
+        }
+        if (firstPair.empty()) firstPair = pathKey;
+        CheckRegistryPath(section, pathKey, path);
+        CheckRegCond(section, condKey, cond);
+    }
+
+    const std::vector<Probe> probes = ProbesSet(c);
+    const auto keyOf = [&](Probe probe) {
+        switch (probe) {
+            case Probe::FileVersion: return std::string("FilePath");
+            case Probe::OwnPackage: return std::string("MsiProd");
+            case Probe::Registry: return firstPair;
+            case Probe::Program: break;
+        }
+        return std::string("RunExeCond");
+    };
+    if (probes.empty() && c.IsUninstall == 0) {
+        Add(section, "",
+            "no presence probe (FilePath, MsiProd, RegPath and RegCond, RunExeCond): the "
+            "component is never missing, so never installed");
+    }
+    for (size_t i = 1; i < probes.size(); ++i) {
+        Add(section, keyOf(probes[i]),
+            "ignored: " + keyOf(probes[0]) + " is the presence probe that counts",
+            Severity::Warning);
+    }
+    if (c.FilePath.empty()) {
+        for (const char* key : {"FileVer", "FileTryLoad"}) {
+            if (Has(section, key)) Add(section, key, "ignored without FilePath", Severity::Warning);
+        }
+    }
+    if (c.RegConditions.empty() && Has(section, "Key64")) {
+        Add(section, "Key64", "ignored without a RegPath and RegCond pair", Severity::Warning);
+    }
+    if (!c.RunExeCond.empty()) CheckMediaFile(section, "RunExeCond", ProgramOf(c.RunExeCond));
+
+    const auto& keys = KeysOf(section);
+    if (std::find(keys.begin(), keys.end(), "Optional") != keys.end()) {
+        const int optional = GetIniIntIfPresent(os_, section, "Optional", 1);
+        if (optional == -1) {
+            Add(section, "Optional",
+                "beyond the first 2,048 bytes of the section, where setup.exe does not see it: "
+                "no check box");
+        } else if (optional != 0 && optional != 1) {
+            Add(section, "Optional",
+                Format("%d gives no check box: only 0 (unticked) and 1 (ticked) do", optional));
+        }
+    }
+}
+
+void Checker::CheckRegistryPath(const std::string& section, const std::string& key,
+                                const std::string& path) {
+    RegistryPath parts;
+    switch (SplitRegistryPath(path, &parts)) {
+        case RegistryPathError::None: return;
+        case RegistryPathError::NoKey:
+            Add(section, key, Quoted(path) + " names no key: write ROOT\\key path\\value name");
+            return;
+        case RegistryPathError::NoValueName:
+            Add(section, key, "no value name after the key: write ROOT\\key path\\value name");
+            return;
+        case RegistryPathError::UnknownRoot: break;
+    }
+    const auto abbreviation = kRootAbbreviations.find(Lower(parts.rootName));
+    const std::string hint =
+        abbreviation != kRootAbbreviations.end()
+            ? " (abbreviations are not read); write " + abbreviation->second
+            : DidYouMean(parts.rootName, {std::begin(kRootKeys), std::end(kRootKeys)});
+    Add(section, key, "unknown root " + Quoted(parts.rootName) + hint);
+}
+
+void Checker::CheckRegCond(const std::string& section, const std::string& key,
+                           const std::string& cond) {
+    RegCondParts parts;
+    switch (ParseRegCond(cond, &parts)) {
+        case RegCondError::UnknownType:
+            Add(section, key, Quoted(cond) + " does not begin with DWORD, STRING or VERSION");
+            return;
+        case RegCondError::NoOperator:
+            Add(section, key,
+                Quoted(cond) + ": = or >= must follow the type at once, without blanks");
+            return;
+        case RegCondError::None: break;
+    }
+    const std::string& operand = parts.operand;
+    if (parts.type == RegCondType::Dword && !IsDecimal(operand)) {
+        Add(section, key,
+            Format("%s is not a decimal number: compared as %d", Quoted(operand).c_str(),
+                   ToInt(operand.c_str())));
+    } else if (parts.type == RegCondType::Version && !IsVersion(operand, 5, INT32_MAX)) {
+        Add(section, key, Quoted(operand) + " is not a version (numbers separated by dots)");
+    } else if (parts.type == RegCondType::String && !operand.empty() &&
+               (operand[0] == ' ' || operand[0] == '\t')) {
+        Add(section, key, "the blank after the operator is compared too", Severity::Warning);
+    }
+}
+
+void Checker::CheckPostRequisite(const std::string& section) {
+    const std::string instPath = Value(section, "InstPath");
+    if (instPath.empty()) {
+        Add(section, "InstPath", "missing: there is nothing to run");
+    } else {
+        CheckMediaFile(section, "InstPath", instPath);
+    }
+}
+
+}  // namespace
+
+MediaReport CheckMedia(platform::Platform& media) { return Checker(media).Run(); }
+
+std::vector<std::string> KnownKeys(const std::string& sectionPattern) {
+    if (sectionPattern == kMainSection) return {std::begin(kMainKeys), std::end(kMainKeys)};
+    if (sectionPattern == kPostRequisiteSections) {
+        return {std::begin(kPostRequisiteKeys), std::end(kPostRequisiteKeys)};
+    }
+    std::vector<std::string> keys(std::begin(kPrerequisiteKeys), std::end(kPrerequisiteKeys));
+    for (const std::string& suffix : RegPairSuffixes()) {
+        keys.push_back("RegPath" + suffix);
+        keys.push_back("RegCond" + suffix);
+    }
+    return keys;
+}
+
+}  // namespace setup::checker

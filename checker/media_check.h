@@ -1,0 +1,46 @@
+// Checks installation media as setup.exe reads them: setup.ini beside the
+// program, the files it names and the package's own facts. Every key of
+// setup.ini has a default, so a typo does not fail: it changes what the
+// setup does. The checks report what the program would read otherwise
+// than it is written, and what it would not find.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace setup::checker {
+
+// Error: setup.exe stops, or does otherwise than the file says. Warning: a
+// key that has no effect.
+enum class Severity { Error, Warning };
+
+// `key` is empty for a finding about a whole section.
+struct Finding {
+    std::string section, key, reason;
+    Severity severity = Severity::Error;
+};
+
+// What a product package (MsiPatch=0) says about itself.
+struct PackageFacts {
+    std::string path;  // MsiPath as written; empty when no package was read
+    bool opened = false;
+    std::string productCode, productVersion, productName, summaryTemplate;
+};
+
+struct MediaReport {
+    std::string iniPath;
+    bool readable = false;  // false: no configuration file beside the program
+    PackageFacts package;
+    std::vector<Finding> findings;
+};
+
+// `media`'s module path is the program in the media.
+MediaReport CheckMedia(platform::Platform& media);
+
+// The keys the program reads in a section of [Main] (kMainSection), a
+// prerequisite or a post-requisite (their section patterns).
+std::vector<std::string> KnownKeys(const std::string& sectionPattern);
+
+}  // namespace setup::checker
