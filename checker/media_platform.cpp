@@ -5,11 +5,13 @@ namespace {
 
 constexpr uint32_t kNotAvailable = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
-// The real files, with the media's program as the running program.
+// The real files, with the media's program as the running program. Only
+// with `machine` does it answer questions about the machine (its folders,
+// file versions and libraries).
 class MediaFiles final : public platform::Files {
 public:
-    MediaFiles(platform::Files& files, std::string programPath)
-        : files_(files), programPath_(std::move(programPath)) {}
+    MediaFiles(platform::Files& files, std::string programPath, bool machine)
+        : files_(files), programPath_(std::move(programPath)), machine_(machine) {}
 
     std::string ModulePath() override { return programPath_; }
     bool SearchFinds(const std::string& pattern) override { return files_.SearchFinds(pattern); }
@@ -23,13 +25,19 @@ public:
     bool OpensForReading(const std::string& path) override { return files_.OpensForReading(path); }
     bool TempFolder(std::string*) override { return false; }
     bool LongPath(const std::string&, std::string*) override { return false; }
-    bool SystemFolder(std::string*) override { return false; }
-    bool CommonProgramFilesFolder(std::string*) override { return false; }
-    uint32_t FileVersion(const std::string&, uint32_t*, uint32_t*) override {
-        return kNotAvailable;
+    bool SystemFolder(std::string* folder) override { return machine_ && files_.SystemFolder(folder); }
+    bool CommonProgramFilesFolder(std::string* folder) override {
+        return machine_ && files_.CommonProgramFilesFolder(folder);
     }
-    uint32_t TryLoadLibrary(const std::string&) override { return kNotAvailable; }
-    bool FolderHolds(const std::string&, const std::string&) override { return false; }
+    uint32_t FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) override {
+        return machine_ ? files_.FileVersion(path, ms, ls) : kNotAvailable;
+    }
+    uint32_t TryLoadLibrary(const std::string& path) override {
+        return machine_ ? files_.TryLoadLibrary(path) : kNotAvailable;
+    }
+    bool FolderHolds(const std::string& folder, const std::string& file) override {
+        return machine_ && files_.FolderHolds(folder, file);
+    }
     std::string IniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& file) override {
         return files_.IniString(section, key, fallback, file);
@@ -52,6 +60,7 @@ public:
 private:
     platform::Files& files_;
     const std::string programPath_;
+    const bool machine_;
 };
 
 }  // namespace
@@ -122,7 +131,7 @@ public:
 
 MediaPlatform::MediaPlatform(platform::Files& files, platform::Installer& installer,
                              std::string programPath)
-    : files_(std::make_unique<MediaFiles>(files, std::move(programPath))),
+    : files_(std::make_unique<MediaFiles>(files, std::move(programPath), false)),
       machine_(std::make_unique<NoMachine>()),
       installer_(installer) {}
 
@@ -133,5 +142,11 @@ platform::Ui& MediaPlatform::ui() { return *machine_; }
 platform::Registry& MediaPlatform::registry() { return *machine_; }
 platform::Processes& MediaPlatform::processes() { return *machine_; }
 platform::Mail& MediaPlatform::mail() { return *machine_; }
+
+MachinePlatform::MachinePlatform(platform::Platform& machine, std::string programPath)
+    : machine_(machine),
+      files_(std::make_unique<MediaFiles>(machine.files(), std::move(programPath), true)) {}
+
+MachinePlatform::~MachinePlatform() = default;
 
 }  // namespace setup::checker

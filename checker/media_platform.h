@@ -34,4 +34,24 @@ private:
     platform::Installer& installer_;
 };
 
+// The machine's own platform with the media's program as the running one,
+// for the detection report.
+class MachinePlatform final : public platform::Platform {
+public:
+    MachinePlatform(platform::Platform& machine, std::string programPath);
+    ~MachinePlatform() override;
+
+    platform::Files& files() override { return *files_; }
+    platform::System& system() override { return machine_.system(); }
+    platform::Ui& ui() override { return machine_.ui(); }
+    platform::Installer& installer() override { return machine_.installer(); }
+    platform::Registry& registry() override { return machine_.registry(); }
+    platform::Processes& processes() override { return machine_.processes(); }
+    platform::Mail& mail() override { return machine_.mail(); }
+
+private:
+    platform::Platform& machine_;
+    std::unique_ptr<platform::Files> files_;
+};
+
 }  // namespace setup::checker

@@ -1,5 +1,6 @@
 #include "checker/setupcheck_command.h"
 
+#include "checker/detection_report.h"
 #include "checker/media_check.h"
 #include "checker/media_platform.h"
 #include "diagnostics/text_format.h"
@@ -91,16 +92,47 @@ std::string TextReport(const std::string& ini, const MediaReport& report) {
     return out + "\n";
 }
 
+std::string DetectionText(const DetectionReport& r) {
+    std::string out = "Windows " + r.windows + ", " + std::to_string(r.bits) + "-bit, administrator: " +
+                      (r.administrator ? "yes" : "no") + ", MinWinVersion: " + r.minimumWindows + "\n";
+    for (const DetectedRule& rule : r.rules) {
+        out += rule.section + " " + rule.name + ": " + rule.verdict +
+               (rule.installs ? ", installed by setup.exe" : rule.offered ? ", listed, not installed unattended" : "") +
+               "\n  rule: " + rule.rule + "\n";
+        for (const std::string& seen : rule.observed) out += "  observed: " + seen + "\n";
+    }
+    return out;
+}
+
+std::string DetectionJson(const DetectionReport& r) {
+    std::string out = "{\n  \"windows\": " + Json(r.windows) + ",\n  \"bits\": " + std::to_string(r.bits) +
+                      ",\n  \"administrator\": " + (r.administrator ? "true" : "false") +
+                      ",\n  \"minimumWindows\": " + Json(r.minimumWindows) + ",\n  \"rules\": [";
+    for (size_t i = 0; i < r.rules.size(); ++i) {
+        const DetectedRule& rule = r.rules[i];
+        std::string observed;
+        for (const std::string& seen : rule.observed) observed += (observed.empty() ? "" : ", ") + Json(seen);
+        out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + Json(rule.section) +
+               ", \"name\": " + Json(rule.name) + ", \"rule\": " + Json(rule.rule) +
+               ", \"observed\": [" + observed + "], \"verdict\": " + Json(rule.verdict) +
+               ", \"offered\": " + (rule.offered ? "true" : "false") +
+               ", \"installs\": " + (rule.installs ? "true" : "false") + "}";
+    }
+    return out + (r.rules.empty() ? "]\n}\n" : "\n  ]\n}\n");
+}
+
 }  // namespace
 
 CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::Files& files,
-                            platform::Installer& installer) {
+                            platform::Installer& installer, platform::Platform* machine) {
     CommandResult result;
     std::string media;
-    bool json = false, wrong = false;
+    bool json = false, detect = false, wrong = false;
     for (const std::string& arg : args) {
         if (arg == "--json") {
             json = true;
+        } else if (arg == "--detect") {
+            detect = true;
         } else if (media.empty() && !arg.empty() && arg[0] != '-') {
             media = arg;
         } else {
@@ -108,8 +140,24 @@ CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::File
         }
     }
     if (media.empty() || wrong) {
-        result.err = "usage: setupcheck MEDIA_FOLDER|PROGRAM.exe [--json]\n";
+        result.err = "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n";
         result.exitCode = 2;
+        return result;
+    }
+    if (detect) {
+        if (machine == nullptr) {
+            result.err = "setupcheck: --detect reads this machine's registry and files: run it on Windows\n";
+            result.exitCode = 2;
+            return result;
+        }
+        MachinePlatform os(*machine, ProgramPath(media));
+        const DetectionReport report = Detect(os);
+        if (!report.readable) {
+            result.err = "setupcheck: cannot read the media: no configuration file in " + media + "\n";
+            result.exitCode = 2;
+            return result;
+        }
+        result.out = json ? DetectionJson(report) : DetectionText(report);
         return result;
     }
 

@@ -147,6 +147,7 @@ ComponentList ReadPrerequisiteList(platform::Platform& os, const char* sectionPa
     for (int index = 0;; ++index) {
         const std::string section = SectionName(sectionPattern, index);
         ComponentDescriptor c;
+        c.Section = section;
         c.Name = GetIniString(os, section, "Name");
         if (c.Name.empty()) return list;
 
@@ -178,6 +179,7 @@ ComponentList ReadPostRequisiteList(platform::Platform& os, const char* sectionP
     for (int index = 0;; ++index) {
         const std::string section = SectionName(sectionPattern, index);
         ComponentDescriptor c;
+        c.Section = section;
         c.RunAs = GetIniInt(os, section, "RunAs", 0);
         c.Name = GetIniString(os, section, "Name");
         if (c.Name.empty()) return list;

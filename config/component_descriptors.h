@@ -24,6 +24,7 @@ struct RegConditionPair {
 enum class OptionalState { Checked = 0, Unchecked = 1, NoCheckBox = 2 };
 
 struct ComponentDescriptor {
+    std::string Section;  // where it was read ("PreReq3")
     std::string Name;
     std::string Url;
     std::string InstPath;

@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
         const DWORD length = ::GetFullPathNameA(arg.c_str(), MAX_PATH, full, nullptr);
         if (!arg.empty() && arg[0] != '-' && length > 0 && length < MAX_PATH) arg.assign(full, length);
     }
-    platform::win32::Win32Files files;
-    platform::win32::Win32Installer installer;
-    const setup::checker::CommandResult result = setup::checker::RunSetupCheck(args, files, installer);
+    platform::win32::Win32Platform machine;
+    const setup::checker::CommandResult result =
+        setup::checker::RunSetupCheck(args, machine.files(), machine.installer(), &machine);
     std::fwrite(result.out.data(), 1, result.out.size(), stdout);
     std::fwrite(result.err.data(), 1, result.err.size(), stderr);
     return result.exitCode;
