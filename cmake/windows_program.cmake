@@ -15,6 +15,22 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 endif()
 target_link_options(setup PRIVATE ${HARDENING})
 
+# Size: the presets build for size (-Os). Every function and object gets a
+# section of its own, so that the linker drops what nothing uses, and the
+# whole program is optimised at link time.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  set(SIZE_OPTIONS -ffunction-sections -fdata-sections)
+  target_compile_options(setup_core PRIVATE ${SIZE_OPTIONS})
+  target_compile_options(setup PRIVATE ${SIZE_OPTIONS})
+  target_link_options(setup PRIVATE -Wl,--gc-sections)
+  set_property(TARGET setup_core setup PROPERTY INTERPROCEDURAL_OPTIMIZATION ON)
+  # The guard's code must stay as written: x64's __try1 writes handler data
+  # with fixed labels into the section of the function's code (which must
+  # be .text), and the x86 routine is assembly. Neither may be inlined.
+  set_source_files_properties(platform/win32/exception_guard.cpp PROPERTIES
+    COMPILE_OPTIONS "-fno-function-sections;-fno-lto")
+endif()
+
 if(SETUP_DIST_DIR)
   add_custom_command(TARGET setup POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${SETUP_DIST_DIR}
