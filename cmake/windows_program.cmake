@@ -20,6 +20,15 @@ target_link_options(setup PRIVATE ${HARDENING})
 # whole program is optimised at link time.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   set(SIZE_OPTIONS -ffunction-sections -fdata-sections)
+  # Nothing throws: the core reports by result codes, and what the C++
+  # library would throw ends the process (platform/win32/fatal_errors.cpp).
+  # x86 needs no unwind tables either (its structured exceptions chain
+  # frames at run time); x64 keeps them, which the system's unwinder reads
+  # to reach the guard of the installer calls.
+  list(APPEND SIZE_OPTIONS -fno-exceptions)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(APPEND SIZE_OPTIONS -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  endif()
   target_compile_options(setup_core PRIVATE ${SIZE_OPTIONS})
   target_compile_options(setup PRIVATE ${SIZE_OPTIONS})
   target_link_options(setup PRIVATE -Wl,--gc-sections)

@@ -1,7 +1,5 @@
 #include "diagnostics/log_mail.h"
 
-#include <new>
-
 #include "config/configuration.h"
 #include "diagnostics/string_ids.h"
 #include "diagnostics/system_error_text.h"
@@ -58,14 +56,10 @@ void SendLogFile(Session& s, const std::string& logPath) {
         Format("%s (%s)", s.package.productName.c_str(), s.package.productVersion.c_str());
     // Asked whatever the user-interface level: only a person can send it.
     if (s.os.ui().ShowMessage(0, question, caption, codes::kBoxQuestion) != codes::kIdYes) return;
-    try {
-        // A patch run has no product name, and an empty title would match
-        // any window.
-        if (MailLogFile(s, logPath, address) && !s.package.productName.empty()) {
-            s.os.mail().RaiseWindowTitled(s.package.productName, kRaiseDelayMilliseconds);
-        }
-    } catch (const std::bad_alloc&) {
-        s.log.Printf("SendLogFile(%s) failure.", logPath.c_str());
+    // A patch run has no product name, and an empty title would match any
+    // window.
+    if (MailLogFile(s, logPath, address) && !s.package.productName.empty()) {
+        s.os.mail().RaiseWindowTitled(s.package.productName, kRaiseDelayMilliseconds);
     }
 }
 
