@@ -25,7 +25,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # x86 needs no unwind tables either (its structured exceptions chain
   # frames at run time); x64 keeps them, which the system's unwinder reads
   # to reach the guard of the installer calls.
-  list(APPEND SIZE_OPTIONS -fno-exceptions)
+  list(APPEND SIZE_OPTIONS -fno-exceptions -fno-rtti)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     list(APPEND SIZE_OPTIONS -fno-asynchronous-unwind-tables -fno-unwind-tables)
   endif()
