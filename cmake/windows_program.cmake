@@ -38,6 +38,10 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # be .text), and the x86 routine is assembly. Neither may be inlined.
   set_source_files_properties(platform/win32/exception_guard.cpp PROPERTIES
     COMPILE_OPTIONS "-fno-function-sections;-fno-lto")
+  # GCC 12 fails with an internal error when this instantiation takes part
+  # in link-time optimisation.
+  set_source_files_properties(platform/win32/string_instance.cpp PROPERTIES
+    COMPILE_OPTIONS -fno-lto)
 endif()
 
 if(SETUP_DIST_DIR)
