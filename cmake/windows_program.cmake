@@ -42,6 +42,14 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # in link-time optimisation.
   set_source_files_properties(platform/win32/string_instance.cpp PROPERTIES
     COMPILE_OPTIONS -fno-lto)
+  # printf-style formatting by msvcrt.dll, through the runtime's C99 wrapper
+  # __ms_vsnprintf, instead of a second, static printf: the program formats
+  # only text and integers, which both format alike.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(symbol_prefix _)  # x86 C symbols carry a leading underscore
+  endif()
+  target_link_options(setup PRIVATE
+    -Wl,--defsym=${symbol_prefix}__mingw_vsnprintf=${symbol_prefix}__ms_vsnprintf)
 endif()
 
 if(SETUP_DIST_DIR)
