@@ -51,6 +51,7 @@ protected:
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
     HWND window_ = nullptr;
     // WM_SETICON does not take ownership; the icons are freed with the
     // object, after the window is gone.
