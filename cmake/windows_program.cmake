@@ -16,6 +16,43 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 endif()
 target_link_options(setup PRIVATE ${HARDENING})
 
+# Size: the presets build for size (-Os). Every function and object gets a
+# section of its own, so that the linker drops what nothing uses, and the
+# whole program is optimised at link time.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  set(SIZE_OPTIONS -ffunction-sections -fdata-sections)
+  # Nothing throws: the core reports by result codes, and what the C++
+  # library would throw ends the process (platform/win32/fatal_errors.cpp).
+  # x86 needs no unwind tables either (its structured exceptions chain
+  # frames at run time); x64 keeps them, which the system's unwinder reads
+  # to reach the guard of the installer calls.
+  list(APPEND SIZE_OPTIONS -fno-exceptions -fno-rtti)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(APPEND SIZE_OPTIONS -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  endif()
+  target_compile_options(setup_core PRIVATE ${SIZE_OPTIONS})
+  target_compile_options(setup PRIVATE ${SIZE_OPTIONS})
+  target_link_options(setup PRIVATE -Wl,--gc-sections)
+  set_property(TARGET setup_core setup PROPERTY INTERPROCEDURAL_OPTIMIZATION ON)
+  # The guard's code must stay as written: x64's __try1 writes handler data
+  # with fixed labels into the section of the function's code (which must
+  # be .text), and the x86 routine is assembly. Neither may be inlined.
+  set_source_files_properties(platform/win32/exception_guard.cpp PROPERTIES
+    COMPILE_OPTIONS "-fno-function-sections;-fno-lto")
+  # GCC 12 fails with an internal error when this instantiation takes part
+  # in link-time optimisation.
+  set_source_files_properties(platform/win32/string_instance.cpp PROPERTIES
+    COMPILE_OPTIONS -fno-lto)
+  # printf-style formatting by msvcrt.dll, through the runtime's C99 wrapper
+  # __ms_vsnprintf, instead of a second, static printf: the program formats
+  # only text and integers, which both format alike.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(symbol_prefix _)  # x86 C symbols carry a leading underscore
+  endif()
+  target_link_options(setup PRIVATE
+    -Wl,--defsym=${symbol_prefix}__mingw_vsnprintf=${symbol_prefix}__ms_vsnprintf)
+endif()
+
 if(SETUP_DIST_DIR)
   add_custom_command(TARGET setup POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E make_directory ${SETUP_DIST_DIR}
@@ -25,11 +62,21 @@ endif()
 # setupcheck.exe: the media checker, a console program over the same
 # platform; shipped once, as the x86 program.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/platform/win32/winmain.cpp)
+  # Its size is not budgeted: it links the C++ library's own std::string.
+  list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/platform/win32/winmain.cpp
+    ${CMAKE_SOURCE_DIR}/platform/win32/string_instance.cpp)
   add_executable(setupcheck platform/win32/setupcheck_main.cpp ${WIN32_SOURCES})
   target_link_libraries(setupcheck PRIVATE setup_checker comctl32 ole32 shell32 advapi32 gdi32 user32)
   target_compile_definitions(setupcheck PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   target_link_options(setupcheck PRIVATE ${HARDENING})
+  # Linked without link-time optimisation (GCC 12 fails inside it on the
+  # checker's code), from the machine code the core's objects also carry.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(setup_core PRIVATE -ffat-lto-objects)
+    target_compile_options(setup_checker PRIVATE ${SIZE_OPTIONS})
+    target_compile_options(setupcheck PRIVATE ${SIZE_OPTIONS})
+    target_link_options(setupcheck PRIVATE -fno-lto -Wl,--gc-sections)
+  endif()
   if(SETUP_DIST_DIR)
     add_custom_command(TARGET setupcheck POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:setupcheck> ${SETUP_DIST_DIR}/setupcheck.exe)

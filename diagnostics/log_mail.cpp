@@ -1,7 +1,5 @@
 #include "diagnostics/log_mail.h"
 
-#include <new>
-
 #include "diagnostics/string_ids.h"
 #include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
@@ -58,14 +56,10 @@ void SendLogFile(Services& s, const LogMail& mail) {
         return;
     }
     if (s.ShowAlways(question, caption, codes::kBoxQuestion) != codes::kIdYes) return;
-    try {
-        // A patch run has no product name, and an empty title would match
-        // any window.
-        if (MailLogFile(s, mail) && !mail.productName.empty()) {
-            s.os.mail().RaiseWindowTitled(mail.productName, kRaiseDelayMilliseconds);
-        }
-    } catch (const std::bad_alloc&) {
-        s.log.Printf("SendLogFile(%s) failure.", mail.logPath.c_str());
+    // A patch run has no product name, and an empty title would match any
+    // window.
+    if (MailLogFile(s, mail) && !mail.productName.empty()) {
+        s.os.mail().RaiseWindowTitled(mail.productName, kRaiseDelayMilliseconds);
     }
 }
 

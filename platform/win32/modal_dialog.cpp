@@ -1,20 +1,12 @@
 #include "platform/win32/modal_dialog.h"
 
-#include <exception>
-#include <new>
-
 namespace platform::win32 {
 
 INT_PTR CModalDialog::Run(WORD templateId, HWND owner) {
-    failure_ = ERROR_SUCCESS;
     const INT_PTR result =
         ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner,
                           Procedure, reinterpret_cast<LPARAM>(this));
     window_ = nullptr;
-    if (failure_ != ERROR_SUCCESS) {
-        ::SetLastError(failure_);
-        return -1;
-    }
     return result;
 }
 
@@ -30,16 +22,9 @@ INT_PTR CALLBACK CModalDialog::Procedure(HWND window, UINT message, WPARAM wPara
     }
     // Messages before WM_INITDIALOG (WM_SETFONT, ...) get the default.
     if (self == nullptr) return FALSE;
-    // Nothing may unwind through the system's frames: the texts and lists
-    // the handlers build can run out of memory, which ends the dialog.
-    try {
-        return self->Dispatch(message, wParam, lParam);
-    } catch (const std::bad_alloc&) {
-        self->Fail(ERROR_NOT_ENOUGH_MEMORY);
-    } catch (const std::exception&) {
-        self->Fail(ERROR_INVALID_FUNCTION);
-    }
-    return TRUE;
+    // The program is built without exceptions: nothing can unwind through
+    // the system's frames (running out of memory ends the process).
+    return self->Dispatch(message, wParam, lParam);
 }
 
 INT_PTR CModalDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -62,11 +47,6 @@ INT_PTR CModalDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CModalDialog::OnNotify(const NMHDR&, LRESULT*) { return false; }
-
-void CModalDialog::Fail(DWORD error) {
-    if (failure_ == ERROR_SUCCESS) failure_ = error;
-    ::EndDialog(window_, -1);
-}
 
 void CModalDialog::SetItemText(int id, const std::string& text) {
     ::SetDlgItemTextA(window_, id, text.c_str());

@@ -19,8 +19,7 @@ public:
     virtual ~CModalDialog() = default;
 
     // Runs the template modally over the owner (none: null). Returns the
-    // end code; -1 when the window cannot be created or its handlers ran out
-    // of memory (the last error is then 14).
+    // end code; -1 when the window cannot be created.
     INT_PTR Run(WORD templateId, HWND owner);
 
 protected:
@@ -52,11 +51,8 @@ protected:
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-    // Ends the dialog with -1 after a handler failed; Run reports `error`.
-    void Fail(DWORD error);
 
     HWND window_ = nullptr;
-    DWORD failure_ = ERROR_SUCCESS;
     // WM_SETICON does not take ownership; the icons are freed with the
     // object, after the window is gone.
     UniqueIcon largeIcon_;

@@ -114,4 +114,4 @@ def test_media_without_configuration_exit_2(target, tmp_path):
 
 def test_wrong_command_exit_2():
     run = subprocess.run([PROGRAM, "--json"], capture_output=True, text=True)
-    assert (run.returncode, run.stderr) == (2, "usage: setupcheck MEDIA_FOLDER|PROGRAM.exe [--json]\n")
+    assert (run.returncode, run.stderr) == (2, "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n")
