@@ -1,14 +1,6 @@
-"""The end-to-end bench: runs setup.exe under Wine as a user or a deployment
-tool would and reads back what they would see (full exit code, message boxes,
-dialogs, the setup log, what helper programs and the recording doubles wrote).
-
-Prefix: one Wine prefix with a wineserver started and stopped by process id.
-Watcher: tools' "tool.exe watch" in the prefix, reporting message boxes (whole
-  texts) and listing dialogs; boxes are answered with keys through X.
-Run: one "tool.exe start LINE", which gives the full exit code and the pid.
-Host: a prefix with its watcher, shared by tests that leave nothing behind.
-Bench: what a test uses: media folders, runs, logs, the doubles' records.
-"""
+"""The end-to-end bench: Wine prefixes with their servers, the box watcher,
+runs of setup.exe with their full exit codes, the setup log, the recording
+doubles (see README.md)."""
 
 from __future__ import annotations
 
@@ -95,20 +87,15 @@ def wait_until(predicate: Callable[[], object], timeout: float, step: float = 0.
     return result
 
 
-class Xvfb:
-    """An X server on a display it picks itself (-displayfd)."""
-
-    def __init__(self) -> None:
-        read_end, write_end = os.pipe()
-        self.process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                                         "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-        os.close(write_end)
-        with os.fdopen(read_end) as reader:
-            self.display = ":" + reader.readline().strip()
-        if self.display == ":":
-            stop_process(self.process)
-            raise RuntimeError("Xvfb did not report a display")
+def start_xvfb() -> tuple[subprocess.Popen, str]:
+    """An X server on a display it picks itself (-displayfd), and the display."""
+    read_end, write_end = os.pipe()
+    process = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten",
+                                "tcp", "-noreset"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True)
+    os.close(write_end)
+    with os.fdopen(read_end) as reader:
+        return process, ":" + reader.readline().strip()
 
 
 class Prefix:

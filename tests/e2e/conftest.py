@@ -1,11 +1,6 @@
-"""Fixtures of the end-to-end bench (see bench.py): the display, the locales,
-the Wine prefixes, the packages, and a Bench per test.
-
-Prefixes: a base prefix made once (wineboot -i); a copy of it with the
-recording doubles; a shared host on a copy of each, cleaned between tests;
-a test marked private_prefix (one that installs something or changes the
-prefix) gets a copy of its own, removed afterwards.
-"""
+"""Fixtures: the display, the locales, the Wine prefixes (a base one made by
+wineboot -i and a copy with the recording doubles, each with a shared host on
+a copy; private copies for tests that install), the packages, a Bench per test."""
 
 from __future__ import annotations
 
@@ -101,9 +96,9 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
 
 @pytest.fixture(scope="session")
 def display():
-    server = wb.Xvfb()
-    yield server.display
-    wb.stop_process(server.process)
+    process, display = wb.start_xvfb()
+    yield display
+    wb.stop_process(process)
 
 
 @pytest.fixture(scope="session")

@@ -1,14 +1,7 @@
 #!/bin/sh
-# Runs the end-to-end bench: builds the helper programs of tools/ with the
-# preset of the program under test, then runs every test under Wine with
-# pytest. The program itself must be built already (dist/x64/setup.exe, or
-# the one named by SETUP_EXE). Extra arguments go to pytest.
-#
-#   tests/e2e/run.sh                 # the x64 build
-#   SETUP_EXE=dist/setup.exe tests/e2e/run.sh   # the x86 build (needs 32-bit Wine)
-#   tests/e2e/run.sh -k usage -x     # a selection
-#
-# The Debian packages it needs are listed in requirements-apt.txt.
+# The end-to-end tests (see README.md): builds the helpers of tools/ with the
+# preset of the program under test (SETUP_EXE, default dist/x64/setup.exe,
+# built already), then runs pytest with the extra arguments.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)

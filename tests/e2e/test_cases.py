@@ -1,7 +1,7 @@
-"""Runs every case of cases.py: makes its media, prepares the prefix, runs
-the command line under Wine, answers the boxes, and compares what a user or
-a deployment tool would see with what the case expects. A list of cases runs
-in order in one prefix of its own (real installs that build on each other)."""
+"""Runs every case of cases.py: makes its media, prepares the prefix, runs the
+command line under Wine, answers the boxes, and compares what a user or a
+deployment tool would see with what the case expects. A list of cases runs in
+order in one prefix of its own (real installs that build on each other)."""
 
 from __future__ import annotations
 
@@ -13,14 +13,11 @@ import pytest
 import bench as wb
 from cases import CASES, Case
 
-PAYLOAD = "C:\\Program Files\\Demo Product\\payload.txt"
-
 
 def params():
     for item in CASES:
         steps = item if isinstance(item, list) else [item]
         marks = [pytest.mark.x86] if steps[0].x86 else []
-        marks += [pytest.mark.private_prefix] if any(step.private for step in steps) or len(steps) > 1 else []
         yield pytest.param(steps, id=steps[0].id, marks=marks)
 
 
@@ -31,22 +28,30 @@ def test_case(steps: list[Case], make_bench, artefacts, request) -> None:
         run_case(bench, case, artefacts, request.node)
 
 
+def fill(value, places: dict):
+    """The value (a text, or a list or tuple of texts) with <media>, <log>, ... filled in."""
+    if isinstance(value, (list, tuple)):
+        return type(value)(fill(item, places) for item in value)
+    for key, text in places.items():
+        value = value.replace(key, text)
+    return value
+
+
 def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
     prefix = bench.prefix
-    for name in ("media", "logs"):
-        wb.shutil.rmtree(prefix.path / "drive_c" / name, ignore_errors=True)
-    wb.shutil.rmtree(prefix.temp)
-    prefix.temp.mkdir()
-    (prefix.path / "drive_c" / "logs").mkdir()
+    for folder in (prefix.path / "drive_c" / "media", prefix.path / "drive_c" / "logs", prefix.temp):
+        wb.shutil.rmtree(folder, ignore_errors=True)
+    for folder in (prefix.path / "drive_c" / "logs", prefix.temp):
+        folder.mkdir()
     if case.msi != "wine":
         bench.script_doubles(case.msi, case.mapi)
     files = {path: artefacts[value[1:]] if isinstance(value, str) else value for path, value in case.files.items()}
-    media = bench.make_media(wb.re.sub(r"[^\w-]", "-", case.id)[:40], case.setup_ini(), {p: v for p, v in files.items() if v is not None})
-    for path in (p for p, v in files.items() if v is None):
+    media = bench.make_media(wb.re.sub(r"[^\w-]", "-", case.id)[:40], case.setup_ini(),
+                             {path: value for path, value in files.items() if value is not None})
+    for path in (path for path, value in files.items() if value is None):
         prefix.unix(f"{media}\\{path}").mkdir(parents=True)
-    system = {"x86": "C:\\windows\\system32", "x64": "C:\\windows\\syswow64"}[bench.arch]  # as the x86 program sees it
     places = {"<media>": media, "<temp>": prefix.temp_windows, "<chain>": {"x86": "valid", "x64": "none"}[bench.arch],
-              "<system>": system}
+              "<system>": {"x86": "C:\\windows\\system32", "x64": "C:\\windows\\syswow64"}[bench.arch]}
     for view, text in (("32", case.reg32), ("64", case.reg64)):
         if text:
             prefix.reg_import(fill(text, places), view)
@@ -58,8 +63,15 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
     if case.row:
         node.user_properties += [("input", case.row[0]), ("behaviour", case.row[1]),
                                  ("observed", f"{run.exit_code}, {run.seconds:.1f} s")]
+    strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]
+    assert strangers == [], f"boxes of other programs (a crash dialog?): {strangers}"
+    assert not wb.CRASH_REPORT.search(run.stderr), run.describe()
+    assert run.exit_code == case.exit, run.describe()
+    budget = case.budget or (10 if case.row else case.timeout)
+    assert run.seconds <= budget, f"the run took {run.seconds:.1f} s, at most {budget} s"
 
-    # The log: the path given, or the one default log in the temporary folder.
+    # The log: at the path given, or the one in the temporary folder named
+    # after the product and the start time (local, to the minute).
     logs = bench.logs()
     if case.log is None:
         found = logs + [path for path in (prefix.path / "drive_c" / "logs").rglob("*")
@@ -69,37 +81,28 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
         if case.logfile:
             places["<log>"], raw = fill(case.logfile, places), prefix.unix(fill(case.logfile, places)).read_bytes()
             earlier = files.get(case.logfile)
-            if earlier:  # appended to: no second byte-order mark
+            if earlier:  # appended to, without a second byte-order mark
                 assert raw.startswith(earlier) and raw[len(earlier):][:2] != b"\xff\xfe", raw[:80]
                 raw = b"\xff\xfe" + raw[len(earlier):]
         else:
-            # Named after the product and the start time (local, to the minute).
-            names, minutes = [path.name for path in logs], {f"{datetime.datetime.fromtimestamp(moment):%Y.%m.%d %H.%M}"
-                                                            for moment in range(int(started) - 60, int(time.time()) + 61, 30)}
-            assert len(logs) == 1 and names[0] in {f"{case.logname} Setup ({minute}).log" for minute in minutes}, \
-                f"logs in the temporary folder: {names}\n{run.describe()}"
-            places["<log>"], raw = prefix.temp_windows + names[0], logs[0].read_bytes()
+            minutes = {f"{datetime.datetime.fromtimestamp(moment):%Y.%m.%d %H.%M}"
+                       for moment in range(int(started) - 60, int(time.time()) + 61, 30)}
+            assert len(logs) == 1 and logs[0].name in {f"{case.logname} Setup ({minute}).log" for minute in minutes}, \
+                f"logs in the temporary folder: {logs}\n{run.describe()}"
+            places["<log>"], raw = prefix.temp_windows + logs[0].name, logs[0].read_bytes()
         places["<logname>"] = places["<log>"].rsplit("\\", 1)[-1]
         entries, cut = wb.setup_entries(raw, strict=case.msi != "wine")
         lines = [entry[:-2] if entry.endswith("\r\n") else entry for entry in entries]
         wb.in_order(fill(case.log, places), lines, "setup log")
-        if case.last is not None:
-            assert wb.matches(fill(case.last, places), lines[-1]), f"last entry {lines[-1][:300]!r}"
+        assert case.last is None or wb.matches(fill(case.last, places), lines[-1]), f"last entry {lines[-1][:300]!r}"
         assert cut == case.cut, f"{cut} entries cut at {wb.ENTRY_LIMIT} characters"
         if cut and case.row:
             node.user_properties.append(("observed_note", f"{cut} log entr{'y' if cut == 1 else 'ies'} cut at 4,095 characters"))
 
-    boxes = [(box["caption"], box["text"], "yesno" if box["buttons"] == [6, 7] else "ok" if box["buttons"] == [1]
-              else str(box["buttons"])) for box in run.boxes]
+    boxes = [(box["caption"], box["text"], {(1,): "ok", (6, 7): "yesno"}.get(tuple(box["buttons"]), str(box["buttons"])))
+             for box in run.boxes]
     assert boxes == [fill(tuple(box) + ("ok",) * (3 - len(box)), places) for box in case.boxes], run.describe()
     assert all(box["icon"] for box in run.boxes), "a box without its icon"
-    strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]
-    assert strangers == [], f"boxes of other programs (a crash dialog?): {strangers}"
-    assert not wb.CRASH_REPORT.search(run.stderr), run.describe()
-    assert run.exit_code == case.exit, run.describe()
-    budget = case.budget or (10 if case.row else case.timeout)
-    assert run.seconds <= budget, f"the run took {run.seconds:.1f} s, at most {budget} s"
-
     wb.in_order(fill(case.calls, places), bench.double_log("msi"), "recording msi.dll")
     wb.in_order(fill(case.mails, places), bench.double_log("mapi"), "recording MAPI32.DLL")
     assert bench.markers() == {name: "".join(line + "\r\n" for line in fill(lines, places))
@@ -112,12 +115,3 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
         assert (output[output.index("REG_SZ") + 1] if "REG_SZ" in output else None) == expected, (value, output)
     if case.check:
         case.check(bench, run)
-
-
-def fill(value, places: dict):
-    """The value (text, or a list or tuple of texts) with <media>, <log>, ... filled in."""
-    if isinstance(value, (list, tuple)):
-        return type(value)(fill(item, places) for item in value)
-    for key, text in places.items():
-        value = value.replace(key, text)
-    return value

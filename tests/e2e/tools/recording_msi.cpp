@@ -1,25 +1,14 @@
 // A recording test double of msi.dll: the installer entries a setup program
-// binds, answered from a script and recorded in a call log, both beside it.
-//
-// recording_msi.ini, read at every call:
-//   [Package] ProductCode, ProductVersion, ProductName: the package's Property
-//             rows (an absent key has no row); Template: summary property 7
-//             (absent: the read fails). Any path opens.
-//   [State]   ProductState: MsiQueryProductStateA's answer (default -1);
-//             InstalledVersion: "VersionString" (empty or absent: 1605).
-//   [Result]  InstallProduct, ApplyPatch, OpenDatabase: results (default 0);
-//             Crash=1: MsiInstallProductA and MsiApplyPatchA fault after
-//             recording the call.
-// recording_msi.log, one UTF-8 line per call, fields joined by "|":
-//   Load|<program>, MsiSetInternalUI|<level>|<window: null or set>,
-//   MsiEnableLogA|<mode>|<path>|<attributes>, MsiInstallProductA|<package>|<command line>,
-//   MsiApplyPatchA|<patch>|<install package>|<type>|<command line>, each of those two
-//   followed by Chain|<verdict> (see double_support.h), and the queries with
-//   their arguments.
-// Like an installer appending its own log, MsiInstallProductA and
-// MsiApplyPatchA write the 8-bit line "=== recording installer log ===\r\n"
-// to the file MsiEnableLogA named (appended with the append flag, else
-// replacing the file).
+// binds, answered from recording_msi.ini and logged to recording_msi.log
+// (UTF-8, one call a line, fields joined by "|"), both beside it.
+//   [Package] ProductCode, ProductVersion, ProductName (absent: no row),
+//             Template (summary property 7; absent: the read fails); any path opens
+//   [State]   ProductState (default -1), InstalledVersion (absent or empty: 1605)
+//   [Result]  InstallProduct, ApplyPatch, OpenDatabase (default 0); Crash=1: the
+//             two install calls fault after recording
+// MsiInstallProductA and MsiApplyPatchA log "Chain|<verdict>" after their call
+// line and, as an installer does, write "=== recording installer log ===\r\n"
+// into the file MsiEnableLogA named (appended with the append flag).
 #include "double_support.h"
 
 #include <cstdlib>

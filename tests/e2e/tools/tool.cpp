@@ -1,30 +1,16 @@
-// tool.exe VERB ARGUMENTS: the helper program of the end-to-end tests.
-//
-//   start LINE             starts the one argument LINE as a command line, waits,
-//                          writes "started process <id>" to stderr once it runs
-//                          and the child's full 32-bit exit code to stdout (a
-//                          Unix exit status keeps 8 bits)
-//   watch                  reports message boxes as JSON lines on stdout:
-//                            {"shown":HWND,"pid":N,"caption":..,"text":..,"buttons":[..],"x_window":N,"icon":B}
-//                            {"gone":HWND}
-//                          and answers "list PID" on stdin with {"dialogs":[..]}: every
-//                          visible dialog of the process with its controls and, for a
-//                          list view, its rows (read through memory in that process)
-//   exit CODE [MARKER ...] a component installer: appends its whole command line
-//                          (UTF-8, CR LF) to MARKER, exits with CODE
-//   print CODE MODE VALUE  a condition program: writes to stdout and exits with CODE;
-//                          MODE hex (the bytes spelled in hex), bytes (VALUE bytes of
-//                          digits), read (reads stdin to its end, then writes VALUE),
-//                          child (leaves "tool.exe sleep 600" running with the same
-//                          handles, then writes VALUE)
-//   crash                  writes a line, then dies of an access violation
-//   place CODE FROM TO     copies FROM to TO (making folders), exits with CODE
-//   load NAME              loads a library with the ordinary search order
-//   sleep SECONDS
-//
-// Started under any other file name (a planted msiexec.exe, say) it appends its
-// path and command line to "<its own path>.started" and exits with 0.
-// Its version resource says 1.2.3.4 (tool.rc), for the file version probes.
+// tool.exe VERB ...: the helper program of the end-to-end tests.
+//   start LINE             runs LINE; "started process <id>" on stderr, then the
+//                          child's full 32-bit exit code on stdout
+//   watch                  message boxes as JSON lines ({"shown":..} with the whole
+//                          text, {"gone":..}); "list PID" on stdin answers with the
+//                          process's dialogs, their controls and list-view rows
+//   exit CODE [MARKER ...] appends its command line (UTF-8, CR LF) to MARKER
+//   print CODE MODE VALUE  writes hex bytes, VALUE digits ("bytes"), or VALUE after
+//                          reading stdin to its end ("read") or after leaving
+//                          "tool.exe sleep 600" running on the same handles ("child")
+//   crash, place CODE FROM TO, load NAME, sleep SECONDS
+// Started under another name (a planted msiexec.exe) it appends its path and
+// command line to "<its path>.started". Its file version is 1.2.3.4 (tool.rc).
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
