@@ -26,8 +26,7 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
-import msi_double  # noqa: E402
-import winebench as wb  # noqa: E402
+import bench as wb  # noqa: E402
 
 PAIRS = int(sys.argv[1]) if len(sys.argv) > 1 else 5
 STARTUP_PAIRS = int(sys.argv[2]) if len(sys.argv) > 2 else 15
@@ -88,26 +87,29 @@ def real_install(work: Path, base: Path) -> None:
 def start_up(work: Path, base: Path) -> None:
     path = work / "startup"
     shutil.copytree(base, path, symlinks=True)
-    prefix = wb.WinePrefix(path, display=None)
+    prefix = wb.Prefix(path, display=None)
     tools = wb.tools_dir("x64")
-    msi_double.install(prefix, "x64", tools / "recording" / "msi.dll")
-    double = msi_double.RecordingMsi(prefix, "x64")
-    double.reset()
+    wb.install_doubles(prefix, "x64", tools)
+    call_log = wb.system_folder(prefix, "x64") / "recording_msi.log"
+    wb.script_msi(call_log.parent, {})
+
+    def installer_called() -> bool:
+        return call_log.exists() and "MsiInstallProductA|" in call_log.read_text("utf-8", "replace")
+
     shutil.copy(tools / "noop.exe", path / "drive_c" / "noop.exe")
     env = prefix.env()
 
     def timed(name: str, args: list) -> float:
-        double.log_path.unlink(missing_ok=True)
+        call_log.unlink(missing_ok=True)
         start = time.monotonic()
         process = subprocess.Popen([wb.WINE, *args], env=env, stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         called = None
         while name == "setup.exe" and called is None:
-            if any(call.name == "MsiInstallProductA" for call in double.calls()):
+            if installer_called():
                 called = time.monotonic() - start
             elif process.poll() is not None:
-                raise RuntimeError("setup.exe ended without calling the installer:\n"
-                                   + double.describe())
+                raise RuntimeError("setup.exe ended without calling the installer")
             else:
                 time.sleep(0.001)
         code = process.wait(60)

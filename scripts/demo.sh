@@ -32,7 +32,7 @@ printf '[Main]\r\nMsiPath=Demo.msi\r\n' > "$media/setup.ini"
 ls -l "$media"
 
 echo "== C:\\Demo\\setup.exe /i /quiet /log C:\\Demo\\setup.log"
-code=$("$wine" build/mingw-x64/test-tools/exitcode.exe 'C:\Demo\setup.exe' /i /quiet /log 'C:\Demo\setup.log' | tr -d '\r')
+code=$("$wine" build/mingw-x64/test-tools/tool.exe start 'C:\Demo\setup.exe /i /quiet /log C:\Demo\setup.log' 2>/dev/null | tr -d '\r')
 wineserver -w
 echo "exit code: $code"
 

@@ -1,62 +1,68 @@
-"""Fixtures of the end-to-end bench: the display, the Wine prefixes, the
-locales, the packages and the per-test Bench. See winebench.py for the parts.
-
-Prefixes: one base prefix is made per session with wineboot -i. Tests share
-one copy of it, which is cleaned between tests (every process of the prefix
-ended, the temporary folder emptied, the media folders removed); a test
-marked private_prefix, one that may install a product or change the
-prefix, gets a copy of its own (cp -a, about 2 s), removed afterwards.
-"""
+"""Fixtures: the display, the locales, the Wine prefixes (a base one made by
+wineboot -i and a copy with the recording doubles, each with a shared host on
+a copy; private copies for tests that install), the packages, a Bench per test."""
 
 from __future__ import annotations
 
+import datetime
 import os
 import shutil
 import subprocess
 from pathlib import Path
-from typing import Callable, Iterator, Optional
 
 import pytest
 
-import msi_double
-import winebench as wb
+import bench as wb
 
 LOCALES = ("ru_RU.UTF-8", "it_IT.UTF-8", "ja_JP.UTF-8", "sv_SE.UTF-8")
+BAD_INPUT_TABLE = wb.REPO / "build" / "e2e-artifacts" / "bad-input.md"
+CALL_FAILED = pytest.StashKey[bool]()
 
 
 def pytest_configure(config: pytest.Config) -> None:
-    config.addinivalue_line(
-        "markers", "private_prefix: the test gets a Wine prefix of its own, removed afterwards")
-    config.addinivalue_line(
-        "markers", "x86: in the suite that runs the shipped x86 program (run.sh -m x86)")
+    config.addinivalue_line("markers", "private_prefix: the test gets a Wine prefix of its own")
+    config.addinivalue_line("markers", "x86: in the suite that runs the shipped x86 program (run.sh -m x86)")
+    config.bad_input_rows = {}
 
 
 @pytest.hookimpl(hookwrapper=True)
-def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo) -> Iterator[None]:
-    """In CI a skipped test is a failure: the machine must be able to run
-    every case (32-bit Wine included)."""
+def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
     outcome = yield
     report = outcome.get_result()
+    # In CI a skipped test is a failure: the machine must run every case.
     if report.skipped and os.environ.get("CI") == "true":
         report.outcome = "failed"
         report.longrepr = f"skipped in CI, where every case must run: {report.longrepr}"
+    if report.when == "call":
+        item.stash[CALL_FAILED] = report.failed
+    properties = dict(item.user_properties)
+    if "input" in properties and report.when == "call":
+        result = "passed" if report.passed else "FAILED: " + str(report.longrepr).splitlines()[-1][:160]
+        item.config.bad_input_rows[item.nodeid] = (properties, result)
 
 
-# --------------------------------------------------------------------------
-# The program and the helpers
+def pytest_sessionfinish(session: pytest.Session) -> None:
+    """The bad-input table, when every row of it ran (a selection leaves the last whole table)."""
+    rows = session.config.bad_input_rows
+    from cases import BAD_INPUT
+    if len(rows) < len(BAD_INPUT):
+        return
+    lines = [f"Bad input, {datetime.datetime.now():%Y-%m-%d %H:%M}, program {os.environ.get('SETUP_EXE', 'dist/x64/setup.exe')}",
+             "", "| Input | What the program does | Exit code, time | Result |", "|---|---|---|---|"]
+    for properties, result in rows.values():
+        observed = properties["observed"] + (f"; {properties['observed_note']}" if "observed_note" in properties else "")
+        lines.append("| " + " | ".join(" ".join(cell.split()).replace("|", "\\|") for cell in (
+            properties["input"], properties["behaviour"], observed, result)) + " |")
+    BAD_INPUT_TABLE.parent.mkdir(parents=True, exist_ok=True)
+    BAD_INPUT_TABLE.write_text("\n".join(lines) + "\n", encoding="utf-8")
 
 
 @pytest.fixture(scope="session")
-def program(tmp_path_factory: pytest.TempPathFactory) -> Path:
-    """A copy of the program under test taken at the start of the session,
-    so that a rebuild while the bench runs changes nothing under it."""
-    path = wb.setup_exe()
-    if not path.is_file():
-        pytest.fail(f"the program under test is missing: {path} (build it, or set SETUP_EXE)",
-                    pytrace=False)
-    snapshot = tmp_path_factory.mktemp("program") / "setup.exe"
-    shutil.copyfile(path, snapshot)
-    return snapshot
+def program(tmp_path_factory) -> Path:
+    """A copy taken at the start: a rebuild while the bench runs changes nothing."""
+    if not wb.setup_exe().is_file():
+        pytest.fail(f"the program under test is missing: {wb.setup_exe()} (build it, or set SETUP_EXE)", pytrace=False)
+    return Path(shutil.copy(wb.setup_exe(), tmp_path_factory.mktemp("program") / "setup.exe"))
 
 
 @pytest.fixture(scope="session")
@@ -67,189 +73,91 @@ def arch(program: Path) -> str:
 @pytest.fixture(scope="session")
 def tools(arch: str) -> Path:
     folder = wb.tools_dir(arch)
-    missing = [name for name in ("exitcode.exe", "boxwatch.exe", "loadlib.exe", "msi.dll")
-               if not (folder / name).is_file()]
+    missing = [name for name in ("tool.exe", "recording/msi.dll", "recording/mapi32.dll") if not (folder / name).is_file()]
     if missing:
-        pytest.fail(f"helper programs missing in {folder}: {', '.join(missing)} "
-                    f"(build the mingw-{arch} preset, or set E2E_TOOLS_DIR)", pytrace=False)
-    return folder
-
-
-# --------------------------------------------------------------------------
-# Display, locales, prefixes
-
-
-@pytest.fixture(scope="session")
-def display() -> Iterator[str]:
-    server = wb.Xvfb()
-    try:
-        yield server.display
-    finally:
-        server.stop()
-
-
-@pytest.fixture(scope="session")
-def locale_path(tmp_path_factory: pytest.TempPathFactory) -> Optional[Path]:
-    """A folder for LOCPATH with the locales that the system lacks, made by
-    localedef from the definitions of Debian's locales package; None when
-    the system has them all."""
-    available = subprocess.run(["locale", "-a"], capture_output=True, text=True,
-                               check=False).stdout.lower().replace("utf8", "utf-8").split()
-    missing = [name for name in LOCALES if name.lower() not in available]
-    if not missing:
-        return None
-    folder = tmp_path_factory.mktemp("locales")
-    for name in missing:
-        source = name.split(".")[0]
-        result = subprocess.run(["localedef", "-i", source, "-f", "UTF-8", str(folder / name)],
-                                capture_output=True, text=True, check=False)
-        # localedef warns (exit 1) on harmless details; the files are what counts.
-        if not (folder / name / "LC_CTYPE").exists():
-            pytest.fail(f"localedef could not make {name}: {result.stderr}", pytrace=False)
+        pytest.fail(f"helper programs missing in {folder}: {missing} (build the e2e_* targets)", pytrace=False)
     return folder
 
 
 @pytest.fixture(scope="session")
-def base_prefix(tmp_path_factory: pytest.TempPathFactory, tools: Path) -> Iterator[wb.WinePrefix]:
-    root = tmp_path_factory.mktemp("wine")
-    prefix = wb.make_base_prefix(root / "base")
-    try:
-        yield prefix
-    finally:
-        shutil.rmtree(root, ignore_errors=True)
-
-
-@pytest.fixture(scope="session")
-def shared_host(base_prefix: wb.WinePrefix, display: str, tools: Path) -> Iterator[wb.PrefixHost]:
-    with wb.host_on_copy(base_prefix, "shared", display, tools) as host:
-        yield host
-
-
-@pytest.fixture(scope="session")
-def recording_double(tools: Path) -> Path:
-    """tools/recording_msi.cpp as built for the program's architecture."""
-    double = tools / "recording" / "msi.dll"
-    if not double.is_file():
-        pytest.fail(f"the recording msi.dll is missing: {double} (build the target e2e_recording_msi)",
-                    pytrace=False)
-    return double
-
-
-@pytest.fixture(scope="session")
-def recording_base_prefix(base_prefix: wb.WinePrefix, recording_double: Path, arch: str,
-                          display: str) -> Iterator[wb.WinePrefix]:
-    """A copy of the base prefix with the recording msi.dll installed for
-    setup.exe (see msi_double.py); the source of the prefixes that use it."""
-    prefix = wb.copy_prefix(base_prefix.path, base_prefix.path.parent / "recording-base", display)
-    msi_double.install(prefix, arch, recording_double)
-    try:
-        yield prefix
-    finally:
-        shutil.rmtree(prefix.path, ignore_errors=True)
-
-
-@pytest.fixture(scope="session")
-def recording_host(recording_base_prefix: wb.WinePrefix, display: str, tools: Path
-                   ) -> Iterator[wb.PrefixHost]:
-    """The prefix shared by the tests that use the recording msi.dll and
-    install nothing for real."""
-    with wb.host_on_copy(recording_base_prefix, "recording-shared", display, tools) as host:
-        yield host
-
-
-@pytest.fixture
-def recording_msi(bench: wb.Bench, arch: str) -> msi_double.RecordingMsi:
-    """The recording msi.dll that setup.exe loads in this test's prefix
-    (the bench's prefix, chosen because the test asks for this fixture):
-    scripted for the demo package, nothing installed, every call
-    succeeding, and an empty call log. See msi_double.py."""
-    double = msi_double.RecordingMsi(bench.prefix, arch)
-    double.reset()
-    return double
-
-
-@pytest.hookimpl(hookwrapper=True)
-def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
-    outcome = yield
-    report = outcome.get_result()
-    if report.when == "call":
-        item.stash[CALL_FAILED] = report.failed
-
-
-CALL_FAILED = pytest.StashKey[bool]()
-
-
-@pytest.fixture
-def bench(request: pytest.FixtureRequest, base_prefix: wb.WinePrefix, shared_host: wb.PrefixHost,
-          display: str, tools: Path, program: Path, tmp_path: Path) -> Iterator[wb.Bench]:
-    private = request.node.get_closest_marker("private_prefix") is not None
-    # A test that uses the recording msi.dll runs in a prefix that has it.
-    recording = "recording_msi" in request.fixturenames
-    if private:
-        source = request.getfixturevalue("recording_base_prefix") if recording else base_prefix
-        host = wb.PrefixHost(wb.copy_prefix(source.path, base_prefix.path.parent / "private", display),
-                             display, tools)
-    elif "bench_host" in request.fixturenames:
-        # A suite that keeps a shared prefix of its own names it by a
-        # fixture "bench_host" (a wb.PrefixHost); see test_log_mail.py.
-        host = request.getfixturevalue("bench_host")
-    elif recording:
-        host = request.getfixturevalue("recording_host")
-    else:
-        host = shared_host
-    bench = wb.Bench(host, program, lambda: request.getfixturevalue("locale_path"))
-    bench.clear_scratch()
-    bench.clear_temp()
-    try:
-        yield bench
-    finally:
-        if request.node.stash.get(CALL_FAILED, False):
-            shot = tmp_path / "screen.png"
-            if bench.screenshot(shot):
-                print(f"screenshot at the end of the test: {shot}")
-        errors = host.take_errors()
-        for run in bench.runs:
-            errors += [f"{run.command}: {problem}" for problem in run.trace_disagreements()
-                       if run.ended_at is not None]
-        # A shared prefix stays up for the next test only if this one left
-        # nothing running; otherwise every process of it is ended.
-        if private or host.left_behind() or errors:
-            host.kill_everything()
-        if private:
-            shutil.rmtree(host.prefix.path, ignore_errors=True)
-    if errors:
-        pytest.fail("the bench could not answer or read the boxes: " + "; ".join(errors), pytrace=False)
-
-
-# --------------------------------------------------------------------------
-# Packages
-
-
-@pytest.fixture(scope="session")
-def make_package(tmp_path_factory: pytest.TempPathFactory) -> Callable[..., Path]:
-    """Builds packages/demo.wxs with wixl; variants by keyword (ProductName,
-    ProductVersion, ProductCode, UpgradeCode) and arch, each built once."""
+def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
+    """What cases name by "@...": the program, the helpers, the packages (wixl)."""
     folder = tmp_path_factory.mktemp("packages")
-    cache: dict[tuple, Path] = {}
 
-    def build(arch: str = "x64", **defines: str) -> Path:
-        key = (arch, tuple(sorted(defines.items())))
-        if key not in cache:
-            cache[key] = wb.build_package(folder / f"demo{len(cache)}.msi", arch, **defines)
-        return cache[key]
+    def package(name: str, source: str, *defines: str) -> Path:
+        subprocess.run(["wixl", "-a", "x64", "-o", str(folder / name), *defines, str(wb.E2E_DIR / "packages" / source)],
+                       check=True, capture_output=True, timeout=60)
+        return folder / name
 
-    return build
-
-
-@pytest.fixture(scope="session")
-def demo_msi(make_package: Callable[..., Path]) -> Path:
-    """Demo Product 1.0.0 for x64."""
-    return make_package(ProductName="Demo Product", ProductVersion="1.0.0")
+    return {"setup": program, "tool": tools / "tool.exe", "msi": tools / "recording" / "msi.dll",
+            "demo": package("demo.msi", "demo.wxs"), "demo2": package("demo2.msi", "demo.wxs", "-D", "ProductVersion=2.0.0"),
+            "prereq": package("prereq.msi", "prereq.wxs")}
 
 
 @pytest.fixture(scope="session")
-def prereq_msi(tmp_path_factory: pytest.TempPathFactory) -> Path:
-    """packages/prereq.wxs: Demo Prerequisite 2.5.0 for x64, a package of
-    its own that a prerequisite component installs (see prereq_bench.py)."""
-    import prereq_bench
-    return prereq_bench.build_prereq_package(tmp_path_factory.mktemp("prereq") / "prereq.msi")
+def display():
+    process, display = wb.start_xvfb()
+    yield display
+    wb.stop_process(process)
+
+
+@pytest.fixture(scope="session")
+def locales(tmp_path_factory):
+    """A LOCPATH with the locales the system lacks (localedef), made on first use."""
+    made: list[Path] = []
+
+    def folder():
+        if not made:
+            available = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower().replace("utf8", "utf-8")
+            made.append(tmp_path_factory.mktemp("locales"))
+            for name in (name for name in LOCALES if name.lower() not in available.split()):
+                subprocess.run(["localedef", "-i", name.split(".")[0], "-f", "UTF-8", str(made[0] / name)],
+                               capture_output=True, check=False)  # warns (exit 1) on harmless details
+        return made[0]
+    return folder
+
+
+@pytest.fixture(scope="session")
+def prefixes(tmp_path_factory, display: str, arch: str, tools: Path):
+    """The base prefix and its copy with the recording doubles."""
+    root = tmp_path_factory.mktemp("wine")
+    base = wb.make_base_prefix(root / "base", display)
+    doubles = base.copy(root / "doubles")
+    wb.install_doubles(doubles, arch, tools)
+    yield {False: base, True: doubles}
+    shutil.rmtree(root, ignore_errors=True)
+
+
+@pytest.fixture(scope="session")
+def shared_hosts(prefixes: dict, tools: Path):
+    hosts = {doubles: wb.Host(prefix.copy(prefix.path.with_name(prefix.path.name + "-shared")), tools)
+             for doubles, prefix in prefixes.items()}
+    yield hosts
+    for host in hosts.values():
+        host.kill_everything()
+
+
+@pytest.fixture
+def make_bench(request, prefixes: dict, shared_hosts: dict, program: Path, arch: str, locales, tmp_path: Path):
+    """make_bench(doubles=True, private=False): a Bench on the shared host with
+    (or without) the recording doubles, or on a copy of its own."""
+    made: list[tuple[wb.Bench, bool]] = []
+
+    def make(doubles: bool = True, private: bool = False) -> wb.Bench:
+        private = private or request.node.get_closest_marker("private_prefix") is not None
+        host = (wb.Host(prefixes[doubles].copy(tmp_path / "prefix"), shared_hosts[doubles].tools) if private
+                else shared_hosts[doubles])
+        made.append((wb.Bench(host, program, arch, locales), private))
+        return made[-1][0]
+
+    yield make
+    for bench, private in made:
+        if request.node.stash.get(CALL_FAILED, False):
+            bench.screenshot(tmp_path / "screen.png")
+            print(f"screenshot at the end of the test: {tmp_path / 'screen.png'}")
+        errors = bench.host._watcher.errors if bench.host._watcher else []
+        if private or errors or bench.host.left_behind():
+            bench.host.kill_everything()
+        if private:
+            shutil.rmtree(bench.prefix.path, ignore_errors=True)
+        assert not errors, f"the bench could not answer the boxes: {errors}"

@@ -1,14 +1,7 @@
 #!/bin/sh
-# Runs the end-to-end bench: builds the helper programs of tools/ with the
-# preset of the program under test, then runs every test under Wine with
-# pytest. The program itself must be built already (dist/x64/setup.exe, or
-# the one named by SETUP_EXE). Extra arguments go to pytest.
-#
-#   tests/e2e/run.sh                 # the x64 build
-#   SETUP_EXE=dist/setup.exe tests/e2e/run.sh   # the x86 build (needs 32-bit Wine)
-#   tests/e2e/run.sh -k usage -x     # a selection
-#
-# The Debian packages it needs are listed in requirements-apt.txt.
+# The end-to-end tests (see README.md): builds the helpers of tools/ with the
+# preset of the program under test (SETUP_EXE, default dist/x64/setup.exe,
+# built already), then runs pytest with the extra arguments.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -40,7 +33,7 @@ if [ ! -f "$SETUP_EXE" ]; then
 fi
 
 if [ -z "${E2E_TOOLS_DIR:-}" ]; then
-    arch=$(cd "$here" && /usr/bin/python3 -c 'import sys, winebench; print(winebench.pe_architecture(winebench.setup_exe()))')
+    arch=$(cd "$here" && /usr/bin/python3 -c 'import bench; print(bench.pe_architecture(bench.setup_exe()))')
     case "$arch" in
         x64) preset=mingw-x64 ;;
         x86) preset=mingw-x86 ;;
@@ -49,11 +42,7 @@ if [ -z "${E2E_TOOLS_DIR:-}" ]; then
     if [ ! -f "build/$preset/build.ninja" ]; then
         cmake --preset "$preset" >/dev/null
     fi
-    cmake --build --preset "$preset" -j2 \
-        --target e2e_exitcode e2e_boxwatch e2e_loadlib e2e_planted_msi e2e_recording_msi \
-        e2e_recording_mapi e2e_recording_mapi_incomplete e2e_crasher \
-        e2e_component e2e_condition e2e_planted_msiexec e2e_versioned_1234 e2e_versioned_2000 \
-        e2e_dialogprobe e2e_placefile
+    cmake --build --preset "$preset" -j2 --target e2e_tool e2e_recording_msi e2e_recording_mapi
 fi
 
 exec /usr/bin/python3 -m pytest "$here" "$@"

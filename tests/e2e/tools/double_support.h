@@ -1,5 +1,5 @@
-// What the recording test doubles of system libraries share: files beside
-// the double, and text conversions for their call logs.
+// What the recording test doubles of system libraries share: their files
+// beside them, the call log, and the exception-chain check.
 #pragma once
 
 #include <windows.h>
@@ -7,68 +7,67 @@
 #include <cstdio>
 #include <string>
 
-// A file in the double's own folder.
-inline std::wstring BesideModule(HMODULE module, const wchar_t* name) {
+#define DOUBLE_ENTRY extern "C" __declspec(dllexport)
+
+inline HMODULE g_self = nullptr;
+
+// A file in the double's own folder (the system folder it was put in).
+inline std::wstring Beside(const wchar_t* name) {
     wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return name;
-    std::wstring folder(path, length);
-    const size_t slash = folder.find_last_of(L"\\/");
-    return folder.substr(0, slash == std::wstring::npos ? 0 : slash + 1) + name;
+    std::wstring folder(path, GetModuleFileNameW(g_self, path, MAX_PATH));
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
 }
 
-inline std::wstring Widen(const char* text, UINT codePage) {
-    const int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length) - 1);
-    return wide;
+inline void AppendBytes(const std::wstring& path, const std::string& bytes, bool append = true) {
+    HANDLE file = CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
 }
 
-inline std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], length,
-                        nullptr, nullptr);
-    return text;
+// One field of a call line: an 8-bit text of the caller (ANSI code page) in
+// UTF-8; "(null)" for none; CR, LF and "|" as <CR>, <LF>, <BAR>.
+inline std::string Field(const char* text) {
+    if (text == nullptr) return "(null)";
+    wchar_t wide[4096] = {};
+    char utf8[12288] = {};
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 4095);
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+    std::string out;
+    for (const char* c = utf8; *c; ++c) out += *c == '\r' ? "<CR>" : *c == '\n' ? "<LF>" : *c == '|' ? "<BAR>" : std::string(1, *c);
+    return out;
+}
+
+inline std::string Num(unsigned long long value) { return std::to_string(value); }
+
+// Appends "Load|<program>" to the call log at process attach.
+inline void RecordLoad(HMODULE self, const wchar_t* log) {
+    g_self = self;
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    AppendBytes(Beside(log), "Load|" + Field(program) + "\n");
 }
 
 // The thread's exception-registration chain (fs:0) checked the way SEH
 // overwrite protection checks it before dispatching: every record inside
 // the thread's stack, 4-byte aligned, each above the one before, its
-// handler outside the stack, and the last record's link 0xFFFFFFFF.
-// "valid", or "broken: <why>"; x64 has no such chain ("none").
+// handler outside the stack, the last record's link 0xFFFFFFFF.
+// "valid" or "broken: <why>"; x64 has no such chain: "none".
 inline std::string ExceptionChainVerdict() {
 #if defined(__i386__)
-    // NT_TIB: ExceptionList at fs:0, StackBase at fs:4, StackLimit at fs:8.
-    ULONG_PTR record = 0, high = 0, low = 0;
-    __asm__ __volatile__("movl %%fs:0, %0\n\tmovl %%fs:4, %1\n\tmovl %%fs:8, %2"
-                         : "=r"(record), "=r"(high), "=r"(low));
-    ULONG_PTR previous = 0;
-    char why[160];
+    ULONG_PTR record = 0, high = 0, low = 0, previous = 0;
+    __asm__ __volatile__("movl %%fs:0, %0\n\tmovl %%fs:4, %1\n\tmovl %%fs:8, %2" : "=r"(record), "=r"(high), "=r"(low));
     for (int depth = 0; depth < 1024; ++depth) {
         if (record == 0xFFFFFFFF) return "valid";
-        if (record < low || record + 8 > high) {
-            snprintf(why, sizeof why, "broken: record %d at %#lx outside the stack %#lx-%#lx", depth,
-                     static_cast<unsigned long>(record), static_cast<unsigned long>(low),
-                     static_cast<unsigned long>(high));
-            return why;
-        }
-        if ((record & 3) != 0 || record <= previous) {
-            snprintf(why, sizeof why, "broken: record %d at %#lx misaligned or not above %#lx", depth,
-                     static_cast<unsigned long>(record), static_cast<unsigned long>(previous));
-            return why;
-        }
         const auto* entry = reinterpret_cast<const EXCEPTION_REGISTRATION_RECORD*>(record);
-        const auto handler = reinterpret_cast<ULONG_PTR>(entry->Handler);
-        if (handler >= low && handler < high) {
-            snprintf(why, sizeof why, "broken: record %d at %#lx has its handler %#lx on the stack",
-                     depth, static_cast<unsigned long>(record), static_cast<unsigned long>(handler));
-            return why;
-        }
+        const char* why = record < low || record + 8 > high ? "outside the stack"
+                          : (record & 3) != 0 || record <= previous ? "misaligned or not above the one before"
+                          : reinterpret_cast<ULONG_PTR>(entry->Handler) >= low &&
+                                    reinterpret_cast<ULONG_PTR>(entry->Handler) < high
+                              ? "has its handler on the stack"
+                              : nullptr;
+        if (why) return "broken: record " + std::to_string(depth) + " at " + Num(record) + " " + why;
         previous = record;
         record = reinterpret_cast<ULONG_PTR>(entry->Next);
     }

@@ -1,0 +1,516 @@
+"""The end-to-end cases, run by test_cases.py (the fields: README.md, "A case").
+In expected texts: <media> the medium's folder, <log> the log's path, <logname>
+its name, <temp> the temporary folder, <system> the system folder as the x86
+program names it, <chain> the exception-chain verdict ("valid" on x86, "none"
+on x64), <*> any text. Files: relative to the medium or a C:\\ path; "@tool",
+"@setup", "@msi", "@demo", "@demo2", "@prereq" the bench's programs and
+packages; None a folder."""
+
+from __future__ import annotations
+
+import dataclasses
+import random
+from typing import Callable, Optional, Union
+
+import bench as wb
+
+S, RU, IT = wb.strings("neutral"), wb.strings("russian"), wb.strings("italian")
+ERROR = S[135]
+CAPTION = "Demo Product (1.0.0) Setup"
+INTERNAL = S[142]
+COMPLETE = "Setup complete"
+NO_MAIL = "Can't read email address from ini file."
+ADDRESS = "support@example.invalid"
+
+
+def text(identifier: int, *args: str, table: dict = S) -> str:
+    """A string-table text with its %s filled in order."""
+    result = table[identifier]
+    for arg in args:
+        result = result.replace("%s", arg, 1)
+    return result
+
+
+def failure_box(reason: str) -> tuple:
+    return ERROR, reason + "\r\n" + text(162, "<log>")
+
+
+def failed(code: int) -> str:
+    return f"BSInstall() failed. Error({code})'<*>'."
+
+
+@dataclasses.dataclass
+class Case:
+    id: str
+    args: str = "/i /quiet"
+    main: dict = dataclasses.field(default_factory=dict)   # [Main] over MsiPath=demo.msi
+    prereqs: list = dataclasses.field(default_factory=list)
+    postreqs: list = dataclasses.field(default_factory=list)
+    ini: Union[None, str, bytes, dict] = "sections"        # else setup.ini as given (None: none)
+    files: dict = dataclasses.field(default_factory=dict)
+    line: Optional[str] = None                             # the whole command line instead of setup.exe ARGS
+    msi: Union[str, dict] = dataclasses.field(default_factory=dict)   # script changes, or "wine": Wine's msi.dll
+    mapi: dict = dataclasses.field(default_factory=dict)
+    reg32: str = ""                                        # .reg text imported before the run, per view
+    reg64: str = ""
+    env: dict = dataclasses.field(default_factory=dict)
+    locale: Optional[str] = None
+    cwd: Optional[str] = None
+    answer: Union[None, str, dict] = "Return"
+    x86: bool = False
+    private: bool = False
+    timeout: float = 120
+    budget: Optional[float] = None                         # seconds (10 for a bad-input row)
+    row: Optional[tuple] = None                            # (input, behaviour) of the bad-input table
+    # What must come of it.
+    exit: int = 0
+    boxes: list = dataclasses.field(default_factory=list)
+    log: Optional[list] = dataclasses.field(default_factory=list)
+    last: Optional[str] = None
+    cut: int = 0                                           # entries cut at the 4,095 characters one entry holds
+    logfile: Optional[str] = None                          # the path given with /log
+    logname: str = "Demo Product"                          # else "<logname> Setup (<time>).log" in <temp>
+    calls: list = dataclasses.field(default_factory=list)
+    mails: list = dataclasses.field(default_factory=list)
+    ran: dict = dataclasses.field(default_factory=dict)    # marker -> its lines (every marker of C:\logs)
+    exists: dict = dataclasses.field(default_factory=dict)
+    registry: dict = dataclasses.field(default_factory=dict)   # "HKLM\\key\\value" -> text or None
+    check: Optional[Callable] = None
+
+    def __post_init__(self) -> None:
+        if "MsiPath" not in self.main:
+            self.files.setdefault("demo.msi", "@demo" if self.msi == "wine" else b"package")
+
+    def setup_ini(self):
+        if self.ini != "sections":
+            return self.ini
+        sections = {"Main": {"MsiPath": "demo.msi", **self.main}}
+        sections.update({f"PreReq{i}": keys for i, keys in enumerate(self.prereqs)})
+        sections.update({f"PostReq{i}": keys for i, keys in enumerate(self.postreqs)})
+        return sections
+
+
+def comp(name: str, marker: str, code: int = 0, *args: str, **keys) -> dict:
+    """A component whose installer is tool.exe leaving C:\\logs\\<marker>.marker."""
+    return {"Name": name, "InstPath": "#Root#\\tool.exe",
+            "InstParams": " ".join(['"#InstPath#" exit', str(code), f"C:\\logs\\{marker}.marker", *args]), **keys}
+
+
+def ran(marker: str, code: int = 0, *args: str) -> str:
+    """The command line that comp() makes, as its installer receives it."""
+    return " ".join(['"<media>\\tool.exe" exit', str(code), f"C:\\logs\\{marker}.marker", *args])
+
+
+TESTS_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Tests"
+MISSING = {"RegPath": TESTS_KEY + "\\Never Written\\Value", "RegCond": "DWORD>=1"}
+PATCH = {"MsiPath": "fix.msp", "MsiPatch": 1, "Name": "Demo Fix", "VersionTarget": "1.0.0", "MsiProp": "PATCHPROP=1"}
+PATCH_FILES = {"fix.msp": b"patch"}
+PATCH_QUESTION = text(146, "1.0.0", "Demo Fix")
+MAIL = {"SendErrorLogTo": ADDRESS}
+MAIL_QUESTION = ("Demo Product (1.0.0)", text(159, "<log>", ADDRESS), "yesno")
+SENT = f"Send email to 'SMTP:{ADDRESS}' attachment file '<log>'"
+
+
+def cond(code: int, mode: str, value: str) -> str:
+    return f'"#Root#\\tool.exe" print {code} {mode} {value}'
+
+
+def seen(command: str) -> str:
+    return command.replace("#Root#", "<media>")
+
+
+def compose_window_comes_forward(bench: wb.Bench, run: wb.Run) -> None:
+    """A window left by the mail client (its compose window) is brought
+    forward about a second after MAPISendMail returned."""
+    lines = [line.split("|") for line in bench.double_log("mapi")]
+    returned = next(int(fields[2]) for fields in lines if fields[0] == "Result")
+    activated = [int(fields[1]) for fields in lines if fields[0] == "Activated"]
+    assert activated and 900 <= activated[0] - returned <= 5000, lines
+
+
+CASES: list = [
+    # ---- What a user sees before the log exists
+    Case("missing-ini", x86=True, ini=None, exit=3, boxes=[(ERROR, text(161, "<media>\\setup.ini"))], log=None),
+    Case("missing-ini-italian", ini=None, locale="it_IT.UTF-8", exit=3, log=None,
+         boxes=[(IT[135], text(161, "<media>\\setup.ini", table=IT))]),
+    Case("ini-named-after-the-program", line="<media>\\install.exe /quiet", files={"install.exe": "@setup"}, exit=3,
+         boxes=[(ERROR, text(161, "<media>\\install.ini"))], log=None),
+    Case("package-missing", msi="wine", main={"MsiPath": "missing.msi"}, exit=3, log=None,
+         boxes=[(ERROR, text(152, "<media>\\missing.msi"))]),
+    Case("package-without-the-installer-library", msi="wine", env={"WINEDLLOVERRIDES": "msi=d"}, exit=3, log=None,
+         boxes=[(ERROR, text(152, "<media>\\demo.msi"))]),
+    Case("usage-box", x86=True, args="/passive", exit=3, boxes=[(S[138], S[137])], log=["UILevel is set to 5"]),
+    Case("usage-box-russian", args="/passive", locale="ru_RU.UTF-8", exit=3, boxes=[(RU[138], RU[137])]),
+    Case("usage-box-other-languages-in-english", args="/passive", locale="sv_SE.UTF-8", exit=3,
+         boxes=[(S[138], S[137])]),
+
+    # ---- The log's name and place
+    Case("log-name-made-safe", msi={"Package": {"ProductName": "Demo: Edition"}}, main={"MsiType": "Minor"}, exit=3,
+         logname="Demo$ Edition", log=["UILevel is set to 2", text(141, "Minor")]),
+    Case("log-name-of-a-patch-made-safe", main={"MsiPatch": 1, "Name": "..\\..\\Escape", "MsiType": "Stop"}, exit=3,
+         logname="..$..$Escape", log=[text(141, "Stop")]),
+    Case("log-path-quoted-with-a-blank", args='/i /quiet /log "C:\\logs\\setup run.log"',
+         logfile="C:\\logs\\setup run.log", log=["UILevel is set to 2"], last=COMPLETE),
+    Case("log-appended-to-an-existing-file", args="/i /quiet /log C:\\logs\\run.log", logfile="C:\\logs\\run.log",
+         files={"C:\\logs\\run.log": b"earlier 8-bit text\r\n"}, log=["UILevel is set to 2"], last=COMPLETE),
+
+    # ---- The machine and the configuration refused
+    Case("operation-type-refused", args="/i", main={"MsiType": "Repair"}, exit=3,
+         boxes=[(ERROR, text(141, "Repair"))], log=["UILevel is set to 5", text(141, "Repair")]),
+    Case("operation-type-refused-quietly", main={"MsiType": "minor", "MinWinVersion": "6.1"}, exit=3,
+         log=[text(141, "minor")]),
+    Case("os32-needed", args="/i", main={"Os32Need": 1}, boxes=[(ERROR, S[154])], log=[S[154]]),
+    Case("os32-needed-quietly", main={"Os32Need": 1}, log=[S[154]], last=S[154]),
+    Case("windows-too-old", args="/i", main={"MinWinVersion": "11.0"}, exit=3,
+         boxes=[(ERROR, text(163, "'Windows 11.0'"))]),
+    Case("windows-service-pack-too-old", args="/i", main={"MinWinVersion": "11.0", "MinWinServicePack": "2.1"},
+         exit=3, boxes=[(ERROR, text(163, "'Windows 11.0' (Servi\u00f1e Pack 2.1)"))]),
+    Case("windows-too-old-logged-quietly", main={"MinWinVersion": "11.0"}, exit=3,
+         log=["UILevel is set to 2"], last=text(163, "'Windows 11.0'")),
+    Case("windows-version-invalid", args="/i", main={"MinWinVersion": "6.x"}, exit=3,
+         boxes=[(ERROR, INTERNAL + text(162, "<log>"))],
+         log=["CheckWinVersion() failed. Invalid version '6.x' in variable 'MinWinVersion'."]),
+    Case("windows-before-2000", private=True, args="/i", exit=3, boxes=[(ERROR, text(139, "Demo Product", "1.0.0"))],
+         reg64='[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\setup.exe]\n"Version"="nt40"'),
+
+    # ---- Libraries and programs from the system folder only
+    Case("control-a-careless-load-picks-a-planted-msi-dll", msi="wine", line='"<media>\\tool.exe" load msi.dll',
+         files={"msi.dll": "@msi"}, env={"WINEDLLOVERRIDES": "msi=n,b"}, log=None,
+         exists={"<media>\\recording_msi.log": True}),
+    *[Case(f"planted-msi-dll-not-loaded{suffix}", x86=True, msi="wine", files={"msi.dll": "@msi"}, env=env,
+           main={"MsiType": "Minor"}, exit=3, log=[text(141, "Minor")], exists={"<media>\\recording_msi.log": False})
+      for suffix, env in (("", {}), ("-native-first", {"WINEDLLOVERRIDES": "msi=n,b"}))],
+    Case("control-a-careless-start-picks-a-planted-msiexec", line='"<media>\\tool.exe" start "msiexec /?"',
+         files={"msiexec.exe": "@tool"}, log=None, exists={"<media>\\msiexec.exe.started": True}),
+    Case("control-a-careless-start-picks-msiexec-in-the-current-folder", line='"<media>\\tool.exe" start "msiexec /?"',
+         files={"C:\\logs\\msiexec.exe": "@tool"}, cwd="C:\\logs", log=None,
+         exists={"C:\\logs\\msiexec.exe.started": True}),
+    *[Case(f"planted-msiexec-never-started{suffix}", private=True, args="/i /passive", cwd="C:\\logs",
+           files={"prereq.msi": "@prereq", "msiexec.exe": "@tool", "C:\\logs\\msiexec.exe": "@tool"},
+           prereqs=[{"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi", "InstParams": 'msiexec /i "#InstPath#" /qn',
+                     "RunAs": run_as, "RegPath": "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Demo Prerequisite\\Installed",
+                     "RegCond": "STRING=2.5.0", "Key64": 1}],
+           log=["Install the component 'Demo Prerequisite'.", 'MsiInstall(msiexec /i "<media>\\prereq.msi" /qn) return code 0'],
+           calls=["MsiInstallProductA<*>"],
+           registry={"HKLM\\Software\\Demo Maker\\Demo Prerequisite\\Installed": "2.5.0"},
+           exists={"<media>\\msiexec.exe.started": False, "C:\\logs\\msiexec.exe.started": False})
+      for suffix, run_as in (("", 0), ("-runas", 1))],
+
+    # ---- Prerequisites in unattended runs
+    Case("registry-view-and-system-folder-of-32-bit-programs", x86=True, args="/i /passive",
+         reg32=f'[{TESTS_KEY}\\Views32]\n"Level"=dword:00000007', reg64=f'[{TESTS_KEY}\\Views64]\n"Level"=dword:00000007',
+         files={"C:\\windows\\syswow64\\setup-probe.dll": "@tool"},
+         prereqs=[comp("View32", "a", RegPath=TESTS_KEY + "\\Views32\\Level", RegCond="DWORD>=5"),
+                  comp("View32 Key64", "b", RegPath=TESTS_KEY + "\\Views32\\Level", RegCond="DWORD>=5", Key64=1),
+                  comp("View64", "c", RegPath=TESTS_KEY + "\\Views64\\Level", RegCond="DWORD>=5"),
+                  comp("View64 Key64", "d", RegPath=TESTS_KEY + "\\Views64\\Level", RegCond="DWORD>=5", Key64=1),
+                  comp("System", "e", FilePath="#System#\\setup-probe.dll", FileVer="1.0"),
+                  comp("System Absent", "f", FilePath="#System#\\absent-probe.dll", FileVer="1.0")],
+         log=["IsValidFileVersion() failed. Can't get version of file '<system>\\absent-probe.dll'. <*>",
+              "Installing prerequisites passively:\r\n  View32 Key64\r\n  View64\r\n  System Absent",
+              "Install the component 'View32 Key64'.", f"MsiInstall({ran('b')}) return code 0",
+              "Calling MsiInstallProduct<*>"],
+         ran={"b": [ran("b")], "c": [ran("c")], "f": [ran("f")]}),
+    Case("file-version-older-than-required", args="/i /passive", files={"runtime\\runtime.dll": "@tool"},
+         prereqs=[comp("Runtime", "runtime", FilePath="#Root#\\runtime\\runtime.dll", FileVer="2.0")],
+         log=["IsValidFileVersion() failed. Current version(1.2.3.4) of file '<media>\\runtime\\runtime.dll' early of "
+              "required file vesion(2.0.0.0).", "Install the component 'Runtime'."], ran={"runtime": [ran("runtime")]}),
+    Case("file-version-as-required", args="/i /passive", files={"runtime\\runtime.dll": "@tool"},
+         prereqs=[comp("Runtime", "runtime", FilePath="#Root#\\runtime\\runtime.dll", FileVer="1.2.3.4")],
+         log=["!Install the component"], last=COMPLETE),
+    Case("condition-program-exit-codes", args="/i /passive",
+         prereqs=[comp(f"Code {code}", f"code{code}", RunExeCond=cond(code, "hex", "4e656564732061206c6963656e6365"))
+                  for code in (0, 1, 2)],
+         log=[f"Process '{seen(cond(0, 'hex', '4e656564732061206c6963656e6365'))}' return code 0",
+              f"Process '{seen(cond(0, 'hex', '4e656564732061206c6963656e6365'))}' return text 'Needs a licence'",
+              f"Process '{seen(cond(2, 'hex', '4e656564732061206c6963656e6365'))}' return code 2",
+              "Installing prerequisites passively:\r\n  Code 0\r\n  Code 2", "Install the component 'Code 0'.",
+              "!Install the component 'Code 2'"], ran={"code0": [ran("code0")]}),
+    Case("condition-program-output-in-the-ansi-code-page", args="/i /passive", locale="ru_RU.UTF-8",
+         prereqs=[comp("Runtime", "runtime", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182"))],
+         log=[f"Process '{seen(cond(2, 'hex', 'd09fd180d0b8d0b2d0b5d182'))}' return text '\u041f\u0440\u0438\u0432\u0435\u0442'"]),
+    Case("condition-programs-that-read-input-or-leave-a-process", args="/i /passive", budget=60,
+         prereqs=[comp("Reading", "reading", RunExeCond=cond(2, "read", "asked")),
+                  comp("Lingering", "lingering", RunExeCond=cond(2, "child", "left")),
+                  comp("Runtime", "runtime", **MISSING)],
+         log=[f"Process '{seen(cond(2, 'read', 'asked'))}' return text 'asked'",
+              f"Process '{seen(cond(2, 'child', 'left'))}' return text 'left'", "Install the component 'Runtime'."],
+         ran={"runtime": [ran("runtime")]}),
+    *[Case(f"oracle-client{suffix}", args="/i /passive", files=files,
+           env={"WINEPATH": ";".join(f"C:\\Program Files\\Vendor {i}\\bin" for i in range(200)) + ";C:\\logs\\Oracle Client"},
+           prereqs=[comp("Oracle Instant Client", "oracle", **MISSING), comp("Runtime", "runtime", **MISSING)],
+           log=["Installing prerequisites passively:\r\n" + listed], ran={marker: [ran(marker)] for marker in markers})
+      for suffix, files, listed, markers in (
+          ("-found-at-the-end-of-a-long-path", {"C:\\logs\\Oracle Client\\oci.dll": "@tool"}, "  Runtime", ["runtime"]),
+          ("-control-not-on-the-path", {}, "  Oracle Instant Client\r\n  Runtime", ["oracle", "runtime"]))],
+    Case("uninstall-step-from-a-registry-command", args="/i /passive",
+         reg32=f'[{TESTS_KEY}\\Uninstall]\n"UninstallString"="<media>\\tool.exe exit 0 C:\\logs\\uninstall.marker"',
+         prereqs=[{"Name": "Old Product", "IsUninstall": 1, "InstRegPath": TESTS_KEY + "\\Uninstall\\UninstallString",
+                   "InstParams": "/quiet"}],
+         log=["Installing prerequisites passively:\r\n  Old Product", "Install the component 'Old Product'.",
+              "MsiInstall(<media>\\tool.exe exit 0 C:\\logs\\uninstall.marker /quiet) return code 0"],
+         ran={"uninstall": ["<media>\\tool.exe exit 0 C:\\logs\\uninstall.marker /quiet"]}),
+    Case("component-restart-without-a-question", private=True, args="/i /passive",
+         prereqs=[comp("Restarting", "restarting", 3010, **MISSING)],
+         log=[f"MsiInstall({ran('restarting', 3010)}) return code 3010", "Calling MsiInstallProduct<*>",
+              "Auto-reboot in passive mode"], ran={"restarting": [ran("restarting", 3010)]}),
+    Case("restart-declined-ends-with-3010", x86=True, args="", answer="n", exit=3010,
+         postreqs=[comp("Restarting", "restarting", 3010)], boxes=[(CAPTION, S[145], "yesno")],
+         ran={"restarting": [ran("restarting", 3010)]}),
+    Case("post-requisites-in-order-after-a-fresh-install", args="/i /passive",
+         postreqs=[comp("Failing", "post", 1603, "first"), comp("Second", "post", 0, "second"),
+                   comp("Third", "post", 0, "third")],
+         ran={"post": [ran("post", 1603, "first"), ran("post", 0, "second"), ran("post", 0, "third")]}),
+    Case("post-requisites-not-when-the-version-was-installed", args="/i /passive",
+         msi={"State": {"ProductState": 5, "InstalledVersion": "1.0.0"}}, postreqs=[comp("Post", "post")],
+         calls=["MsiInstallProductA<*>"], last=COMPLETE),
+
+    # ---- The product through the recording msi.dll
+    Case("install-hands-over-the-log-and-properties", main={"MsiProp": "DEMOPROP=1"},
+         calls=["MsiSetInternalUI|2|null", "MsiEnableLogA|8159|<log>|1", "MsiInstallProductA|<media>\\demo.msi|DEMOPROP=1",
+                "Chain|<chain>"],
+         log=["UILevel is set to 2", "Calling MsiInstallProduct with command line: DEMOPROP=1\r\n\r\n"], last=COMPLETE),
+    Case("command-line-properties-replace-MsiProp", args='/i /quiet MYPROP="two words"',
+         main={"MsiProp": "MYPROP=from-ini OTHERPROP=from-ini"},
+         calls=['MsiInstallProductA|<media>\\demo.msi|MYPROP="two words"']),
+    Case("administrative-install", args='/a "C:\\Admin Point"', main={"MsiProp": "DEMOPROP=1", "LangId": 1049},
+         files={"1049.mst": b"transform"},
+         calls=["MsiSetInternalUI|67|null", 'MsiInstallProductA|<media>\\demo.msi|TARGETDIR="C:\\Admin Point"  ACTION=ADMIN',
+                "!MsiQueryProductStateA"],
+         log=["!LangId"]),
+    Case("transform-of-the-users-language", args="-i -QUIET", locale="ru_RU.UTF-8", main={"MsiProp": "DEMOPROP=1"},
+         files={"1049.mst": b"transform"}, log=["UILevel is set to 2", "User LangId is 1049",
+                                                "LangId transform is <media>\\1049.mst"],
+         calls=['MsiInstallProductA|<media>\\demo.msi|DEMOPROP=1 TRANSFORMS="<media>\\1049.mst"']),
+    Case("transform-of-the-configured-language", main={"LangId": 1049}, files={"1049.mst": b"transform"},
+         log=["LangId 1049 is set from ini file", "LangId transform is <media>\\1049.mst"],
+         calls=['MsiInstallProductA|<media>\\demo.msi| TRANSFORMS="<media>\\1049.mst"']),
+    Case("upgrade-unattended", msi={"State": {"ProductState": 5, "InstalledVersion": "0.9.0"}},
+         main={"MsiProp": "DEMOPROP=1", "LangId": 1049, "UpdateDisable": 2}, files={"1049.mst": b"transform"},
+         log=[S[144], "Auto-upgrading in passive mode", "Calling MsiInstallProduct with command line: "
+              "REINSTALL=ALL REINSTALLMODE=vomus\r\n\r\n"],
+         calls=["MsiInstallProductA|<media>\\demo.msi|REINSTALL=ALL REINSTALLMODE=vomus"]),
+    Case("upgrade-question-yes", args="", answer="y", msi={"State": {"ProductState": 5, "InstalledVersion": "0.9.0"}},
+         boxes=[(CAPTION, S[144], "yesno")], log=[S[144], "!Auto-upgrading"],
+         calls=["MsiInstallProductA|<media>\\demo.msi|REINSTALL=ALL REINSTALLMODE=vomus"]),
+    Case("cancelled-in-the-installer-1602", x86=True, args="", msi={"Result": {"InstallProduct": 1602}}, exit=1602,
+         last="Installation canceled", log=["!BSInstall() failed", "!" + INTERNAL]),
+    Case("installer-asks-for-a-restart", args="", msi={"Result": {"InstallProduct": 3010}},
+         last="MsiInstallProduct returned 3010", log=["!" + S[145]]),
+    Case("installer-did-not-find-the-package", args="", msi={"Result": {"InstallProduct": 2}}, exit=3,
+         boxes=[(ERROR, text(133, "<media>\\demo.msi")), failure_box(INTERNAL)],
+         log=[text(133, "<media>\\demo.msi"), INTERNAL, failed(2)]),
+    Case("installer-failed", args="", msi={"Result": {"InstallProduct": 1603}}, exit=3, boxes=[failure_box(INTERNAL)],
+         log=["MsiInstallProduct returned 1603", INTERNAL, failed(1603)], last=NO_MAIL),
+    Case("crash-inside-the-patch-call", main=PATCH, files=PATCH_FILES, msi={"Result": {"Crash": 1}}, exit=3,
+         logname="Demo Fix", calls=["MsiApplyPatchA|<*>", "Chain|<chain>"],
+         log=["Hardware exception occur. Exception code 0xC0000005.", INTERNAL, failed(1603), "!" + COMPLETE]),
+    Case("patch-question-yes", args="", answer="y", main=PATCH, files=PATCH_FILES, logname="Demo Fix",
+         boxes=[("Demo Fix Update", PATCH_QUESTION, "yesno")], last=COMPLETE,
+         calls=["MsiSetInternalUI|5|null", "MsiEnableLogA|8159|<log>|1", "MsiSetInternalUI|3|null",
+                "MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1", "!MsiInstallProductA"],
+         log=[PATCH_QUESTION, "Calling MsiApplyPatch with command line: PATCHPROP=1\r\n\r\n", "!Auto-upgrading"]),
+    Case("patch-unattended", x86=True, main=PATCH, files=PATCH_FILES, logname="Demo Fix",
+         calls=["MsiSetInternalUI|2|null", "MsiSetInternalUI|3|null", "MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1",
+                "Chain|<chain>"], log=[PATCH_QUESTION, "Auto-upgrading in passive mode"], last=COMPLETE),
+    Case("patch-for-another-version", main=PATCH, files=PATCH_FILES, msi={"Result": {"ApplyPatch": 1642}}, exit=3,
+         logname="Demo Fix", log=[S[147], failed(1642), "!" + COMPLETE]),
+    Case("patch-without-the-installer-library", main=PATCH, files=PATCH_FILES, env={"WINEDLLOVERRIDES": "msi=d"},
+         exit=3, logname="Demo Fix", log=[INTERNAL, failed(1603), "!Calling MsiApplyPatch"]),
+
+    # ---- Mailing the log of a failed run (the installer fails with 1603)
+    Case("mail-the-log", x86=True, main=MAIL, msi={"Result": {"InstallProduct": 1603}}, answer="y", exit=3,
+         boxes=[MAIL_QUESTION], calls=["MsiInstallProductA<*>", "Chain|<chain>"], last=SENT,
+         mails=["Load|<media>\\setup.exe", "MAPISendMail|0|0|9|0|set", "Chain|<chain>",
+                "Message|Log file for 'Demo Product (1.0.0)'|See log file '<logname>' in attachment.|(null)|(null)|(null)|0|null|1|1",
+                f"Recipient|1|BootStrapper|SMTP:{ADDRESS}|0|null", "File|0|4294967295|<log>|(null)|null", "Result|0|<*>",
+                "!MAPILogon", "!MAPILogoff"]),
+    Case("mail-after-a-crash-in-the-installer", x86=True, main=MAIL, msi={"Result": {"Crash": 1}}, answer="y", exit=3,
+         boxes=[MAIL_QUESTION], calls=["MsiInstallProductA<*>", "Chain|<chain>"], mails=["MAPISendMail<*>", "Chain|<chain>"],
+         log=["Hardware exception occur. Exception code 0xC0000005.", failed(1603)], last=SENT),
+    Case("mail-question-no-with-the-log-path-as-given", args="/i /log c:\\LOGS\\Mail Run.log", main=MAIL,
+         msi={"Result": {"InstallProduct": 1603}}, answer={"Demo Product (1.0.0)": "n"}, exit=3,
+         logfile="c:\\LOGS\\Mail Run.log", mails=["!MAPISendMail"], last=failed(1603),
+         boxes=[(ERROR, INTERNAL + "\r\n\r\nLog file:\r\n'c:\\logs\\Mail Run.log'"), MAIL_QUESTION]),
+    Case("mail-aborted-by-the-user", main=MAIL, msi={"Result": {"InstallProduct": 1603}}, mapi={"SendMail": 1},
+         answer="y", exit=3, boxes=[MAIL_QUESTION], last=f"MAPISendMail(SMTP:{ADDRESS}) failure. Error(1)'<*>'."),
+    Case("mail-library-incomplete", main=MAIL, msi={"Result": {"InstallProduct": 1603}}, mapi={"library": "incomplete"},
+         answer="y", exit=3, boxes=[MAIL_QUESTION], mails=["Load|<*>", "!MAPISendMail"], last="Can't load MAPI32.DLL"),
+    Case("mail-library-missing", main=MAIL, msi={"Result": {"InstallProduct": 1603}}, env={"WINEDLLOVERRIDES": "mapi32=d"},
+         answer="y", exit=3, boxes=[MAIL_QUESTION], mails=["!Load"], last="Can't load MAPI32.DLL"),
+    Case("mail-client-window-comes-forward", main=MAIL, msi={"Result": {"InstallProduct": 1603}}, answer="y", exit=3,
+         mapi={"Title": "Compose: Log file for 'Demo Product (1.0.0)'"}, boxes=[MAIL_QUESTION], last=SENT,
+         check=compose_window_comes_forward),
+
+    # ---- Real installs through Wine's msi.dll
+    Case("real-install", x86=True, private=True, msi="wine", timeout=240, last=COMPLETE,
+         exists={"C:\\Program Files\\Demo Product\\payload.txt": True},
+         registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
+    [Case("real-prerequisite-package-installed-when-missing", msi="wine", timeout=240, files={"prereq.msi": "@prereq"},
+          prereqs=[{"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi", "MsiProd": "1",
+                    "InstParams": 'msiexec /i "#InstPath#" /qn /l*v "#Temp#prereq.log"'}],
+          exists={"<temp>prereq.log": True}, last=COMPLETE,
+          registry={"HKLM\\Software\\Demo Maker\\Demo Prerequisite\\Installed": "2.5.0",
+                    "HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
+     Case("real-prerequisite-and-product-present", msi="wine", timeout=240, files={"prereq.msi": "@prereq"},
+          prereqs=[{"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi", "MsiProd": "1",
+                    "InstParams": 'msiexec /i "#InstPath#" /qn /l*v "#Temp#prereq.log"'}],
+          exists={"<temp>prereq.log": False}, last=COMPLETE),
+     Case("real-upgrade-refused", msi="wine", files={"demo.msi": "@demo2"}, main={"UpdateDisable": 1}, exit=3,
+          log=[S[160], failed(7086), "!Calling MsiInstallProduct"],
+          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
+     Case("real-upgrade-question-no", msi="wine", args="", files={"demo.msi": "@demo2"}, answer="n",
+          boxes=[("Demo Product (2.0.0) Setup", S[144], "yesno")],
+          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
+     Case("real-upgrade", msi="wine", timeout=240, files={"demo.msi": "@demo2"}, main={"UpdateDisable": 2}, last=COMPLETE,
+          exists={"C:\\Program Files\\Demo Product\\payload.txt": True},
+          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "2.0.0"}),
+     Case("real-newer-version-installed", msi="wine", args="", exit=3, boxes=[failure_box(S[143])],
+          log=[S[143], failed(3000), "!Calling MsiInstallProduct"],
+          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "2.0.0"})],
+]
+
+
+# ---- Bad input: a row each in the table of the README's "Robustness"
+LONG = 10_000
+NEEDED = comp("Runtime", "component", FilePath="#Root#\\missing.dll")
+LONG_PARAMS = '"#InstPath#" exit 0 C:\\logs\\component.marker ' + "a" * LONG
+LONG_COMMAND = seen(LONG_PARAMS[:2047].replace("#InstPath#", "#Root#\\tool.exe"))
+LONG_REG_PATH = "HKEY_LOCAL_MACHINE\\Software\\" + "k" * (LONG - 40) + "\\Value"
+BAD_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Bad Input Tests"
+BIG_TEXT, BIG_BINARY = '"' + "7" * 1024 * 1024 + '"', "hex:" + ",".join(["37"] * 1024 * 1024)
+BIG_INI = "".join(f"[Filler{i}]\r\nKey=" + "f" * 80 + "\r\n" for i in range(40_000)) + \
+    "[Main]\r\nMsiPath=demo.msi\r\nMsiProp=FOUND=1\r\n"
+LONG_TAIL = ""
+while len(LONG_TAIL) < 30_000:
+    LONG_TAIL += f" C{len(LONG_TAIL)}=" + "c" * 1100
+LONG_LINE = "/i /quiet A=1 B=" + "b" * 1100 + LONG_TAIL + " /log C:\\logs\\tail.log"
+NOT_READ = "plain box \"Can't read installation property from file\""
+UNOPENED_LOG = "no log anywhere (not in the temporary folder either); the run goes on: exit 0"
+
+
+def registry_row(condition: str, value: str, data: str, holds: bool, behaviour: str) -> Case:
+    failures = [f"CRegComparer.GetRegValue(0x80000002, 'Software\\Demo Maker\\Bad Input Tests', '{value}') failed. "
+                "Error(234)'<*>'.", f"IsValidRegCond() failed. Invalid condition '{condition}'. RegPath='{BAD_KEY}\\{value}'."]
+    return Case(f"bad-input-registry-{value}-{condition}", reg64=f'[{BAD_KEY}]\n"{value}"={data}',
+                prereqs=[{**NEEDED, "FilePath": "", "RegPath": f"{BAD_KEY}\\{value}", "RegCond": condition, "Key64": 1}],
+                row=(f"RegCond {condition} on the value {value} ({data[:16]}{'...' if len(data) > 16 else ''})", behaviour),
+                log=["!CRegComparer", "!IsValidRegCond"] if holds else failures, last=COMPLETE,
+                ran={} if holds else {"component": [ran("component")]})
+
+
+BAD_INPUT = [
+    Case("bad-input-ini-of-random-bytes", msi="wine", ini=random.Random(1).randbytes(64 * 1024), exit=3, log=None,
+         boxes=[(ERROR, text(152, "<media>\\"))],
+         row=("setup.ini: 64 KB of random bytes, NULs included", "no [Main] found: MsiPath empty, so the package (the "
+              f"program's folder) cannot be read: {NOT_READ}, exit 3, no log")),
+    Case("bad-input-ini-that-is-a-folder", msi="wine", ini=None, files={"setup.ini": None}, exit=3, log=None,
+         boxes=[(ERROR, text(152, "<media>\\"))],
+         row=("setup.ini is a folder", "the folder is found, every key reads as its default: MsiPath empty, so the "
+              f"package cannot be read: {NOT_READ}, exit 3, no log")),
+    Case("bad-input-ini-of-megabytes", ini=BIG_INI, calls=["MsiInstallProductA|<media>\\demo.msi|FOUND=1"], last=COMPLETE,
+         row=(f"setup.ini of {len(BIG_INI) / 1e6:.1f} MB: 40,000 sections, [Main] last",
+              "reads [Main] at the end and installs as usual: exit 0")),
+    Case("bad-input-long-msipath", main={"MsiPath": "p" * LONG}, exit=3, calls=["!MsiInstallProductA"],
+         log=["UILevel is set to 2"], last=text(133, "<media>\\" + "p" * 2047),
+         row=("MsiPath of 10,000 characters", "cut to 2,047; the single-instance guard is named by a hash of it; no such "
+              "file: \"Setup was unable to find the file\" logged, exit 3")),
+    Case("bad-input-long-msiprop", main={"MsiProp": "P=" + "v" * (LONG - 2)}, last=COMPLETE,
+         calls=["MsiInstallProductA|<media>\\demo.msi|P=" + "v" * 2045],
+         row=("MsiProp of 10,000 characters", "cut to 2,047 and handed to the installer as the properties: exit 0")),
+    Case("bad-input-long-patch-name", main={**PATCH, "Name": "n" * LONG, "MsiProp": ""}, files=PATCH_FILES, log=None,
+         calls=["MsiApplyPatchA|<*>"],
+         row=("Name of 10,000 characters (a patch run, where it names the log file)", "the default log path (temporary "
+              "folder, the name cut to 2,047, the time) is too long to open: the run goes on without a log and applies "
+              "the patch: exit 0")),
+    Case("bad-input-long-minwinmessage", args="/i", main={"MinWinVersion": "99.0", "MinWinMessage": "m" * LONG}, exit=3,
+         boxes=[(ERROR, "m" * 2047)], log=["UILevel is set to 5"], last="m" * 2047, calls=["!MsiInstallProductA"],
+         row=("MinWinMessage of 10,000 characters, MinWinVersion 99.0, full interface", "the Windows version is refused "
+              "with the message cut to 2,047 characters in an error box and in the log: exit 3")),
+    Case("bad-input-long-prereq-name", prereqs=[{**NEEDED, "Name": "N" * LONG}], last=COMPLETE,
+         log=["Installing prerequisites passively:\r\n  " + "N" * 2047, f"Install the component '{'N' * 2047}'."],
+         ran={"component": [ran("component")]},
+         row=("PreReq Name of 10,000 characters", "cut to 2,047; the component is listed, installed and logged under "
+              "that name: exit 0")),
+    Case("bad-input-long-prereq-instparams", prereqs=[{**NEEDED, "InstParams": LONG_PARAMS}], last=COMPLETE,
+         log=[f"MsiInstall({LONG_COMMAND}) return code 0"], ran={"component": [LONG_COMMAND]},
+         row=("PreReq InstParams of 10,000 characters", "cut to 2,047; the installer gets that command line with "
+              "#InstPath# replaced: exit 0")),
+    Case("bad-input-long-prereq-regpath", prereqs=[{**NEEDED, "FilePath": "", "RegPath": LONG_REG_PATH, "RegCond": "DWORD>=1"}],
+         log=[f"CRegComparer.GetRegValue(0x80000002, 'Software', '{LONG_REG_PATH[28:2047]}') failed. Error(2)'<*>'.",
+              f"IsValidRegCond() failed. Invalid condition 'DWORD>=1'. RegPath='{LONG_REG_PATH[:2047]}'."],
+         ran={"component": [ran("component")]}, last=COMPLETE,
+         row=("PreReq RegPath of 10,000 characters", "cut to 2,047 (the value name is then the 2,019 characters after "
+              "Software\\); the value is missing, both failure lines are logged, the component is installed: exit 0")),
+    Case("bad-input-a-thousand-prereq-sections", budget=90, timeout=300, last=COMPLETE,
+         prereqs=[{"Name": f"Component {i}", "InstPath": f"#Root#\\missing{i}.exe", "FilePath": "#Root#\\missing.dll"}
+                  for i in range(1000)],
+         log=["Install the component 'Component 0'.", "Install the component 'Component 999'."],
+         row=("1,000 PreReq sections, each missing, its installer missing too", "probes and lists all 1,000, tries each "
+              "installer (file not found, logged) and installs the product: exit 0")),
+    Case("bad-input-command-line-of-30000-characters", args=LONG_LINE, logfile="C:\\logs\\tail.log", last=COMPLETE,
+         calls=["MsiInstallProductA|<media>\\demo.msi|A=1"],
+         row=(f"command line of {len(LONG_LINE):,} characters: A=1, then property tokens of 1,100 characters, the "
+              "log option last", "the first token over 1,038 characters ends the properties: the installer gets A=1; "
+              "the log option at the end is still found: exit 0")),
+    Case("bad-input-option-of-300-characters", args="/i /" + "o" * 300 + " /quiet A=1", log=["UILevel is set to 5"],
+         calls=["MsiInstallProductA|<media>\\demo.msi|A=1"], last=COMPLETE,
+         row=("an option of 300 characters before /quiet", "an option name over 258 characters ends the search for the "
+              "display option: the full interface (5), the properties still A=1: exit 0")),
+    Case("bad-input-unbalanced-quote-property", args='/i /quiet P="open value', last=COMPLETE,
+         calls=['MsiInstallProductA|<media>\\demo.msi|P="open value'],
+         row=('unbalanced quote: /i /quiet P="open value', "the property token runs to the end of the line, quote kept: "
+              "installed with it, exit 0")),
+    Case("bad-input-unbalanced-quote-option", args='/i "/quiet', log=["UILevel is set to 5"], last=COMPLETE,
+         calls=["MsiInstallProductA|<media>\\demo.msi|"],
+         row=('unbalanced quote: /i "/quiet', "a token that begins with a quote is no option: full interface, exit 0")),
+    Case("bad-input-unbalanced-quote-operation", args='"/i /quiet', exit=3, boxes=[(S[138], S[137])],
+         last="UILevel is set to 5", calls=["!MsiInstallProductA"],
+         row=('unbalanced quote: "/i /quiet', "a quoted first token is no operation switch: usage box, exit 3")),
+    *[Case(f"bad-input-log-path-{kind}", args=f"/i /quiet /log {path}", log=None,
+           calls=["MsiInstallProductA|<media>\\demo.msi|"], row=(f"/log with {what}", UNOPENED_LOG))
+      for kind, path, what in (("missing-folder", "C:\\logs\\missing\\folder\\run.log", "a folder that does not exist"),
+                               ("unbalanced-quote", '"C:\\logs\\quoted.log', "an opening quote and no closing one"),
+                               ("too-long", "C:\\logs\\" + "l" * 29_000 + ".log", "29,000 characters"),
+                               ("folder", "C:\\logs", "an existing folder"))],
+    registry_row("DWORD=6513249", "TextAbc", '"abc"', True,
+                 "reads the 4 bytes of \"abc\" as the number 6513249: holds, nothing installed"),
+    registry_row("DWORD>=0", "TextAbcd", '"abcd"', False,
+                 "5 bytes do not fit 4: Error(234) logged, condition fails, component installed"),
+    registry_row("DWORD>=0", "BigBinary", BIG_BINARY, False, "Error(234) logged, condition fails, component installed"),
+    registry_row("STRING=abc", "DwordAbc", "dword:00636261", True,
+                 "reads the DWORD's bytes as the text \"abc\": holds, nothing installed"),
+    registry_row("STRING>=0", "BigText", BIG_TEXT, False, "Error(234) logged, condition fails, component installed"),
+    registry_row("VERSION=1.2", "DwordVersion", "dword:00322e31", True,
+                 "reads the DWORD's bytes as the text \"1.2\": holds, nothing installed"),
+    registry_row("VERSION>=1", "BigText", BIG_TEXT, False, "Error(234) logged, condition fails, component installed"),
+    Case("bad-input-condition-program-prints-a-megabyte", last=COMPLETE, cut=1,
+         prereqs=[comp("Flooding", "component", RunExeCond=cond(2, "bytes", "1048576"))],
+         log=[f"Process '{seen(cond(2, 'bytes', '1048576'))}' return code 2",
+              f"Process '{seen(cond(2, 'bytes', '1048576'))}' return text '0123456789012345<*>"],
+         row=("RunExeCond program that prints 1 MB and exits with 2", "the program is not blocked by a full pipe; its "
+              "code 2 makes the component needed but unselected; the text is kept to the 4 KB buffer: nothing "
+              "installed, exit 0")),
+    Case("bad-input-condition-program-crashes", last=COMPLETE,
+         prereqs=[comp("Crashing condition", "component", RunExeCond="#Root#\\tool.exe crash")],
+         log=["Process '<media>\\tool.exe crash' return code -1073741819",
+              "Process '<media>\\tool.exe crash' return text 'about to crash<*>", "!Installing prerequisites passively"],
+         row=("RunExeCond program that crashes (access violation)", "its exit code 0xC0000005 is logged as -1073741819 "
+              "and counts as not needed: exit 0")),
+    Case("bad-input-component-installer-crashes", prereqs=[{**NEEDED, "InstParams": '"#InstPath#" crash'}], last=COMPLETE,
+         log=['MsiInstall("<media>\\tool.exe" crash) return code -1073741819',
+              "MsiInstall('\"<media>\\tool.exe\" crash') failed. Error(-1073741819)'<*>"],
+         row=("PreReq installer that crashes (access violation)", "the failure is logged with code -1073741819 and the "
+              "run goes on with the product: exit 0")),
+    Case("bad-input-package-of-random-bytes", msi="wine", files={"demo.msi": random.Random(2).randbytes(20_000)}, exit=3,
+         boxes=[(ERROR, text(152, "<media>\\demo.msi"))], log=None,
+         row=("MsiPath names a file of random bytes (Wine's installer library)",
+              f"{NOT_READ} with the path, exit 3, no log")),
+    Case("bad-input-transform-that-is-a-folder", files={"1033.mst": None}, msi={"Result": {"InstallProduct": 1624}},
+         exit=3, calls=['MsiInstallProductA|<media>\\demo.msi| TRANSFORMS="<media>\\1033.mst"'],
+         log=["LangId transform is <media>\\1033.mst", INTERNAL, failed(1624)], last=NO_MAIL,
+         row=("a folder named 1033.mst beside setup.exe; the installer fails on it (1624)", "the folder counts as the "
+              "transform and is handed to the installer; its failure is reported in the log (reason, BSInstall() "
+              "failed. Error(1624)...): exit 3")),
+]
+CASES += BAD_INPUT

@@ -1,0 +1,117 @@
+"""Runs every case of cases.py: makes its media, prepares the prefix, runs the
+command line under Wine, answers the boxes, and compares what a user or a
+deployment tool would see with what the case expects. A list of cases runs in
+order in one prefix of its own (real installs that build on each other)."""
+
+from __future__ import annotations
+
+import datetime
+import time
+
+import pytest
+
+import bench as wb
+from cases import CASES, Case
+
+
+def params():
+    for item in CASES:
+        steps = item if isinstance(item, list) else [item]
+        marks = [pytest.mark.x86] if steps[0].x86 else []
+        yield pytest.param(steps, id=steps[0].id, marks=marks)
+
+
+@pytest.mark.parametrize("steps", params())
+def test_case(steps: list[Case], make_bench, artefacts, request) -> None:
+    bench = make_bench(doubles=steps[0].msi != "wine", private=len(steps) > 1 or steps[0].private)
+    for case in steps:
+        run_case(bench, case, artefacts, request.node)
+
+
+def fill(value, places: dict):
+    """The value (a text, or a list or tuple of texts) with <media>, <log>, ... filled in."""
+    if isinstance(value, (list, tuple)):
+        return type(value)(fill(item, places) for item in value)
+    for key, text in places.items():
+        value = value.replace(key, text)
+    return value
+
+
+def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
+    prefix = bench.prefix
+    for folder in (prefix.path / "drive_c" / "media", prefix.path / "drive_c" / "logs", prefix.temp):
+        wb.shutil.rmtree(folder, ignore_errors=True)
+    for folder in (prefix.path / "drive_c" / "logs", prefix.temp):
+        folder.mkdir()
+    if case.msi != "wine":
+        bench.script_doubles(case.msi, case.mapi)
+    files = {path: artefacts[value[1:]] if isinstance(value, str) else value for path, value in case.files.items()}
+    media = bench.make_media(wb.re.sub(r"[^\w-]", "-", case.id)[:40], case.setup_ini(),
+                             {path: value for path, value in files.items() if value is not None})
+    for path in (path for path, value in files.items() if value is None):
+        prefix.unix(f"{media}\\{path}").mkdir(parents=True)
+    places = {"<media>": media, "<temp>": prefix.temp_windows, "<chain>": {"x86": "valid", "x64": "none"}[bench.arch],
+              "<system>": {"x86": "C:\\windows\\system32", "x64": "C:\\windows\\syswow64"}[bench.arch]}
+    for view, text in (("32", case.reg32), ("64", case.reg64)):
+        if text:
+            prefix.reg_import(fill(text, places), view)
+
+    started = time.time()
+    run = bench.run(fill(case.line or f"<media>\\setup.exe {case.args}", places), timeout=case.timeout,
+                    answer_spec=case.answer, locale=case.locale, env=case.env, cwd=case.cwd)
+    assert run.exit_code is not None, f"no end within {case.timeout} s\n{run.describe()}"
+    if case.row:
+        node.user_properties += [("input", case.row[0]), ("behaviour", case.row[1]),
+                                 ("observed", f"{run.exit_code}, {run.seconds:.1f} s")]
+    strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]
+    assert strangers == [], f"boxes of other programs (a crash dialog?): {strangers}"
+    assert not wb.CRASH_REPORT.search(run.stderr), run.describe()
+    assert run.exit_code == case.exit, run.describe()
+    budget = case.budget or (10 if case.row else case.timeout)
+    assert run.seconds <= budget, f"the run took {run.seconds:.1f} s, at most {budget} s"
+
+    # The log: at the path given, or the one in the temporary folder named
+    # after the product and the start time (local, to the minute).
+    logs = bench.logs()
+    if case.log is None:
+        found = logs + [path for path in (prefix.path / "drive_c" / "logs").rglob("*")
+                        if path.suffix not in (".marker", ".started") and prefix.windows(path) not in case.files]
+        assert found == [], f"logs where none should be: {found}\n{run.describe()}"
+    else:
+        if case.logfile:
+            places["<log>"], raw = fill(case.logfile, places), prefix.unix(fill(case.logfile, places)).read_bytes()
+            earlier = files.get(case.logfile)
+            if earlier:  # appended to, without a second byte-order mark
+                assert raw.startswith(earlier) and raw[len(earlier):][:2] != b"\xff\xfe", raw[:80]
+                raw = b"\xff\xfe" + raw[len(earlier):]
+        else:
+            minutes = {f"{datetime.datetime.fromtimestamp(moment):%Y.%m.%d %H.%M}"
+                       for moment in range(int(started) - 60, int(time.time()) + 61, 30)}
+            assert len(logs) == 1 and logs[0].name in {f"{case.logname} Setup ({minute}).log" for minute in minutes}, \
+                f"logs in the temporary folder: {logs}\n{run.describe()}"
+            places["<log>"], raw = prefix.temp_windows + logs[0].name, logs[0].read_bytes()
+        places["<logname>"] = places["<log>"].rsplit("\\", 1)[-1]
+        entries, cut = wb.setup_entries(raw, strict=case.msi != "wine")
+        lines = [entry[:-2] if entry.endswith("\r\n") else entry for entry in entries]
+        wb.in_order(fill(case.log, places), lines, "setup log")
+        assert case.last is None or wb.matches(fill(case.last, places), lines[-1]), f"last entry {lines[-1][:300]!r}"
+        assert cut == case.cut, f"{cut} entries cut at {wb.ENTRY_LIMIT} characters"
+        if cut and case.row:
+            node.user_properties.append(("observed_note", f"{cut} log entr{'y' if cut == 1 else 'ies'} cut at 4,095 characters"))
+
+    boxes = [(box["caption"], box["text"], {(1,): "ok", (6, 7): "yesno"}.get(tuple(box["buttons"]), str(box["buttons"])))
+             for box in run.boxes]
+    assert boxes == [fill(tuple(box) + ("ok",) * (3 - len(box)), places) for box in case.boxes], run.describe()
+    assert all(box["icon"] for box in run.boxes), "a box without its icon"
+    wb.in_order(fill(case.calls, places), bench.double_log("msi"), "recording msi.dll")
+    wb.in_order(fill(case.mails, places), bench.double_log("mapi"), "recording MAPI32.DLL")
+    assert bench.markers() == {name: "".join(line + "\r\n" for line in fill(lines, places))
+                               for name, lines in case.ran.items()}, run.describe()
+    for path, exists in case.exists.items():
+        assert prefix.unix(fill(path, places)).exists() == exists, fill(path, places)
+    for value, expected in case.registry.items():
+        key, name = value.rsplit("\\", 1)
+        output = prefix.wine(["reg", "query", key, "/v", name]).stdout.decode("utf-8", "replace").split()
+        assert (output[output.index("REG_SZ") + 1] if "REG_SZ" in output else None) == expected, (value, output)
+    if case.check:
+        case.check(bench, run)

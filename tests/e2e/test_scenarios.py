@@ -1,0 +1,321 @@
+"""What does not fit the case table: the two dialogs driven as a person would
+(keys and clicks through X, read back through tool.exe watch), two runs of
+one package at the same time, and the shipped images as a loader sees them."""
+
+from __future__ import annotations
+
+import re
+import shutil
+import subprocess
+import time
+
+import pytest
+
+import bench as wb
+from cases import CAPTION, ERROR, S, comp, text
+
+OK, CANCEL, HEADER, LIST, STATUS, EXPLANATION, LINK = "1", "2", "1001", "10010", "10013", "1004", "1005"
+UNTICKED, TICKED, NO_BOX = 0, 1, 2
+
+
+def marked(name: str, marker: str, code: int = 0, **keys) -> dict:
+    """A component whose installer leaves a marker and which stays missing."""
+    return comp(name, marker, code, FilePath=f"C:\\logs\\{marker}.dll", FileVer="1.0", **keys)
+
+
+def placed(name: str, target: str) -> dict:
+    """A component whose installer puts its FilePath (a versioned file) in place."""
+    return {"Name": name, "InstPath": "#Root#\\tool.exe", "FilePath": f"C:\\logs\\{target}.dll", "FileVer": "1.0",
+            "InstParams": f'"#InstPath#" place 0 "#Root#\\tool.exe" C:\\logs\\{target}.dll'}
+
+
+def downloadable(name: str, target: str, **keys) -> dict:
+    """A component whose package is not on the medium, with a download page."""
+    return {"Name": name, "Url": "http://downloads.example.invalid/component", "InstPath": "#Root#\\absent.exe",
+            "FilePath": f"C:\\logs\\{target}.dll", "FileVer": "1.0", **keys}
+
+
+def start(bench: wb.Bench, prereqs: list, args: str = "", **options) -> tuple[wb.Run, str]:
+    (bench.prefix.path / "drive_c" / "logs").mkdir(exist_ok=True)
+    bench.script_doubles({}, {})
+    media = bench.make_media("dialogs", {"Main": {"MsiPath": "demo.msi"},
+                                         **{f"PreReq{i}": keys for i, keys in enumerate(prereqs)}}, {"demo.msi": b"package"})
+    return bench.start(f"{media}\\setup.exe {args}", **options), media
+
+
+def dialog(bench: wb.Bench, run: wb.Run, caption: str, settle=lambda found: True) -> dict:
+    """The run's dialog (not a message box) with this caption, once on the screen and settled."""
+    pid = wb.wait_until(lambda: run.pid, 30)
+    found = wb.wait_until(lambda: next((d for d in bench.watcher.dialogs(pid) if d["caption"] == caption
+                                        and "65535" not in d["controls"] and settle(d)), None)
+                          or run.process.poll() is not None, 60)
+    assert isinstance(found, dict), f"no dialog {caption!r}\n{run.describe()}"
+    return found
+
+
+def refresh(bench: wb.Bench, run: wb.Run, seen: dict, until=lambda found: True) -> dict:
+    """The dialog read again (until the condition holds, for a few seconds); {} once it is gone."""
+    def read():
+        found = next((d for d in bench.watcher.dialogs(run.pid) if d["hwnd"] == seen["hwnd"]), {})
+        return found if not found or until(found) else None
+    return wb.wait_until(read, 5) or next((d for d in bench.watcher.dialogs(run.pid) if d["hwnd"] == seen["hwnd"]), {})
+
+
+def keys(bench: wb.Bench, seen: dict, *names: str) -> None:
+    """Types at the dialog: Wine hands keys to the focused window, and without
+    a window manager nothing gets the focus by itself."""
+    wb.xdotool(bench.display, "windowfocus", "--sync", str(seen["x_window"]))
+    for name in names:
+        wb.xdotool(bench.display, "key", name)
+        time.sleep(0.15)
+
+
+def click(bench: wb.Bench, rect: list) -> None:
+    wb.xdotool(bench.display, "mousemove", "--sync", str((rect[0] + rect[2]) // 2), str((rect[1] + rect[3]) // 2))
+    wb.xdotool(bench.display, "click", "1")
+    time.sleep(0.15)
+
+
+def images(seen: dict) -> list[int]:
+    return [row["image"] for row in seen["controls"][LIST]["rows"]]
+
+
+def pixels(bench: wb.Bench, rect: list) -> set[bytes]:
+    """The distinct colours on the screen in the rectangle."""
+    width, height = rect[2] - rect[0], rect[3] - rect[1]
+    raw = subprocess.run(["import", "-display", bench.display, "-window", "root", "-crop",
+                          f"{width}x{height}+{rect[0]}+{rect[1]}", "rgb:-"], capture_output=True, check=True).stdout
+    return {raw[i:i + 3] for i in range(0, len(raw), 3)}
+
+
+def closing_question(names: list[str], table: dict = S) -> str:
+    return table[155] + "".join(text(157, name, table=table) for name in names) + table[158]
+
+
+def layout_problems(seen: dict) -> list[str]:
+    """Controls outside the client area, or overlapping (but the download
+    dialog's explanation, which reaches into the link below it by design)."""
+    controls = [(key, control["rect"]) for key, control in seen["controls"].items() if control["visible"]]
+    client = seen["client"]
+    problems = [key for key, r in controls if not (r[0] >= client[0] and r[1] >= client[1]
+                                                     and r[2] <= client[2] and r[3] <= client[3])]
+    return problems + [(a, b) for i, (a, r) in enumerate(controls) for b, q in controls[i + 1:]
+                       if {a, b} != {EXPLANATION, LINK} and r[0] < q[2] and q[0] < r[2] and r[1] < q[3] and q[1] < r[3]]
+
+
+def download_texts(seen: dict, name: str, explanation: str, table: dict = S) -> dict:
+    return ({"caption": seen["caption"], "buttons": [seen["controls"][OK]["text"], seen["controls"][CANCEL]["text"]],
+             "explanation": seen["controls"][EXPLANATION]["text"], "link": seen["controls"][LINK]["text"]},
+            {"caption": table[149], "buttons": [table[148], table[131]], "explanation": explanation,
+             "link": text(151, name, table=table)})
+
+
+def test_check_boxes_by_click_and_space(make_bench):
+    bench = make_bench()
+    run, media = start(bench, [marked("Ticked Component", "ticked", Optional=1), marked("Fixed Component", "fixed"),
+                               marked("Unticked Component", "unticked", Optional=0)], answer_spec={CAPTION: "n"})
+    seen = dialog(bench, run, CAPTION)
+    assert seen["controls"][HEADER]["text"] == text(129, "Demo Product")
+    assert [seen["controls"][OK]["text"], seen["controls"][CANCEL]["text"], seen["focus"]] == [S[130], S[131], 1]
+    rows = seen["controls"][LIST]["rows"]
+    assert [(row["text"], row["image"]) for row in rows] == [
+        ("Ticked Component", TICKED), ("Fixed Component", NO_BOX), ("Unticked Component", UNTICKED)]
+    # What the person sees: a ticked box, no picture, an empty box.
+    ticked, fixed, unticked = (pixels(bench, row["icon"]) for row in rows)
+    assert len(fixed) == 1 and len(ticked) > 1 and len(unticked) > 1 and ticked != unticked
+
+    click(bench, rows[0]["icon"])   # unticks
+    click(bench, rows[1]["label"])  # no box: nothing to toggle
+    seen = refresh(bench, run, seen, lambda d: images(d) == [UNTICKED, NO_BOX, UNTICKED])
+    assert images(seen) == [UNTICKED, NO_BOX, UNTICKED] and seen["controls"][LIST]["selection"] == -1
+    for _ in range(4):
+        if seen["focus"] != int(LIST):
+            keys(bench, seen, "Tab")
+            seen = refresh(bench, run, seen)
+    keys(bench, seen, "Home", "Down", "Down", "space")  # ticks the third row
+    seen = refresh(bench, run, seen, lambda d: images(d) == [UNTICKED, NO_BOX, TICKED])
+    assert images(seen) == [UNTICKED, NO_BOX, TICKED] and seen["controls"][LIST]["selection"] == 2
+    click(bench, seen["controls"][OK]["rect"])
+    run.wait()
+
+    assert run.exit_code == 3, run.describe()
+    assert sorted(bench.markers()) == ["fixed", "unticked"]
+    assert [(box["caption"], box["text"], box["buttons"]) for box in run.boxes] == [
+        (CAPTION, closing_question(["Fixed Component", "Unticked Component"]), [6, 7])]
+
+
+@pytest.mark.parametrize("how", ["cancel-button", "escape", "close-box"])
+def test_cancel_runs_no_step(make_bench, how):
+    bench = make_bench()
+    run, media = start(bench, [{**comp("Old Product", "old"), "IsUninstall": 1}, marked("Some Component", "some")])
+    seen = dialog(bench, run, CAPTION)
+    # With an uninstall step the dialog speaks of steps.
+    assert seen["controls"][HEADER]["text"] == text(1006, "Demo Product")
+    assert [row["text"] for row in seen["controls"][LIST]["rows"]] == [S[1008] + "Old Product", S[1007] + "Some Component"]
+    assert seen["controls"][OK]["text"] == S[1009]
+    if how == "cancel-button":
+        click(bench, seen["controls"][CANCEL]["rect"])
+    elif how == "escape":
+        keys(bench, seen, "Escape")
+    else:  # the close box at the right end of the caption bar Wine draws
+        click(bench, [seen["client"][2] - 10, seen["rect"][1] + 4, seen["client"][2] - 6, seen["client"][1] - 4])
+    run.wait()
+
+    assert (run.exit_code, run.boxes, bench.markers()) == (3, [], {}), run.describe()
+
+
+def test_failing_component_shows_its_error_then_the_closing_question(make_bench):
+    bench = make_bench()
+    run, media = start(bench, [marked("Failing Component", "failing", 1603)], answer_spec={ERROR: None, CAPTION: "y"})
+    keys(bench, dialog(bench, run, CAPTION), "Return")
+    box = wb.wait_until(lambda: run.boxes, 30)[0]
+    # While the error box is open the dialog says what it installs.
+    assert dialog(bench, run, CAPTION)["controls"][STATUS]["text"] == text(136, "Failing Component")
+    bench.watcher.press(box, "Return")
+    run.wait()
+
+    assert [(box["caption"], box["text"], box["buttons"]) for box in run.boxes] == [
+        (ERROR, text(134, f'"{media}\\tool.exe" exit 1603 C:\\logs\\failing.marker'), [1]),
+        (CAPTION, closing_question(["Failing Component"]), [6, 7])]
+    assert run.exit_code == 0 and "failing" in bench.markers(), run.describe()
+    assert [line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")] == [
+        f"MsiInstallProductA|{media}\\demo.msi|"]
+
+
+def test_download_dialog_rechecks_until_the_component_is_in_place(make_bench):
+    bench = make_bench()
+    run, media = start(bench, [downloadable("Manual Component", "manual", ChooseDownload="Ask the administrator."),
+                               placed("Later Component", "later")])
+    main = dialog(bench, run, CAPTION)
+    keys(bench, main, "Return")
+    seen = dialog(bench, run, S[149])
+    assert (seen["owner"], seen["focus"]) == (main["hwnd"], 1)
+    assert not refresh(bench, run, main)["enabled"], "the prerequisites dialog takes input under the download dialog"
+    actual, expected = download_texts(seen, "Manual Component", text(164, *["Manual Component"] * 2, "Ask the administrator."))
+    assert actual == expected
+
+    # Recheck while the component is missing: probed once more, still open.
+    probe = "Can't get version of file 'C:\\logs\\manual.dll'".encode("utf-16-le")
+    probes = bench.logs()[0].read_bytes().count(probe)
+    keys(bench, seen, "Return")
+    assert wb.wait_until(lambda: bench.logs()[0].read_bytes().count(probe) == probes + 1, 15)
+    time.sleep(1)
+    assert refresh(bench, run, seen) and not bench.prefix.unix("C:\\logs\\later.dll").exists()
+    # Put in place by hand, then Recheck goes on with the next component.
+    shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs\\manual.dll"))
+    click(bench, seen["controls"][OK]["rect"])
+    run.wait()
+
+    assert (run.exit_code, run.boxes) == (0, []), run.describe()
+    assert bench.prefix.unix("C:\\logs\\later.dll").exists()
+    log = bench.logs()[0].read_bytes()
+    assert "Install the component 'Manual Component'".encode("utf-16-le") not in log
+    assert len([line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")]) == 1
+
+
+def test_download_dialog_cancel_stops_the_components(make_bench):
+    bench = make_bench()
+    run, media = start(bench, [downloadable("Manual Component", "manual"), marked("Later Component", "later")],
+                       answer_spec={CAPTION: "n"})
+    click(bench, dialog(bench, run, CAPTION)["controls"][OK]["rect"])
+    seen = dialog(bench, run, S[149])
+    actual, expected = download_texts(seen, "Manual Component", text(150, "Manual Component", "Manual Component"))
+    assert actual == expected
+    click(bench, seen["controls"][CANCEL]["rect"])
+    run.wait()
+
+    assert (run.exit_code, bench.markers()) == (3, {}), run.describe()
+    assert [(box["caption"], box["text"]) for box in run.boxes] == [
+        (CAPTION, closing_question(["Manual Component", "Later Component"]))]
+
+
+def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_only(make_bench):
+    bench = make_bench()
+    run, media = start(bench, [downloadable("Manual Component", "manual", Url="C:\\logs\\opened.exe"),
+                               marked("Later Component", "later")], "/i /passive")
+    shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs") / "opened.exe")
+    seen = dialog(bench, run, S[149])
+    assert seen["owner"] == 0 and [d["caption"] for d in bench.watcher.dialogs(run.pid)] == [S[149]]
+    link = seen["controls"][LINK]["rect"]
+    click(bench, [link[0] + 4, link[1], link[0] + 8, link[3]])
+    time.sleep(2)
+    keys(bench, seen, "Escape")
+    run.wait()
+
+    assert (run.exit_code, run.boxes, bench.markers()) == (0, [], {}), run.describe()
+    assert not bench.prefix.unix("C:\\logs\\opened.exe.started").exists(), "the link started the program"
+    entries, _ = wb.setup_entries(bench.logs()[0].read_bytes(), strict=True)
+    wb.in_order(["Installing prerequisites passively:\r\n  Manual Component\r\n  Later Component\r\n",
+                 "Download link 'C:\\logs\\opened.exe' is not an http or https address; it is not opened.\r\n",
+                 "!Install the component"], entries, "setup log")
+    assert len([line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")]) == 1
+
+
+@pytest.mark.parametrize("locale, language", [("ru_RU.UTF-8", "russian"), ("ja_JP.UTF-8", "japanese"),
+                                              ("it_IT.UTF-8", "italian")])
+def test_dialogs_in_the_users_language(make_bench, locale, language):
+    table = wb.strings(language)
+    caption = text(132, "Demo Product", "1.0.0", table=table)
+    bench = make_bench()
+    run, media = start(bench, [downloadable("Manual Component", "manual")], locale=locale)
+    main = dialog(bench, run, caption)
+    assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == caption
+    assert [main["controls"][key]["text"] for key in (HEADER, OK, CANCEL)] == [
+        text(129, "Demo Product", table=table), table[130], table[131]]
+    assert layout_problems(main) == []
+    keys(bench, main, "Return")
+    seen = dialog(bench, run, table[149])
+    actual, expected = download_texts(seen, "Manual Component", text(150, *["Manual Component"] * 2, table=table), table)
+    assert actual == expected and layout_problems(seen) == []
+    keys(bench, seen, "Escape")
+    run.wait()
+
+    # The closing question, answered with its default button (yes).
+    assert [(box["caption"], box["text"]) for box in run.boxes] == [(caption, closing_question(["Manual Component"], table))]
+    assert run.exit_code == 0, run.describe()
+
+
+def test_one_run_per_package_at_a_time(make_bench):
+    """The single-instance guard is named after MsiPath (a subfolder's
+    backslash included): a second run for the package ends at once with 3,
+    before its checks; a run for another package goes on."""
+    bench = make_bench()
+    (bench.prefix.path / "drive_c" / "logs").mkdir(exist_ok=True)
+    bench.script_doubles({}, {})
+    media = {name: bench.make_media(name, {"Main": {"MsiPath": path, "MsiType": "Minor"}}, {path: b"package"})
+             for name, path in (("first", "packages\\demo.msi"), ("second", "packages\\demo.msi"), ("other", "other.msi"))}
+    refused = text(141, "Minor") + "\r\n"
+
+    def quiet(name: str) -> list[str]:
+        run = bench.run(f"{media[name]}\\setup.exe /i /quiet /log C:\\logs\\{name}.log")
+        assert (run.exit_code, run.boxes) == (3, []), run.describe()
+        entries = wb.setup_entries(bench.prefix.unix(f"C:\\logs\\{name}.log").read_bytes(), strict=True)[0]
+        bench.prefix.unix(f"C:\\logs\\{name}.log").unlink()
+        return entries
+
+    first = bench.start(f"{media['first']}\\setup.exe /i", answer_spec=None)  # stays at the refusal's box
+    box = wb.wait_until(lambda: first.boxes, 60)
+    assert box and box[0]["text"] == refused[:-2], first.describe()
+    assert quiet("second") == ["UILevel is set to 2\r\n"]
+    assert quiet("other")[-1] == refused
+    bench.watcher.press(box[0], "Return")
+    assert first.wait() == 3
+    assert quiet("second")[-1] == refused
+
+
+@pytest.mark.parametrize("image, objdump", [("dist/x64/setup.exe", "x86_64-w64-mingw32-objdump"),
+                                            ("dist/setup.exe", "i686-w64-mingw32-objdump")])
+def test_image_imports_known_libraries_only_and_is_hardened(image, objdump):
+    """Imported libraries other than these would be searched for beside the
+    program before it runs (version.dll included: it is loaded from the
+    system folder at run time)."""
+    headers = subprocess.run([objdump, "-p", "-h", str(wb.REPO / image)], capture_output=True, text=True, check=True).stdout
+    imported = {name.lower() for name in re.findall(r"^\s*DLL Name:\s*(\S+)", headers, re.M)}
+    assert imported and imported <= {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+                                     "ole32.dll", "comctl32.dll", "msvcrt.dll"}, sorted(imported)
+    flags = int(re.search(r"^DllCharacteristics\s+([0-9a-fA-F]+)", headers, re.M)[1], 16)
+    required = 0x0140 | (0x0020 if "x64" in image else 0)  # dynamic base, NX (high-entropy VA on x64)
+    assert flags & required == required, hex(flags)
+    assert int(re.search(r"^\s*\d+\s+\.reloc\s+([0-9a-f]+)", headers, re.M)[1], 16) > 0, "no relocations"
+    assert re.search(r"^Subsystem\s+0*2\s+\(Windows GUI\)", headers, re.M)
+    assert wb.pe_architecture(wb.REPO / image) == ("x64" if "x64" in image else "x86")

@@ -1,0 +1,367 @@
+// tool.exe VERB ...: the helper program of the end-to-end tests.
+//   start LINE             runs LINE; "started process <id>" on stderr, then the
+//                          child's full 32-bit exit code on stdout
+//   watch                  message boxes as JSON lines ({"shown":..} with the whole
+//                          text, {"gone":..}); "list PID" on stdin answers with the
+//                          process's dialogs, their controls and list-view rows
+//   exit CODE [MARKER ...] appends its command line (UTF-8, CR LF) to MARKER
+//   print CODE MODE VALUE  writes hex bytes, VALUE digits ("bytes"), or VALUE after
+//                          reading stdin to its end ("read") or after leaving
+//                          "tool.exe sleep 600" running on the same handles ("child")
+//   crash, place CODE FROM TO, load NAME, sleep SECONDS
+// Started under another name (a planted msiexec.exe) it appends its path and
+// command line to "<its path>.started". Its file version is 1.2.3.4 (tool.rc).
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                       &out[0], static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+void MakeParentFolders(const std::wstring& path) {
+    for (size_t pos = path.find_first_of(L"\\/", 3); pos != std::wstring::npos; pos = path.find_first_of(L"\\/", pos + 1))
+        CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
+}
+
+void Append(const std::wstring& path, const std::string& bytes) {
+    MakeParentFolders(path);
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void Write(HANDLE out, const std::string& bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        DWORD written = 0, chunk = static_cast<DWORD>(bytes.size() - done < 4096 ? bytes.size() - done : 4096);
+        if (!WriteFile(out, bytes.data() + done, chunk, &written, nullptr) || written == 0) return;
+        done += written;
+    }
+}
+
+std::wstring Self() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+DWORD Start(std::wstring line, bool inherit, STARTUPINFOW* startup, PROCESS_INFORMATION* process) {
+    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, startup, process);
+}
+
+// ---- watch
+
+CRITICAL_SECTION g_output;
+
+void Emit(const std::string& line) {
+    EnterCriticalSection(&g_output);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+    LeaveCriticalSection(&g_output);
+}
+
+std::string Json(const std::wstring& text) {
+    std::string out = "\"";
+    for (wchar_t c : text) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c) & 0xFFFF);
+        out += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, static_cast<char>(c)) : escaped;
+    }
+    return out + "\"";
+}
+
+std::string Json(const RECT& r) {
+    char text[80];
+    std::snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom);
+    return text;
+}
+
+std::string Num(unsigned long long value) { return std::to_string(value); }
+std::string Num(HWND window) { return Num(reinterpret_cast<uintptr_t>(window)); }
+
+// With a time limit: a busy dialog cannot stop the watcher.
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring Text(HWND window) {
+    std::vector<wchar_t> buffer(static_cast<size_t>(Send(window, WM_GETTEXTLENGTH, 0, 0)) + 2, L'\0');
+    Send(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    return buffer.data();
+}
+
+// A message box's texts, read without a message to its thread, which may be
+// busy still (under emulation for seconds).
+std::wstring Stored(HWND window) {
+    std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(window)) + 2, L'\0');
+    GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
+    return buffer.data();
+}
+
+bool IsDialog(HWND window) {
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    return IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0;
+}
+
+RECT Rect(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+// A list view's rows, through memory in the dialog's process (its item
+// messages carry pointers).
+std::string Rows(HWND list, DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    std::string out = ",\"selection\":" + std::to_string(static_cast<int>(Send(list, LVM_GETSELECTIONMARK, 0, 0))) +
+                      ",\"rows\":[";
+    const int count = static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; remote && i < count; ++i) {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = i;
+        item.pszText = reinterpret_cast<LPWSTR>(remote + 1024);
+        item.cchTextMax = 1024;
+        wchar_t text[1024] = {};
+        SIZE_T done = 0;
+        WriteProcessMemory(process, remote, &item, sizeof item, &done);
+        Send(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote, &item, sizeof item, &done);
+        ReadProcessMemory(process, remote + 1024, text, sizeof text - 2, &done);
+        out += std::string(i ? "," : "") + "{\"text\":" + Json(text) + ",\"image\":" + std::to_string(item.iImage);
+        for (int part : {LVIR_ICON, LVIR_LABEL}) {
+            RECT rect = {};
+            rect.left = part;
+            WriteProcessMemory(process, remote, &rect, sizeof rect, &done);
+            Send(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
+            ReadProcessMemory(process, remote, &rect, sizeof rect, &done);
+            MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+            out += std::string(part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
+        }
+        out += "}";
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return out + "]";
+}
+
+struct Listing {
+    DWORD pid;
+    HWND dialog;
+    std::string json;
+};
+
+BOOL CALLBACK ListControl(HWND child, LPARAM param) {
+    Listing* listing = reinterpret_cast<Listing*>(param);
+    if (GetParent(child) != listing->dialog) return TRUE;  // not a list view's header
+    wchar_t name[32] = {};
+    GetClassNameW(child, name, 32);
+    listing->json += "\"" + std::to_string(GetDlgCtrlID(child)) + "\":{\"text\":" + Json(Text(child)) +
+                     ",\"rect\":" + Json(Rect(child)) + ",\"visible\":" + (IsWindowVisible(child) ? "true" : "false") +
+                     (lstrcmpiW(name, WC_LISTVIEWW) == 0 ? Rows(child, listing->pid) : "") + "},";
+    return TRUE;
+}
+
+BOOL CALLBACK ListDialog(HWND window, LPARAM param) {
+    Listing* listing = reinterpret_cast<Listing*>(param);
+    DWORD pid = 0;
+    const DWORD thread = GetWindowThreadProcessId(window, &pid);
+    if (!IsDialog(window) || pid != listing->pid) return TRUE;
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    const int focus = GetGUIThreadInfo(thread, &gui) && IsChild(window, gui.hwndFocus) ? GetDlgCtrlID(gui.hwndFocus) : 0;
+    RECT client = {};
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    listing->json += "{\"hwnd\":" + Num(window) + ",\"owner\":" + Num(GetWindow(window, GW_OWNER)) +
+                     ",\"caption\":" + Json(Text(window)) + ",\"enabled\":" + (IsWindowEnabled(window) ? "true" : "false") +
+                     ",\"rect\":" + Json(Rect(window)) + ",\"client\":" + Json(client) + ",\"focus\":" +
+                     std::to_string(focus) + ",\"x_window\":" +
+                     Num(reinterpret_cast<uintptr_t>(GetPropW(window, L"__wine_x11_whole_window"))) + ",\"controls\":{";
+    listing->dialog = window;
+    EnumChildWindows(window, ListControl, param);
+    if (listing->json.back() == ',') listing->json.pop_back();
+    listing->json += "}},";
+    return TRUE;
+}
+
+DWORD WINAPI AnswerLists(LPVOID) {
+    char line[64];
+    while (std::fgets(line, sizeof line, stdin)) {
+        Listing listing = {static_cast<DWORD>(std::strtoul(line + 4, nullptr, 10)), nullptr, ""};
+        EnumWindows(ListDialog, reinterpret_cast<LPARAM>(&listing));
+        if (!listing.json.empty()) listing.json.pop_back();
+        Emit("{\"dialogs\":[" + listing.json + "]}");
+    }
+    ExitProcess(0);  // the bench closed the pipe
+}
+
+BOOL CALLBACK Button(HWND child, LPARAM param) {
+    wchar_t name[16] = {};
+    GetClassNameW(child, name, 16);
+    if (lstrcmpiW(name, L"Button") == 0 && IsWindowVisible(child))
+        *reinterpret_cast<std::string*>(param) += std::to_string(GetDlgCtrlID(child)) + ",";
+    return TRUE;
+}
+
+std::vector<HWND> g_seen, g_present;
+std::map<HWND, DWORD> g_appeared;
+
+// A message box is a dialog with the static control 0xFFFF (its text). It is
+// reported once filled in (caption, text, icon), which under emulation takes
+// a while, or after 3 s as it is.
+BOOL CALLBACK FindBox(HWND window, LPARAM) {
+    HWND text = GetDlgItem(window, 0xFFFF), icon = GetDlgItem(window, 1088);
+    if (!IsDialog(window) || !text) return TRUE;
+    for (HWND known : g_seen)
+        if (known == window) return g_present.push_back(window), TRUE;
+    const bool hasIcon = icon && IsWindowVisible(icon) && Send(icon, STM_GETICON, 0, 0);
+    const DWORD appeared = g_appeared.emplace(window, GetTickCount()).first->second;
+    if ((!GetWindowTextLengthW(window) || !GetWindowTextLengthW(text) || !hasIcon) && GetTickCount() - appeared < 3000)
+        return TRUE;
+    g_seen.push_back(window);
+    g_present.push_back(window);
+    std::string buttons;
+    EnumChildWindows(window, Button, reinterpret_cast<LPARAM>(&buttons));
+    if (!buttons.empty()) buttons.pop_back();
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    Emit("{\"shown\":" + Num(window) + ",\"pid\":" + Num(pid) + ",\"caption\":" + Json(Stored(window)) +
+         ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + buttons + "],\"x_window\":" +
+         Num(reinterpret_cast<uintptr_t>(GetPropW(window, L"__wine_x11_whole_window"))) + ",\"icon\":" +
+         (hasIcon ? "true" : "false") + "}");
+    return TRUE;
+}
+
+int Watch() {
+    InitializeCriticalSection(&g_output);
+    CloseHandle(CreateThread(nullptr, 0, AnswerLists, nullptr, 0, nullptr));
+    Emit("{\"ready\":true}");
+    for (;; Sleep(50)) {
+        g_present.clear();
+        EnumWindows(FindBox, 0);
+        for (size_t i = 0; i < g_seen.size();) {
+            bool there = false;
+            for (HWND window : g_present) there = there || window == g_seen[i];
+            if (there) {
+                ++i;
+            } else {
+                Emit("{\"gone\":" + Num(g_seen[i]) + "}");
+                g_appeared.erase(g_seen[i]);
+                g_seen.erase(g_seen.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+    }
+}
+
+// ---- the other roles
+
+int StartAndWait(const wchar_t* line) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!Start(line, TRUE, &startup, &process)) {
+        std::fprintf(stderr, "tool.exe: CreateProcess failed, error %lu\n", GetLastError());
+        return 255;
+    }
+    std::fprintf(stderr, "started process %lu\n", process.dwProcessId);
+    std::fflush(stderr);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    std::printf("%lu\n", code);
+    return static_cast<int>(code);
+}
+
+int Print(const std::wstring& mode, const wchar_t* value) {
+    std::string out;
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (mode == L"hex") {
+        for (size_t i = 0; value[i] && value[i + 1]; i += 2) out += static_cast<char>(std::wcstoul(std::wstring(value + i, 2).c_str(), nullptr, 16));
+    } else if (mode == L"bytes") {
+        for (unsigned long i = 0, n = std::wcstoul(value, nullptr, 10); i < n; ++i) out += static_cast<char>('0' + i % 10);
+    } else {
+        out = Utf8(value);
+        char buffer[256];
+        DWORD got = 0;
+        while (mode == L"read" && ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        }
+        if (mode == L"child") {
+            STARTUPINFOW startup = {};
+            startup.cb = sizeof startup;
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdInput = input;
+            startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+            startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+            PROCESS_INFORMATION process = {};
+            if (!Start(L"\"" + Self() + L"\" sleep 600", TRUE, &startup, &process)) return 253;
+        }
+    }
+    Write(GetStdHandle(STD_OUTPUT_HANDLE), out);
+    return 0;
+}
+
+LONG WINAPI EndQuietly(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+
+int Crash() {
+    // Ends at once with the exception code: no debugger, no crash report.
+    SetUnhandledExceptionFilter(EndQuietly);
+    Write(GetStdHandle(STD_OUTPUT_HANDLE), "about to crash\r\n");
+    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
+#if defined(__i386__)
+    // 32-bit Wine under qemu-user reports a real fault as an illegal
+    // instruction; raise what Windows raises for this write instead.
+    const ULONG_PTR write[2] = {1, reinterpret_cast<ULONG_PTR>(page)};
+    RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 2, write);
+#endif
+    *static_cast<volatile int*>(page) = 0;
+    return 0;
+}
+
+}  // namespace
+
+int main() {
+    const std::wstring self = Self();
+    std::wstring name = self.substr(self.find_last_of(L"\\/") + 1);
+    if (lstrcmpiW(name.c_str(), L"tool.exe") != 0) {
+        Append(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
+        return 0;
+    }
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring verb = count > 1 ? argv[1] : L"";
+    const int code = count > 2 ? static_cast<int>(std::wcstoul(argv[2], nullptr, 10)) : 0;
+    if (verb == L"start" && count == 3) return StartAndWait(argv[2]);
+    if (verb == L"watch") return Watch();
+    if (verb == L"exit") {
+        if (count > 3) Append(argv[3], Utf8(std::wstring(GetCommandLineW()) + L"\r\n"));
+        return code;
+    }
+    if (verb == L"print" && count == 5) return Print(argv[3], argv[4]) ? 253 : code;
+    if (verb == L"crash") return Crash();
+    if (verb == L"place" && count == 5) {
+        MakeParentFolders(argv[4]);
+        return CopyFileW(argv[3], argv[4], FALSE) ? code : 254;
+    }
+    if (verb == L"load" && count == 3) return LoadLibraryW(argv[2]) ? 0 : 1;
+    if (verb == L"sleep" && count == 3) Sleep(static_cast<DWORD>(code) * 1000);
+    return verb == L"sleep" ? 0 : 255;
+}
