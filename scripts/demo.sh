@@ -31,6 +31,9 @@ cp dist/setup.exe "$media/setup.exe"
 printf '[Main]\r\nMsiPath=Demo.msi\r\n' > "$media/setup.ini"
 ls -l "$media"
 
+echo "== media check: dist/linux/setupcheck C:\\Demo"
+dist/linux/setupcheck "$media"
+
 echo "== C:\\Demo\\setup.exe /i /quiet /log C:\\Demo\\setup.log"
 code=$("$wine" build/mingw-x64/test-tools/tool.exe start 'C:\Demo\setup.exe /i /quiet /log C:\Demo\setup.log' 2>/dev/null | tr -d '\r')
 wineserver -w

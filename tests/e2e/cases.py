@@ -9,6 +9,7 @@ packages; None a folder."""
 from __future__ import annotations
 
 import dataclasses
+import hashlib
 import random
 from typing import Callable, Optional, Union
 
@@ -75,6 +76,8 @@ class Case:
     ran: dict = dataclasses.field(default_factory=dict)    # marker -> its lines (every marker of C:\logs)
     exists: dict = dataclasses.field(default_factory=dict)
     registry: dict = dataclasses.field(default_factory=dict)   # "HKLM\\key\\value" -> text or None
+    record: Optional[dict] = None                          # the result record C:\logs\record.json, field by field
+    clean: bool = False                                    # dist/linux/setupcheck finds nothing in the media
     check: Optional[Callable] = None
 
     def __post_init__(self) -> None:
@@ -109,6 +112,16 @@ PATCH_QUESTION = text(146, "1.0.0", "Demo Fix")
 MAIL = {"SendErrorLogTo": ADDRESS}
 MAIL_QUESTION = ("Demo Product (1.0.0)", text(159, "<log>", ADDRESS), "yesno")
 SENT = f"Send email to 'SMTP:{ADDRESS}' attachment file '<log>'"
+
+
+RECORD = "/record C:\\logs\\record.json"
+ZEROS = "0" * 64
+
+
+def record(**fields) -> dict:
+    """A result record: a successful run's fields, changed by `fields`."""
+    return {"exitCode": 0, "stage": "done", "failingComponent": None, "installerResult": 0, "restart": "none",
+            "optionalComponents": [], "transform": "", "logPath": "<log>", **fields}
 
 
 def cond(code: int, mode: str, value: str) -> str:
@@ -342,11 +355,43 @@ CASES: list = [
          mapi={"Title": "Compose: Log file for 'Demo Product (1.0.0)'"}, boxes=[MAIL_QUESTION], last=SENT,
          check=compose_window_comes_forward),
 
+    # ---- For deployment tools: the result record, runs that never wait, digests
+    Case("record-of-a-success", x86=True, clean=True, args=f"/i /passive {RECORD}", main={"LangId": 1049},
+         files={"demo.msi": "@demo", "1049.mst": b"transform"}, prereqs=[comp("Runtime", "runtime", Optional=1, **MISSING)],
+         ran={"runtime": [ran("runtime")]}, last=COMPLETE,
+         record=record(optionalComponents=["Runtime"], transform="<media>\\1049.mst")),
+    Case("record-of-a-failed-component-and-the-run-goes-on", args=f"/i /passive {RECORD}",
+         prereqs=[comp("Failing", "failing", 1603, **MISSING), comp("Unticked", "unticked", Optional=0, **MISSING)],
+         ran={"failing": [ran("failing", 1603)], "unticked": [ran("unticked")]}, calls=["MsiInstallProductA<*>"],
+         # Unattended, a check box's default plays no part: the component is installed.
+         record=record(failingComponent={"name": "Failing", "code": 1603}, optionalComponents=["Unticked"])),
+    Case("record-of-a-cancel-in-the-installer", args=f"/i {RECORD}", msi={"Result": {"InstallProduct": 1602}}, exit=1602,
+         last="Installation canceled", record=record(exitCode=1602, stage="installation", installerResult=1602)),
+    Case("record-of-a-declined-restart", args=f"/i {RECORD}", answer="n", exit=3010, postreqs=[comp("Restarting", "restarting", 3010)],
+         boxes=[(CAPTION, S[145], "yesno")], ran={"restarting": [ran("restarting", 3010)]},
+         record=record(exitCode=3010, restart="needed")),
+    Case("never-wait-ends-without-a-window", x86=True, args=f"/i /quiet {RECORD}", answer=None, main=MAIL,
+         msi={"Result": {"InstallProduct": 1603}}, exit=3, mails=["!MAPISendMail"],
+         prereqs=[{"Name": "Web Runtime", "Url": "http://downloads.example.invalid/runtime", "InstPath": "#Root#\\absent.exe",
+                   **MISSING}, comp("Runtime", "runtime", **MISSING)],
+         log=["Download dialog for 'Web Runtime' not shown: the run must not wait for a person. Treated as Cancel.",
+              "Mail question not asked: the run must not wait for a person. Answered No."],
+         record=record(exitCode=3, stage="installation", installerResult=1603)),
+    Case("package-that-matches-its-digest", main={"Sha256": hashlib.sha256(b"package").hexdigest().upper()},
+         calls=["MsiInstallProductA<*>"], last=COMPLETE),
+    Case("tampered-package-not-installed", args=f"/i /quiet {RECORD}", main={"Sha256": ZEROS}, exit=3,
+         calls=["!MsiInstallProductA"],
+         log=[f"Integrity check failed. File '<media>\\demo.msi' has SHA-256 {hashlib.sha256(b'package').hexdigest()}, "
+              f"expected {ZEROS}."], record=record(exitCode=3, stage="installation", installerResult=13)),
+    Case("tampered-component-installer-not-run", args="/i /passive", exit=3,
+         prereqs=[comp("Runtime", "runtime", Sha256=ZEROS, **MISSING)], calls=["!MsiInstallProductA"],
+         log=[f"Integrity check failed. File '<media>\\tool.exe' has SHA-256 <*>, expected {ZEROS}."]),
+
     # ---- Real installs through Wine's msi.dll
-    Case("real-install", x86=True, private=True, msi="wine", timeout=240, last=COMPLETE,
+    Case("real-install", x86=True, private=True, clean=True, msi="wine", timeout=240, last=COMPLETE,
          exists={"C:\\Program Files\\Demo Product\\payload.txt": True},
          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
-    [Case("real-prerequisite-package-installed-when-missing", msi="wine", timeout=240, files={"prereq.msi": "@prereq"},
+    [Case("real-prerequisite-package-installed-when-missing", msi="wine", clean=True, timeout=240, files={"prereq.msi": "@prereq"},
           prereqs=[{"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi", "MsiProd": "1",
                     "InstParams": 'msiexec /i "#InstPath#" /qn /l*v "#Temp#prereq.log"'}],
           exists={"<temp>prereq.log": True}, last=COMPLETE,

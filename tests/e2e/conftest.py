@@ -90,6 +90,7 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
         return folder / name
 
     return {"setup": program, "tool": tools / "tool.exe", "msi": tools / "recording" / "msi.dll",
+            "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
             "demo": package("demo.msi", "demo.wxs"), "demo2": package("demo2.msi", "demo.wxs", "-D", "ProductVersion=2.0.0"),
             "prereq": package("prereq.msi", "prereq.wxs")}
 

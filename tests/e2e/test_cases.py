@@ -6,6 +6,8 @@ order in one prefix of its own (real installs that build on each other)."""
 from __future__ import annotations
 
 import datetime
+import json
+import subprocess
 import time
 
 import pytest
@@ -29,9 +31,13 @@ def test_case(steps: list[Case], make_bench, artefacts, request) -> None:
 
 
 def fill(value, places: dict):
-    """The value (a text, or a list or tuple of texts) with <media>, <log>, ... filled in."""
+    """The value (a text, or a list, tuple or dict of them) with <media>, <log>, ... filled in."""
     if isinstance(value, (list, tuple)):
         return type(value)(fill(item, places) for item in value)
+    if isinstance(value, dict):
+        return {key: fill(item, places) for key, item in value.items()}
+    if not isinstance(value, str):
+        return value
     for key, text in places.items():
         value = value.replace(key, text)
     return value
@@ -50,6 +56,10 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
                              {path: value for path, value in files.items() if value is not None})
     for path in (path for path, value in files.items() if value is None):
         prefix.unix(f"{media}\\{path}").mkdir(parents=True)
+    if case.clean:
+        check = subprocess.run([str(wb.REPO / "dist" / "linux" / "setupcheck"), str(prefix.unix(media))],
+                               capture_output=True, text=True, timeout=60, check=False)
+        assert check.returncode == 0, f"setupcheck finds the media faulty:\n{check.stdout}{check.stderr}"
     places = {"<media>": media, "<temp>": prefix.temp_windows, "<chain>": {"x86": "valid", "x64": "none"}[bench.arch],
               "<system>": {"x86": "C:\\windows\\system32", "x64": "C:\\windows\\syswow64"}[bench.arch]}
     for view, text in (("32", case.reg32), ("64", case.reg64)):
@@ -75,7 +85,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
     logs = bench.logs()
     if case.log is None:
         found = logs + [path for path in (prefix.path / "drive_c" / "logs").rglob("*")
-                        if path.suffix not in (".marker", ".started") and prefix.windows(path) not in case.files]
+                        if path.suffix not in (".marker", ".started", ".json") and prefix.windows(path) not in case.files]
         assert found == [], f"logs where none should be: {found}\n{run.describe()}"
     else:
         if case.logfile:
@@ -113,5 +123,8 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
         key, name = value.rsplit("\\", 1)
         output = prefix.wine(["reg", "query", key, "/v", name]).stdout.decode("utf-8", "replace").split()
         assert (output[output.index("REG_SZ") + 1] if "REG_SZ" in output else None) == expected, (value, output)
+    if case.record is not None:
+        written = json.loads(prefix.unix("C:\\logs\\record.json").read_bytes().decode("utf-8"))
+        assert written == fill(case.record, places), written
     if case.check:
         case.check(bench, run)

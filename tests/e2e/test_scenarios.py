@@ -1,9 +1,12 @@
 """What does not fit the case table: the two dialogs driven as a person would
 (keys and clicks through X, read back through tool.exe watch), two runs of
-one package at the same time, and the shipped images as a loader sees them."""
+one package at the same time, the detection report against setup.exe's own
+decisions, and the shipped images as a loader sees them."""
 
 from __future__ import annotations
 
+import json
+import random
 import re
 import shutil
 import subprocess
@@ -12,7 +15,7 @@ import time
 import pytest
 
 import bench as wb
-from cases import CAPTION, ERROR, S, comp, text
+from cases import CAPTION, ERROR, S, TESTS_KEY, comp, cond, text
 
 OK, CANCEL, HEADER, LIST, STATUS, EXPLANATION, LINK = "1", "2", "1001", "10010", "10013", "1004", "1005"
 UNTICKED, TICKED, NO_BOX = 0, 1, 2
@@ -301,6 +304,90 @@ def test_one_run_per_package_at_a_time(make_bench):
     bench.watcher.press(box[0], "Return")
     assert first.wait() == 3
     assert quiet("second")[-1] == refused
+
+
+DETECT_KEY = TESTS_KEY + "\\Detect"
+# Name -> (the rule's keys, the verdict; None where Wine alone decides it).
+# setupcheck.exe is an x86 program and judges as the x86 setup.exe: no
+# FileTryLoad here, which loads a library of the program's own bitness only.
+DETECTED = {
+    **{f"Registry {i}": (keys, verdict) for i, (keys, verdict) in enumerate([
+        ({"RegPath": DETECT_KEY + "\\Level", "RegCond": "DWORD>=5"}, "present"),
+        ({"RegPath": DETECT_KEY + "\\Level", "RegCond": "DWORD>=8"}, "missing"),
+        ({"RegPath": DETECT_KEY + "\\Level", "RegCond": "DWORD=7"}, "present"),
+        ({"RegPath": DETECT_KEY + "\\Absent", "RegCond": "DWORD>=1"}, "missing"),
+        ({"RegPath": DETECT_KEY + "\\Name", "RegCond": "STRING=2.5.0"}, "present"),
+        ({"RegPath": DETECT_KEY + "\\Name", "RegCond": "STRING=2.6"}, "missing"),
+        ({"RegPath": DETECT_KEY + "\\Name", "RegCond": "VERSION>=2.4"}, "present"),
+        ({"RegPath": DETECT_KEY + "\\Name", "RegCond": "VERSION>=3.0"}, "missing"),
+        ({"RegPath": DETECT_KEY + "\\Wide", "RegCond": "DWORD>=5", "Key64": 1}, "present"),
+        ({"RegPath": DETECT_KEY + "\\Wide", "RegCond": "DWORD>=5"}, "missing"),
+        ({"RegPath": DETECT_KEY + "\\Level", "RegCond": "DWORD >= 1"}, None)])},
+    **{f"File {i}": ({"FilePath": path, "FileVer": version, **extra}, verdict) for i, (path, version, extra, verdict) in enumerate([
+        ("#Root#\\lib\\tool.dll", "1.0", {}, "present"),
+        ("#Root#\\lib\\tool.dll", "1.2.3.4", {}, "present"),
+        ("#Root#\\lib\\tool.dll", "1.2.3.5", {}, "missing"),
+        ("#Root#\\lib\\tool.dll", "2.0", {}, "missing"),
+        ("#Root#\\lib\\TOOL.DLL", "1.2", {}, "present"),
+        ("C:\\logs\\copy\\tool.dll", "1.2.3", {}, "present"),
+        ("#Root#\\lib\\absent.dll", "1.0", {}, "missing"),
+        ("#Root#\\setup.ini", "1.0", {}, "missing"),
+        ("C:\\logs", "1.0", {}, "missing"),
+        ("#Root#\\LIB\\tool.dll", "01.02.03.04", {}, "present")])},
+    **{f"Product {i}": ({"InstPath": path, "MsiProd": 1}, verdict) for i, (path, verdict) in enumerate([
+        ("#Root#\\demo.msi", "present"), ("#Root#\\demo2.msi", "present"), ("#Root#\\copy\\DEMO.MSI", "present"),
+        ("C:\\logs\\copy\\demo.msi", "present"), ("#Root#\\prereq.msi", "missing"), ("#Root#\\absent.msi", "missing"),
+        ("#Root#\\random.msi", "missing"), ("#Root#\\empty.msi", "missing"), ("#Root#\\lib", "missing"),
+        ("#Root#\\setup.ini", "missing")])},
+    **{f"Program {i}": ({"RunExeCond": command}, verdict) for i, (command, verdict) in enumerate([
+        (cond(0, "hex", "6e656564"), "missing"), (cond(1, "hex", "6e656564"), "present"),
+        (cond(2, "hex", "6e656564"), "missing"), (cond(3, "bytes", "10"), "present"),
+        (cond(259, "hex", ""), "present"), (cond(-1, "hex", ""), "present"),
+        (cond(0, "read", "asked"), "missing"), (cond(2, "child", "left"), "missing"),
+        (cond(0, "bytes", "1100000"), "missing"), ('"#Root#\\absent.exe"', "present")])},
+}
+
+
+def test_detection_report_agrees_with_setup(make_bench, artefacts):
+    """setupcheck.exe --detect sees each rule as setup.exe then decides it:
+    the verdict, whether the run lists the component and whether an
+    unattended run installs it; ten rules of each kind, the product states
+    through Wine's installer with the demo product installed."""
+    bench = make_bench(doubles=False, private=True)
+    prefix = bench.prefix
+    for path in ("C:\\logs\\copy\\tool.dll", "C:\\logs\\copy\\demo.msi"):
+        prefix.unix(path).parent.mkdir(parents=True, exist_ok=True)
+    shutil.copy(artefacts["tool"], prefix.unix("C:\\logs\\copy\\tool.dll"))
+    shutil.copy(artefacts["demo"], prefix.unix("C:\\logs\\copy\\demo.msi"))
+    prefix.reg_import(f'[{DETECT_KEY}]\n"Level"=dword:00000007\n"Name"="2.5.0"', "32")
+    prefix.reg_import(f'[{DETECT_KEY}]\n"Wide"=dword:00000007', "64")
+    prereqs = {f"PreReq{i}": {"Name": name, **keys, **({} if "MsiProd" in keys else {"InstPath": "#Root#\\tool.exe"}),
+                              "InstParams": f'"#Root#\\tool.exe" exit 0 C:\\logs\\{i}.marker'}
+               for i, (name, (keys, _)) in enumerate(DETECTED.items())}
+    # Prerequisites are looked for only before a fresh install; the digest
+    # then stops the run before Wine's installer would rewrite the log.
+    media = bench.make_media("detect", {"Main": {"MsiPath": "prereq.msi", "Sha256": "0" * 64}, **prereqs}, {
+        "demo.msi": artefacts["demo"], "demo2.msi": artefacts["demo2"], "prereq.msi": artefacts["prereq"],
+        "copy\\demo.msi": artefacts["demo"], "lib\\tool.dll": artefacts["tool"], "empty.msi": b"",
+        "random.msi": random.Random(3).randbytes(5000), "setupcheck.exe": artefacts["setupcheck"]})
+    installed = prefix.wine(["msiexec", "/i", f"{media}\\demo.msi", "/qn"])
+    assert installed.returncode == 0, installed.stdout[-2000:]
+
+    output = prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout.decode("utf-8", "replace")
+    report = json.loads(output[output.index("{"):output.rindex("}") + 1])
+    rules = {rule["name"]: rule for rule in report["rules"]}
+    assert [(name, rules[name]["verdict"]) for name, (_, verdict) in DETECTED.items() if verdict] == \
+        [(name, verdict) for name, (_, verdict) in DETECTED.items() if verdict], output
+
+    run = bench.run(f"{media}\\setup.exe /i /passive", timeout=300)
+    assert run.exit_code == 3, run.describe()
+    entries = wb.setup_entries(bench.logs()[-1].read_bytes(), strict=False)[0]
+    listed = next(entry for entry in entries if entry.startswith("Installing prerequisites passively:"))
+    listed = {line.strip() for line in listed.split("\r\n")[1:] if line.strip()}
+    markers = {int(path.stem) for path in prefix.unix("C:\\logs").glob("*.marker")}
+    assert {name: (rule["offered"], rule["installs"]) for name, rule in rules.items()} == \
+        {name: (name in listed, i in markers) for i, name in enumerate(DETECTED)}
+    assert {rule["verdict"] == "missing" for rule in rules.values() if rule["offered"]} == {True}
 
 
 @pytest.mark.parametrize("image, objdump", [("dist/x64/setup.exe", "x86_64-w64-mingw32-objdump"),
