@@ -315,7 +315,7 @@ CASES: list = [
          log=[text(133, "<media>\\demo.msi"), INTERNAL, failed(2)]),
     Case("installer-failed", args="", msi={"Result": {"InstallProduct": 1603}}, exit=3, boxes=[failure_box(INTERNAL)],
          log=["MsiInstallProduct returned 1603", INTERNAL, failed(1603)], last=NO_MAIL),
-    Case("crash-inside-the-patch-call", main=PATCH, files=PATCH_FILES, msi={"Result": {"Crash": 1}}, exit=3,
+    Case("crash-inside-the-patch-call", x86=True, main=PATCH, files=PATCH_FILES, msi={"Result": {"Crash": 1}}, exit=3,
          logname="Demo Fix", calls=["MsiApplyPatchA|<*>", "Chain|<chain>"],
          log=["Hardware exception occur. Exception code 0xC0000005.", INTERNAL, failed(1603), "!" + COMPLETE]),
     Case("patch-question-yes", args="", answer="y", main=PATCH, files=PATCH_FILES, logname="Demo Fix",
