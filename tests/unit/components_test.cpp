@@ -73,7 +73,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
          "Function ::CreateProcess(\"C:\\Missing.exe\") failed. Error=2.\r\n"},
         {Section("Refused", "C:\\a.exe", "", 1), {0, "", {}, 1223}, "C:\\a.exe|", 1223, "Setup was unable to install\n'\"C:\\a.exe\"'.",
          "Function ::ShellExecuteEx('C:\\a.exe' '') failed. Error=1223.\r\n"},
-        {Section("Unsplit", "x", "setup.exe /s", 1), {}, nullptr, 160, "Setup was unable to install\n'setup.exe /s'.", nullptr},
+        {Section("Unsplit", "x", "setup.exe \"a\" /s", 1), {}, nullptr, 160, "Setup was unable to install\n'setup.exe \"a\" /s'.", nullptr},
         {Section("Unterminated", "x", "\"setup.exe /s", 1), {}, nullptr, 160, "Setup was unable to install\n'\"setup.exe /s'.", nullptr},
         {Section("Msiexec alone", "x", "msiexec", 1), {}, nullptr, 160, "Setup was unable to install\n'msiexec'.", nullptr},
     };

@@ -278,22 +278,25 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
     b.s.observer = &recorder;
     b.os.reg.Set("Software\\X", "Level", Dword(7), RegistryView::View64);
     b.os.reg.Set("Software\\X", "Name", Text("abc"));
+    b.os.reg.Set("Software\\X", "Path", Text("C:\\x"));
     b.os.fileSystem.versions["C:\\a.dll"] = {0, 0x00010002, 0x00030004};
     b.os.procs.children["check.exe"] = {2, std::string("why\0", 4), {}, 0};
     ComponentDescriptor registry;
     registry.RegConditions = {{"HKEY_LOCAL_MACHINE\\Software\\X\\Level", "DWORD>=9"},
                               {"HKEY_LOCAL_MACHINE\\Software\\X\\Name", "STRING=abc"}};
     registry.Key64 = 1;
-    ComponentDescriptor file, product, program, filtered;
+    ComponentDescriptor text, file, product, program, filtered;
+    text.RegConditions = {{"HKEY_LOCAL_MACHINE\\Software\\X\\Path", "STRING=C:\\x"}};
     file.FilePath = "C:\\a.dll";
     product.MsiProd = "1";
     product.InstPath = "C:\\p.msi";
     program.RunExeCond = "check.exe";
     filtered.OSbit = 1;
-    for (const ComponentDescriptor* c : {&registry, &file, &product, &program, &filtered}) ProbeComponent(b.s, *c);
+    for (const ComponentDescriptor* c : {&registry, &text, &file, &product, &program, &filtered}) ProbeComponent(b.s, *c);
     EXPECT_EQ(recorder.seen, (Lines{
         "registry HKEY_LOCAL_MACHINE\\Software\\X\\Level (64-bit view): REG_DWORD 7",
         "registry HKEY_LOCAL_MACHINE\\Software\\X\\Name (64-bit view): Error(2)'Not found.'.",
+        "registry HKEY_LOCAL_MACHINE\\Software\\X\\Path (32-bit view): REG_SZ 'C:\\x'",
         "file 'C:\\a.dll': version 1.2.3.4",
         "product of 'C:\\p.msi': not installed",
         "program 'check.exe': exit code 2, output 'why'",

@@ -49,9 +49,9 @@ TEST(SetupLog, Utf16EntriesWithMarkStampAndBoundedFormatting) {
 
 TEST(MakeSafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameOpens) {
     fake::Platform os;
-    std::string name = "Caf\xE9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x";
+    std::string name = "Caf\xE9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x\x7F\x80";
     MakeSafeLogName(os, name);
-    EXPECT_EQ(name, "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x");
+    EXPECT_EQ(name, "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x\x7F$");
     std::string existing = "Caf\xE9 Pro?";
     os.fileSystem.readableNames.insert("Caf\xE9 Pro$");
     MakeSafeLogName(os, existing);
