@@ -379,6 +379,17 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     assert [(name, rules[name]["verdict"]) for name, (_, verdict) in DETECTED.items() if verdict] == \
         [(name, verdict) for name, (_, verdict) in DETECTED.items() if verdict], output
 
+    # The media check itself reads the media alike on Windows (msi.dll) and on Linux (libmsi).
+    def checked(output: str) -> tuple:
+        found = json.loads(output[output.index("{"):output.rindex("}") + 1])
+        package = {key: value for key, value in found["package"].items() if key != "path"}
+        return package, [(f["section"], f["key"], f["severity"]) for f in found["findings"]]
+    windows = prefix.wine([f"{media}\\setupcheck.exe", media, "--json"]).stdout.decode("utf-8", "replace")
+    linux = subprocess.run([str(wb.REPO / "dist" / "linux" / "setupcheck"), str(prefix.unix(media)), "--json"],
+                           capture_output=True, text=True, check=False).stdout
+    assert checked(windows) == checked(linux), windows + linux
+    assert checked(windows)[0]["opened"] and checked(windows)[1], windows
+
     run = bench.run(f"{media}\\setup.exe /i /passive", timeout=300)
     assert run.exit_code == 3, run.describe()
     entries = wb.setup_entries(bench.logs()[-1].read_bytes(), strict=False)[0]
