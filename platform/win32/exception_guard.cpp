@@ -74,10 +74,11 @@ bool CallGuarded(void (*fn)(void*), void* context, uint32_t* exceptionCode) {
 // record, makes the call and removes the record itself. On an exception the
 // handler unwinds the frames above the record (so fs:0 is the record again)
 // and resumes in the routine's own epilogue with its stack and frame
-// pointers restored, as a compiler's __except would.
+// pointers restored, as a compiler's __except would; both steps are in
+// assembly, because no register survives the system's unwind.
 extern "C" {
 int setup_guarded_call(void (*fn)(void*), void* context);
-[[noreturn]] void setup_guarded_resume(void* record);
+[[noreturn]] void setup_guarded_unwind(void* frame, EXCEPTION_RECORD* record);
 EXCEPTION_DISPOSITION __cdecl setup_exception_guard_handler(EXCEPTION_RECORD* record, void* frame,
                                                             CONTEXT* context, void* dispatcher);
 }
@@ -110,9 +111,21 @@ __asm__(
     "    popl %ebx\n"
     "    popl %ebp\n"
     "    ret\n"
-    ".globl _setup_guarded_resume\n"
-    "_setup_guarded_resume:\n"
-    "    movl 4(%esp), %esp\n"
+    // RtlUnwind(frame, 0, record, 0) lets the handlers of the frames above
+    // ours clean up and leaves our record at the head of the chain. It
+    // returns with ebx, esi and edi cleared, so the record's address comes
+    // back from the stack, not from a register.
+    ".globl _setup_guarded_unwind\n"
+    "_setup_guarded_unwind:\n"
+    "    movl 4(%esp), %eax\n"
+    "    movl 8(%esp), %ecx\n"
+    "    pushl %eax\n"
+    "    pushl $0\n"
+    "    pushl %ecx\n"
+    "    pushl $0\n"
+    "    pushl %eax\n"
+    "    call *__imp__RtlUnwind@16\n"
+    "    movl (%esp), %esp\n"
     "    leal 20(%esp), %ebp\n"
     "    cld\n"
     "    movl $1, %eax\n"
@@ -126,10 +139,7 @@ extern "C" EXCEPTION_DISPOSITION __cdecl setup_exception_guard_handler(EXCEPTION
         return ExceptionContinueSearch;
     }
     platform::win32::g_exceptionCode = record->ExceptionCode;
-    // Lets the handlers of the frames above ours clean up and leaves our
-    // record at the head of the chain; the epilogue then takes it off.
-    RtlUnwind(frame, nullptr, record, nullptr);
-    setup_guarded_resume(frame);
+    setup_guarded_unwind(frame, record);
 }
 
 namespace platform::win32 {
