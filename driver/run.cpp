@@ -60,14 +60,17 @@ private:
                       strings_.LoadLocalizedString(ids::kUsageCaption), codes::kBoxInfo);
     }
     std::string ProductCaption() { return SetupCaption(strings_, main_, package_, false); }
-    // The prerequisites stage; false when the run must not go on.
-    bool Prerequisites(bool& restart) {
+    // The prerequisites stage; false when the run must not go on, with
+    // `tampered` set when an installer did not match its digest.
+    bool Prerequisites(bool& restart, bool& tampered) {
         PrerequisiteOutcome outcome;
         const bool goOn = RunPrerequisites(s_, package_, ProductCaption(), outcome) == 1;
         Note(outcome);
         record_.optionalChosen = outcome.optionalChosen;
         restart = outcome.rebootRequired;
-        return goOn && !outcome.tampered;
+        tampered = outcome.tampered;
+        if (tampered) record_.stage = "prerequisites";
+        return goOn && !tampered;
     }
     void Note(const InstallOutcome& outcome) {
         if (outcome.failedComponent.empty()) return;
@@ -95,7 +98,6 @@ int RunSequence::Execute() {
     s_.neverWait = !recordPath_.empty();
     record_.exitCode = Stages();
     if (recordPath_.empty()) return record_.exitCode;
-    record_.transform = ctx_.transforms;
     record_.logPath = ctx_.logPath;
     if (!os_.files().Write(recordPath_, RecordJson(record_, os_.system()))) {
         log_.Printf("Can't write the result record '%s'.\r\n", recordPath_.c_str());
@@ -179,10 +181,10 @@ int RunSequence::Stages() {
     }
 
     // 12. One run per package at a time.
+    record_.stage = "package";
     if (AcquireSingleInstance(os_, main_.MsiPath, singleInstance_)) return kExitFailure;
 
     // 13. The operation type.
-    record_.stage = "package";
     const std::string& type = main_.MsiType;
     const bool typeFits = ctx_.isPatch ? EqualsNoCase(type, "Minor") || EqualsNoCase(type, "Major")
                                        : EqualsNoCase(type, "Install") ||
@@ -195,6 +197,7 @@ int RunSequence::Stages() {
     // 14. The administrative target; an administrative install is passive.
     if (ctx_.mode == RunMode::AdminInstall) {
         if (ParseAdminTarget(commandLine_, ctx_.adminTarget) == codes::kBadArguments) {
+            record_.stage = "command line";
             UsageBox();
             return kExitFailure;
         }
@@ -230,16 +233,19 @@ int RunSequence::Stages() {
             freshInstall = !QueryPackageProduct(os_, ctx_.packagePath, &advertised, &relation) &&
                            !advertised;
             record_.stage = "prerequisites";
-            if (freshInstall && !Prerequisites(restart)) return kExitFailure;
+            bool tampered = false;
+            if (freshInstall && !Prerequisites(restart, tampered)) return kExitFailure;
         }
     }
 
     // 19. The installation.
     record_.stage = "installation";
-    ProductRun product{s_, main_, ctx_, package_, [this](bool& r) { return Prerequisites(r); }};
+    ProductRun product{s_, main_, ctx_, package_,
+                       [this](bool& r, bool& tampered) { return Prerequisites(r, tampered); }};
     const uint32_t result = BSInstall(product, restart);
     record_.installerCalled = true;
     record_.installerResult = result;
+    if (product.propertiesHandedOver && !ctx_.isPatch) record_.transform = ctx_.transforms;
 
     // 20. The result.
     if (result == codes::kInstallUserExit) return static_cast<int>(codes::kInstallUserExit);

@@ -44,17 +44,20 @@ uint32_t InstallProductSteps(ProductRun& run, platform::InstallerLibrary& msi, b
         const bool installed = QueryPackageProduct(s.os, ctx.packagePath, &advertised, &relation);
         if (!installed && !advertised) {
             commandLine = ctx.properties;
+            run.propertiesHandedOver = true;
         } else if (relation > 0) {
             return codes::kNewerVersionInstalled;
         } else if (relation == 0) {
             commandLine = ctx.properties;
+            run.propertiesHandedOver = true;
         } else {
             if (run.main.UpdateDisable == 1) return codes::kMinorUpdateDisabled;
             if (!AskedYes(s, s.strings.LoadLocalizedString(ids::kUpgradeQuestion),
                           SetupCaption(s.strings, run.main, run.package, false))) {
                 return codes::kSuccess;
             }
-            if (!run.prerequisites(restart)) return codes::kSuccess;
+            bool tampered = false;
+            if (!run.prerequisites(restart, tampered)) return tampered ? codes::kInvalidData : codes::kSuccess;
             commandLine = run.main.DefaultReinstallmode.empty() ? kDefaultReinstall
                                                                 : run.main.DefaultReinstallmode;
         }

@@ -20,9 +20,13 @@ struct ProductRun {
     SetupContext& ctx;
     const PackageProperties& package;
     // The prerequisites stage, run before an older version is upgraded;
-    // false when the run must not go on. Sets `restart` when a component
+    // false when the run must not go on, with `tampered` set when an
+    // installer did not match its digest. Sets `restart` when a component
     // asked for one.
-    std::function<bool(bool& restart)> prerequisites;
+    std::function<bool(bool& restart, bool& tampered)> prerequisites;
+    // Set when the installer got the run's properties (with their
+    // TRANSFORMS clause), not an upgrade's or an administrative line.
+    bool propertiesHandedOver = false;
 };
 
 // Installs, upgrades, administratively installs or patches the product and
