@@ -24,7 +24,13 @@ size_t Utf8Length(const std::string& text, size_t i) {
                      : lead >= 0xF0 && lead <= 0xF4 ? 4
                                                     : 0;
     if (n == 0 || i + n > text.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
+    // The second byte's range rules out overlong forms, surrogates and
+    // code points above U+10FFFF.
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high) return 0;
+    for (size_t k = 2; k < n; ++k) {
         if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
     }
     return n;

@@ -153,6 +153,9 @@ std::string ParseRecordPath(const std::string& commandLine) {
     bool next = false;
     ForEachTokenAfterFirst(commandLine, [&](const Token& t) {
         if (next) {
+            // An empty value (an unset variable in a script) leaves the next
+            // option, which is no path.
+            if (IsOption(commandLine, t)) return false;
             path = commandLine.substr(t.start, t.length);
             if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
             return false;

@@ -167,6 +167,7 @@ TEST(ParseRecordPath, TheTokenAfterTheOption) {
     const std::pair<const char*, const char*> cases[] = {
         {"/i /record C:\\r.json /quiet", "C:\\r.json"}, {"/i -RECORD \"C:\\My Results\\r.json\"", "C:\\My Results\\r.json"},
         {"/i /record", ""}, {"/record C:\\r.json", ""}, {"/i /quiet", ""}, {"/i /recorder x", ""},
+        {"/i /record  /quiet", ""}, {"/i /record -quiet", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseRecordPath(c.first), c.second) << c.first;
 }
