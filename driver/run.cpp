@@ -52,10 +52,19 @@ public:
 private:
     int Stages();
     // Before the log exists: shown at every level, not logged.
+    // A run that must not wait for a person (the result record asked for,
+    // an unattended level) shows none of the boxes that are otherwise shown
+    // whatever the level; the record says where the run ended.
+    bool MustNotWait() const { return s_.neverWait && ParseUiLevel(commandLine_) != UiLevel::Full; }
     void EarlyErrorBox(const std::string& text) {
+        if (MustNotWait()) return;  // before the log exists
         s_.ShowAlways(text, strings_.LoadLocalizedString(ids::kInstallationError), codes::kBoxError);
     }
     void UsageBox() {
+        if (MustNotWait()) {
+            log_.Write("Usage box not shown: the run must not wait for a person.\r\n", true);
+            return;
+        }
         s_.ShowAlways(strings_.LoadLocalizedString(ids::kUsageText),
                       strings_.LoadLocalizedString(ids::kUsageCaption), codes::kBoxInfo);
     }

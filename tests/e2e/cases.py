@@ -377,6 +377,8 @@ CASES: list = [
          log=["Download dialog for 'Web Runtime' not shown: the run must not wait for a person. Treated as Cancel.",
               "Mail question not asked: the run must not wait for a person. Answered No."],
          record=record(exitCode=3, stage="installation", installerResult=1603)),
+    Case("never-wait-without-setup-ini", args=f"/i /quiet {RECORD}", answer=None, ini=None, exit=3, log=None,
+         record=record(exitCode=3, stage="configuration", installerResult=None, logPath="")),
     Case("package-that-matches-its-digest", main={"Sha256": hashlib.sha256(b"package").hexdigest().upper()},
          calls=["MsiInstallProductA<*>"], last=COMPLETE),
     Case("tampered-package-not-installed", args=f"/i /quiet {RECORD}", main={"Sha256": ZEROS}, exit=3,

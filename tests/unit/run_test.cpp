@@ -2,6 +2,8 @@
 // command line in; exit code, log entries, boxes and installer calls out.
 #include "driver/run.h"
 
+#include "driver/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -461,6 +463,14 @@ TEST(ResultRecord, WrittenAtTheEndOfEveryRunThatAsksForIt) {
   "restart": "none",
   "optionalComponents": [],
 )", nullptr},
+        {"", "/I /quiet /record C:\\r.json", nullptr,
+         R"(3,
+  "stage": "command line",
+  "failingComponent": null,
+  "installerResult": null,
+  "restart": "none",
+  "optionalComponents": [],
+)", "Usage box not shown: the run must not wait for a person.\r\n"},
         {"", "/a D:\\x /record C:\\r.json", nullptr,
          R"(3,
   "stage": "command line",
@@ -495,8 +505,14 @@ TEST(ResultRecord, WrittenAtTheEndOfEveryRunThatAsksForIt) {
             const auto entries = os.LogEntries(kLog);
             EXPECT_NE(std::find(entries.begin(), entries.end(), c.logged), entries.end()) << os.Utf16File(kLog);
         }
-        EXPECT_TRUE(c.json || os.userInterface.shown.empty());
+        // Only a run at the full level may show a box.
+        EXPECT_TRUE((c.json && ParseUiLevel(c.commandLine) == UiLevel::Full) || os.userInterface.shown.empty())
+            << c.commandLine;
     }
+    fake::Platform os;  // without setup.ini, before the log exists
+    EXPECT_EQ(setup::Run(os, "/i /quiet /record C:\\r.json"), 3);
+    EXPECT_NE(os.fileSystem.contents["C:\\r.json"].find("\"stage\": \"configuration\""), std::string::npos);
+    EXPECT_TRUE(os.userInterface.shown.empty());
 }
 
 }  // namespace
