@@ -4,6 +4,7 @@
 #include "config/configuration.h"
 #include "diagnostics/text_format.h"
 #include "driver/host_checks.h"
+#include "product/msi_library.h"
 
 namespace setup::checker {
 namespace {
@@ -36,6 +37,30 @@ std::string RuleText(const ComponentDescriptor& c) {
     return std::string();
 }
 
+// Whether an unattended "/i" run gets to its prerequisites on this machine
+// (setup.exe looks for them before a fresh install and before an upgrade),
+// and if not, the first reason it stops or skips them.
+std::string PrerequisitesStage(platform::Platform& os, const MainSettings& main, const DetectionReport& r) {
+    if (main.MsiPatch != 0) return "not run: a patch";
+    const std::string packagePath = GetModulePath(os, false, true) + main.MsiPath;
+    PackageProperties package;
+    if (!ReadPackageProperties(os, packagePath, package)) return "not run: the package cannot be read";
+    if (IsNativeX86(os) && IsPlatform64(PackagePlatform(package.summaryTemplate))) {
+        return "not run: a 64-bit package on 32-bit Windows";
+    }
+    if (main.Os32Need != 0 && !IsNativeX86(os)) return "not run: Os32Need on 64-bit Windows";
+    if (r.minimumWindows == "not met") return "not run: MinWinVersion not met";
+    if (main.AdminNeed != 0 && !r.administrator) return "not run: not an administrator";
+    bool advertised = false;
+    int relation = 0;
+    const bool installed = QueryPackageProduct(os, packagePath, &advertised, &relation);
+    if (!installed && !advertised) return "run: a fresh install";
+    if (installed && relation < 0) {
+        return main.UpdateDisable == 1 ? "not run: upgrades are disabled" : "run: before the upgrade";
+    }
+    return "not run: the product is installed";
+}
+
 }  // namespace
 
 DetectionReport Detect(platform::Platform& os) {
@@ -62,6 +87,9 @@ DetectionReport Detect(platform::Platform& os) {
                             : CheckWinVersion(s, main, noLog) ? "met"
                                                               : "not met";
 
+    report.prerequisites = PrerequisitesStage(os, main, report);
+    const bool stageRuns = report.prerequisites.rfind("run:", 0) == 0;
+
     for (const ComponentDescriptor& section : ReadPrerequisiteList(os, kPrerequisiteSections)) {
         recorder.seen.clear();
         Component component(section);
@@ -75,7 +103,7 @@ DetectionReport Detect(platform::Platform& os) {
         rule.verdict = found.verdict == Finding::Verdict::Filtered ? "filtered"
                        : needed                                    ? "missing"
                                                                    : "present";
-        rule.offered = needed || section.IsUninstall != 0;
+        rule.offered = stageRuns && (needed || section.IsUninstall != 0);
         rule.installs = rule.offered && component.Selected;
         report.rules.push_back(rule);
     }

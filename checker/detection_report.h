@@ -15,7 +15,7 @@ struct DetectedRule {
     std::string rule;                   // the probe that counts, as configured
     std::vector<std::string> observed;  // what the probe saw
     std::string verdict;                // "missing", "present" or "filtered"
-    bool offered = false;               // listed by setup.exe
+    bool offered = false;               // listed by setup.exe (its stage runs)
     bool installs = false;              // and installed by an unattended run
 };
 
@@ -25,6 +25,7 @@ struct DetectionReport {
     int bits = 0;
     bool administrator = false;
     std::string minimumWindows;  // "met", "not met" or "not set"
+    std::string prerequisites;   // "run: a fresh install", "not run: a patch", ...
     std::vector<DetectedRule> rules;
 };
 

@@ -100,7 +100,8 @@ std::string TextReport(const std::string& ini, const MediaReport& report) {
 
 std::string DetectionText(const DetectionReport& r) {
     std::string out = "Windows " + r.windows + ", " + std::to_string(r.bits) + "-bit, administrator: " +
-                      (r.administrator ? "yes" : "no") + ", MinWinVersion: " + r.minimumWindows + "\n";
+                      (r.administrator ? "yes" : "no") + ", MinWinVersion: " + r.minimumWindows +
+                      "\nPrerequisites " + r.prerequisites + "\n";
     for (const DetectedRule& rule : r.rules) {
         out += rule.section + " " + rule.name + ": " + rule.verdict +
                (rule.installs ? ", installed by setup.exe" : rule.offered ? ", listed, not installed unattended" : "") +
@@ -113,7 +114,8 @@ std::string DetectionText(const DetectionReport& r) {
 std::string DetectionJson(const DetectionReport& r) {
     std::string out = "{\n  \"windows\": " + Json(r.windows) + ",\n  \"bits\": " + std::to_string(r.bits) +
                       ",\n  \"administrator\": " + (r.administrator ? "true" : "false") +
-                      ",\n  \"minimumWindows\": " + Json(r.minimumWindows) + ",\n  \"rules\": [";
+                      ",\n  \"minimumWindows\": " + Json(r.minimumWindows) +
+                      ",\n  \"prerequisites\": " + Json(r.prerequisites) + ",\n  \"rules\": [";
     for (size_t i = 0; i < r.rules.size(); ++i) {
         const DetectedRule& rule = r.rules[i];
         std::string observed;

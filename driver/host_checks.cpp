@@ -128,4 +128,16 @@ bool CheckWinVersion(Services& services, const MainSettings& main, const std::st
     return false;
 }
 
+std::string PackagePlatform(const std::string& summaryTemplate) {
+    size_t semicolon = summaryTemplate.find(';');
+    if (semicolon == std::string::npos || semicolon == 0) return std::string();
+    return summaryTemplate.substr(0, semicolon);
+}
+
+bool IsPlatform64(const std::string& packagePlatform) {
+    return packagePlatform.size() >= 2
+               ? packagePlatform.compare(packagePlatform.size() - 2, 2, "64") == 0
+               : packagePlatform == "64";
+}
+
 }  // namespace setup

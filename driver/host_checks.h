@@ -16,6 +16,12 @@ constexpr const char* kSingleInstancePrefix =
     "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}";
 
 bool IsNativeX86(platform::Platform& os);
+
+// The platform part of a Template such as "x64;1033": the text before the
+// first ";", when there is one after at least one character.
+std::string PackagePlatform(const std::string& summaryTemplate);
+// A platform that ends in "64" (all of it when shorter).
+bool IsPlatform64(const std::string& packagePlatform);
 bool IsWindows5OrLater(platform::Platform& os);
 
 // The single-instance guard's name for a suffix. A backslash is not allowed

@@ -26,20 +26,6 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 3;
 constexpr size_t kMaxPath = 260;
 
-// The platform part of a Template such as "x64;1033": the text before the
-// first ";", when there is one after at least one character.
-std::string PackagePlatform(const std::string& summaryTemplate) {
-    size_t semicolon = summaryTemplate.find(';');
-    if (semicolon == std::string::npos || semicolon == 0) return std::string();
-    return summaryTemplate.substr(0, semicolon);
-}
-
-bool IsPlatform64(const std::string& packagePlatform) {
-    return packagePlatform.size() >= 2
-               ? packagePlatform.compare(packagePlatform.size() - 2, 2, "64") == 0
-               : packagePlatform == "64";
-}
-
 class RunSequence {
 public:
     RunSequence(platform::Platform& os, const std::string& commandLine)

@@ -375,6 +375,7 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
 
     output = prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout.decode("utf-8", "replace")
     report = json.loads(output[output.index("{"):output.rindex("}") + 1])
+    assert report["prerequisites"] == "run: a fresh install", output
     rules = {rule["name"]: rule for rule in report["rules"]}
     assert [(name, rules[name]["verdict"]) for name, (_, verdict) in DETECTED.items() if verdict] == \
         [(name, verdict) for name, (_, verdict) in DETECTED.items() if verdict], output

@@ -1,9 +1,12 @@
 // The media checker's own rules: the Linux reading of setup.ini by the
-// Windows profile rules, and its table of keys against the program's.
+// Windows profile rules, its table of keys against the program's, and
+// whether the detection report's run gets to the prerequisites.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
+#include "checker/detection_report.h"
 #include "checker/media_check.h"
 #include "config/component_descriptors.h"
 #include "config/configuration.h"
@@ -101,6 +104,45 @@ TEST(MediaChecker, KnowsTheKeysTheProgramReads) {
         const Names known = checker::KnownKeys(pattern);
         const std::string kind = std::string(pattern).substr(0, std::string(pattern).find('%'));
         EXPECT_EQ(os.recorder.asked[kind], std::set<std::string>(known.begin(), known.end())) << kind;
+    }
+}
+
+TEST(DetectionReport, ListsAndInstallsOnlyWhereSetupLooksForPrerequisites) {
+    struct Case {
+        const char* ini;
+        std::function<void(fake::Platform&)> machine;
+        const char* stage;
+    };
+    const auto installed = [](const char* version) {
+        return [version](fake::Platform& os) {
+            os.msi.productStates["{C0DE}"] = 5;
+            os.msi.installedVersions["{C0DE}"] = version;
+        };
+    };
+    const Case cases[] = {
+        {"", nullptr, "run: a fresh install"},
+        {"", installed("0.9"), "run: before the upgrade"},
+        {"UpdateDisable=1\n", installed("0.9"), "not run: upgrades are disabled"},
+        {"", installed("1.0"), "not run: the product is installed"},
+        {"MsiPatch=1\n", nullptr, "not run: a patch"},
+        {"", [](fake::Platform& os) { os.sys.administrator = false; }, "not run: not an administrator"},
+        {"MinWinVersion=99\n", nullptr, "not run: MinWinVersion not met"},
+        {"", [](fake::Platform& os) { os.msi.packages.clear(); }, "not run: the package cannot be read"},
+    };
+    for (const Case& c : cases) {
+        fake::Platform os;
+        os.msi.packages["C:\\Kits\\demo.msi"].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
+                                                          {"ProductName", "Demo"}};
+        os.fileSystem.SetIni(std::string("[Main]\nMsiPath=demo.msi\n") + c.ini +
+                             "[PreReq0]\nName=R\nInstPath=r.exe\nFilePath=C:\\none.dll\n");
+        if (c.machine) c.machine(os);
+        const checker::DetectionReport report = checker::Detect(os);
+        const bool runs = std::string(c.stage).rfind("run:", 0) == 0;
+        EXPECT_EQ(report.prerequisites, c.stage);
+        ASSERT_EQ(report.rules.size(), 1u);
+        EXPECT_EQ(report.rules[0].verdict, "missing") << c.stage;
+        EXPECT_EQ(report.rules[0].offered, runs) << c.stage;
+        EXPECT_EQ(report.rules[0].installs, runs) << c.stage;
     }
 }
 
