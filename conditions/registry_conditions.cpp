@@ -115,31 +115,31 @@ RegCondError ParseRegCond(const std::string& regCond, RegCondParts* parts) {
 
 int IsValidRegCond(Services& s, const std::string& regPath, const std::string& regCond,
                    int32_t key64) {
+    // A rule that cannot be read: logged, and shown to a detection report.
+    const auto reject = [&](const std::string& reason) {
+        s.Observe([&] { return "registry rule " + regPath + " " + regCond + ": not understood, " + reason; });
+        s.log.Printf("IsValidRegCond() failed. %s\r\n", reason.c_str());
+        return 0;
+    };
     RegistryPath where;
     switch (SplitRegistryPath(regPath, &where)) {
         case RegistryPathError::NoKey:
-            s.log.Printf("IsValidRegCond() failed. Invalid registry key '%s'.\r\n", regPath.c_str());
-            return 0;
+            return reject(Format("Invalid registry key '%s'.", regPath.c_str()));
         case RegistryPathError::UnknownRoot:
-            s.log.Printf("IsValidRegCond() failed. Can't find root registry key '%s'.\r\n",
-                         where.rootName.c_str());
-            return 0;
+            return reject(Format("Can't find root registry key '%s'.", where.rootName.c_str()));
         case RegistryPathError::NoValueName:
-            s.log.Printf("IsValidRegCond() failed. Invalid parameter RegPath='%s'.\r\n", regPath.c_str());
-            return 0;
+            return reject(Format("Invalid parameter RegPath='%s'.", regPath.c_str()));
         case RegistryPathError::None:
             break;
     }
     RegCondParts parts;
     switch (ParseRegCond(regCond, &parts)) {
         case RegCondError::UnknownType:
-            s.log.Printf("IsValidRegCond() failed. Invalid variable in condition '%s'. RegPath='%s'.\r\n",
-                         regCond.c_str(), regPath.c_str());
-            return 0;
+            return reject(Format("Invalid variable in condition '%s'. RegPath='%s'.", regCond.c_str(),
+                                 regPath.c_str()));
         case RegCondError::NoOperator:
-            s.log.Printf("IsValidRegCond() failed. Invalid operation in condition '%s'. RegPath='%s'.\r\n",
-                         regCond.c_str(), regPath.c_str());
-            return 0;
+            return reject(Format("Invalid operation in condition '%s'. RegPath='%s'.", regCond.c_str(),
+                                 regPath.c_str()));
         case RegCondError::None:
             break;
     }

@@ -286,7 +286,8 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
                               {"HKEY_LOCAL_MACHINE\\Software\\X\\Name", "STRING=abc"}};
     registry.Key64 = 1;
     ComponentDescriptor text, file, product, program, filtered;
-    text.RegConditions = {{"HKEY_LOCAL_MACHINE\\Software\\X\\Path", "STRING=C:\\x"}};
+    text.RegConditions = {{"HKLM\\Software\\X\\Path", "STRING=C:\\x"},
+                          {"HKEY_LOCAL_MACHINE\\Software\\X\\Path", "STRING=C:\\x"}};
     file.FilePath = "C:\\a.dll";
     product.MsiProd = "1";
     product.InstPath = "C:\\p.msi";
@@ -296,6 +297,7 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
     EXPECT_EQ(recorder.seen, (Lines{
         "registry HKEY_LOCAL_MACHINE\\Software\\X\\Level (64-bit view): REG_DWORD 7",
         "registry HKEY_LOCAL_MACHINE\\Software\\X\\Name (64-bit view): Error(2)'Not found.'.",
+        "registry rule HKLM\\Software\\X\\Path STRING=C:\\x: not understood, Can't find root registry key 'HKLM'.",
         "registry HKEY_LOCAL_MACHINE\\Software\\X\\Path (32-bit view): REG_SZ 'C:\\x'",
         "file 'C:\\a.dll': version 1.2.3.4",
         "product of 'C:\\p.msi': not installed",
