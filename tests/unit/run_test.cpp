@@ -2,6 +2,7 @@
 // command line in; exit code, log entries, boxes and installer calls out.
 #include "driver/run.h"
 
+#include "diagnostics/text_format.h"
 #include "driver/command_line.h"
 
 #include <gtest/gtest.h>
@@ -363,83 +364,48 @@ TEST(ResultRecord, WrittenAtTheEndOfEveryRunThatAsksForIt) {
     struct Case {
         std::string ini, commandLine;
         std::function<void(fake::Platform&)> machine;
-        const char* json;  // the record's fields after "exitCode"
+        std::string json;  // the record's fields after "exitCode"; empty: no record
         const char* logged;
     };
+    const auto Fields = [](int exitCode, const char* stage, const char* failing, const char* installer,
+                           const char* restart = "none", const char* optional = "[]") {
+        return Format("%d,\n  \"stage\": \"%s\",\n  \"failingComponent\": %s,\n  \"installerResult\": %s,\n"
+                      "  \"restart\": \"%s\",\n  \"optionalComponents\": %s,\n",
+                      exitCode, stage, failing, installer, restart, optional);
+    };
+    const std::string kTampered = "Integrity check failed. File 'C:\\Kits\\demo.msi' has SHA-256 "
+                                  "bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, expected " +
+                                  std::string(64, '0') + ".\r\n";
     const std::string tail = R"(  "transform": "",
   "logPath": "C:\\Temp\\Demo Setup (2025.03.07 09.05).log"
 }
 )";
     const Case cases[] = {
         {"", "/i /quiet /record C:\\r.json", nullptr,
-         R"(0,
-  "stage": "done",
-  "failingComponent": null,
-  "installerResult": 0,
-  "restart": "none",
-  "optionalComponents": [],
-)", nullptr},
+         Fields(0, "done", "null", "0"), nullptr},
         {"SendErrorLogTo=help@example.invalid\n", "/i /record \"C:\\r.json\" /quiet A=1",
          [](fake::Platform& os) { os.msi.installResult.result = 1603; },
-         R"(3,
-  "stage": "installation",
-  "failingComponent": null,
-  "installerResult": 1603,
-  "restart": "none",
-  "optionalComponents": [],
-)", "Mail question not asked: the run must not wait for a person. Answered No.\r\n"},
+         Fields(3, "installation", "null", "1603"), "Mail question not asked: the run must not wait for a person. Answered No.\r\n"},
         {"[PreReq0]\nName=Runtime \"2\"\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n"
          "[PostReq0]\nName=Notes\nInstPath=n.exe\n", "/i /passive /record C:\\r.json",
          [](fake::Platform& os) {
              os.procs.children["\"r.exe\""].exitCode = 1603;
              os.procs.children["\"n.exe\""].exitCode = 3010;
          },
-         R"(0,
-  "stage": "done",
-  "failingComponent": {"name": "Runtime \"2\"", "code": 1603},
-  "installerResult": 0,
-  "restart": "started",
-  "optionalComponents": ["Runtime \"2\""],
-)", nullptr},
+         Fields(0, "done", R"({"name": "Runtime \"2\"", "code": 1603})", "0", "started", R"(["Runtime \"2\""])"), nullptr},
         {"[PostReq0]\nName=Notes\nInstPath=n.exe\n", "/i /record C:\\r.json",
          [](fake::Platform& os) {
              os.procs.children["\"n.exe\""].exitCode = 3010;
              os.userInterface.answers = {7};
          },
-         R"(3010,
-  "stage": "done",
-  "failingComponent": null,
-  "installerResult": 0,
-  "restart": "needed",
-  "optionalComponents": [],
-)", nullptr},
+         Fields(3010, "done", "null", "0", "needed"), nullptr},
         {"Sha256=" + std::string(64, '0') + "\n", "/i /quiet /record C:\\r.json", nullptr,
-         R"(3,
-  "stage": "installation",
-  "failingComponent": null,
-  "installerResult": 13,
-  "restart": "none",
-  "optionalComponents": [],
-)", "Integrity check failed. File 'C:\\Kits\\demo.msi' has SHA-256 "
-    "bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, expected 0000000000000000000000000000000000000000000000000000000000000000.\r\n"},
+         Fields(3, "installation", "null", "13"), kTampered.c_str()},
         {"MsiPatch=1\nName=Demo\nSha256=" + std::string(64, '0') + "\n", "/i /quiet /record C:\\r.json", nullptr,
-         R"(3,
-  "stage": "installation",
-  "failingComponent": null,
-  "installerResult": 13,
-  "restart": "none",
-  "optionalComponents": [],
-)", "Integrity check failed. File 'C:\\Kits\\demo.msi' has SHA-256 "
-    "bc4a71180870f7945155fbb02f4b0a2e3faa2a62d6d31b7039013055ed19869a, expected 0000000000000000000000000000000000000000000000000000000000000000.\r\n"},
+         Fields(3, "installation", "null", "13"), kTampered.c_str()},
         {"[PostReq0]\nName=Notes\nInstPath=n.exe\nSha256=" + std::string(64, '0') + "\n", "/i /quiet /record C:\\r.json",
          nullptr,
-         R"(3,
-  "stage": "post-requisites",
-  "failingComponent": {"name": "Notes", "code": 13},
-  "installerResult": 0,
-  "restart": "none",
-  "optionalComponents": [],
-)", "Integrity check failed. Can't read file 'n.exe'.\r\n"},
+         Fields(3, "post-requisites", R"({"name": "Notes", "code": 13})", "0"), "Integrity check failed. Can't read file 'n.exe'.\r\n"},
         {"[PreReq0]\nName=R\nInstPath=r.exe\nFilePath=C:\\n.dll\nSha256=" + std::string(64, '0') + "\n",
          "/i /quiet /record C:\\r.json",
          [](fake::Platform& os) {  // an upgrade, whose transform is not handed over
@@ -447,47 +413,17 @@ TEST(ResultRecord, WrittenAtTheEndOfEveryRunThatAsksForIt) {
              os.msi.installedVersions["{C0DE}"] = "0.9";
              os.fileSystem.contents["C:\\Kits\\1033.mst"];
          },
-         R"(3,
-  "stage": "prerequisites",
-  "failingComponent": {"name": "R", "code": 13},
-  "installerResult": 13,
-  "restart": "none",
-  "optionalComponents": [],
-)", "Integrity check failed. Can't read file 'r.exe'.\r\n"},
+         Fields(3, "prerequisites", R"({"name": "R", "code": 13})", "13"), "Integrity check failed. Can't read file 'r.exe'.\r\n"},
         {"", "/i /quiet /record C:\\r.json",
          [](fake::Platform& os) { os.sys.mutexes.insert("Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi"); },
-         R"(3,
-  "stage": "package",
-  "failingComponent": null,
-  "installerResult": null,
-  "restart": "none",
-  "optionalComponents": [],
-)", nullptr},
+         Fields(3, "package", "null", "null"), nullptr},
         {"", "/I /quiet /record C:\\r.json", nullptr,
-         R"(3,
-  "stage": "command line",
-  "failingComponent": null,
-  "installerResult": null,
-  "restart": "none",
-  "optionalComponents": [],
-)", "Usage box not shown: the run must not wait for a person.\r\n"},
+         Fields(3, "command line", "null", "null"), "Usage box not shown: the run must not wait for a person.\r\n"},
         {"", "/a D:\\x /record C:\\r.json", nullptr,
-         R"(3,
-  "stage": "command line",
-  "failingComponent": null,
-  "installerResult": null,
-  "restart": "none",
-  "optionalComponents": [],
-)", nullptr},
+         Fields(3, "command line", "null", "null"), nullptr},
         {"", "/x /record C:\\r.json", nullptr,
-         R"(3,
-  "stage": "command line",
-  "failingComponent": null,
-  "installerResult": null,
-  "restart": "none",
-  "optionalComponents": [],
-)", nullptr},
-        {"", "/i /quiet", nullptr, nullptr, nullptr},
+         Fields(3, "command line", "null", "null"), nullptr},
+        {"", "/i /quiet", nullptr, "", nullptr},
     };
     for (const Case& c : cases) {
         fake::Platform os;
@@ -497,16 +433,17 @@ TEST(ResultRecord, WrittenAtTheEndOfEveryRunThatAsksForIt) {
         os.fileSystem.SetIni("[Main]\nMsiPath=demo.msi\n" + c.ini);
         if (c.machine) c.machine(os);
         setup::Run(os, c.commandLine);
-        EXPECT_EQ(os.fileSystem.contents.count("C:\\r.json"), c.json ? 1u : 0u) << c.commandLine;
-        if (c.json) {
-            EXPECT_EQ(os.fileSystem.contents["C:\\r.json"], "{\n  \"exitCode\": " + std::string(c.json) + tail);
+        EXPECT_EQ(os.fileSystem.contents.count("C:\\r.json"), c.json.empty() ? 0u : 1u) << c.commandLine;
+        if (!c.json.empty()) {
+            EXPECT_EQ(os.fileSystem.contents["C:\\r.json"], "{\n  \"exitCode\": " + c.json + tail);
         }
         if (c.logged) {
             const auto entries = os.LogEntries(kLog);
             EXPECT_NE(std::find(entries.begin(), entries.end(), c.logged), entries.end()) << os.Utf16File(kLog);
         }
         // Only a run at the full level may show a box.
-        EXPECT_TRUE((c.json && ParseUiLevel(c.commandLine) == UiLevel::Full) || os.userInterface.shown.empty())
+        EXPECT_TRUE((!c.json.empty() && ParseUiLevel(c.commandLine) == UiLevel::Full) ||
+                    os.userInterface.shown.empty())
             << c.commandLine;
     }
     fake::Platform os;  // without setup.ini, before the log exists
