@@ -5,7 +5,8 @@
 //             Template (summary property 7; absent: the read fails); any path opens
 //   [State]   ProductState (default -1), InstalledVersion (absent or empty: 1605)
 //   [Result]  InstallProduct, ApplyPatch, OpenDatabase (default 0); Crash=1: the
-//             two install calls fault after recording
+//             two install calls fault after recording (on x86 with the
+//             program's RtlUnwind made to clear registers as Windows' does)
 // MsiInstallProductA and MsiApplyPatchA log "Chain|<verdict>" after their call
 // line and, as an installer does, write "=== recording installer log ===\r\n"
 // into the file MsiEnableLogA named (appended with the append flag).
@@ -59,6 +60,51 @@ UINT CopyOut(const std::wstring& value, char* buffer, DWORD* size) {
     return ERROR_SUCCESS;
 }
 
+#if defined(__i386__)
+// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller (a
+// compiler's own unwind helper saves them around the call); Wine's keeps
+// them. Before the fault, the program's import of RtlUnwind is pointed at
+// a wrapper that clears them, so that its guard runs as on Windows.
+extern "C" {
+void* g_realRtlUnwind = nullptr;
+void __stdcall ClearingRtlUnwind(void*, void*, void*, void*);
+}
+__asm__(
+    ".text\n"
+    ".globl _ClearingRtlUnwind@16\n"
+    "_ClearingRtlUnwind@16:\n"
+    "    pushl 16(%esp)\n"
+    "    pushl 16(%esp)\n"
+    "    pushl 16(%esp)\n"
+    "    pushl 16(%esp)\n"
+    "    call *_g_realRtlUnwind\n"
+    "    xorl %ebx, %ebx\n"
+    "    xorl %esi, %esi\n"
+    "    xorl %edi, %edi\n"
+    "    xorl %ebp, %ebp\n"
+    "    ret $16\n");
+
+void UnwindAsWindowsDoes() {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
+        for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); name->u1.AddressOfData; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, "RtlUnwind") != 0)
+                continue;
+            DWORD protection = 0;
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+            g_realRtlUnwind = reinterpret_cast<void*>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(&ClearingRtlUnwind);
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+            Record("RtlUnwind|clears ebx, esi, edi, ebp");
+        }
+    }
+}
+#endif
+
 UINT Installed(const std::string& call, const char* resultKey) {
     Record(call);
     Record("Chain|" + ExceptionChainVerdict());
@@ -66,6 +112,7 @@ UINT Installed(const std::string& call, const char* resultKey) {
         // Not address 0: an emulator may have it mapped.
         void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
 #if defined(__i386__)
+        UnwindAsWindowsDoes();
         // 32-bit Wine under qemu-user reports a real fault as an illegal
         // instruction; raise what Windows raises for this write instead.
         const ULONG_PTR write[2] = {1, reinterpret_cast<ULONG_PTR>(page)};
