@@ -16,68 +16,29 @@ std::string ProgramPath(std::string media) {
     return media + "\\setup.exe";
 }
 
-// The length of the UTF-8 sequence at `i`; 0 when there is none.
-size_t Utf8Length(const std::string& text, size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
-                     : lead >= 0xE0 && lead <= 0xEF ? 3
-                     : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                    : 0;
-    if (n == 0 || i + n > text.size()) return 0;
-    // The second byte's range rules out overlong forms, surrogates and
-    // code points above U+10FFFF.
-    const auto second = static_cast<unsigned char>(text[i + 1]);
-    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-    if (second < low || second > high) return 0;
-    for (size_t k = 2; k < n; ++k) {
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-    }
-    return n;
-}
-
-// A JSON string. UTF-8 passes; any other byte (text in a Windows code
-// page) is taken as Latin-1.
-std::string Json(const std::string& text) {
-    std::string out = "\"";
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const size_t n = c >= 0x80 ? Utf8Length(text, i) : 1;
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += text[i];
-        } else if (c < 0x20 || n == 0) {
-            out += Format("\\u%04x", c);
-        } else {
-            out += text.substr(i, n);
-            i += n - 1;
-        }
-    }
-    return out + "\"";
-}
 
 std::string JsonReport(const std::string& media, const std::string& ini,
                        const MediaReport& report) {
     std::string out =
-        "{\n  \"media\": " + Json(media) + ",\n  \"ini\": " + Json(ini) + ",\n  \"package\": ";
+        "{\n  \"media\": " + JsonString(media) + ",\n  \"ini\": " + JsonString(ini) + ",\n  \"package\": ";
     const PackageFacts& p = report.package;
     if (p.path.empty()) {
         out += "null";
     } else {
-        out += "{\"path\": " + Json(p.path) + ", \"opened\": " + (p.opened ? "true" : "false");
+        out += "{\"path\": " + JsonString(p.path) + ", \"opened\": " + (p.opened ? "true" : "false");
         if (p.opened) {
-            out += ", \"ProductCode\": " + Json(p.productCode) +
-                   ", \"ProductVersion\": " + Json(p.productVersion) +
-                   ", \"ProductName\": " + Json(p.productName) +
-                   ", \"Template\": " + Json(p.summaryTemplate);
+            out += ", \"ProductCode\": " + JsonString(p.productCode) +
+                   ", \"ProductVersion\": " + JsonString(p.productVersion) +
+                   ", \"ProductName\": " + JsonString(p.productName) +
+                   ", \"Template\": " + JsonString(p.summaryTemplate);
         }
         out += "}";
     }
     out += ",\n  \"findings\": [";
     for (size_t i = 0; i < report.findings.size(); ++i) {
         const Finding& f = report.findings[i];
-        out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + Json(f.section) +
-               ", \"key\": " + Json(f.key) + ", \"reason\": " + Json(f.reason) +
+        out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + JsonString(f.section) +
+               ", \"key\": " + JsonString(f.key) + ", \"reason\": " + JsonString(f.reason) +
                ", \"severity\": \"" + (f.severity == Severity::Error ? "error" : "warning") + "\"}";
     }
     return out + (report.findings.empty() ? "]\n}\n" : "\n  ]\n}\n");
@@ -112,17 +73,17 @@ std::string DetectionText(const DetectionReport& r) {
 }
 
 std::string DetectionJson(const DetectionReport& r) {
-    std::string out = "{\n  \"windows\": " + Json(r.windows) + ",\n  \"bits\": " + std::to_string(r.bits) +
+    std::string out = "{\n  \"windows\": " + JsonString(r.windows) + ",\n  \"bits\": " + std::to_string(r.bits) +
                       ",\n  \"administrator\": " + (r.administrator ? "true" : "false") +
-                      ",\n  \"minimumWindows\": " + Json(r.minimumWindows) +
-                      ",\n  \"prerequisites\": " + Json(r.prerequisites) + ",\n  \"rules\": [";
+                      ",\n  \"minimumWindows\": " + JsonString(r.minimumWindows) +
+                      ",\n  \"prerequisites\": " + JsonString(r.prerequisites) + ",\n  \"rules\": [";
     for (size_t i = 0; i < r.rules.size(); ++i) {
         const DetectedRule& rule = r.rules[i];
         std::string observed;
-        for (const std::string& seen : rule.observed) observed += (observed.empty() ? "" : ", ") + Json(seen);
-        out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + Json(rule.section) +
-               ", \"name\": " + Json(rule.name) + ", \"rule\": " + Json(rule.rule) +
-               ", \"observed\": [" + observed + "], \"verdict\": " + Json(rule.verdict) +
+        for (const std::string& seen : rule.observed) observed += (observed.empty() ? "" : ", ") + JsonString(seen);
+        out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + JsonString(rule.section) +
+               ", \"name\": " + JsonString(rule.name) + ", \"rule\": " + JsonString(rule.rule) +
+               ", \"observed\": [" + observed + "], \"verdict\": " + JsonString(rule.verdict) +
                ", \"offered\": " + (rule.offered ? "true" : "false") +
                ", \"installs\": " + (rule.installs ? "true" : "false") + "}";
     }
@@ -177,7 +138,7 @@ CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::File
         result.err = "setupcheck: " + error + "\n";
         if (json)
             result.out =
-                "{\n  \"media\": " + Json(media) + ",\n  \"error\": " + Json(error) + "\n}\n";
+                "{\n  \"media\": " + JsonString(media) + ",\n  \"error\": " + JsonString(error) + "\n}\n";
         result.exitCode = 2;
         return result;
     }

@@ -75,4 +75,46 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at `i`; 0 when there is none.
+size_t Utf8Length(const std::string& text, size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 0;
+    if (n == 0 || i + n > text.size()) return 0;
+    // The second byte's range rules out overlong forms, surrogates and
+    // code points above U+10FFFF.
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high) return 0;
+    for (size_t k = 2; k < n; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+    }
+    return n;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t n = c >= 0x80 ? Utf8Length(text, i) : 1;
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += text[i];
+        } else if (c < 0x20 || n == 0) {
+            out += Format("\\u%04x", c);
+        } else {
+            out += text.substr(i, n);
+            i += n - 1;
+        }
+    }
+    return out + "\"";
+}
+
 }  // namespace setup

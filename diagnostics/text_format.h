@@ -31,6 +31,10 @@ bool EqualsNoCase(const std::string& a, const std::string& b);
 bool StartsWithNoCase(const std::string& text, const std::string& prefix);
 bool ContainsNoCase(const std::string& text, const std::string& part);
 
+// A JSON string literal of the text. UTF-8 passes; any other byte (text in
+// a Windows code page) is taken as Latin-1 and escaped.
+std::string JsonString(const std::string& text);
+
 // Replaces every occurrence, left to right, without rescanning what was
 // inserted.
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to);

@@ -6,18 +6,7 @@ namespace setup {
 namespace {
 
 std::string Quoted(platform::System& system, const std::string& ansi) {
-    std::string out = "\"";
-    for (char c : system.AnsiToUtf8(ansi)) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            out += Format("\\u%04x", static_cast<unsigned>(c));
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return JsonString(system.AnsiToUtf8(ansi));
 }
 
 }  // namespace
