@@ -160,7 +160,7 @@ void DialogWindows::SetStatusText(const std::string& text) {
 }
 
 int DialogWindows::RunDownloadDialog(Component& component) {
-    if (services_.neverWait && services_.uiLevel != UiLevel::Full) {
+    if (services_.MustNotWait()) {
         services_.log.Printf("Download dialog for '%s' not shown: the run must not wait for a person. "
                              "Treated as Cancel.\r\n", component.section.Name.c_str());
         return codes::kIdCancel;

@@ -37,6 +37,9 @@ struct Services {
     bool neverWait = false;
     ProbeObserver* observer = nullptr;
 
+    // No box or dialog that only a person can close may be shown.
+    bool MustNotWait() const { return neverWait && uiLevel != UiLevel::Full; }
+
     // `describe` makes the observation's text, only when someone listens.
     template <typename Describe>
     void Observe(Describe describe) {

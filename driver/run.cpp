@@ -38,16 +38,15 @@ public:
 private:
     int Stages();
     // Before the log exists: shown at every level, not logged.
-    // A run that must not wait for a person (the result record asked for,
-    // an unattended level) shows none of the boxes that are otherwise shown
-    // whatever the level; the record says where the run ended.
-    bool MustNotWait() const { return s_.neverWait && ParseUiLevel(commandLine_) != UiLevel::Full; }
+    // A run that must not wait for a person shows none of the boxes that
+    // are otherwise shown whatever the level; the record says where the run
+    // ended.
     void EarlyErrorBox(const std::string& text) {
-        if (MustNotWait()) return;  // before the log exists
+        if (s_.MustNotWait()) return;  // before the log exists
         s_.ShowAlways(text, strings_.LoadLocalizedString(ids::kInstallationError), codes::kBoxError);
     }
     void UsageBox() {
-        if (MustNotWait()) {
+        if (s_.MustNotWait()) {
             log_.Write("Usage box not shown: the run must not wait for a person.\r\n", true);
             return;
         }
@@ -91,6 +90,7 @@ private:
 int RunSequence::Execute() {
     recordPath_ = ParseRecordPath(commandLine_);
     s_.neverWait = !recordPath_.empty();
+    s_.uiLevel = ParseUiLevel(commandLine_);  // logged as the log's first line below
     record_.exitCode = Stages();
     if (recordPath_.empty()) return record_.exitCode;
     record_.logPath = ctx_.logPath;
@@ -142,7 +142,6 @@ int RunSequence::Stages() {
 
     // 6. The user-interface level; the log's first line.
     record_.stage = "command line";
-    s_.uiLevel = ParseUiLevel(commandLine_);
     log_.Printf("UILevel is set to %d\r\n", static_cast<int>(s_.uiLevel));
 
     // 7. The mode.
