@@ -1,6 +1,5 @@
-"""The Linux setupcheck (dist/linux/setupcheck, or $SETUPCHECK) against the
-media of media.txt, each with its findings and exit code; the report's two
-forms once; media that cannot be read."""
+"""The Linux setupcheck (dist/linux/setupcheck, or $SETUPCHECK) against the media of media.txt, each with
+its findings and exit code; the report's two forms once; media that cannot be read."""
 
 import json
 import os
@@ -11,44 +10,27 @@ from pathlib import Path
 import pytest
 
 HERE = Path(__file__).resolve().parent
-REPO = HERE.parent.parent
-PROGRAM = os.environ.get("SETUPCHECK", str(REPO / "dist" / "linux" / "setupcheck"))
+PROGRAM = os.environ.get("SETUPCHECK", str(HERE.parent.parent / "dist" / "linux" / "setupcheck"))
 DEMO_CODE = "{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}"
-ENCODINGS = {"plain": lambda t: t.encode(), "utf-16": lambda t: b"\xff\xfe" + t.encode("utf-16-le"),
-             "utf-8-bom": lambda t: b"\xef\xbb\xbf" + t.encode(), "latin-1": lambda t: t.encode("latin-1")}
+ENCODINGS = {"plain": str.encode, "latin-1": lambda t: t.encode("latin-1"),
+             "utf-16": lambda t: b"\xff\xfe" + t.encode("utf-16-le"),
+             "utf-8-bom": lambda t: b"\xef\xbb\xbf" + t.encode()}
 
 
 def load_media():
-    media, case, expecting = [], None, False
-    for line in (HERE / "media.txt").read_text(encoding="utf-8").splitlines():
-        if line.startswith("== "):
-            case = {"title": line[3:], "ini": [], "files": {}, "ini_encoding": "plain",
-                    "program": "setup.exe", "expect": []}
-            media.append(case)
-            expecting = False
-        elif case is None or (expecting and not line):
-            continue
-        elif line.startswith("-- files:"):
-            case["files"] = dict((item.split("=") + [""])[:2] for item in line[9:].split())
-        elif line.startswith("-- ini:"):
-            case["ini_encoding"] = line[7:].strip()
-        elif line.startswith("-- program:"):
-            case["program"] = line[11:].strip()
-        elif line == "-- expect:":
-            expecting = True
-        else:
-            case["expect" if expecting else "ini"].append(line)
-    return media
-
-
-MEDIA = load_media()
+    for block in (HERE / "media.txt").read_text(encoding="utf-8").split("\n== ")[1:]:
+        head, expect = block.split("\n-- expect:")
+        title, *ini = head.split("\n")
+        options = dict(line[3:].split(": ", 1) for line in ini if line.startswith("-- "))
+        yield pytest.param([line for line in ini if not line.startswith("-- ")], options,
+                           [line for line in expect.split("\n") if line], id=title)
 
 
 @pytest.fixture(scope="session")
 def packages(tmp_path_factory):
-    folder = tmp_path_factory.mktemp("packages")
-    demo, noname = folder / "demo.msi", folder / "noname.msi"
-    subprocess.run(["wixl", "-a", "x64", "-o", str(demo), str(REPO / "tests/e2e/packages/demo.wxs")],
+    demo = tmp_path_factory.mktemp("packages") / "demo.msi"
+    noname = demo.with_name("noname.msi")
+    subprocess.run(["wixl", "-a", "x64", "-o", str(demo), str(HERE.parent / "e2e/packages/demo.wxs")],
                    check=True, capture_output=True)
     shutil.copy(demo, noname)
     subprocess.run(["msibuild", str(noname), "-q", "DELETE FROM `Property` WHERE `Property`='ProductName'"],
@@ -60,24 +42,22 @@ def check(target, *options):
     return subprocess.run([PROGRAM, str(target), *options], capture_output=True, text=True, timeout=60)
 
 
-def line(finding):
-    return f"{finding['section']}{' ' + finding['key'] if finding['key'] else ''}: {finding['reason']}"
-
-
-@pytest.mark.parametrize("case", MEDIA, ids=[case["title"] for case in MEDIA])
-def test_medium(case, packages, tmp_path):
-    for name, package in case["files"].items():
-        (tmp_path / name).parent.mkdir(parents=True, exist_ok=True)
+@pytest.mark.parametrize("ini, options, expect", load_media())
+def test_medium(ini, options, expect, packages, tmp_path):
+    for name, _, package in (item.partition("=") for item in options.get("files", "").split()):
+        (tmp_path / name).parent.mkdir(exist_ok=True)
         (tmp_path / name).write_bytes(packages[package] if package else b"not a package\r\n")
-    ini = "\r\n".join(case["ini"]).strip() + "\r\n"
-    (tmp_path / case["program"]).with_suffix(".ini").write_bytes(ENCODINGS[case["ini_encoding"]](ini))
-    if case["program"] != "setup.exe":
-        (tmp_path / "setup.ini").write_text("[Main]\r\nMsiPth=decoy.msi\r\n")
+    program = options.get("program", "setup.exe")
+    (tmp_path / "setup.ini").write_text("[Main]\r\nMsiPth=decoy.msi\r\n")  # read only if install.ini is not
+    encode = ENCODINGS[options.get("ini", "plain")]
+    (tmp_path / program).with_suffix(".ini").write_bytes(encode("\r\n".join(ini).strip() + "\r\n"))
 
-    run = check(tmp_path / case["program"] if case["program"] != "setup.exe" else tmp_path, "--json")
+    run = check(tmp_path / program if program != "setup.exe" else tmp_path, "--json")
 
-    assert sorted(line(f) for f in json.loads(run.stdout)["findings"]) == sorted(case["expect"]), run.stderr
-    assert run.returncode == (1 if case["expect"] else 0)
+    findings = [f"{f['section']}{' ' + f['key'] if f['key'] else ''}: {f['reason']}"
+                for f in json.loads(run.stdout)["findings"]]
+    assert sorted(findings) == sorted(expect), run.stderr
+    assert run.returncode == (1 if expect else 0)
 
 
 def test_report_as_json_and_as_lines(packages, tmp_path):
@@ -85,7 +65,6 @@ def test_report_as_json_and_as_lines(packages, tmp_path):
     (tmp_path / "setup.ini").write_text("[Main]\nMsiPath=product.msi\nName=Demo\nLangId=1031\n")
     transform = "no transform 1031.mst beside the program: the package installs without one"
     ignored = "ignored: only a patch run (MsiPatch=1) shows it"
-
     run = check(tmp_path, "--json")
     assert run.returncode == 1
     assert json.loads(run.stdout) == {
@@ -94,7 +73,6 @@ def test_report_as_json_and_as_lines(packages, tmp_path):
                     "ProductName": "Demo Product", "Template": "x64;1033"},
         "findings": [{"section": "Main", "key": "LangId", "reason": transform, "severity": "error"},
                      {"section": "Main", "key": "Name", "reason": ignored, "severity": "warning"}]}
-
     run = check(tmp_path)
     assert run.returncode == 1
     assert run.stdout.splitlines() == [
