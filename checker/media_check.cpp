@@ -291,11 +291,12 @@ void Checker::CheckKeyNames(const std::string& section, const std::string& patte
 // The rules of single keys, for the known keys of a section that is read.
 void Checker::CheckValues(const std::string& section, const std::string& pattern) {
     const std::vector<std::string> known = KnownKeys(pattern);
+    std::set<std::string> seen;  // a key given again is read once, by its first value
     for (const std::string& written : KeysOf(section)) {
         const auto match = std::find_if(known.begin(), known.end(), [&](const std::string& k) {
             return EqualsNoCase(k, written);
         });
-        if (match == known.end()) continue;
+        if (match == known.end() || !seen.insert(*match).second) continue;
         const std::string& key = *match;
         if (kIntegerKeys.count(key) != 0) CheckInteger(section, key);
         if (kMacros.count(key) != 0) CheckMacros(section, key, kMacros.at(key));
