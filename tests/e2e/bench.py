@@ -306,12 +306,12 @@ class Watcher:
             stop_process(self.process)
 
 
-def answer(spec: Union[None, str, dict]) -> Callable[[Box], Optional[str]]:
+def answer(answers: Union[None, str, dict]) -> Callable[[Box], Optional[str]]:
     """A run's answers: one key for every box, keys by caption (Return for
     the others), or None to leave every box open."""
-    if isinstance(spec, dict):
-        return lambda box: spec.get(box["caption"], "Return")
-    return lambda box: spec
+    if isinstance(answers, dict):
+        return lambda box: answers.get(box["caption"], "Return")
+    return lambda box: answers
 
 
 class Run:
@@ -493,14 +493,14 @@ class Bench:
             target.write_bytes(content if isinstance(content, bytes) else Path(content).read_bytes())
         return folder
 
-    def start(self, line: str, answer_spec: Union[None, str, dict] = "Return", locale: Optional[str] = None,
+    def start(self, line: str, answers: Union[None, str, dict] = "Return", locale: Optional[str] = None,
               env: Optional[dict] = None, cwd: Optional[str] = None) -> Run:
         """Starts the command line as given (the program's Windows path first)."""
         self.watcher  # noqa: B018 - it must see the first box
         extra = {"LC_ALL": locale} if locale else {}
         if locale and self.locales() and (self.locales() / locale).is_dir():
             extra["LOCPATH"] = str(self.locales())
-        run = Run(self.host, line, self.prefix.env(**extra, **(env or {})), answer(answer_spec),
+        run = Run(self.host, line, self.prefix.env(**extra, **(env or {})), answer(answers),
                   self.prefix.unix(cwd) if cwd else None)
         self.host.runs.append(run)
         return run

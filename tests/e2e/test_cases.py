@@ -68,7 +68,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
 
     started = time.time()
     run = bench.run(fill(case.line or f"<media>\\setup.exe {case.args}", places), timeout=case.timeout,
-                    answer_spec=case.answer, locale=case.locale, env=case.env, cwd=case.cwd)
+                    answers=case.answer, locale=case.locale, env=case.env, cwd=case.cwd)
     assert run.exit_code is not None, f"no end within {case.timeout} s\n{run.describe()}"
     if case.row:
         node.user_properties += [("input", case.row[0]), ("behaviour", case.row[1]),

@@ -116,7 +116,7 @@ def download_texts(seen: dict, name: str, explanation: str, table: dict = S) -> 
 def test_check_boxes_by_click_and_space(make_bench):
     bench = make_bench()
     run, media = start(bench, [marked("Ticked Component", "ticked", Optional=1), marked("Fixed Component", "fixed"),
-                               marked("Unticked Component", "unticked", Optional=0)], answer_spec={CAPTION: "n"})
+                               marked("Unticked Component", "unticked", Optional=0)], answers={CAPTION: "n"})
     seen = dialog(bench, run, CAPTION)
     assert seen["controls"][HEADER]["text"] == text(129, "Demo Product")
     assert [seen["controls"][OK]["text"], seen["controls"][CANCEL]["text"], seen["focus"]] == [S[130], S[131], 1]
@@ -169,7 +169,7 @@ def test_cancel_runs_no_step(make_bench, how):
 
 def test_failing_component_shows_its_error_then_the_closing_question(make_bench):
     bench = make_bench()
-    run, media = start(bench, [marked("Failing Component", "failing", 1603)], answer_spec={ERROR: None, CAPTION: "y"})
+    run, media = start(bench, [marked("Failing Component", "failing", 1603)], answers={ERROR: None, CAPTION: "y"})
     keys(bench, dialog(bench, run, CAPTION), "Return")
     box = wb.wait_until(lambda: run.boxes, 30)[0]
     # While the error box is open the dialog says what it installs.
@@ -219,7 +219,7 @@ def test_download_dialog_rechecks_until_the_component_is_in_place(make_bench):
 def test_download_dialog_cancel_stops_the_components(make_bench):
     bench = make_bench()
     run, media = start(bench, [downloadable("Manual Component", "manual"), marked("Later Component", "later")],
-                       answer_spec={CAPTION: "n"})
+                       answers={CAPTION: "n"})
     click(bench, dialog(bench, run, CAPTION)["controls"][OK]["rect"])
     seen = dialog(bench, run, S[149])
     actual, expected = download_texts(seen, "Manual Component", text(150, "Manual Component", "Manual Component"))
@@ -296,7 +296,7 @@ def test_one_run_per_package_at_a_time(make_bench):
         bench.prefix.unix(f"C:\\logs\\{name}.log").unlink()
         return entries
 
-    first = bench.start(f"{media['first']}\\setup.exe /i", answer_spec=None)  # stays at the refusal's box
+    first = bench.start(f"{media['first']}\\setup.exe /i", answers=None)  # stays at the refusal's box
     box = wb.wait_until(lambda: first.boxes, 60)
     assert box and box[0]["text"] == refused[:-2], first.describe()
     assert quiet("second") == ["UILevel is set to 2\r\n"]
