@@ -50,7 +50,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
     for folder in (prefix.path / "drive_c" / "logs", prefix.temp):
         folder.mkdir()
     if case.msi != "wine":
-        bench.script_doubles(case.msi, case.mapi)
+        bench.script_doubles(case.msi)
     files = {path: artefacts[value[1:]] if isinstance(value, str) else value for path, value in case.files.items()}
     media = bench.make_media(wb.re.sub(r"[^\w-]", "-", case.id)[:40], case.setup_ini(),
                              {path: value for path, value in files.items() if value is not None})

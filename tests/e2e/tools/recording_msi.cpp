@@ -1,6 +1,5 @@
-// A recording test double of msi.dll: the installer entries a setup program
-// binds, answered from recording_msi.ini and logged to recording_msi.log
-// (UTF-8, one call a line, fields joined by "|"), both beside it.
+// A recording test double of msi.dll: answers from recording_msi.ini and logs
+// each call to recording_msi.log (UTF-8, fields joined by "|"), both beside it.
 //   [Package] ProductCode, ProductVersion, ProductName (absent: no row),
 //             Template (summary property 7; absent: the read fails); any path opens
 //   [State]   ProductState (default -1), InstalledVersion (absent or empty: 1605)
