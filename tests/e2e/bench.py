@@ -1,6 +1,4 @@
-"""The end-to-end bench: Wine prefixes with their servers, the box watcher,
-runs of setup.exe with their full exit codes, the setup log, the recording
-doubles (see README.md)."""
+"""The end-to-end bench: Wine prefixes, the box watcher, runs, the setup log (README.md)."""
 
 from __future__ import annotations
 
@@ -22,9 +20,7 @@ from typing import Callable, Optional, Union
 
 E2E_DIR = Path(__file__).resolve().parent
 REPO = E2E_DIR.parent.parent
-# With 32-bit Wine installed, "wine" starts every program through the 32-bit
-# loader (emulated here); wine64 starts 64-bit programs directly and hands
-# 32-bit ones on itself.
+# "wine" would start every program through the emulated 32-bit loader; wine64 hands 32-bit ones on.
 WINE = os.environ.get("WINE") or ("/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine")
 WINESERVER = os.environ.get("WINESERVER", "wineserver")
 INSTALLER_LOG_LINE = b"=== recording installer log ===\r\n"   # what the recording msi.dll writes
@@ -354,13 +350,9 @@ class Run:
     def boxes(self) -> list[Box]:
         return [box for box in list(self.host.watcher.boxes) if self.owns(box)]
 
-    @property
-    def stderr(self) -> str:
-        return "".join(self.err)
-
     def describe(self) -> str:
         boxes = "".join(f"\n  box {box['caption']!r}: {box['text']!r} {box['buttons']}" for box in self.boxes)
-        return f"{self.line}\n  exit code {self.exit_code}{boxes}\n  stderr: {self.stderr[-1500:]}"
+        return f"{self.line}\n  exit code {self.exit_code}{boxes}\n  stderr: {''.join(self.err)[-1500:]}"
 
 
 class Host:
@@ -487,13 +479,11 @@ class Bench:
         return run
 
     def run(self, line: str, timeout: float = 120, **options) -> Run:
-        run = self.start(line, **options)
-        run.wait(timeout)
+        (run := self.start(line, **options)).wait(timeout)
         return run
 
     def logs(self) -> list[Path]:
-        """The setup logs in the temporary folder."""
-        return sorted(path for path in self.prefix.temp.glob("* Setup (*).log"))
+        return sorted(self.prefix.temp.glob("* Setup (*).log"))
 
     def markers(self) -> dict[str, str]:
         """Marker name -> what tool.exe wrote to C:\\logs\\<name>.marker."""

@@ -1,7 +1,5 @@
-"""Runs every case of cases.py: makes its media, prepares the prefix, runs the
-command line under Wine, answers the boxes, and compares what a user or a
-deployment tool would see with what the case expects. A list of cases runs in
-order in one prefix of its own (real installs that build on each other)."""
+"""Runs every case of cases.py (README.md, "A case"); a list of cases runs in
+order in one prefix of its own."""
 
 from __future__ import annotations
 
@@ -75,7 +73,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
                                  ("observed", f"{run.exit_code}, {run.seconds:.1f} s")]
     strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]
     assert strangers == [], f"boxes of other programs (a crash dialog?): {strangers}"
-    assert not wb.CRASH_REPORT.search(run.stderr), run.describe()
+    assert not wb.CRASH_REPORT.search("".join(run.err)), run.describe()
     assert run.exit_code == case.exit, run.describe()
     budget = case.budget or (10 if case.row else case.timeout)
     assert run.seconds <= budget, f"the run took {run.seconds:.1f} s, at most {budget} s"
