@@ -159,6 +159,9 @@ CASES: list = [
     Case("os32-needed", args="/i", main={"Os32Need": 1}, boxes=[(ERROR, S[154])], log=[S[154]]),
     Case("windows-too-old", args="/i", main={"MinWinVersion": "11.0"}, exit=3,
          boxes=[(ERROR, text(163, "'Windows 11.0'"))]),
+    Case("windows-version-invalid", args="/i", main={"MinWinVersion": "6.x"}, exit=3,
+         boxes=[(ERROR, INTERNAL + text(162, "<log>"))],
+         log=["CheckWinVersion() failed. Invalid version '6.x' in variable 'MinWinVersion'."]),
     Case("windows-before-2000", private=True, args="/i", exit=3, boxes=[(ERROR, text(139, "Demo Product", "1.0.0"))],
          reg64='[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\setup.exe]\n"Version"="nt40"'),
 
@@ -197,10 +200,6 @@ CASES: list = [
               "Install the component 'View32 Key64'.", f"MsiInstall({ran('b')}) return code 0",
               "Calling MsiInstallProduct<*>"],
          ran={"b": [ran("b")], "c": [ran("c")], "f": [ran("f")]}),
-    Case("file-version-older-than-required", args="/i /passive", files={"runtime\\runtime.dll": "@tool"},
-         prereqs=[comp("Runtime", "runtime", FilePath="#Root#\\runtime\\runtime.dll", FileVer="2.0")],
-         log=["IsValidFileVersion() failed. Current version(1.2.3.4) of file '<media>\\runtime\\runtime.dll' early of "
-              "required file vesion(2.0.0.0).", "Install the component 'Runtime'."], ran={"runtime": [ran("runtime")]}),
     Case("condition-program-output-in-the-ansi-code-page", args="/i /passive", locale="ru_RU.UTF-8",
          prereqs=[comp("Runtime", "runtime", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182"))],
          log=[f"Process '{seen(cond(2, 'hex', 'd09fd180d0b8d0b2d0b5d182'))}' return text '\u041f\u0440\u0438\u0432\u0435\u0442'"]),
@@ -221,10 +220,6 @@ CASES: list = [
     Case("restart-declined-ends-with-3010", x86=True, args="", answer="n", exit=3010,
          postreqs=[comp("Restarting", "restarting", 3010)], boxes=[(CAPTION, S[145], "yesno")],
          ran={"restarting": [ran("restarting", 3010)]}),
-    Case("post-requisites-in-order-after-a-fresh-install", args="/i /passive",
-         postreqs=[comp("Failing", "post", 1603, "first"), comp("Second", "post", 0, "second"),
-                   comp("Third", "post", 0, "third")],
-         ran={"post": [ran("post", 1603, "first"), ran("post", 0, "second"), ran("post", 0, "third")]}),
 
     # ---- The product through the recording msi.dll
     Case("install-hands-over-the-log-and-properties", main={"MsiProp": "DEMOPROP=1"},
@@ -235,11 +230,6 @@ CASES: list = [
          files={"1049.mst": b"transform"}, log=["UILevel is set to 2", "User LangId is 1049",
                                                 "LangId transform is <media>\\1049.mst"],
          calls=['MsiInstallProductA|<media>\\demo.msi|DEMOPROP=1 TRANSFORMS="<media>\\1049.mst"']),
-    Case("upgrade-unattended", msi={"State": {"ProductState": 5, "InstalledVersion": "0.9.0"}},
-         main={"MsiProp": "DEMOPROP=1", "LangId": 1049, "UpdateDisable": 2}, files={"1049.mst": b"transform"},
-         log=[S[144], "Auto-upgrading in passive mode", "Calling MsiInstallProduct with command line: "
-              "REINSTALL=ALL REINSTALLMODE=vomus\r\n\r\n"],
-         calls=["MsiInstallProductA|<media>\\demo.msi|REINSTALL=ALL REINSTALLMODE=vomus"]),
     Case("cancelled-in-the-installer-1602", x86=True, args="", msi={"Result": {"InstallProduct": 1602}}, exit=1602,
          last="Installation canceled", log=["!BSInstall() failed", "!" + INTERNAL]),
     Case("installer-did-not-find-the-package", args="", msi={"Result": {"InstallProduct": 2}}, exit=3,

@@ -88,10 +88,6 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
     else:
         if case.logfile:
             places["<log>"], raw = fill(case.logfile, places), prefix.unix(fill(case.logfile, places)).read_bytes()
-            earlier = files.get(case.logfile)
-            if earlier:  # appended to, without a second byte-order mark
-                assert raw.startswith(earlier) and raw[len(earlier):][:2] != b"\xff\xfe", raw[:80]
-                raw = b"\xff\xfe" + raw[len(earlier):]
         else:
             minutes = {f"{datetime.datetime.fromtimestamp(moment):%Y.%m.%d %H.%M}"
                        for moment in range(int(started) - 60, int(time.time()) + 61, 30)}

@@ -230,12 +230,11 @@ def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_o
     assert len([line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")]) == 1
 
 
-@pytest.mark.parametrize("locale, language", [("ru_RU.UTF-8", "russian"), ("ja_JP.UTF-8", "japanese")])
-def test_dialogs_in_the_users_language(make_bench, locale, language):
-    table = wb.strings(language)
+def test_dialogs_in_the_users_language(make_bench):
+    table = wb.strings("russian")
     caption = text(132, "Demo Product", "1.0.0", table=table)
     bench = make_bench()
-    run, media = start(bench, [downloadable("Manual Component", "manual")], locale=locale)
+    run, media = start(bench, [downloadable("Manual Component", "manual")], locale="ru_RU.UTF-8")
     main = dialog(bench, run, caption)
     assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == caption
     assert [main["controls"][key]["text"] for key in (HEADER, OK, CANCEL)] == [

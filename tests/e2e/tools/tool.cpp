@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <map>
@@ -248,16 +249,11 @@ int Watch() {
     for (;; Sleep(50)) {
         g_present.clear();
         EnumWindows(FindBox, 0);
-        for (size_t i = 0; i < g_seen.size();) {
-            bool there = false;
-            for (HWND window : g_present) there = there || window == g_seen[i];
-            if (there) {
-                ++i;
-            } else {
-                Emit("{\"gone\":" + Num(g_seen[i]) + "}");
-                g_appeared.erase(g_seen[i]);
-                g_seen.erase(g_seen.begin() + static_cast<std::ptrdiff_t>(i));
-            }
+        for (size_t i = g_seen.size(); i-- > 0;) {
+            if (std::find(g_present.begin(), g_present.end(), g_seen[i]) != g_present.end()) continue;
+            Emit("{\"gone\":" + Num(g_seen[i]) + "}");
+            g_appeared.erase(g_seen[i]);
+            g_seen.erase(g_seen.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
 }
