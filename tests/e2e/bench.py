@@ -1,6 +1,4 @@
-"""The end-to-end bench: Wine prefixes with their servers, the box watcher,
-runs of setup.exe with their full exit codes, the setup log, the recording
-doubles (see README.md)."""
+"""The end-to-end bench: Wine prefixes, the box watcher, runs, the setup log (README.md)."""
 
 from __future__ import annotations
 
@@ -22,9 +20,7 @@ from typing import Callable, Optional, Union
 
 E2E_DIR = Path(__file__).resolve().parent
 REPO = E2E_DIR.parent.parent
-# With 32-bit Wine installed, "wine" starts every program through the 32-bit
-# loader (emulated here); wine64 starts 64-bit programs directly and hands
-# 32-bit ones on itself.
+# "wine" would start every program through the emulated 32-bit loader; wine64 hands 32-bit ones on.
 WINE = os.environ.get("WINE") or ("/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine")
 WINESERVER = os.environ.get("WINESERVER", "wineserver")
 INSTALLER_LOG_LINE = b"=== recording installer log ===\r\n"   # what the recording msi.dll writes
@@ -106,8 +102,7 @@ class Prefix:
         self.temp_windows = f"C:\\users\\{pwd.getpwuid(os.getuid()).pw_name}\\Temp\\"
 
     def env(self, **extra: Optional[str]) -> dict[str, str]:
-        """The caller's environment less anything of Wine or the locale, with
-        this prefix, the display, no debug output and the C.UTF-8 locale."""
+        """The caller's environment without Wine's or locale settings, for this prefix."""
         env = {key: value for key, value in os.environ.items() if not key.startswith(("WINE", "LC_"))
                and key not in ("DISPLAY", "LANG", "LANGUAGE", "LOCPATH")}
         env.update(WINEPREFIX=str(self.path), WINEDEBUG="-all", LC_ALL="C.UTF-8")
@@ -143,8 +138,7 @@ class Prefix:
         self.server = None
 
     def wine(self, args: list[str], **extra: Optional[str]) -> subprocess.CompletedProcess:
-        """Output goes to files, not pipes: the first program of a session
-        starts Wine's services, which inherit its handles and outlive it."""
+        """Output through a file: Wine's services inherit the handles and outlive the program."""
         self.start_server()
         with tempfile.TemporaryFile() as out:
             result = subprocess.run([WINE, *args], env=self.env(**extra), stdin=subprocess.DEVNULL, stdout=out,
@@ -154,8 +148,7 @@ class Prefix:
         return result
 
     def reg_import(self, text: str, view: str) -> None:
-        """Registry values in .reg syntax (string values' backslashes single),
-        into the 32- or 64-bit view."""
+        """.reg text (single backslashes in string values) into the 32- or 64-bit view."""
         text = re.sub(r'^("[^"]*"=")(.*)"$', lambda m: m[1] + m[2].replace("\\", "\\\\") + '"', text, flags=re.M)
         with tempfile.NamedTemporaryFile(suffix=".reg", dir=self.path) as script:
             script.write(codecs.BOM_UTF16_LE + f"Windows Registry Editor Version 5.00\r\n\r\n{text}\r\n"
@@ -166,7 +159,6 @@ class Prefix:
 
     def append_user_reg(self, key: str, values: str) -> None:
         """Values under HKCU\\key, while the server is down (read at its next start)."""
-        assert not (self.server and self.server.poll() is None), "the prefix's server runs"
         with open(self.path / "user.reg", "a", encoding="ascii") as registry:
             registry.write(f"\n[{key}] 0\n".replace("\\", "\\\\") + values + "\n")
 
@@ -210,10 +202,8 @@ def make_base_prefix(path: Path, display: str) -> Prefix:
 
 
 def install_doubles(prefix: Prefix, arch: str, tools: Path) -> None:
-    """The recording msi.dll and MAPI32.DLL in the prefix's system folder (as a
-    program of this architecture sees it), preferred by programs named
-    setup.exe alone (per-program override; WINEDLLOVERRIDES would reach their
-    children too). Wine's own mapi32 would open a mailto: link: no run may reach it."""
+    """The recording doubles in the system folder, preferred by programs named
+    setup.exe alone (WINEDLLOVERRIDES would reach their children too)."""
     for name in ("msi.dll", "mapi32.dll"):
         shutil.copyfile(tools / "recording" / name, system_folder(prefix, arch) / name)
     prefix.append_user_reg("Software\\Wine\\AppDefaults\\setup.exe\\DllOverrides",
@@ -242,8 +232,7 @@ class Box(dict):
 
 
 class Watcher:
-    """tool.exe watch in a prefix: message boxes as they come (answered by
-    the policy of the run they belong to) and dialogs on request."""
+    """tool.exe watch: message boxes as they come (answered for their run), dialogs on request."""
 
     def __init__(self, prefix: Prefix, tool: Path, policy_for: Callable[[Box], Callable]) -> None:
         self.display, self.policy_for = prefix.display, policy_for
@@ -280,8 +269,7 @@ class Watcher:
             self.errors.append(f"the box {box['caption']!r} did not close on {key}")
 
     def press(self, box: Box, key: str) -> bool:
-        """Types the key at the box (Wine hands keys to the focused window,
-        and without a window manager nothing gets the focus by itself)."""
+        """Focuses the box (no window manager does) and types the key."""
         for _ in range(5):
             xdotool(self.display, "windowfocus", "--sync", str(box["x_window"]))
             xdotool(self.display, "key", key)
@@ -306,12 +294,11 @@ class Watcher:
             stop_process(self.process)
 
 
-def answer(spec: Union[None, str, dict]) -> Callable[[Box], Optional[str]]:
-    """A run's answers: one key for every box, keys by caption (Return for
-    the others), or None to leave every box open."""
-    if isinstance(spec, dict):
-        return lambda box: spec.get(box["caption"], "Return")
-    return lambda box: spec
+def answer(answers: Union[None, str, dict]) -> Callable[[Box], Optional[str]]:
+    """One key for every box, keys by caption (Return for the others), or None: left open."""
+    if isinstance(answers, dict):
+        return lambda box: answers.get(box["caption"], "Return")
+    return lambda box: answers
 
 
 class Run:
@@ -340,8 +327,7 @@ class Run:
             self.pid = int(match[1]) if match and self.pid is None else self.pid
 
     def wait(self, timeout: float = 90) -> Optional[int]:
-        """The full exit code; None when the run did not end in time (then
-        every process of the prefix is ended)."""
+        """The full exit code; None when the run did not end in time (the prefix is then stopped)."""
         try:
             self.process.wait(timeout)
             self.seconds = time.monotonic() - self.started
@@ -364,18 +350,13 @@ class Run:
     def boxes(self) -> list[Box]:
         return [box for box in list(self.host.watcher.boxes) if self.owns(box)]
 
-    @property
-    def stderr(self) -> str:
-        return "".join(self.err)
-
     def describe(self) -> str:
         boxes = "".join(f"\n  box {box['caption']!r}: {box['text']!r} {box['buttons']}" for box in self.boxes)
-        return f"{self.line}\n  exit code {self.exit_code}{boxes}\n  stderr: {self.stderr[-1500:]}"
+        return f"{self.line}\n  exit code {self.exit_code}{boxes}\n  stderr: {''.join(self.err)[-1500:]}"
 
 
 class Host:
-    """A prefix with its server and watcher, kept up between tests as long as
-    the last one left no program running and no box open."""
+    """A prefix with its server and watcher, kept between tests that leave nothing open."""
 
     def __init__(self, prefix: Prefix, tools: Path) -> None:
         self.prefix, self.tools = prefix, tools
@@ -407,13 +388,9 @@ class Host:
 
 
 def setup_entries(raw: bytes, strict: bool) -> tuple[list[str], int]:
-    """The setup log's entries (stamp removed, line end kept) and how many
-    were cut at ENTRY_LIMIT. Strict: the file, less the recording installer's
-    8-bit line, must be whole UTF-16 with its mark, every entry ending in a
-    line end unless it is written so on purpose or was cut at the limit.
-    Otherwise (Wine's installer rewrote the file in 8-bit text and the setup's
-    entries follow at any byte offset) the UTF-16 code units of ASCII text
-    are picked out."""
+    """The log's entries (line end kept) and how many were cut at ENTRY_LIMIT.
+    Strict: whole UTF-16 with its mark, every entry whole or cut at the limit.
+    Else (Wine's installer wrote 8-bit text first) ASCII code units are picked out."""
     if strict:
         body = raw.replace(INSTALLER_LOG_LINE, b"")
         assert body[:2] == codecs.BOM_UTF16_LE and len(body) % 2 == 0, f"not UTF-16 with its mark: {raw[:16]!r}"
@@ -443,8 +420,7 @@ def matches(pattern: str, text: str) -> bool:
 
 
 def in_order(expected: list[str], lines: list[str], what: str) -> None:
-    """Each expected line (with "<*>" for any text) among the lines, in this
-    order; one that begins with "!" names a text that no line holds."""
+    """Each expected line among the lines in order; "!text": no line holds it."""
     position = 0
     for pattern in expected:
         if pattern.startswith("!"):
@@ -457,8 +433,7 @@ def in_order(expected: list[str], lines: list[str], what: str) -> None:
 
 
 class Bench:
-    """What one test works with: a host (shared or its own), the program
-    under test, media folders, runs and what they left behind."""
+    """One test's host (shared or its own), program, media, runs and what they left."""
 
     def __init__(self, host: Host, program: Path, arch: str, locales: Callable[[], Optional[Path]]) -> None:
         self.host, self.prefix, self.tools = host, host.prefix, host.tools
@@ -476,9 +451,7 @@ class Bench:
         return self.host.watcher
 
     def make_media(self, name: str, ini: Union[None, str, bytes, dict], files: dict) -> str:
-        """C:\\media\\<name> with setup.exe, setup.ini (a dict of sections, the
-        text, or its bytes) and files (relative or C:\\ path -> bytes or a Path
-        to copy); its Windows path."""
+        """C:\\media\\<name> with setup.exe, setup.ini (sections, text or bytes) and files."""
         folder = f"C:\\media\\{name}"
         self.prefix.unix(folder).mkdir(parents=True)
         if isinstance(ini, dict):
@@ -493,50 +466,35 @@ class Bench:
             target.write_bytes(content if isinstance(content, bytes) else Path(content).read_bytes())
         return folder
 
-    def start(self, line: str, answer_spec: Union[None, str, dict] = "Return", locale: Optional[str] = None,
+    def start(self, line: str, answers: Union[None, str, dict] = "Return", locale: Optional[str] = None,
               env: Optional[dict] = None, cwd: Optional[str] = None) -> Run:
         """Starts the command line as given (the program's Windows path first)."""
         self.watcher  # noqa: B018 - it must see the first box
         extra = {"LC_ALL": locale} if locale else {}
         if locale and self.locales() and (self.locales() / locale).is_dir():
             extra["LOCPATH"] = str(self.locales())
-        run = Run(self.host, line, self.prefix.env(**extra, **(env or {})), answer(answer_spec),
+        run = Run(self.host, line, self.prefix.env(**extra, **(env or {})), answer(answers),
                   self.prefix.unix(cwd) if cwd else None)
         self.host.runs.append(run)
         return run
 
     def run(self, line: str, timeout: float = 120, **options) -> Run:
-        run = self.start(line, **options)
-        run.wait(timeout)
+        (run := self.start(line, **options)).wait(timeout)
         return run
 
     def logs(self) -> list[Path]:
-        """The setup logs in the temporary folder."""
-        return sorted(path for path in self.prefix.temp.glob("* Setup (*).log"))
+        return sorted(self.prefix.temp.glob("* Setup (*).log"))
 
     def markers(self) -> dict[str, str]:
-        """Marker name -> lines the helper programs wrote to C:\\logs\\<name>.marker."""
+        """Marker name -> what tool.exe wrote to C:\\logs\\<name>.marker."""
         return {path.stem: path.read_bytes().decode() for path in (self.prefix.path / "drive_c" / "logs").glob("*.marker")}
 
     def double_log(self, name: str) -> list[str]:
         path = self.system / f"recording_{name}.log"
         return path.read_text("utf-8").splitlines() if path.exists() else []
 
-    def script_doubles(self, msi: dict, mapi: dict) -> None:
-        """Fresh call logs; the msi.dll's script (script_msi); the MAPI32.DLL's
-        script from `mapi` ("library": "incomplete" takes one without the
-        entry MAPILogoff)."""
+    def script_doubles(self, msi: dict) -> None:
+        """Fresh call logs and the msi.dll's script (script_msi)."""
         script_msi(self.system, msi)
-        library = (self.tools / "recording" / "mapi32.dll").read_bytes()
-        if mapi.get("library") == "incomplete":
-            assert library.count(b"MAPILogoff\0") == 1
-            library = library.replace(b"MAPILogoff\0", b"MAPILogofX\0")  # still in export-name order
-        (self.system / "mapi32.dll").write_bytes(library)
-        (self.system / "recording_mapi.ini").write_text(
-            f"[Result]\r\nSendMail={mapi.get('SendMail', 0)}\r\n[Compose]\r\nTitle={mapi.get('Title', '')}\r\n")
         for name in ("msi", "mapi"):
             (self.system / f"recording_{name}.log").unlink(missing_ok=True)
-
-    def screenshot(self, path: Path) -> None:
-        subprocess.run(["import", "-display", self.display, "-window", "root", str(path)], capture_output=True,
-                       timeout=30, check=False)

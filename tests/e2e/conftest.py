@@ -1,6 +1,4 @@
-"""Fixtures: the display, the locales, the Wine prefixes (a base one made by
-wineboot -i and a copy with the recording doubles, each with a shared host on
-a copy; private copies for tests that install), the packages, a Bench per test."""
+"""Fixtures: the display, the locales, the Wine prefixes, the packages, a Bench per test."""
 
 from __future__ import annotations
 
@@ -14,13 +12,11 @@ import pytest
 
 import bench as wb
 
-LOCALES = ("ru_RU.UTF-8", "it_IT.UTF-8", "ja_JP.UTF-8", "sv_SE.UTF-8")
+LOCALES = ("ru_RU.UTF-8",)
 BAD_INPUT_TABLE = wb.REPO / "build" / "e2e-artifacts" / "bad-input.md"
-CALL_FAILED = pytest.StashKey[bool]()
 
 
 def pytest_configure(config: pytest.Config) -> None:
-    config.addinivalue_line("markers", "private_prefix: the test gets a Wine prefix of its own")
     config.addinivalue_line("markers", "x86: in the suite that runs the shipped x86 program (run.sh -m x86)")
     config.bad_input_rows = {}
 
@@ -33,8 +29,6 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
     if report.skipped and os.environ.get("CI") == "true":
         report.outcome = "failed"
         report.longrepr = f"skipped in CI, where every case must run: {report.longrepr}"
-    if report.when == "call":
-        item.stash[CALL_FAILED] = report.failed
     properties = dict(item.user_properties)
     if "input" in properties and report.when == "call":
         result = "passed" if report.passed else "FAILED: " + str(report.longrepr).splitlines()[-1][:160]
@@ -145,7 +139,6 @@ def make_bench(request, prefixes: dict, shared_hosts: dict, program: Path, arch:
     made: list[tuple[wb.Bench, bool]] = []
 
     def make(doubles: bool = True, private: bool = False) -> wb.Bench:
-        private = private or request.node.get_closest_marker("private_prefix") is not None
         host = (wb.Host(prefixes[doubles].copy(tmp_path / "prefix"), shared_hosts[doubles].tools) if private
                 else shared_hosts[doubles])
         made.append((wb.Bench(host, program, arch, locales), private))
@@ -153,9 +146,6 @@ def make_bench(request, prefixes: dict, shared_hosts: dict, program: Path, arch:
 
     yield make
     for bench, private in made:
-        if request.node.stash.get(CALL_FAILED, False):
-            bench.screenshot(tmp_path / "screen.png")
-            print(f"screenshot at the end of the test: {tmp_path / 'screen.png'}")
         errors = bench.host._watcher.errors if bench.host._watcher else []
         if private or errors or bench.host.left_behind():
             bench.host.kill_everything()

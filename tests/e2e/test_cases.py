@@ -1,7 +1,5 @@
-"""Runs every case of cases.py: makes its media, prepares the prefix, runs the
-command line under Wine, answers the boxes, and compares what a user or a
-deployment tool would see with what the case expects. A list of cases runs in
-order in one prefix of its own (real installs that build on each other)."""
+"""Runs every case of cases.py (README.md, "A case"); a list of cases runs in
+order in one prefix of its own."""
 
 from __future__ import annotations
 
@@ -50,7 +48,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
     for folder in (prefix.path / "drive_c" / "logs", prefix.temp):
         folder.mkdir()
     if case.msi != "wine":
-        bench.script_doubles(case.msi, case.mapi)
+        bench.script_doubles(case.msi)
     files = {path: artefacts[value[1:]] if isinstance(value, str) else value for path, value in case.files.items()}
     media = bench.make_media(wb.re.sub(r"[^\w-]", "-", case.id)[:40], case.setup_ini(),
                              {path: value for path, value in files.items() if value is not None})
@@ -68,14 +66,14 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
 
     started = time.time()
     run = bench.run(fill(case.line or f"<media>\\setup.exe {case.args}", places), timeout=case.timeout,
-                    answer_spec=case.answer, locale=case.locale, env=case.env, cwd=case.cwd)
+                    answers=case.answer, locale=case.locale, env=case.env, cwd=case.cwd)
     assert run.exit_code is not None, f"no end within {case.timeout} s\n{run.describe()}"
     if case.row:
         node.user_properties += [("input", case.row[0]), ("behaviour", case.row[1]),
                                  ("observed", f"{run.exit_code}, {run.seconds:.1f} s")]
     strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]
     assert strangers == [], f"boxes of other programs (a crash dialog?): {strangers}"
-    assert not wb.CRASH_REPORT.search(run.stderr), run.describe()
+    assert not wb.CRASH_REPORT.search("".join(run.err)), run.describe()
     assert run.exit_code == case.exit, run.describe()
     budget = case.budget or (10 if case.row else case.timeout)
     assert run.seconds <= budget, f"the run took {run.seconds:.1f} s, at most {budget} s"
@@ -90,10 +88,6 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
     else:
         if case.logfile:
             places["<log>"], raw = fill(case.logfile, places), prefix.unix(fill(case.logfile, places)).read_bytes()
-            earlier = files.get(case.logfile)
-            if earlier:  # appended to, without a second byte-order mark
-                assert raw.startswith(earlier) and raw[len(earlier):][:2] != b"\xff\xfe", raw[:80]
-                raw = b"\xff\xfe" + raw[len(earlier):]
         else:
             minutes = {f"{datetime.datetime.fromtimestamp(moment):%Y.%m.%d %H.%M}"
                        for moment in range(int(started) - 60, int(time.time()) + 61, 30)}

@@ -2,10 +2,7 @@
 // records what MAPILogon, MAPILogoff and MAPISendMail receive and answers from
 // a script, both beside it. It sends nothing and opens no mail client.
 //
-// recording_mapi.ini: [Result] SendMail, Logon, Logoff: the results (default
-//   0; 1 is MAPI_USER_ABORT). [Compose] Title: MAPISendMail leaves a window
-//   with this title behind, shown without activation, as a mail client's
-//   compose window would; its activation is recorded.
+// recording_mapi.ini: [Result] SendMail, Logon, Logoff: the results (default 0).
 // recording_mapi.log, UTF-8 lines, fields joined by "|" (see double_support.h):
 //   Load|<program>, MAPILogon|..., MAPILogoff|...,
 //   MAPISendMail|<session>|<ui param>|<flags>|<reserved>|<message: null or set>,
@@ -13,7 +10,7 @@
 //   Message|<subject>|<note>|<type>|<date>|<conversation>|<flags>|<originator: null or set>|<recipients>|<files>,
 //   Recipient|<class>|<name>|<address>|<entry id size>|<entry id: null or set> (each),
 //   File|<flags>|<position>|<path>|<file name>|<file type: null or set> (each),
-//   Result|<code>|<tick>, Activated|<tick>.
+//   Result|<code>.
 #include "double_support.h"
 
 #include <mapi.h>
@@ -27,11 +24,6 @@ ULONG Result(const wchar_t* key) {
 }
 
 std::string Set(const void* pointer) { return pointer ? "set" : "null"; }
-
-LRESULT CALLBACK Compose(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) Record("Activated|" + Num(GetTickCount()));
-    return DefWindowProcW(window, message, wParam, lParam);
-}
 
 }  // namespace
 
@@ -71,19 +63,7 @@ DOUBLE_ENTRY ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMess
                    Field(file.lpszFileName) + "|" + Set(file.lpFileType));
         }
     }
-    wchar_t title[512] = {};
-    GetPrivateProfileStringW(L"Compose", L"Title", L"", title, 512, Beside(L"recording_mapi.ini").c_str());
-    if (title[0]) {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = Compose;
-        windowClass.hInstance = g_self;
-        windowClass.lpszClassName = L"RecordingMapiCompose";
-        RegisterClassW(&windowClass);
-        ShowWindow(CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW, 20, 20, 320, 200, nullptr,
-                                   nullptr, g_self, nullptr),
-                   SW_SHOWNOACTIVATE);
-    }
     const ULONG result = Result(L"SendMail");
-    Record("Result|" + Num(result) + "|" + Num(GetTickCount()));
+    Record("Result|" + Num(result));
     return result;
 }

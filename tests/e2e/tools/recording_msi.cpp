@@ -1,15 +1,11 @@
-// A recording test double of msi.dll: the installer entries a setup program
-// binds, answered from recording_msi.ini and logged to recording_msi.log
-// (UTF-8, one call a line, fields joined by "|"), both beside it.
-//   [Package] ProductCode, ProductVersion, ProductName (absent: no row),
-//             Template (summary property 7; absent: the read fails); any path opens
-//   [State]   ProductState (default -1), InstalledVersion (absent or empty: 1605)
-//   [Result]  InstallProduct, ApplyPatch, OpenDatabase (default 0); Crash=1: the
-//             two install calls fault after recording (on x86 with the
-//             program's RtlUnwind made to clear registers as Windows' does)
-// MsiInstallProductA and MsiApplyPatchA log "Chain|<verdict>" after their call
-// line and, as an installer does, write "=== recording installer log ===\r\n"
-// into the file MsiEnableLogA named (appended with the append flag).
+// A recording test double of msi.dll: answers from recording_msi.ini and logs
+// each call to recording_msi.log (UTF-8, fields joined by "|"), both beside it.
+// Script: [Package] ProductCode, ProductVersion, ProductName, Template (absent:
+// the read fails); [State] ProductState, InstalledVersion (absent: 1605);
+// [Result] InstallProduct, ApplyPatch, OpenDatabase, and Crash=1: the install
+// calls fault after recording "Chain|<verdict>" (on x86 with the program's
+// RtlUnwind made to clear registers as Windows' does). The install calls
+// write "=== recording installer log ===" into the file MsiEnableLogA named.
 #include "double_support.h"
 
 #include <cstdlib>

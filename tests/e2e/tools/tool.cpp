@@ -1,20 +1,12 @@
-// tool.exe VERB ...: the helper program of the end-to-end tests.
-//   start LINE             runs LINE; "started process <id>" on stderr, then the
-//                          child's full 32-bit exit code on stdout
-//   watch                  message boxes as JSON lines ({"shown":..} with the whole
-//                          text, {"gone":..}); "list PID" on stdin answers with the
-//                          process's dialogs, their controls and list-view rows
-//   exit CODE [MARKER ...] appends its command line (UTF-8, CR LF) to MARKER
-//   print CODE MODE VALUE  writes hex bytes, VALUE digits ("bytes"), or VALUE after
-//                          reading stdin to its end ("read") or after leaving
-//                          "tool.exe sleep 600" running on the same handles ("child")
-//   crash, place CODE FROM TO, load NAME, sleep SECONDS
-// Started under another name (a planted msiexec.exe) it appends its path and
-// command line to "<its path>.started". Its file version is 1.2.3.4 (tool.rc).
+// tool.exe VERB ...: the helper program of the end-to-end tests (tests/e2e/README.md):
+// start LINE, watch, exit CODE [MARKER ...], print CODE MODE VALUE, crash,
+// place CODE FROM TO, load NAME, sleep SECONDS. Under another name (a planted
+// msiexec.exe) it appends its path and command line to "<its path>.started".
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <map>
@@ -92,6 +84,7 @@ std::string Json(const RECT& r) {
 
 std::string Num(unsigned long long value) { return std::to_string(value); }
 std::string Num(HWND window) { return Num(reinterpret_cast<uintptr_t>(window)); }
+std::string XWindow(HWND window) { return Num(reinterpret_cast<uintptr_t>(GetPropW(window, L"__wine_x11_whole_window"))); }
 
 // With a time limit: a busy dialog cannot stop the watcher.
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -194,8 +187,7 @@ BOOL CALLBACK ListDialog(HWND window, LPARAM param) {
     listing->json += "{\"hwnd\":" + Num(window) + ",\"owner\":" + Num(GetWindow(window, GW_OWNER)) +
                      ",\"caption\":" + Json(Text(window)) + ",\"enabled\":" + (IsWindowEnabled(window) ? "true" : "false") +
                      ",\"rect\":" + Json(Rect(window)) + ",\"client\":" + Json(client) + ",\"focus\":" +
-                     std::to_string(focus) + ",\"x_window\":" +
-                     Num(reinterpret_cast<uintptr_t>(GetPropW(window, L"__wine_x11_whole_window"))) + ",\"controls\":{";
+                     std::to_string(focus) + ",\"x_window\":" + XWindow(window) + ",\"controls\":{";
     listing->dialog = window;
     EnumChildWindows(window, ListControl, param);
     if (listing->json.back() == ',') listing->json.pop_back();
@@ -245,9 +237,8 @@ BOOL CALLBACK FindBox(HWND window, LPARAM) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     Emit("{\"shown\":" + Num(window) + ",\"pid\":" + Num(pid) + ",\"caption\":" + Json(Stored(window)) +
-         ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + buttons + "],\"x_window\":" +
-         Num(reinterpret_cast<uintptr_t>(GetPropW(window, L"__wine_x11_whole_window"))) + ",\"icon\":" +
-         (hasIcon ? "true" : "false") + "}");
+         ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + buttons + "],\"x_window\":" + XWindow(window) +
+         ",\"icon\":" + (hasIcon ? "true" : "false") + "}");
     return TRUE;
 }
 
@@ -258,16 +249,11 @@ int Watch() {
     for (;; Sleep(50)) {
         g_present.clear();
         EnumWindows(FindBox, 0);
-        for (size_t i = 0; i < g_seen.size();) {
-            bool there = false;
-            for (HWND window : g_present) there = there || window == g_seen[i];
-            if (there) {
-                ++i;
-            } else {
-                Emit("{\"gone\":" + Num(g_seen[i]) + "}");
-                g_appeared.erase(g_seen[i]);
-                g_seen.erase(g_seen.begin() + static_cast<std::ptrdiff_t>(i));
-            }
+        for (size_t i = g_seen.size(); i-- > 0;) {
+            if (std::find(g_present.begin(), g_present.end(), g_seen[i]) != g_present.end()) continue;
+            Emit("{\"gone\":" + Num(g_seen[i]) + "}");
+            g_appeared.erase(g_seen[i]);
+            g_seen.erase(g_seen.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
 }
