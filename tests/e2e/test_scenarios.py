@@ -1,5 +1,6 @@
-"""What does not fit the case table: the dialogs driven through X, the
-detection report against setup.exe, the shipped images."""
+"""What does not fit the case table: the dialogs driven through X, two runs
+of one package at once, the detection report against setup.exe, the shipped
+images."""
 
 from __future__ import annotations
 
@@ -250,6 +251,34 @@ def test_dialogs_in_the_users_language(make_bench):
     # The closing question, answered with its default button (yes).
     assert [(box["caption"], box["text"]) for box in run.boxes] == [(caption, closing_question(["Manual Component"], table))]
     assert run.exit_code == 0, run.describe()
+
+
+def test_one_run_per_package_at_a_time(make_bench):
+    """The single-instance guard is named after MsiPath (a subfolder's
+    backslash included): a second run for the package ends at once with 3,
+    before its checks; a run for another package goes on."""
+    bench = make_bench()
+    (bench.prefix.path / "drive_c" / "logs").mkdir(exist_ok=True)
+    bench.script_doubles({})
+    media = {name: bench.make_media(name, {"Main": {"MsiPath": path, "MsiType": "Minor"}}, {path: b"package"})
+             for name, path in (("first", "packages\\demo.msi"), ("second", "packages\\demo.msi"), ("other", "other.msi"))}
+    refused = text(141, "Minor") + "\r\n"
+
+    def quiet(name: str) -> list[str]:
+        run = bench.run(f"{media[name]}\\setup.exe /i /quiet /log C:\\logs\\{name}.log")
+        assert (run.exit_code, run.boxes) == (3, []), run.describe()
+        entries = wb.setup_entries(bench.prefix.unix(f"C:\\logs\\{name}.log").read_bytes(), strict=True)[0]
+        bench.prefix.unix(f"C:\\logs\\{name}.log").unlink()
+        return entries
+
+    first = bench.start(f"{media['first']}\\setup.exe /i", answers=None)  # stays at the refusal's box
+    box = wb.wait_until(lambda: first.boxes, 60)
+    assert box and box[0]["text"] == refused[:-2], first.describe()
+    assert quiet("second") == ["UILevel is set to 2\r\n"]
+    assert quiet("other")[-1] == refused
+    bench.watcher.press(box[0], "Return")
+    assert first.wait() == 3
+    assert quiet("second")[-1] == refused
 
 
 DETECT_KEY = TESTS_KEY + "\\Detect"
