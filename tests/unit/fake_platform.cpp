@@ -2,10 +2,24 @@
 
 #include <cstdlib>
 
-#include "string_resources.h"
-
 namespace fake {
 namespace {
+
+// The same files that resources/setup.rc compiles into the string tables.
+std::vector<StringResource> Collect() {
+    std::vector<StringResource> all;
+    uint16_t language = 0;
+#define STR(id, text) all.push_back({language, id, text});
+#include "resources/strings/neutral.inc"
+    language = 1040;
+#include "resources/strings/italian.inc"
+    language = 1041;
+#include "resources/strings/japanese.inc"
+    language = 1049;
+#include "resources/strings/russian.inc"
+#undef STR
+    return all;
+}
 
 bool WildcardMatch(const char* pattern, const char* text) {
     if (*pattern == '\0') return *text == '\0';
@@ -51,6 +65,11 @@ std::string Utf16ToUtf8(const std::u16string& text) {
 }
 
 }  // namespace
+
+const std::vector<StringResource>& AllStringResources() {
+    static const std::vector<StringResource> all = Collect();
+    return all;
+}
 
 std::string Lower(std::string text) {
     for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
@@ -225,7 +244,7 @@ int Ui::ShowMessage(platform::WindowRef owner, const std::string& text, const st
 bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) {
     std::u16string entries[16];
     bool any = false;
-    for (const auto& s : testing_support::AllStringResources()) {
+    for (const auto& s : AllStringResources()) {
         if (s.language == language && s.id / 16 + 1 == block) {
             entries[s.id % 16] = Utf8ToUtf16(s.utf8);
             any = true;
@@ -240,7 +259,7 @@ bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* d
 }
 
 std::string Ui::DefaultString(uint16_t id, size_t bufferSize) {
-    for (const auto& s : testing_support::AllStringResources()) {
+    for (const auto& s : AllStringResources()) {
         if (s.language == 0 && s.id == id) return std::string(s.utf8).substr(0, bufferSize - 1);
     }
     return std::string();

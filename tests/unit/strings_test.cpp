@@ -6,12 +6,11 @@
 
 #include "diagnostics/localized_strings.h"
 #include "fake_platform.h"
-#include "string_resources.h"
 
 namespace setup {
 namespace {
 
-using testing_support::AllStringResources;
+using fake::AllStringResources;
 
 // The printf conversions of a text, in order ("%s", "%d", ...; "%%" left out).
 std::string Conversions(const std::string& text) {
