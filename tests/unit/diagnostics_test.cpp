@@ -11,16 +11,10 @@
 namespace setup {
 namespace {
 
-const std::string kPath = "C:\\Temp\\run.log";
+const std::string kPath = "C:\\Temp\\setup.log";
 const std::string kStamp = "Setup.exe [2025.03.07 09:05:03]: ";
 
-struct Bench {
-    fake::Platform os;
-    std::string logPath = kPath;
-    SetupLog log{os, logPath};
-    StringTable strings{os};
-    Services s{os, log, strings};
-};
+using fake::Bench;
 
 TEST(SetupLog, Utf16EntriesWithMarkStampAndBoundedFormatting) {
     Bench b;
