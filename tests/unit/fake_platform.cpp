@@ -21,14 +21,6 @@ std::vector<StringResource> Collect() {
     return all;
 }
 
-bool WildcardMatch(const char* pattern, const char* text) {
-    if (*pattern == '\0') return *text == '\0';
-    if (*pattern == '*') return WildcardMatch(pattern + 1, text) || (*text && WildcardMatch(pattern, text + 1));
-    if (*text == '\0') return false;
-    return (*pattern == '?' || Lower(std::string(1, *pattern)) == Lower(std::string(1, *text))) &&
-           WildcardMatch(pattern + 1, text + 1);
-}
-
 std::string Trim(const std::string& text) {
     const size_t a = text.find_first_not_of(" \t\r");
     return a == std::string::npos ? std::string() : text.substr(a, text.find_last_not_of(" \t\r") - a + 1);
@@ -94,13 +86,6 @@ void Files::SetIni(const std::string& text, const std::string& path) {
         const size_t eq = line.find('=');
         sections[current].push_back({Trim(line.substr(0, eq)), eq == std::string::npos ? "" : Trim(line.substr(eq + 1))});
     }
-}
-
-bool Files::SearchFinds(const std::string& pattern) {
-    for (const auto& entry : contents) {
-        if (WildcardMatch(pattern.c_str(), entry.first.c_str())) return true;
-    }
-    return false;
 }
 
 bool Files::Exists(const std::string& path) {

@@ -50,7 +50,7 @@ public:
     void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini");
 
     std::string ModulePath() override { return modulePath; }
-    bool SearchFinds(const std::string& pattern) override;
+    bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
     bool Exists(const std::string& path) override;
     bool Append(const std::string& path, const std::string& bytes) override;
     bool Write(const std::string& path, const std::string& bytes) override {
@@ -160,10 +160,9 @@ public:
     std::map<std::tuple<platform::RegistryRoot, std::string, platform::RegistryView, std::string>,
              std::string> values;
 
-    void Set(const std::string& key, const std::string& name, const std::string& bytes,
-             platform::RegistryView view = platform::RegistryView::Default,
-             platform::RegistryRoot root = platform::RegistryRoot::LocalMachine) {
-        values[{root, Lower(key), view, Lower(name)}] = bytes;
+    void Set(const std::string& key, const std::string& name, const std::string& bytes,  // under HKLM
+             platform::RegistryView view = platform::RegistryView::Default) {
+        values[{platform::RegistryRoot::LocalMachine, Lower(key), view, Lower(name)}] = bytes;
     }
     uint32_t ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                        const std::string& valueName, platform::RegistryView view, size_t bufferSize,

@@ -26,11 +26,14 @@ const Lines kLanguage = {"User LangId is 1033\r\n",
                          "Language transform for LangId 1033 not found, trying primary language\r\n",
                          "Primary LangId is 1033\r\n", "Primary LangId transform not found\r\n"};
 const std::string kQuiet = "UILevel is set to 2\r\n";
+const std::string kCallEnd = "\r\n\r\n\r\n";
 const std::string kCall = "Calling MsiInstallProduct with command line: ";
 const std::string kInternal = "An irrecoverable internal error occured.\r\n";
 const std::string kNoMail = "Can't read email address from ini file.\r\n";
 const std::string kLogLine = "\r\n\r\nLog file:\r\n'C:\\Temp\\Demo Setup (2025.03.07 09.05).log'";
 // A fresh install: the run's own check, then the installation's.
+// The log of a quiet run of the user's language up to the installer, then `rest`.
+Lines QuietLog(const Lines& rest) { return Lines{kQuiet} + kLanguage + rest; }
 const Lines kInstallCalls = {"QueryProductState {C0DE}", "SetInternalUI 2", "QueryProductState {C0DE}",
                              "EnableLog 8159|" + kLog + "|1"};
 const std::string kGuard = "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi";
@@ -70,7 +73,7 @@ struct RunCase {
 
 const RunCase kRuns[] = {
     {"quiet fresh install", "", "/i /quiet", nullptr, 0,
-     Lines{kQuiet} + kLanguage + Lines{kCall + "\r\n\r\n\r\n", "Setup complete\r\n"}, {},
+     QuietLog({kCall + kCallEnd, "Setup complete\r\n"}), {},
      kInstallCalls + Lines{"InstallProduct " + kPackage + "|"}},
     {"properties of the command line win over MsiProp", "MsiProp=FROM=INI\n", "/i A=1 /quiet B=\"x y\"",
      nullptr, 0, {}, {}, kInstallCalls + Lines{"InstallProduct " + kPackage + "|A=1 B=\"x y\""}},
@@ -104,18 +107,16 @@ const RunCase kRuns[] = {
     {"older version not upgraded after No", "", "", Installed("0.9", {7}), 0, {}, {kUpgrade}, UpgradeCalls(5)},
     {"unattended upgrade with the configured reinstall mode", "DefaultReinstallmode=REINSTALL=ALL\n",
      "/i /quiet", [](fake::Platform& os) { os.msi.productStates["{C0DE}"] = 5; }, 0,
-     Lines{kQuiet} + kLanguage +
-         Lines{"Older version of this product is already installed. Do you want to upgrade it?\r\n",
-               "Auto-upgrading in passive mode\r\n", kCall + "REINSTALL=ALL\r\n\r\n\r\n", "Setup complete\r\n"},
+     QuietLog({"Older version of this product is already installed. Do you want to upgrade it?\r\n",
+               "Auto-upgrading in passive mode\r\n", kCall + "REINSTALL=ALL\r\n\r\n\r\n", "Setup complete\r\n"}),
      {}, {}},
     {"same version installed: the properties again", "MsiProp=P=1\n", "/i /quiet", Installed("1.0.0"), 0, {}, {},
      UpgradeCalls(2) + Lines{"EnableLog 8159|" + kLog + "|1", "InstallProduct " + kPackage + "|P=1"}},
     {"newer version installed", "", "/i /quiet", Installed("1.1"), 3,
-     Lines{kQuiet} + kLanguage +
-         Lines{"Newer version of this product is already installed. Installation of this version cannot "
+     QuietLog({"Newer version of this product is already installed. Installation of this version cannot "
                "continue. To configure or remove the existing version of this product, use Add/Remove "
                "Programs on the Control Panel.\r\n",
-               "BSInstall() failed. Error(3000)'Unknown error 0x00000BB8'.", kNoMail},
+               "BSInstall() failed. Error(3000)'Unknown error 0x00000BB8'.", kNoMail}),
      {}, {}},
     {"UpdateDisable refuses an older version", "UpdateDisable=1\n", "",
      [](fake::Platform& os) { os.msi.productStates["{C0DE}"] = 5; }, 3, {},
@@ -124,10 +125,10 @@ const RunCase kRuns[] = {
      {}},
     {"cancel inside the installer", "", "/i /quiet",
      [](fake::Platform& os) { os.msi.installResult.result = 1602; }, 1602,
-     Lines{kQuiet} + kLanguage + Lines{kCall + "\r\n\r\n\r\n", "Installation canceled\r\n"}, {}, {}},
+     QuietLog({kCall + kCallEnd, "Installation canceled\r\n"}), {}, {}},
     {"restart needed by the installer: success", "", "/i /quiet",
      [](fake::Platform& os) { os.msi.installResult.result = 3010; }, 0,
-     Lines{kQuiet} + kLanguage + Lines{kCall + "\r\n\r\n\r\n", "MsiInstallProduct returned 3010\r\n"}, {}, {}},
+     QuietLog({kCall + kCallEnd, "MsiInstallProduct returned 3010\r\n"}), {}, {}},
     {"installer failure at the full level, mail declined", "SendErrorLogTo=help@example.invalid\n", "",
      [](fake::Platform& os) {
          os.msi.installResult.result = 1603;
@@ -136,7 +137,7 @@ const RunCase kRuns[] = {
      },
      3,
      Lines{"UILevel is set to 5\r\n"} + kLanguage +
-         Lines{kCall + "\r\n\r\n\r\n", "MsiInstallProduct returned 1603\r\n", kInternal,
+         Lines{kCall + kCallEnd, "MsiInstallProduct returned 1603\r\n", kInternal,
                "BSInstall() failed. Error(1603)'Fatal error during installation.'."},
      {"Installation Error|An irrecoverable internal error occured." + kLogLine,
       "Demo (1.0)|Installation failed. Product not installed.\n\nDo you want to send the log file:\n'" + kLog +
@@ -153,10 +154,9 @@ const RunCase kRuns[] = {
          os.msi.installResult.exceptionCode = 0xC0000005;
      },
      3,
-     Lines{kQuiet} + kLanguage +
-         Lines{kCall + "\r\n\r\n\r\n", "Hardware exception occur. Exception code 0xC0000005.\r\n",
+     QuietLog({kCall + kCallEnd, "Hardware exception occur. Exception code 0xC0000005.\r\n",
                "MsiInstallProduct returned 1603\r\n", kInternal,
-               "BSInstall() failed. Error(1603)'Unknown error 0x00000643'.", kNoMail},
+               "BSInstall() failed. Error(1603)'Unknown error 0x00000643'.", kNoMail}),
      {}, {}},
     {"no installer library: a failure without calls", "MsiPath=fix.msp\nMsiPatch=1\n", "/i /quiet",
      [](fake::Platform& os) {
@@ -171,10 +171,9 @@ const RunCase kRuns[] = {
          os.userInterface.answers = {6};
      },
      0,
-     {"UILevel is set to 5\r\n", "User LangId is 1033\r\n",
-      "Language transform for LangId 1033 not found, trying primary language\r\n", "Primary LangId is 1033\r\n",
-      "Primary LangId transform not found\r\n", "Do you want to apply patch '1.0' to 'Demo Fix'?\r\n",
-      "Calling MsiApplyPatch with command line: P=1\r\n\r\n\r\n", "Setup complete\r\n"},
+     Lines{"UILevel is set to 5\r\n"} + kLanguage +
+         Lines{"Do you want to apply patch '1.0' to 'Demo Fix'?\r\n",
+               "Calling MsiApplyPatch with command line: P=1" + kCallEnd, "Setup complete\r\n"},
      {"Demo Fix Update|Do you want to apply patch '1.0' to 'Demo Fix'?"},
      {"SetInternalUI 5", "EnableLog 8159|C:\\Temp\\Demo Fix Setup (2025.03.07 09.05).log|1", "SetInternalUI 3",
       "ApplyPatch C:\\Kits\\fix.msp|(null)|0|P=1"}},
