@@ -160,9 +160,10 @@ public:
     std::map<std::tuple<platform::RegistryRoot, std::string, platform::RegistryView, std::string>,
              std::string> values;
 
-    void Set(const std::string& key, const std::string& name, const std::string& bytes,  // under HKLM
-             platform::RegistryView view = platform::RegistryView::Default) {
-        values[{platform::RegistryRoot::LocalMachine, Lower(key), view, Lower(name)}] = bytes;
+    void Set(const std::string& key, const std::string& name, const std::string& bytes,
+             platform::RegistryView view = platform::RegistryView::Default,
+             platform::RegistryRoot root = platform::RegistryRoot::LocalMachine) {
+        values[{root, Lower(key), view, Lower(name)}] = bytes;
     }
     uint32_t ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                        const std::string& valueName, platform::RegistryView view, size_t bufferSize,
