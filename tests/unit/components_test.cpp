@@ -11,21 +11,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct Bench {
+struct Bench : fake::Bench {
     Bench() {
         os.sys.errorTexts[1603] = "Fatal error.\r\n";
         os.fileSystem.SetIni("[Main]\n");
     }
-    fake::Platform os;
-    std::string logPath = "C:\\Temp\\setup.log";
-    SetupLog log{os, logPath};
-    StringTable strings{os};
-    Services s{os, log, strings};
     PackageProperties package{"Demo", "1.0", "x64;1033"};
-    bool Logged(const std::string& entry) {
-        const Lines entries = os.LogEntries(logPath);
-        return std::find(entries.begin(), entries.end(), entry) != entries.end();
-    }
 };
 
 ComponentDescriptor Section(const std::string& name, const std::string& instPath = "",

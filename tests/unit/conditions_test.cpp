@@ -16,14 +16,8 @@ using Lines = std::vector<std::string>;
 std::string Dword(uint32_t v) { return std::string{char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}; }
 std::string Text(const std::string& t) { return t + std::string(1, '\0'); }
 
-struct Bench {
+struct Bench : fake::Bench {
     Bench() { os.sys.errorTexts[2] = "Not found.\r\n"; }
-    fake::Platform os;
-    std::string logPath = "C:\\Temp\\setup.log";
-    SetupLog log{os, logPath};
-    StringTable strings{os};
-    Services s{os, log, strings};
-    Lines Entries() { return os.LogEntries(logPath); }
 };
 
 TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {

@@ -2,17 +2,23 @@
 
 #include <cstdlib>
 
-#include "string_resources.h"
-
 namespace fake {
 namespace {
 
-bool WildcardMatch(const char* pattern, const char* text) {
-    if (*pattern == '\0') return *text == '\0';
-    if (*pattern == '*') return WildcardMatch(pattern + 1, text) || (*text && WildcardMatch(pattern, text + 1));
-    if (*text == '\0') return false;
-    return (*pattern == '?' || Lower(std::string(1, *pattern)) == Lower(std::string(1, *text))) &&
-           WildcardMatch(pattern + 1, text + 1);
+// The same files that resources/setup.rc compiles into the string tables.
+std::vector<StringResource> Collect() {
+    std::vector<StringResource> all;
+    uint16_t language = 0;
+#define STR(id, text) all.push_back({language, id, text});
+#include "resources/strings/neutral.inc"
+    language = 1040;
+#include "resources/strings/italian.inc"
+    language = 1041;
+#include "resources/strings/japanese.inc"
+    language = 1049;
+#include "resources/strings/russian.inc"
+#undef STR
+    return all;
 }
 
 std::string Trim(const std::string& text) {
@@ -52,6 +58,11 @@ std::string Utf16ToUtf8(const std::u16string& text) {
 
 }  // namespace
 
+const std::vector<StringResource>& AllStringResources() {
+    static const std::vector<StringResource> all = Collect();
+    return all;
+}
+
 std::string Lower(std::string text) {
     for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
     return text;
@@ -75,13 +86,6 @@ void Files::SetIni(const std::string& text, const std::string& path) {
         const size_t eq = line.find('=');
         sections[current].push_back({Trim(line.substr(0, eq)), eq == std::string::npos ? "" : Trim(line.substr(eq + 1))});
     }
-}
-
-bool Files::SearchFinds(const std::string& pattern) {
-    for (const auto& entry : contents) {
-        if (WildcardMatch(pattern.c_str(), entry.first.c_str())) return true;
-    }
-    return false;
 }
 
 bool Files::Exists(const std::string& path) {
@@ -225,7 +229,7 @@ int Ui::ShowMessage(platform::WindowRef owner, const std::string& text, const st
 bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) {
     std::u16string entries[16];
     bool any = false;
-    for (const auto& s : testing_support::AllStringResources()) {
+    for (const auto& s : AllStringResources()) {
         if (s.language == language && s.id / 16 + 1 == block) {
             entries[s.id % 16] = Utf8ToUtf16(s.utf8);
             any = true;
@@ -240,7 +244,7 @@ bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* d
 }
 
 std::string Ui::DefaultString(uint16_t id, size_t bufferSize) {
-    for (const auto& s : testing_support::AllStringResources()) {
+    for (const auto& s : AllStringResources()) {
         if (s.language == 0 && s.id == id) return std::string(s.utf8).substr(0, bufferSize - 1);
     }
     return std::string();

@@ -4,6 +4,7 @@
 // "ANSI" text is UTF-8 here.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -13,11 +14,19 @@
 #include <tuple>
 #include <vector>
 
+#include "diagnostics/services.h"
 #include "platform/platform.h"
 
 namespace fake {
 
 std::string Lower(std::string text);
+
+// Every string of the program's four string tables (language 0, 1040, 1041, 1049).
+struct StringResource {
+    uint16_t language, id;
+    const char* utf8;
+};
+const std::vector<StringResource>& AllStringResources();
 
 class Files : public platform::Files {
 public:
@@ -25,7 +34,7 @@ public:
     std::map<std::string, std::string> contents;  // existing files by path
     std::set<std::string> unopenable, readableNames;
     std::string tempFolder = "C:\\Temp\\";
-    bool tempFolderFails = false, systemFolderFails = false;
+    bool tempFolderFails = false;
     std::map<std::string, std::string> longPaths;
     struct Version {
         uint32_t error = 0;  // 0: the version words below
@@ -41,7 +50,7 @@ public:
     void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini");
 
     std::string ModulePath() override { return modulePath; }
-    bool SearchFinds(const std::string& pattern) override;
+    bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
     bool Exists(const std::string& path) override;
     bool Append(const std::string& path, const std::string& bytes) override;
     bool Write(const std::string& path, const std::string& bytes) override {
@@ -58,7 +67,7 @@ public:
     bool TempFolder(std::string* folder) override { return Give(!tempFolderFails, tempFolder, folder); }
     bool LongPath(const std::string& path, std::string* longPath) override;
     bool SystemFolder(std::string* folder) override {
-        return Give(!systemFolderFails, "C:\\windows\\syswow64", folder);
+        return Give(true, "C:\\windows\\syswow64", folder);
     }
     bool CommonProgramFilesFolder(std::string* folder) override {
         return Give(true, "C:\\Program Files (x86)\\Common Files", folder);
@@ -128,9 +137,8 @@ public:
     std::deque<int> answers;  // answers in order; IDOK (1) when none is left
     int waitCursors = 0;      // shown and not yet restored
     std::vector<std::string> statusTexts;
-    // What the user does with the dialogs; unscripted ones cannot be created.
+    // What the user does with the prerequisites dialog; unscripted, it cannot be created.
     std::function<int(platform::PrerequisitesDialog&)> prerequisitesDialog;
-    std::function<int(platform::WindowRef, platform::DownloadDialog&)> downloadDialog;
 
     int ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption,
                     uint32_t flags) override;
@@ -141,9 +149,7 @@ public:
     int RunPrerequisitesDialog(platform::PrerequisitesDialog& dialog) override {
         return prerequisitesDialog ? prerequisitesDialog(dialog) : -1;
     }
-    int RunDownloadDialog(platform::WindowRef owner, platform::DownloadDialog& dialog) override {
-        return downloadDialog ? downloadDialog(owner, dialog) : -1;
-    }
+    int RunDownloadDialog(platform::WindowRef, platform::DownloadDialog&) override { return -1; }
     void SetStatusText(platform::WindowRef, const std::string& text) override { statusTexts.push_back(text); }
     void EnableDialogButtons(platform::WindowRef, bool) override {}
 };
@@ -242,6 +248,20 @@ public:
     std::string Utf16File(const std::string& path);
     // The time-stamped entries of a log, without their stamps.
     std::vector<std::string> LogEntries(const std::string& path);
+};
+
+// A platform, a setup log on it and the services a stage works through.
+struct Bench {
+    Platform os;
+    std::string logPath = "C:\\Temp\\setup.log";
+    setup::SetupLog log{os, logPath};
+    setup::StringTable strings{os};
+    setup::Services s{os, log, strings};
+    std::vector<std::string> Entries() { return os.LogEntries(logPath); }
+    bool Logged(const std::string& entry) {
+        const auto entries = Entries();
+        return std::find(entries.begin(), entries.end(), entry) != entries.end();
+    }
 };
 
 }  // namespace fake

@@ -49,25 +49,22 @@ TEST(CheckWinVersion, RequiredAgainstRunningVersion) {
         {"6.1", "1.x", "", 10, 0, 0, internal, "CheckWinVersion() failed. Invalid version '1.x' in variable 'MinWinServicePack'.\r\n"},
     };
     for (const Case& c : cases) {
-        fake::Platform os;
+        fake::Bench b;
+        fake::Platform& os = b.os;
         os.sys.major = c.major;
         os.sys.minor = c.minor;
         os.sys.spMajor = c.spMajor;
-        os.fileSystem.longPaths["C:\\run.log"] = "C:\\Long\\run.log";
-        const std::string logPath = "C:\\run.log";
-        SetupLog log(os, logPath);
-        StringTable strings(os);
-        Services s(os, log, strings);
+        os.fileSystem.longPaths[b.logPath] = "C:\\Long\\run.log";
         MainSettings main;
         main.MinWinVersion = c.version;
         main.MinWinServicePack = c.servicePack;
         main.MinWinMessage = c.message;
-        EXPECT_EQ(CheckWinVersion(s, main, logPath), c.box.empty()) << c.version;
+        EXPECT_EQ(CheckWinVersion(b.s, main, b.logPath), c.box.empty()) << c.version;
         ASSERT_EQ(os.userInterface.shown.size(), c.box.empty() ? 0u : 1u) << c.version;
         if (c.box.empty()) continue;
         EXPECT_EQ(os.userInterface.shown[0].text, c.box);
         EXPECT_EQ(os.userInterface.shown[0].caption, "Installation Error");
-        const auto entries = os.LogEntries(logPath);
+        const auto entries = b.Entries();
         if (c.log) { EXPECT_EQ(entries.at(0), c.log); }
         EXPECT_EQ(entries.back().rfind(c.box.substr(0, 20), 0), 0u) << "the refusal is logged";
     }

@@ -81,20 +81,15 @@ TEST(LanguageTransform, UserOrConfiguredLanguageWithThePrimaryFallback) {
         {1031, 1049, "1031.mst", "C:\\Kits\\1031.mst", 1031}, {0, 2057, "", "", 1033}, {0, 1024, "", "", 1024},
     };
     for (const Case& c : cases) {
-        fake::Platform os;
-        if (*c.file) os.fileSystem.contents[std::string("C:\\Kits\\") + c.file];
-        os.sys.userLanguage = c.user;
-        const std::string logPath = "C:\\log";
-        SetupLog log(os, logPath);
-        StringTable strings(os);
-        Services s(os, log, strings);
+        fake::Bench b;
+        if (*c.file) b.os.fileSystem.contents[std::string("C:\\Kits\\") + c.file];
+        b.os.sys.userLanguage = c.user;
         SetupContext ctx;
-        SelectLanguageTransform(s, c.configured, ctx);
+        SelectLanguageTransform(b.s, c.configured, ctx);
         EXPECT_EQ(ctx.transforms, c.transforms) << c.configured << "/" << c.user;
         EXPECT_EQ(ctx.languageId, c.languageId);
-        const auto entries = os.LogEntries(logPath);
         if (c.configured != 0 && ctx.transforms.empty()) {
-            EXPECT_EQ(entries.back(), "LangId transform not found\r\n");
+            EXPECT_EQ(b.Entries().back(), "LangId transform not found\r\n");
         }
     }
 }

@@ -26,13 +26,39 @@ const Lines kLanguage = {"User LangId is 1033\r\n",
                          "Language transform for LangId 1033 not found, trying primary language\r\n",
                          "Primary LangId is 1033\r\n", "Primary LangId transform not found\r\n"};
 const std::string kQuiet = "UILevel is set to 2\r\n";
+const std::string kCallEnd = "\r\n\r\n\r\n";
 const std::string kCall = "Calling MsiInstallProduct with command line: ";
 const std::string kInternal = "An irrecoverable internal error occured.\r\n";
 const std::string kNoMail = "Can't read email address from ini file.\r\n";
 const std::string kLogLine = "\r\n\r\nLog file:\r\n'C:\\Temp\\Demo Setup (2025.03.07 09.05).log'";
 // A fresh install: the run's own check, then the installation's.
+// The log of a quiet run of the user's language up to the installer, then `rest`.
+Lines QuietLog(const Lines& rest) { return Lines{kQuiet} + kLanguage + rest; }
 const Lines kInstallCalls = {"QueryProductState {C0DE}", "SetInternalUI 2", "QueryProductState {C0DE}",
                              "EnableLog 8159|" + kLog + "|1"};
+const std::string kGuard = "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi";
+
+// The kit: demo.msi beside the program, and setup.ini naming it after `ini` ("-": no setup.ini).
+void Kit(fake::Platform& os, const std::string& ini, const std::string& name = "Demo") {
+    os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
+                                            {"ProductName", name}};
+    os.fileSystem.contents[kPackage] = "package";
+    if (ini != "-") os.fileSystem.SetIni("[Main]\n" + ini + "\n[Main]\nMsiPath=demo.msi\n");
+}
+// An installed product of the given version, and the answers to the boxes.
+std::function<void(fake::Platform&)> Installed(const char* version, std::deque<int> answers = {}) {
+    return [=](fake::Platform& os) {
+        os.msi.productStates["{C0DE}"] = 5;
+        os.msi.installedVersions["{C0DE}"] = version;
+        os.userInterface.answers = answers;
+    };
+}
+const std::string kUpgrade = "Demo (1.0) Setup|Older version of this product is already installed. Do you want to upgrade it?";
+// The calls before an installed product is installed over at a user-interface level.
+Lines UpgradeCalls(int ui) {
+    return {"QueryProductState {C0DE}", "ProductInfo {C0DE}|VersionString", "SetInternalUI " + std::to_string(ui),
+            "QueryProductState {C0DE}", "ProductInfo {C0DE}|VersionString"};
+}
 
 struct RunCase {
     const char* name;
@@ -47,7 +73,7 @@ struct RunCase {
 
 const RunCase kRuns[] = {
     {"quiet fresh install", "", "/i /quiet", nullptr, 0,
-     Lines{kQuiet} + kLanguage + Lines{kCall + "\r\n\r\n\r\n", "Setup complete\r\n"}, {},
+     QuietLog({kCall + kCallEnd, "Setup complete\r\n"}), {},
      kInstallCalls + Lines{"InstallProduct " + kPackage + "|"}},
     {"properties of the command line win over MsiProp", "MsiProp=FROM=INI\n", "/i A=1 /quiet B=\"x y\"",
      nullptr, 0, {}, {}, kInstallCalls + Lines{"InstallProduct " + kPackage + "|A=1 B=\"x y\""}},
@@ -76,53 +102,21 @@ const RunCase kRuns[] = {
       "Setup complete\r\n"},
      {}, {"SetInternalUI 67", "EnableLog 8159|" + kLog + "|1",
           "InstallProduct " + kPackage + "|TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN"}},
-    {"older version upgraded after Yes", "", "",
-     [](fake::Platform& os) {
-         os.msi.productStates["{C0DE}"] = 5;
-         os.msi.installedVersions["{C0DE}"] = "0.9";
-         os.userInterface.answers = {6};
-     },
-     0, {}, {"Demo (1.0) Setup|Older version of this product is already installed. Do you want to upgrade it?"},
-     {"QueryProductState {C0DE}", "ProductInfo {C0DE}|VersionString", "SetInternalUI 5",
-      "QueryProductState {C0DE}", "ProductInfo {C0DE}|VersionString", "EnableLog 8159|" + kLog + "|1",
-      "InstallProduct " + kPackage + "|REINSTALL=ALL REINSTALLMODE=vomus"}},
-    {"older version not upgraded after No", "", "",
-     [](fake::Platform& os) {
-         os.msi.productStates["{C0DE}"] = 5;
-         os.msi.installedVersions["{C0DE}"] = "0.9";
-         os.userInterface.answers = {7};
-     },
-     0, {}, {"Demo (1.0) Setup|Older version of this product is already installed. Do you want to upgrade it?"},
-     {"QueryProductState {C0DE}", "ProductInfo {C0DE}|VersionString", "SetInternalUI 5",
-      "QueryProductState {C0DE}", "ProductInfo {C0DE}|VersionString"}},
+    {"older version upgraded after Yes", "", "", Installed("0.9", {6}), 0, {}, {kUpgrade},
+     UpgradeCalls(5) + Lines{"EnableLog 8159|" + kLog + "|1", "InstallProduct " + kPackage + "|REINSTALL=ALL REINSTALLMODE=vomus"}},
+    {"older version not upgraded after No", "", "", Installed("0.9", {7}), 0, {}, {kUpgrade}, UpgradeCalls(5)},
     {"unattended upgrade with the configured reinstall mode", "DefaultReinstallmode=REINSTALL=ALL\n",
-     "/i /quiet",
-     [](fake::Platform& os) { os.msi.productStates["{C0DE}"] = 5; },
-     0,
-     Lines{kQuiet} + kLanguage +
-         Lines{"Older version of this product is already installed. Do you want to upgrade it?\r\n",
-               "Auto-upgrading in passive mode\r\n", kCall + "REINSTALL=ALL\r\n\r\n\r\n", "Setup complete\r\n"},
+     "/i /quiet", [](fake::Platform& os) { os.msi.productStates["{C0DE}"] = 5; }, 0,
+     QuietLog({"Older version of this product is already installed. Do you want to upgrade it?\r\n",
+               "Auto-upgrading in passive mode\r\n", kCall + "REINSTALL=ALL\r\n\r\n\r\n", "Setup complete\r\n"}),
      {}, {}},
-    {"same version installed: the properties again", "MsiProp=P=1\n", "/i /quiet",
-     [](fake::Platform& os) {
-         os.msi.productStates["{C0DE}"] = 5;
-         os.msi.installedVersions["{C0DE}"] = "1.0.0";
-     },
-     0, {}, {},
-     {"QueryProductState {C0DE}", "ProductInfo {C0DE}|VersionString", "SetInternalUI 2",
-      "QueryProductState {C0DE}", "ProductInfo {C0DE}|VersionString", "EnableLog 8159|" + kLog + "|1",
-      "InstallProduct " + kPackage + "|P=1"}},
-    {"newer version installed", "", "/i /quiet",
-     [](fake::Platform& os) {
-         os.msi.productStates["{C0DE}"] = 5;
-         os.msi.installedVersions["{C0DE}"] = "1.1";
-     },
-     3,
-     Lines{kQuiet} + kLanguage +
-         Lines{"Newer version of this product is already installed. Installation of this version cannot "
+    {"same version installed: the properties again", "MsiProp=P=1\n", "/i /quiet", Installed("1.0.0"), 0, {}, {},
+     UpgradeCalls(2) + Lines{"EnableLog 8159|" + kLog + "|1", "InstallProduct " + kPackage + "|P=1"}},
+    {"newer version installed", "", "/i /quiet", Installed("1.1"), 3,
+     QuietLog({"Newer version of this product is already installed. Installation of this version cannot "
                "continue. To configure or remove the existing version of this product, use Add/Remove "
                "Programs on the Control Panel.\r\n",
-               "BSInstall() failed. Error(3000)'Unknown error 0x00000BB8'.", kNoMail},
+               "BSInstall() failed. Error(3000)'Unknown error 0x00000BB8'.", kNoMail}),
      {}, {}},
     {"UpdateDisable refuses an older version", "UpdateDisable=1\n", "",
      [](fake::Platform& os) { os.msi.productStates["{C0DE}"] = 5; }, 3, {},
@@ -131,10 +125,10 @@ const RunCase kRuns[] = {
      {}},
     {"cancel inside the installer", "", "/i /quiet",
      [](fake::Platform& os) { os.msi.installResult.result = 1602; }, 1602,
-     Lines{kQuiet} + kLanguage + Lines{kCall + "\r\n\r\n\r\n", "Installation canceled\r\n"}, {}, {}},
+     QuietLog({kCall + kCallEnd, "Installation canceled\r\n"}), {}, {}},
     {"restart needed by the installer: success", "", "/i /quiet",
      [](fake::Platform& os) { os.msi.installResult.result = 3010; }, 0,
-     Lines{kQuiet} + kLanguage + Lines{kCall + "\r\n\r\n\r\n", "MsiInstallProduct returned 3010\r\n"}, {}, {}},
+     QuietLog({kCall + kCallEnd, "MsiInstallProduct returned 3010\r\n"}), {}, {}},
     {"installer failure at the full level, mail declined", "SendErrorLogTo=help@example.invalid\n", "",
      [](fake::Platform& os) {
          os.msi.installResult.result = 1603;
@@ -143,7 +137,7 @@ const RunCase kRuns[] = {
      },
      3,
      Lines{"UILevel is set to 5\r\n"} + kLanguage +
-         Lines{kCall + "\r\n\r\n\r\n", "MsiInstallProduct returned 1603\r\n", kInternal,
+         Lines{kCall + kCallEnd, "MsiInstallProduct returned 1603\r\n", kInternal,
                "BSInstall() failed. Error(1603)'Fatal error during installation.'."},
      {"Installation Error|An irrecoverable internal error occured." + kLogLine,
       "Demo (1.0)|Installation failed. Product not installed.\n\nDo you want to send the log file:\n'" + kLog +
@@ -160,10 +154,9 @@ const RunCase kRuns[] = {
          os.msi.installResult.exceptionCode = 0xC0000005;
      },
      3,
-     Lines{kQuiet} + kLanguage +
-         Lines{kCall + "\r\n\r\n\r\n", "Hardware exception occur. Exception code 0xC0000005.\r\n",
+     QuietLog({kCall + kCallEnd, "Hardware exception occur. Exception code 0xC0000005.\r\n",
                "MsiInstallProduct returned 1603\r\n", kInternal,
-               "BSInstall() failed. Error(1603)'Unknown error 0x00000643'.", kNoMail},
+               "BSInstall() failed. Error(1603)'Unknown error 0x00000643'.", kNoMail}),
      {}, {}},
     {"no installer library: a failure without calls", "MsiPath=fix.msp\nMsiPatch=1\n", "/i /quiet",
      [](fake::Platform& os) {
@@ -178,10 +171,9 @@ const RunCase kRuns[] = {
          os.userInterface.answers = {6};
      },
      0,
-     {"UILevel is set to 5\r\n", "User LangId is 1033\r\n",
-      "Language transform for LangId 1033 not found, trying primary language\r\n", "Primary LangId is 1033\r\n",
-      "Primary LangId transform not found\r\n", "Do you want to apply patch '1.0' to 'Demo Fix'?\r\n",
-      "Calling MsiApplyPatch with command line: P=1\r\n\r\n\r\n", "Setup complete\r\n"},
+     Lines{"UILevel is set to 5\r\n"} + kLanguage +
+         Lines{"Do you want to apply patch '1.0' to 'Demo Fix'?\r\n",
+               "Calling MsiApplyPatch with command line: P=1" + kCallEnd, "Setup complete\r\n"},
      {"Demo Fix Update|Do you want to apply patch '1.0' to 'Demo Fix'?"},
      {"SetInternalUI 5", "EnableLog 8159|C:\\Temp\\Demo Fix Setup (2025.03.07 09.05).log|1", "SetInternalUI 3",
       "ApplyPatch C:\\Kits\\fix.msp|(null)|0|P=1"}},
@@ -232,18 +224,15 @@ const RunCase kRuns[] = {
     {"Windows too old, unattended: logged only", "MinWinVersion=11.0\n", "/i /quiet", nullptr, 3,
      {kQuiet, "Can't  itstall product.\r\nProduct can installed on 'Windows 11.0' and above.\r\n"}, {}, {}},
     {"another run for the package", "", "",
-     [](fake::Platform& os) {
-         os.sys.mutexes.insert("Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi");
-     },
-     3, {"UILevel is set to 5\r\n"}, {}, {}},
+     [](fake::Platform& os) { os.sys.mutexes.insert(kGuard); }, 3, {"UILevel is set to 5\r\n"}, {}, {}},
     {"operation type that does not fit a product", "MsiType=Minor\n", "", nullptr, 3, {},
      {"Installation Error|The setup was authored with an incorrect operation type 'Minor' and cannot continue."},
      {}},
     {"package file missing", "", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents.erase(kPackage); },
      3, {kQuiet, "Setup was unable to find the file\n'C:\\Kits\\demo.msi'.\r\n"}, {}, {}},
     {"log option", "", "/i /quiet /log C:\\Logs\\mine.log", nullptr, 0, {}, {},
-     {"QueryProductState {C0DE}", "SetInternalUI 2", "QueryProductState {C0DE}",
-      "EnableLog 8159|C:\\Logs\\mine.log|1", "InstallProduct " + kPackage + "|"}},
+     {kInstallCalls[0], kInstallCalls[1], kInstallCalls[2], "EnableLog 8159|C:\\Logs\\mine.log|1",
+      "InstallProduct " + kPackage + "|"}},
 };
 
 class RunTableTest : public ::testing::TestWithParam<RunCase> {};
@@ -251,12 +240,8 @@ class RunTableTest : public ::testing::TestWithParam<RunCase> {};
 TEST_P(RunTableTest, Outcome) {
     const RunCase& c = GetParam();
     fake::Platform os;
-    os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
-                                            {"ProductName", "Demo"}};
+    Kit(os, c.ini);  // the case's MsiPath, when it has one, comes first and counts
     os.msi.packages["C:\\Kits\\fix.msp"];
-    os.fileSystem.contents[kPackage] = "package";
-    // The case's MsiPath, when it has one, comes first and counts.
-    if (c.ini != "-") os.fileSystem.SetIni("[Main]\n" + c.ini + "MsiPath=demo.msi\n");
     if (c.machine) c.machine(os);
     const size_t heldBefore = os.sys.mutexes.size();
 
@@ -306,12 +291,8 @@ TEST(ComponentRuns, PrerequisitesThenProductThenPostRequisitesThenRestart) {
     };
     for (const ComponentRun& r : runs) {
         fake::Platform os;
-        os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
-                                                {"ProductName", "Demo"}};
-        os.fileSystem.contents[kPackage] = "package";
-        os.fileSystem.SetIni(
-            "[Main]\nMsiPath=demo.msi\n[PreReq0]\nName=Runtime\nInstPath=#Root#\\runtime.exe\n"
-            "FilePath=C:\\none.dll\n[PostReq0]\nName=Notes\nInstPath=#Root#\\notes.exe\n");
+        Kit(os, "[PreReq0]\nName=Runtime\nInstPath=#Root#\\runtime.exe\nFilePath=C:\\none.dll\n"
+                "[PostReq0]\nName=Notes\nInstPath=#Root#\\notes.exe\n");
         os.procs.children["\"C:\\Kits\\runtime.exe\""].exitCode = r.runtimeCode;
         os.procs.children["\"C:\\Kits\\notes.exe\""];
         os.userInterface.answers = {r.answers.begin(), r.answers.end()};
@@ -333,10 +314,7 @@ TEST(ComponentRuns, PrerequisitesThenProductThenPostRequisitesThenRestart) {
 
 TEST(ComponentRuns, UninstallStepsRunEvenWhenPresentAndTheLogNameIsMadeSafe) {
     fake::Platform os;
-    os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
-                                            {"ProductName", "Demo: Edition"}};
-    os.fileSystem.contents[kPackage] = "package";
-    os.fileSystem.SetIni("[Main]\nMsiPath=demo.msi\n[PreReq0]\nName=Old\nInstPath=old.exe\nIsUninstall=1\n");
+    Kit(os, "[PreReq0]\nName=Old\nInstPath=old.exe\nIsUninstall=1\n", "Demo: Edition");
     os.procs.children["\"old.exe\""];
     EXPECT_EQ(setup::Run(os, "/i /quiet"), 0);
     EXPECT_EQ(os.procs.started, Lines{"\"old.exe\""});
@@ -346,13 +324,9 @@ TEST(ComponentRuns, UninstallStepsRunEvenWhenPresentAndTheLogNameIsMadeSafe) {
 TEST(ComponentRuns, InstalledOrAdvertisedProductRunsNoComponents) {
     for (int state : {5, 1}) {
         fake::Platform os;
-        os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
-                                                {"ProductName", "Demo"}};
+        Kit(os, "[PreReq0]\nName=R\nInstPath=r.exe\nFilePath=C:\\n.dll\n[PostReq0]\nName=Notes\nInstPath=n.exe\n");
+        Installed("1.0")(os);
         os.msi.productStates["{C0DE}"] = state;
-        os.msi.installedVersions["{C0DE}"] = "1.0";
-        os.fileSystem.contents[kPackage] = "package";
-        os.fileSystem.SetIni("[Main]\nMsiPath=demo.msi\n[PreReq0]\nName=R\nInstPath=r.exe\nFilePath=C:\\n.dll\n"
-                             "[PostReq0]\nName=Notes\nInstPath=n.exe\n");
         EXPECT_EQ(setup::Run(os, "/i /quiet"), 0);
         EXPECT_TRUE(os.procs.started.empty()) << state;
     }
@@ -415,7 +389,7 @@ TEST(ResultRecord, WrittenAtTheEndOfEveryRunThatAsksForIt) {
          },
          Fields(3, "prerequisites", R"({"name": "R", "code": 13})", "13"), "Integrity check failed. Can't read file 'r.exe'.\r\n"},
         {"", "/i /quiet /record C:\\r.json",
-         [](fake::Platform& os) { os.sys.mutexes.insert("Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi"); },
+         [](fake::Platform& os) { os.sys.mutexes.insert(kGuard); },
          Fields(3, "package", "null", "null"), nullptr},
         {"", "/I /quiet /record C:\\r.json", nullptr,
          Fields(3, "command line", "null", "null"), "Usage box not shown: the run must not wait for a person.\r\n"},
@@ -427,10 +401,7 @@ TEST(ResultRecord, WrittenAtTheEndOfEveryRunThatAsksForIt) {
     };
     for (const Case& c : cases) {
         fake::Platform os;
-        os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
-                                                {"ProductName", "Demo"}};
-        os.fileSystem.contents[kPackage] = "package";
-        os.fileSystem.SetIni("[Main]\nMsiPath=demo.msi\n" + c.ini);
+        Kit(os, c.ini);
         if (c.machine) c.machine(os);
         setup::Run(os, c.commandLine);
         EXPECT_EQ(os.fileSystem.contents.count("C:\\r.json"), c.json.empty() ? 0u : 1u) << c.commandLine;

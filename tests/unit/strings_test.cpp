@@ -6,12 +6,11 @@
 
 #include "diagnostics/localized_strings.h"
 #include "fake_platform.h"
-#include "string_resources.h"
 
 namespace setup {
 namespace {
 
-using testing_support::AllStringResources;
+using fake::AllStringResources;
 
 // The printf conversions of a text, in order ("%s", "%d", ...; "%%" left out).
 std::string Conversions(const std::string& text) {
@@ -30,7 +29,6 @@ TEST(StringTable, EveryLanguageHasEveryTextWithTheSamePlaceholdersAndAccelerator
     }
     ASSERT_EQ(byLanguage.size(), 4u);
     const auto& english = byLanguage.at(0);
-    EXPECT_EQ(english.size(), 41u);  // 128..164 and 1006..1009
     for (const auto& language : byLanguage) {
         ASSERT_EQ(language.second.size(), english.size()) << language.first;
         for (const auto& entry : language.second) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace setup {
 namespace {
 
@@ -22,14 +24,13 @@ TEST(ParseVersionValue, TakesFourAtoiPartsCutTo16Bits) {
     }
 }
 
-TEST(CompareVersionValues, ComparesNumbersInOrder) {
-    EXPECT_EQ(CompareVersionValues(ParseVersionValue("1.10"), ParseVersionValue("1.9")), 1);
-    EXPECT_EQ(CompareVersionValues(ParseVersionValue("1.9"), ParseVersionValue("1.10")), -1);
-    EXPECT_EQ(CompareVersionValues(ParseVersionValue("1.2"), ParseVersionValue("1.2.0.0")), 0);
-    EXPECT_EQ(CompareVersionValues(ParseVersionValue("2.0.0.0"), ParseVersionValue("1.9.9.9")), 1);
-    EXPECT_EQ(CompareVersionValues(ParseVersionValue("1.0.0.1"), ParseVersionValue("1.0.0.2")), -1);
-    // Unsigned: 65535 (from -1) is the highest part value.
-    EXPECT_EQ(CompareVersionValues(ParseVersionValue("-1"), ParseVersionValue("60000")), 1);
+TEST(CompareVersionValues, ComparesUnsignedNumbersInOrder) {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"1.10", "1.9", 1}, {"1.9", "1.10", -1}, {"1.2", "1.2.0.0", 0}, {"2.0.0.0", "1.9.9.9", 1},
+        {"1.0.0.1", "1.0.0.2", -1}, {"-1", "60000", 1}};  // 65535 (from -1) is the highest part value
+    for (const auto& [a, b, order] : cases) {
+        EXPECT_EQ(CompareVersionValues(ParseVersionValue(a), ParseVersionValue(b)), order) << a << " " << b;
+    }
 }
 
 TEST(VersionValue, FileVersionWordsRoundTrip) {
@@ -41,17 +42,14 @@ TEST(VersionValue, FileVersionWordsRoundTrip) {
 }
 
 TEST(ParseVersionFields, SplitsLikeStrtok) {
-    VersionFields f = ParseVersionFields("1..2");
-    EXPECT_TRUE(f.present);
-    EXPECT_EQ(f.field[0], 1);
-    EXPECT_EQ(f.field[1], 2);
-    EXPECT_EQ(f.field[2], 0);
-    f = ParseVersionFields(".5.");
-    EXPECT_EQ(f.field[0], 5);
-    f = ParseVersionFields("1.2.3.4.5.6");
-    EXPECT_EQ(f.field[4], 5);
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        {"1..2", {1, 2, 0, 0, 0}}, {".5.", {5, 0, 0, 0, 0}}, {"1.2.3.4.5.6", {1, 2, 3, 4, 5}}, {"...", {0, 0, 0, 0, 0}}};
+    for (const auto& [text, fields] : cases) {
+        const VersionFields f = ParseVersionFields(text);
+        EXPECT_TRUE(f.present) << text;
+        EXPECT_EQ(std::vector<int>(f.field, f.field + 5), fields) << text;
+    }
     EXPECT_FALSE(ParseVersionFields("").present);
-    EXPECT_TRUE(ParseVersionFields("...").present);
 }
 
 TEST(VersionText, EqualityOverFourFieldsAndAtLeastOverFive) {
@@ -103,12 +101,9 @@ TEST(ParseNumberList, AcceptsDigitsAndBlanksOnly) {
 }
 
 TEST(ToInt, BehavesLikeAtoiWithoutOverflow) {
-    EXPECT_EQ(ToInt("  -12x"), -12);
-    EXPECT_EQ(ToInt("+7"), 7);
-    EXPECT_EQ(ToInt("0x10"), 0);
-    EXPECT_EQ(ToInt(""), 0);
-    EXPECT_EQ(ToInt("99999999999999999999"), INT32_MAX);
-    EXPECT_EQ(ToInt("-99999999999999999999"), INT32_MIN);
+    const std::pair<const char*, int> cases[] = {{"  -12x", -12}, {"+7", 7}, {"0x10", 0}, {"", 0},
+        {"99999999999999999999", INT32_MAX}, {"-99999999999999999999", INT32_MIN}};
+    for (const auto& [text, value] : cases) EXPECT_EQ(ToInt(text), value) << text;
 }
 
 }  // namespace
