@@ -150,6 +150,8 @@ CASES: list = [
     # ---- The log's name and place
     Case("log-name-made-safe", msi={"Package": {"ProductName": "Demo: Edition"}}, main={"MsiType": "Minor"}, exit=3,
          logname="Demo$ Edition", log=["UILevel is set to 2", text(141, "Minor")]),
+    Case("log-name-of-a-patch-made-safe", main={"MsiPatch": 1, "Name": "..\\..\\Escape", "MsiType": "Stop"}, exit=3,
+         logname="..$..$Escape", log=[text(141, "Stop")]),
     Case("log-path-quoted-with-a-blank", args='/i /quiet /log "C:\\logs\\setup run.log"',
          logfile="C:\\logs\\setup run.log", log=["UILevel is set to 2"], last=COMPLETE),
 
@@ -159,6 +161,8 @@ CASES: list = [
     Case("os32-needed", args="/i", main={"Os32Need": 1}, boxes=[(ERROR, S[154])], log=[S[154]]),
     Case("windows-too-old", args="/i", main={"MinWinVersion": "11.0"}, exit=3,
          boxes=[(ERROR, text(163, "'Windows 11.0'"))]),
+    Case("windows-too-old-logged-quietly", main={"MinWinVersion": "11.0"}, exit=3,
+         log=["UILevel is set to 2"], last=text(163, "'Windows 11.0'")),
     Case("windows-version-invalid", args="/i", main={"MinWinVersion": "6.x"}, exit=3,
          boxes=[(ERROR, INTERNAL + text(162, "<log>"))],
          log=["CheckWinVersion() failed. Invalid version '6.x' in variable 'MinWinVersion'."]),
