@@ -221,9 +221,9 @@ CASES: list = [
       for suffix, files, listed, markers in (
           ("-found-at-the-end-of-a-long-path", {"C:\\logs\\Oracle Client\\oci.dll": "@tool"}, "  Runtime", ["runtime"]),
           ("-control-not-on-the-path", {}, "  Oracle Instant Client\r\n  Runtime", ["oracle", "runtime"]))],
-    Case("restart-declined-ends-with-3010", x86=True, args="", answer="n", exit=3010,
+    Case("restart-declined-ends-with-3010", x86=True, args=f"/i {RECORD}", answer="n", exit=3010,
          postreqs=[comp("Restarting", "restarting", 3010)], boxes=[(CAPTION, S[145], "yesno")],
-         ran={"restarting": [ran("restarting", 3010)]}),
+         ran={"restarting": [ran("restarting", 3010)]}, record=record(exitCode=3010, restart="needed")),
 
     # ---- The product through the recording msi.dll
     Case("install-hands-over-the-log-and-properties", main={"MsiProp": "DEMOPROP=1"},
@@ -234,8 +234,9 @@ CASES: list = [
          files={"1049.mst": b"transform"}, log=["UILevel is set to 2", "User LangId is 1049",
                                                 "LangId transform is <media>\\1049.mst"],
          calls=['MsiInstallProductA|<media>\\demo.msi|DEMOPROP=1 TRANSFORMS="<media>\\1049.mst"']),
-    Case("cancelled-in-the-installer-1602", x86=True, args="", msi={"Result": {"InstallProduct": 1602}}, exit=1602,
-         last="Installation canceled", log=["!BSInstall() failed", "!" + INTERNAL]),
+    Case("cancelled-in-the-installer-1602", x86=True, args=f"/i {RECORD}", msi={"Result": {"InstallProduct": 1602}},
+         exit=1602, last="Installation canceled", log=["!BSInstall() failed", "!" + INTERNAL],
+         record=record(exitCode=1602, stage="installation", installerResult=1602)),
     Case("installer-did-not-find-the-package", args="", msi={"Result": {"InstallProduct": 2}}, exit=3,
          boxes=[(ERROR, text(133, "<media>\\demo.msi")), failure_box(INTERNAL)],
          log=[text(133, "<media>\\demo.msi"), INTERNAL, failed(2)]),
