@@ -1,14 +1,14 @@
-# setupcheck on Linux: the media checker over platform/linux, which reads
+# setupcheck on Linux: the media checker over linux, which reads
 # packages through libmsi. The native preset writes it to dist/linux.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBMSI REQUIRED IMPORTED_TARGET libmsi-1.0)
 
-file(GLOB LINUX_SOURCES CONFIGURE_DEPENDS platform/linux/*.cpp)
-list(REMOVE_ITEM LINUX_SOURCES ${CMAKE_SOURCE_DIR}/platform/linux/setupcheck_main.cpp)
+file(GLOB LINUX_SOURCES CONFIGURE_DEPENDS linux/*.cpp)
+list(REMOVE_ITEM LINUX_SOURCES ${CMAKE_SOURCE_DIR}/linux/setupcheck_main.cpp)
 add_library(setup_linux STATIC ${LINUX_SOURCES})
 target_link_libraries(setup_linux PUBLIC setup_core PkgConfig::LIBMSI)
 
-add_executable(setupcheck platform/linux/setupcheck_main.cpp)
+add_executable(setupcheck linux/setupcheck_main.cpp)
 target_link_libraries(setupcheck PRIVATE setup_checker setup_linux)
 if(SETUP_DIST_DIR)
   set_target_properties(setupcheck PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SETUP_DIST_DIR})

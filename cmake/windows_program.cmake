@@ -3,8 +3,8 @@
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
-file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
-list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/platform/win32/setupcheck_main.cpp)
+file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS win32/*.cpp)
+list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/win32/setupcheck_main.cpp)
 add_executable(setup WIN32 ${WIN32_SOURCES} resources/setup.rc)
 # The resource compiler's inputs, which the build does not track by itself.
 file(GLOB RESOURCE_INPUTS CONFIGURE_DEPENDS resources/setup.ico resources/setup.manifest resources/strings/*)
@@ -25,7 +25,7 @@ target_link_options(setup PRIVATE ${HARDENING})
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   set(SIZE_OPTIONS -ffunction-sections -fdata-sections)
   # Nothing throws: the core reports by result codes, and what the C++
-  # library would throw ends the process (platform/win32/fatal_errors.cpp).
+  # library would throw ends the process (win32/fatal_errors.cpp).
   # x86 needs no unwind tables either (its structured exceptions chain
   # frames at run time); x64 keeps them, which the system's unwinder reads
   # to reach the guard of the installer calls.
@@ -40,11 +40,11 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # The guard's code must stay as written: x64's __try1 writes handler data
   # with fixed labels into the section of the function's code (which must
   # be .text), and the x86 routine is assembly. Neither may be inlined.
-  set_source_files_properties(platform/win32/exception_guard.cpp PROPERTIES
+  set_source_files_properties(win32/exception_guard.cpp PROPERTIES
     COMPILE_OPTIONS "-fno-function-sections;-fno-lto")
   # GCC 12 fails with an internal error when this instantiation takes part
   # in link-time optimisation.
-  set_source_files_properties(platform/win32/string_instance.cpp PROPERTIES
+  set_source_files_properties(win32/string_instance.cpp PROPERTIES
     COMPILE_OPTIONS -fno-lto)
   # printf-style formatting by msvcrt.dll, through the runtime's C99 wrapper
   # __ms_vsnprintf, instead of a second, static printf: the program formats
@@ -66,9 +66,9 @@ endif()
 # platform; shipped once, as the x86 program.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # Its size is not budgeted: it links the C++ library's own std::string.
-  list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/platform/win32/winmain.cpp
-    ${CMAKE_SOURCE_DIR}/platform/win32/string_instance.cpp)
-  add_executable(setupcheck platform/win32/setupcheck_main.cpp ${WIN32_SOURCES})
+  list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/win32/winmain.cpp
+    ${CMAKE_SOURCE_DIR}/win32/string_instance.cpp)
+  add_executable(setupcheck win32/setupcheck_main.cpp ${WIN32_SOURCES})
   target_link_libraries(setupcheck PRIVATE setup_checker comctl32 ole32 shell32 advapi32 gdi32 user32)
   target_compile_definitions(setupcheck PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   target_link_options(setupcheck PRIVATE ${HARDENING})

@@ -1,5 +1,5 @@
 // The only door from the portable core to Windows. The core sees these
-// interfaces; platform/win32 implements them over the Windows API and the
+// interfaces; win32 implements them over the Windows API and the
 // unit tests implement them in memory. Strings are 8-bit text in the system
 // (ANSI) code page; UTF-16 appears only where the data itself is UTF-16.
 //

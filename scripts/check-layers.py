@@ -4,7 +4,7 @@
 The layers, from the bottom up (README, "Layout of the source"): platform
 interfaces, diagnostics, config, product, conditions, components, driver,
 the media checker (checker), and on top the Windows programs
-(platform/win32) and the Linux media checker (platform/linux). A file may
+(win32) and the Linux media checker (linux). A file may
 include its own layer and those below it. The core never includes
 <windows.h>.
 """
@@ -15,7 +15,7 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parent.parent
 LAYERS = ["platform", "diagnostics", "config", "product", "conditions", "components", "driver",
-          "checker", "platform/win32", "platform/linux"]
+          "checker", "win32", "linux"]
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
@@ -33,7 +33,7 @@ def main() -> int:
             text = source.read_text(errors="replace")
             for kind, name in INCLUDE.findall(text):
                 where = f"{source.relative_to(REPO)}: #include {kind}{name}"
-                if kind == "<" and name.lower() == "windows.h" and layer != "platform/win32":
+                if kind == "<" and name.lower() == "windows.h" and layer != "win32":
                     problems.append(f"{where}: the portable core never includes <windows.h>")
                 target = layer_of(name) if kind == '"' else -1
                 if target > own:

@@ -3,7 +3,7 @@
 #include "checker/media_check.h"
 #include "checker/media_platform.h"
 #include "fake_platform.h"
-#include "platform/linux/profile_file.h"
+#include "linux/profile_file.h"
 
 namespace {
 

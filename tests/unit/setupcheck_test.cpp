@@ -11,7 +11,7 @@
 #include "config/component_descriptors.h"
 #include "config/configuration.h"
 #include "fake_platform.h"
-#include "platform/linux/profile_file.h"
+#include "linux/profile_file.h"
 
 namespace setup {
 namespace {

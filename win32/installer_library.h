@@ -1,0 +1,58 @@
+// One binding of msi.dll: the library, loaded from the system folder, and
+// its fifteen entries, looked up by name. The library is never linked.
+#pragma once
+
+#include <windows.h>
+
+#include <msi.h>
+#include <msiquery.h>
+
+#include "platform/platform.h"
+#include "win32/unique_handles.h"
+
+namespace platform::win32 {
+
+class Win32InstallerLibrary final : public InstallerLibrary {
+public:
+    Win32InstallerLibrary();
+
+    bool IsComplete() override;
+    int SetInternalUI(int level) override;
+    GuardedCall InstallProduct(const std::string& package,
+                               const std::string& commandLine) override;
+    GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
+                           int installType, const std::string& commandLine) override;
+    uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) override;
+    int QueryProductState(const std::string& productCode) override;
+    uint32_t ProductInfo(const std::string& productCode, const std::string& property,
+                         size_t bufferSize, std::string* value) override;
+    uint32_t OpenDatabase(const std::string& path, uint32_t* database) override;
+    bool PropertyValue(uint32_t database, const std::string& property, size_t bufferSize,
+                       std::string* value) override;
+    bool SummaryString(uint32_t database, unsigned property, size_t bufferSize,
+                       std::string* value) override;
+    void CloseDatabase(uint32_t database) override;
+
+private:
+    // Declared first: freed last, after nothing can call into it.
+    UniqueModule library_;
+    bool complete_ = false;
+
+    decltype(&::MsiSetInternalUI) setInternalUI_ = nullptr;
+    decltype(&::MsiInstallProductA) installProduct_ = nullptr;
+    decltype(&::MsiApplyPatchA) applyPatch_ = nullptr;
+    decltype(&::MsiReinstallProductA) reinstallProduct_ = nullptr;
+    decltype(&::MsiQueryProductStateA) queryProductState_ = nullptr;
+    decltype(&::MsiOpenDatabaseA) openDatabase_ = nullptr;
+    decltype(&::MsiDatabaseOpenViewA) openView_ = nullptr;
+    decltype(&::MsiViewExecute) viewExecute_ = nullptr;
+    decltype(&::MsiViewFetch) viewFetch_ = nullptr;
+    decltype(&::MsiRecordGetStringA) recordGetString_ = nullptr;
+    decltype(&::MsiCloseHandle) closeHandle_ = nullptr;
+    decltype(&::MsiGetProductInfoA) getProductInfo_ = nullptr;
+    decltype(&::MsiEnableLogA) enableLog_ = nullptr;
+    decltype(&::MsiGetSummaryInformationA) getSummaryInformation_ = nullptr;
+    decltype(&::MsiSummaryInfoGetPropertyA) summaryInfoGetProperty_ = nullptr;
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,242 @@
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "win32/last_error.h"
+#include "win32/system_programs.h"
+#include "win32/unique_handles.h"
+#include "win32/win32_platform.h"
+
+namespace platform::win32 {
+namespace {
+
+// All input, as systems before Windows 8 know it: their
+// MsgWaitForMultipleObjects refuses the later touch and pointer bits.
+static_assert(QS_ALLINPUT == 0x4FF, "wake for every kind of input known to Windows 7");
+
+// What a condition program's output may fill.
+constexpr size_t kCapturedOutputLimit = 4095;
+constexpr DWORD kReadChunk = 4096;
+constexpr int kReadsAfterEnd = 64;
+
+// CreateProcessA may write into its command line.
+std::vector<char> MutableCommandLine(const std::string& commandLine) {
+    std::vector<char> copy(commandLine.begin(), commandLine.end());
+    copy.push_back('\0');
+    return copy;
+}
+
+// Waits for the process to end while dispatching every window message that
+// arrives, so that the program's windows keep painting. 0 when the process
+// has ended, otherwise the error of the failed wait.
+DWORD WaitWithMessagePump(HANDLE process) {
+    for (;;) {
+        const DWORD woken = ::MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0) return ERROR_SUCCESS;
+        if (woken != WAIT_OBJECT_0 + 1) return LastErrorOr(ERROR_INVALID_FUNCTION);
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+}
+
+// Waits for a started process and takes its exit code; 0 or the error of
+// the wait.
+uint32_t AwaitExit(HANDLE process, uint32_t* exitCode) {
+    const DWORD waitError = WaitWithMessagePump(process);
+    if (waitError != ERROR_SUCCESS) return waitError;
+    DWORD code = 0;
+    ::GetExitCodeProcess(process, &code);
+    *exitCode = code;
+    return ERROR_SUCCESS;
+}
+
+void AppendOutput(CapturedRun* run, const char* bytes, DWORD count) {
+    const size_t room = kCapturedOutputLimit - run->output.size();
+    run->output.append(bytes, std::min<size_t>(count, room));
+}
+
+// A pipe for a child's output: the read end is ours alone and read with
+// overlapped I/O, so that one wait covers new output and the child's end;
+// only the write end is inheritable.
+bool CreateOutputPipe(UniqueFileHandle* readEnd, UniqueFileHandle* writeEnd) {
+    static LONG serial = 0;
+    char name[80];
+    std::snprintf(name, sizeof name, "\\\\.\\pipe\\setup-output-%lu-%ld",
+                  static_cast<unsigned long>(::GetCurrentProcessId()),
+                  static_cast<long>(::InterlockedIncrement(&serial)));
+    readEnd->reset(::CreateNamedPipeA(
+        name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, kReadChunk, 0, nullptr));
+    if (!*readEnd) return false;
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    writeEnd->reset(::CreateFileA(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(*writeEnd);
+}
+
+// An inheritable handle of the null device: a child that reads its input
+// sees the end at once instead of waiting for a person or its own output.
+bool OpenEmptyInput(UniqueFileHandle* input) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    input->reset(::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(*input);
+}
+
+// Reads the child's output while it runs (a child whose output fills the
+// pipe waits for a reader) and stops once it has ended and the pipe is
+// empty: a process it left running may hold the write end open for ever.
+// Keeps the first bytes that fit and drops the rest.
+void ReadUntilExit(HANDLE readEnd, HANDLE process, CapturedRun* run) {
+    UniqueHandle readDone(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!readDone) {
+        run->failure = CapturedRun::Failure::Read;
+        run->error = LastErrorOr(ERROR_INVALID_FUNCTION);
+        return;
+    }
+    char chunk[kReadChunk];
+    bool ended = false;
+    // After the child's end: enough reads to empty the pipe, and a bound
+    // against a process it left behind that writes without pause.
+    int readsAfterEnd = 0;
+    for (;;) {
+        if (ended && ++readsAfterEnd > kReadsAfterEnd) return;
+        OVERLAPPED overlapped = {};
+        overlapped.hEvent = readDone.get();
+        DWORD got = 0;
+        BOOL read = ::ReadFile(readEnd, chunk, kReadChunk, &got, &overlapped);
+        DWORD error = read ? ERROR_SUCCESS : ::GetLastError();
+        if (!read && error == ERROR_IO_PENDING) {
+            const HANDLE waits[2] = {readDone.get(), process};
+            const DWORD woken =
+                ::WaitForMultipleObjects(ended ? 1 : 2, waits, FALSE, ended ? 0 : INFINITE);
+            if (woken != WAIT_OBJECT_0) {
+                // The child has ended (or the wait failed): nothing more is
+                // waited for; a read that completed meanwhile still counts.
+                ::CancelIo(readEnd);
+                if (::GetOverlappedResult(readEnd, &overlapped, &got, TRUE)) {
+                    AppendOutput(run, chunk, got);
+                }
+                if (ended || woken != WAIT_OBJECT_0 + 1) return;
+                ended = true;  // one more pass takes what is already in the pipe
+                continue;
+            }
+            read = ::GetOverlappedResult(readEnd, &overlapped, &got, FALSE);
+            error = read ? ERROR_SUCCESS : ::GetLastError();
+        }
+        if (!read) {
+            // A broken pipe is the end of the output: every writer has
+            // closed its end.
+            if (error != ERROR_BROKEN_PIPE && error != ERROR_OPERATION_ABORTED) {
+                run->failure = CapturedRun::Failure::Read;
+                run->error = error;
+            }
+            return;
+        }
+        // A successful read of 0 bytes is an empty write, not the end.
+        AppendOutput(run, chunk, got);
+    }
+}
+
+}  // namespace
+
+CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
+    CapturedRun run;
+    UniqueFileHandle readEnd, writeEnd, input;
+    if (!CreateOutputPipe(&readEnd, &writeEnd) || !OpenEmptyInput(&input)) {
+        run.failure = CapturedRun::Failure::Pipe;
+        run.error = LastErrorOr(ERROR_INVALID_FUNCTION);
+        return run;
+    }
+
+    std::vector<char> command = MutableCommandLine(commandLine);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get();
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    PROCESS_INFORMATION started = {};
+    const std::string application = SystemProgramOfCommand(commandLine);
+    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), command.data(),
+                          nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                          nullptr, nullptr, &startup, &started)) {
+        run.failure = CapturedRun::Failure::Start;
+        run.error = LastErrorOr(ERROR_INVALID_FUNCTION);
+        return run;
+    }
+    const UniqueHandle process(started.hProcess);
+    ::CloseHandle(started.hThread);
+    // The child holds its own copies now.
+    writeEnd.reset();
+    input.reset();
+
+    ReadUntilExit(readEnd.get(), process.get(), &run);
+    // Closing the read end makes further writes of anything the child left
+    // running fail instead of blocking it.
+    readEnd.reset();
+
+    ::WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.get(), &code);
+    run.exitCode = code;
+    return run;
+}
+
+uint32_t Win32Processes::RunAndWait(const std::string& commandLine, bool* started,
+                                    uint32_t* exitCode) {
+    std::vector<char> command = MutableCommandLine(commandLine);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION child = {};
+    const std::string application = SystemProgramOfCommand(commandLine);
+    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), command.data(),
+                          nullptr, nullptr, FALSE,
+                          CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &startup, &child)) {
+        *started = false;
+        return LastErrorOr(ERROR_INVALID_FUNCTION);
+    }
+    *started = true;
+    const UniqueHandle process(child.hProcess);
+    ::CloseHandle(child.hThread);
+    return AwaitExit(process.get(), exitCode);
+}
+
+uint32_t Win32Processes::RunElevatedAndWait(const std::string& program,
+                                            const std::string& parameters, bool* started,
+                                            uint32_t* exitCode) {
+    SHELLEXECUTEINFOA execute = {};
+    execute.cbSize = sizeof(execute);
+    // No shell error box: an unattended run must never block; the loop reports failures.
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    execute.hwnd = nullptr;
+    execute.lpVerb = "runas";
+    const std::string systemProgram = SystemProgramPath(program);
+    execute.lpFile = systemProgram.empty() ? program.c_str() : systemProgram.c_str();
+    execute.lpParameters = parameters.c_str();
+    execute.nShow = SW_SHOW;
+    if (!::ShellExecuteExA(&execute)) {
+        *started = false;
+        return LastErrorOr(ERROR_INVALID_FUNCTION);
+    }
+    *started = true;
+    // The shell gives no process when it handed the request to a program
+    // already running; then there is nothing to wait for.
+    if (execute.hProcess == nullptr) {
+        *exitCode = 0;
+        return ERROR_SUCCESS;
+    }
+    const UniqueHandle process(execute.hProcess);
+    return AwaitExit(process.get(), exitCode);
+}
+
+}  // namespace platform::win32

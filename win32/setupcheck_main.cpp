@@ -1,0 +1,27 @@
+// setupcheck.exe: the media checker over the Windows platform, a console
+// program.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "checker/setupcheck_command.h"
+#include "win32/win32_platform.h"
+
+int main(int argc, char** argv) {
+    // The profile functions look for a file named without a full path in
+    // the Windows folder, so the media's path is made full first.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (std::string& arg : args) {
+        char full[MAX_PATH] = {};
+        const DWORD length = ::GetFullPathNameA(arg.c_str(), MAX_PATH, full, nullptr);
+        if (!arg.empty() && arg[0] != '-' && length > 0 && length < MAX_PATH) arg.assign(full, length);
+    }
+    platform::win32::Win32Platform machine;
+    const setup::checker::CommandResult result =
+        setup::checker::RunSetupCheck(args, machine.files(), machine.installer(), &machine);
+    std::fwrite(result.out.data(), 1, result.out.size(), stdout);
+    std::fwrite(result.err.data(), 1, result.err.size(), stderr);
+    return result.exitCode;
+}

@@ -1,0 +1,51 @@
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <string>
+
+#include "driver/run.h"
+#include "win32/system_library.h"
+#include "win32/win32_platform.h"
+
+namespace {
+
+// Before anything else can load a library: take the program's folder and
+// the current folder out of the search for libraries loaded by name, so
+// that a DLL planted beside setup.exe (a Downloads folder) is never used.
+void RestrictLibrarySearch() {
+    // Both are looked up so that the program still starts where they are
+    // missing: the first came with Windows 8 (and 7's loader update), the
+    // second with XP SP1.
+    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    using platform::win32::LookUpEntry;
+    const auto setDefaultDirectories =
+        LookUpEntry<decltype(&::SetDefaultDllDirectories)>(kernel32, "SetDefaultDllDirectories");
+    if (setDefaultDirectories != nullptr) setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const auto setDirectory =
+        LookUpEntry<decltype(&::SetDllDirectoryA)>(kernel32, "SetDllDirectoryA");
+    if (setDirectory != nullptr) setDirectory("");  // "": not the current folder either
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR commandLine,
+                   int /*show*/) {
+    RestrictLibrarySearch();
+
+    const HRESULT com = ::CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES;
+    ::InitCommonControlsEx(&controls);
+
+    int result = 0;
+    {
+        platform::win32::Win32Platform os;
+        result = setup::Run(os, commandLine != nullptr ? commandLine : "");
+    }
+
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return result;
+}
