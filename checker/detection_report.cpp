@@ -1,10 +1,11 @@
 #include "checker/detection_report.h"
 
+#include <memory>
+
 #include "conditions/presence_probes.h"
-#include "config/configuration.h"
+#include "diagnostics/string_ids.h"
 #include "diagnostics/text_format.h"
-#include "driver/host_checks.h"
-#include "product/msi_library.h"
+#include "driver/plan.h"
 
 namespace setup::checker {
 namespace {
@@ -37,60 +38,116 @@ std::string RuleText(const ComponentDescriptor& c) {
     return std::string();
 }
 
-// Whether an unattended "/i" run gets to its prerequisites on this machine
-// (setup.exe looks for them before a fresh install and before an upgrade),
-// and if not, the first reason it stops or skips them.
-std::string PrerequisitesStage(platform::Platform& os, const MainSettings& main, const DetectionReport& r) {
-    if (main.MsiPatch != 0) return "not run: a patch";
-    const std::string packagePath = GetModulePath(os, false, true) + main.MsiPath;
-    PackageProperties package;
-    if (!ReadPackageProperties(os, packagePath, package)) return "not run: the package cannot be read";
-    if (IsNativeX86(os) && IsPlatform64(PackagePlatform(package.summaryTemplate))) {
-        return "not run: a 64-bit package on 32-bit Windows";
+// Why the run stops, in the checker's words (its program has no string
+// table of its own).
+std::string StopReason(const Refusal& r, const Facts& f) {
+    switch (r.text.id) {
+        case ids::kCannotReadPackage: return "the package cannot be read";
+        case ids::kPackageProcessorType: return "a 64-bit package on 32-bit Windows";
+        case ids::kWindowsNotSupported: return "Windows before 2000";
+        case ids::kOs32Required: return "Os32Need on 64-bit Windows";
+        case ids::kInternalError: return "MinWinVersion or MinWinServicePack is not a version";
+        case ids::kAdminRequired: return "not an administrator";
+        case ids::kBadOperationType: return "MsiType '" + f.main.MsiType + "' does not fit the package";
+        case ids::kFileNotFound: return "no package file " + f.packagePath;
+        default: break;
     }
-    if (main.Os32Need != 0 && !IsNativeX86(os)) return "not run: Os32Need on 64-bit Windows";
-    if (r.minimumWindows == "not met") return "not run: MinWinVersion not met";
-    if (main.AdminNeed != 0 && !r.administrator) return "not run: not an administrator";
-    bool advertised = false;
-    int relation = 0;
-    const bool installed = QueryPackageProduct(os, packagePath, &advertised, &relation);
-    if (!installed && !advertised) return "run: a fresh install";
-    if (installed && relation < 0) {
-        return main.UpdateDisable == 1 ? "not run: upgrades are disabled" : "run: before the upgrade";
-    }
+    if (r.box == Refusal::Box::Usage) return "the command line shows the usage box";
+    return "MinWinVersion not met";  // the configured message or the standard one
+}
+
+std::string PrerequisitesText(const Plan& p, const Facts& f) {
+    if (p.refusal) return "not run: " + StopReason(*p.refusal, f);
+    if (p.prerequisitesFirst) return "run: a fresh install";
+    if (p.prerequisitesAfterYes) return "run: before the upgrade";
+    if (p.refusedResult == codes::kNewerVersionInstalled) return "not run: a newer version is installed";
+    if (p.refusedResult == codes::kMinorUpdateDisabled) return "not run: upgrades are disabled";
+    if (p.operation == Operation::Patch) return "not run: a patch";
     return "not run: the product is installed";
+}
+
+void DescribePlan(const Plan& p, const Facts& f, const std::vector<DetectedRule>& rules, DetectionReport& r) {
+    if (p.refusal) {
+        r.stop = Format("stops at %s: %s (exit code %d)", StageName(p.refusal->stage),
+                        StopReason(*p.refusal, f).c_str(), p.refusal->exitCode);
+        return;
+    }
+    r.operation = OperationName(p.operation);
+    std::vector<std::string> missing, downloads;
+    for (const DetectedRule& rule : rules) {
+        if (rule.installs) missing.push_back(rule.section + " " + rule.name);
+    }
+    for (const ComponentDescriptor& c : f.prerequisites) {
+        if (!c.Url.empty()) downloads.push_back(c.Section + " " + c.Name);
+    }
+    const auto listed = [](const std::vector<std::string>& items) {
+        std::string text;
+        for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+        return text.empty() ? std::string("none missing") : text;
+    };
+    if (p.prerequisitesFirst) r.steps.push_back("prerequisites: " + listed(missing));
+    if (p.question == Question::Upgrade) {
+        r.steps.push_back("the upgrade question (unattended: Yes; No ends the run with exit code 0)");
+        r.answerPoints.push_back("the upgrade question");
+    }
+    if (p.question == Question::Patch) {
+        r.steps.push_back("the patch question (unattended: Yes; No ends the run with exit code 0)");
+        r.answerPoints.push_back("the patch question");
+    }
+    if (p.prerequisitesAfterYes) r.steps.push_back("prerequisites: " + listed(missing));
+    if (p.prerequisitesFirst || p.prerequisitesAfterYes) {
+        r.answerPoints.push_back("the prerequisites dialog (when one is missing)");
+        for (const std::string& d : downloads) r.answerPoints.push_back("the download dialog of " + d + " (when its installer is not on the media)");
+    }
+    if (!p.installerComplete) {
+        r.steps.push_back("the installer library is missing: the run fails with 1603");
+    } else if (p.refusedResult != 0) {
+        r.steps.push_back(Format("no installer call: the run fails with %u", static_cast<unsigned>(p.refusedResult)));
+    } else {
+        r.steps.push_back(std::string(p.call.patch ? "MsiApplyPatch" : "MsiInstallProduct") + " " + p.call.package +
+                          " with command line: " + p.call.commandLine);
+    }
+    if (p.postRequisites) {
+        std::string names;
+        for (const ComponentDescriptor& c : f.postRequisites) names += (names.empty() ? "" : ", ") + c.Section + " " + c.Name;
+        if (!names.empty()) r.steps.push_back("post-requisites: " + names);
+    }
+    r.answerPoints.push_back("the restart question (when a component asks for a restart)");
+    if (!f.main.SendErrorLogTo.empty()) r.answerPoints.push_back("the mail question (after a failure)");
 }
 
 }  // namespace
 
 DetectionReport Detect(platform::Platform& os) {
     DetectionReport report;
-    if (!os.files().SearchFinds(GetIniPath(os))) return report;
+    const std::unique_ptr<platform::InstallerLibrary> msi = os.installer().Bind();
+    // An unattended run of the operation switch alone.
+    const Facts facts = setup::Detect(os, *msi, "/i /quiet");
+    if (!facts.iniFound) return report;
     report.readable = true;
+    const Plan plan = MakePlan(facts);
 
-    const std::string noLog;
-    SetupLog log(os, noLog);
+    if (facts.host.version) {
+        report.windows = Format("%u.%u", static_cast<unsigned>(facts.host.version->major),
+                                static_cast<unsigned>(facts.host.version->minor));
+    }
+    report.bits = facts.host.nativeX86 ? 32 : 64;
+    report.administrator = facts.host.administrator;
+    report.minimumWindows = !facts.minimum.set          ? "not set"
+                            : !facts.minimum.Valid()    ? "not a version"
+                            : facts.host.minimumMet     ? "met"
+                                                        : "not met";
+    report.prerequisites = PrerequisitesText(plan, facts);
+    const bool stageRuns = plan.prerequisitesFirst || plan.prerequisitesAfterYes;
+
+    SetupLog log(os);
     StringTable strings(os);
-    Services s(os, log, strings);
+    Services s(os, log, strings, *msi);
+    s.root = ModulePathPart(facts.modulePath, false, false);
     s.uiLevel = UiLevel::Quiet;  // no box, ever
     Recorder recorder;
     s.observer = &recorder;
-
-    platform::OsVersion version;
-    if (os.system().Version(&version)) {
-        report.windows = Format("%u.%u", static_cast<unsigned>(version.major), static_cast<unsigned>(version.minor));
-    }
-    report.bits = IsNativeX86(os) ? 32 : 64;
-    report.administrator = os.system().IsAdministrator();
-    const MainSettings main = ReadMainSettings(os);
-    report.minimumWindows = main.MinWinVersion.empty()       ? "not set"
-                            : CheckWinVersion(s, main, noLog) ? "met"
-                                                              : "not met";
-
-    report.prerequisites = PrerequisitesStage(os, main, report);
-    const bool stageRuns = report.prerequisites.rfind("run:", 0) == 0;
-
-    for (const ComponentDescriptor& section : ReadPrerequisiteList(os, kPrerequisiteSections)) {
+    for (const ComponentDescriptor& section : facts.prerequisites) {
         recorder.seen.clear();
         Component component(section);
         const Finding found = ProbeComponent(s, section);
@@ -107,6 +164,7 @@ DetectionReport Detect(platform::Platform& os) {
         rule.installs = rule.offered && component.Selected;
         report.rules.push_back(rule);
     }
+    DescribePlan(plan, facts, report.rules, report);
     return report;
 }
 

@@ -12,37 +12,23 @@
 #include "config/version_strings.h"
 #include "diagnostics/text_format.h"
 #include "platform/codes.h"
-#include "product/msi_library.h"
+#include "config/schema.h"
 
 namespace setup::checker {
 namespace {
 
-const char* const kMainKeys[] = {
-    "MsiPath", "MsiPatch", "MsiType", "MsiProp", "Os32Need", "AdminNeed", "Name", "VersionTarget",
-    "UpdateDisable", "DefaultReinstallmode", "LangId", "MinWinVersion", "MinWinServicePack",
-    "MinWinMessage", "SendErrorLogTo", "Sha256"};
-// Besides these, the registry condition pairs.
-const char* const kPrerequisiteKeys[] = {
-    "Name", "Url", "InstPath", "InstParams", "InstRegPath", "NotAssociateWithMSOfficeFiles",
-    "IsUninstall", "AdminNeed", "RunAs", "OSbit", "OSver", "Key64", "FilePath", "FileVer",
-    "FileTryLoad", "MsiProd", "ChooseDownload", "RunExeCond", "Optional", "Sha256"};
-const char* const kPostRequisiteKeys[] = {"Name", "Url", "InstPath", "InstParams", "RunAs", "Sha256"};
-// Read as integers: their leading decimal digits count.
-const std::set<std::string> kIntegerKeys = {
-    "MsiPatch", "Os32Need", "AdminNeed", "UpdateDisable", "LangId", "IsUninstall", "RunAs",
-    "OSbit", "OSver", "Key64", "FileTryLoad", "NotAssociateWithMSOfficeFiles", "Optional"};
-// The macros that each key has replaced.
-const std::map<std::string, std::vector<std::string>> kMacros = {
-    {"InstPath", {"#System#", "#CommonProgramFiles#", "#Root#"}},
-    {"FilePath", {"#System#", "#CommonProgramFiles#", "#Root#"}},
-    {"InstParams", {"#InstPath#", "#Root#", "#Temp#"}},
-    {"RunExeCond", {"#Root#"}},
-};
-const char* const kRootKeys[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
-                                 "HKEY_USERS", "HKEY_PERFORMANCE_DATA"};
 const std::map<std::string, std::string> kRootAbbreviations = {
     {"hkcr", "HKEY_CLASSES_ROOT"}, {"hkcu", "HKEY_CURRENT_USER"},
     {"hklm", "HKEY_LOCAL_MACHINE"}, {"hku", "HKEY_USERS"}};
+
+const schema::Section& SchemaOf(const std::string& pattern) {
+    const schema::Section* section = schema::SectionOf(pattern);
+    return section != nullptr ? *section : schema::kPrerequisites;
+}
+
+bool IsIntegerKind(schema::Kind kind) {
+    return kind == schema::Kind::Integer || kind == schema::Kind::SignedText || kind == schema::Kind::Presence;
+}
 
 // RegPath and RegCond, then RegPath0 ... RegPath31 with their RegCond.
 std::vector<std::string> RegPairSuffixes() {
@@ -166,7 +152,8 @@ std::string ProgramOf(const std::string& command) {
 
 class Checker {
 public:
-    explicit Checker(platform::Platform& os) : os_(os), ini_(GetIniPath(os)) {}
+    explicit Checker(platform::Platform& os)
+        : os_(os), folder_(ProgramFolder(os.files().ModulePath())), ini_(os.files(), IniPathOf(os.files().ModulePath())) {}
     MediaReport Run();
 
 private:
@@ -174,9 +161,7 @@ private:
              Severity severity = Severity::Error) {
         report_.findings.push_back({section, key, reason, severity});
     }
-    std::string Value(const std::string& section, const std::string& key) {
-        return GetIniString(os_, section, key);
-    }
+    std::string Value(const std::string& section, const std::string& key) { return ini_.Text(section, key); }
     const std::vector<std::string>& KeysOf(const std::string& section) {
         return sections_[Lower(section)];
     }
@@ -186,7 +171,7 @@ private:
                            [&](const std::string& k) { return EqualsNoCase(k, key); });
     }
     bool InMedia(const std::string& relative) {
-        return os_.files().Exists(GetModulePath(os_, false, true) + relative);
+        return os_.files().Exists(folder_ + relative);
     }
 
     void CheckSectionsAndKeys();
@@ -209,15 +194,16 @@ private:
     void CheckPostRequisite(const std::string& section);
 
     platform::Platform& os_;
-    const std::string ini_;
+    const std::string folder_;  // the program's, with its trailing backslash
+    const IniFile ini_;
     MediaReport report_;
     std::vector<std::string> sectionOrder_;                     // the first section of each name
     std::map<std::string, std::vector<std::string>> sections_;  // its keys, by lower-case name
 };
 
 MediaReport Checker::Run() {
-    report_.iniPath = ini_;
-    if (!os_.files().Exists(ini_)) return report_;
+    report_.iniPath = ini_.path();
+    if (!os_.files().Exists(ini_.path())) return report_;
     report_.readable = true;
     CheckSectionsAndKeys();
     if (sections_.count(Lower(kMainSection)) == 0) {
@@ -225,7 +211,7 @@ MediaReport Checker::Run() {
             "no such section: every key of it has its default, so MsiPath is empty");
     } else {
         CheckValues(kMainSection, kMainSection);
-        CheckMain(ReadMainSettings(os_));
+        CheckMain(ReadMainSettings(ini_));
     }
     for (const char* pattern : kListPatterns) CheckList(pattern);
 
@@ -243,13 +229,13 @@ MediaReport Checker::Run() {
 }
 
 void Checker::CheckSectionsAndKeys() {
-    for (const std::string& name : os_.files().IniSectionNames(ini_)) {
+    for (const std::string& name : os_.files().IniSectionNames(ini_.path())) {
         if (sections_.count(Lower(name)) != 0) {
             Add(name, "", "a second [" + name + "]: only the first section of a name is read");
             continue;
         }
         sectionOrder_.push_back(name);
-        sections_[Lower(name)] = os_.files().IniKeyNames(name, ini_);
+        sections_[Lower(name)] = os_.files().IniKeyNames(name, ini_.path());
         std::string pattern;
         int index = 0;
         if (Classify(name, &pattern, &index)) {
@@ -298,8 +284,9 @@ void Checker::CheckValues(const std::string& section, const std::string& pattern
         });
         if (match == known.end() || !seen.insert(*match).second) continue;
         const std::string& key = *match;
-        if (kIntegerKeys.count(key) != 0) CheckInteger(section, key);
-        if (kMacros.count(key) != 0) CheckMacros(section, key, kMacros.at(key));
+        const schema::Key& spec = *SchemaOf(pattern).Find(key);
+        if (IsIntegerKind(spec.kind)) CheckInteger(section, key);
+        if (*spec.macros != '\0') CheckMacros(section, key, schema::MacrosOf(spec));
         if (key == "InstParams" || key == "RunExeCond") CheckEnclosingQuotes(section, key);
         const std::string text = key == "FileVer" ? Value(section, key) : std::string();
         if (!text.empty() && !IsVersion(text, 4, 0xFFFF)) {
@@ -314,7 +301,7 @@ void Checker::CheckInteger(const std::string& section, const std::string& key) {
     const std::string text = Value(section, key);
     if (text.empty()) return;  // the default
     // OSver is read as text and converted; the others by the profile functions.
-    const int read = key == "OSver" ? ToInt(text.c_str()) : GetIniInt(os_, section, key, 0);
+    const int read = key == "OSver" ? ToInt(text.c_str()) : os_.files().IniInt(section, key, 0, ini_.path());
     if (!IsDecimal(text)) {
         size_t first = text.find_first_not_of("+-");
         const bool leadingNumber = first != std::string::npos && IsDigit(text[first]);
@@ -359,11 +346,8 @@ void Checker::CheckMacros(const std::string& section, const std::string& key,
         const auto sameLetters =
             std::find_if(macros.begin(), macros.end(),
                          [&](const std::string& m) { return EqualsNoCase(m, macro); });
-        bool elsewhere = false;
-        for (const auto& rule : kMacros) {
-            elsewhere |=
-                std::find(rule.second.begin(), rule.second.end(), macro) != rule.second.end();
-        }
+        const std::string all = std::string(schema::kPathMacros) + " " + schema::kCommandMacros;
+        const bool elsewhere = (" " + all + " ").find(" " + macro + " ") != std::string::npos;
         if (sameLetters != macros.end()) {
             Add(section, key, macro + ": letter case counts; write " + *sameLetters);
         } else if (elsewhere) {
@@ -377,7 +361,7 @@ void Checker::CheckMacros(const std::string& section, const std::string& key,
 // A command line wholly in quotes loses them when read ("#InstPath#" runs
 // unquoted). The section's listing holds the lines as written.
 void Checker::CheckEnclosingQuotes(const std::string& section, const std::string& key) {
-    const std::string listing = os_.files().IniSection(section, ini_);
+    const std::string listing = ini_.Listing(section);
     for (size_t pos = 0; pos < listing.size() && listing[pos] != '\0';) {
         const size_t end = std::min(listing.find('\0', pos), listing.size());
         const std::string line = listing.substr(pos, end - pos);
@@ -494,34 +478,35 @@ void Checker::CheckPackage(const MainSettings& main) {
 
     PackageFacts& facts = report_.package;
     facts.path = main.MsiPath;
-    MsiLibrary msi(os_);
-    uint32_t database = 0;
-    if (!msi.IsComplete() || msi->OpenDatabase(GetModulePath(os_, false, true) + main.MsiPath,
-                                               &database) != codes::kSuccess) {
+    const std::unique_ptr<platform::InstallerLibrary> msi = os_.installer().Bind();
+    const platform::PackageInfo info = msi->IsComplete() ? msi->ReadPackage(folder_ + main.MsiPath)
+                                                         : platform::PackageInfo();
+    if (!info.opened || info.patch) {
         Add(kMainSection, "MsiPath", main.MsiPath + " does not open as a package: setup.exe stops");
         return;
     }
     facts.opened = true;
-    const std::pair<const char*, std::string*> properties[] = {
-        {"ProductCode", &facts.productCode},
-        {"ProductVersion", &facts.productVersion},
-        {"ProductName", &facts.productName}};
+    const std::pair<const char*, const std::optional<std::string>*> properties[] = {
+        {"ProductCode", &info.productCode},
+        {"ProductVersion", &info.productVersion},
+        {"ProductName", &info.productName}};
     for (const auto& property : properties) {
-        if (!msi->PropertyValue(database, property.first, kPackageValueBufferSize,
-                                property.second)) {
+        if (!*property.second) {
             Add(kMainSection, "MsiPath",
                 Format("the package has no %s that setup.exe can read (at most %u characters)",
-                       property.first, static_cast<unsigned>(kPackageValueBufferSize - 1)));
+                       property.first, static_cast<unsigned>(platform::PackageInfo::kValueBuffer - 1)));
         }
     }
-    if (!msi->SummaryString(database, kSummaryTemplate, kTemplateBufferSize,
-                            &facts.summaryTemplate)) {
+    facts.productCode = info.productCode.value_or("");
+    facts.productVersion = info.productVersion.value_or("");
+    facts.productName = info.productName.value_or("");
+    facts.summaryTemplate = info.summaryTemplate.value_or("");
+    if (!info.summaryTemplate) {
         Add(kMainSection, "MsiPath",
             Format("the package's summary has no Template that setup.exe can read (at most "
                    "%u characters)",
-                   static_cast<unsigned>(kTemplateBufferSize - 1)));
+                   static_cast<unsigned>(platform::PackageInfo::kTemplateBuffer - 1)));
     }
-    msi->CloseDatabase(database);
 }
 
 // The program reads a list from its section 0 up to the first without a
@@ -558,7 +543,7 @@ void Checker::CheckList(const char* pattern) {
 
 void Checker::CheckPrerequisite(const std::string& section) {
     ComponentDescriptor c;  // the probes as the program reads them
-    ReadPrerequisiteDetails(os_, section, c);
+    ReadPrerequisiteDetails(ini_, PathMacros(), section, c);
 
     const std::string instPath = Value(section, "InstPath");
     if (!instPath.empty()) {
@@ -619,7 +604,7 @@ void Checker::CheckPrerequisite(const std::string& section) {
 
     const auto& keys = KeysOf(section);
     if (std::find(keys.begin(), keys.end(), "Optional") != keys.end()) {
-        const int optional = GetIniIntIfPresent(os_, section, "Optional", 1);
+        const int optional = ini_.IntegerIfPresent(schema::kPrerequisites, section, "Optional");
         if (optional == -1) {
             Add(section, "Optional",
                 "beyond the first 2,048 bytes of the section, where setup.exe does not see it: "
@@ -648,7 +633,7 @@ void Checker::CheckRegistryPath(const std::string& section, const std::string& k
     const std::string hint =
         abbreviation != kRootAbbreviations.end()
             ? " (abbreviations are not read); write " + abbreviation->second
-            : DidYouMean(parts.rootName, {std::begin(kRootKeys), std::end(kRootKeys)});
+            : DidYouMean(parts.rootName, RootKeyNames());
     Add(section, key, "unknown root " + Quoted(parts.rootName) + hint);
 }
 
@@ -692,16 +677,7 @@ void Checker::CheckPostRequisite(const std::string& section) {
 MediaReport CheckMedia(platform::Platform& media) { return Checker(media).Run(); }
 
 std::vector<std::string> KnownKeys(const std::string& sectionPattern) {
-    if (sectionPattern == kMainSection) return {std::begin(kMainKeys), std::end(kMainKeys)};
-    if (sectionPattern == kPostRequisiteSections) {
-        return {std::begin(kPostRequisiteKeys), std::end(kPostRequisiteKeys)};
-    }
-    std::vector<std::string> keys(std::begin(kPrerequisiteKeys), std::end(kPrerequisiteKeys));
-    for (const std::string& suffix : RegPairSuffixes()) {
-        keys.push_back("RegPath" + suffix);
-        keys.push_back("RegCond" + suffix);
-    }
-    return keys;
+    return SchemaOf(sectionPattern).Names();
 }
 
 }  // namespace setup::checker

@@ -1,8 +1,5 @@
-// The platform that the media checker hands the core's readers: the real
-// platform's files and installer library, the media's program in place of
-// the running one, and nothing of the machine the check runs on (no system
-// folders, registry, environment, processes or windows), so that a report
-// depends on the media alone.
+// The platforms that the media checker hands the core's readers. Both put
+// the media's program in place of the running one.
 #pragma once
 
 #include <memory>
@@ -12,25 +9,20 @@
 
 namespace setup::checker {
 
-class NoMachine;
-
-class MediaPlatform final : public platform::Platform {
+// The real platform's files and installer library and nothing of the
+// machine the check runs on (no system folders, registry, environment,
+// processes or windows), so that a report depends on the media alone.
+class MediaPlatform final : public platform::PartialPlatform {
 public:
     // `programPath`: the program in the media, as the platform names paths.
     MediaPlatform(platform::Files& files, platform::Installer& installer, std::string programPath);
     ~MediaPlatform() override;
 
     platform::Files& files() override { return *files_; }
-    platform::System& system() override;
-    platform::Ui& ui() override;
     platform::Installer& installer() override { return installer_; }
-    platform::Registry& registry() override;
-    platform::Processes& processes() override;
-    platform::Mail& mail() override;
 
 private:
     std::unique_ptr<platform::Files> files_;
-    std::unique_ptr<NoMachine> machine_;
     platform::Installer& installer_;
 };
 

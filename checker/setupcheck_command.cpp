@@ -59,10 +59,23 @@ std::string TextReport(const std::string& ini, const MediaReport& report) {
     return out + "\n";
 }
 
+std::string JsonList(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items) out += (out.empty() ? "" : ", ") + JsonString(item);
+    return "[" + out + "]";
+}
+
 std::string DetectionText(const DetectionReport& r) {
     std::string out = "Windows " + r.windows + ", " + std::to_string(r.bits) + "-bit, administrator: " +
                       (r.administrator ? "yes" : "no") + ", MinWinVersion: " + r.minimumWindows +
                       "\nPrerequisites " + r.prerequisites + "\n";
+    if (!r.stop.empty()) {
+        out += "Plan: the run " + r.stop + "\n";
+    } else {
+        out += "Plan: " + r.operation + "\n";
+        for (size_t i = 0; i < r.steps.size(); ++i) out += Format("  %u. ", static_cast<unsigned>(i + 1)) + r.steps[i] + "\n";
+        for (const std::string& point : r.answerPoints) out += "  a person answers: " + point + "\n";
+    }
     for (const DetectedRule& rule : r.rules) {
         out += rule.section + " " + rule.name + ": " + rule.verdict +
                (rule.installs ? ", installed by setup.exe" : rule.offered ? ", listed, not installed unattended" : "") +
@@ -76,14 +89,15 @@ std::string DetectionJson(const DetectionReport& r) {
     std::string out = "{\n  \"windows\": " + JsonString(r.windows) + ",\n  \"bits\": " + std::to_string(r.bits) +
                       ",\n  \"administrator\": " + (r.administrator ? "true" : "false") +
                       ",\n  \"minimumWindows\": " + JsonString(r.minimumWindows) +
-                      ",\n  \"prerequisites\": " + JsonString(r.prerequisites) + ",\n  \"rules\": [";
+                      ",\n  \"prerequisites\": " + JsonString(r.prerequisites) +
+                      ",\n  \"plan\": {\"operation\": " + (r.operation.empty() ? "null" : JsonString(r.operation)) +
+                      ", \"stop\": " + (r.stop.empty() ? "null" : JsonString(r.stop)) + ", \"steps\": " +
+                      JsonList(r.steps) + ", \"answerPoints\": " + JsonList(r.answerPoints) + "},\n  \"rules\": [";
     for (size_t i = 0; i < r.rules.size(); ++i) {
         const DetectedRule& rule = r.rules[i];
-        std::string observed;
-        for (const std::string& seen : rule.observed) observed += (observed.empty() ? "" : ", ") + JsonString(seen);
         out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + JsonString(rule.section) +
                ", \"name\": " + JsonString(rule.name) + ", \"rule\": " + JsonString(rule.rule) +
-               ", \"observed\": [" + observed + "], \"verdict\": " + JsonString(rule.verdict) +
+               ", \"observed\": " + JsonList(rule.observed) + ", \"verdict\": " + JsonString(rule.verdict) +
                ", \"offered\": " + (rule.offered ? "true" : "false") +
                ", \"installs\": " + (rule.installs ? "true" : "false") + "}";
     }

@@ -35,7 +35,9 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   endif()
   target_compile_options(setup_core PRIVATE ${SIZE_OPTIONS})
   target_compile_options(setup PRIVATE ${SIZE_OPTIONS})
-  target_link_options(setup PRIVATE -Wl,--gc-sections)
+  # One link-time partition: GCC 12 fails with an internal error (in
+  # binds_to_current_def_p) on symbols split across partitions.
+  target_link_options(setup PRIVATE -Wl,--gc-sections -flto-partition=one)
   set_property(TARGET setup_core setup PROPERTY INTERPROCEDURAL_OPTIMIZATION ON)
   # The guard's code must stay as written: x64's __try1 writes handler data
   # with fixed labels into the section of the function's code (which must

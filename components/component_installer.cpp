@@ -1,6 +1,5 @@
 #include "components/component_installer.h"
 
-#include "config/configuration.h"
 #include "config/integrity.h"
 #include "diagnostics/string_ids.h"
 #include "diagnostics/system_error_text.h"
@@ -30,7 +29,7 @@ uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string
     if (!c.InstParams.empty()) {
         command = c.InstParams;
         ReplaceAll(command, "#InstPath#", c.InstPath);
-        ReplaceAll(command, "#Root#", GetModulePath(s.os, false, false));
+        ReplaceAll(command, "#Root#", s.root);
         ReplaceAll(command, "#Temp#", temp);
     } else {
         command = "\"" + c.InstPath + "\"";
@@ -109,15 +108,20 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
             windows.SetStatusText(s.strings.FormatLocalizedString(ids::kInstallingPleaseWait, c.Name.c_str()));
         }
         if (c.AdminNeed != 0 && !s.os.system().IsAdministrator()) {
+            outcome.stopped = {c.Name, LoopStop::Reason::Administrator};
             shown.Error(s.strings.LoadLocalizedString(ids::kAdminRequired), std::string(), windows.Owner());
             return;
         }
         if (!c.Url.empty() && !c.InstPath.empty() && !s.os.files().SearchFinds(c.InstPath)) {
             if (windows.RunDownloadDialog(component) == 1) continue;
+            outcome.stopped = {c.Name, LoopStop::Reason::Download};
             return;
         }
         if (!FileMatchesSha256(s.os, s.log, c.InstPath, c.Sha256)) {
-            outcome = {outcome.rebootRequired, c.Name, codes::kInvalidData, true};
+            outcome.failedComponent = c.Name;
+            outcome.failedCode = codes::kInvalidData;
+            outcome.tampered = true;
+            outcome.stopped = {c.Name, LoopStop::Reason::Digest};
             shown.Error(s.strings.FormatLocalizedString(ids::kUnableToInstall, c.InstPath.c_str()),
                         std::string(), windows.Owner());
             return;
@@ -138,10 +142,13 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
     }
 }
 
-void InstallPostRequisites(Services& s, InstallOutcome& outcome) {
-    for (const ComponentDescriptor& c : ReadPostRequisiteList(s.os, kPostRequisiteSections)) {
+void InstallPostRequisites(Services& s, const ComponentList& list, InstallOutcome& outcome) {
+    for (const ComponentDescriptor& c : list) {
         if (!FileMatchesSha256(s.os, s.log, c.InstPath, c.Sha256)) {
-            outcome = {outcome.rebootRequired, c.Name, codes::kInvalidData, true};
+            outcome.failedComponent = c.Name;
+            outcome.failedCode = codes::kInvalidData;
+            outcome.tampered = true;
+            outcome.stopped = {c.Name, LoopStop::Reason::Digest};
             return;
         }
         std::string errorText;

@@ -27,6 +27,13 @@ public:
     virtual int RunDownloadDialog(Component& component) = 0;
 };
 
+// Why an install loop stopped before its end, at which component.
+struct LoopStop {
+    enum class Reason { None, Administrator, Download, Digest };
+    std::string component;
+    Reason reason = Reason::None;
+};
+
 // What installing components did.
 struct InstallOutcome {
     bool rebootRequired = false;  // a component returned 3010
@@ -36,6 +43,7 @@ struct InstallOutcome {
     // A component's file did not match its Sha256: it was not run, and the
     // run must not go on.
     bool tampered = false;
+    LoopStop stopped;
 };
 
 // Installs one component; `errorText` is set for code 2 and for failures.
@@ -54,6 +62,6 @@ void InstallSelectedComponents(Services& services, std::vector<Component>& list,
 
 // Runs every post-requisite component in order (their results are not
 // checked, but for 3010 and a file that does not match its Sha256).
-void InstallPostRequisites(Services& services, InstallOutcome& outcome);
+void InstallPostRequisites(Services& services, const ComponentList& list, InstallOutcome& outcome);
 
 }  // namespace setup

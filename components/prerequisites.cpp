@@ -1,15 +1,14 @@
 #include "components/prerequisites.h"
 
 #include "components/prerequisites_dialog.h"
-#include "config/component_descriptors.h"
 
 namespace setup {
 
-int RunPrerequisites(Services& s, const PackageProperties& package, const std::string& caption,
-                     PrerequisiteOutcome& outcome) {
+int RunPrerequisites(Services& s, const ComponentList& sections, const PackageFacts& package,
+                     const std::string& caption, PrerequisiteOutcome& outcome) {
     outcome = PrerequisiteOutcome();
     std::vector<Component> list;
-    for (const ComponentDescriptor& section : ReadPrerequisiteList(s.os, kPrerequisiteSections)) {
+    for (const ComponentDescriptor& section : sections) {
         Component c(section);
         // Uninstall steps are listed whether needed or not.
         if (c.Take(ProbeComponent(s, c.section)) || section.IsUninstall != 0) list.push_back(c);

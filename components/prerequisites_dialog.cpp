@@ -28,7 +28,7 @@ std::string TranslateStatusText(const std::string& text) {
 }
 
 CMainDlg::CMainDlg(Services& services, std::vector<Component>& components,
-                   const PackageProperties& package, std::string caption)
+                   const PackageFacts& package, std::string caption)
     : services_(services), components_(components), package_(package), caption_(std::move(caption)) {
     for (const Component& c : components_) {
         if (c.section.IsUninstall == 1) HasUninstallSteps = true;

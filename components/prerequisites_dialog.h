@@ -8,7 +8,7 @@
 
 #include "components/component_installer.h"
 #include "diagnostics/services.h"
-#include "product/package_properties.h"
+#include "product/package.h"
 
 namespace setup {
 
@@ -26,7 +26,7 @@ std::string TranslateStatusText(const std::string& text);
 class CMainDlg : public platform::PrerequisitesDialog {
 public:
     CMainDlg(Services& services, std::vector<Component>& components,
-             const PackageProperties& package, std::string caption);
+             const PackageFacts& package, std::string caption);
 
     std::string Caption() override;
     std::string HeaderText() override;
@@ -44,7 +44,7 @@ public:
 private:
     Services& services_;
     std::vector<Component>& components_;
-    const PackageProperties& package_;
+    const PackageFacts& package_;
     std::string caption_;
 };
 

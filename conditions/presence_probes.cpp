@@ -1,11 +1,10 @@
 #include "conditions/presence_probes.h"
 
 #include "conditions/registry_conditions.h"
-#include "config/configuration.h"
 #include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
 #include "platform/codes.h"
-#include "product/msi_library.h"
+#include "product/package.h"
 
 namespace setup {
 
@@ -41,8 +40,8 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
             missing = !IsValidFileVersion(s, c.FilePath, c.FileVer, c.FileTryLoad);
             break;
         case Probe::OwnPackage: {
-            bool advertised = false;
-            const bool installed = QueryPackageProduct(s.os, c.InstPath, &advertised);
+            const PackageFacts own = ReadPackageFacts(s.msi, c.InstPath, true);
+            const bool installed = own.Installed(), advertised = own.Advertised();
             s.Observe([&] {
                 return Format("product of '%s': %s", c.InstPath.c_str(),
                               installed ? "installed" : advertised ? "advertised" : "not installed");
@@ -56,7 +55,11 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
         case Probe::Program: {
             uint32_t exitCode = 0;
             std::string output;
-            if (RunExe(s, c.RunExeCond, &exitCode, &output) && (exitCode == 0 || exitCode == 2)) {
+            const ExeRun ran = RunExe(s, c.RunExeCond, &exitCode, &output);
+            // A program that could not be asked (no pipe for its answer)
+            // leaves the component to be installed rather than skipped.
+            missing = ran == ExeRun::NoPipe;
+            if (ran == ExeRun::Answered && (exitCode == 0 || exitCode == 2)) {
                 missing = true;
                 found.programChose = true;
                 found.optional = exitCode == 0 ? OptionalState::Checked : OptionalState::Unchecked;
@@ -121,9 +124,9 @@ bool IsValidFileVersion(Services& s, const std::string& path, const VersionValue
     return false;
 }
 
-bool RunExe(Services& s, const std::string& command, uint32_t* exitCode, std::string* output) {
+ExeRun RunExe(Services& s, const std::string& command, uint32_t* exitCode, std::string* output) {
     std::string commandLine = command;
-    ReplaceAll(commandLine, "#Root#", GetModulePath(s.os, false, false));
+    ReplaceAll(commandLine, "#Root#", s.root);
 
     const platform::CapturedRun run = s.os.processes().RunCaptured(commandLine);
     using Failure = platform::CapturedRun::Failure;
@@ -137,12 +140,12 @@ bool RunExe(Services& s, const std::string& command, uint32_t* exitCode, std::st
     if (run.failure == Failure::Pipe) {
         s.log.Printf("RunExe::Function CreatePipe() failed. %s\r\n",
                      SystemErrorText(s.os, run.error).c_str());
-        return false;
+        return ExeRun::NoPipe;
     }
     if (run.failure == Failure::Start) {
         s.log.Printf("RunExe::Function CreateProcess('%s') failed. %s\r\n", command.c_str(),
                      SystemErrorText(s.os, run.error).c_str());
-        return false;
+        return ExeRun::Failed;
     }
     *exitCode = run.exitCode;
     s.log.Printf("Process '%s' return code %d\r\n", commandLine.c_str(),
@@ -150,11 +153,11 @@ bool RunExe(Services& s, const std::string& command, uint32_t* exitCode, std::st
     if (run.failure == Failure::Read) {
         s.log.Printf("RunExe::Function ReadFile() failed. %s\r\n",
                      SystemErrorText(s.os, run.error).c_str());
-        return false;
+        return ExeRun::Failed;
     }
     *output = s.os.system().Utf8ToAnsi(run.output.substr(0, run.output.find('\0')));
     s.log.Printf("Process '%s' return text '%s'\r\n", commandLine.c_str(), output->c_str());
-    return true;
+    return ExeRun::Answered;
 }
 
 }  // namespace setup

@@ -38,9 +38,10 @@ bool IsValidFileVersion(Services& services, const std::string& path, const Versi
                         int32_t tryLoad);
 
 // Runs a condition program ("#Root#" replaced) and captures its exit code
-// and output; false when it could not be run or read.
-bool RunExe(Services& services, const std::string& command, uint32_t* exitCode,
-            std::string* output);
+// and output. NoPipe: no pipe could be made for its output; Failed: it
+// could not be started or its output not read.
+enum class ExeRun { Answered, NoPipe, Failed };
+ExeRun RunExe(Services& services, const std::string& command, uint32_t* exitCode, std::string* output);
 
 // A component of the prerequisites stage: its section and what the probes
 // found.

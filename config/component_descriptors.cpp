@@ -1,65 +1,19 @@
 #include "config/component_descriptors.h"
 
-#include "config/configuration.h"
 #include "diagnostics/text_format.h"
 #include "platform/codes.h"
 
 namespace setup {
 namespace {
 
-constexpr size_t kRegistryPathBufferSize = 260;
-// The whole variable: Windows allows 32,767 characters.
-constexpr size_t kPathVariableBufferSize = 32768;
-
-// Whether oci.dll lies in a folder of the Path variable.
-bool OracleClientOnPath(platform::Platform& os) {
-    std::string path;
-    if (!os.system().EnvironmentVariable("Path", kPathVariableBufferSize, &path)) return false;
-    size_t pos = 0;
-    while (pos <= path.size()) {
-        size_t end = path.find(';', pos);
-        if (end == std::string::npos) end = path.size();
-        const std::string folder = path.substr(pos, end - pos);
-        if (!folder.empty() && os.files().FolderHolds(folder, "oci.dll")) return true;
-        pos = end + 1;
-    }
-    return false;
-}
-
-// InstPath and InstParams from the command stored in the registry value
-// that InstRegPath names (for example an uninstall command line); false
-// when it gives none.
-bool ResolveFromRegistry(platform::Platform& os, const std::string& section, ComponentDescriptor& c) {
-    RegistryPath where;
-    if (SplitRegistryPath(GetIniString(os, section, "InstRegPath"), &where) != RegistryPathError::None) {
-        return false;
-    }
-    std::string bytes;
-    uint32_t type = 0;
-    if (os.registry().ReadValue(where.root, where.keyPath, where.valueName,
-                                platform::RegistryView::Default, kRegistryPathBufferSize, &bytes,
-                                &type) != codes::kSuccess) {
-        return false;
-    }
-    const size_t nul = bytes.find('\0');
-    if (nul == std::string::npos) return false;  // not text
-    const std::string command = bytes.substr(0, nul);
-    const size_t blank = command.find(' ');
-    if (command.empty() || blank == std::string::npos) return false;
-    c.InstPath = command.substr(0, blank);
-    c.InstParams = command + " " + GetIniString(os, section, "InstParams");
-    return true;
-}
-
-void ReadRegConditions(platform::Platform& os, const std::string& section,
+void ReadRegConditions(const IniFile& ini, const std::string& section,
                        std::vector<RegConditionPair>& conditions) {
     auto readPair = [&](const std::string& suffix) {
-        RegConditionPair pair{GetIniString(os, section, "RegPath" + suffix),
-                              GetIniString(os, section, "RegCond" + suffix)};
+        RegConditionPair pair{ini.Text(section, "RegPath" + suffix), ini.Text(section, "RegCond" + suffix)};
         if (!pair.regPath.empty() && !pair.regCond.empty()) conditions.push_back(pair);
     };
     readPair("");
-    for (int k = 0; k <= 31; ++k) readPair(std::to_string(k));
+    for (int k = 0; k <= schema::kLastNumber; ++k) readPair(std::to_string(k));
 }
 
 }  // namespace
@@ -84,6 +38,12 @@ const char* RootKeyName(platform::RegistryRoot root) {
         if (entry.root == root) return entry.name;
     }
     return "";
+}
+
+std::vector<std::string> RootKeyNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : kRootKeyTable) names.push_back(entry.name);
+    return names;
 }
 
 bool LookupRootKey(const std::string& name, platform::RegistryRoot* root) {
@@ -117,24 +77,26 @@ std::string SectionName(const char* sectionPattern, int index) {
     return name;
 }
 
-void ReadPrerequisiteDetails(platform::Platform& os, const std::string& section,
+void ReadPrerequisiteDetails(const IniFile& ini, const PathMacros& macros, const std::string& section,
                              ComponentDescriptor& c) {
-    c.IsUninstall = GetIniInt(os, section, "IsUninstall", 0);
-    c.AdminNeed = GetIniInt(os, section, "AdminNeed", 1);
-    c.RunAs = GetIniInt(os, section, "RunAs", 0);
-    c.OSbit = GetIniInt(os, section, "OSbit", 0);
-    c.OSver = ToInt(GetIniString(os, section, "OSver").c_str());
-    c.Key64 = GetIniInt(os, section, "Key64", 0);
-    c.FilePath = GetIniString(os, section, "FilePath");
-    ReplacePathMacros(os, c.FilePath);
-    c.FileVer = ParseVersionValue(GetIniString(os, section, "FileVer"));
-    c.FileTryLoad = GetIniInt(os, section, "FileTryLoad", 0);
-    c.MsiProd = GetIniString(os, section, "MsiProd");
-    ReadRegConditions(os, section, c.RegConditions);
-    c.ChooseDownload = GetIniString(os, section, "ChooseDownload");
-    c.RunExeCond = GetIniString(os, section, "RunExeCond");
-    c.Sha256 = GetIniString(os, section, "Sha256");
-    switch (GetIniIntIfPresent(os, section, "Optional", 1)) {
+    const schema::Section& keys = schema::kPrerequisites;
+    const auto number = [&](const char* key) { return ini.Integer(keys, section, key); };
+    c.IsUninstall = number("IsUninstall");
+    c.AdminNeed = number("AdminNeed");
+    c.RunAs = number("RunAs");
+    c.OSbit = number("OSbit");
+    c.OSver = ToInt(ini.Text(section, "OSver").c_str());
+    c.Key64 = number("Key64");
+    c.FilePath = ini.Text(section, "FilePath");
+    ReplacePathMacros(macros, c.FilePath);
+    c.FileVer = ParseVersionValue(ini.Text(section, "FileVer"));
+    c.FileTryLoad = number("FileTryLoad");
+    c.MsiProd = ini.Text(section, "MsiProd");
+    ReadRegConditions(ini, section, c.RegConditions);
+    c.ChooseDownload = ini.Text(section, "ChooseDownload");
+    c.RunExeCond = ini.Text(section, "RunExeCond");
+    c.Sha256 = ini.Text(section, "Sha256");
+    switch (ini.IntegerIfPresent(keys, section, "Optional")) {
         case -1: c.Optional = OptionalState::NoCheckBox; break;
         case 0: c.Optional = OptionalState::Unchecked; break;
         case 1: c.Optional = OptionalState::Checked; break;
@@ -142,54 +104,47 @@ void ReadPrerequisiteDetails(platform::Platform& os, const std::string& section,
     }
 }
 
-ComponentList ReadPrerequisiteList(platform::Platform& os, const char* sectionPattern) {
+ComponentList ReadPrerequisiteList(const IniFile& ini, const PathMacros& macros) {
     ComponentList list;
     for (int index = 0;; ++index) {
-        const std::string section = SectionName(sectionPattern, index);
         ComponentDescriptor c;
-        c.Section = section;
-        c.Name = GetIniString(os, section, "Name");
+        c.Section = SectionName(kPrerequisiteSections, index);
+        const std::string& section = c.Section;
+        c.Name = ini.Text(section, "Name");
         if (c.Name.empty()) return list;
-
-        // An Oracle client found on the Path is not offered. Later sections
-        // are unrelated components and are read as usual.
-        if (c.Name == "Oracle Instant Client" && OracleClientOnPath(os)) continue;
-
-        c.Url = GetIniString(os, section, "Url");
-        c.InstPath = GetIniString(os, section, "InstPath");
+        c.Url = ini.Text(section, "Url");
+        c.InstPath = ini.Text(section, "InstPath");
+        c.InstParams = ini.Text(section, "InstParams");
         if (!c.InstPath.empty()) {
-            ReplacePathMacros(os, c.InstPath);
-            c.InstParams = GetIniString(os, section, "InstParams");
+            ReplacePathMacros(macros, c.InstPath);
             if (ContainsNoCase(c.Name, "Libre Office") &&
-                GetIniInt(os, section, "NotAssociateWithMSOfficeFiles", 0) != 0) {
+                ini.Integer(schema::kPrerequisites, section, "NotAssociateWithMSOfficeFiles") != 0) {
                 c.InstParams += " REGISTER_NO_MSO_TYPES=1 ";
             }
-        } else if (!ResolveFromRegistry(os, section, c)) {
-            continue;
+        } else {
+            c.InstRegPath = ini.Text(section, "InstRegPath");
         }
-        if (c.InstPath.empty()) continue;
-
-        ReadPrerequisiteDetails(os, section, c);
+        ReadPrerequisiteDetails(ini, macros, section, c);
         list.push_back(c);
     }
 }
 
-ComponentList ReadPostRequisiteList(platform::Platform& os, const char* sectionPattern) {
+ComponentList ReadPostRequisiteList(const IniFile& ini, const PathMacros& macros) {
     ComponentList list;
     for (int index = 0;; ++index) {
-        const std::string section = SectionName(sectionPattern, index);
         ComponentDescriptor c;
-        c.Section = section;
-        c.RunAs = GetIniInt(os, section, "RunAs", 0);
-        c.Name = GetIniString(os, section, "Name");
+        c.Section = SectionName(kPostRequisiteSections, index);
+        const std::string& section = c.Section;
+        c.RunAs = ini.Integer(schema::kPostRequisites, section, "RunAs");
+        c.Name = ini.Text(section, "Name");
         if (c.Name.empty()) return list;
-        c.Url = GetIniString(os, section, "Url");
-        c.InstPath = GetIniString(os, section, "InstPath");
+        c.Url = ini.Text(section, "Url");
+        c.InstPath = ini.Text(section, "InstPath");
         if (!c.InstPath.empty()) {
-            ReplacePathMacros(os, c.InstPath);
-            c.InstParams = GetIniString(os, section, "InstParams");
+            ReplacePathMacros(macros, c.InstPath);
+            c.InstParams = ini.Text(section, "InstParams");
         }
-        c.Sha256 = GetIniString(os, section, "Sha256");
+        c.Sha256 = ini.Text(section, "Sha256");
         list.push_back(c);
     }
 }

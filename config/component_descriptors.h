@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
 #include "config/version_strings.h"
 #include "platform/platform.h"
 
@@ -14,6 +15,8 @@ namespace setup {
 
 constexpr const char* kPrerequisiteSections = "PreReq%d";
 constexpr const char* kPostRequisiteSections = "PostReq%d";
+// The component whose client is looked for on the Path instead.
+constexpr const char* kOracleClient = "Oracle Instant Client";
 
 // A registry condition: where the value is and what it must satisfy.
 struct RegConditionPair {
@@ -29,6 +32,7 @@ struct ComponentDescriptor {
     std::string Url;
     std::string InstPath;
     std::string InstParams;
+    std::string InstRegPath;  // where InstPath comes from when it is empty
     int32_t IsUninstall = 0;
     int32_t AdminNeed = 1;
     int32_t RunAs = 0;
@@ -52,6 +56,7 @@ using ComponentList = std::vector<ComponentDescriptor>;
 // for any other name (abbreviations included).
 bool LookupRootKey(const std::string& name, platform::RegistryRoot* root);
 const char* RootKeyName(platform::RegistryRoot root);
+std::vector<std::string> RootKeyNames();
 
 // "ROOT\key path\value name" taken apart.
 struct RegistryPath {
@@ -61,16 +66,17 @@ struct RegistryPath {
 enum class RegistryPathError { None, NoKey, UnknownRoot, NoValueName };
 RegistryPathError SplitRegistryPath(const std::string& path, RegistryPath* parts);
 
-// Every component of the "PreReq%d" sections that has an installer, in
-// order, up to the first section without a Name; the Oracle client is left
-// out when oci.dll is found on the Path.
-ComponentList ReadPrerequisiteList(platform::Platform& os, const char* sectionPattern);
+// Every "PreReq%d" section in order, up to the first without a Name, as
+// written: InstPath with its path macros replaced (InstRegPath is left to
+// the probes, which read the registry), InstParams with the Libre Office
+// switch added.
+ComponentList ReadPrerequisiteList(const IniFile& ini, const PathMacros& macros);
 // The keys of a prerequisite section after its name and installer: the
 // filters, the probes and the check box.
-void ReadPrerequisiteDetails(platform::Platform& os, const std::string& section,
+void ReadPrerequisiteDetails(const IniFile& ini, const PathMacros& macros, const std::string& section,
                              ComponentDescriptor& c);
 // One component per "PostReq%d" section, read only for running it.
-ComponentList ReadPostRequisiteList(platform::Platform& os, const char* sectionPattern);
+ComponentList ReadPostRequisiteList(const IniFile& ini, const PathMacros& macros);
 
 // The section name for an index ("PreReq%d" and 3 give "PreReq3").
 std::string SectionName(const char* sectionPattern, int index);

@@ -68,4 +68,10 @@ std::string StringTable::FormatLocalizedString(unsigned id, ...) {
     return text;
 }
 
+std::string StringTable::Text(const Message& message) {
+    if (message.id == 0) return message.literal;
+    const auto arg = [&](size_t i) { return i < message.args.size() ? message.args[i].c_str() : ""; };
+    return FormatLocalizedString(message.id, arg(0), arg(1), arg(2));
+}
+
 }  // namespace setup

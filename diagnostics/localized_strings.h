@@ -3,11 +3,29 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "diagnostics/text_format.h"
 #include "platform/platform.h"
 
 namespace setup {
+
+// A text of the string table filled with its arguments (at most three), or
+// a literal text.
+struct Message {
+    Message() = default;
+    Message(uint16_t textId, std::vector<std::string> arguments = {})
+        : id(textId), args(std::move(arguments)) {}
+    static Message Literal(std::string text) {
+        Message message;
+        message.literal = std::move(text);
+        return message;
+    }
+
+    uint16_t id = 0;
+    std::vector<std::string> args;
+    std::string literal;  // when id is 0
+};
 
 class StringTable {
 public:
@@ -17,6 +35,7 @@ public:
     std::string LoadLocalizedString(uint16_t id);
     // The loaded string used as a printf format (its placeholders are %s).
     std::string FormatLocalizedString(unsigned id, ...);
+    std::string Text(const Message& message);
 
     // The user language, taken once at the first load.
     uint16_t UserLanguage();

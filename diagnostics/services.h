@@ -25,12 +25,15 @@ public:
 };
 
 struct Services {
-    Services(platform::Platform& platform, SetupLog& setupLog, StringTable& table)
-        : os(platform), log(setupLog), strings(table) {}
+    Services(platform::Platform& platform, SetupLog& setupLog, StringTable& table,
+             platform::InstallerLibrary& installer)
+        : os(platform), log(setupLog), strings(table), msi(installer) {}
 
     platform::Platform& os;
     SetupLog& log;
     StringTable& strings;
+    platform::InstallerLibrary& msi;  // the run's one binding of the installer library
+    std::string root;                 // the program's folder, for #Root#
     UiLevel uiLevel = UiLevel::Full;
     // A deployment tool asked that an unattended run never waits for a
     // person: the questions shown at every level are answered for it.

@@ -33,7 +33,7 @@ bool SetupLog::WriteTo(const std::string& path, const std::string& text, bool ti
 }
 
 bool SetupLog::Write(const std::string& text, bool timeStamp) const {
-    return WriteTo(runLogPath_, text, timeStamp);
+    return WriteTo(path_, text, timeStamp);
 }
 
 bool SetupLog::Printf(const char* format, ...) const {
@@ -41,7 +41,7 @@ bool SetupLog::Printf(const char* format, ...) const {
     va_start(args, format);
     std::string text = FormatBoundedV(kLogEntryBufferSize, format, args);
     va_end(args);
-    return WriteTo(runLogPath_, text, true);
+    return WriteTo(path_, text, true);
 }
 
 bool SetupLog::PrintfTo(const std::string& path, const char* format, ...) const {
@@ -52,16 +52,17 @@ bool SetupLog::PrintfTo(const std::string& path, const char* format, ...) const 
     return WriteTo(path, text, true);
 }
 
-void MakeSafeLogName(platform::Platform& os, std::string& name) {
+std::string SafeLogName(platform::Files& files, std::string name) {
     // Characters no file name may hold: a ":" would name a stream of another
     // file, a "\\" another folder.
     for (char& c : name) {
         if (static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) c = '$';
     }
-    if (os.files().OpensForReading(name)) return;
+    if (files.Exists(name)) return name;
     for (char& c : name) {
         if (static_cast<unsigned char>(c) >= 0x80) c = '$';
     }
+    return name;
 }
 
 }  // namespace setup

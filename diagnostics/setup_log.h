@@ -12,10 +12,12 @@ namespace setup {
 
 class SetupLog {
 public:
-    // `runLogPath` is the run's log path, read at every entry; an empty path
-    // means there is no log and every write fails quietly.
-    SetupLog(platform::Platform& os, const std::string& runLogPath)
-        : os_(os), runLogPath_(runLogPath) {}
+    // An empty path means there is no log (yet) and every write fails
+    // quietly.
+    explicit SetupLog(platform::Platform& os, std::string path = std::string())
+        : os_(os), path_(std::move(path)) {}
+    void SetPath(std::string path) { path_ = std::move(path); }
+    const std::string& path() const { return path_; }
 
     bool WriteTo(const std::string& path, const std::string& text, bool timeStamp) const;
     bool Write(const std::string& text, bool timeStamp) const;
@@ -24,14 +26,15 @@ public:
 
 private:
     platform::Platform& os_;
-    const std::string& runLogPath_;
+    std::string path_;
 };
 
 // Formatted entries are limited to what a buffer of this size holds.
 constexpr size_t kLogEntryBufferSize = 4096;
 
-// Makes a product name usable in the default log file name: unless a file of
-// that name opens, every byte of 0x80 or above and every "?" becomes "$".
-void MakeSafeLogName(platform::Platform& os, std::string& name);
+// Makes a product name usable in the default log file name: the characters
+// no file name may hold become "$", and so does every byte of 0x80 or
+// above unless a file of the name so far exists (in the current folder).
+std::string SafeLogName(platform::Files& files, std::string name);
 
 }  // namespace setup

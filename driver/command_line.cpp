@@ -13,6 +13,13 @@ constexpr size_t kMaxPropertyToken = 1038;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+std::string Trimmed(const std::string& text) {
+    size_t first = 0, last = text.size();
+    while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
+    return text.substr(first, last - first);
+}
+
 bool IsOption(const std::string& text, const Token& t) {
     return text[t.start] == '/' || text[t.start] == '-';
 }
@@ -67,22 +74,23 @@ bool NextToken(const std::string& text, size_t from, Token* token) {
     return true;
 }
 
-void ScanLogOption(const std::string& commandLine, SetupContext& ctx) {
+std::string ScanLogOption(const std::string& commandLine) {
+    std::string logPath;
     ForEachTokenAfterFirst(commandLine, [&](const Token& t) {
         if (!IsOption(commandLine, t)) return true;
         const size_t nameLength = t.length - 1;
         if (nameLength == 0 || nameLength > kMaxOptionName) return false;
         if (NameIs(commandLine, t, "log")) {
-            // The path is everything after the one separating character.
-            const size_t start = t.End() + 1;
-            ctx.logPath = start < commandLine.size() ? commandLine.substr(start) : std::string();
-            // A quoted path (one with blanks) loses its quotes.
-            if (ctx.logPath.size() >= 2 && ctx.logPath.front() == '"' && ctx.logPath.back() == '"') {
-                ctx.logPath = ctx.logPath.substr(1, ctx.logPath.size() - 2);
+            // The path is everything after the option, without the blanks
+            // around it; a quoted path (one with blanks) loses its quotes.
+            logPath = Trimmed(commandLine.substr(t.End()));
+            if (logPath.size() >= 2 && logPath.front() == '"' && logPath.back() == '"') {
+                logPath = logPath.substr(1, logPath.size() - 2);
             }
         }
         return true;
     });
+    return logPath;
 }
 
 UiLevel ParseUiLevel(const std::string& commandLine) {
@@ -127,8 +135,8 @@ uint32_t ParseAdminTarget(const std::string& commandLine, std::string& adminTarg
     return codes::kSuccess;
 }
 
-void CollectPublicProperties(const std::string& commandLine, std::string& properties) {
-    properties.clear();
+std::string CollectPublicProperties(const std::string& commandLine) {
+    std::string properties;
     bool recordPath = false;
     ForEachTokenAfterFirst(commandLine, [&](const Token& t) {
         if (t.length > kMaxPropertyToken) return false;
@@ -142,10 +150,7 @@ void CollectPublicProperties(const std::string& commandLine, std::string& proper
         if (token.find('=') != std::string::npos) properties += token + ' ';
         return true;
     });
-    size_t first = 0, last = properties.size();
-    while (first < last && std::isspace(static_cast<unsigned char>(properties[first]))) ++first;
-    while (last > first && std::isspace(static_cast<unsigned char>(properties[last - 1]))) --last;
-    properties = properties.substr(first, last - first);
+    return Trimmed(properties);
 }
 
 std::string ParseRecordPath(const std::string& commandLine) {
@@ -153,9 +158,6 @@ std::string ParseRecordPath(const std::string& commandLine) {
     bool next = false;
     ForEachTokenAfterFirst(commandLine, [&](const Token& t) {
         if (next) {
-            // An empty value (an unset variable in a script) leaves the next
-            // option, which is no path.
-            if (IsOption(commandLine, t)) return false;
             path = commandLine.substr(t.start, t.length);
             if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
             return false;
@@ -164,6 +166,33 @@ std::string ParseRecordPath(const std::string& commandLine) {
         return true;
     });
     return path;
+}
+
+}  // namespace setup
+
+namespace setup {
+
+bool ParseNoRestart(const std::string& commandLine) {
+    bool found = false;
+    ForEachTokenAfterFirst(commandLine, [&](const Token& t) {
+        found = IsOption(commandLine, t) && NameIs(commandLine, t, "norestart");
+        return !found;
+    });
+    return found;
+}
+
+CommandLine ParseCommandLine(const std::string& text) {
+    CommandLine c;
+    c.mode = ParseRunMode(text);
+    c.uiLevel = ParseUiLevel(text);
+    c.logPath = ScanLogOption(text);
+    if (c.mode == RunMode::AdminInstall) {
+        c.adminTargetValid = ParseAdminTarget(text, c.adminTarget) == codes::kSuccess;
+    }
+    c.properties = CollectPublicProperties(text);
+    c.recordPath = ParseRecordPath(text);
+    c.noRestart = ParseNoRestart(text);
+    return c;
 }
 
 }  // namespace setup

@@ -3,20 +3,9 @@
 #include <vector>
 
 #include "config/version_strings.h"
-#include "diagnostics/string_ids.h"
 #include "diagnostics/text_format.h"
-#include "platform/codes.h"
 
 namespace setup {
-
-bool IsNativeX86(platform::Platform& os) {
-    return os.system().NativeArchitecture() == codes::kArchitectureX86;
-}
-
-bool IsWindows5OrLater(platform::Platform& os) {
-    platform::OsVersion version;
-    return os.system().Version(&version) && version.major >= 5;
-}
 
 std::string SingleInstanceName(const std::string& suffix) {
     std::string name = kSingleInstancePrefix;
@@ -31,18 +20,6 @@ std::string SingleInstanceName(const std::string& suffix) {
     }
     return std::string(kSingleInstancePrefix) +
            Format("#%016llx", static_cast<unsigned long long>(hash));
-}
-
-bool AcquireSingleInstance(platform::Platform& os, const std::string& suffix,
-                           std::unique_ptr<platform::Held>& guard) {
-    bool existed = false;
-    guard = os.system().CreateNamedMutex(SingleInstanceName(suffix), &existed);
-    return !guard || existed;
-}
-
-std::string LongPathOrSame(platform::Platform& os, const std::string& path) {
-    std::string longPath;
-    return os.files().LongPath(path, &longPath) ? longPath : path;
 }
 
 std::string WindowsDisplayName(uint32_t major, uint32_t minor, uint16_t spMajor, uint16_t spMinor) {
@@ -72,60 +49,33 @@ std::string WindowsDisplayName(uint32_t major, uint32_t minor, uint16_t spMajor,
     return text;
 }
 
-bool CheckWinVersion(Services& services, const MainSettings& main, const std::string& logPath) {
-    platform::Platform& os = services.os;
-    const std::string& minVersion = main.MinWinVersion;
-    if (minVersion.empty()) return true;
-
-    static const char* const kInvalid =
-        "CheckWinVersion() failed. Invalid version '%s' in variable '%s'.\r\n";
-    bool failed = false;
-    uint32_t major = 0, minor = 0;
-    uint16_t spMajor = 0, spMinor = 0;
-
+MinimumWindows ParseMinimumWindows(const MainSettings& main) {
+    MinimumWindows minimum;
+    minimum.set = !main.MinWinVersion.empty();
+    if (!minimum.set) return minimum;
+    const auto invalid = [&](const std::string& value, const char* key) {
+        minimum.errors.push_back(
+            Format("CheckWinVersion() failed. Invalid version '%s' in variable '%s'.\r\n", value.c_str(), key));
+    };
     // A value of dots only gives no number at all; it is as invalid as one
     // with letters.
     std::vector<uint32_t> numbers;
-    if (!ParseNumberList(minVersion, &numbers) || numbers.empty()) {
-        services.log.Printf(kInvalid, minVersion.c_str(), "MinWinVersion");
-        failed = true;
+    if (!ParseNumberList(main.MinWinVersion, &numbers) || numbers.empty()) {
+        invalid(main.MinWinVersion, "MinWinVersion");
     } else {
-        major = numbers[0];
-        minor = numbers.size() > 1 ? numbers[1] : 0;
+        minimum.major = numbers[0];
+        minimum.minor = numbers.size() > 1 ? numbers[1] : 0;
     }
-
-    const std::string& minServicePack = main.MinWinServicePack;
-    bool servicePackInvalid = false;
-    if (!minServicePack.empty()) {
+    if (!main.MinWinServicePack.empty()) {
         std::vector<uint32_t> sp;
-        if (!ParseNumberList(minServicePack, &sp) || sp.empty()) {
-            services.log.Printf(kInvalid, minServicePack.c_str(), "MinWinServicePack");
-            servicePackInvalid = true;
+        if (!ParseNumberList(main.MinWinServicePack, &sp) || sp.empty()) {
+            invalid(main.MinWinServicePack, "MinWinServicePack");
         } else {
-            spMajor = static_cast<uint16_t>(sp[0] & 0xFFFF);
-            spMinor = static_cast<uint16_t>(sp.size() > 1 ? sp[1] & 0xFFFF : 0);
+            minimum.spMajor = static_cast<uint16_t>(sp[0] & 0xFFFF);
+            minimum.spMinor = static_cast<uint16_t>(sp.size() > 1 ? sp[1] & 0xFFFF : 0);
         }
     }
-
-    if (failed || servicePackInvalid) {
-        services.Error(services.strings.LoadLocalizedString(ids::kInternalError),
-                      services.strings.FormatLocalizedString(ids::kLogFileLine,
-                                                            LongPathOrSame(os, logPath).c_str()));
-        return false;
-    }
-
-    if (os.system().VersionAtLeast(major, minor, spMajor, spMinor)) return true;
-
-    std::string message = main.MinWinMessage;
-    if (!message.empty()) {
-        ReplaceAll(message, "\\r", "\r");
-        ReplaceAll(message, "\\n", "\n");
-        services.Error(message);
-        return false;
-    }
-    services.Error(services.strings.FormatLocalizedString(
-        ids::kWindowsTooOld, WindowsDisplayName(major, minor, spMajor, spMinor).c_str()));
-    return false;
+    return minimum;
 }
 
 std::string PackagePlatform(const std::string& summaryTemplate) {

@@ -5,29 +5,47 @@
 namespace setup {
 namespace {
 
-std::string Quoted(platform::System& system, const std::string& ansi) {
-    return JsonString(system.AnsiToUtf8(ansi));
+const char* DeclinedName(const Outcome& o) {
+    if (o.declined == Question::Upgrade) return "\"upgrade\"";
+    if (o.declined == Question::Patch) return "\"patch\"";
+    return o.prerequisitesDeclined ? "\"prerequisites\"" : "null";
+}
+
+const char* StopReason(LoopStop::Reason reason) {
+    switch (reason) {
+        case LoopStop::Reason::Administrator: return "administrator";
+        case LoopStop::Reason::Download: return "download";
+        case LoopStop::Reason::Digest: return "digest";
+        case LoopStop::Reason::None: break;
+    }
+    return "";
 }
 
 }  // namespace
 
-std::string RecordJson(const RunRecord& r, platform::System& system) {
+std::string RecordJson(const Outcome& o, const std::string& logPath, platform::System& system) {
+    const auto quoted = [&](const std::string& ansi) { return JsonString(system.AnsiToUtf8(ansi)); };
     std::string chosen;
-    for (const std::string& name : r.optionalChosen) chosen += (chosen.empty() ? "" : ", ") + Quoted(system, name);
+    for (const std::string& name : o.optionalChosen) chosen += (chosen.empty() ? "" : ", ") + quoted(name);
     const std::string component =
-        r.failingComponent.empty()
+        o.failingComponent.empty()
             ? "null"
-            : Format("{\"name\": %s, \"code\": %u}", Quoted(system, r.failingComponent).c_str(),
-                     static_cast<unsigned>(r.failingCode));
+            : Format("{\"name\": %s, \"code\": %u}", quoted(o.failingComponent).c_str(),
+                     static_cast<unsigned>(o.failingCode));
+    const std::string stopped =
+        o.loopStopped.reason == LoopStop::Reason::None
+            ? "null"
+            : Format("{\"component\": %s, \"reason\": \"%s\"}", quoted(o.loopStopped.component).c_str(),
+                     StopReason(o.loopStopped.reason));
     const std::string installer =
-        r.installerCalled ? Format("%u", static_cast<unsigned>(r.installerResult)) : "null";
+        o.installerResult ? Format("%u", static_cast<unsigned>(*o.installerResult)) : "null";
     return Format(
-        "{\n  \"exitCode\": %d,\n  \"stage\": %s,\n  \"failingComponent\": %s,\n"
-        "  \"installerResult\": %s,\n  \"restart\": %s,\n  \"optionalComponents\": [%s],\n"
+        "{\n  \"exitCode\": %d,\n  \"stage\": %s,\n  \"failingComponent\": %s,\n  \"stoppedAt\": %s,\n"
+        "  \"declined\": %s,\n  \"installerResult\": %s,\n  \"restart\": %s,\n  \"optionalComponents\": [%s],\n"
         "  \"transform\": %s,\n  \"logPath\": %s\n}\n",
-        r.exitCode, Quoted(system, r.stage).c_str(), component.c_str(), installer.c_str(),
-        Quoted(system, r.restart).c_str(), chosen.c_str(), Quoted(system, r.transform).c_str(),
-        Quoted(system, r.logPath).c_str());
+        o.exitCode, quoted(StageName(o.stage)).c_str(), component.c_str(), stopped.c_str(), DeclinedName(o),
+        installer.c_str(), quoted(o.restart).c_str(), chosen.c_str(), quoted(o.transform).c_str(),
+        quoted(logPath).c_str());
 }
 
 }  // namespace setup

@@ -1,18 +1,14 @@
 // Packages read through libmsi, with the buffer limits of the Windows
-// Installer's "A" functions: a value that does not fit the caller's buffer
-// is not read. Only the read-only queries exist; installing answers "not
-// available".
+// Installer's "A" functions: a value that does not fit its buffer is not
+// read.
 #include <libmsi.h>
 
-#include <map>
+#include <optional>
 
 #include "linux/linux_platform.h"
 
 namespace platform::posix {
 namespace {
-
-constexpr uint32_t kOpenFailed = 110;  // ERROR_OPEN_FAILED
-constexpr int kStateUnknown = -1;
 
 // Drops a GLib object reference when it goes.
 template <typename T>
@@ -23,12 +19,12 @@ struct Ref {
     }
 };
 
-bool Fits(const char* text, size_t bufferSize, std::string* value) {
-    if (text == nullptr || std::string(text).size() >= bufferSize) return false;
-    *value = text;
-    return true;
+std::optional<std::string> Fits(const gchar* text, size_t bufferSize) {
+    if (text == nullptr || std::string(text).size() >= bufferSize) return std::nullopt;
+    return std::string(text);
 }
 
+// Reads packages only; installing answers "not available".
 class LibmsiLibrary final : public InstallerLibrary {
 public:
     // The library's warnings about files that are no package would stand
@@ -37,81 +33,64 @@ public:
         g_log_set_default_handler([](const gchar*, GLogLevelFlags, const gchar*, gpointer) {},
                                   nullptr);
     }
-    ~LibmsiLibrary() override {
-        for (auto& open : databases_) g_object_unref(open.second);
-    }
     bool IsComplete() override { return true; }
-    int SetInternalUI(int level) override { return level; }
-    GuardedCall InstallProduct(const std::string&, const std::string&) override {
-        return NotAvailable();
-    }
-    GuardedCall ApplyPatch(const std::string&, const std::string*, int,
-                           const std::string&) override {
-        return NotAvailable();
-    }
-    uint32_t EnableLog(uint32_t, const std::string&, uint32_t) override {
-        return LinuxFiles::kNotAvailable;
-    }
-    int QueryProductState(const std::string&) override { return kStateUnknown; }
-    uint32_t ProductInfo(const std::string&, const std::string&, size_t, std::string*) override {
-        return LinuxFiles::kNotAvailable;
-    }
 
-    uint32_t OpenDatabase(const std::string& path, uint32_t* database) override {
-        GError* error = nullptr;
-        LibmsiDatabase* opened =
-            libmsi_database_new(LocalPath(path).c_str(), LIBMSI_DB_FLAGS_READONLY, nullptr, &error);
-        if (error != nullptr) g_error_free(error);
-        if (opened == nullptr) return kOpenFailed;
-        *database = ++lastHandle_;
-        databases_[*database] = opened;
-        return 0;
-    }
+    PackageInfo ReadPackage(const std::string& path) override {
+        PackageInfo info;
+        Ref<LibmsiDatabase> database{Open(path, LIBMSI_DB_FLAGS_READONLY)};
+        if (database.object == nullptr) {
+            database.object = Open(path, static_cast<LibmsiDbFlags>(LIBMSI_DB_FLAGS_READONLY | LIBMSI_DB_FLAGS_PATCH));
+            if (database.object == nullptr) return info;
+            info.patch = true;
+        }
+        info.opened = true;
+        info.productCode = Property(database.object, "ProductCode");
+        info.productVersion = Property(database.object, "ProductVersion");
+        info.productName = Property(database.object, "ProductName");
+        info.allUsers = Property(database.object, "ALLUSERS");
 
-    bool PropertyValue(uint32_t database, const std::string& property, size_t bufferSize,
-                       std::string* value) override {
-        if (databases_.count(database) == 0) return false;
-        const std::string sql =
-            "SELECT `Value` FROM `Property` WHERE `Property`='" + property + "'";
-        Ref<LibmsiQuery> query{libmsi_query_new(databases_[database], sql.c_str(), nullptr)};
-        if (query.object == nullptr || !libmsi_query_execute(query.object, nullptr, nullptr))
-            return false;
-        Ref<LibmsiRecord> record{libmsi_query_fetch(query.object, nullptr)};
-        if (record.object == nullptr) return false;
-        gchar* text = libmsi_record_get_string(record.object, 1);
-        const bool read = Fits(text, bufferSize, value);
-        g_free(text);
-        return read;
-    }
-
-    bool SummaryString(uint32_t database, unsigned property, size_t bufferSize,
-                       std::string* value) override {
-        if (databases_.count(database) == 0) return false;
-        Ref<LibmsiSummaryInfo> summary{libmsi_summary_info_new(databases_[database], 0, nullptr)};
-        if (summary.object == nullptr) return false;
-        GError* error = nullptr;
-        const gchar* text = libmsi_summary_info_get_string(
-            summary.object, static_cast<LibmsiProperty>(property), &error);
-        if (error != nullptr) g_error_free(error);
-        return Fits(text, bufferSize, value);
-    }
-
-    void CloseDatabase(uint32_t database) override {
-        const auto open = databases_.find(database);
-        if (open == databases_.end()) return;
-        g_object_unref(open->second);
-        databases_.erase(open);
+        Ref<LibmsiSummaryInfo> summary{libmsi_summary_info_new(database.object, 0, nullptr)};
+        if (summary.object == nullptr) return info;
+        const auto text = [&](LibmsiProperty property, size_t bufferSize) {
+            GError* error = nullptr;
+            const gchar* value = libmsi_summary_info_get_string(summary.object, property, &error);
+            if (error != nullptr) g_error_free(error);
+            return Fits(value, bufferSize);
+        };
+        const auto number = [&](LibmsiProperty property) {
+            GError* error = nullptr;
+            const gint value = libmsi_summary_info_get_int(summary.object, property, &error);
+            if (error == nullptr) return static_cast<int32_t>(value);
+            g_error_free(error);
+            return int32_t{0};
+        };
+        info.summaryTemplate = text(LIBMSI_PROPERTY_TEMPLATE, PackageInfo::kTemplateBuffer);
+        info.revisionNumber = text(LIBMSI_PROPERTY_UUID, PackageInfo::kValueBuffer);
+        info.schema = number(LIBMSI_PROPERTY_VERSION);
+        info.wordCount = number(LIBMSI_PROPERTY_SOURCE);
+        return info;
     }
 
 private:
-    static GuardedCall NotAvailable() {
-        GuardedCall call;
-        call.result = LinuxFiles::kNotAvailable;
-        return call;
+    static LibmsiDatabase* Open(const std::string& path, LibmsiDbFlags flags) {
+        GError* error = nullptr;
+        LibmsiDatabase* opened = libmsi_database_new(LocalPath(path).c_str(), flags, nullptr, &error);
+        if (error != nullptr) g_error_free(error);
+        return opened;
     }
-
-    std::map<uint32_t, LibmsiDatabase*> databases_;
-    uint32_t lastHandle_ = 0;
+    static std::optional<std::string> Property(LibmsiDatabase* database, const char* name) {
+        const std::string sql = std::string("SELECT `Value` FROM `Property` WHERE `Property`='") + name + "'";
+        Ref<LibmsiQuery> query{libmsi_query_new(database, sql.c_str(), nullptr)};
+        if (query.object == nullptr || !libmsi_query_execute(query.object, nullptr, nullptr)) {
+            return std::nullopt;
+        }
+        Ref<LibmsiRecord> record{libmsi_query_fetch(query.object, nullptr)};
+        if (record.object == nullptr) return std::nullopt;
+        gchar* text = libmsi_record_get_string(record.object, 1);
+        std::optional<std::string> value = Fits(text, PackageInfo::kValueBuffer);
+        g_free(text);
+        return value;
+    }
 };
 
 }  // namespace

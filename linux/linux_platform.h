@@ -18,23 +18,10 @@ namespace platform::posix {
 
 class LinuxFiles final : public Files {
 public:
-    std::string ModulePath() override { return std::string(); }
-    bool SearchFinds(const std::string&) override { return false; }
     bool Exists(const std::string& path) override;
-    bool Append(const std::string&, const std::string&) override { return false; }
-    bool Write(const std::string&, const std::string&) override { return false; }
+    bool SearchFinds(const std::string& path) override { return Exists(path); }  // no wildcards
     bool ReadChunks(const std::string& path,
                     const std::function<void(const char*, size_t)>& consume) override;
-    bool OpensForReading(const std::string&) override { return false; }
-    bool TempFolder(std::string*) override { return false; }
-    bool LongPath(const std::string&, std::string*) override { return false; }
-    bool SystemFolder(std::string*) override { return false; }
-    bool CommonProgramFilesFolder(std::string*) override { return false; }
-    uint32_t FileVersion(const std::string&, uint32_t*, uint32_t*) override {
-        return kNotAvailable;
-    }
-    uint32_t TryLoadLibrary(const std::string&) override { return kNotAvailable; }
-    bool FolderHolds(const std::string&, const std::string&) override { return false; }
     std::string IniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& file) override;
     int IniInt(const std::string& section, const std::string& key, int fallback,
@@ -43,8 +30,6 @@ public:
     std::vector<std::string> IniSectionNames(const std::string& file) override;
     std::vector<std::string> IniKeyNames(const std::string& section,
                                          const std::string& file) override;
-
-    static constexpr uint32_t kNotAvailable = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
 private:
     const ProfileFile& Profile(const std::string& file);

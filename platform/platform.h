@@ -1,7 +1,12 @@
 // The only door from the portable core to Windows. The core sees these
-// interfaces; win32 implements them over the Windows API and the
-// unit tests implement them in memory. Strings are 8-bit text in the system
-// (ANSI) code page; UTF-16 appears only where the data itself is UTF-16.
+// interfaces; win32/ implements them over the Windows API, linux/ the part
+// the media checker needs, and the unit tests implement them in memory.
+// Strings are 8-bit text in the system (ANSI) code page; UTF-16 appears
+// only where the data itself is UTF-16.
+//
+// Every service has a default that answers "not available" (false,
+// nothing, kNotAvailable), so that a platform offers only what its program
+// uses.
 //
 // Method names avoid the names of <windows.h> macros (MessageBox,
 // LoadString, GetFileAttributes, ...), which would rename them.
@@ -10,10 +15,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace platform {
+
+// The error code of a service that a platform does not offer.
+constexpr uint32_t kNotAvailable = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
 // Something the platform holds open for the core (a named mutex, ...);
 // destroying it closes it.
@@ -35,56 +44,62 @@ class Files {
 public:
     virtual ~Files() = default;
     // Full path of the running program (buffer of 260); empty on failure.
-    virtual std::string ModulePath() = 0;
+    virtual std::string ModulePath() { return {}; }
     // Whether a file search for the pattern finds an entry (wildcards match).
     // Critical-error boxes are suppressed during the search.
-    virtual bool SearchFinds(const std::string& pattern) = 0;
-    // Whether the path names a file or folder (it has attributes).
-    virtual bool Exists(const std::string& path) = 0;
+    virtual bool SearchFinds(const std::string& /*pattern*/) { return false; }
+    // Whether the path (relative to the current folder) names a file or a
+    // folder: it has attributes.
+    virtual bool Exists(const std::string& /*path*/) { return false; }
     // Appends bytes to a file, creating it (C mode "ab+"); false when it
     // cannot be opened.
-    virtual bool Append(const std::string& path, const std::string& bytes) = 0;
+    virtual bool Append(const std::string& /*path*/, const std::string& /*bytes*/) { return false; }
     // Creates or replaces a file with the bytes; false when it cannot.
-    virtual bool Write(const std::string& path, const std::string& bytes) = 0;
+    virtual bool Write(const std::string& /*path*/, const std::string& /*bytes*/) { return false; }
     // Reads a file from start to end, handing each piece to `consume`;
     // false when it cannot be opened or read.
-    virtual bool ReadChunks(const std::string& path,
-                            const std::function<void(const char*, size_t)>& consume) = 0;
-    // Whether the path (relative to the current folder) opens for reading.
-    virtual bool OpensForReading(const std::string& path) = 0;
+    virtual bool ReadChunks(const std::string& /*path*/,
+                            const std::function<void(const char*, size_t)>& /*consume*/) {
+        return false;
+    }
     // The temporary folder with its trailing backslash; false when the
     // system gives none or more than 260 characters.
-    virtual bool TempFolder(std::string* folder) = 0;
+    virtual bool TempFolder(std::string* /*folder*/) { return false; }
     // The long form of a path (at most 260 characters); false on failure.
-    virtual bool LongPath(const std::string& path, std::string* longPath) = 0;
+    virtual bool LongPath(const std::string& /*path*/, std::string* /*longPath*/) { return false; }
 
     // The folder that 32-bit programs see as the Windows system folder, and
     // the 32-bit common program files folder (each at most 260 characters);
     // false when the system gives none.
-    virtual bool SystemFolder(std::string* folder) = 0;
-    virtual bool CommonProgramFilesFolder(std::string* folder) = 0;
+    virtual bool SystemFolder(std::string* /*folder*/) { return false; }
+    virtual bool CommonProgramFilesFolder(std::string* /*folder*/) { return false; }
     // The file version of a file's version resource as its two 32-bit
     // words. Returns 0, or the error code when the file has no readable
     // version information; a resource whose root block cannot be read
     // leaves both words all ones.
-    virtual uint32_t FileVersion(const std::string& path, uint32_t* mostSignificant,
-                                 uint32_t* leastSignificant) = 0;
+    virtual uint32_t FileVersion(const std::string& /*path*/, uint32_t* /*mostSignificant*/,
+                                 uint32_t* /*leastSignificant*/) {
+        return kNotAvailable;
+    }
     // Loads the file as a library and frees it at once; 0 or the error code.
-    virtual uint32_t TryLoadLibrary(const std::string& path) = 0;
-    // Whether `file` lies in `folder` (a search of that one folder).
-    virtual bool FolderHolds(const std::string& folder, const std::string& file) = 0;
+    virtual uint32_t TryLoadLibrary(const std::string& /*path*/) { return kNotAvailable; }
 
     // Initialization-file reads, with the limits of the Windows profile
     // functions: values cut to 2047 characters, a section listing of at most
     // 2048 bytes (lines ended by NUL, the list by an empty line).
-    virtual std::string IniString(const std::string& section, const std::string& key,
-                                  const std::string& fallback, const std::string& file) = 0;
-    virtual int IniInt(const std::string& section, const std::string& key, int fallback,
-                       const std::string& file) = 0;
-    virtual std::string IniSection(const std::string& section, const std::string& file) = 0;
+    virtual std::string IniString(const std::string& /*section*/, const std::string& /*key*/,
+                                  const std::string& fallback, const std::string& /*file*/) {
+        return fallback;
+    }
+    virtual int IniInt(const std::string& /*section*/, const std::string& /*key*/, int fallback,
+                       const std::string& /*file*/) {
+        return fallback;
+    }
+    virtual std::string IniSection(const std::string& /*section*/, const std::string& /*file*/) {
+        return {};
+    }
     // The names of a file's sections, and of a section's keys, in the
-    // file's order. Only the media checker lists them; a platform that
-    // cannot gives none.
+    // file's order. Only the media checker lists them.
     virtual std::vector<std::string> IniSectionNames(const std::string& /*file*/) { return {}; }
     virtual std::vector<std::string> IniKeyNames(const std::string& /*section*/,
                                                  const std::string& /*file*/) {
@@ -96,38 +111,46 @@ public:
 class System {
 public:
     virtual ~System() = default;
-    virtual LocalTime Now() = 0;
-    virtual uint16_t UserDefaultLanguage() = 0;
+    virtual LocalTime Now() { return {}; }
+    virtual uint16_t UserDefaultLanguage() { return 0; }
     // Processor architecture of the machine (0 is x86), as the native
-    // system information reports it, or the plain one where that is missing.
-    virtual uint16_t NativeArchitecture() = 0;
+    // system information reports it, or the plain one where that is missing;
+    // 0xFFFF when unknown.
+    virtual uint16_t NativeArchitecture() { return 0xFFFF; }
     // Windows version from the basic version query; false when it fails.
-    virtual bool Version(OsVersion* version) = 0;
+    virtual bool Version(OsVersion* /*version*/) { return false; }
     // Whether the running Windows is at least the given version, compared
     // major, minor, service-pack major, service-pack minor in order.
-    virtual bool VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajor,
-                                uint16_t spMinor) = 0;
+    virtual bool VersionAtLeast(uint32_t /*major*/, uint32_t /*minor*/, uint16_t /*spMajor*/,
+                                uint16_t /*spMinor*/) {
+        return false;
+    }
     // Membership of the calling thread's token in the Administrators group.
-    virtual bool IsAdministrator() = 0;
+    virtual bool IsAdministrator() { return false; }
     // Creates the named mutex (not owned). Returns null when it cannot be
     // created; sets *alreadyExisted when the system reports that it existed.
-    virtual std::unique_ptr<Held> CreateNamedMutex(const std::string& name,
-                                                   bool* alreadyExisted) = 0;
-    virtual void EnableShutdownPrivilege() = 0;
-    // Asks Windows to restart (EWX_REBOOT with the given reason).
-    virtual void Restart(uint32_t reason) = 0;
+    virtual std::unique_ptr<Held> CreateNamedMutex(const std::string& /*name*/,
+                                                   bool* /*alreadyExisted*/) {
+        return nullptr;
+    }
+    virtual void EnableShutdownPrivilege() {}
+    // Asks Windows to restart (EWX_REBOOT with the given reason); 0 when the
+    // system accepted, else its error code.
+    virtual uint32_t Restart(uint32_t /*reason*/) { return kNotAvailable; }
     // The system message table's text for an error code; false when none.
-    virtual bool ErrorMessage(uint32_t code, std::string* text) = 0;
+    virtual bool ErrorMessage(uint32_t /*code*/, std::string* /*text*/) { return false; }
 
     // An environment variable of at most `bufferSize` - 1 characters; false
     // when it is missing or longer.
-    virtual bool EnvironmentVariable(const std::string& name, size_t bufferSize,
-                                     std::string* value) = 0;
+    virtual bool EnvironmentVariable(const std::string& /*name*/, size_t /*bufferSize*/,
+                                     std::string* /*value*/) {
+        return false;
+    }
 
-    virtual std::u16string AnsiToUtf16(const std::string& text) = 0;
-    virtual std::string Utf16ToAnsi(const std::u16string& text) = 0;
-    virtual std::string Utf8ToAnsi(const std::string& text) = 0;
-    virtual std::string AnsiToUtf8(const std::string& text) = 0;
+    virtual std::u16string AnsiToUtf16(const std::string& /*text*/) { return {}; }
+    virtual std::string Utf16ToAnsi(const std::u16string& /*text*/) { return {}; }
+    virtual std::string Utf8ToAnsi(const std::string& text) { return text; }
+    virtual std::string AnsiToUtf8(const std::string& text) { return text; }
 };
 
 // The registry's predefined root keys accepted in configuration paths.
@@ -151,9 +174,11 @@ public:
     // the conditions do not look at. Returns 0 with the value's bytes, or
     // the error code of the open or the read (234 when the value does not
     // fit).
-    virtual uint32_t ReadValue(RegistryRoot root, const std::string& keyPath,
-                               const std::string& valueName, RegistryView view, size_t bufferSize,
-                               std::string* bytes, uint32_t* type) = 0;
+    virtual uint32_t ReadValue(RegistryRoot /*root*/, const std::string& /*keyPath*/,
+                               const std::string& /*valueName*/, RegistryView /*view*/,
+                               size_t /*bufferSize*/, std::string* /*bytes*/, uint32_t* /*type*/) {
+        return kNotAvailable;
+    }
 };
 
 // What a condition program did.
@@ -171,15 +196,24 @@ public:
     // Runs a command line without a window, with its output captured through
     // a pipe, and waits for it without a time limit and without dispatching
     // window messages.
-    virtual CapturedRun RunCaptured(const std::string& commandLine) = 0;
+    virtual CapturedRun RunCaptured(const std::string& /*commandLine*/) {
+        return {CapturedRun::Failure::Start, kNotAvailable, 0, {}};
+    }
     // Starts a command line in a shown window and waits for it while window
     // messages keep flowing. Returns 0 and the exit code, or the error code
     // of the start or the wait; *started tells which.
-    virtual uint32_t RunAndWait(const std::string& commandLine, bool* started,
-                                uint32_t* exitCode) = 0;
+    virtual uint32_t RunAndWait(const std::string& /*commandLine*/, bool* started,
+                                uint32_t* /*exitCode*/) {
+        *started = false;
+        return kNotAvailable;
+    }
     // The same through the shell's "runas" verb.
-    virtual uint32_t RunElevatedAndWait(const std::string& program, const std::string& parameters,
-                                        bool* started, uint32_t* exitCode) = 0;
+    virtual uint32_t RunElevatedAndWait(const std::string& /*program*/,
+                                        const std::string& /*parameters*/, bool* started,
+                                        uint32_t* /*exitCode*/) {
+        *started = false;
+        return kNotAvailable;
+    }
 };
 
 // Window handles cross the seam as opaque numbers; 0 is "no window".
@@ -232,27 +266,31 @@ class Ui {
 public:
     virtual ~Ui() = default;
     // Shows a message box; returns the button pressed, 0 on failure.
-    virtual int ShowMessage(WindowRef owner, const std::string& text,
-                            const std::string& caption, uint32_t flags) = 0;
+    virtual int ShowMessage(WindowRef /*owner*/, const std::string& /*text*/,
+                            const std::string& /*caption*/, uint32_t /*flags*/) {
+        return 0;
+    }
     // The string-table block (16 entries: a length, then that many UTF-16
     // units) stored in exactly this language; false when there is none.
-    virtual bool StringBlock(uint16_t language, uint16_t block,
-                             std::vector<uint16_t>* data) = 0;
+    virtual bool StringBlock(uint16_t /*language*/, uint16_t /*block*/,
+                             std::vector<uint16_t>* /*data*/) {
+        return false;
+    }
     // The string as the system's own lookup picks it, cut to bufferSize - 1.
-    virtual std::string DefaultString(uint16_t id, size_t bufferSize) = 0;
+    virtual std::string DefaultString(uint16_t /*id*/, size_t /*bufferSize*/) { return {}; }
     // Shows the wait cursor; returns the previous one for RestoreCursor.
-    virtual uintptr_t ShowWaitCursor() = 0;
-    virtual void RestoreCursor(uintptr_t previous) = 0;
+    virtual uintptr_t ShowWaitCursor() { return 0; }
+    virtual void RestoreCursor(uintptr_t /*previous*/) {}
 
     // Runs the prerequisites dialog modally, owned by the thread's active
     // window; its end code, or -1 when it cannot be created.
-    virtual int RunPrerequisitesDialog(PrerequisitesDialog& dialog) = 0;
+    virtual int RunPrerequisitesDialog(PrerequisitesDialog& /*dialog*/) { return -1; }
     // Runs the download dialog modally with the owner (0: none); its end
     // code, or -1 / 0 when it cannot be run.
-    virtual int RunDownloadDialog(WindowRef owner, DownloadDialog& dialog) = 0;
+    virtual int RunDownloadDialog(WindowRef /*owner*/, DownloadDialog& /*dialog*/) { return -1; }
     // The prerequisites dialog's status field, and its two buttons.
-    virtual void SetStatusText(WindowRef dialog, const std::string& text) = 0;
-    virtual void EnableDialogButtons(WindowRef dialog, bool enable) = 0;
+    virtual void SetStatusText(WindowRef /*dialog*/, const std::string& /*text*/) {}
+    virtual void EnableDialogButtons(WindowRef /*dialog*/, bool /*enable*/) {}
 };
 
 // The result of an installer call made inside a structured-exception guard.
@@ -262,44 +300,65 @@ struct GuardedCall {
     uint32_t exceptionCode = 0;
 };
 
+// What a package (or a patch) says about itself, read with the limits of
+// the installer library's "A" functions: a value that is missing, or does
+// not fit its buffer, is not read (nullopt).
+struct PackageInfo {
+    static constexpr size_t kValueBuffer = 260;    // Property values
+    static constexpr size_t kTemplateBuffer = 64;  // the summary's Template
+
+    bool opened = false;
+    bool patch = false;  // opened as a patch file
+    std::optional<std::string> productCode, productVersion, productName, allUsers;
+    std::optional<std::string> summaryTemplate;  // "platform;languages", or a patch's targets
+    std::optional<std::string> revisionNumber;   // a patch's code (its first GUID)
+    int32_t schema = 0;     // the installer version it needs, times 100 (the page count)
+    int32_t wordCount = 0;  // source and elevation flags
+};
+
 // One binding of the Windows Installer library. Result codes are those of
-// the library; handles are its 32-bit handles.
+// the library.
 class InstallerLibrary {
 public:
     virtual ~InstallerLibrary() = default;
-    // Whether the library loaded and all fifteen entries were found.
-    virtual bool IsComplete() = 0;
+    // Whether the library loaded and all its entries were found.
+    virtual bool IsComplete() { return false; }
 
-    virtual int SetInternalUI(int level) = 0;
+    virtual int SetInternalUI(int level) { return level; }
     // The two installing calls catch hardware exceptions raised inside the
     // library instead of ending the process.
-    virtual GuardedCall InstallProduct(const std::string& package,
-                                       const std::string& commandLine) = 0;
-    virtual GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
-                                   int installType, const std::string& commandLine) = 0;
-    virtual uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) = 0;
-    virtual int QueryProductState(const std::string& productCode) = 0;
+    virtual GuardedCall InstallProduct(const std::string& /*package*/,
+                                       const std::string& /*commandLine*/) {
+        return {kNotAvailable, false, 0};
+    }
+    virtual GuardedCall ApplyPatch(const std::string& /*patch*/,
+                                   const std::string* /*installPackage*/, int /*installType*/,
+                                   const std::string& /*commandLine*/) {
+        return {kNotAvailable, false, 0};
+    }
+    virtual uint32_t EnableLog(uint32_t /*mode*/, const std::string& /*path*/,
+                               uint32_t /*attributes*/) {
+        return kNotAvailable;
+    }
+    // The installed state of a product (5 installed, 1 advertised; -1
+    // unknown).
+    virtual int QueryProductState(const std::string& /*productCode*/) { return -1; }
     // Into a buffer of bufferSize characters.
-    virtual uint32_t ProductInfo(const std::string& productCode, const std::string& property,
-                                 size_t bufferSize, std::string* value) = 0;
-
-    // A package opened read-only, until CloseDatabase.
-    virtual uint32_t OpenDatabase(const std::string& path, uint32_t* database) = 0;
-    // The Value of a row of the package's Property table, read into a
-    // buffer of bufferSize characters; false when any step fails.
-    virtual bool PropertyValue(uint32_t database, const std::string& property, size_t bufferSize,
-                               std::string* value) = 0;
-    // A text property of the package's summary information, likewise.
-    virtual bool SummaryString(uint32_t database, unsigned property, size_t bufferSize,
-                               std::string* value) = 0;
-    virtual void CloseDatabase(uint32_t database) = 0;
+    virtual uint32_t ProductInfo(const std::string& /*productCode*/,
+                                 const std::string& /*property*/, size_t /*bufferSize*/,
+                                 std::string* /*value*/) {
+        return kNotAvailable;
+    }
+    // Opens the package read-only (a patch file when it is no database),
+    // reads what it says about itself and closes it.
+    virtual PackageInfo ReadPackage(const std::string& /*path*/) { return {}; }
 };
 
 class Installer {
 public:
     virtual ~Installer() = default;
     // Loads msi.dll from the system folder and binds its entries; never null.
-    virtual std::unique_ptr<InstallerLibrary> Bind() = 0;
+    virtual std::unique_ptr<InstallerLibrary> Bind() { return std::make_unique<InstallerLibrary>(); }
 };
 
 // A message for the simple mail interface: one "to" recipient, one
@@ -319,12 +378,13 @@ public:
     // Loads MAPI32.DLL from the system folder once and looks up MAPILogon,
     // MAPILogoff and MAPISendMail; false when the library does not load
     // (it is tried again at the next call) or lacks an entry.
-    virtual bool Bind() = 0;
+    virtual bool Bind() { return false; }
     // MAPISendMail without a session or parent window; 0 when accepted.
-    virtual uint32_t Send(const MailMessage& message) = 0;
+    virtual uint32_t Send(const MailMessage& /*message*/) { return kNotAvailable; }
     // Waits, then brings the first top-level window whose title contains
     // `titlePart` to the foreground.
-    virtual void RaiseWindowTitled(const std::string& titlePart, uint32_t delayMilliseconds) = 0;
+    virtual void RaiseWindowTitled(const std::string& /*titlePart*/,
+                                   uint32_t /*delayMilliseconds*/) {}
 };
 
 // Everything the core needs, handed to Run once.
@@ -338,6 +398,28 @@ public:
     virtual Registry& registry() = 0;
     virtual Processes& processes() = 0;
     virtual Mail& mail() = 0;
+};
+
+// A platform of services that are all "not available", for a program to
+// fill with the few it has.
+class PartialPlatform : public Platform {
+public:
+    Files& files() override { return files_; }
+    System& system() override { return system_; }
+    Ui& ui() override { return ui_; }
+    Installer& installer() override { return installer_; }
+    Registry& registry() override { return registry_; }
+    Processes& processes() override { return processes_; }
+    Mail& mail() override { return mail_; }
+
+private:
+    Files files_;
+    System system_;
+    Ui ui_;
+    Installer installer_;
+    Registry registry_;
+    Processes processes_;
+    Mail mail_;
 };
 
 }  // namespace platform

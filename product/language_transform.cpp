@@ -1,6 +1,5 @@
 #include "product/language_transform.h"
 
-#include "config/configuration.h"
 #include "diagnostics/text_format.h"
 
 namespace setup {
@@ -9,12 +8,11 @@ namespace {
 constexpr uint32_t kDefaultSublanguage = 0x400;
 constexpr uint32_t kPrimaryChinese = 4;
 
-bool FindTransform(Services& s, uint32_t languageId, SetupContext& ctx) {
-    const std::string candidate =
-        GetModulePath(s.os, false, true) + Format("%u", static_cast<unsigned>(languageId)) + ".mst";
-    if (!s.os.files().Exists(candidate)) return false;
-    ctx.transforms = candidate;
-    return true;
+// A plain primary language gets the default sublanguage. The Chinese
+// results are whole identifiers already: adding the sublanguage bit to 2052
+// (Simplified) would name Hong Kong's Traditional Chinese.
+uint32_t PrimaryWithSublanguage(uint32_t primary) {
+    return primary > 0x3FF ? primary : (primary | kDefaultSublanguage);
 }
 
 }  // namespace
@@ -30,31 +28,41 @@ uint32_t PrimaryLanguage(uint32_t languageId) {
     }
 }
 
-void SelectLanguageTransform(Services& s, int32_t configured, SetupContext& ctx) {
-    if (configured != 0) {
-        ctx.languageId = static_cast<uint32_t>(configured);
-        s.log.Printf("LangId %d is set from ini file\r\n", configured);
-    } else {
-        ctx.languageId = s.os.system().UserDefaultLanguage();
-        s.log.Printf("User LangId is %d\r\n", static_cast<int>(ctx.languageId));
-    }
-    if (FindTransform(s, ctx.languageId, ctx)) return;
+std::string TransformPath(const std::string& folder, uint32_t languageId) {
+    return folder + Format("%u", static_cast<unsigned>(languageId)) + ".mst";
+}
 
-    if (configured != 0) {
-        s.log.Printf("LangId transform not found\r\n");
-        return;
-    }
-    s.log.Printf("Language transform for LangId %d not found, trying primary language\r\n",
-                 static_cast<int>(ctx.languageId));
-    const uint32_t primary = PrimaryLanguage(ctx.languageId);
-    if (primary == 0) return;
+std::vector<uint32_t> TransformCandidates(int32_t configured, uint16_t userLanguage) {
+    if (configured != 0) return {static_cast<uint32_t>(configured)};
+    const uint32_t primary = PrimaryLanguage(userLanguage);
+    if (primary == 0) return {userLanguage};
+    return {userLanguage, PrimaryWithSublanguage(primary)};
+}
 
-    // A plain primary language gets the default sublanguage. The Chinese
-    // results are whole identifiers already: adding the sublanguage bit to
-    // 2052 (Simplified) would name Hong Kong's Traditional Chinese.
-    ctx.languageId = primary > 0x3FF ? primary : (primary | kDefaultSublanguage);
-    s.log.Printf("Primary LangId is %d\r\n", static_cast<int>(ctx.languageId));
-    if (!FindTransform(s, ctx.languageId, ctx)) s.log.Printf("Primary LangId transform not found\r\n");
+LanguageChoice SelectLanguageTransform(int32_t configured, uint16_t userLanguage,
+                                       const std::set<uint32_t>& present, const std::string& folder) {
+    LanguageChoice choice;
+    const auto found = [&](uint32_t languageId) {
+        choice.languageId = languageId;
+        if (present.count(languageId) == 0) return false;
+        choice.transform = TransformPath(folder, languageId);
+        return true;
+    };
+    if (configured != 0) {
+        choice.log.push_back(Format("LangId %d is set from ini file\r\n", static_cast<int>(configured)));
+        if (!found(static_cast<uint32_t>(configured))) choice.log.push_back("LangId transform not found\r\n");
+        return choice;
+    }
+    choice.log.push_back(Format("User LangId is %d\r\n", static_cast<int>(userLanguage)));
+    if (found(userLanguage)) return choice;
+    choice.log.push_back(Format("Language transform for LangId %d not found, trying primary language\r\n",
+                                static_cast<int>(userLanguage)));
+    const uint32_t primary = PrimaryLanguage(userLanguage);
+    if (primary == 0) return choice;
+    const uint32_t languageId = PrimaryWithSublanguage(primary);
+    choice.log.push_back(Format("Primary LangId is %d\r\n", static_cast<int>(languageId)));
+    if (!found(languageId)) choice.log.push_back("Primary LangId transform not found\r\n");
+    return choice;
 }
 
 }  // namespace setup

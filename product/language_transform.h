@@ -3,15 +3,30 @@
 #pragma once
 
 #include <cstdint>
-
-#include "config/setup_context.h"
-#include "diagnostics/services.h"
+#include <set>
+#include <string>
+#include <vector>
 
 namespace setup {
 
-// Sets languageId, and transforms when a transform file exists;
-// `configured` is LangId of the configuration (0: the user's language).
-void SelectLanguageTransform(Services& services, int32_t configured, SetupContext& ctx);
+// The languages whose transform files are looked for, in order: the
+// configured one (LangId, when not 0), or the user's and then its primary
+// language.
+std::vector<uint32_t> TransformCandidates(int32_t configured, uint16_t userLanguage);
+
+struct LanguageChoice {
+    uint32_t languageId = 0;
+    std::string transform;         // the transform's path, or empty
+    std::vector<std::string> log;  // the entries that tell how it was chosen
+};
+
+// `present`: the candidates whose transform lies beside the program, in
+// `folder` (with its trailing backslash).
+LanguageChoice SelectLanguageTransform(int32_t configured, uint16_t userLanguage,
+                                       const std::set<uint32_t>& present, const std::string& folder);
+
+// The transform file of a language in `folder`.
+std::string TransformPath(const std::string& folder, uint32_t languageId);
 
 // The language whose transform is tried when the user's own is missing:
 // the primary language, or one of the two Chinese languages; 0 for none.

@@ -1,43 +1,41 @@
 // Hands the main package to the Windows Installer: install, upgrade of an
-// older version, administrative install or patch.
+// older version, administrative install or patch. What is handed over is
+// decided beforehand; these are the calls and what the log says of them.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "config/configuration.h"
-#include "config/setup_context.h"
 #include "diagnostics/services.h"
-#include "product/package_properties.h"
+#include "product/package.h"
 
 namespace setup {
 
-// What the product installation works with.
-struct ProductRun {
-    Services& services;
-    const MainSettings& main;
-    SetupContext& ctx;
-    const PackageProperties& package;
-    // The prerequisites stage, run before an older version is upgraded;
-    // false when the run must not go on, with `tampered` set when an
-    // installer did not match its digest. Sets `restart` when a component
-    // asked for one.
-    std::function<bool(bool& restart, bool& tampered)> prerequisites;
-    // Set when the installer got the run's properties (with their
-    // TRANSFORMS clause), not an upgrade's or an administrative line.
-    bool propertiesHandedOver = false;
+// One installing call.
+struct InstallerCall {
+    bool patch = false;        // MsiApplyPatch, else MsiInstallProduct
+    std::string package;       // the package's or patch's full path
+    std::string commandLine;
+    std::string adminTarget;   // a patch applied to an administrative image
+    int patchUiLevel = 3;      // the installer's own interface while it patches
+    std::string sha256;        // the digest the package must have; empty: none
 };
 
-// Installs, upgrades, administratively installs or patches the product and
-// returns the result code; `restart` is set only by the prerequisites stage
-// that runs before an upgrade.
-uint32_t BSInstall(ProductRun& run, bool& restart);
+// Checks the package's digest (13 when it does not match), announces the
+// call, hands the setup log over to the installer and calls it. The result
+// is the installer's, or 1603 for a hardware exception inside it; `called`
+// tells whether the installer got the package.
+uint32_t CallInstaller(Services& services, const InstallerCall& call, bool* called);
+
+// Logs the question and asks it at the full level; true for Yes. An
+// unattended run goes on (and logs that it does).
+bool AskedYes(Services& services, const std::string& question, const std::string& caption);
 
 // The caption of the setup's questions: "%s Update" with Name for a patch,
 // "%s (%s) Setup" with the package's name and version for a product.
-std::string SetupCaption(StringTable& strings, const MainSettings& main,
-                         const PackageProperties& package, bool forPatch);
+std::string SetupCaption(StringTable& strings, const MainSettings& main, const PackageFacts& package,
+                         bool forPatch);
 
 constexpr uint32_t kInstallerLogMode = 0x1FDF;
 constexpr uint32_t kInstallerLogAppend = 1;

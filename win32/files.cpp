@@ -84,11 +84,6 @@ bool Win32Files::ReadChunks(const std::string& path,
     return std::ferror(file.get()) == 0;
 }
 
-bool Win32Files::OpensForReading(const std::string& path) {
-    UniqueStdioFile file(std::fopen(path.c_str(), "r"));
-    return file.valid();
-}
-
 bool Win32Files::TempFolder(std::string* folder) {
     char path[MAX_PATH] = {};
     const DWORD length = ::GetTempPathA(MAX_PATH, path);
@@ -116,11 +111,6 @@ uint32_t Win32Files::TryLoadLibrary(const std::string& path) {
     const DWORD error = library ? ERROR_SUCCESS : LastErrorOr(ERROR_MOD_NOT_FOUND);
     ::SetErrorMode(previousMode);
     return error;
-}
-
-bool Win32Files::FolderHolds(const std::string& folder, const std::string& file) {
-    char found[MAX_PATH] = {};
-    return ::SearchPathA(folder.c_str(), file.c_str(), nullptr, MAX_PATH, found, nullptr) != 0;
 }
 
 std::string Win32Files::IniString(const std::string& section, const std::string& key,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "win32/system_library.h"
@@ -71,14 +72,6 @@ int Win32InstallerLibrary::QueryProductState(const std::string& productCode) {
     return queryProductState_(productCode.c_str());
 }
 
-uint32_t Win32InstallerLibrary::OpenDatabase(const std::string& path, uint32_t* database) {
-    if (!complete_) return kNotBound;
-    MSIHANDLE handle = 0;
-    const UINT result = openDatabase_(path.c_str(), MSIDBOPEN_READONLY, &handle);
-    if (result == ERROR_SUCCESS) *database = handle;
-    return result;
-}
-
 uint32_t Win32InstallerLibrary::ProductInfo(const std::string& productCode,
                                             const std::string& property, size_t bufferSize,
                                             std::string* value) {
@@ -94,38 +87,83 @@ uint32_t Win32InstallerLibrary::EnableLog(uint32_t mode, const std::string& path
     return enableLog_(mode, path.c_str(), attributes);
 }
 
-bool Win32InstallerLibrary::PropertyValue(uint32_t database, const std::string& property,
-                                          size_t bufferSize, std::string* value) {
-    if (!complete_) return false;
-    const std::string sql = "SELECT `Value` FROM `Property` WHERE `Property`='" + property + "'";
+namespace {
+
+constexpr UINT kSummaryRevisionNumber = 9;  // PID_REVNUMBER
+constexpr UINT kSummaryTemplate = 7;        // PID_TEMPLATE
+constexpr UINT kSummaryPageCount = 14;      // PID_PAGECOUNT: the schema
+constexpr UINT kSummaryWordCount = 15;      // PID_WORDCOUNT
+// MSIDBOPEN_READONLY + MSIDBOPEN_PATCHFILE, which the headers spell as
+// pointer arithmetic on a null pointer.
+const LPCSTR kOpenPatchReadOnly = reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(32));
+
+}  // namespace
+
+std::optional<std::string> Win32InstallerLibrary::Property(MSIHANDLE database, const char* name) {
+    const std::string sql = std::string("SELECT `Value` FROM `Property` WHERE `Property`='") + name + "'";
     // Declared in this order, the record is closed before the view.
     UniqueInstallerHandle view(0, {closeHandle_}), record(0, {closeHandle_});
     MSIHANDLE handle = 0;
-    if (openView_(database, sql.c_str(), &handle) != ERROR_SUCCESS) return false;
+    if (openView_(database, sql.c_str(), &handle) != ERROR_SUCCESS) return std::nullopt;
     view.reset(handle);
-    if (viewExecute_(view.get(), 0) != ERROR_SUCCESS) return false;  // no parameter record
-    if (viewFetch_(view.get(), &handle) != ERROR_SUCCESS) return false;
+    if (viewExecute_(view.get(), 0) != ERROR_SUCCESS) return std::nullopt;  // no parameter record
+    if (viewFetch_(view.get(), &handle) != ERROR_SUCCESS) return std::nullopt;
     record.reset(handle);
-    return ReadString(bufferSize, value, [&](char* buffer, DWORD* size) {
-               return recordGetString_(record.get(), 1, buffer, size);
-           }) == ERROR_SUCCESS;
+    std::string value;
+    if (ReadString(PackageInfo::kValueBuffer, &value, [&](char* buffer, DWORD* size) {
+            return recordGetString_(record.get(), 1, buffer, size);
+        }) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return value;
 }
 
-bool Win32InstallerLibrary::SummaryString(uint32_t database, unsigned property, size_t bufferSize,
-                                          std::string* value) {
-    if (!complete_) return false;
+PackageInfo Win32InstallerLibrary::ReadPackage(const std::string& path) {
+    PackageInfo info;
+    if (!complete_) return info;
     MSIHANDLE handle = 0;
-    if (getSummaryInformation_(database, nullptr, 0, &handle) != ERROR_SUCCESS) return false;
-    const UniqueInstallerHandle summary(handle, {closeHandle_});
-    return ReadString(bufferSize, value, [&](char* buffer, DWORD* size) {
-               UINT type = 0;
-               return summaryInfoGetProperty_(summary.get(), property, &type, nullptr, nullptr,
-                                              buffer, size);
-           }) == ERROR_SUCCESS;
-}
+    if (openDatabase_(path.c_str(), MSIDBOPEN_READONLY, &handle) != ERROR_SUCCESS) {
+        // A patch is no database of its own: it opens only as a patch file.
+        if (openDatabase_(path.c_str(), kOpenPatchReadOnly, &handle) !=
+            ERROR_SUCCESS) {
+            return info;
+        }
+        info.patch = true;
+    }
+    const UniqueInstallerHandle database(handle, {closeHandle_});
+    info.opened = true;
+    info.productCode = Property(database.get(), "ProductCode");
+    info.productVersion = Property(database.get(), "ProductVersion");
+    info.productName = Property(database.get(), "ProductName");
+    info.allUsers = Property(database.get(), "ALLUSERS");
 
-void Win32InstallerLibrary::CloseDatabase(uint32_t database) {
-    if (complete_ && database != 0) closeHandle_(database);
+    if (getSummaryInformation_(database.get(), nullptr, 0, &handle) != ERROR_SUCCESS) return info;
+    const UniqueInstallerHandle summary(handle, {closeHandle_});
+    const auto text = [&](UINT property, size_t bufferSize) -> std::optional<std::string> {
+        std::string value;
+        if (ReadString(bufferSize, &value, [&](char* buffer, DWORD* size) {
+                UINT type = 0;
+                return summaryInfoGetProperty_(summary.get(), property, &type, nullptr, nullptr,
+                                               buffer, size);
+            }) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    const auto number = [&](UINT property) {
+        UINT type = 0;
+        INT value = 0;
+        DWORD size = 0;
+        return summaryInfoGetProperty_(summary.get(), property, &type, &value, nullptr, nullptr,
+                                       &size) == ERROR_SUCCESS
+                   ? value
+                   : 0;
+    };
+    info.summaryTemplate = text(kSummaryTemplate, PackageInfo::kTemplateBuffer);
+    info.revisionNumber = text(kSummaryRevisionNumber, PackageInfo::kValueBuffer);
+    info.schema = number(kSummaryPageCount);
+    info.wordCount = number(kSummaryWordCount);
+    return info;
 }
 
 }  // namespace platform::win32

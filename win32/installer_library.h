@@ -26,14 +26,12 @@ public:
     int QueryProductState(const std::string& productCode) override;
     uint32_t ProductInfo(const std::string& productCode, const std::string& property,
                          size_t bufferSize, std::string* value) override;
-    uint32_t OpenDatabase(const std::string& path, uint32_t* database) override;
-    bool PropertyValue(uint32_t database, const std::string& property, size_t bufferSize,
-                       std::string* value) override;
-    bool SummaryString(uint32_t database, unsigned property, size_t bufferSize,
-                       std::string* value) override;
-    void CloseDatabase(uint32_t database) override;
+    PackageInfo ReadPackage(const std::string& path) override;
 
 private:
+    // A value of the Property table, when it fits PackageInfo::kValueBuffer.
+    std::optional<std::string> Property(MSIHANDLE database, const char* name);
+
     // Declared first: freed last, after nothing can call into it.
     UniqueModule library_;
     bool complete_ = false;

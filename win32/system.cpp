@@ -136,7 +136,9 @@ void Win32System::EnableShutdownPrivilege() {
     adjustPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
-void Win32System::Restart(uint32_t reason) { ::ExitWindowsEx(EWX_REBOOT, reason); }
+uint32_t Win32System::Restart(uint32_t reason) {
+    return ::ExitWindowsEx(EWX_REBOOT, reason) ? ERROR_SUCCESS : ::GetLastError();
+}
 
 bool Win32System::ErrorMessage(uint32_t code, std::string* text) {
     char* buffer = nullptr;

@@ -22,7 +22,6 @@ public:
     bool Write(const std::string& path, const std::string& bytes) override;
     bool ReadChunks(const std::string& path,
                     const std::function<void(const char*, size_t)>& consume) override;
-    bool OpensForReading(const std::string& path) override;
     bool TempFolder(std::string* folder) override;
     bool LongPath(const std::string& path, std::string* longPath) override;
     bool SystemFolder(std::string* folder) override;
@@ -30,7 +29,6 @@ public:
     uint32_t FileVersion(const std::string& path, uint32_t* mostSignificant,
                          uint32_t* leastSignificant) override;
     uint32_t TryLoadLibrary(const std::string& path) override;
-    bool FolderHolds(const std::string& folder, const std::string& file) override;
     std::string IniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& file) override;
     int IniInt(const std::string& section, const std::string& key, int fallback,
@@ -52,7 +50,7 @@ public:
     bool IsAdministrator() override;
     std::unique_ptr<Held> CreateNamedMutex(const std::string& name, bool* alreadyExisted) override;
     void EnableShutdownPrivilege() override;
-    void Restart(uint32_t reason) override;
+    uint32_t Restart(uint32_t reason) override;
     bool ErrorMessage(uint32_t code, std::string* text) override;
     bool EnvironmentVariable(const std::string& name, size_t bufferSize,
                              std::string* value) override;

@@ -285,22 +285,24 @@ public:
         if (!o_.installedVersions.count(code)) return 1605;  // ERROR_UNKNOWN_PRODUCT
         return Fits(o_.installedVersions[code], bufferSize, value) ? 0 : 234;
     }
-    uint32_t OpenDatabase(const std::string& path, uint32_t* database) override {
-        if (!o_.packages.count(path)) return 110;  // ERROR_OPEN_FAILED
-        paths_.push_back(path);
-        *database = static_cast<uint32_t>(paths_.size());
-        ++o_.openDatabases;
-        return 0;
+    platform::PackageInfo ReadPackage(const std::string& path) override {
+        platform::PackageInfo info;
+        if (!o_.packages.count(path)) return info;
+        ++o_.reads;
+        info.opened = true;
+        const Package& package = o_.packages[path];
+        const auto value = [&](const char* name) -> std::optional<std::string> {
+            const auto found = package.properties.find(name);
+            if (found == package.properties.end() || found->second.size() >= info.kValueBuffer) return std::nullopt;
+            return found->second;
+        };
+        info.productCode = value("ProductCode");
+        info.productVersion = value("ProductVersion");
+        info.productName = value("ProductName");
+        info.allUsers = value("ALLUSERS");
+        if (package.summaryTemplate.size() < info.kTemplateBuffer) info.summaryTemplate = package.summaryTemplate;
+        return info;
     }
-    bool PropertyValue(uint32_t database, const std::string& property, size_t bufferSize,
-                       std::string* value) override {
-        const auto& properties = o_.packages[paths_.at(database - 1)].properties;
-        return properties.count(property) && Fits(properties.at(property), bufferSize, value);
-    }
-    bool SummaryString(uint32_t database, unsigned property, size_t bufferSize, std::string* value) override {
-        return property == 7 && Fits(o_.packages[paths_.at(database - 1)].summaryTemplate, bufferSize, value);
-    }
-    void CloseDatabase(uint32_t) override { --o_.openDatabases; }
 
 private:
     void Call(const std::string& line) { o_.calls.push_back(line); }
@@ -311,7 +313,6 @@ private:
     }
 
     Installer& o_;
-    std::vector<std::string> paths_;
 };
 
 }  // namespace

@@ -32,7 +32,7 @@ class Files : public platform::Files {
 public:
     std::string modulePath = "C:\\Kits\\setup.exe";
     std::map<std::string, std::string> contents;  // existing files by path
-    std::set<std::string> unopenable, readableNames;
+    std::set<std::string> unopenable;
     std::string tempFolder = "C:\\Temp\\";
     bool tempFolderFails = false;
     std::map<std::string, std::string> longPaths;
@@ -63,7 +63,6 @@ public:
         consume(contents[path].data(), contents[path].size());
         return true;
     }
-    bool OpensForReading(const std::string& path) override { return readableNames.count(path) > 0; }
     bool TempFolder(std::string* folder) override { return Give(!tempFolderFails, tempFolder, folder); }
     bool LongPath(const std::string& path, std::string* longPath) override;
     bool SystemFolder(std::string* folder) override {
@@ -75,9 +74,6 @@ public:
     uint32_t FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) override;
     uint32_t TryLoadLibrary(const std::string& path) override {
         return loadErrors.count(path) ? loadErrors[path] : 0;
-    }
-    bool FolderHolds(const std::string& folder, const std::string& file) override {
-        return Exists(folder + "\\" + file);
     }
     std::string IniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& file) override;
@@ -105,6 +101,7 @@ public:
     bool administrator = true;
     std::set<std::string> mutexes;  // names currently held
     std::vector<uint32_t> restarts;
+    uint32_t restartError = 0;
     std::map<uint32_t, std::string> errorTexts;
     std::map<std::string, std::string> environment;
 
@@ -116,7 +113,10 @@ public:
     bool IsAdministrator() override { return administrator; }
     std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name, bool* existed) override;
     void EnableShutdownPrivilege() override {}
-    void Restart(uint32_t reason) override { restarts.push_back(reason); }
+    uint32_t Restart(uint32_t reason) override {
+        restarts.push_back(reason);
+        return restartError;
+    }
     bool ErrorMessage(uint32_t code, std::string* text) override;
     bool EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) override;
     std::u16string AnsiToUtf16(const std::string& text) override;
@@ -206,7 +206,7 @@ public:
     std::map<std::string, std::string> installedVersions;  // by product code
     std::vector<std::string> calls;  // one line per call: name and arguments
     platform::GuardedCall installResult;  // what the installing calls answer
-    int openDatabases = 0;
+    int reads = 0;                        // packages read
 
     std::unique_ptr<platform::InstallerLibrary> Bind() override;
 };
@@ -256,7 +256,13 @@ struct Bench {
     std::string logPath = "C:\\Temp\\setup.log";
     setup::SetupLog log{os, logPath};
     setup::StringTable strings{os};
-    setup::Services s{os, log, strings};
+    std::unique_ptr<platform::InstallerLibrary> msi = os.msi.Bind();
+    setup::Services s = Make();
+    setup::Services Make() {
+        setup::Services services(os, log, strings, *msi);
+        services.root = "C:\\Kits";
+        return services;
+    }
     std::vector<std::string> Entries() { return os.LogEntries(logPath); }
     bool Logged(const std::string& entry) {
         const auto entries = Entries();

@@ -1,0 +1,66 @@
+#include "driver/detect.h"
+
+#include "conditions/component_sources.h"
+#include "diagnostics/setup_log.h"
+#include "diagnostics/text_format.h"
+#include "product/language_transform.h"
+
+namespace setup {
+namespace {
+
+constexpr size_t kMaxPath = 260;
+
+// "<temp><name> Setup (yyyy.mm.dd hh.mm).log", the name made safe.
+std::string DefaultLogPath(platform::Platform& os, const std::string& displayName) {
+    const std::string safeName = SafeLogName(os.files(), displayName);
+    const platform::LocalTime t = os.system().Now();
+    std::string temp;
+    if (!os.files().TempFolder(&temp)) temp.clear();
+    return Format("%s%s Setup (%04d.%02d.%02d %02d.%02d).log", temp.c_str(), safeName.c_str(), t.year, t.month,
+                  t.day, t.hour, t.minute);
+}
+
+}  // namespace
+
+Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std::string& commandLine) {
+    Facts f;
+    f.command = ParseCommandLine(commandLine);
+    f.modulePath = os.files().ModulePath();
+    f.iniPath = IniPathOf(f.modulePath);
+    f.iniFound = f.iniPath.size() < kMaxPath && os.files().SearchFinds(f.iniPath);
+    if (!f.iniFound) return f;
+
+    const IniFile ini(os.files(), f.iniPath);
+    f.main = ReadMainSettings(ini);
+    f.minimum = ParseMinimumWindows(f.main);
+    const bool patch = f.main.MsiPatch != 0;
+    f.packagePath = ProgramFolder(f.modulePath) + f.main.MsiPath;
+    f.packageExists = os.files().Exists(f.packagePath);
+    f.installerComplete = msi.IsComplete();
+    // Whether the product is installed matters only to a product's own run.
+    f.package = ReadPackageFacts(msi, f.packagePath, !patch && f.command.mode != RunMode::AdminInstall);
+
+    platform::OsVersion version;
+    if (os.system().Version(&version)) f.host.version = version;
+    f.host.nativeX86 = os.system().NativeArchitecture() == codes::kArchitectureX86;
+    f.host.administrator = os.system().IsAdministrator();
+    if (f.minimum.set && f.minimum.Valid()) {
+        f.host.minimumMet = os.system().VersionAtLeast(f.minimum.major, f.minimum.minor, f.minimum.spMajor,
+                                                       f.minimum.spMinor);
+    }
+    f.defaultLogPath = DefaultLogPath(os, patch ? f.main.Name : f.package.productName);
+
+    f.userLanguage = os.system().UserDefaultLanguage();
+    for (uint32_t language : TransformCandidates(f.main.LangId, f.userLanguage)) {
+        if (os.files().Exists(TransformPath(ProgramFolder(f.modulePath), language))) {
+            f.transformsPresent.insert(language);
+        }
+    }
+
+    f.macros = DetectPathMacros(os, f.modulePath);
+    f.prerequisites = ResolveInstallers(os, ReadPrerequisiteList(ini, f.macros));
+    f.postRequisites = ReadPostRequisiteList(ini, f.macros);
+    return f;
+}
+
+}  // namespace setup
