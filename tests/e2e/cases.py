@@ -118,8 +118,9 @@ ZEROS = "0" * 64
 
 def record(**fields) -> dict:
     """A result record: a successful run's fields, changed by `fields`."""
-    return {"exitCode": 0, "stage": "done", "failingComponent": None, "installerResult": 0, "restart": "none",
-            "optionalComponents": [], "transform": "", "logPath": "<log>", **fields}
+    return {"exitCode": 0, "stage": "done", "failingComponent": None, "stoppedAt": None, "declined": None,
+            "installerResult": 0, "restart": "none", "optionalComponents": [], "transform": "", "logPath": "<log>",
+            **fields}
 
 
 def cond(code: int, mode: str, value: str) -> str:
@@ -285,9 +286,14 @@ CASES: list = [
                    **MISSING}, comp("Runtime", "runtime", **MISSING)],
          log=["Download dialog for 'Web Runtime' not shown: the run must not wait for a person. Treated as Cancel.",
               "Mail question not asked: the run must not wait for a person. Answered No."],
-         record=record(exitCode=3, stage="installation", installerResult=1603)),
-    Case("tampered-package-not-installed", args=f"/i /quiet {RECORD}", main={"Sha256": ZEROS}, exit=3,
-         calls=["!MsiInstallProductA"],
+         record=record(exitCode=3, stage="installation", installerResult=1603,
+                       stoppedAt={"component": "Web Runtime", "reason": "download"})),
+    Case("upgrade-declined-recorded", args=f"/i {RECORD}", msi={"State": {"ProductState": 5, "InstalledVersion": "0.9"}},
+         answer="n", boxes=[(CAPTION, S[144], "yesno")], calls=["!MsiInstallProductA"],
+         record=record(stage="installation", declined="upgrade", installerResult=None)),
+    # The transform is named only when the installer got it.
+    Case("tampered-package-not-installed", args=f"/i /quiet {RECORD}", main={"Sha256": ZEROS, "LangId": 1049},
+         files={"1049.mst": b"transform"}, exit=3, calls=["!MsiInstallProductA"],
          log=[f"Integrity check failed. File '<media>\\demo.msi' has SHA-256 {hashlib.sha256(b'package').hexdigest()}, "
               f"expected {ZEROS}."], record=record(exitCode=3, stage="installation", installerResult=13)),
     Case("tampered-component-installer-not-run", args="/i /passive", exit=3,

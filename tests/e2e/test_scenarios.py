@@ -37,9 +37,9 @@ def downloadable(name: str, target: str, **keys) -> dict:
             "FilePath": f"C:\\logs\\{target}.dll", "FileVer": "1.0", **keys}
 
 
-def start(bench: wb.Bench, prereqs: list, args: str = "", **options) -> tuple[wb.Run, str]:
+def start(bench: wb.Bench, prereqs: list, args: str = "", msi: dict = {}, **options) -> tuple[wb.Run, str]:
     (bench.prefix.path / "drive_c" / "logs").mkdir(exist_ok=True)
-    bench.script_doubles({})
+    bench.script_doubles(msi)
     media = bench.make_media("dialogs", {"Main": {"MsiPath": "demo.msi"},
                                          **{f"PreReq{i}": keys for i, keys in enumerate(prereqs)}}, {"demo.msi": b"package"})
     return bench.start(f"{media}\\setup.exe {args}", **options), media
@@ -73,6 +73,8 @@ def keys(bench: wb.Bench, seen: dict, *names: str) -> None:
 
 
 def click(bench: wb.Bench, rect: list) -> None:
+    # --sync waits for the pointer to move: it must not be there already.
+    wb.xdotool(bench.display, "mousemove", "--sync", str(rect[0]), str(rect[1]))
     wb.xdotool(bench.display, "mousemove", "--sync", str((rect[0] + rect[2]) // 2), str((rect[1] + rect[3]) // 2))
     wb.xdotool(bench.display, "click", "1")
     time.sleep(0.15)
@@ -146,10 +148,15 @@ def test_check_boxes_by_click_and_space(make_bench):
         (CAPTION, closing_question(["Fixed Component", "Unticked Component"]), [6, 7])]
 
 
-def test_cancel_runs_no_step(make_bench):
+@pytest.mark.parametrize("installed, exit_code", [(None, 3), ("0.9", 0)])
+def test_cancel_runs_no_step(make_bench, installed, exit_code):
+    """Cancelled before a fresh install the run fails; before an upgrade
+    (after Yes to its question) it ends as a declined upgrade does."""
     bench = make_bench()
-    run, media = start(bench, [{**comp("Old Product", "old"), "IsUninstall": 1}, marked("Some Component", "some")])
-    seen = dialog(bench, run, CAPTION)
+    run, media = start(bench, [{**comp("Old Product", "old"), "IsUninstall": 1}, marked("Some Component", "some")],
+                       "/i /record C:\\logs\\record.json", answers={CAPTION: "y"},
+                       msi={"State": {"ProductState": 5, "InstalledVersion": installed}} if installed else {})
+    seen = dialog(bench, run, CAPTION, lambda found: LIST in found["controls"])
     # With an uninstall step the dialog speaks of steps.
     assert seen["controls"][HEADER]["text"] == text(1006, "Demo Product")
     assert [row["text"] for row in seen["controls"][LIST]["rows"]] == [S[1008] + "Old Product", S[1007] + "Some Component"]
@@ -157,7 +164,12 @@ def test_cancel_runs_no_step(make_bench):
     click(bench, seen["controls"][CANCEL]["rect"])
     run.wait()
 
-    assert (run.exit_code, run.boxes, bench.markers()) == (3, [], {}), run.describe()
+    upgrade = [(CAPTION, S[144], [6, 7])] if installed else []
+    assert (run.exit_code, [(b["caption"], b["text"], b["buttons"]) for b in run.boxes], bench.markers()) == \
+        (exit_code, upgrade, {}), run.describe()
+    written = json.loads(bench.prefix.unix("C:\\logs\\record.json").read_bytes())
+    assert {key: written[key] for key in ("exitCode", "stage", "declined", "installerResult")} == \
+        {"exitCode": exit_code, "stage": "prerequisites", "declined": "prerequisites", "installerResult": None}
 
 
 def test_failing_component_shows_its_error_then_the_closing_question(make_bench):
@@ -359,6 +371,20 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     assert {name: (rule["offered"], rule["installs"]) for name, rule in rules.items()} == \
         {name: (name in listed, i in markers) for i, name in enumerate(DETECTED)}
     assert {rule["verdict"] == "missing" for rule in rules.values() if rule["offered"]} == {True}
+
+
+@pytest.mark.parametrize("main, stop", [
+    ({"MsiType": "Bogus"}, "stops at package: MsiType 'Bogus' does not fit the package (exit code 3)"),
+    ({"MinWinVersion": "99.0"}, "stops at host checks: MinWinVersion not met (exit code 3)")])
+def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main, stop):
+    """setupcheck.exe --detect prints the plan that setup.exe then follows."""
+    bench = make_bench(doubles=False)
+    media = bench.make_media("refused-" + next(iter(main)), {"Main": {"MsiPath": "demo.msi", **main}},
+                             {"demo.msi": artefacts["demo"], "setupcheck.exe": artefacts["setupcheck"]})
+    output = bench.prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout.decode("utf-8", "replace")
+    report = json.loads(output[output.index("{"):output.rindex("}") + 1])
+    assert (report["plan"]["stop"], report["prerequisites"].startswith("not run: ")) == (stop, True), output
+    assert bench.run(f"{media}\\setup.exe /i /quiet").exit_code == 3
 
 
 @pytest.mark.parametrize("image, objdump", [("dist/x64/setup.exe", "x86_64-w64-mingw32-objdump"),

@@ -89,30 +89,24 @@ TEST(ParseUiLevel, FirstDisplayOptionAfterTheSwitchWins) {
 }
 
 TEST(ScanLogOption, TakesTheRestOfTheLineAfterTheOption) {
-    struct Case {
-        std::string text, before, after;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/i /log C:\\Temp\\run.log", "C:\\Temp\\run.log"},
+        {"/i /log C:\\Temp\\run.log /quiet", "C:\\Temp\\run.log /quiet"},
+        {"/i -LOG \"C:\\My Logs\\a.log\"", "C:\\My Logs\\a.log"},  // one pair of quotes goes
+        {"/i /log \"C:\\My Logs\\a.log\" ", "C:\\My Logs\\a.log"},  // blanks around it go first
+        {"/i /log  \t\"C:\\My Logs\\a.log\"", "C:\\My Logs\\a.log"},
+        {"/i /log \"a.log", "\"a.log"},
+        {"/i /log \"\"a.log\"\"", "\"a.log\""},
+        {"/i /log", ""},
+        {"/i /log ", ""},
+        {"/log C:\\x.log", ""},    // the first token is never read
+        {"/i /log a.log /log b.log", "b.log"},
+        {"/i / /log a.log", ""},   // a lone "/" ends the walk
+        {"/i /logfile x", ""},
+        {"/i /" + std::string(259, 'x') + " /log a.log", ""},  // too long an option name ends the walk
+        {"/i /" + std::string(258, 'x') + " /log a.log", "a.log"},
     };
-    const std::vector<Case> cases = {
-        {"/i /log C:\\Temp\\run.log", "", "C:\\Temp\\run.log"},
-        {"/i /log C:\\Temp\\run.log /quiet", "", "C:\\Temp\\run.log /quiet"},
-        {"/i -LOG \"C:\\My Logs\\a.log\"", "", "C:\\My Logs\\a.log"},  // one pair of quotes goes
-        {"/i /log \"a.log", "", "\"a.log"},
-        {"/i /log \"\"a.log\"\"", "", "\"a.log\""},
-        {"/i /log", "", ""},
-        {"/i /log ", "C:\\earlier.log", ""},  // fewer than two characters after it: no path
-        {"/log C:\\x.log", "", ""},    // the first token is never read
-        {"/i /log a.log /log b.log", "", "b.log"},
-        {"/i / /log a.log", "", ""},   // a lone "/" ends the walk
-        {"/i /logfile x", "", ""},
-        {"/i /" + std::string(259, 'x') + " /log a.log", "", ""},  // too long an option name ends the walk
-        {"/i /" + std::string(258, 'x') + " /log a.log", "", "a.log"},
-    };
-    for (const Case& c : cases) {
-        SetupContext ctx;
-        ctx.logPath = c.before;
-        ScanLogOption(c.text, ctx);
-        EXPECT_EQ(ctx.logPath, c.after) << c.text;
-    }
+    for (const auto& c : cases) EXPECT_EQ(ScanLogOption(c.first), c.second) << c.first;
 }
 
 TEST(ParseAdminTarget, NeedsExactlyOneTarget) {
@@ -156,20 +150,24 @@ TEST(CollectPublicProperties, KeepsPropertyTokensInOrder) {
         {"/i /record C:\\a=b.json Y=1", "Y=1"},  // the record's path is no property
         {"/i /record /quiet Y=1", "Y=1"},
     };
-    for (const Case& c : cases) {
-        std::string properties = "stale";
-        CollectPublicProperties(c.text, properties);
-        EXPECT_EQ(properties, c.properties) << c.text.substr(0, 60);
-    }
+    for (const Case& c : cases) EXPECT_EQ(CollectPublicProperties(c.text), c.properties) << c.text.substr(0, 60);
 }
 
 TEST(ParseRecordPath, TheTokenAfterTheOption) {
     const std::pair<const char*, const char*> cases[] = {
         {"/i /record C:\\r.json /quiet", "C:\\r.json"}, {"/i -RECORD \"C:\\My Results\\r.json\"", "C:\\My Results\\r.json"},
         {"/i /record", ""}, {"/record C:\\r.json", ""}, {"/i /quiet", ""}, {"/i /recorder x", ""},
-        {"/i /record  /quiet", ""}, {"/i /record -quiet", ""},
+        {"/i /record  -x.json", "-x.json"},  // whatever follows, unless nothing does
     };
     for (const auto& c : cases) EXPECT_EQ(ParseRecordPath(c.first), c.second) << c.first;
+}
+
+TEST(ParseNoRestart, AnywhereAfterTheSwitchInAnyCase) {
+    const std::pair<const char*, bool> cases[] = {
+        {"/i /norestart", true}, {"/i /quiet A=1 -NoRestart", true}, {"/norestart", false},
+        {"/i /norestarts", false}, {"/i NORESTART=1", false}, {"/i / /norestart", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseNoRestart(c.first), c.second) << c.first;
 }
 
 }  // namespace

@@ -16,7 +16,12 @@ struct Bench : fake::Bench {
         os.sys.errorTexts[1603] = "Fatal error.\r\n";
         os.fileSystem.SetIni("[Main]\n");
     }
-    PackageProperties package{"Demo", "1.0", "x64;1033"};
+    PackageFacts package = [] {
+        PackageFacts facts;
+        facts.productName = "Demo";
+        facts.productVersion = "1.0";
+        return facts;
+    }();
 };
 
 ComponentDescriptor Section(const std::string& name, const std::string& instPath = "",

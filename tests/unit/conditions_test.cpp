@@ -2,6 +2,7 @@
 // probes.
 #include <gtest/gtest.h>
 
+#include "conditions/component_sources.h"
 #include "conditions/presence_probes.h"
 #include "conditions/registry_conditions.h"
 #include "config/configuration.h"
@@ -28,32 +29,31 @@ TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
         {"setup.exe", {"setup", "", "\\", "setup.ini"}},
     };
     for (const auto& m : modules) {
-        fake::Platform os;
-        os.fileSystem.modulePath = m.first;
-        EXPECT_EQ((Lines{GetModulePath(os, true, false), GetModulePath(os, false, false),
-                         GetModulePath(os, false, true), GetIniPath(os)}),
+        EXPECT_EQ((Lines{ModulePathPart(m.first, true, false), ModulePathPart(m.first, false, false),
+                         ProgramFolder(m.first), IniPathOf(m.first)}),
                   m.second);
     }
     fake::Platform os;
+    const IniFile ini(os.fileSystem, "C:\\Kits\\setup.ini");
     os.fileSystem.SetIni("[Main]\nmsipath=demo.msi\nAdminNeed=0\nLangId=1049x\n");
-    MainSettings main = ReadMainSettings(os);
+    MainSettings main = ReadMainSettings(ini);
     EXPECT_EQ(main.MsiPath, "demo.msi");
     EXPECT_EQ(main.AdminNeed, 0);
     EXPECT_EQ(main.LangId, 1049);
     EXPECT_EQ(main.MsiType, "Install");
     EXPECT_EQ(main.Os32Need + main.UpdateDisable + main.MsiPatch, 0);
     os.fileSystem.SetIni("[Main]\nMsiPatch=1\n");
-    EXPECT_EQ(ReadMainSettings(os).MsiType, "Major");
-    EXPECT_EQ(ReadMainSettings(os).AdminNeed, 1);
+    EXPECT_EQ(ReadMainSettings(ini).MsiType, "Major");
+    EXPECT_EQ(ReadMainSettings(ini).AdminNeed, 1);
     os.fileSystem.SetIni("[Main]\nMsiType=\n");
-    EXPECT_EQ(ReadMainSettings(os).MsiType, "") << "present but empty";
+    EXPECT_EQ(ReadMainSettings(ini).MsiType, "") << "present but empty";
 
     const std::pair<std::string, int> optional[] = {
         {"Name=A\n", -1}, {"Optional=0\n", 0}, {"   Optional=1\n", 1}, {"optional=1\n", -1},
         {"OptionalX=0\n", 1}, {"Name=" + std::string(2100, 'n') + "\nOptional=0\n", -1}};
     for (const auto& o : optional) {
         os.fileSystem.SetIni("[PreReq0]\n" + o.first);
-        EXPECT_EQ(GetIniIntIfPresent(os, "PreReq0", "Optional", 1), o.second) << o.first.substr(0, 20);
+        EXPECT_EQ(ini.IntegerIfPresent(schema::kPrerequisites, "PreReq0", "Optional"), o.second) << o.first.substr(0, 20);
     }
 }
 
@@ -83,7 +83,9 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
         "[PreReq10]\nName=After a gap\nInstPath=x\n"
         "[PostReq0]\nName=Readme\nInstPath=#Root#\\readme.exe\nInstParams=/show\nRunAs=1\n"
         "[PostReq1]\nName=Nothing\nInstParams=ignored\n");
-    const ComponentList list = ReadPrerequisiteList(os, kPrerequisiteSections);
+    const IniFile ini(os.fileSystem, "C:\\Kits\\setup.ini");
+    const PathMacros macros = DetectPathMacros(os, "C:\\Kits\\setup.exe");
+    const ComponentList list = ResolveInstallers(os, ReadPrerequisiteList(ini, macros));
     ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path and installers that cannot be resolved are left out";
     const ComponentDescriptor& c = list[0];
     EXPECT_EQ(c.Url + "|" + c.InstPath + "|" + c.InstParams + "|" + c.FilePath + "|" + c.ChooseDownload,
@@ -102,8 +104,9 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     EXPECT_EQ(list[3].InstParams + "|" + std::to_string(list[3].AdminNeed), "/qn|1") << "defaults";
 
     os.sys.environment["Path"] = "C:\\windows";
-    EXPECT_EQ(ReadPrerequisiteList(os, kPrerequisiteSections).size(), 5u) << "no oci.dll on the Path";
-    const ComponentList post = ReadPostRequisiteList(os, kPostRequisiteSections);
+    EXPECT_EQ(ResolveInstallers(os, ReadPrerequisiteList(ini, macros)).size(), 5u) << "no oci.dll on the Path";
+    EXPECT_EQ(ReadPrerequisiteList(ini, PathMacros())[0].InstPath, "#Root#\\client.msi") << "macros known only to the machine";
+    const ComponentList post = ReadPostRequisiteList(ini, macros);
     ASSERT_EQ(post.size(), 2u);
     EXPECT_EQ(post[0].InstPath + "|" + post[0].InstParams + "|" + std::to_string(post[0].RunAs),
               "C:\\Kits\\readme.exe|/show|1");
@@ -232,7 +235,8 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
         {{1, "", Failure::None, 0}, false, OptionalState::Unchecked, true, "", {}},
         {{2, std::string("needs a licence\0rest", 20), Failure::None, 0}, true, OptionalState::Unchecked, false, "needs a licence", {}},
         {{7, "", Failure::None, 0}, false, OptionalState::Unchecked, true, "", {}},
-        {{0, "", Failure::Pipe, 8}, false, OptionalState::Unchecked, true, "",
+        // Not asked for want of a pipe: installed rather than skipped.
+        {{0, "", Failure::Pipe, 8}, true, OptionalState::Unchecked, true, "",
          {"RunExe::Function CreatePipe() failed. Error(8)'Unknown error 0x00000008'.\r\n"}},
         {{0, "", Failure::Read, 5}, false, OptionalState::Unchecked, true, "",
          {"Process '" + command + "' return code 0\r\n", "RunExe::Function ReadFile() failed. Error(5)'Unknown error 0x00000005'.\r\n"}},

@@ -37,19 +37,16 @@ TEST(SetupLog, Utf16EntriesWithMarkStampAndBoundedFormatting) {
     // No path, or a file that does not open: the entry is dropped.
     b.os.fileSystem.unopenable.insert(kPath);
     EXPECT_FALSE(b.log.Write("lost", true));
-    b.logPath.clear();
+    b.log.SetPath("");
     EXPECT_FALSE(b.log.Write("lost", true));
 }
 
-TEST(MakeSafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameOpens) {
+TEST(SafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameExists) {
     fake::Platform os;
-    std::string name = "Caf\xE9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x\x7F\x80";
-    MakeSafeLogName(os, name);
-    EXPECT_EQ(name, "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x\x7F$");
-    std::string existing = "Caf\xE9 Pro?";
-    os.fileSystem.readableNames.insert("Caf\xE9 Pro$");
-    MakeSafeLogName(os, existing);
-    EXPECT_EQ(existing, "Caf\xE9 Pro$") << "a name that opens keeps its high bytes";
+    EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xE9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x\x7F\x80"),
+              "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x\x7F$");
+    os.fileSystem.contents["Caf\xE9 Pro$"];
+    EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xE9 Pro?"), "Caf\xE9 Pro$") << "a name that exists keeps its high bytes";
 }
 
 TEST(SystemErrorText, OneTrailingLineEndTrimmedUnknownCodesInHex) {

@@ -97,9 +97,10 @@ TEST(MediaChecker, KnowsTheKeysTheProgramReads) {
         "[PreReq0]\nName=Libre Office\nInstPath=x.msi\nOptional=1\n"
         "[PreReq1]\nName=Old\nInstRegPath=HKEY_LOCAL_MACHINE\\Software\\Old\\Uninstall\n"
         "[PostReq0]\nName=Notes\nInstPath=n.exe\n");
-    ReadMainSettings(os);
-    ASSERT_EQ(ReadPrerequisiteList(os, kPrerequisiteSections).size(), 2u);
-    ReadPostRequisiteList(os, kPostRequisiteSections);
+    const IniFile ini(os.recorder, "C:\\Kits\\setup.ini");
+    ReadMainSettings(ini);
+    ASSERT_EQ(ReadPrerequisiteList(ini, PathMacros()).size(), 2u);
+    ReadPostRequisiteList(ini, PathMacros());
     for (const char* pattern : {kMainSection, kPrerequisiteSections, kPostRequisiteSections}) {
         const Names known = checker::KnownKeys(pattern);
         const std::string kind = std::string(pattern).substr(0, std::string(pattern).find('%'));
@@ -128,11 +129,14 @@ TEST(DetectionReport, ListsAndInstallsOnlyWhereSetupLooksForPrerequisites) {
         {"", [](fake::Platform& os) { os.sys.administrator = false; }, "not run: not an administrator"},
         {"MinWinVersion=99\n", nullptr, "not run: MinWinVersion not met"},
         {"", [](fake::Platform& os) { os.msi.packages.clear(); }, "not run: the package cannot be read"},
+        {"MsiType=Bogus\n", nullptr, "not run: MsiType 'Bogus' does not fit the package"},
+        {"", [](fake::Platform& os) { os.sys.major = 4; }, "not run: Windows before 2000"},
     };
     for (const Case& c : cases) {
         fake::Platform os;
         os.msi.packages["C:\\Kits\\demo.msi"].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"},
                                                           {"ProductName", "Demo"}};
+        os.fileSystem.contents["C:\\Kits\\demo.msi"];
         os.fileSystem.SetIni(std::string("[Main]\nMsiPath=demo.msi\n") + c.ini +
                              "[PreReq0]\nName=R\nInstPath=r.exe\nFilePath=C:\\none.dll\n");
         if (c.machine) c.machine(os);

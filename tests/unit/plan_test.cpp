@@ -1,0 +1,204 @@
+// The plan as a pure function: the facts of a machine and its media in,
+// what the run will do (or where it stops) out.
+#include "driver/plan.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "diagnostics/text_format.h"
+
+namespace setup {
+namespace {
+
+// A product not yet installed, on 64-bit Windows 10, by an administrator.
+Facts Media(const std::string& commandLine) {
+    Facts f;
+    f.command = ParseCommandLine(commandLine);
+    f.modulePath = "C:\\Kits\\setup.exe";
+    f.iniPath = "C:\\Kits\\setup.ini";
+    f.iniFound = true;
+    f.main.MsiPath = "demo.msi";
+    f.main.MsiType = "Install";
+    f.packagePath = "C:\\Kits\\demo.msi";
+    f.packageExists = true;
+    f.installerComplete = true;
+    f.package.read = true;
+    f.package.productName = "Demo";
+    f.package.productVersion = "1.0";
+    f.package.summaryTemplate = "x64;1033";
+    f.package.productCode = "{C0DE}";
+    f.host.version = platform::OsVersion{10, 0};
+    f.host.administrator = true;
+    f.defaultLogPath = "C:\\Temp\\Demo.log";
+    f.userLanguage = 1033;
+    return f;
+}
+
+void Patch(Facts& f) {
+    f.main.MsiPatch = 1;
+    f.main.MsiType = "Major";
+    f.main.Name = "Fix";
+    f.main.VersionTarget = "1.0";
+    f.package = PackageFacts();
+}
+
+void Installed(Facts& f, int relation) {
+    f.package.state = 5;
+    f.package.relation = relation;
+}
+
+// The plan in a line: a refusal, or the operation and what the installer gets.
+std::string Describe(const Plan& p) {
+    if (p.refusal) {
+        const Refusal& r = *p.refusal;
+        const char* when[] = {"before the log", "before the guard", "after the guard"};
+        const char* box[] = {"plain", "usage", "error"};
+        std::string text = r.text.id != 0 ? std::to_string(r.text.id) : "'" + r.text.literal + "'";
+        for (const std::string& arg : r.text.args) text += "|" + arg;
+        return Format("stop %s, %s, exit %d: %s box %s%s%s", when[static_cast<int>(r.when)], StageName(r.stage),
+                      r.exitCode, box[static_cast<int>(r.box)], text.c_str(), r.logFileLine ? " +log file" : "",
+                      r.log.empty() ? "" : (" after " + std::to_string(r.log.size()) + " entries").c_str());
+    }
+    std::string steps = OperationName(p.operation);
+    if (p.prerequisitesFirst) steps += ", prerequisites";
+    if (p.question != Question::None) steps += p.question == Question::Upgrade ? ", upgrade?" : ", patch?";
+    if (p.prerequisitesAfterYes) steps += ", prerequisites";
+    if (p.refusedResult != 0) return steps + Format(", refused %u", static_cast<unsigned>(p.refusedResult));
+    steps += std::string(p.call.patch ? ", patch '" : ", install '") + p.call.commandLine + "'";
+    if (!p.call.adminTarget.empty()) steps += " to " + p.call.adminTarget;
+    if (p.call.patch) steps += Format(" at %d", p.call.patchUiLevel);
+    if (!p.transform.empty()) steps += " with " + p.transform;
+    if (p.postRequisites) steps += ", post-requisites";
+    const char* restart[] = {"asked", "automatic", "left to the caller"};
+    return steps + Format(", level %d, restart %s", static_cast<int>(p.runLevel), restart[static_cast<int>(p.restart)]);
+}
+
+struct Case {
+    const char* commandLine;
+    std::function<void(Facts&)> change;
+    std::string plan;
+};
+
+TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
+    const Case cases[] = {
+        {"/i", [](Facts& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
+        {"/i", [](Facts& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
+        {"/i", [](Facts& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
+        {"/passive", nullptr, "stop before the guard, command line, exit 3: usage box ''"},
+        {"/i", [](Facts& f) { f.host.version = platform::OsVersion{4, 0}; },
+         "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
+        {"/i", [](Facts& f) { f.host.version.reset(); }, "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
+        {"/i", [](Facts& f) { Patch(f); f.host.version = platform::OsVersion{4, 0}; },
+         "stop before the guard, host checks, exit 3: error box 139|Fix|1.0"},
+        {"/i", [](Facts& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
+        {"/i", [](Facts& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
+         "stop before the guard, host checks, exit 3: error box 142 +log file after 1 entries"},
+        {"/i", [](Facts& f) { f.main.MinWinVersion = "11.0"; f.minimum = ParseMinimumWindows(f.main); f.host.minimumMet = false; },
+         "stop before the guard, host checks, exit 3: error box 163|'Windows 11.0'"},
+        {"/i", [](Facts& f) {
+             f.main.MinWinVersion = "11";
+             f.main.MinWinMessage = "Too old\\r\\nSee readme";
+             f.minimum = ParseMinimumWindows(f.main);
+             f.host.minimumMet = false;
+         },
+         "stop before the guard, host checks, exit 3: error box 'Too old\r\nSee readme'"},
+        {"/i", [](Facts& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
+        {"/i", [](Facts& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
+        {"/i", [](Facts& f) { Patch(f); f.main.MsiType = "Install"; }, "stop after the guard, package, exit 3: error box 141|Install"},
+        {"/a", nullptr, "stop after the guard, command line, exit 3: usage box ''"},
+        {"/i", [](Facts& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
+    };
+    for (const Case& c : cases) {
+        Facts facts = Media(c.commandLine);
+        if (c.change) c.change(facts);
+        EXPECT_EQ(Describe(MakePlan(facts)), c.plan) << c.commandLine;
+    }
+}
+
+TEST(Plan, WhatPassesTheChecks) {
+    const std::string fresh = "a fresh install, prerequisites, install '";
+    const Case cases[] = {
+        {"/i", [](Facts& f) { f.host.nativeX86 = true; f.package.summaryTemplate = "x64"; },
+         fresh + "', post-requisites, level 5, restart asked"},
+        {"/i", [](Facts& f) { f.host.nativeX86 = true; f.package.summaryTemplate = "4;1033"; },
+         fresh + "', post-requisites, level 5, restart asked"},
+        {"/i", [](Facts& f) { f.main.AdminNeed = 0; f.host.administrator = false; },
+         fresh + "', post-requisites, level 5, restart asked"},
+        {"/i", [](Facts& f) { f.main.MsiType = "installupgrade"; }, fresh + "', post-requisites, level 5, restart asked"},
+        {"/i", [](Facts& f) { f.main.MinWinVersion = "6.1"; f.minimum = ParseMinimumWindows(f.main); },
+         fresh + "', post-requisites, level 5, restart asked"},
+        {"/i", [](Facts& f) { Patch(f); f.package.read = false; }, "a patch, patch?, patch '' at 3, level 5, restart asked"},
+    };
+    for (const Case& c : cases) {
+        Facts facts = Media(c.commandLine);
+        if (c.change) c.change(facts);
+        EXPECT_EQ(Describe(MakePlan(facts)), c.plan) << c.plan;
+    }
+}
+
+TEST(Plan, OperationAndTheInstallersCommandLine) {
+    const auto transform = [](Facts& f) { f.transformsPresent = {1033}; };
+    const Case cases[] = {
+        {"/i /quiet A=1 B=\"x y\"", [](Facts& f) { f.main.MsiProp = "P=1"; },
+         "a fresh install, prerequisites, install 'A=1 B=\"x y\"', post-requisites, level 2, restart automatic"},
+        {"/i /passive", [](Facts& f) { f.main.MsiProp = "P=1"; },
+         "a fresh install, prerequisites, install 'P=1', post-requisites, level 67, restart automatic"},
+        {"/i", transform, "a fresh install, prerequisites, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with "
+                          "C:\\Kits\\1033.mst, post-requisites, level 5, restart asked"},
+        {"/i", [&](Facts& f) { transform(f); Installed(f, 0); },
+         "an install over the same version, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst, "
+         "level 5, restart asked"},
+        {"/i", [](Facts& f) { f.package.state = 1; }, "an install over the same version, install '', level 5, restart asked"},
+        {"/i", [&](Facts& f) { transform(f); Installed(f, 1); }, "an install over the same version, refused 3000"},
+        {"/i", [&](Facts& f) { transform(f); Installed(f, -1); },
+         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus', "
+         "level 5, restart asked"},
+        {"/i", [](Facts& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
+         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL', level 5, restart asked"},
+        {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
+        {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 2; },
+         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus', "
+         "level 5, restart asked"},
+        {"/a \"D:\\Admin Point\"", [&](Facts& f) { transform(f); f.main.MsiProp = "P=1"; },
+         "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic"},
+        {"/i", [&](Facts& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
+         "a patch, patch?, patch 'P=1' at 3, level 5, restart asked"},
+        {"/i /quiet /record C:\\r.json", Patch, "a patch, patch?, patch '' at 2, level 2, restart automatic"},
+        {"/a C:\\Image", [](Facts& f) { Patch(f); f.main.MsiType = "Minor"; },
+         "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic"},
+        {"/i /quiet /norestart A=1", nullptr,
+         "a fresh install, prerequisites, install 'A=1 REBOOT=ReallySuppress', post-requisites, level 2, restart left to the caller"},
+        {"/i /NoRestart reboot=Force", nullptr,
+         "a fresh install, prerequisites, install 'reboot=Force', post-requisites, level 5, restart left to the caller"},
+        {"/i /norestart", [](Facts& f) { Installed(f, -1); },
+         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus "
+         "REBOOT=ReallySuppress', level 5, restart left to the caller"},
+    };
+    for (const Case& c : cases) {
+        Facts facts = Media(c.commandLine);
+        if (c.change) c.change(facts);
+        EXPECT_EQ(Describe(MakePlan(facts)), c.plan) << c.commandLine;
+    }
+}
+
+TEST(Plan, LogPathGuardAndLanguageEntries) {
+    Facts facts = Media("/i /log \"C:\\My Logs\\a.log\" ");
+    facts.main.MsiPath = "sub\\demo.msi";
+    facts.userLanguage = 2057;
+    facts.transformsPresent = {1033};
+    Plan plan = MakePlan(facts);
+    EXPECT_EQ(plan.logPath, "C:\\My Logs\\a.log");
+    EXPECT_EQ(plan.guardName, "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}sub/demo.msi");
+    EXPECT_EQ(plan.languageLog, (std::vector<std::string>{
+                                    "User LangId is 2057\r\n",
+                                    "Language transform for LangId 2057 not found, trying primary language\r\n",
+                                    "Primary LangId is 1033\r\n", "LangId transform is C:\\Kits\\1033.mst\r\n"}));
+    facts.command = ParseCommandLine("/a C:\\Image");
+    EXPECT_TRUE(MakePlan(facts).languageLog.empty()) << "an administrative install takes no transform";
+    facts.command = ParseCommandLine("/i /log");
+    EXPECT_EQ(MakePlan(facts).logPath, "C:\\Temp\\Demo.log");
+}
+
+}  // namespace
+}  // namespace setup
