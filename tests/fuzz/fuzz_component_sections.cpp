@@ -1,26 +1,24 @@
-// The component-section readers and the probes over an arbitrary
-// configuration file.
+// The component-section readers, the probes and the dialog's rows over an
+// arbitrary configuration file.
 #include "components/prerequisites_dialog.h"
+#include "conditions/component_sources.h"
 #include "config/component_descriptors.h"
 #include "fake_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fake::Platform os;
-    os.fileSystem.SetIni(std::string(reinterpret_cast<const char*>(data), size));
-    os.procs.children["check.exe"] = {2, "text", {}, 0};
-    const std::string logPath = "C:\\Temp\\fuzz.log";
-    setup::SetupLog log(os, logPath);
-    setup::StringTable strings(os);
-    setup::Services s(os, log, strings);
+    fake::Bench b;
+    b.os.fileSystem.SetIni(std::string(reinterpret_cast<const char*>(data), size));
+    b.os.procs.children["check.exe"] = {2, "text", {}, 0};
+    const setup::IniFile ini(b.os.fileSystem, "C:\\Kits\\setup.ini");
+    const setup::PathMacros macros = setup::DetectPathMacros(b.os, "C:\\Kits\\setup.exe");
     std::vector<setup::Component> list;
-    for (const auto& section : setup::ReadPrerequisiteList(os, setup::kPrerequisiteSections)) {
+    for (const auto& section : setup::ResolveInstallers(b.os, setup::ReadPrerequisiteList(ini, macros))) {
         list.emplace_back(section);
-        list.back().Take(setup::ProbeComponent(s, section));
+        list.back().Take(setup::ProbeComponent(b.s, section));
     }
-    setup::PackageProperties package;
-    setup::CMainDlg dialog(s, list, package, "caption");
+    setup::CMainDlg dialog(b.s, list, setup::PackageFacts(), "caption");
     dialog.Rows();
     dialog.StatusText();
-    setup::ReadPostRequisiteList(os, setup::kPostRequisiteSections);
+    setup::ReadPostRequisiteList(ini, macros);
     return 0;
 }

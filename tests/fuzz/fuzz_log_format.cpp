@@ -19,7 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One mark, two prefixes, the formatted entry within its buffer, the text.
     if (bytes.size() > 2 + 2 * (2 * 33 + setup::kLogEntryBufferSize + f[2].size())) std::abort();
     strings.FormatLocalizedString(161, f[0].c_str());
-    std::string name = f[1];
-    setup::MakeSafeLogName(os, name);
+    if (setup::SafeLogName(os.fileSystem, f[1]).size() != f[1].size()) std::abort();
     return 0;
 }

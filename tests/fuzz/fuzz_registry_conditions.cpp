@@ -5,11 +5,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> f = FuzzFields(data, size, 3);
-    fake::Platform os;
-    const std::string logPath = "C:\\Temp\\fuzz.log";
-    setup::SetupLog log(os, logPath);
-    setup::StringTable strings(os);
-    setup::Services s(os, log, strings);
+    fake::Bench b;
+    fake::Platform& os = b.os;
+    setup::Services& s = b.s;
     // Put the value where the path names it, when it names one.
     setup::RegistryPath where;
     if (setup::SplitRegistryPath(f[0], &where) == setup::RegistryPathError::None) {
