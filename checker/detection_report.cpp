@@ -135,15 +135,15 @@ DetectionReport Detect(platform::Platform& os) {
     report.administrator = facts.host.administrator;
     report.minimumWindows = !facts.minimum.set          ? "not set"
                             : !facts.minimum.Valid()    ? "not a version"
-                            : facts.host.minimumMet     ? "met"
+                            : facts.minimumMet     ? "met"
                                                         : "not met";
     report.prerequisites = PrerequisitesText(plan, facts);
     const bool stageRuns = plan.prerequisitesFirst || plan.prerequisitesAfterYes;
 
     SetupLog log(os);
-    StringTable strings(os);
+    StringTable strings(os, facts.host.userLanguage);
     Services s(os, log, strings, *msi);
-    s.root = ModulePathPart(facts.modulePath, false, false);
+    s.host = facts.host;
     s.uiLevel = UiLevel::Quiet;  // no box, ever
     Recorder recorder;
     s.observer = &recorder;

@@ -19,8 +19,7 @@ bool IsSuccess(uint32_t code) {
 }  // namespace
 
 uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string& errorText) {
-    std::string temp;
-    if (!s.os.files().TempFolder(&temp)) {
+    if (!s.host.temp) {
         errorText = s.strings.FormatLocalizedString(ids::kUnableToInstall, c.Name.c_str());
         return kPathNotFound;
     }
@@ -29,8 +28,8 @@ uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string
     if (!c.InstParams.empty()) {
         command = c.InstParams;
         ReplaceAll(command, "#InstPath#", c.InstPath);
-        ReplaceAll(command, "#Root#", s.root);
-        ReplaceAll(command, "#Temp#", temp);
+        ReplaceAll(command, "#Root#", s.host.root);
+        ReplaceAll(command, "#Temp#", *s.host.temp);
     } else {
         command = "\"" + c.InstPath + "\"";
     }
@@ -107,7 +106,7 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
         if (!silent) {
             windows.SetStatusText(s.strings.FormatLocalizedString(ids::kInstallingPleaseWait, c.Name.c_str()));
         }
-        if (c.AdminNeed != 0 && !s.os.system().IsAdministrator()) {
+        if (c.AdminNeed != 0 && !s.host.administrator) {
             outcome.stopped = {c.Name, LoopStop::Reason::Administrator};
             shown.Error(s.strings.LoadLocalizedString(ids::kAdminRequired), std::string(), windows.Owner());
             return;

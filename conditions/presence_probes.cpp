@@ -10,7 +10,7 @@ namespace setup {
 
 Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
     Finding found;
-    const bool is32Bit = s.os.system().NativeArchitecture() == codes::kArchitectureX86;
+    const bool is32Bit = s.host.nativeX86;
     if ((c.OSbit == 1 && !is32Bit) || (c.OSbit == 2 && is32Bit)) {
         s.Observe([&] {
             return Format("OSbit=%d: not for %s-bit Windows", static_cast<int>(c.OSbit), is32Bit ? "32" : "64");
@@ -19,8 +19,8 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
         return found;
     }
     if (c.OSver != 0) {
-        platform::OsVersion version;
-        const bool known = s.os.system().Version(&version);
+        const bool known = s.host.version.has_value();
+        const platform::OsVersion version = s.host.version.value_or(platform::OsVersion());
         const int64_t v = int64_t{version.major} * 100 + version.minor;
         if (!known || (c.OSver > 0 && v < c.OSver) || (c.OSver < 0 && v > -int64_t{c.OSver})) {
             s.Observe([&] {
@@ -126,7 +126,7 @@ bool IsValidFileVersion(Services& s, const std::string& path, const VersionValue
 
 ExeRun RunExe(Services& s, const std::string& command, uint32_t* exitCode, std::string* output) {
     std::string commandLine = command;
-    ReplaceAll(commandLine, "#Root#", s.root);
+    ReplaceAll(commandLine, "#Root#", s.host.root);
 
     const platform::CapturedRun run = s.os.processes().RunCaptured(commandLine);
     using Failure = platform::CapturedRun::Failure;

@@ -22,14 +22,6 @@ bool StringFromBlock(const std::vector<uint16_t>& block, unsigned index, std::u1
     return false;
 }
 
-uint16_t StringTable::UserLanguage() {
-    if (!languageKnown_) {
-        language_ = os_.system().UserDefaultLanguage();
-        languageKnown_ = true;
-    }
-    return language_;
-}
-
 std::string StringTable::LoadLocalizedString(uint16_t id) {
     const uint16_t language = UserLanguage();
     std::vector<uint16_t> block;

@@ -29,7 +29,8 @@ struct Message {
 
 class StringTable {
 public:
-    explicit StringTable(platform::Platform& os) : os_(os) {}
+    // `language`: the user's, as the run read it.
+    StringTable(platform::Platform& os, uint16_t language) : os_(os), language_(language) {}
 
     // The string in the user's language; empty when the identifier has none.
     std::string LoadLocalizedString(uint16_t id);
@@ -37,13 +38,11 @@ public:
     std::string FormatLocalizedString(unsigned id, ...);
     std::string Text(const Message& message);
 
-    // The user language, taken once at the first load.
-    uint16_t UserLanguage();
+    uint16_t UserLanguage() const { return language_; }
 
 private:
     platform::Platform& os_;
-    bool languageKnown_ = false;
-    uint16_t language_ = 0;
+    uint16_t language_;
 };
 
 // The text of entry `index` (0..15) of a string-table block; false when the

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "diagnostics/localized_strings.h"
@@ -24,6 +25,16 @@ public:
     virtual void Saw(const std::string& observation) = 0;
 };
 
+// What the run read of the machine, once, for the stages that need it.
+struct HostFacts {
+    std::optional<platform::OsVersion> version;  // none when the query failed
+    bool nativeX86 = false;
+    bool administrator = false;
+    uint16_t userLanguage = 0;
+    std::optional<std::string> temp;  // the temporary folder, with its trailing backslash
+    std::string root;                 // the program's folder, for #Root#
+};
+
 struct Services {
     Services(platform::Platform& platform, SetupLog& setupLog, StringTable& table,
              platform::InstallerLibrary& installer)
@@ -33,7 +44,7 @@ struct Services {
     SetupLog& log;
     StringTable& strings;
     platform::InstallerLibrary& msi;  // the run's one binding of the installer library
-    std::string root;                 // the program's folder, for #Root#
+    HostFacts host;
     UiLevel uiLevel = UiLevel::Full;
     // A deployment tool asked that an unattended run never waits for a
     // person: the questions shown at every level are answered for it.

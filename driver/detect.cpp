@@ -11,11 +11,9 @@ namespace {
 constexpr size_t kMaxPath = 260;
 
 // "<temp><name> Setup (yyyy.mm.dd hh.mm).log", the name made safe.
-std::string DefaultLogPath(platform::Platform& os, const std::string& displayName) {
+std::string DefaultLogPath(platform::Platform& os, const std::string& temp, const std::string& displayName) {
     const std::string safeName = SafeLogName(os.files(), displayName);
     const platform::LocalTime t = os.system().Now();
-    std::string temp;
-    if (!os.files().TempFolder(&temp)) temp.clear();
     return Format("%s%s Setup (%04d.%02d.%02d %02d.%02d).log", temp.c_str(), safeName.c_str(), t.year, t.month,
                   t.day, t.hour, t.minute);
 }
@@ -26,6 +24,8 @@ Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std:
     Facts f;
     f.command = ParseCommandLine(commandLine);
     f.modulePath = os.files().ModulePath();
+    // The string table's language: the boxes before anything else is read need it.
+    f.host.userLanguage = os.system().UserDefaultLanguage();
     f.iniPath = IniPathOf(f.modulePath);
     f.iniFound = f.iniPath.size() < kMaxPath && os.files().SearchFinds(f.iniPath);
     if (!f.iniFound) return f;
@@ -45,13 +45,15 @@ Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std:
     f.host.nativeX86 = os.system().NativeArchitecture() == codes::kArchitectureX86;
     f.host.administrator = os.system().IsAdministrator();
     if (f.minimum.set && f.minimum.Valid()) {
-        f.host.minimumMet = os.system().VersionAtLeast(f.minimum.major, f.minimum.minor, f.minimum.spMajor,
-                                                       f.minimum.spMinor);
+        f.minimumMet = os.system().VersionAtLeast(f.minimum.major, f.minimum.minor, f.minimum.spMajor,
+                                                  f.minimum.spMinor);
     }
-    f.defaultLogPath = DefaultLogPath(os, patch ? f.main.Name : f.package.productName);
+    std::string temp;
+    if (os.files().TempFolder(&temp)) f.host.temp = temp;
+    f.host.root = ModulePathPart(f.modulePath, false, false);
+    f.defaultLogPath = DefaultLogPath(os, f.host.temp.value_or(""), patch ? f.main.Name : f.package.productName);
 
-    f.userLanguage = os.system().UserDefaultLanguage();
-    for (uint32_t language : TransformCandidates(f.main.LangId, f.userLanguage)) {
+    for (uint32_t language : TransformCandidates(f.main.LangId, f.host.userLanguage)) {
         if (os.files().Exists(TransformPath(ProgramFolder(f.modulePath), language))) {
             f.transformsPresent.insert(language);
         }

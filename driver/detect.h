@@ -10,21 +10,13 @@
 
 #include "config/component_descriptors.h"
 #include "config/configuration.h"
+#include "diagnostics/services.h"
 #include "driver/command_line.h"
 #include "driver/host_checks.h"
 #include "platform/platform.h"
 #include "product/package.h"
 
 namespace setup {
-
-struct HostFacts {
-    std::optional<platform::OsVersion> version;  // none when the query fails
-    bool nativeX86 = false;
-    bool administrator = false;
-    // Whether Windows meets MinWinVersion and MinWinServicePack; asked only
-    // when both are valid.
-    bool minimumMet = true;
-};
 
 struct Facts {
     CommandLine command;
@@ -33,6 +25,9 @@ struct Facts {
     bool iniFound = false;   // the rest is read only when it is
     MainSettings main;
     MinimumWindows minimum;
+    // Whether Windows meets MinWinVersion and MinWinServicePack; asked only
+    // when both are valid.
+    bool minimumMet = true;
 
     std::string packagePath;   // the program's folder and MsiPath
     bool packageExists = false;
@@ -41,8 +36,6 @@ struct Facts {
 
     HostFacts host;
     std::string defaultLogPath;  // "<temp><name> Setup (yyyy.mm.dd hh.mm).log"
-
-    uint16_t userLanguage = 0;
     std::set<uint32_t> transformsPresent;  // of TransformCandidates
 
     PathMacros macros;

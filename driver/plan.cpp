@@ -90,7 +90,7 @@ Plan MakePlan(const Facts& f) {
     if (minimum.set && !minimum.Valid()) {
         return refuse(When::BeforeGuard, Stage::HostChecks, 3, Box::Error, Message(ids::kInternalError), minimum.errors, true);
     }
-    if (minimum.set && !f.host.minimumMet) {
+    if (minimum.set && !f.minimumMet) {
         Message text{ids::kWindowsTooOld,
                      {WindowsDisplayName(minimum.major, minimum.minor, minimum.spMajor, minimum.spMinor)}};
         if (!main.MinWinMessage.empty()) {
@@ -120,7 +120,7 @@ Plan MakePlan(const Facts& f) {
     std::string properties = f.command.properties.empty() ? main.MsiProp : f.command.properties;
     std::string transform;
     if (!admin) {
-        LanguageChoice language = SelectLanguageTransform(main.LangId, f.userLanguage, f.transformsPresent,
+        LanguageChoice language = SelectLanguageTransform(main.LangId, f.host.userLanguage, f.transformsPresent,
                                                           ProgramFolder(f.modulePath));
         p.languageLog = language.log;
         if (!patch && !language.transform.empty()) {

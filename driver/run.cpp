@@ -15,9 +15,9 @@ int Run(platform::Platform& os, const std::string& commandLine) {
     const Plan plan = MakePlan(facts);
 
     SetupLog log(os);
-    StringTable strings(os);
+    StringTable strings(os, facts.host.userLanguage);
     Services services(os, log, strings, *msi);
-    services.root = ModulePathPart(facts.modulePath, false, false);
+    services.host = facts.host;
     services.uiLevel = plan.uiLevel;
     services.neverWait = plan.neverWait;
     const Outcome outcome = Apply(services, facts, plan);

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fake::Platform os;
     const std::string logPath = "C:\\Temp\\fuzz.log";
     setup::SetupLog log(os, logPath);
-    setup::StringTable strings(os);
+    setup::StringTable strings(os, 1033);
     log.Printf("IsValidRegCond() failed. Invalid condition '%s'. RegPath='%s'.\r\n", f[0].c_str(),
                  f[1].c_str());
     log.Write(f[2], size % 2 == 0);

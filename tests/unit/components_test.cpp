@@ -86,6 +86,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
     }
     Bench b;
     b.os.fileSystem.tempFolderFails = true;
+    b.Reread();
     std::string error;
     EXPECT_EQ(InstallComponent(b.s, Section("NoTemp"), error), 3u);
     EXPECT_EQ(error, "Setup was unable to install\n'NoTemp'.") << "names the component at hand";
@@ -124,6 +125,7 @@ TEST(InstallLoop, SelectedInOrderFailuresShownAdministratorAndDownloadsStop) {
     for (bool silent : {false, true}) {
         Bench admin;
         admin.os.sys.administrator = false;
+        admin.Reread();
         list[0].section.AdminNeed = 1;
         InstallSelectedComponents(admin.s, list, windows, silent, outcome);
         EXPECT_TRUE(admin.os.procs.started.empty());

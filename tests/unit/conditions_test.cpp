@@ -212,6 +212,7 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         d.MsiProd = "1";
         d.InstPath = "C:\\p.msi";
         c.setup(d, b.os);
+        b.Reread();
         EXPECT_EQ(ProbeComponent(b.s, d).verdict, c.verdict) << c.name;
         if (c.verdict == Verdict::Missing && c.log.empty()) continue;
         EXPECT_EQ(b.Entries(), c.log) << c.name;

@@ -255,13 +255,19 @@ struct Bench {
     Platform os;
     std::string logPath = "C:\\Temp\\setup.log";
     setup::SetupLog log{os, logPath};
-    setup::StringTable strings{os};
+    setup::StringTable strings{os, os.sys.userLanguage};
     std::unique_ptr<platform::InstallerLibrary> msi = os.msi.Bind();
-    setup::Services s = Make();
-    setup::Services Make() {
-        setup::Services services(os, log, strings, *msi);
-        services.root = "C:\\Kits";
-        return services;
+    setup::Services s{os, log, strings, *msi};
+    Bench() { Reread(); }
+    // The host as detect reads it from the fake, after a change of os.sys.
+    void Reread() {
+        s.host = setup::HostFacts();
+        if (!os.sys.versionFails) s.host.version = platform::OsVersion{os.sys.major, os.sys.minor};
+        s.host.nativeX86 = os.sys.architecture == 0;
+        s.host.administrator = os.sys.administrator;
+        s.host.userLanguage = os.sys.userLanguage;
+        if (!os.fileSystem.tempFolderFails) s.host.temp = os.fileSystem.tempFolder;
+        s.host.root = "C:\\Kits";
     }
     std::vector<std::string> Entries() { return os.LogEntries(logPath); }
     bool Logged(const std::string& entry) {

@@ -31,7 +31,7 @@ Facts Media(const std::string& commandLine) {
     f.host.version = platform::OsVersion{10, 0};
     f.host.administrator = true;
     f.defaultLogPath = "C:\\Temp\\Demo.log";
-    f.userLanguage = 1033;
+    f.host.userLanguage = 1033;
     return f;
 }
 
@@ -94,13 +94,13 @@ TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
         {"/i", [](Facts& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
         {"/i", [](Facts& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
          "stop before the guard, host checks, exit 3: error box 142 +log file after 1 entries"},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "11.0"; f.minimum = ParseMinimumWindows(f.main); f.host.minimumMet = false; },
+        {"/i", [](Facts& f) { f.main.MinWinVersion = "11.0"; f.minimum = ParseMinimumWindows(f.main); f.minimumMet = false; },
          "stop before the guard, host checks, exit 3: error box 163|'Windows 11.0'"},
         {"/i", [](Facts& f) {
              f.main.MinWinVersion = "11";
              f.main.MinWinMessage = "Too old\\r\\nSee readme";
              f.minimum = ParseMinimumWindows(f.main);
-             f.host.minimumMet = false;
+             f.minimumMet = false;
          },
          "stop before the guard, host checks, exit 3: error box 'Too old\r\nSee readme'"},
         {"/i", [](Facts& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
@@ -185,7 +185,7 @@ TEST(Plan, OperationAndTheInstallersCommandLine) {
 TEST(Plan, LogPathGuardAndLanguageEntries) {
     Facts facts = Media("/i /log \"C:\\My Logs\\a.log\" ");
     facts.main.MsiPath = "sub\\demo.msi";
-    facts.userLanguage = 2057;
+    facts.host.userLanguage = 2057;
     facts.transformsPresent = {1033};
     Plan plan = MakePlan(facts);
     EXPECT_EQ(plan.logPath, "C:\\My Logs\\a.log");
