@@ -97,8 +97,8 @@ def start_xvfb() -> tuple[subprocess.Popen, str]:
 class Prefix:
     """A Wine prefix with a wineserver that this object starts and stops."""
 
-    def __init__(self, path: Path, display: Optional[str]) -> None:
-        self.path, self.display, self.server = path, display, None
+    def __init__(self, path: Path, display: Optional[str], loader: str = WINE) -> None:
+        self.path, self.display, self.server, self.loader = path, display, None, loader
         self.temp_windows = f"C:\\users\\{pwd.getpwuid(os.getuid()).pw_name}\\Temp\\"
 
     def env(self, **extra: Optional[str]) -> dict[str, str]:
@@ -141,7 +141,7 @@ class Prefix:
         """Output through a file: Wine's services inherit the handles and outlive the program."""
         self.start_server()
         with tempfile.TemporaryFile() as out:
-            result = subprocess.run([WINE, *args], env=self.env(**extra), stdin=subprocess.DEVNULL, stdout=out,
+            result = subprocess.run([self.loader, *args], env=self.env(**extra), stdin=subprocess.DEVNULL, stdout=out,
                                     stderr=subprocess.STDOUT, timeout=180, check=False)
             out.seek(0)
             result.stdout = out.read()
@@ -183,14 +183,15 @@ class Prefix:
 
     def copy(self, target: Path) -> "Prefix":
         subprocess.run(["cp", "-a", str(self.path), str(target)], check=True)
-        return Prefix(target, self.display)
+        return Prefix(target, self.display, self.loader)
 
 
-def make_base_prefix(path: Path, display: str) -> Prefix:
-    """A new prefix (wineboot -i, with Wine's own server, waited for)."""
-    prefix = Prefix(path, None)
-    env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d")  # no Mono or Gecko installers
-    result = subprocess.run([WINE, "wineboot", "-i"], env=env, capture_output=True, timeout=300, check=False)
+def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
+    """A new prefix (wineboot -i, with Wine's own server, waited for); with
+    `win32`, of 32-bit Windows, started through the 32-bit loader."""
+    prefix = Prefix(path, None, "/usr/lib/wine/wine" if win32 else WINE)
+    env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d", WINEARCH="win32" if win32 else None)  # no Mono or Gecko
+    result = subprocess.run([prefix.loader, "wineboot", "-i"], env=env, capture_output=True, timeout=300, check=False)
     subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=False)
     assert result.returncode == 0 and prefix.temp.is_dir(), f"wineboot -i failed: {result.stderr[-2000:]!r}"
     # Xvfb has no window manager: Wine would wait for one at every window a
@@ -240,7 +241,7 @@ class Watcher:
         self.errors: list[str] = []
         self.changed = threading.Condition()
         self.lists: queue.Queue = queue.Queue()
-        self.process = subprocess.Popen([WINE, str(tool), "watch"], env=prefix.env(), stdin=subprocess.PIPE,
+        self.process = subprocess.Popen([prefix.loader, str(tool), "watch"], env=prefix.env(), stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
         self.ready = threading.Event()
         threading.Thread(target=self._read, daemon=True).start()
@@ -312,7 +313,7 @@ class Run:
         self.ended: Optional[float] = None
         self.out: list[str] = []
         self.err: list[str] = []
-        self.process = subprocess.Popen([WINE, str(host.tools / "tool.exe"), "start", line], env=env, cwd=cwd,
+        self.process = subprocess.Popen([host.prefix.loader, str(host.tools / "tool.exe"), "start", line], env=env, cwd=cwd,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                         start_new_session=True)
         self.pumps = [threading.Thread(target=self._pump, args=pair, daemon=True)

@@ -387,6 +387,25 @@ def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main,
     assert bench.run(f"{media}\\setup.exe /i /quiet").exit_code == 3
 
 
+@pytest.mark.x86
+@pytest.mark.x86_only
+def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, locales, artefacts, tmp_path):
+    """A prefix of 32-bit Windows: the box before the log exists (seen in
+    Wine's trace: in a new prefix it can come before the run's process id),
+    and the record of a run that must not wait, which names the host checks."""
+    bench = wb.Bench(wb.Host(wb.make_base_prefix(tmp_path / "win32", display, win32=True), tools), program, "x86", locales)
+    try:
+        media = bench.make_media("x64-package", {"Main": {"MsiPath": "demo.msi"}}, {"demo.msi": artefacts["demo"]})
+        shown = bench.run(f"{media}\\setup.exe /i /quiet", env={"WINEDEBUG": "trace+msgbox"})
+        recorded = bench.run(f"{media}\\setup.exe /i /quiet /record C:\\record.json", env={"WINEDEBUG": "trace+msgbox"})
+        record = json.loads(bench.prefix.unix("C:\\record.json").read_bytes())
+    finally:
+        bench.host.kill_everything()
+    boxes = [re.findall(r'MSGBOX_OnInit L"([^"]*)"', "".join(run.err)) for run in (shown, recorded)]
+    assert (shown.exit_code, boxes[0]) == (3, [S[153]]), shown.describe()
+    assert (recorded.exit_code, boxes[1], record["stage"], record["installerResult"]) == (3, [], "host checks", None)
+
+
 @pytest.mark.parametrize("image, objdump", [("dist/x64/setup.exe", "x86_64-w64-mingw32-objdump"),
                                             ("dist/setup.exe", "i686-w64-mingw32-objdump")])
 def test_image_imports_known_libraries_only_and_is_hardened(image, objdump):
