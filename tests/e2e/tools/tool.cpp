@@ -51,8 +51,15 @@ std::wstring Self() {
     return path;
 }
 
-DWORD Start(std::wstring line, bool inherit, STARTUPINFOW* startup, PROCESS_INFORMATION* process) {
-    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, startup, process);
+DWORD ExitCodeAtEnd(HANDLE process) {
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+DWORD Start(std::wstring line, bool inherit, STARTUPINFOW* startup, PROCESS_INFORMATION* process, DWORD flags = 0) {
+    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, flags, nullptr, nullptr, startup, process);
 }
 
 // ---- watch
@@ -271,9 +278,7 @@ int StartAndWait(const wchar_t* line) {
     }
     std::fprintf(stderr, "started process %lu\n", process.dwProcessId);
     std::fflush(stderr);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    const DWORD code = ExitCodeAtEnd(process.hProcess);
     std::printf("%lu\n", code);
     return static_cast<int>(code);
 }
@@ -319,9 +324,7 @@ int Inherit(const wchar_t* marker, const wchar_t* line) {
     PROCESS_INFORMATION process = {};
     if (!Start(line, TRUE, &startup, &process)) return 255;
     CloseHandle(writeEnd);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    const DWORD code = ExitCodeAtEnd(process.hProcess);
     const bool ended = WaitForSingleObject(CreateThread(nullptr, 0, ReadToEnd, readEnd, 0, nullptr), 10000) == 0;
     Append(marker, "exit code " + std::to_string(code) + (ended ? ", output ended\r\n" : ", output still open\r\n"));
     return static_cast<int>(code);
@@ -347,19 +350,13 @@ int Squat(const wchar_t* line) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::wstring command = line;
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                        &process))
-        return 255;
+    if (!Start(line, FALSE, &startup, &process, CREATE_SUSPENDED)) return 255;
     for (int serial = 1; serial <= 8; ++serial)
         CreateNamedPipeW((L"\\\\.\\pipe\\setup-output-" + std::to_wstring(process.dwProcessId) + L"-" +
                           std::to_wstring(serial)).c_str(),
                          PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
     ResumeThread(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    return static_cast<int>(code);
+    return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
 int Print(const std::wstring& mode, const wchar_t* value) {
