@@ -30,9 +30,9 @@ void RestrictLibrarySearch() {
 
 // setup.exe reads and writes no standard handle. Those it was started with
 // (a deployment tool's redirected output) are let go, so that no program it
-// starts gets them and keeps them open after it ends: Windows duplicates
-// them into a console program that inherits nothing, Wine into every such
-// program, and before Vista a condition program inherits them.
+// starts gets them and keeps them open after it ends: Windows may duplicate
+// them into a console program that inherits nothing, Wine does so for every
+// such program, and before Vista a condition program inherits them.
 void LetGoOfStandardHandles() {
     for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
         const HANDLE handle = ::GetStdHandle(which);
