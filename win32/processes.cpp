@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "win32/last_error.h"
+#include "win32/system_library.h"
 #include "win32/system_programs.h"
 #include "win32/unique_handles.h"
 #include "win32/win32_platform.h"
@@ -62,23 +63,44 @@ void AppendOutput(CapturedRun* run, const char* bytes, DWORD count) {
     run->output.append(bytes, std::min<size_t>(count, room));
 }
 
+// 64 bits that another user cannot guess: the system's random numbers
+// (advapi32 has them since XP), else the performance counter.
+uint64_t Unguessable() {
+    uint64_t value = 0;
+    using GenerateRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+    const auto generate =
+        LookUpEntry<GenerateRandom>(::GetModuleHandleA("advapi32.dll"), "SystemFunction036");
+    if (generate != nullptr && generate(&value, sizeof(value))) return value;
+    LARGE_INTEGER counter = {};
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<uint64_t>(counter.QuadPart);
+}
+
 // A pipe for a child's output: the read end is ours alone and read with
 // overlapped I/O, so that one wait covers new output and the child's end;
-// only the write end is inheritable.
+// only the write end is inheritable. Its name has a random part, so that
+// nobody can take it first; a name taken all the same (or a stranger who
+// connected before us) costs another name, a few times.
 bool CreateOutputPipe(UniqueFileHandle* readEnd, UniqueFileHandle* writeEnd) {
-    static LONG serial = 0;
-    char name[80];
-    std::snprintf(name, sizeof name, "\\\\.\\pipe\\setup-output-%lu-%ld",
-                  static_cast<unsigned long>(::GetCurrentProcessId()),
-                  static_cast<long>(::InterlockedIncrement(&serial)));
-    readEnd->reset(::CreateNamedPipeA(
-        name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, kReadChunk, 0, nullptr));
-    if (!*readEnd) return false;
+    constexpr int kNameAttempts = 4;
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    writeEnd->reset(::CreateFileA(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(*writeEnd);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        char name[80];
+        std::snprintf(name, sizeof name, "\\\\.\\pipe\\setup-output-%lu-%016llx",
+                      static_cast<unsigned long>(::GetCurrentProcessId()),
+                      static_cast<unsigned long long>(Unguessable()));
+        readEnd->reset(::CreateNamedPipeA(
+            name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, kReadChunk, 0, nullptr));
+        if (*readEnd) {
+            writeEnd->reset(::CreateFileA(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (*writeEnd) return true;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_PIPE_BUSY) return false;
+    }
+    return false;
 }
 
 // An inheritable handle of the null device: a child that reads its input
@@ -88,6 +110,48 @@ bool OpenEmptyInput(UniqueFileHandle* input) {
     input->reset(::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(*input);
+}
+
+// Starts a program that inherits exactly the given handles, none of the
+// others that this process may hold (a deployment tool's redirected output,
+// say, which a process the program leaves running would keep open). The
+// attribute list that names them came with Vista and is looked up; before
+// it, the program inherits every inheritable handle.
+BOOL StartInheritingOnly(const std::string& commandLine, DWORD flags, STARTUPINFOA* startup,
+                         HANDLE* handles, DWORD count, PROCESS_INFORMATION* started) {
+    std::vector<char> command = MutableCommandLine(commandLine);
+    const std::string application = SystemProgramOfCommand(commandLine);
+    const char* program = application.empty() ? nullptr : application.c_str();
+    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    const auto initialize = LookUpEntry<decltype(&::InitializeProcThreadAttributeList)>(
+        kernel32, "InitializeProcThreadAttributeList");
+    const auto update =
+        LookUpEntry<decltype(&::UpdateProcThreadAttribute)>(kernel32, "UpdateProcThreadAttribute");
+    const auto release = LookUpEntry<decltype(&::DeleteProcThreadAttributeList)>(
+        kernel32, "DeleteProcThreadAttributeList");
+    if (initialize == nullptr || update == nullptr || release == nullptr) {
+        return ::CreateProcessA(program, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                                nullptr, startup, started);
+    }
+    SIZE_T size = 0;
+    initialize(nullptr, 1, 0, &size);  // fails, giving the size
+    std::vector<char> storage(size);
+    const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    if (size == 0 || !initialize(list, 1, 0, &size)) return FALSE;
+    STARTUPINFOEXA extended = {};
+    extended.StartupInfo = *startup;
+    extended.StartupInfo.cb = sizeof(extended);
+    extended.lpAttributeList = list;
+    const BOOL ok =
+        update(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, count * sizeof(HANDLE),
+               nullptr, nullptr) &&
+        ::CreateProcessA(program, command.data(), nullptr, nullptr, TRUE,
+                         flags | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                         &extended.StartupInfo, started);
+    const DWORD error = ::GetLastError();
+    release(list);
+    ::SetLastError(error);
+    return ok;
 }
 
 // Reads the child's output while it runs (a child whose output fills the
@@ -156,18 +220,15 @@ CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
         return run;
     }
 
-    std::vector<char> command = MutableCommandLine(commandLine);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.get();
     startup.hStdOutput = writeEnd.get();
     startup.hStdError = writeEnd.get();
+    HANDLE inherited[2] = {input.get(), writeEnd.get()};
     PROCESS_INFORMATION started = {};
-    const std::string application = SystemProgramOfCommand(commandLine);
-    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), command.data(),
-                          nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                          nullptr, nullptr, &startup, &started)) {
+    if (!StartInheritingOnly(commandLine, CREATE_NO_WINDOW, &startup, inherited, 2, &started)) {
         run.failure = CapturedRun::Failure::Start;
         run.error = LastErrorOr(ERROR_INVALID_FUNCTION);
         return run;

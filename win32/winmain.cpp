@@ -28,11 +28,27 @@ void RestrictLibrarySearch() {
     if (setDirectory != nullptr) setDirectory("");  // "": not the current folder either
 }
 
+// setup.exe reads and writes no standard handle. Those it was started with
+// (a deployment tool's redirected output) are let go, so that no program it
+// starts gets them and keeps them open after it ends: Windows may duplicate
+// them into a console program that inherits nothing, Wine does so for every
+// such program, and before Vista a condition program inherits them.
+void LetGoOfStandardHandles() {
+    for (const DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        const HANDLE handle = ::GetStdHandle(which);
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+            ::SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0);
+        }
+        ::SetStdHandle(which, nullptr);
+    }
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR commandLine,
                    int /*show*/) {
     RestrictLibrarySearch();
+    LetGoOfStandardHandles();
 
     const HRESULT com = ::CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {};

@@ -409,6 +409,22 @@ BAD_INPUT = [
               "MsiInstall('\"<media>\\tool.exe\" crash') failed. Error(-1073741819)'<*>"],
          row=("PreReq installer that crashes (access violation)", "the failure is logged with code -1073741819 and the "
               "run goes on with the product: exit 0")),
+    Case("bad-input-deployment-tools-handles", x86=True, budget=60,
+         line='"<media>\\tool.exe" inherit C:\\logs\\output.marker "<media>\\setup.exe /i /quiet"',
+         prereqs=[{"Name": "Lingering", "InstPath": "#Root#\\tool.exe",
+                   "InstParams": '"#InstPath#" inherited C:\\logs\\installer.marker',
+                   "RunExeCond": '"#Root#\\tool.exe" inherited C:\\logs\\condition.marker'}],
+         ran={"condition": ["absent"], "installer": ["absent"], "output": ["exit code 0, output ended"]}, last=COMPLETE,
+         row=("started by a deployment tool that sends its output to a pipe and holds another inheritable handle; "
+              "a RunExeCond program and a PreReq installer each leave a process running",
+              "neither child gets the tool's handles (the condition program only its empty input and output pipe), "
+              "so the tool's pipe ends with setup.exe: exit 0")),
+    Case("bad-input-output-pipe-names-taken", line='"<media>\\tool.exe" squat "<media>\\setup.exe /i /quiet"',
+         prereqs=[comp("Runtime", "runtime", RunExeCond=cond(1, "text", "present"))], last=COMPLETE,
+         log=[f"Process '{seen(cond(1, 'text', 'present'))}' return text 'present'"],
+         row=("the output pipe's former names, setup-output-<process id>-1 to -8, taken first by another program",
+              "the name has a random part (one taken all the same is retried with another): the condition program "
+              "answers, nothing installed: exit 0")),
     Case("bad-input-package-of-random-bytes", msi="wine", files={"demo.msi": random.Random(2).randbytes(20_000)}, exit=3,
          boxes=[(ERROR, text(152, "<media>\\demo.msi"))], log=None,
          row=("MsiPath names a file of random bytes (Wine's installer library)",

@@ -1,6 +1,7 @@
 // tool.exe VERB ...: the helper program of the end-to-end tests (tests/e2e/README.md):
 // start LINE, watch, exit CODE [MARKER ...], print CODE MODE VALUE, crash,
-// place CODE FROM TO, load NAME, sleep SECONDS. Under another name (a planted
+// place CODE FROM TO, load NAME, sleep SECONDS, inherit MARKER LINE,
+// inherited MARKER, squat LINE. Under another name (a planted
 // msiexec.exe) it appends its path and command line to "<its path>.started".
 #include <windows.h>
 #include <commctrl.h>
@@ -50,8 +51,15 @@ std::wstring Self() {
     return path;
 }
 
-DWORD Start(std::wstring line, bool inherit, STARTUPINFOW* startup, PROCESS_INFORMATION* process) {
-    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, startup, process);
+DWORD ExitCodeAtEnd(HANDLE process) {
+    WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
+
+DWORD Start(std::wstring line, bool inherit, STARTUPINFOW* startup, PROCESS_INFORMATION* process, DWORD flags = 0) {
+    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, flags, nullptr, nullptr, startup, process);
 }
 
 // ---- watch
@@ -270,11 +278,85 @@ int StartAndWait(const wchar_t* line) {
     }
     std::fprintf(stderr, "started process %lu\n", process.dwProcessId);
     std::fflush(stderr);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    const DWORD code = ExitCodeAtEnd(process.hProcess);
     std::printf("%lu\n", code);
     return static_cast<int>(code);
+}
+
+// A process that outlives this one and inherits every handle it can.
+bool LeaveProcessBehind() {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process = {};
+    return Start(L"\"" + Self() + L"\" sleep 600", TRUE, &startup, &process);
+}
+
+const char kMappingText[] = "the starting tool's mapping";
+
+DWORD WINAPI ReadToEnd(LPVOID pipe) {
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr)) {
+    }
+    return 0;
+}
+
+// As a deployment tool starts a program: its output into an inheritable
+// pipe, and an inheritable handle of its own (a file mapping, its value in
+// SETUP_TEST_MAPPING). Appends to MARKER the exit code and whether the
+// pipe ended within 10 s of the program's end.
+int Inherit(const wchar_t* marker, const wchar_t* line) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, &inheritable, PAGE_READWRITE, 0, 4096, nullptr);
+    lstrcpyA(static_cast<char*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)), kMappingText);
+    SetEnvironmentVariableW(L"SETUP_TEST_MAPPING", std::to_wstring(reinterpret_cast<uintptr_t>(mapping)).c_str());
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &inheritable, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    if (!Start(line, TRUE, &startup, &process)) return 255;
+    CloseHandle(writeEnd);
+    const DWORD code = ExitCodeAtEnd(process.hProcess);
+    const bool ended = WaitForSingleObject(CreateThread(nullptr, 0, ReadToEnd, readEnd, 0, nullptr), 10000) == 0;
+    Append(marker, "exit code " + std::to_string(code) + (ended ? ", output ended\r\n" : ", output still open\r\n"));
+    return static_cast<int>(code);
+}
+
+// Whether the mapping of "inherit" is reachable here ("held") or not
+// ("absent"), appended to MARKER and printed; then leaves a process behind.
+int Inherited(const wchar_t* marker) {
+    wchar_t value[32] = {};
+    GetEnvironmentVariableW(L"SETUP_TEST_MAPPING", value, 32);
+    HANDLE mapping = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(value, nullptr, 10)));
+    const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    const std::string verdict = view && lstrcmpA(view, kMappingText) == 0 ? "held" : "absent";
+    Append(marker, verdict + "\r\n");
+    Write(GetStdHandle(STD_OUTPUT_HANDLE), verdict);
+    return LeaveProcessBehind() ? 0 : 253;
+}
+
+// As another user would who knows how the output pipes were once named:
+// starts LINE suspended, takes the names "setup-output-<its id>-1" to -8
+// first, then lets it run.
+int Squat(const wchar_t* line) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!Start(line, FALSE, &startup, &process, CREATE_SUSPENDED)) return 255;
+    for (int serial = 1; serial <= 8; ++serial)
+        CreateNamedPipeW((L"\\\\.\\pipe\\setup-output-" + std::to_wstring(process.dwProcessId) + L"-" +
+                          std::to_wstring(serial)).c_str(),
+                         PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
+    ResumeThread(process.hThread);
+    return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
 int Print(const std::wstring& mode, const wchar_t* value) {
@@ -290,16 +372,7 @@ int Print(const std::wstring& mode, const wchar_t* value) {
         DWORD got = 0;
         while (mode == L"read" && ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) {
         }
-        if (mode == L"child") {
-            STARTUPINFOW startup = {};
-            startup.cb = sizeof startup;
-            startup.dwFlags = STARTF_USESTDHANDLES;
-            startup.hStdInput = input;
-            startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-            startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-            PROCESS_INFORMATION process = {};
-            if (!Start(L"\"" + Self() + L"\" sleep 600", TRUE, &startup, &process)) return 253;
-        }
+        if (mode == L"child" && !LeaveProcessBehind()) return 253;
     }
     Write(GetStdHandle(STD_OUTPUT_HANDLE), out);
     return 0;
@@ -342,6 +415,9 @@ int main() {
         return code;
     }
     if (verb == L"print" && count == 5) return Print(argv[3], argv[4]) ? 253 : code;
+    if (verb == L"inherit" && count == 4) return Inherit(argv[2], argv[3]);
+    if (verb == L"inherited" && count == 3) return Inherited(argv[2]);
+    if (verb == L"squat" && count == 3) return Squat(argv[2]);
     if (verb == L"crash") return Crash();
     if (verb == L"place" && count == 5) {
         MakeParentFolders(argv[4]);
