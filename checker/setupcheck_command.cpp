@@ -212,9 +212,8 @@ CommandResult Deploy(const Arguments& a, const std::string& media, platform::Fil
     if (a.format == DeployFormat::Winget) {
         std::string names;
         for (const ManifestFile& file : WingetManifests(d, a.winget)) {
-            const std::string path = a.out + "\\" + file.name;
-            if (!files.Write(path, file.text)) {
-                result.err = "setupcheck: cannot write " + path + "\n";
+            if (!files.Write(a.out + "\\" + file.name, file.text)) {
+                result.err = "setupcheck: cannot write " + file.name + " in " + a.out + "\n";
                 return result;
             }
             names += (names.empty() ? "" : ", ") + file.name;
