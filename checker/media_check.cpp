@@ -159,7 +159,7 @@ bool UnsignedProgram(const std::string& head) {
     };
     const auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
     const size_t pe = u32(0x3C), optional = pe + 24;
-    if (head.compare(0, 2, "MZ") != 0 || optional + 2 > head.size() ||
+    if (head.compare(0, 2, "MZ") != 0 || pe > head.size() || head.size() - pe < 26 ||
         head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
         return false;
     }
