@@ -150,6 +150,25 @@ std::string ProgramOf(const std::string& command) {
     return command.substr(0, command.find_first_of(" \t"));
 }
 
+// Whether the bytes begin a Windows program (a PE image) whose security
+// directory, where Windows finds an Authenticode signature, is empty. Other
+// files are not judged.
+bool UnsignedProgram(const std::string& head) {
+    const auto u16 = [&](size_t at) {
+        return at + 2 <= head.size() ? uint32_t{uint8_t(head[at])} | uint32_t{uint8_t(head[at + 1])} << 8 : 0u;
+    };
+    const auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    const size_t pe = u32(0x3C), optional = pe + 24;
+    if (head.compare(0, 2, "MZ") != 0 || pe > head.size() || head.size() - pe < 26 ||
+        head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
+        return false;
+    }
+    const uint32_t magic = u16(optional);  // PE32 or PE32+: their directories lie 16 bytes apart
+    const size_t count = optional + (magic == 0x20B ? 108 : 92), security = count + 4 + 4 * 8;
+    if ((magic != 0x10B && magic != 0x20B) || security + 8 > head.size()) return false;
+    return u32(count) <= 4 || (u32(security) == 0 && u32(security + 4) == 0);
+}
+
 class Checker {
 public:
     explicit Checker(platform::Platform& os)
@@ -183,6 +202,7 @@ private:
     void CheckEnclosingQuotes(const std::string& section, const std::string& key);
     void CheckMediaFile(const std::string& section, const std::string& key,
                         const std::string& path);
+    void CheckSignature(const std::string& section, const std::string& key, const std::string& relative);
     void CheckMain(const MainSettings& main);
     void CheckWindowsVersion(const char* key, const std::string& text);
     void CheckPackage(const MainSettings& main);
@@ -214,6 +234,8 @@ MediaReport Checker::Run() {
         CheckMain(ReadMainSettings(ini_));
     }
     for (const char* pattern : kListPatterns) CheckList(pattern);
+    const std::string program = os_.files().ModulePath().substr(folder_.size());
+    CheckSignature(program, "", program);
 
     // In the file's order of sections; [Main] first when it is missing.
     std::map<std::string, size_t> order;
@@ -392,6 +414,22 @@ void Checker::CheckMediaFile(const std::string& section, const std::string& key,
             "#Root# is the folder without a backslash at its end: write #Root#\\" + relative);
     } else if (!InMedia(relative.substr(1))) {
         Add(section, key, "no such file in the media: " + relative.substr(1));
+    } else {
+        CheckSignature(section, key, relative.substr(1));
+    }
+}
+
+// The headers of the programs that the media runs: an unsigned one is shown
+// as coming from an unknown publisher, or blocked by policy.
+void Checker::CheckSignature(const std::string& section, const std::string& key, const std::string& relative) {
+    std::string head;
+    os_.files().ReadChunks(folder_ + relative, [&](const char* bytes, size_t size) {
+        head.append(bytes, std::min(size, size_t{4096} - std::min(head.size(), size_t{4096})));
+    });
+    if (UnsignedProgram(head)) {
+        Add(section, key, (key.empty() ? "" : relative + " ") +
+                              "carries no Authenticode signature: Windows shows its publisher as unknown",
+            Severity::Warning);
     }
 }
 

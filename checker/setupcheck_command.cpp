@@ -1,5 +1,9 @@
 #include "checker/setupcheck_command.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "checker/deployment.h"
 #include "checker/detection_report.h"
 #include "checker/media_check.h"
 #include "checker/media_platform.h"
@@ -16,6 +20,24 @@ std::string ProgramPath(std::string media) {
     return media + "\\setup.exe";
 }
 
+
+// The "findings" member and the object's end.
+std::string FindingsJson(const std::vector<Finding>& findings) {
+    std::string out = "  \"findings\": [";
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const Finding& f = findings[i];
+        out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + JsonString(f.section) +
+               ", \"key\": " + JsonString(f.key) + ", \"reason\": " + JsonString(f.reason) +
+               ", \"severity\": \"" + (f.severity == Severity::Error ? "error" : "warning") + "\"}";
+    }
+    return out + (findings.empty() ? "]\n}\n" : "\n  ]\n}\n");
+}
+
+std::string FindingLines(const std::vector<Finding>& findings) {
+    std::string out;
+    for (const Finding& f : findings) out += f.section + (f.key.empty() ? "" : " " + f.key) + ": " + f.reason + "\n";
+    return out;
+}
 
 std::string JsonReport(const std::string& media, const std::string& ini,
                        const MediaReport& report) {
@@ -34,21 +56,11 @@ std::string JsonReport(const std::string& media, const std::string& ini,
         }
         out += "}";
     }
-    out += ",\n  \"findings\": [";
-    for (size_t i = 0; i < report.findings.size(); ++i) {
-        const Finding& f = report.findings[i];
-        out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + JsonString(f.section) +
-               ", \"key\": " + JsonString(f.key) + ", \"reason\": " + JsonString(f.reason) +
-               ", \"severity\": \"" + (f.severity == Severity::Error ? "error" : "warning") + "\"}";
-    }
-    return out + (report.findings.empty() ? "]\n}\n" : "\n  ]\n}\n");
+    return out + ",\n" + FindingsJson(report.findings);
 }
 
 std::string TextReport(const std::string& ini, const MediaReport& report) {
-    std::string out;
-    for (const Finding& f : report.findings) {
-        out += f.section + (f.key.empty() ? "" : " " + f.key) + ": " + f.reason + "\n";
-    }
+    std::string out = FindingLines(report.findings);
     const size_t n = report.findings.size();
     out += Format("%u finding%s in %s", static_cast<unsigned>(n), n == 1 ? "" : "s", ini.c_str());
     const PackageFacts& p = report.package;
@@ -104,30 +116,134 @@ std::string DetectionJson(const DetectionReport& r) {
     return out + (r.rules.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
+constexpr const char* kUsage =
+    "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+    "       setupcheck --deploy [intune] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+    "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id PUBLISHER.PRODUCT --url URL --sha256 HEX --out DIR\n";
+
+struct Arguments {
+    int media = -1;  // its index
+    bool json = false, detect = false, deploy = false, wrong = false;
+    DeployFormat format = DeployFormat::Definitions;
+    WingetSource winget;
+    std::string out;
+};
+
+Arguments Parse(const std::vector<std::string>& args) {
+    Arguments a;
+    std::string* const values[] = {&a.winget.id, &a.winget.url, &a.winget.sha256, &a.out};
+    const char* const names[] = {"--id", "--url", "--sha256", "--out"};
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto named = std::find(std::begin(names), std::end(names), arg);
+        if (arg == "--json") {
+            a.json = true;
+        } else if (arg == "--detect") {
+            a.detect = true;
+        } else if (arg == "--deploy") {
+            a.deploy = true;
+            const std::string next = i + 1 < args.size() ? args[i + 1] : std::string();
+            if (next == "winget" || next == "intune") {
+                a.format = next == "winget" ? DeployFormat::Winget : DeployFormat::Intune;
+                ++i;
+            }
+        } else if (named != std::end(names) && i + 1 < args.size() && values[named - names]->empty()) {
+            *values[named - names] = args[++i];
+        } else if (a.media < 0 && !arg.empty() && arg[0] != '-') {
+            a.media = static_cast<int>(i);
+        } else {
+            a.wrong = true;
+        }
+    }
+    const bool winget = a.format == DeployFormat::Winget;
+    const bool sources = !a.winget.id.empty() || !a.winget.url.empty() || !a.winget.sha256.empty() || !a.out.empty();
+    const bool complete = !a.winget.id.empty() && !a.winget.url.empty() && !a.winget.sha256.empty() && !a.out.empty();
+    a.wrong = a.wrong || a.media < 0 || (a.detect && a.deploy) || (winget ? !complete : sources) ||
+              (a.json && a.format != DeployFormat::Definitions);
+    return a;
+}
+
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// What the package manager's schema accepts, said plainly; empty when it does.
+std::string WingetSourceError(const WingetSource& s) {
+    size_t parts = 0, pos = 0;
+    for (; pos <= s.id.size(); ++parts) {
+        const size_t end = std::min(s.id.find('.', pos), s.id.size());
+        const std::string part = s.id.substr(pos, end - pos);
+        if (part.empty() || part.size() > 32 || part.find_first_of(" \t\\/:*?\"<>|") != std::string::npos) parts = 9;
+        pos = end + 1;
+    }
+    if (parts < 2 || parts > 8) {
+        return "--id must be PUBLISHER.PRODUCT: two to eight parts of 1 to 32 characters, without blanks or \\/:*?\"<>|";
+    }
+    if (!StartsWithNoCase(s.url, "http://") && !StartsWithNoCase(s.url, "https://")) {
+        return "--url must begin with http:// or https://";
+    }
+    if (s.sha256.size() != 64 || !std::all_of(s.sha256.begin(), s.sha256.end(), IsHex)) {
+        return "--sha256 must be 64 hexadecimal digits";
+    }
+    return {};
+}
+
+CommandResult Deploy(const Arguments& a, const std::string& media, platform::Files& files,
+                     platform::Installer& installer) {
+    CommandResult result;
+    result.exitCode = 2;
+    const std::string error = a.format == DeployFormat::Winget ? WingetSourceError(a.winget) : std::string();
+    if (!error.empty()) {
+        result.err = "setupcheck: " + error + "\n";
+        return result;
+    }
+    MediaPlatform os(files, installer, ProgramPath(media));
+    const DeploymentReport report = checker::Deploy(os, a.format);
+    if (!report.readable) {
+        result.err = "setupcheck: cannot read the media: no " + report.iniPath.substr(report.iniPath.rfind('\\') + 1) +
+                     " in " + media + "\n";
+        return result;
+    }
+    if (!report.deployment) {
+        result.out = a.json ? "{\n  \"media\": " + JsonString(media) + ",\n" + FindingsJson(report.findings)
+                            : FindingLines(report.findings);
+        result.err = "setupcheck: no deployment definitions for " + media + ": the findings above stand in the way\n";
+        return result;
+    }
+    const Deployment& d = *report.deployment;
+    if (a.format == DeployFormat::Winget) {
+        std::string names;
+        for (const ManifestFile& file : WingetManifests(d, a.winget)) {
+            if (!files.Write(a.out + "\\" + file.name, file.text)) {
+                result.err = "setupcheck: cannot write " + file.name + " in " + a.out + "\n";
+                return result;
+            }
+            names += (names.empty() ? "" : ", ") + file.name;
+        }
+        result.out = "wrote " + names + " to " + a.out +
+                     "\nreview before publishing: License says \"Proprietary\", ShortDescription the name and version\n";
+    } else {
+        result.out = a.format == DeployFormat::Intune ? IntuneJson(d) : a.json ? DefinitionsJson(media, d) : DefinitionsText(d);
+    }
+    result.exitCode = 0;
+    return result;
+}
+
 }  // namespace
+
+int MediaArgument(const std::vector<std::string>& args) { return Parse(args).media; }
 
 CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::Files& files,
                             platform::Installer& installer, platform::Platform* machine) {
     CommandResult result;
-    std::string media;
-    bool json = false, detect = false, wrong = false;
-    for (const std::string& arg : args) {
-        if (arg == "--json") {
-            json = true;
-        } else if (arg == "--detect") {
-            detect = true;
-        } else if (media.empty() && !arg.empty() && arg[0] != '-') {
-            media = arg;
-        } else {
-            wrong = true;
-        }
-    }
-    if (media.empty() || wrong) {
-        result.err = "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n";
+    const Arguments a = Parse(args);
+    if (a.wrong) {
+        result.err = kUsage;
         result.exitCode = 2;
         return result;
     }
-    if (detect) {
+    const std::string& media = args[a.media];
+    const bool json = a.json;
+    if (a.deploy) return Deploy(a, media, files, installer);
+    if (a.detect) {
         if (machine == nullptr) {
             result.err = "setupcheck: --detect reads this machine's registry and files: run it on Windows\n";
             result.exitCode = 2;

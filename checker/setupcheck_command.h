@@ -1,10 +1,13 @@
-// The command `setupcheck [--detect] MEDIA [--json]`. MEDIA is the media's
+// The command `setupcheck [--detect | --deploy [FORMAT]] MEDIA [--json]`. MEDIA is the media's
 // folder (its setup.exe reads setup.ini) or a program in it (X.exe reads
 // X.ini). The report is one line per finding ("section key: reason"), or
 // with --json an object for build pipelines. Exit codes: 0 without
 // findings, 1 with findings, 2 when the media cannot be read or the
 // command is wrong. With --detect (on Windows) it reports instead what
 // each prerequisite rule sees on this machine and what setup.exe decides.
+// With --deploy it prints the deployment definitions instead (or the
+// Win32 app body with `intune`, or writes the manifests with `winget`), and
+// exits with 2 where the media allow none.
 #pragma once
 
 #include <string>
@@ -18,6 +21,10 @@ struct CommandResult {
     int exitCode = 0;
     std::string out, err;
 };
+
+// The index of the argument that names the media, or -1: the one argument
+// that the Windows program turns into a full path.
+int MediaArgument(const std::vector<std::string>& args);
 
 // `machine`: the platform of the machine for --detect; null where there is
 // none (Linux).

@@ -48,6 +48,7 @@ public:
         info.productVersion = Property(database.object, "ProductVersion");
         info.productName = Property(database.object, "ProductName");
         info.allUsers = Property(database.object, "ALLUSERS");
+        info.manufacturer = Property(database.object, "Manufacturer");
 
         Ref<LibmsiSummaryInfo> summary{libmsi_summary_info_new(database.object, 0, nullptr)};
         if (summary.object == nullptr) return info;

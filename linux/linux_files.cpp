@@ -67,6 +67,11 @@ bool LinuxFiles::ReadChunks(const std::string& path,
     return !stream.bad();
 }
 
+bool LinuxFiles::Write(const std::string& path, const std::string& bytes) {
+    std::ofstream stream(LocalPath(path), std::ios::binary | std::ios::trunc);
+    return stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) && stream.flush();
+}
+
 const ProfileFile& LinuxFiles::Profile(const std::string& file) {
     std::unique_ptr<ProfileFile>& profile = profiles_[file];
     if (!profile) {

@@ -1,6 +1,7 @@
 // The parts of the platform that the media checker needs, on Linux: the
-// media's files and setup.ini (read by the Windows profile rules), and
-// packages read through the installer-database library libmsi. Paths come
+// media's files and setup.ini (read by the Windows profile rules), the
+// deployment manifests it writes, and packages read through the
+// installer-database library libmsi. Paths come
 // in the platform's Windows form: a backslash separates folders and names
 // match without regard to letter case, as on Windows. What the checker
 // does not ask for answers "not available".
@@ -22,6 +23,7 @@ public:
     bool SearchFinds(const std::string& path) override { return Exists(path); }  // no wildcards
     bool ReadChunks(const std::string& path,
                     const std::function<void(const char*, size_t)>& consume) override;
+    bool Write(const std::string& path, const std::string& bytes) override;
     std::string IniString(const std::string& section, const std::string& key,
                           const std::string& fallback, const std::string& file) override;
     int IniInt(const std::string& section, const std::string& key, int fallback,

@@ -136,6 +136,7 @@ PackageInfo Win32InstallerLibrary::ReadPackage(const std::string& path) {
     info.productVersion = Property(database.get(), "ProductVersion");
     info.productName = Property(database.get(), "ProductName");
     info.allUsers = Property(database.get(), "ALLUSERS");
+    info.manufacturer = Property(database.get(), "Manufacturer");
 
     if (getSummaryInformation_(database.get(), nullptr, 0, &handle) != ERROR_SUCCESS) return info;
     const UniqueInstallerHandle summary(handle, {closeHandle_});

@@ -13,10 +13,12 @@ int main(int argc, char** argv) {
     // The profile functions look for a file named without a full path in
     // the Windows folder, so the media's path is made full first.
     std::vector<std::string> args(argv + 1, argv + argc);
-    for (std::string& arg : args) {
+    const int media = setup::checker::MediaArgument(args);
+    if (media >= 0) {
+        std::string& arg = args[media];
         char full[MAX_PATH] = {};
         const DWORD length = ::GetFullPathNameA(arg.c_str(), MAX_PATH, full, nullptr);
-        if (!arg.empty() && arg[0] != '-' && length > 0 && length < MAX_PATH) arg.assign(full, length);
+        if (length > 0 && length < MAX_PATH) arg.assign(full, length);
     }
     platform::win32::Win32Platform machine;
     const setup::checker::CommandResult result =

@@ -1,5 +1,5 @@
 // The media checker over an arbitrary setup.ini, read by the profile rules
-// of the Linux program.
+// of the Linux program, and the same bytes as the media's program.
 #include "checker/media_check.h"
 #include "checker/media_platform.h"
 #include "fake_platform.h"
@@ -38,6 +38,7 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ProfileFiles files(std::string(reinterpret_cast<const char*>(data), size));
     files.contents["C:\\Kits\\setup.ini"];
+    files.contents["C:\\Kits\\setup.exe"].assign(reinterpret_cast<const char*>(data), size);  // its signature check
     files.contents["C:\\Kits\\product.msi"];
     fake::Installer installer;
     installer.packages["C:\\Kits\\product.msi"].properties = {

@@ -3,7 +3,6 @@ its findings and exit code; the report's two forms once; media that cannot be re
 
 import json
 import os
-import shutil
 import subprocess
 from pathlib import Path
 
@@ -24,18 +23,6 @@ def load_media():
         options = dict(line[3:].split(": ", 1) for line in ini if line.startswith("-- "))
         yield pytest.param([line for line in ini if not line.startswith("-- ")], options,
                            [line for line in expect.split("\n") if line], id=title)
-
-
-@pytest.fixture(scope="session")
-def packages(tmp_path_factory):
-    demo = tmp_path_factory.mktemp("packages") / "demo.msi"
-    noname = demo.with_name("noname.msi")
-    subprocess.run(["wixl", "-a", "x64", "-o", str(demo), str(HERE.parent / "e2e/packages/demo.wxs")],
-                   check=True, capture_output=True)
-    shutil.copy(demo, noname)
-    subprocess.run(["msibuild", str(noname), "-q", "DELETE FROM `Property` WHERE `Property`='ProductName'"],
-                   check=True, capture_output=True)
-    return {"demo": demo.read_bytes(), "noname": noname.read_bytes()}
 
 
 def check(target, *options):
@@ -90,6 +77,11 @@ def test_media_without_configuration_exit_2(target, tmp_path):
     assert json.loads(run.stdout)["error"] == f"cannot read the media: no {ini} in {tmp_path / target}"
 
 
-def test_wrong_command_exit_2():
-    run = subprocess.run([PROGRAM, "--json"], capture_output=True, text=True)
-    assert (run.returncode, run.stderr) == (2, "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n")
+@pytest.mark.parametrize("args", [["--json"], ["--detect", "--deploy", "m"], ["--deploy", "intune", "m", "--json"],
+                                  ["--deploy", "winget", "m", "--id", "A.B"], ["m", "--out", "dir"]])
+def test_wrong_command_exit_2(args):
+    run = subprocess.run([PROGRAM, *args], capture_output=True, text=True)
+    assert (run.returncode, run.stderr) == (2, "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+                                               "       setupcheck --deploy [intune] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+                                               "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id "
+                                               "PUBLISHER.PRODUCT --url URL --sha256 HEX --out DIR\n")

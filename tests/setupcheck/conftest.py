@@ -1,0 +1,61 @@
+"""The media's files by kind: packages built with wixl and varied with msibuild, and Windows program headers."""
+
+import shutil
+import struct
+import subprocess
+from pathlib import Path
+
+import pytest
+
+HERE = Path(__file__).resolve().parent
+DEMO_CODE = "{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}"
+PATCH_CODE = "{D3F1A2B4-0C5E-4F6A-8B7C-9D0E1F2A3B4C}"
+# A copy of demo.msi changed by an SQL query, or with other summary information (Template, revision number);
+# a patch is a database with a patch's summary: its targets as Template, its code first in the revision number.
+VARIANTS = {"noname": ("DELETE FROM `Property` WHERE `Property`='ProductName'",),
+            "nomaker": ("DELETE FROM `Property` WHERE `Property`='Manufacturer'",),
+            "nocode": ("DELETE FROM `Property` WHERE `Property`='ProductCode'",),
+            "intel": ("Intel;1033", PATCH_CODE), "arm64": ("Arm64;1033", PATCH_CODE),
+            "intel64": ("Intel64;1033", PATCH_CODE), "patch": (DEMO_CODE, PATCH_CODE + DEMO_CODE),
+            "patch-uncoded": (DEMO_CODE, "none"), "patch-untargeted": ("", PATCH_CODE)}
+
+
+def program(signed: bool) -> bytes:
+    """The headers of a Windows program (PE32), with a security directory when signed."""
+    image = bytearray(1024)
+    image[:2], image[0x80:0x84] = b"MZ", b"PE\0\0"
+    struct.pack_into("<I", image, 0x3C, 0x80)
+    struct.pack_into("<H", image, 0x98, 0x10B)
+    struct.pack_into("<I", image, 0x98 + 92, 16)
+    struct.pack_into("<II", image, 0x98 + 96 + 4 * 8, 0x400 if signed else 0, 0x200 if signed else 0)
+    return bytes(image)
+
+
+@pytest.fixture(scope="session")
+def packages(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("packages")
+    subprocess.run(["wixl", "-a", "x64", "-o", str(folder / "demo.msi"), str(HERE.parent / "e2e/packages/demo.wxs")],
+                   check=True, capture_output=True)
+    made = {"demo": (folder / "demo.msi").read_bytes(), "unsigned": program(False), "signed": program(True)}
+    for kind, change in VARIANTS.items():
+        path = folder / f"{kind}.msi"
+        if kind.startswith("patch"):
+            subprocess.run(["msibuild", str(path), "-s", "Demo Fix", "Demo Maker", *change], check=True, capture_output=True)
+        else:
+            shutil.copy(folder / "demo.msi", path)
+            option = ["-q", change[0]] if len(change) == 1 else ["-s", "Demo Product", "Demo Maker", *change]
+            subprocess.run(["msibuild", str(path), *option], check=True, capture_output=True)
+        made[kind] = path.read_bytes()
+    return made
+
+
+@pytest.fixture
+def media(packages, tmp_path):
+    """Makes the media: setup.ini's lines and the files by kind (any other kind: a small text file)."""
+    def make(ini: str, files: str = "") -> Path:
+        for name, _, kind in (item.partition("=") for item in files.split()):
+            (tmp_path / name).parent.mkdir(exist_ok=True)
+            (tmp_path / name).write_bytes(packages.get(kind, b"not a package\r\n"))
+        (tmp_path / "setup.ini").write_text("[Main]\r\n" + ini.replace("; ", "\r\n") + "\r\n")
+        return tmp_path
+    return make
