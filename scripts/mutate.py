@@ -4,11 +4,12 @@
     python3 scripts/mutate.py [--count N] [--seed S] [--jobs J]
 
 Copies the sources to build/mutation/tree, lists every simple mutant of the
-core's .cpp files (a relational or equality operator swapped, a boundary
-moved by one, a condition negated, && and || swapped, true and false
-swapped, a statement dropped, an integer constant changed), draws a fixed
-sample with the seed, and for each mutant rebuilds the unit tests and runs
-them. A mutant that does not compile is left out of the count; one that
+core's and the media checker's .cpp files (a relational or equality
+operator swapped, a boundary moved by one, a condition negated, && and ||
+swapped, true and false swapped, a statement dropped, an integer constant
+changed), draws a fixed sample with the seed, and for each mutant rebuilds
+the unit tests and runs them; a mutant of the checker also meets the
+checker's corpus (tests/setupcheck) through the rebuilt Linux setupcheck. A mutant that does not compile is left out of the count; one that
 makes a test fail, crash or run over the time limit is killed. Prints the
 killed share and writes the survivors to build/mutation/survivors.txt.
 """
@@ -16,6 +17,7 @@ killed share and writes the survivors to build/mutation/survivors.txt.
 from __future__ import annotations
 
 import argparse
+import os
 import random
 import re
 import shutil
@@ -25,7 +27,7 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parent.parent
-CORE = ("driver", "config", "conditions", "components", "product", "diagnostics")
+CORE = ("driver", "config", "conditions", "components", "product", "diagnostics", "checker")
 WORK = REPO / "build" / "mutation"
 TEST_TIMEOUT = 60
 
@@ -138,7 +140,7 @@ def main() -> int:
     if configured.returncode != 0:
         print(configured.stdout + configured.stderr, file=sys.stderr)
         return 2
-    built = run(["cmake", "--build", str(build), "--target", "unit_tests"], tree)
+    built = run(["cmake", "--build", str(build), "--target", "unit_tests", "setupcheck"], tree)
     if built.returncode != 0:
         print(built.stdout + built.stderr, file=sys.stderr)
         return 2
@@ -162,14 +164,22 @@ def main() -> int:
         ending = "\n" if lines[number - 1].endswith("\n") else ""
         lines[number - 1] = mutated + ending
         target.write_text("".join(lines))
+        checker = rel.startswith("checker/")
+        targets = ["unit_tests"] + (["setupcheck"] if checker else [])
         try:
-            if run(["cmake", "--build", str(build), "--target", "unit_tests"], tree).returncode != 0:
+            if run(["cmake", "--build", str(build), "--target", *targets], tree).returncode != 0:
                 uncompiled += 1
                 verdict = "does not compile"
             else:
                 try:
                     result = run([str(tests)], tree, TEST_TIMEOUT)
                     dead = result.returncode != 0
+                    if not dead and checker:
+                        corpus = subprocess.run([sys.executable, "-m", "pytest", "-q", "-x", "-p", "no:cacheprovider",
+                                                 str(tree / "tests" / "setupcheck")], cwd=tree, capture_output=True,
+                                                text=True, timeout=TEST_TIMEOUT * 5,
+                                                env={**os.environ, "SETUPCHECK": str(build / "setupcheck")})
+                        dead = corpus.returncode != 0
                 except subprocess.TimeoutExpired:
                     dead = True
                 if dead:
