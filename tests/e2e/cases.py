@@ -329,6 +329,30 @@ CASES: list = [
 ]
 
 
+# ---- For deployment engines: restarts left to them, the codes they know, the options as they write them
+RESTARTING = [comp("Restarting", "restarting", 3010)]
+CASES += [
+    *[Case(f"norestart-leaves-the-restart-to-the-caller{suffix}", args=f"{args} /norestart", exit=3010, answer=None,
+           postreqs=RESTARTING, ran={"restarting": [ran("restarting", 3010)]},
+           calls=["MsiInstallProductA|<media>\\demo.msi|REBOOT=ReallySuppress"],
+           log=["Restart left to the caller (/norestart): the run ends with 3010.", "!Auto-reboot"])
+      for suffix, args in (("-passive", "/i /passive"), ("-full", "/i"))],
+    *[Case(f"installer-busy-1618{suffix}", args=args, msi={"Result": {"InstallProduct": 1618}}, exit=code,
+           log=[failed(1618)], record=record(exitCode=1618, stage="installation", installerResult=1618) if code == 1618 else None)
+      for suffix, args, code in (("", "/i /quiet", 3), ("-recorded", f"/i /quiet {RECORD}", 1618))],
+    Case("restart-started-recorded-1641", private=True, args=f"/i /passive {RECORD}", exit=1641, postreqs=RESTARTING,
+         ran={"restarting": [ran("restarting", 3010)]}, log=["Auto-reboot in passive mode"],
+         record=record(exitCode=1641, restart="started")),
+    Case("patch-never-waits-keeps-the-run-level", args=f"/i /quiet {RECORD}", main=PATCH, files=PATCH_FILES,
+         logname="Demo Fix", calls=["MsiSetInternalUI|2|null", "!MsiSetInternalUI|3|null", "MsiApplyPatchA|<*>"],
+         record=record(transform="")),
+    Case("record-path-beginning-with-a-dash", args="/i /quiet /record -record.json", cwd="C:\\logs",
+         exists={"C:\\logs\\-record.json": True}, last=COMPLETE),
+    *[Case(f"log-path-quoted-{kind}", args=f'/i /quiet /log{blanks}"C:\\logs\\{kind} run.log"{tail}',
+           logfile=f"C:\\logs\\{kind} run.log", last=COMPLETE)
+      for kind, blanks, tail in (("trailing-blank", " ", " "), ("two-blanks-before", "  ", ""))],
+]
+
 # ---- Bad input: a row each in the table of the README's "Robustness"
 LONG = 10_000
 NEEDED = comp("Runtime", "component", FilePath="#Root#\\missing.dll")
