@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -111,13 +112,45 @@ std::string DidYouMean(const std::string& name, const std::vector<std::string>& 
     return nearest ? "; did you mean " + *nearest + "?" : std::string();
 }
 
-// "a", "a and b", "a, b and c".
-std::string Listed(const std::vector<std::string>& items) {
+// "a", "a and b", "a, b and c" (or "or").
+std::string Listed(const std::vector<std::string>& items, const char* last = " and ") {
     std::string text;
     for (size_t i = 0; i < items.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+        text += (i == 0 ? "" : i + 1 == items.size() ? last : ", ") + items[i];
     }
     return text;
+}
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The first character beyond ASCII when the bytes are UTF-8 throughout, else
+// empty.
+std::string FirstUtf8Letter(const std::string& bytes) {
+    std::string first;
+    for (size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                              : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+        if (length == 0 || i + length > bytes.size()) return std::string();
+        for (size_t n = 1; n < length; ++n) {
+            if ((static_cast<unsigned char>(bytes[i + n]) & 0xC0) != 0x80) return std::string();
+        }
+        if (first.empty() && length > 1) first = bytes.substr(i, length);
+        i += length;
+    }
+    return first;
+}
+
+std::string CodePageName(uint32_t codePage) {
+    return std::to_string(codePage) + (codePage == kUtf8CodePage ? " (UTF-8)" : "");
+}
+
+// The part of a value after "#Root#\", or empty.
+std::string RootRelative(const std::string& value) {
+    return value.compare(0, 7, "#Root#\\") == 0 || value.compare(0, 7, "#Root#/") == 0 ? value.substr(7)
+                                                                                      : std::string();
 }
 
 const char* const kListPatterns[] = {kPrerequisiteSections, kPostRequisiteSections};
@@ -171,8 +204,9 @@ bool UnsignedProgram(const std::string& head) {
 
 class Checker {
 public:
-    explicit Checker(platform::Platform& os)
-        : os_(os), folder_(ProgramFolder(os.files().ModulePath())), ini_(os.files(), IniPathOf(os.files().ModulePath())) {}
+    Checker(platform::Platform& os, CodePageReadings* readings)
+        : os_(os), readings_(readings), folder_(ProgramFolder(os.files().ModulePath())),
+          ini_(os.files(), IniPathOf(os.files().ModulePath())) {}
     MediaReport Run();
 
 private:
@@ -200,8 +234,11 @@ private:
     void CheckMacros(const std::string& section, const std::string& key,
                      const std::vector<std::string>& macros);
     void CheckEnclosingQuotes(const std::string& section, const std::string& key);
+    void CheckEncoding();
+    bool Finds(const std::string& section, const std::string& key, const std::string& relative,
+               const std::function<std::string(const std::string&)>& nameOf);
     void CheckMediaFile(const std::string& section, const std::string& key,
-                        const std::string& path);
+                        const std::string& path, bool command = false);
     void CheckSignature(const std::string& section, const std::string& key, const std::string& relative);
     void CheckMain(const MainSettings& main);
     void CheckWindowsVersion(const char* key, const std::string& text);
@@ -214,6 +251,8 @@ private:
     void CheckPostRequisite(const std::string& section);
 
     platform::Platform& os_;
+    CodePageReadings* const readings_;
+    bool utf16_ = false;  // setup.ini begins with the UTF-16 byte-order mark
     const std::string folder_;  // the program's, with its trailing backslash
     const IniFile ini_;
     MediaReport report_;
@@ -225,6 +264,7 @@ MediaReport Checker::Run() {
     report_.iniPath = ini_.path();
     if (!os_.files().Exists(ini_.path())) return report_;
     report_.readable = true;
+    CheckEncoding();
     CheckSectionsAndKeys();
     if (sections_.count(Lower(kMainSection)) == 0) {
         Add(kMainSection, "",
@@ -241,6 +281,7 @@ MediaReport Checker::Run() {
     std::map<std::string, size_t> order;
     for (size_t i = 0; i < sectionOrder_.size(); ++i) order.emplace(Lower(sectionOrder_[i]), i + 1);
     const auto rank = [&](const Finding& f) {
+        if (f.section.empty()) return size_t{0};  // the whole file
         const auto found = order.find(Lower(f.section));
         if (found != order.end()) return found->second;
         return EqualsNoCase(f.section, kMainSection) ? 0 : sectionOrder_.size() + 1;
@@ -405,16 +446,17 @@ void Checker::CheckEnclosingQuotes(const std::string& section, const std::string
 }
 
 // A file named from the program's folder (#Root#) must be in the media.
+// `command`: the path is the program of a command line.
 void Checker::CheckMediaFile(const std::string& section, const std::string& key,
-                             const std::string& path) {
+                             const std::string& path, bool command) {
     if (path.compare(0, 6, "#Root#") != 0) return;
     const std::string relative = path.substr(6);
     if (relative.empty() || (relative[0] != '\\' && relative[0] != '/')) {
         Add(section, key,
             "#Root# is the folder without a backslash at its end: write #Root#\\" + relative);
-    } else if (!InMedia(relative.substr(1))) {
-        Add(section, key, "no such file in the media: " + relative.substr(1));
-    } else {
+    } else if (Finds(section, key, relative.substr(1), [command](const std::string& value) {
+                   return RootRelative(command ? ProgramOf(value) : value);
+               })) {
         CheckSignature(section, key, relative.substr(1));
     }
 }
@@ -431,6 +473,79 @@ void Checker::CheckSignature(const std::string& section, const std::string& key,
                               "carries no Authenticode signature: Windows shows its publisher as unknown",
             Severity::Warning);
     }
+}
+
+// setup.exe reads setup.ini in the ANSI code page unless it is UTF-16, so a
+// file saved as UTF-8 changes every letter beyond ASCII.
+void Checker::CheckEncoding() {
+    std::string head;
+    os_.files().ReadChunks(ini_.path(), [&](const char* bytes, size_t size) { head.append(bytes, size); });
+    utf16_ = head.compare(0, 2, "\xFF\xFE") == 0;
+    const bool mark = head.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    const std::string letter = FirstUtf8Letter(head.substr(mark ? 3 : 0));
+    if (utf16_ || letter.empty() || (readings_ != nullptr && readings_->CodePage() == kUtf8CodePage)) return;
+    const std::string example =
+        readings_ == nullptr ? std::string()
+                             : Format(" (in code page %u \"%s\" reads as \"%s\")", readings_->CodePage(),
+                                      letter.c_str(), readings_->Read(letter).c_str());
+    Add("", "",
+        std::string("UTF-8") + (mark ? ", its byte-order mark read as text" : " without a byte-order mark") +
+            ": setup.exe reads it in the ANSI code page, so letters beyond ASCII change" + example +
+            "; save it as UTF-16 or keep names ASCII",
+        Severity::Warning);
+}
+
+// Whether setup.exe finds the file that the key names by `relative` (the
+// part of the value that `nameOf` picks). A name beyond ASCII is found only
+// on machines whose code page reads it so; one that is not found may be in
+// the media under another reading of the same bytes.
+bool Checker::Finds(const std::string& section, const std::string& key, const std::string& relative,
+                    const std::function<std::string(const std::string&)>& nameOf) {
+    const bool found = InMedia(relative);
+    if (readings_ == nullptr || (found && IsAscii(relative))) {
+        if (!found) Add(section, key, "no such file in the media: " + relative);
+        return found;
+    }
+    std::vector<Reading> readings = readings_->Readings(section, key, ini_.path());
+    // The text as written (UTF-16) or the bytes as UTF-8 first: the usual intent.
+    std::stable_partition(readings.begin() + 1, readings.end(),
+                          [](const Reading& r) { return r.codePage == kUtf8CodePage; });
+    const auto readers = [&](const std::string& name) {
+        std::vector<std::string> pages;
+        for (const Reading& r : readings) {
+            if (nameOf(r.text) == name) pages.push_back(CodePageName(r.codePage));
+        }
+        std::sort(pages.begin(), pages.end(), [](const std::string& a, const std::string& b) {
+            return std::stoul(a) < std::stoul(b);
+        });
+        return pages;
+    };
+    const uint32_t codePage = readings_->CodePage();
+    if (found) {
+        Add(section, key,
+            Quoted(relative) + " has letters beyond ASCII: setup.exe finds it only where the ANSI code page is " +
+                Listed(readers(relative), " or "),
+            Severity::Warning);
+        return true;
+    }
+    for (size_t i = 1; i < readings.size(); ++i) {
+        const std::string other = nameOf(readings[i].text);
+        if (other.empty() || other == relative || !InMedia(other)) continue;
+        const std::vector<std::string> pages = readers(other);
+        const std::string readBy =
+            Format("code page%s %s", pages.size() == 1 ? "" : "s", Listed(pages).c_str());
+        Add(section, key,
+            utf16_ ? Format("%s has letters that code page %u lacks: setup.exe looks for %s, which is no file "
+                            "in the media; %s read%s the name",
+                            Quoted(other).c_str(), codePage, Quoted(relative).c_str(), readBy.c_str(),
+                            pages.size() == 1 ? "s" : "")
+                   : Format("setup.exe reads %s in code page %u, which is no file in the media; the media hold "
+                            "%s, the bytes read in %s",
+                            Quoted(relative).c_str(), codePage, Quoted(other).c_str(), readBy.c_str()));
+        return false;
+    }
+    Add(section, key, "no such file in the media: " + relative);
+    return false;
 }
 
 void Checker::CheckMain(const MainSettings& main) {
@@ -508,8 +623,7 @@ void Checker::CheckPackage(const MainSettings& main) {
             Format("%d, but %s is a product package: setup.exe applies it as a patch",
                    main.MsiPatch, main.MsiPath.c_str()));
     }
-    if (!InMedia(main.MsiPath)) {
-        Add(kMainSection, "MsiPath", "no such file in the media: " + main.MsiPath);
+    if (!Finds(kMainSection, "MsiPath", main.MsiPath, [](const std::string& value) { return value; })) {
         return;
     }
     if (patch || extension == ".msp") return;  // only a product's own facts are read
@@ -544,6 +658,26 @@ void Checker::CheckPackage(const MainSettings& main) {
             Format("the package's summary has no Template that setup.exe can read (at most "
                    "%u characters)",
                    static_cast<unsigned>(platform::PackageInfo::kTemplateBuffer - 1)));
+    }
+    // The installer installs 64-bit packages from its version 2.0 on.
+    const std::string platformName = facts.summaryTemplate.substr(0, facts.summaryTemplate.find(';'));
+    if (platformName.size() >= 2 && platformName.compare(platformName.size() - 2, 2, "64") == 0 &&
+        info.schema < 200) {
+        Add(kMainSection, "MsiPath",
+            Format("a 64-bit package (%s) needs schema 200 or more, and its summary says %d: the "
+                   "installer refuses it with 1620 (an invalid package) and setup.exe stops",
+                   platformName.c_str(), static_cast<int>(info.schema)));
+    }
+    // Word Count bit 3: the package asks for no elevation.
+    const bool perUser = !info.allUsers && (info.wordCount & 8) != 0;
+    const std::string publicProperties = " " + Lower(main.MsiProp);
+    if (perUser && main.AdminNeed != 0 && publicProperties.find(" allusers=") == std::string::npos) {
+        Add(kMainSection, "AdminNeed",
+            Format("%d turns away users without administrator rights (exit code 0, nothing "
+                   "installed), but the package installs per user without elevation (no ALLUSERS, "
+                   "Word Count %d); write AdminNeed=0",
+                   static_cast<int>(main.AdminNeed), static_cast<int>(info.wordCount)),
+            Severity::Warning);
     }
 }
 
@@ -638,7 +772,7 @@ void Checker::CheckPrerequisite(const std::string& section) {
     if (c.RegConditions.empty() && Has(section, "Key64")) {
         Add(section, "Key64", "ignored without a RegPath and RegCond pair", Severity::Warning);
     }
-    if (!c.RunExeCond.empty()) CheckMediaFile(section, "RunExeCond", ProgramOf(c.RunExeCond));
+    if (!c.RunExeCond.empty()) CheckMediaFile(section, "RunExeCond", ProgramOf(c.RunExeCond), true);
 
     const auto& keys = KeysOf(section);
     if (std::find(keys.begin(), keys.end(), "Optional") != keys.end()) {
@@ -712,7 +846,9 @@ void Checker::CheckPostRequisite(const std::string& section) {
 
 }  // namespace
 
-MediaReport CheckMedia(platform::Platform& media) { return Checker(media).Run(); }
+MediaReport CheckMedia(platform::Platform& media, CodePageReadings* readings) {
+    return Checker(media, readings).Run();
+}
 
 std::vector<std::string> KnownKeys(const std::string& sectionPattern) {
     return SchemaOf(sectionPattern).Names();

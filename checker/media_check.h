@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/code_page_readings.h"
 #include "platform/platform.h"
 
 namespace setup::checker {
@@ -16,7 +17,8 @@ namespace setup::checker {
 // key that has no effect.
 enum class Severity { Error, Warning };
 
-// `key` is empty for a finding about a whole section.
+// `key` is empty for a finding about a whole section; `section` too for one
+// about the whole file.
 struct Finding {
     std::string section, key, reason;
     Severity severity = Severity::Error;
@@ -36,8 +38,9 @@ struct MediaReport {
     std::vector<Finding> findings;
 };
 
-// `media`'s module path is the program in the media.
-MediaReport CheckMedia(platform::Platform& media);
+// `media`'s module path is the program in the media. `readings`: how the
+// names read in other code pages, where the platform knows (else null).
+MediaReport CheckMedia(platform::Platform& media, CodePageReadings* readings = nullptr);
 
 // The keys the program reads in a section of [Main] (kMainSection), a
 // prerequisite or a post-requisite (their section patterns).

@@ -33,11 +33,16 @@ std::string FindingsJson(const std::vector<Finding>& findings) {
     return out + (findings.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
-std::string FindingLines(const std::vector<Finding>& findings) {
+// A finding about the whole file is named after the file.
+std::string FindingLines(const std::vector<Finding>& findings, const std::string& ini) {
     std::string out;
-    for (const Finding& f : findings) out += f.section + (f.key.empty() ? "" : " " + f.key) + ": " + f.reason + "\n";
+    for (const Finding& f : findings) {
+        out += (f.section.empty() ? ini : f.section) + (f.key.empty() ? "" : " " + f.key) + ": " + f.reason + "\n";
+    }
     return out;
 }
+
+std::string FileName(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
 
 std::string JsonReport(const std::string& media, const std::string& ini,
                        const MediaReport& report) {
@@ -60,7 +65,7 @@ std::string JsonReport(const std::string& media, const std::string& ini,
 }
 
 std::string TextReport(const std::string& ini, const MediaReport& report) {
-    std::string out = FindingLines(report.findings);
+    std::string out = FindingLines(report.findings, ini);
     const size_t n = report.findings.size();
     out += Format("%u finding%s in %s", static_cast<unsigned>(n), n == 1 ? "" : "s", ini.c_str());
     const PackageFacts& p = report.package;
@@ -120,19 +125,21 @@ constexpr const char* kUsage =
     "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
     "       setupcheck --deploy [intune] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
     "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id PUBLISHER.PRODUCT --url URL --sha256 HEX --out DIR\n";
+// Where the platform stands in for a machine of a chosen code page.
+constexpr const char* kCodePageUsage = "       setupcheck MEDIA_FOLDER|PROGRAM.exe [--json] --codepage N\n";
 
 struct Arguments {
     int media = -1;  // its index
     bool json = false, detect = false, deploy = false, wrong = false;
     DeployFormat format = DeployFormat::Definitions;
     WingetSource winget;
-    std::string out;
+    std::string out, codePage;
 };
 
 Arguments Parse(const std::vector<std::string>& args) {
     Arguments a;
-    std::string* const values[] = {&a.winget.id, &a.winget.url, &a.winget.sha256, &a.out};
-    const char* const names[] = {"--id", "--url", "--sha256", "--out"};
+    std::string* const values[] = {&a.winget.id, &a.winget.url, &a.winget.sha256, &a.out, &a.codePage};
+    const char* const names[] = {"--id", "--url", "--sha256", "--out", "--codepage"};
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const auto named = std::find(std::begin(names), std::end(names), arg);
@@ -159,7 +166,7 @@ Arguments Parse(const std::vector<std::string>& args) {
     const bool sources = !a.winget.id.empty() || !a.winget.url.empty() || !a.winget.sha256.empty() || !a.out.empty();
     const bool complete = !a.winget.id.empty() && !a.winget.url.empty() && !a.winget.sha256.empty() && !a.out.empty();
     a.wrong = a.wrong || a.media < 0 || (a.detect && a.deploy) || (winget ? !complete : sources) ||
-              (a.json && a.format != DeployFormat::Definitions);
+              (a.json && a.format != DeployFormat::Definitions) || (!a.codePage.empty() && (a.detect || a.deploy));
     return a;
 }
 
@@ -204,7 +211,7 @@ CommandResult Deploy(const Arguments& a, const std::string& media, platform::Fil
     }
     if (!report.deployment) {
         result.out = a.json ? "{\n  \"media\": " + JsonString(media) + ",\n" + FindingsJson(report.findings)
-                            : FindingLines(report.findings);
+                            : FindingLines(report.findings, FileName(report.iniPath));
         result.err = "setupcheck: no deployment definitions for " + media + ": the findings above stand in the way\n";
         return result;
     }
@@ -232,13 +239,24 @@ CommandResult Deploy(const Arguments& a, const std::string& media, platform::Fil
 int MediaArgument(const std::vector<std::string>& args) { return Parse(args).media; }
 
 CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::Files& files,
-                            platform::Installer& installer, platform::Platform* machine) {
+                            platform::Installer& installer, platform::Platform* machine,
+                            CodePageReadings* readings) {
     CommandResult result;
     const Arguments a = Parse(args);
-    if (a.wrong) {
-        result.err = kUsage;
+    if (a.wrong || (!a.codePage.empty() && readings == nullptr)) {
+        result.err = std::string(kUsage) + (readings != nullptr ? kCodePageUsage : "");
         result.exitCode = 2;
         return result;
+    }
+    if (!a.codePage.empty()) {
+        const bool number = a.codePage.size() <= 5 && a.codePage.find_first_not_of("0123456789") == std::string::npos;
+        if (!number || !readings->UseCodePage(static_cast<uint32_t>(std::stoul(a.codePage)))) {
+            std::string known;
+            for (const uint32_t page : readings->CodePages()) known += (known.empty() ? "" : ", ") + std::to_string(page);
+            result.err = "setupcheck: no table for code page " + a.codePage + "; --codepage takes " + known + "\n";
+            result.exitCode = 2;
+            return result;
+        }
     }
     const std::string& media = args[a.media];
     const bool json = a.json;
@@ -261,8 +279,8 @@ CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::File
     }
 
     MediaPlatform os(files, installer, ProgramPath(media));
-    const MediaReport report = CheckMedia(os);
-    const std::string ini = report.iniPath.substr(report.iniPath.rfind('\\') + 1);
+    const MediaReport report = CheckMedia(os, readings);
+    const std::string ini = FileName(report.iniPath);
     if (!report.readable) {
         const std::string error = "cannot read the media: no " + ini + " in " + media;
         result.err = "setupcheck: " + error + "\n";

@@ -1,4 +1,5 @@
-// The command `setupcheck [--detect | --deploy [FORMAT]] MEDIA [--json]`. MEDIA is the media's
+// The command `setupcheck [--detect | --deploy [FORMAT]] MEDIA [--json]`
+// (on Linux also `setupcheck MEDIA [--json] --codepage N`). MEDIA is the media's
 // folder (its setup.exe reads setup.ini) or a program in it (X.exe reads
 // X.ini). The report is one line per finding ("section key: reason"), or
 // with --json an object for build pipelines. Exit codes: 0 without
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/code_page_readings.h"
 #include "platform/platform.h"
 
 namespace setup::checker {
@@ -27,8 +29,11 @@ struct CommandResult {
 int MediaArgument(const std::vector<std::string>& args);
 
 // `machine`: the platform of the machine for --detect; null where there is
-// none (Linux).
+// none (Linux). `readings`: where the platform stands in for a machine of a
+// chosen code page (Linux: --codepage N, 1252 by default), how the names
+// read in code pages.
 CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::Files& files,
-                            platform::Installer& installer, platform::Platform* machine);
+                            platform::Installer& installer, platform::Platform* machine,
+                            CodePageReadings* readings = nullptr);
 
 }  // namespace setup::checker

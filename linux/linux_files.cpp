@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "diagnostics/text_format.h"
 #include "linux/linux_platform.h"
 
 namespace platform::posix {
@@ -24,8 +23,9 @@ std::string FindNoCase(const std::string& folder, const std::string& name) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) return name;
     std::string found = name;
+    const std::string upper = UpperCase(name);
     while (const dirent* entry = ::readdir(dir)) {
-        if (setup::EqualsNoCase(entry->d_name, name)) {
+        if (UpperCase(entry->d_name) == upper) {
             found = entry->d_name;
             break;
         }
@@ -72,39 +72,67 @@ bool LinuxFiles::Write(const std::string& path, const std::string& bytes) {
     return stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) && stream.flush();
 }
 
-const ProfileFile& LinuxFiles::Profile(const std::string& file) {
-    std::unique_ptr<ProfileFile>& profile = profiles_[file];
+const ProfileFile& LinuxFiles::Profile(const std::string& file, const posix::CodePage& codePage) {
+    std::unique_ptr<ProfileFile>& profile = profiles_[{file, codePage.Number()}];
     if (!profile) {
         std::ifstream stream(LocalPath(file), std::ios::binary);
         std::ostringstream bytes;
         bytes
             << stream.rdbuf();  // nothing for a file that does not open: every key has its default
-        profile = std::make_unique<ProfileFile>(bytes.str());
+        profile = std::make_unique<ProfileFile>(bytes.str(), &codePage);
     }
     return *profile;
 }
 
+// The profile functions take and hand out text in the code page.
 std::string LinuxFiles::IniString(const std::string& section, const std::string& key,
                                   const std::string& fallback, const std::string& file) {
-    return Profile(file).String(section, key, fallback, kIniValueBuffer);
+    const posix::CodePage& ansi = *codePage_;
+    return ansi.Decode(Profile(file, ansi).String(ansi.Encode(section), ansi.Encode(key),
+                                                  ansi.Encode(fallback), kIniValueBuffer));
 }
 
 int LinuxFiles::IniInt(const std::string& section, const std::string& key, int fallback,
                        const std::string& file) {
-    return Profile(file).Int(section, key, fallback);
+    const posix::CodePage& ansi = *codePage_;
+    return Profile(file, ansi).Int(ansi.Encode(section), ansi.Encode(key), fallback);
 }
 
 std::string LinuxFiles::IniSection(const std::string& section, const std::string& file) {
-    return Profile(file).SectionListing(section, kIniSectionBuffer);
+    const posix::CodePage& ansi = *codePage_;
+    return ansi.Decode(Profile(file, ansi).SectionListing(ansi.Encode(section), kIniSectionBuffer));
 }
 
 std::vector<std::string> LinuxFiles::IniSectionNames(const std::string& file) {
-    return Profile(file).SectionNames();
+    std::vector<std::string> names = Profile(file, *codePage_).SectionNames();
+    for (std::string& name : names) name = codePage_->Decode(name);
+    return names;
 }
 
 std::vector<std::string> LinuxFiles::IniKeyNames(const std::string& section,
                                                  const std::string& file) {
-    return Profile(file).KeyNames(section);
+    std::vector<std::string> names = Profile(file, *codePage_).KeyNames(codePage_->Encode(section));
+    for (std::string& name : names) name = codePage_->Decode(name);
+    return names;
+}
+
+bool LinuxFiles::UseCodePage(uint32_t codePage) {
+    const posix::CodePage* found = posix::CodePage::Find(codePage);
+    if (found != nullptr) codePage_ = found;
+    return found != nullptr;
+}
+
+std::vector<setup::checker::Reading> LinuxFiles::Readings(const std::string& section,
+                                                          const std::string& key,
+                                                          const std::string& file) {
+    std::vector<setup::checker::Reading> readings{{CodePage(), IniString(section, key, "", file)}};
+    for (const uint32_t number : CodePages()) {
+        const posix::CodePage& other = *posix::CodePage::Find(number);
+        if (number == CodePage()) continue;
+        readings.push_back({number, other.Decode(Profile(file, other).String(
+                                        other.Encode(section), other.Encode(key), "", kIniValueBuffer))});
+    }
+    return readings;
 }
 
 }  // namespace platform::posix

@@ -3,8 +3,10 @@
 // deployment manifests it writes, and packages read through the
 // installer-database library libmsi. Paths come
 // in the platform's Windows form: a backslash separates folders and names
-// match without regard to letter case, as on Windows. What the checker
-// does not ask for answers "not available".
+// match without regard to letter case, as on Windows. Text is UTF-8: what
+// setup.exe reads in the chosen ANSI code page, written as UTF-8, so that
+// names compare with the media's (UTF-8) file names. What the checker does
+// not ask for answers "not available".
 #pragma once
 
 #include <map>
@@ -12,12 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "checker/code_page_readings.h"
 #include "linux/profile_file.h"
 #include "platform/platform.h"
 
 namespace platform::posix {
 
-class LinuxFiles final : public Files {
+class LinuxFiles final : public Files, public setup::checker::CodePageReadings {
 public:
     bool Exists(const std::string& path) override;
     bool SearchFinds(const std::string& path) override { return Exists(path); }  // no wildcards
@@ -33,13 +36,23 @@ public:
     std::vector<std::string> IniKeyNames(const std::string& section,
                                          const std::string& file) override;
 
+    bool UseCodePage(uint32_t codePage) override;
+    uint32_t CodePage() override { return codePage_->Number(); }
+    std::vector<uint32_t> CodePages() override { return posix::CodePage::Numbers(); }
+    std::vector<setup::checker::Reading> Readings(const std::string& section, const std::string& key,
+                                                  const std::string& file) override;
+    std::string Read(const std::string& bytes) override { return codePage_->Decode(bytes); }
+
 private:
-    const ProfileFile& Profile(const std::string& file);
-    std::map<std::string, std::unique_ptr<ProfileFile>> profiles_;  // read once, by path
+    const ProfileFile& Profile(const std::string& file, const posix::CodePage& codePage);
+    const posix::CodePage* codePage_ = posix::CodePage::Find(1252);
+    // Read once, by path and code page.
+    std::map<std::pair<std::string, uint32_t>, std::unique_ptr<ProfileFile>> profiles_;
 };
 
 // The Linux path of a Windows-form path: "/" for "\", and each name as the
-// folder spells it when only its letter case differs.
+// folder spells it when only its letter case differs (as Windows compares
+// letters: by their uppercase).
 std::string LocalPath(const std::string& path);
 
 class LibmsiInstaller final : public Installer {

@@ -19,24 +19,6 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-void AppendUtf8(uint32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | code >> 6);
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | code >> 18);
-        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // The text of a file with the UTF-16LE mark, as UTF-8.
 std::string FromUtf16(const std::string& bytes) {
     std::string text;
@@ -58,9 +40,10 @@ std::string FromUtf16(const std::string& bytes) {
 
 }  // namespace
 
-ProfileFile::ProfileFile(const std::string& bytes) {
+ProfileFile::ProfileFile(const std::string& bytes, const CodePage* codePage)
+    : codePage_(codePage != nullptr ? *codePage : *CodePage::Find(1252)) {
     const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0;
-    const std::string text = utf16 ? FromUtf16(bytes) : bytes;
+    const std::string text = utf16 ? FromUtf16(bytes) : codePage_.Decode(bytes);
     Section* current = nullptr;
     size_t pos = 0;
     while (pos < text.size()) {
@@ -89,7 +72,7 @@ ProfileFile::ProfileFile(const std::string& bytes) {
 }
 
 const ProfileFile::Section* ProfileFile::FindSection(const std::string& name) const {
-    const auto first = firstSection_.find(Lower(name));
+    const auto first = firstSection_.find(Lower(codePage_.Decode(name)));
     return first == firstSection_.end() ? nullptr : &sections_[first->second];
 }
 
@@ -97,8 +80,9 @@ const ProfileFile::Entry* ProfileFile::FindEntry(const std::string& section,
                                                  const std::string& key) const {
     const Section* s = FindSection(section);
     if (s == nullptr) return nullptr;
+    const std::string wanted = codePage_.Decode(key);
     for (const Entry& e : s->entries) {
-        if (setup::EqualsNoCase(e.key, key)) return &e;
+        if (setup::EqualsNoCase(e.key, wanted)) return &e;
     }
     return nullptr;
 }
@@ -108,7 +92,7 @@ std::string ProfileFile::String(const std::string& section, const std::string& k
     const Entry* entry = FindEntry(section, key);
     std::string value;
     if (entry == nullptr) {
-        // The default loses its trailing blanks.
+        // The default, given in the code page, loses its trailing blanks.
         value = fallback.substr(0, fallback.find_last_not_of(kBlanks) + 1);
     } else {
         value = entry->value;
@@ -116,12 +100,13 @@ std::string ProfileFile::String(const std::string& section, const std::string& k
             value.back() == value[0]) {
             value = value.substr(1, value.size() - 2);
         }
+        value = codePage_.Encode(value);
     }
     return value.substr(0, bufferSize == 0 ? 0 : bufferSize - 1);
 }
 
 int ProfileFile::Int(const std::string& section, const std::string& key, int fallback) const {
-    const std::string value = String(section, key, std::string(), 2048);
+    const std::string value = String(section, key, std::string(), 2048);  // digits read alike in every code page
     return value.empty() ? fallback : setup::ToInt(value.c_str());
 }
 
@@ -129,7 +114,7 @@ std::string ProfileFile::SectionListing(const std::string& section, size_t buffe
     std::string listing;
     if (const Section* s = FindSection(section)) {
         for (const Entry& e : s->entries)
-            listing += (e.hasEquals ? e.key + "=" + e.value : e.key) + '\0';
+            listing += codePage_.Encode(e.hasEquals ? e.key + "=" + e.value : e.key) + '\0';
     }
     if (listing.size() + 1 <= bufferSize) return listing + '\0';
     // Cut as the Windows function cuts: the text that fits, then two NULs.
@@ -138,14 +123,14 @@ std::string ProfileFile::SectionListing(const std::string& section, size_t buffe
 
 std::vector<std::string> ProfileFile::SectionNames() const {
     std::vector<std::string> names;
-    for (const Section& s : sections_) names.push_back(s.name);
+    for (const Section& s : sections_) names.push_back(codePage_.Encode(s.name));
     return names;
 }
 
 std::vector<std::string> ProfileFile::KeyNames(const std::string& section) const {
     std::vector<std::string> names;
     if (const Section* s = FindSection(section)) {
-        for (const Entry& e : s->entries) names.push_back(e.key);
+        for (const Entry& e : s->entries) names.push_back(codePage_.Encode(e.key));
     }
     return names;
 }

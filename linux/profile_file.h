@@ -1,9 +1,11 @@
 // An initialization file read by the rules of the Windows profile functions,
 // so that the media checker reads setup.ini on Linux as setup.exe reads it
 // on Windows:
-// - a file that begins with the UTF-16LE byte-order mark is UTF-16 (and
-//   becomes UTF-8 here); any other file is read byte for byte, so a UTF-8
-//   byte-order mark is part of the first line;
+// - a file that begins with the UTF-16LE byte-order mark is UTF-16; any
+//   other file is text in the ANSI code page (a UTF-8 byte-order mark is
+//   then part of the first line); what is read is handed out in the code
+//   page, as the "A" functions hand it out (a character the code page lacks
+//   becomes its best-fit letter or "?");
 // - lines end at CR or LF; blanks around a line are dropped, and a line
 //   that is then empty or begins with ";" is ignored;
 // - "[name]" begins a section (the name is what lies between "[" and the
@@ -26,11 +28,14 @@
 #include <string>
 #include <vector>
 
+#include "linux/code_pages.h"
+
 namespace platform::posix {
 
 class ProfileFile {
 public:
-    explicit ProfileFile(const std::string& bytes);
+    // `codePage`: the ANSI code page; by default 1252.
+    explicit ProfileFile(const std::string& bytes, const CodePage* codePage = nullptr);
 
     std::string String(const std::string& section, const std::string& key,
                        const std::string& fallback, size_t bufferSize) const;
@@ -51,7 +56,8 @@ private:
     const Section* FindSection(const std::string& name) const;
     const Entry* FindEntry(const std::string& section, const std::string& key) const;
 
-    std::vector<Section> sections_;
+    const CodePage& codePage_;
+    std::vector<Section> sections_;  // the text as UTF-8
     std::map<std::string, size_t> firstSection_;  // by lower-case name
 };
 
