@@ -4,10 +4,11 @@ its name, <temp> the temporary folder, <system> the system folder as the x86
 program names it, <chain> the exception-chain verdict ("valid" on x86, "none"
 on x64), <*> any text. Files: relative to the medium or a C:\\ path; "@tool",
 "@setup", "@msi", "@demo", "@demo2", "@prereq" the bench's programs and
-packages; None a folder."""
+packages, "@corpus-..." the corpus's packages (CORPUS); None a folder."""
 
 from __future__ import annotations
 
+import codecs
 import dataclasses
 import hashlib
 import random
@@ -75,7 +76,7 @@ class Case:
     exists: dict = dataclasses.field(default_factory=dict)
     registry: dict = dataclasses.field(default_factory=dict)   # "HKLM\\key\\value" -> text or None
     record: Optional[dict] = None                          # the result record C:\logs\record.json, field by field
-    clean: bool = False                                    # dist/linux/setupcheck finds nothing in the media
+    findings: Optional[list] = None                        # what dist/linux/setupcheck reports ("severity: finding")
     check: Optional[Callable] = None
 
     def __post_init__(self) -> None:
@@ -271,7 +272,7 @@ CASES: list = [
          boxes=[(ERROR, INTERNAL + "\r\n\r\nLog file:\r\n'c:\\logs\\Mail Run.log'"), MAIL_QUESTION]),
 
     # ---- For deployment tools: the result record, runs that never wait, digests
-    Case("record-of-a-success", x86=True, clean=True, args=f"/i /passive {RECORD}", main={"LangId": 1049},
+    Case("record-of-a-success", x86=True, findings=[], args=f"/i /passive {RECORD}", main={"LangId": 1049},
          files={"demo.msi": "@demo", "1049.mst": b"transform"}, prereqs=[comp("Runtime", "runtime", Optional=1, **MISSING)],
          ran={"runtime": [ran("runtime")]}, last=COMPLETE,
          record=record(optionalComponents=["Runtime"], transform="<media>\\1049.mst")),
@@ -301,10 +302,10 @@ CASES: list = [
          log=[f"Integrity check failed. File '<media>\\tool.exe' has SHA-256 <*>, expected {ZEROS}."]),
 
     # ---- Real installs through Wine's msi.dll
-    Case("real-install", x86=True, private=True, clean=True, msi="wine", timeout=240, last=COMPLETE,
+    Case("real-install", x86=True, private=True, findings=[], msi="wine", timeout=240, last=COMPLETE,
          exists={"C:\\Program Files\\Demo Product\\payload.txt": True},
          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
-    [Case("real-prerequisite-package-installed-when-missing", msi="wine", clean=True, timeout=240, files={"prereq.msi": "@prereq"},
+    [Case("real-prerequisite-package-installed-when-missing", msi="wine", findings=[], timeout=240, files={"prereq.msi": "@prereq"},
           prereqs=[{"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi", "MsiProd": "1",
                     "InstParams": 'msiexec /i "#InstPath#" /qn /l*v "#Temp#prereq.log"'}],
           exists={"<temp>prereq.log": True}, last=COMPLETE,
@@ -352,6 +353,75 @@ CASES += [
            logfile=f"C:\\logs\\{kind} run.log", last=COMPLETE)
       for kind, blanks, tail in (("trailing-blank", " ", " "), ("two-blanks-before", "  ", ""))],
 ]
+
+# ---- The corpus: real-world-shaped packages on media saved by different editors, what the media checker says
+# (for code page 1252) and what setup.exe does under Wine's code page 1252 (LC_ALL=C.UTF-8). Where the checker
+# finds no error, setup.exe must install. Packages: wixl from packages/corpus.wxs with the defines, then msibuild
+# for the database's code page, the product name and the summary's Template.
+CORPUS = {"corpus-machine": {"template": "x64;1033,1049"},
+          "corpus-user": {"defines": ["Scope=perUser", "Folder=LocalAppDataFolder"]},
+          "corpus-low-schema": {"defines": ["Schema=100"]},
+          "corpus-latin": {"arch": "x86", "defines": ["Folder=ProgramFilesFolder"], "codepage": 1252,
+                           "product": "Prödukt Ünïcode"},
+          "corpus-cyrillic": {"codepage": 65001, "product": "Демо Продукт"}}
+EDITORS = {"utf-8": str.encode, "utf-8-bom": lambda text: codecs.BOM_UTF8 + text.encode(),
+           "utf-16": lambda text: codecs.BOM_UTF16_LE + text.encode("utf-16-le"), "cp1252": lambda text: text.encode("cp1252")}
+LATIN = "Médias d'été\\Prödukt Ünïcode ß.msi"
+AS_1252 = LATIN.encode().decode("cp1252")   # what setup.exe reads of UTF-8 bytes
+
+
+def utf8_file(how: str, letter: str) -> str:
+    return (f"warning: setup.ini: UTF-8{how}: setup.exe reads it in the ANSI code page, so letters beyond ASCII change "
+            f'(in code page 1252 "{letter}" reads as "{letter.encode().decode("cp1252")}"); save it as UTF-16 or keep '
+            "names ASCII")
+
+
+def corpus(id: str, editor: str, lines: list, files: dict, findings: list, **expect) -> Case:
+    """A medium of the corpus: [Main] with the lines, saved by the editor; a run that installs gets a prefix of its own."""
+    installs = expect.get("exit", 0) == 0
+    return Case(id, msi="wine", private=installs, timeout=240, ini=EDITORS[editor]("\r\n".join(["[Main]", *lines]) + "\r\n"),
+                files=files, findings=findings, **{"logname": "Corpus Product", **({"last": COMPLETE} if installs else {}),
+                                                   **expect})
+
+
+CASES += [
+    corpus("corpus-utf-8-without-mark", "utf-8", [f"MsiPath={LATIN}"], {LATIN: "@corpus-latin"}, exit=3, log=None,
+           boxes=[(ERROR, text(152, "<media>\\" + AS_1252))],
+           findings=[utf8_file(" without a byte-order mark", "é"),
+                     f'error: Main MsiPath: setup.exe reads "{AS_1252}" in code page 1252, which is no file in the media; '
+                     f'the media hold "{LATIN}", the bytes read in code page 65001 (UTF-8)']),
+    # Windows reads the UTF-8 mark as text, and "[Main]" with it; Wine takes the mark. The checker reads as Windows.
+    corpus("corpus-utf-8-with-mark", "utf-8-bom", ["MsiPath=Prödukt.msi"], {"Prödukt.msi": "@corpus-machine"},
+           findings=[utf8_file(", its byte-order mark read as text", "ö"),
+                     "error: Main: no such section: every key of it has its default, so MsiPath is empty"]),
+    corpus("corpus-cp1252", "cp1252", [f"MsiPath={LATIN}"], {LATIN: "@corpus-latin"}, logname="Pr$dukt $n$code",
+           exists={"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True},
+           findings=[f'warning: Main MsiPath: "{LATIN}" has letters beyond ASCII: setup.exe finds it only where the ANSI '
+                     "code page is 1252 or 1254"]),
+    corpus("corpus-utf-16-other-letter-case", "utf-16", ["MsiPath=PRÖDUKT.MSI"], {"Prödukt.msi": "@corpus-machine"},
+           exists={"C:\\Program Files\\Corpus Product\\payload.txt": True},
+           findings=['warning: Main MsiPath: "PRÖDUKT.MSI" has letters beyond ASCII: setup.exe finds it only where the '
+                     "ANSI code page is 1250, 1252, 1254, 1257 or 65001 (UTF-8)"]),
+    corpus("corpus-utf-16-beyond-the-code-page", "utf-16", ["MsiPath=Продукт.msi"],
+           {"Продукт.msi": "@corpus-machine"}, exit=3, log=None,
+           boxes=[(ERROR, text(152, "<media>\\???????.msi"))],
+           findings=['error: Main MsiPath: "Продукт.msi" has letters that code page 1252 '
+                     'lacks: setup.exe looks for "???????.msi", which is no file in the media; code pages 932, 1251 and '
+                     "65001 (UTF-8) read the name"]),
+    corpus("corpus-64-bit-package-of-a-low-schema", "cp1252", ["MsiPath=low.msi"], {"low.msi": "@corpus-low-schema"},
+           exit=3, logname="Corpus Product", log=["MsiInstallProduct returned 1620", failed(1620)],
+           findings=["error: Main MsiPath: a 64-bit package (x64) needs schema 200 or more, and its summary says 100: the "
+                     "installer refuses it with 1620 (an invalid package) and setup.exe stops"]),
+    corpus("corpus-per-user-package-admin-needed", "cp1252", ["MsiPath=user.msi"], {"user.msi": "@corpus-user"},
+           findings=["warning: Main AdminNeed: 1 turns away users without administrator rights (exit code 0, nothing "
+                     "installed), but the package installs per user without elevation (no ALLUSERS, Word Count 10); "
+                     "write AdminNeed=0"]),
+    corpus("corpus-per-user-package", "cp1252", ["MsiPath=user.msi", "AdminNeed=0"], {"user.msi": "@corpus-user"},
+           findings=[]),
+    corpus("corpus-product-name-in-utf-8", "cp1252", ["MsiPath=cyrillic.msi"], {"cyrillic.msi": "@corpus-cyrillic"},
+           logname="$$$$ $$$$$$$", findings=[]),
+]
+
 
 # ---- Bad input: a row each in the table of the README's "Robustness"
 LONG = 10_000

@@ -93,10 +93,27 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
                        check=True, capture_output=True, timeout=60)
         return folder / name
 
+    def corpus(name: str, arch: str = "x64", defines: tuple = (), codepage: int = 0, product: str = "",
+               template: str = "") -> Path:
+        path, utf8 = folder / f"{name}.msi", dict(os.environ, LC_ALL="C.UTF-8")
+        subprocess.run(["wixl", "-a", arch, "-o", str(path), *(arg for define in defines for arg in ("-D", define)),
+                        str(wb.E2E_DIR / "packages" / "corpus.wxs")], check=True, capture_output=True, timeout=60, env=utf8)
+        if codepage:
+            (folder / "_ForceCodepage.idt").write_text(f"\r\n\r\n{codepage}\t_ForceCodepage\r\n")
+            subprocess.run(["msibuild", str(path), "-i", str(folder / "_ForceCodepage.idt"), "-q",
+                            f"UPDATE `Property` SET `Value`='{product}' WHERE `Property`='ProductName'"],
+                           check=True, capture_output=True, env=utf8)
+        if template:
+            subprocess.run(["msibuild", str(path), "-s", "Corpus Product", "Corpus Maker", template], check=True,
+                           capture_output=True, env=utf8)
+        return path
+
+    from cases import CORPUS
     return {"setup": program, "tool": tools / "tool.exe", "msi": tools / "recording" / "msi.dll",
             "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
             "demo": package("demo.msi", "demo.wxs"), "demo2": package("demo2.msi", "demo.wxs", "-D", "ProductVersion=2.0.0"),
-            "prereq": package("prereq.msi", "prereq.wxs")}
+            "prereq": package("prereq.msi", "prereq.wxs"),
+            **{name: corpus(name, **recipe) for name, recipe in CORPUS.items()}}
 
 
 @pytest.fixture(scope="session")

@@ -54,12 +54,15 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
                              {path: value for path, value in files.items() if value is not None})
     for path in (path for path, value in files.items() if value is None):
         prefix.unix(f"{media}\\{path}").mkdir(parents=True)
-    if case.clean:
+    errors = None
+    if case.findings is not None:
         check = subprocess.run([str(wb.REPO / "dist" / "linux" / "setupcheck"), str(prefix.unix(media)), "--json"],
                                capture_output=True, text=True, timeout=60, check=False)
         # The test programs are not signed.
-        faults = [f for f in json.loads(check.stdout)["findings"] if "Authenticode" not in f["reason"]]
-        assert faults == [], f"setupcheck finds the media faulty:\n{check.stdout}{check.stderr}"
+        found = [f for f in json.loads(check.stdout)["findings"] if "Authenticode" not in f["reason"]]
+        assert [f"{f['severity']}: {f['section'] or 'setup.ini'}{' ' + f['key'] if f['key'] else ''}: {f['reason']}"
+                for f in found] == case.findings, check.stdout
+        errors = [f for f in found if f["severity"] == "error"]
     places = {"<media>": media, "<temp>": prefix.temp_windows, "<chain>": {"x86": "valid", "x64": "none"}[bench.arch],
               "<system>": {"x86": "C:\\windows\\system32", "x64": "C:\\windows\\syswow64"}[bench.arch]}
     for view, text in (("32", case.reg32), ("64", case.reg64)):
@@ -76,6 +79,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
     strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]
     assert strangers == [], f"boxes of other programs (a crash dialog?): {strangers}"
     assert not wb.CRASH_REPORT.search("".join(run.err)), run.describe()
+    assert errors != [] or run.exit_code == 0, f"setupcheck finds no error in the media, but setup.exe failed\n{run.describe()}"
     assert run.exit_code == case.exit, run.describe()
     budget = case.budget or (10 if case.row else case.timeout)
     assert run.seconds <= budget, f"the run took {run.seconds:.1f} s, at most {budget} s"
