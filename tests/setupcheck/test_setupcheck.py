@@ -39,7 +39,8 @@ def test_medium(ini, options, expect, packages, tmp_path):
     encode = ENCODINGS[options.get("ini", "plain")]
     (tmp_path / program).with_suffix(".ini").write_bytes(encode("\r\n".join(ini).strip() + "\r\n"))
 
-    run = check(tmp_path / program if program != "setup.exe" else tmp_path, "--json")
+    run = check(tmp_path / program if program != "setup.exe" else tmp_path, "--json",
+                *(["--codepage", options["codepage"]] if "codepage" in options else []))
 
     findings = [f"{f['section']}{' ' + f['key'] if f['key'] else ''}: {f['reason']}"
                 for f in json.loads(run.stdout)["findings"]]
@@ -77,11 +78,18 @@ def test_media_without_configuration_exit_2(target, tmp_path):
     assert json.loads(run.stdout)["error"] == f"cannot read the media: no {ini} in {tmp_path / target}"
 
 
-@pytest.mark.parametrize("args", [["--json"], ["--detect", "--deploy", "m"], ["--deploy", "intune", "m", "--json"],
-                                  ["--deploy", "winget", "m", "--id", "A.B"], ["m", "--out", "dir"]])
-def test_wrong_command_exit_2(args):
+USAGE = ("usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+         "       setupcheck --deploy [intune] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+         "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id PUBLISHER.PRODUCT --url URL --sha256 HEX --out DIR\n"
+         "       setupcheck MEDIA_FOLDER|PROGRAM.exe [--json] --codepage N\n")
+
+
+@pytest.mark.parametrize("args, error", [
+    *[(args, USAGE) for args in (["--json"], ["--detect", "--deploy", "m"], ["--deploy", "intune", "m", "--json"],
+                                 ["--deploy", "winget", "m", "--id", "A.B"], ["m", "--out", "dir"],
+                                 ["--detect", "m", "--codepage", "1251"])],
+    ([".", "--codepage", "1255"],
+     "setupcheck: no table for code page 1255; --codepage takes 932, 1250, 1251, 1252, 1253, 1254, 1257, 65001\n")])
+def test_wrong_command_exit_2(args, error):
     run = subprocess.run([PROGRAM, *args], capture_output=True, text=True)
-    assert (run.returncode, run.stderr) == (2, "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
-                                               "       setupcheck --deploy [intune] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
-                                               "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id "
-                                               "PUBLISHER.PRODUCT --url URL --sha256 HEX --out DIR\n")
+    assert (run.returncode, run.stderr) == (2, error)
