@@ -43,7 +43,7 @@ TEST(ProfileFile, ReadsAsTheWindowsProfileFunctions) {
         {"[M]\r\nA=" + std::string(3000, 'x') + "\r\n", "M", "A", std::string(2047, 'x')},
         {"[M] trailing text\nA=1\n", "M", "A", "1"},
         {"\xEF\xBB\xBF[M]\nA=1\n", "M", "A", "default"},
-        {utf16, "M", "A", "\xC3\xA9"},
+        {utf16, "M", "A", "\xE9"},  // handed out in code page 1252
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ProfileFile(c.text).String(c.section, c.key, "default", 2048), c.value)
