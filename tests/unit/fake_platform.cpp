@@ -301,6 +301,8 @@ public:
         info.productName = value("ProductName");
         info.allUsers = value("ALLUSERS");
         if (package.summaryTemplate.size() < info.kTemplateBuffer) info.summaryTemplate = package.summaryTemplate;
+        info.schema = package.schema;
+        info.wordCount = package.wordCount;
         return info;
     }
 

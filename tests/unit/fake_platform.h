@@ -196,6 +196,7 @@ public:
 struct Package {
     std::map<std::string, std::string> properties;  // Property table
     std::string summaryTemplate = "x64;1033";
+    int32_t schema = 200, wordCount = 2;  // the summary's page and word counts
 };
 
 class Installer : public platform::Installer {
