@@ -409,7 +409,7 @@ CASES += [
                      'lacks: setup.exe looks for "???????.msi", which is no file in the media; code pages 932, 1251 and '
                      "65001 (UTF-8) read the name"]),
     corpus("corpus-64-bit-package-of-a-low-schema", "cp1252", ["MsiPath=low.msi"], {"low.msi": "@corpus-low-schema"},
-           exit=3, logname="Corpus Product", log=["MsiInstallProduct returned 1620", failed(1620)],
+           exit=3, log=["MsiInstallProduct returned 1620", failed(1620)],
            findings=["error: Main MsiPath: a 64-bit package (x64) needs schema 200 or more, and its summary says 100: the "
                      "installer refuses it with 1620 (an invalid package) and setup.exe stops"]),
     corpus("corpus-per-user-package-admin-needed", "cp1252", ["MsiPath=user.msi"], {"user.msi": "@corpus-user"},
