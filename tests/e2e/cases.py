@@ -385,7 +385,7 @@ def corpus(id: str, editor: str, lines: list, files: dict, findings: list, **exp
 
 
 CASES += [
-    corpus("corpus-utf-8-without-mark", "utf-8", [f"MsiPath={LATIN}"], {LATIN: "@corpus-latin"}, exit=3, log=None,
+    corpus("corpus-utf-8-without-mark", "utf-8", [f"MsiPath={LATIN}"], {LATIN: "@corpus-latin"}, x86=True, exit=3, log=None,
            boxes=[(ERROR, text(152, "<media>\\" + AS_1252))],
            findings=[utf8_file(" without a byte-order mark", "é"),
                      f'error: Main MsiPath: setup.exe reads "{AS_1252}" in code page 1252, which is no file in the media; '
@@ -394,7 +394,7 @@ CASES += [
     corpus("corpus-utf-8-with-mark", "utf-8-bom", ["MsiPath=Prödukt.msi"], {"Prödukt.msi": "@corpus-machine"},
            findings=[utf8_file(", its byte-order mark read as text", "ö"),
                      "error: Main: no such section: every key of it has its default, so MsiPath is empty"]),
-    corpus("corpus-cp1252", "cp1252", [f"MsiPath={LATIN}"], {LATIN: "@corpus-latin"}, logname="Pr$dukt $n$code",
+    corpus("corpus-cp1252", "cp1252", [f"MsiPath={LATIN}"], {LATIN: "@corpus-latin"}, x86=True, logname="Pr$dukt $n$code",
            exists={"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True},
            findings=[f'warning: Main MsiPath: "{LATIN}" has letters beyond ASCII: setup.exe finds it only where the ANSI '
                      "code page is 1252 or 1254"]),
