@@ -628,7 +628,7 @@ void Checker::CheckPackage(const MainSettings& main) {
     }
     if (patch || extension == ".msp") return;  // only a product's own facts are read
 
-    PackageFacts& facts = report_.package;
+    PackageSummary& facts = report_.package;
     facts.path = main.MsiPath;
     const std::unique_ptr<platform::InstallerLibrary> msi = os_.installer().Bind();
     const platform::PackageInfo info = msi->IsComplete() ? msi->ReadPackage(folder_ + main.MsiPath)

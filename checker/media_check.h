@@ -25,7 +25,7 @@ struct Finding {
 };
 
 // What a product package (MsiPatch=0) says about itself.
-struct PackageFacts {
+struct PackageSummary {
     std::string path;  // MsiPath as written; empty when no package was read
     bool opened = false;
     std::string productCode, productVersion, productName, summaryTemplate;
@@ -34,7 +34,7 @@ struct PackageFacts {
 struct MediaReport {
     std::string iniPath;
     bool readable = false;  // false: no configuration file beside the program
-    PackageFacts package;
+    PackageSummary package;
     std::vector<Finding> findings;
 };
 

@@ -48,7 +48,7 @@ std::string JsonReport(const std::string& media, const std::string& ini,
                        const MediaReport& report) {
     std::string out =
         "{\n  \"media\": " + JsonString(media) + ",\n  \"ini\": " + JsonString(ini) + ",\n  \"package\": ";
-    const PackageFacts& p = report.package;
+    const PackageSummary& p = report.package;
     if (p.path.empty()) {
         out += "null";
     } else {
@@ -68,7 +68,7 @@ std::string TextReport(const std::string& ini, const MediaReport& report) {
     std::string out = FindingLines(report.findings, ini);
     const size_t n = report.findings.size();
     out += Format("%u finding%s in %s", static_cast<unsigned>(n), n == 1 ? "" : "s", ini.c_str());
-    const PackageFacts& p = report.package;
+    const PackageSummary& p = report.package;
     if (p.opened) {
         out += "; package " + p.path + ": \"" + p.productName + "\" " + p.productVersion +
                ", ProductCode " + p.productCode + ", Template \"" + p.summaryTemplate + "\"";

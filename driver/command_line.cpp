@@ -168,10 +168,6 @@ std::string ParseRecordPath(const std::string& commandLine) {
     return path;
 }
 
-}  // namespace setup
-
-namespace setup {
-
 bool ParseNoRestart(const std::string& commandLine) {
     bool found = false;
     ForEachTokenAfterFirst(commandLine, [&](const Token& t) {
