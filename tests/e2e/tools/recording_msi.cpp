@@ -3,9 +3,8 @@
 // Script: [Package] ProductCode, ProductVersion, ProductName, Template (absent:
 // the read fails); [State] ProductState, InstalledVersion (absent: 1605);
 // [Result] InstallProduct, ApplyPatch, OpenDatabase, and Crash=1: the install
-// calls fault after recording "Chain|<verdict>" (on x86 with the program's
-// RtlUnwind made to clear registers as Windows' does). The install calls
-// write "=== recording installer log ===" into the file MsiEnableLogA named.
+// calls fault after recording "Chain|<verdict>". They write "=== recording
+// installer log ===" into the file that MsiEnableLogA named.
 #include "double_support.h"
 
 #include <cstdlib>
@@ -65,20 +64,11 @@ extern "C" {
 void* g_realRtlUnwind = nullptr;
 void __stdcall ClearingRtlUnwind(void*, void*, void*, void*);
 }
-__asm__(
-    ".text\n"
-    ".globl _ClearingRtlUnwind@16\n"
-    "_ClearingRtlUnwind@16:\n"
-    "    pushl 16(%esp)\n"
-    "    pushl 16(%esp)\n"
-    "    pushl 16(%esp)\n"
-    "    pushl 16(%esp)\n"
-    "    call *_g_realRtlUnwind\n"
-    "    xorl %ebx, %ebx\n"
-    "    xorl %esi, %esi\n"
-    "    xorl %edi, %edi\n"
-    "    xorl %ebp, %ebp\n"
-    "    ret $16\n");
+__asm__(".text\n.globl _ClearingRtlUnwind@16\n_ClearingRtlUnwind@16:\n"
+        "    pushl 16(%esp)\n    pushl 16(%esp)\n    pushl 16(%esp)\n    pushl 16(%esp)\n"  // its four arguments
+        "    call *_g_realRtlUnwind\n"
+        "    xorl %ebx, %ebx\n    xorl %esi, %esi\n    xorl %edi, %edi\n    xorl %ebp, %ebp\n"
+        "    ret $16\n");
 
 void UnwindAsWindowsDoes() {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
@@ -105,16 +95,10 @@ UINT Installed(const std::string& call, const char* resultKey) {
     Record(call);
     Record("Chain|" + ExceptionChainVerdict());
     if (ScriptInt(L"Result", "Crash", 0) == 1) {
-        // Not address 0: an emulator may have it mapped.
-        void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
 #if defined(__i386__)
         UnwindAsWindowsDoes();
-        // 32-bit Wine under qemu-user reports a real fault as an illegal
-        // instruction; raise what Windows raises for this write instead.
-        const ULONG_PTR write[2] = {1, reinterpret_cast<ULONG_PTR>(page)};
-        RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 2, write);
 #endif
-        *static_cast<volatile int*>(page) = 0;
+        Fault();
     }
     if (!g_installerLog.empty())
         AppendBytes(g_installerLog, "=== recording installer log ===\r\n", (g_installerLogAttributes & 1) != 0);
