@@ -14,7 +14,7 @@ import time
 import pytest
 
 import bench as wb
-from cases import CAPTION, ERROR, RECORD, S, TESTS_KEY, Case, comp, cond, text
+from cases import CAPTION, ERROR, RECORD, RU, S, TESTS_KEY, Case, comp, cond, text
 
 OK, CANCEL, HEADER, LIST, STATUS, EXPLANATION, LINK = "1", "2", "1001", "10010", "10013", "1004", "1005"
 UNTICKED, TICKED, NO_BOX = 0, 1, 2
@@ -115,15 +115,16 @@ def layout_problems(seen: dict) -> list:
                        if {a, b} != {EXPLANATION, LINK} and r[0] < q[2] and q[0] < r[2] and r[1] < q[3] and q[1] < r[3]]
 
 
-def download_texts(seen: dict, name: str, explanation: str, table: dict = S) -> tuple[list, list]:
-    return ([seen["caption"], *texts(seen, OK, CANCEL, EXPLANATION, LINK)],
-            [table[149], table[148], table[131], explanation, text(151, name, table=table)])
+def check_download_texts(seen: dict, explanation: str, table: dict = S):
+    """The download dialog's texts for "Manual Component", in the table's language."""
+    expected = [table[149], table[148], table[131], explanation, text(151, "Manual Component", table=table)]
+    assert [seen["caption"], *texts(seen, OK, CANCEL, EXPLANATION, LINK)] == expected
 
 
-def test_check_boxes_by_click_and_space(make_bench):
+def test_check_boxes_by_click_and_space_then_a_failing_component(make_bench):
     bench = make_bench()
-    run = start(bench, [marked("Ticked Component", "ticked", Optional=1), marked("Fixed Component", "fixed"),
-                        marked("Unticked Component", "unticked", Optional=0)], answers={CAPTION: "n"})
+    run = start(bench, [marked("Ticked Component", "ticked", Optional=1), marked("Fixed Component", "fixed", 1603),
+                        marked("Unticked Component", "unticked", Optional=0)], answers={ERROR: None, CAPTION: "n"})
     seen = dialog(bench, run, CAPTION)
     assert [*texts(seen, HEADER, OK, CANCEL), seen["focus"]] == [text(129, "Demo Product"), S[130], S[131], 1]
     rows = seen["controls"][LIST]["rows"]
@@ -145,11 +146,16 @@ def test_check_boxes_by_click_and_space(make_bench):
     seen = refresh(bench, run, seen, lambda d: images(d) == [UNTICKED, NO_BOX, TICKED])
     assert images(seen) == [UNTICKED, NO_BOX, TICKED] and seen["controls"][LIST]["selection"] == 2
     click(bench, seen["controls"][OK]["rect"])
+    box = wb.wait_until(lambda: run.boxes, 30)[0]
+    # While the failing component's error box is open the dialog says what it installs.
+    assert texts(dialog(bench, run, CAPTION), STATUS) == [text(136, "Fixed Component")]
+    bench.watcher.press(box, "Return")
     run.wait()
 
     assert run.exit_code == 3, run.describe()
     assert sorted(bench.markers()) == ["fixed", "unticked"]
-    assert shown(run) == [(CAPTION, closing_question(["Fixed Component", "Unticked Component"]), [6, 7])]
+    assert shown(run) == [(ERROR, text(134, f'"{MEDIA}\\tool.exe" exit 1603 C:\\logs\\fixed.marker'), [1]),
+                          (CAPTION, closing_question(["Fixed Component", "Unticked Component"]), [6, 7])]
 
 
 @pytest.mark.parametrize("installed, exit_code", [(None, 3), ("0.9", 0)])
@@ -174,34 +180,20 @@ def test_cancel_runs_no_step(make_bench, installed, exit_code):
         {"exitCode": exit_code, "stage": "prerequisites", "declined": "prerequisites", "installerResult": None}
 
 
-def test_failing_component_shows_its_error_then_the_closing_question(make_bench):
+def test_download_dialog_in_the_users_language_rechecks_until_the_component_is_in_place(make_bench):
+    caption = text(132, "Demo Product", "1.0.0", table=RU)
     bench = make_bench()
-    run = start(bench, [marked("Failing Component", "failing", 1603)], answers={ERROR: None, CAPTION: "y"})
-    keys(bench, dialog(bench, run, CAPTION), "Return")
-    box = wb.wait_until(lambda: run.boxes, 30)[0]
-    # While the error box is open the dialog says what it installs.
-    assert texts(dialog(bench, run, CAPTION), STATUS) == [text(136, "Failing Component")]
-    bench.watcher.press(box, "Return")
-    run.wait()
-
-    assert shown(run) == [(ERROR, text(134, f'"{MEDIA}\\tool.exe" exit 1603 C:\\logs\\failing.marker'), [1]),
-                          (CAPTION, closing_question(["Failing Component"]), [6, 7])]
-    assert run.exit_code == 0 and "failing" in bench.markers(), run.describe()
-    assert installs(bench) == [f"MsiInstallProductA|{MEDIA}\\demo.msi|"]
-
-
-def test_download_dialog_rechecks_until_the_component_is_in_place(make_bench):
-    bench = make_bench()
-    later = {"Name": "Later Component", "InstPath": "#Root#\\tool.exe", "FilePath": "C:\\logs\\later.dll", "FileVer": "1.0",
-             "InstParams": '"#InstPath#" place 0 "#Root#\\tool.exe" C:\\logs\\later.dll'}  # puts its FilePath in place
-    run = start(bench, [downloadable("Manual Component", "manual", ChooseDownload="Ask the administrator."), later])
-    main = dialog(bench, run, CAPTION)
+    run = start(bench, [downloadable("Manual Component", "manual", ChooseDownload="Ask the administrator."),
+                        marked("Later Component", "later")], locale="ru_RU.UTF-8")
+    main = dialog(bench, run, caption)
+    assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == caption
+    assert texts(main, HEADER, OK, CANCEL) == [text(129, "Demo Product", table=RU), RU[130], RU[131]]
+    assert layout_problems(main) == []
     keys(bench, main, "Return")
-    seen = dialog(bench, run, S[149])
-    assert (seen["owner"], seen["focus"]) == (main["hwnd"], 1)
+    seen = dialog(bench, run, RU[149])
+    assert (seen["owner"], seen["focus"], layout_problems(seen)) == (main["hwnd"], 1, [])
     assert not refresh(bench, run, main)["enabled"], "the prerequisites dialog takes input under the download dialog"
-    actual, expected = download_texts(seen, "Manual Component", text(164, *["Manual Component"] * 2, "Ask the administrator."))
-    assert actual == expected
+    check_download_texts(seen, text(164, *["Manual Component"] * 2, "Ask the administrator.", table=RU), RU)
 
     # Recheck while the component is missing: probed once more, still open.
     probe = "Can't get version of file 'C:\\logs\\manual.dll'".encode("utf-16-le")
@@ -209,16 +201,17 @@ def test_download_dialog_rechecks_until_the_component_is_in_place(make_bench):
     keys(bench, seen, "Return")
     assert wb.wait_until(lambda: bench.logs()[0].read_bytes().count(probe) == probes + 1, 15)
     time.sleep(1)
-    assert refresh(bench, run, seen) and not bench.prefix.unix("C:\\logs\\later.dll").exists()
+    assert refresh(bench, run, seen) and "later" not in bench.markers()
     # Put in place by hand, then Recheck goes on with the next component.
     shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs\\manual.dll"))
     click(bench, seen["controls"][OK]["rect"])
     run.wait()
 
-    assert (run.exit_code, run.boxes) == (0, []), run.describe()
-    assert bench.prefix.unix("C:\\logs\\later.dll").exists()
+    # The closing question names the component still missing; its default button (yes) goes on.
+    assert [(box["caption"], box["text"]) for box in run.boxes] == [(caption, closing_question(["Later Component"], RU))]
+    assert (run.exit_code, list(bench.markers())) == (0, ["later"]), run.describe()
     assert "Install the component 'Manual Component'".encode("utf-16-le") not in bench.logs()[0].read_bytes()
-    assert len(installs(bench)) == 1
+    assert installs(bench) == [f"MsiInstallProductA|{MEDIA}\\demo.msi|"]
 
 
 def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_only(make_bench):
@@ -228,6 +221,7 @@ def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_o
     shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs") / "opened.exe")
     seen = dialog(bench, run, S[149])
     assert seen["owner"] == 0 and [d["caption"] for d in bench.watcher.dialogs(run.pid)] == [S[149]]
+    check_download_texts(seen, text(150, *["Manual Component"] * 2))
     link = seen["controls"][LINK]["rect"]
     click(bench, [link[0] + 4, link[1], link[0] + 8, link[3]])
     time.sleep(2)
@@ -240,27 +234,6 @@ def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_o
                  "Download link 'C:\\logs\\opened.exe' is not an http or https address; it is not opened.\r\n",
                  "!Install the component"], wb.setup_entries(bench.logs()[0].read_bytes(), strict=True)[0], "setup log")
     assert len(installs(bench)) == 1
-
-
-def test_dialogs_in_the_users_language(make_bench):
-    table = wb.strings("russian")
-    caption = text(132, "Demo Product", "1.0.0", table=table)
-    bench = make_bench()
-    run = start(bench, [downloadable("Manual Component", "manual")], locale="ru_RU.UTF-8")
-    main = dialog(bench, run, caption)
-    assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == caption
-    assert texts(main, HEADER, OK, CANCEL) == [text(129, "Demo Product", table=table), table[130], table[131]]
-    assert layout_problems(main) == []
-    keys(bench, main, "Return")
-    seen = dialog(bench, run, table[149])
-    actual, expected = download_texts(seen, "Manual Component", text(150, *["Manual Component"] * 2, table=table), table)
-    assert actual == expected and layout_problems(seen) == []
-    keys(bench, seen, "Escape")
-    run.wait()
-
-    # The closing question, answered with its default button (yes).
-    assert [(box["caption"], box["text"]) for box in run.boxes] == [(caption, closing_question(["Manual Component"], table))]
-    assert run.exit_code == 0, run.describe()
 
 
 def test_one_run_per_package_at_a_time(make_bench):

@@ -407,10 +407,6 @@ int main() {
     if (verb == L"inherited" && count == 3) return Inherited(argv[2]);
     if (verb == L"squat" && count == 3) return Squat(argv[2]);
     if (verb == L"crash") return Crash();
-    if (verb == L"place" && count == 5) {  // place CODE FROM TO
-        MakeParentFolders(argv[4]);
-        return CopyFileW(argv[3], argv[4], FALSE) ? code : 254;
-    }
     if (verb == L"load" && count == 3) return LoadLibraryW(argv[2]) ? 0 : 1;
     if (verb == L"sleep" && count == 3) Sleep(static_cast<DWORD>(code) * 1000);
     return verb == L"sleep" ? 0 : 255;
