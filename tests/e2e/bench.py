@@ -152,8 +152,7 @@ class Prefix:
         return result
 
     def reg_import(self, text: str, view: str):
-        """.reg text (single backslashes in string values) into the 32- or 64-bit view."""
-        text = re.sub(r'^("[^"]*"=")(.*)"$', lambda m: m[1] + m[2].replace("\\", "\\\\") + '"', text, flags=re.M)
+        """.reg text into the 32- or 64-bit view."""
         with tempfile.NamedTemporaryFile(suffix=".reg", dir=self.path / "drive_c") as script:
             script.write(codecs.BOM_UTF16_LE + f"Windows Registry Editor Version 5.00\n\n{text}\n"
                          .replace("\n", "\r\n").encode("utf-16-le"))
@@ -286,35 +285,34 @@ class Watcher:
 
 
 class Run:
-    """One start of "tool.exe start LINE" under Wine."""
+    """One start of "tool.exe start LINE" under Wine, its output through files: a process left behind
+    may hold them open."""
 
     def __init__(self, bench: Bench, line: str, env: dict, answers: None | str | dict, cwd: Path | None):
         self.bench, self.line, self.answers = bench, line, answers
-        self.pid = self.exit_code = self.ended = None
+        self.exit_code = self.ended = None
         self.started = time.monotonic()
-        self.out, self.err = [], []
+        self.files = [tempfile.TemporaryFile(), tempfile.TemporaryFile()]
         self.process = spawn([bench.prefix.loader, str(bench.tools / "tool.exe"), "start", line], env=env, cwd=cwd,
-                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        self.pumps = [threading.Thread(target=self._pump, args=pair, daemon=True)
-                      for pair in ((self.process.stdout, self.out), (self.process.stderr, self.err))]
-        for pump in self.pumps:
-            pump.start()
+                             stdout=self.files[0], stderr=self.files[1])
 
-    def _pump(self, stream, sink: list[str]):
-        for raw in stream:
-            sink.append(raw.decode("utf-8", "replace"))
-            match = re.search(r"^started process (\d+)", sink[-1])
-            self.pid = int(match[1]) if match and self.pid is None else self.pid
+    def output(self, stream: int = 0) -> str:
+        """What the run wrote so far (0: its output, 1: its errors), read without moving its file's offset."""
+        fd = self.files[stream].fileno()
+        return os.pread(fd, os.fstat(fd).st_size, 0).decode("utf-8", "replace")
+
+    @property
+    def pid(self) -> int | None:
+        match = re.search(r"^started process (\d+)", self.output(1), re.M)
+        return int(match[1]) if match else None
 
     def wait(self, timeout: float = 90) -> int | None:
         """The full exit code; None when the run did not end in time (the prefix is then stopped)."""
         try:
             self.process.wait(timeout)
             self.seconds = time.monotonic() - self.started
-            lines = "".join(self.out).split()
+            lines = self.output().split()
             self.exit_code = int(lines[-1]) if lines and lines[-1].isdigit() else None
-            for pump in self.pumps:  # a process left behind may hold the output a while
-                pump.join(10)
             self.bench.watcher.wait(lambda: all(box["gone"] for box in self.boxes), 2)
         except subprocess.TimeoutExpired:
             self.seconds = timeout
@@ -332,7 +330,7 @@ class Run:
 
     def describe(self) -> str:
         boxes = "".join(f"\n  box {box['caption']!r}: {box['text']!r} {box['buttons']}" for box in self.boxes)
-        return f"{self.line}\n  exit code {self.exit_code}{boxes}\n  stderr: {''.join(self.err)[-1500:]}"
+        return f"{self.line}\n  exit code {self.exit_code}{boxes}\n  stderr: {self.output(1)[-1500:]}"
 
 
 def setup_entries(raw: bytes, strict: bool) -> tuple[list[str], int]:

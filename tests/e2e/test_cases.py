@@ -59,7 +59,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
                                  ("observed", f"{run.exit_code}, {run.seconds:.1f} s")]
     strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]
     assert strangers == [], f"boxes of other programs (a crash dialog?): {strangers}"
-    assert not wb.CRASH_REPORT.search("".join(run.err)), run.describe()
+    assert not wb.CRASH_REPORT.search(run.output(1)), run.describe()
     assert run.exit_code == case.exit, run.describe()
     budget = case.budget or (10 if case.row else case.timeout)
     assert run.seconds <= budget, f"the run took {run.seconds:.1f} s, at most {budget} s"

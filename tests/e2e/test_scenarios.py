@@ -374,7 +374,7 @@ def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, 
         record = json.loads(bench.prefix.unix("C:\\record.json").read_bytes())
     finally:
         bench.kill_everything()
-    boxes = [re.findall(r'MSGBOX_OnInit L"([^"]*)"', "".join(run.err)) for run in runs]
+    boxes = [re.findall(r'MSGBOX_OnInit L"([^"]*)"', run.output(1)) for run in runs]
     assert (runs[0].exit_code, boxes[0]) == (3, [S[153]]), runs[0].describe()
     assert (runs[1].exit_code, boxes[1], record["stage"], record["installerResult"]) == (3, [], "host checks", None)
 
