@@ -79,15 +79,14 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
     """What cases name by "@...": the program, the helpers, the packages (wixl)."""
     folder = tmp_path_factory.mktemp("packages")
 
-    def package(name: str, source: str, *defines: str) -> Path:
-        subprocess.run(["wixl", "-a", "x64", "-o", str(folder / name), *defines, str(wb.E2E_DIR / "packages" / source)],
+    def package(name: str, *defines: str) -> Path:
+        subprocess.run(["wixl", "-a", "x64", "-o", str(folder / name), *defines, str(wb.E2E_DIR / "packages" / "demo.wxs")],
                        check=True, capture_output=True, timeout=60)
         return folder / name
 
     return {"setup": program, "tool": tools / "tool.exe", "msi": tools / "recording" / "msi.dll",
-            "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
-            "demo": package("demo.msi", "demo.wxs"), "demo2": package("demo2.msi", "demo.wxs", "-D", "ProductVersion=2.0.0"),
-            "prereq": package("prereq.msi", "prereq.wxs")}
+            "setupcheck": wb.REPO / "dist" / "setupcheck.exe", "demo": package("demo.msi"),
+            "demo2": package("demo2.msi", "-D", "ProductVersion=2.0.0"), "prereq": package("prereq.msi", "-D", "Prerequisite=1")}
 
 
 @pytest.fixture(scope="session")

@@ -99,6 +99,12 @@ std::string Json(const RECT& r) {
     return text;
 }
 
+std::string Joined(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items) out += (out.empty() ? "" : ",") + item;
+    return out;
+}
+
 std::string Flag(bool value) { return value ? "true" : "false"; }
 std::string Num(HWND window) { return std::to_string(reinterpret_cast<uintptr_t>(window)); }
 std::string XWindow(HWND window) { return Num(static_cast<HWND>(GetPropW(window, L"__wine_x11_whole_window"))); }
@@ -130,23 +136,33 @@ bool IsClass(HWND window, const wchar_t* name) {
     return lstrcmpiW(found, name) == 0;
 }
 
-bool IsDialog(HWND window) { return IsWindowVisible(window) && IsClass(window, L"#32770"); }
-
 RECT Rect(HWND window) {
     RECT rect = {};
     GetWindowRect(window, &rect);
     return rect;
 }
 
+// The dialogs on the screen, message boxes included.
+std::vector<HWND> Dialogs() {
+    std::vector<HWND> found;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr;)
+        if (IsWindowVisible(window)) found.push_back(window);
+    return found;
+}
+
+DWORD Pid(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
 // A list view's rows, through memory in the dialog's process (its item
 // messages carry pointers).
-std::string Rows(HWND list, DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+std::string Rows(HWND list) {
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Pid(list));
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
-    std::string out = ",\"selection\":" + std::to_string(static_cast<int>(Send(list, LVM_GETSELECTIONMARK, 0, 0))) +
-                      ",\"rows\":[";
-    const int count = static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; remote && i < count; ++i) {
+    std::vector<std::string> rows;
+    for (int i = 0; remote && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
         LVITEMW item = {};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = i;
@@ -158,116 +174,84 @@ std::string Rows(HWND list, DWORD pid) {
         Send(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
         ReadProcessMemory(process, remote, &item, sizeof item, &done);
         ReadProcessMemory(process, remote + 1024, text, sizeof text - 2, &done);
-        out += std::string(i ? "," : "") + "{\"text\":" + Json(text) + ",\"image\":" + std::to_string(item.iImage);
+        std::string row = "{\"text\":" + Json(text) + ",\"image\":" + std::to_string(item.iImage);
         for (int part : {LVIR_ICON, LVIR_LABEL}) {
-            RECT rect = {};
-            rect.left = part;
+            RECT rect = {part, 0, 0, 0};
             WriteProcessMemory(process, remote, &rect, sizeof rect, &done);
             Send(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
             ReadProcessMemory(process, remote, &rect, sizeof rect, &done);
             MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-            out += std::string(part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
+            row += std::string(part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
         }
-        out += "}";
+        rows.push_back(row + "}");
     }
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
-    return out + "]";
+    return ",\"selection\":" + std::to_string(static_cast<int>(Send(list, LVM_GETSELECTIONMARK, 0, 0))) +
+           ",\"rows\":[" + Joined(rows) + "]";
 }
 
-struct Listing {
-    DWORD pid;
-    HWND dialog;
-    std::string json;
-};
-
-BOOL CALLBACK ListControl(HWND child, LPARAM param) {
-    Listing* listing = reinterpret_cast<Listing*>(param);
-    if (GetParent(child) != listing->dialog) return TRUE;  // not a list view's header
-    listing->json += "\"" + std::to_string(GetDlgCtrlID(child)) + "\":{\"text\":" + Json(Text(child)) +
-                     ",\"rect\":" + Json(Rect(child)) + ",\"visible\":" + Flag(IsWindowVisible(child) != FALSE) +
-                     (IsClass(child, WC_LISTVIEWW) ? Rows(child, listing->pid) : "") + "},";
-    return TRUE;
-}
-
-BOOL CALLBACK ListDialog(HWND window, LPARAM param) {
-    Listing* listing = reinterpret_cast<Listing*>(param);
-    DWORD pid = 0;
-    const DWORD thread = GetWindowThreadProcessId(window, &pid);
-    if (!IsDialog(window) || pid != listing->pid) return TRUE;
+std::string Dialog(HWND window) {
     GUITHREADINFO gui = {};
     gui.cbSize = sizeof gui;
-    const int focus = GetGUIThreadInfo(thread, &gui) && IsChild(window, gui.hwndFocus) ? GetDlgCtrlID(gui.hwndFocus) : 0;
+    const bool focused = GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) && IsChild(window, gui.hwndFocus);
     RECT client = {};
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    listing->json += "{\"hwnd\":" + Num(window) + ",\"owner\":" + Num(GetWindow(window, GW_OWNER)) +
-                     ",\"caption\":" + Json(Text(window)) + ",\"enabled\":" + Flag(IsWindowEnabled(window) != FALSE) +
-                     ",\"client\":" + Json(client) + ",\"focus\":" + std::to_string(focus) +
-                     ",\"x_window\":" + XWindow(window) + ",\"controls\":{";
-    listing->dialog = window;
-    EnumChildWindows(window, ListControl, param);
-    if (listing->json.back() == ',') listing->json.pop_back();
-    listing->json += "}},";
-    return TRUE;
+    std::vector<std::string> controls;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        controls.push_back("\"" + std::to_string(GetDlgCtrlID(child)) + "\":{\"text\":" + Json(Text(child)) +
+                           ",\"rect\":" + Json(Rect(child)) + ",\"visible\":" + Flag(IsWindowVisible(child)) +
+                           (IsClass(child, WC_LISTVIEWW) ? Rows(child) : "") + "}");
+    return "{\"hwnd\":" + Num(window) + ",\"owner\":" + Num(GetWindow(window, GW_OWNER)) + ",\"caption\":" +
+           Json(Text(window)) + ",\"enabled\":" + Flag(IsWindowEnabled(window)) + ",\"client\":" + Json(client) +
+           ",\"focus\":" + std::to_string(focused ? GetDlgCtrlID(gui.hwndFocus) : 0) + ",\"x_window\":" + XWindow(window) +
+           ",\"controls\":{" + Joined(controls) + "}}";
 }
 
 DWORD WINAPI AnswerLists(LPVOID) {
     char line[64];
-    while (std::fgets(line, sizeof line, stdin)) {
-        Listing listing = {static_cast<DWORD>(std::strtoul(line + 4, nullptr, 10)), nullptr, ""};
-        EnumWindows(ListDialog, reinterpret_cast<LPARAM>(&listing));
-        if (!listing.json.empty()) listing.json.pop_back();
-        Emit("{\"dialogs\":[" + listing.json + "]}");
+    while (std::fgets(line, sizeof line, stdin)) {  // "list PID"
+        std::vector<std::string> dialogs;
+        for (HWND window : Dialogs())
+            if (Pid(window) == std::strtoul(line + 4, nullptr, 10)) dialogs.push_back(Dialog(window));
+        Emit("{\"dialogs\":[" + Joined(dialogs) + "]}");
     }
     ExitProcess(0);  // the bench closed the pipe
 }
 
-BOOL CALLBACK Button(HWND child, LPARAM param) {
-    if (IsClass(child, L"Button") && IsWindowVisible(child))
-        *reinterpret_cast<std::string*>(param) += std::to_string(GetDlgCtrlID(child)) + ",";
-    return TRUE;
-}
-
-std::vector<HWND> g_seen, g_present;
-std::map<HWND, DWORD> g_appeared;
-
 // A message box is a dialog with the static control 0xFFFF (its text). It is
 // reported once filled in (caption, text, icon), which under emulation takes
 // a while, or after 3 s as it is.
-BOOL CALLBACK FindBox(HWND window, LPARAM) {
-    HWND text = GetDlgItem(window, 0xFFFF), icon = GetDlgItem(window, 1088);
-    if (!IsDialog(window) || !text) return TRUE;
-    g_present.push_back(window);
-    if (std::find(g_seen.begin(), g_seen.end(), window) != g_seen.end()) return TRUE;
-    const bool hasIcon = icon && IsWindowVisible(icon) && Send(icon, STM_GETICON, 0, 0);
-    const DWORD appeared = g_appeared.emplace(window, GetTickCount()).first->second;
-    if ((!GetWindowTextLengthW(window) || !GetWindowTextLengthW(text) || !hasIcon) && GetTickCount() - appeared < 3000)
-        return TRUE;
-    g_seen.push_back(window);
-    std::string buttons;
-    EnumChildWindows(window, Button, reinterpret_cast<LPARAM>(&buttons));
-    if (!buttons.empty()) buttons.pop_back();
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    Emit("{\"shown\":" + Num(window) + ",\"pid\":" + std::to_string(pid) + ",\"caption\":" + Json(Stored(window)) +
-         ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + buttons + "],\"x_window\":" + XWindow(window) +
-         ",\"icon\":" + Flag(hasIcon) + "}");
-    return TRUE;
-}
-
 int Watch() {
     InitializeCriticalSection(&g_output);
     CloseHandle(CreateThread(nullptr, 0, AnswerLists, nullptr, 0, nullptr));
     Emit("{\"ready\":true}");
+    std::map<HWND, DWORD> appeared;  // each box on the screen -> when it was first seen
+    std::vector<HWND> reported;
     for (;; Sleep(50)) {
-        g_present.clear();
-        EnumWindows(FindBox, 0);
-        for (size_t i = g_seen.size(); i-- > 0;) {
-            if (std::find(g_present.begin(), g_present.end(), g_seen[i]) != g_present.end()) continue;
-            Emit("{\"gone\":" + Num(g_seen[i]) + "}");
-            g_appeared.erase(g_seen[i]);
-            g_seen.erase(g_seen.begin() + static_cast<std::ptrdiff_t>(i));
+        std::vector<HWND> boxes;
+        for (HWND window : Dialogs()) {
+            HWND text = GetDlgItem(window, 0xFFFF), icon = GetDlgItem(window, 1088);
+            if (!text) continue;
+            boxes.push_back(window);
+            if (std::find(reported.begin(), reported.end(), window) != reported.end()) continue;
+            const bool hasIcon = icon && IsWindowVisible(icon) && Send(icon, STM_GETICON, 0, 0);
+            const bool filled = GetWindowTextLengthW(window) && GetWindowTextLengthW(text) && hasIcon;
+            if (!filled && GetTickCount() - appeared.emplace(window, GetTickCount()).first->second < 3000) continue;
+            reported.push_back(window);
+            std::vector<std::string> buttons;
+            for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                if (IsClass(child, L"Button") && IsWindowVisible(child)) buttons.push_back(std::to_string(GetDlgCtrlID(child)));
+            Emit("{\"shown\":" + Num(window) + ",\"pid\":" + std::to_string(Pid(window)) + ",\"caption\":" +
+                 Json(Stored(window)) + ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + Joined(buttons) +
+                 "],\"x_window\":" + XWindow(window) + ",\"icon\":" + Flag(hasIcon) + "}");
+        }
+        for (size_t i = reported.size(); i-- > 0;) {
+            if (std::find(boxes.begin(), boxes.end(), reported[i]) != boxes.end()) continue;
+            Emit("{\"gone\":" + Num(reported[i]) + "}");
+            appeared.erase(reported[i]);
+            reported.erase(reported.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
 }
