@@ -40,6 +40,12 @@ inline std::string Field(const char* text) {
 
 inline std::string Num(unsigned long long value) { return std::to_string(value); }
 
+// A call line: its fields joined by "|".
+template <typename... Fields>
+std::string Line(const std::string& first, const Fields&... rest) {
+    return (first + ... + ("|" + std::string(rest)));
+}
+
 // Appends "Load|<program>" to the call log at process attach.
 inline void RecordLoad(HMODULE self, const wchar_t* log) {
     g_self = self;
