@@ -16,13 +16,13 @@ LOCALES = ("ru_RU.UTF-8",)
 BAD_INPUT_TABLE = wb.REPO / "build" / "e2e-artifacts" / "bad-input.md"
 
 
-def pytest_configure(config: pytest.Config) -> None:
+def pytest_configure(config: pytest.Config):
     config.addinivalue_line("markers", "x86: in the suite that runs the shipped x86 program (run.sh -m x86)")
     config.addinivalue_line("markers", "x86_only: needs the x86 program (32-bit Windows); left out of the x64 suite")
     config.bad_input_rows = {}
 
 
-def pytest_collection_modifyitems(config: pytest.Config, items: list) -> None:
+def pytest_collection_modifyitems(config: pytest.Config, items: list):
     """Cases that only the x86 program can run are deselected, not skipped, elsewhere."""
     if wb.pe_architecture(wb.setup_exe()) != "x86":
         config.hook.pytest_deselected(items=[item for item in items if item.get_closest_marker("x86_only")])
@@ -42,7 +42,7 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
         item.config.bad_input_rows[item.nodeid] = (properties, result)
 
 
-def pytest_sessionfinish(session: pytest.Session) -> None:
+def pytest_sessionfinish(session: pytest.Session):
     """The bad-input table, when every row of it ran (a selection leaves the last whole table)."""
     from cases import BAD_INPUT
     rows = session.config.bad_input_rows

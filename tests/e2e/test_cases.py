@@ -16,7 +16,7 @@ from cases import CASES, Case
 
 @pytest.mark.parametrize("steps", [pytest.param(steps, id=steps[0].id, marks=[pytest.mark.x86] * steps[0].x86)
                                    for steps in (item if isinstance(item, list) else [item] for item in CASES)])
-def test_case(steps: list[Case], make_bench, artefacts, request) -> None:
+def test_case(steps: list[Case], make_bench, artefacts, request):
     bench = make_bench(doubles=steps[0].msi != "wine", private=len(steps) > 1 or steps[0].private)
     for case in steps:
         run_case(bench.reset(), case, artefacts, request.node)
@@ -35,7 +35,7 @@ def fill(value, places: dict):
     return value
 
 
-def run_case(bench: wb.Bench, case: Case, artefacts: dict, node) -> None:
+def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
     prefix = bench.prefix
     if case.msi != "wine":
         bench.script_doubles(case.msi)

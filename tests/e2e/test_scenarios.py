@@ -21,18 +21,17 @@ UNTICKED, TICKED, NO_BOX = 0, 1, 2
 MEDIA = "C:\\media\\dialogs"
 
 
-def marked(name: str, marker: str, code: int = 0, **keys) -> dict:
+def marked(name, marker, code=0, **keys) -> dict:
     """A component whose installer leaves a marker and which stays missing."""
     return comp(name, marker, code, FilePath=f"C:\\logs\\{marker}.dll", FileVer="1.0", **keys)
 
 
-def downloadable(name: str, target: str, **keys) -> dict:
-    """A component whose package is not on the medium, with a download page."""
-    return {"Name": name, "Url": "http://downloads.example.invalid/component", "InstPath": "#Root#\\absent.exe",
-            "FilePath": f"C:\\logs\\{target}.dll", "FileVer": "1.0", **keys}
+# A component whose package is not on the medium, with a download page.
+MANUAL = {"Name": "Manual Component", "Url": "http://downloads.example.invalid/component",
+          "InstPath": "#Root#\\absent.exe", "FilePath": "C:\\logs\\manual.dll", "FileVer": "1.0"}
 
 
-def start(bench: wb.Bench, prereqs: list, args: str = "", msi: dict = {}, **options) -> wb.Run:
+def start(bench: wb.Bench, prereqs: list, args="", msi={}, **options) -> wb.Run:
     case = Case("dialogs", prereqs=prereqs)
     bench.script_doubles(msi)
     return bench.start(f"{bench.make_media(case.id, case.setup_ini(), case.files)}\\setup.exe {args}", **options)
@@ -46,20 +45,20 @@ def find(bench: wb.Bench, run: wb.Run, match, timeout: float = 5) -> dict:
     return found if isinstance(found, dict) else {}
 
 
-def dialog(bench: wb.Bench, run: wb.Run, caption: str, settle=lambda found: True) -> dict:
+def dialog(bench, run, caption, settle=lambda found: True) -> dict:
     """The run's dialog (not a message box) with this caption, once on the screen and settled."""
     found = find(bench, run, lambda d: d["caption"] == caption and "65535" not in d["controls"] and settle(d), 60)
     assert found, f"no dialog {caption!r}\n{run.describe()}"
     return found
 
 
-def refresh(bench: wb.Bench, run: wb.Run, seen: dict, until=lambda found: True) -> dict:
+def refresh(bench, run, seen, until=lambda found: True) -> dict:
     """The dialog read again once the condition holds (for a few seconds); {} once it is gone."""
     return (find(bench, run, lambda d: d["hwnd"] == seen["hwnd"] and until(d))
             or find(bench, run, lambda d: d["hwnd"] == seen["hwnd"], 0))
 
 
-def keys(bench: wb.Bench, seen: dict, *names: str) -> None:
+def keys(bench, seen, *names):
     """Types at the dialog: Wine hands keys to the focused window, and without
     a window manager nothing gets the focus by itself."""
     wb.xdotool(bench.display, "windowfocus", "--sync", str(seen["x_window"]))
@@ -68,7 +67,7 @@ def keys(bench: wb.Bench, seen: dict, *names: str) -> None:
         time.sleep(0.15)
 
 
-def click(bench: wb.Bench, rect: list) -> None:
+def click(bench, rect):
     # --sync waits for the pointer to move: it must not be there already.
     wb.xdotool(bench.display, "mousemove", "--sync", str(rect[0]), str(rect[1]))
     wb.xdotool(bench.display, "mousemove", "--sync", str((rect[0] + rect[2]) // 2), str((rect[1] + rect[3]) // 2))
@@ -76,23 +75,23 @@ def click(bench: wb.Bench, rect: list) -> None:
     time.sleep(0.15)
 
 
-def texts(seen: dict, *controls: str) -> list[str]:
+def texts(seen, *controls) -> list[str]:
     return [seen["controls"][control]["text"] for control in controls]
 
 
-def images(seen: dict) -> list[int]:
+def images(seen) -> list[int]:
     return [row["image"] for row in seen["controls"][LIST]["rows"]]
 
 
-def shown(run: wb.Run) -> list[tuple]:
+def shown(run) -> list[tuple]:
     return [(box["caption"], box["text"], box["buttons"]) for box in run.boxes]
 
 
-def installs(bench: wb.Bench) -> list[str]:
+def installs(bench) -> list[str]:
     return [line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")]
 
 
-def pixels(bench: wb.Bench, rect: list) -> set[bytes]:
+def pixels(bench, rect) -> set[bytes]:
     """The distinct colours on the screen in the rectangle."""
     raw = subprocess.run(["import", "-display", bench.display, "-window", "root", "-crop",
                           f"{rect[2] - rect[0]}x{rect[3] - rect[1]}+{rect[0]}+{rect[1]}", "rgb:-"],
@@ -100,11 +99,11 @@ def pixels(bench: wb.Bench, rect: list) -> set[bytes]:
     return {raw[i:i + 3] for i in range(0, len(raw), 3)}
 
 
-def closing_question(names: list[str], table: dict = S) -> str:
+def closing_question(names, table=S) -> str:
     return table[155] + "".join(text(157, name, table=table) for name in names) + table[158]
 
 
-def layout_problems(seen: dict) -> list:
+def layout_problems(seen) -> list:
     """Controls outside the client area, or overlapping (but the download
     dialog's explanation, which reaches into the link below it by design)."""
     controls = [(key, control["rect"]) for key, control in seen["controls"].items() if control["visible"]]
@@ -115,8 +114,8 @@ def layout_problems(seen: dict) -> list:
                        if {a, b} != {EXPLANATION, LINK} and r[0] < q[2] and q[0] < r[2] and r[1] < q[3] and q[1] < r[3]]
 
 
-def check_download_texts(seen: dict, explanation: str, table: dict = S):
-    """The download dialog's texts for "Manual Component", in the table's language."""
+def check_download_texts(seen, explanation, table=S):
+    """The download dialog's texts for MANUAL, in the table's language."""
     expected = [table[149], table[148], table[131], explanation, text(151, "Manual Component", table=table)]
     assert [seen["caption"], *texts(seen, OK, CANCEL, EXPLANATION, LINK)] == expected
 
@@ -183,7 +182,7 @@ def test_cancel_runs_no_step(make_bench, installed, exit_code):
 def test_download_dialog_in_the_users_language_rechecks_until_the_component_is_in_place(make_bench):
     caption = text(132, "Demo Product", "1.0.0", table=RU)
     bench = make_bench()
-    run = start(bench, [downloadable("Manual Component", "manual", ChooseDownload="Ask the administrator."),
+    run = start(bench, [{**MANUAL, "ChooseDownload": "Ask the administrator."},
                         marked("Later Component", "later")], locale="ru_RU.UTF-8")
     main = dialog(bench, run, caption)
     assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == caption
@@ -216,7 +215,7 @@ def test_download_dialog_in_the_users_language_rechecks_until_the_component_is_i
 
 def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_only(make_bench):
     bench = make_bench()
-    run = start(bench, [downloadable("Manual Component", "manual", Url="C:\\logs\\opened.exe"),
+    run = start(bench, [{**MANUAL, "Url": "C:\\logs\\opened.exe"},
                         marked("Later Component", "later")], "/i /passive")
     shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs") / "opened.exe")
     seen = dialog(bench, run, S[149])
