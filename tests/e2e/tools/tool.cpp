@@ -28,11 +28,7 @@ void MakeParentFolders(const std::wstring& path) {
 
 void Append(const std::wstring& path, const std::string& bytes) {
     MakeParentFolders(path);
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    AppendBytes(path, bytes);
 }
 
 // To standard output, in pieces that a pipe takes.
