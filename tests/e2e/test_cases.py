@@ -14,7 +14,7 @@ import bench as wb
 from cases import CASES, Case
 
 
-@pytest.mark.parametrize("steps", [pytest.param(steps, id=steps[0].id, marks=[pytest.mark.x86] * steps[0].x86)
+@pytest.mark.parametrize("steps", [pytest.param(steps, id=steps[0].id, marks=[pytest.mark.x86] if steps[0].x86 else [])
                                    for steps in (item if isinstance(item, list) else [item] for item in CASES)])
 def test_case(steps: list[Case], make_bench, artefacts, request):
     bench = make_bench(doubles=steps[0].msi != "wine", private=len(steps) > 1 or steps[0].private)
@@ -41,7 +41,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
         bench.script_doubles(case.msi)
     media = bench.make_media(re.sub(r"[^\w-]", "-", case.id)[:40], case.setup_ini(), {
         path: artefacts[value[1:]] if isinstance(value, str) else value for path, value in case.files.items()})
-    if case.clean:  # but that the test programs are not signed
+    if case.clean:  # the finding that the test programs are unsigned aside
         report = wb.check_media(prefix.unix(media))
         assert [f for f in report["findings"] if "Authenticode" not in f["reason"]] == [], f"setupcheck finds: {report}"
     x86 = bench.arch == "x86"
