@@ -1,10 +1,5 @@
-"""The end-to-end cases, run by test_cases.py (the fields: README.md, "A case").
-In expected texts: <media> the medium's folder, <log> the log's path, <logname>
-its name, <temp> the temporary folder, <system> the system folder as the x86
-program names it, <chain> the exception-chain verdict ("valid" on x86, "none"
-on x64), <*> any text. Files: relative to the medium or a C:\\ path; "@tool",
-"@setup", "@msi", "@demo", "@demo2", "@prereq" the bench's programs and
-packages, "@corpus-..." the corpus's packages (CORPUS); None a folder."""
+"""The end-to-end cases, run by test_cases.py (README.md, "A case": the fields and the placeholders).
+Files: relative to the medium or a C:\\ path; "@name" an artefact of conftest.py (the corpus's packages: CORPUS); None a folder."""
 
 from __future__ import annotations
 
@@ -12,16 +7,67 @@ import codecs
 import dataclasses
 import hashlib
 import random
-from typing import Callable, Optional, Union
 
 import bench as wb
 
 S, RU = wb.strings("neutral"), wb.strings("russian")
-ERROR = S[135]
+ERROR, INTERNAL = S[135], S[142]
 CAPTION = "Demo Product (1.0.0) Setup"
-INTERNAL = S[142]
 COMPLETE = "Setup complete"
 ADDRESS = "support@example.invalid"
+
+
+def default(kind: type):
+    return dataclasses.field(default_factory=kind)
+
+
+@dataclasses.dataclass
+class Case:
+    id: str
+    args: str = "/i /quiet"
+    main: dict = default(dict)                      # [Main] over MsiPath=demo.msi
+    prereqs: list = default(list)
+    postreqs: list = default(list)
+    ini: None | str | bytes | dict = "sections"  # else setup.ini as given (None: none)
+    files: dict = default(dict)
+    line: str | None = None                      # the whole command line instead of setup.exe ARGS
+    msi: str | dict = default(dict)           # the double's script changes, or "wine": Wine's msi.dll
+    reg32: str = ""
+    reg64: str = ""
+    env: dict = default(dict)
+    locale: str | None = None
+    cwd: str | None = None
+    answer: None | str | dict = "Return"
+    x86: bool = False
+    private: bool = False
+    timeout: float = 120
+    budget: float | None = None                  # seconds (10 for a bad-input row)
+    row: tuple | None = None                     # (input, behaviour) of the bad-input table
+    # What must come of it.
+    exit: int = 0
+    boxes: list = default(list)
+    log: list | None = default(list)
+    last: str | None = None
+    cut: int = 0
+    logfile: str | None = None
+    logname: str = "Demo Product"
+    calls: list = default(list)
+    mails: list = default(list)
+    ran: dict = default(dict)
+    exists: dict = default(dict)
+    registry: dict = default(dict)
+    record: dict | None = None
+    findings: list | None = None                 # what dist/linux/setupcheck reports ("severity: finding")
+
+    def __post_init__(self):
+        if "MsiPath" not in self.main:
+            self.files.setdefault("demo.msi", "@demo" if self.msi == "wine" else b"package")
+
+    def setup_ini(self):
+        if self.ini != "sections":
+            return self.ini
+        return {"Main": {"MsiPath": "demo.msi", **self.main}, **{f"PreReq{i}": keys for i, keys in enumerate(self.prereqs)},
+                **{f"PostReq{i}": keys for i, keys in enumerate(self.postreqs)}}
 
 
 def text(identifier: int, *args: str, table: dict = S) -> str:
@@ -40,88 +86,15 @@ def failed(code: int) -> str:
     return f"BSInstall() failed. Error({code})'<*>'."
 
 
-@dataclasses.dataclass
-class Case:
-    id: str
-    args: str = "/i /quiet"
-    main: dict = dataclasses.field(default_factory=dict)   # [Main] over MsiPath=demo.msi
-    prereqs: list = dataclasses.field(default_factory=list)
-    postreqs: list = dataclasses.field(default_factory=list)
-    ini: Union[None, str, bytes, dict] = "sections"        # else setup.ini as given (None: none)
-    files: dict = dataclasses.field(default_factory=dict)
-    line: Optional[str] = None                             # the whole command line instead of setup.exe ARGS
-    msi: Union[str, dict] = dataclasses.field(default_factory=dict)   # script changes, or "wine": Wine's msi.dll
-    reg32: str = ""                                        # .reg text imported before the run, per view
-    reg64: str = ""
-    env: dict = dataclasses.field(default_factory=dict)
-    locale: Optional[str] = None
-    cwd: Optional[str] = None
-    answer: Union[None, str, dict] = "Return"
-    x86: bool = False
-    private: bool = False
-    timeout: float = 120
-    budget: Optional[float] = None                         # seconds (10 for a bad-input row)
-    row: Optional[tuple] = None                            # (input, behaviour) of the bad-input table
-    # What must come of it.
-    exit: int = 0
-    boxes: list = dataclasses.field(default_factory=list)
-    log: Optional[list] = dataclasses.field(default_factory=list)
-    last: Optional[str] = None
-    cut: int = 0                                           # entries cut at the 4,095 characters one entry holds
-    logfile: Optional[str] = None                          # the path given with /log
-    logname: str = "Demo Product"                          # else "<logname> Setup (<time>).log" in <temp>
-    calls: list = dataclasses.field(default_factory=list)
-    mails: list = dataclasses.field(default_factory=list)
-    ran: dict = dataclasses.field(default_factory=dict)    # marker -> its lines (every marker of C:\logs)
-    exists: dict = dataclasses.field(default_factory=dict)
-    registry: dict = dataclasses.field(default_factory=dict)   # "HKLM\\key\\value" -> text or None
-    record: Optional[dict] = None                          # the result record C:\logs\record.json, field by field
-    findings: Optional[list] = None                        # what dist/linux/setupcheck reports ("severity: finding")
-    check: Optional[Callable] = None
-
-    def __post_init__(self) -> None:
-        if "MsiPath" not in self.main:
-            self.files.setdefault("demo.msi", "@demo" if self.msi == "wine" else b"package")
-
-    def setup_ini(self):
-        if self.ini != "sections":
-            return self.ini
-        sections = {"Main": {"MsiPath": "demo.msi", **self.main}}
-        sections.update({f"PreReq{i}": keys for i, keys in enumerate(self.prereqs)})
-        sections.update({f"PostReq{i}": keys for i, keys in enumerate(self.postreqs)})
-        return sections
-
-
-def comp(name: str, marker: str, code: int = 0, *args: str, **keys) -> dict:
+def comp(name: str, marker: str, code: int = 0, **keys) -> dict:
     """A component whose installer is tool.exe leaving C:\\logs\\<marker>.marker."""
-    return {"Name": name, "InstPath": "#Root#\\tool.exe",
-            "InstParams": " ".join(['"#InstPath#" exit', str(code), f"C:\\logs\\{marker}.marker", *args]), **keys}
+    return {"Name": name, "InstPath": "#Root#\\tool.exe", "InstParams": f'"#InstPath#" exit {code} C:\\logs\\{marker}.marker',
+            **keys}
 
 
-def ran(marker: str, code: int = 0, *args: str) -> str:
+def ran(marker: str, code: int = 0) -> str:
     """The command line that comp() makes, as its installer receives it."""
-    return " ".join(['"<media>\\tool.exe" exit', str(code), f"C:\\logs\\{marker}.marker", *args])
-
-
-TESTS_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Tests"
-MISSING = {"RegPath": TESTS_KEY + "\\Never Written\\Value", "RegCond": "DWORD>=1"}
-PATCH = {"MsiPath": "fix.msp", "MsiPatch": 1, "Name": "Demo Fix", "VersionTarget": "1.0.0", "MsiProp": "PATCHPROP=1"}
-PATCH_FILES = {"fix.msp": b"patch"}
-PATCH_QUESTION = text(146, "1.0.0", "Demo Fix")
-MAIL = {"SendErrorLogTo": ADDRESS}
-MAIL_QUESTION = ("Demo Product (1.0.0)", text(159, "<log>", ADDRESS), "yesno")
-SENT = f"Send email to 'SMTP:{ADDRESS}' attachment file '<log>'"
-
-
-RECORD = "/record C:\\logs\\record.json"
-ZEROS = "0" * 64
-
-
-def record(**fields) -> dict:
-    """A result record: a successful run's fields, changed by `fields`."""
-    return {"exitCode": 0, "stage": "done", "failingComponent": None, "stoppedAt": None, "declined": None,
-            "installerResult": 0, "restart": "none", "optionalComponents": [], "transform": "", "logPath": "<log>",
-            **fields}
+    return f'"<media>\\tool.exe" exit {code} C:\\logs\\{marker}.marker'
 
 
 def cond(code: int, mode: str, value: str) -> str:
@@ -132,20 +105,40 @@ def seen(command: str) -> str:
     return command.replace("#Root#", "<media>")
 
 
-def unwound_as_on_windows(bench: wb.Bench, run: wb.Run) -> None:
-    """On x86 the double made the program's RtlUnwind clear the registers
-    that Windows' does not keep (Wine's keeps them) before its fault."""
-    if bench.arch == "x86":
-        assert "RtlUnwind|clears ebx, esi, edi, ebp" in bench.double_log("msi"), bench.double_log("msi")
+def record(**fields) -> dict:
+    """A result record: a successful run's fields, changed by `fields`."""
+    return {"exitCode": 0, "stage": "done", "failingComponent": None, "stoppedAt": None, "declined": None,
+            "installerResult": 0, "restart": "none", "optionalComponents": [], "transform": "", "logPath": "<log>",
+            **fields}
 
+
+def version(installed: str) -> dict:
+    return {"HKLM\\Software\\Demo Maker\\Demo Product\\Version": installed}
+
+
+TESTS_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Tests"
+MISSING = {"RegPath": TESTS_KEY + "\\Never Written\\Value", "RegCond": "DWORD>=1"}
+PATCH = {"MsiPath": "fix.msp", "MsiPatch": 1, "Name": "Demo Fix", "VersionTarget": "1.0.0", "MsiProp": "PATCHPROP=1"}
+PATCHED = {"main": PATCH, "files": {"fix.msp": b"patch"}, "logname": "Demo Fix"}
+PATCH_QUESTION = text(146, "1.0.0", "Demo Fix")
+MAIL = {"main": {"SendErrorLogTo": ADDRESS}, "exit": 3}
+MAIL_QUESTION = ("Demo Product (1.0.0)", text(159, "<log>", ADDRESS), "yesno")
+SENT = f"Send email to 'SMTP:{ADDRESS}' attachment file '<log>'"
+CRASH, FAILING = {"Result": {"Crash": 1}}, {"Result": {"InstallProduct": 1603}}
+HARDWARE = "Hardware exception occur. Exception code 0xC0000005."
+RECORD = "/record C:\\logs\\record.json"
+ZEROS = "0" * 64
+PREREQ_PACKAGE = {"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi"}
+PREREQ_INSTALLED = {"HKLM\\Software\\Demo Maker\\Demo Prerequisite\\Installed": "2.5.0"}
+REAL_PREREQ = {**PREREQ_PACKAGE, "MsiProd": "1", "InstParams": 'msiexec /i "#InstPath#" /qn /l*v "#Temp#prereq.log"'}
+VIEW32, VIEW64 = ({"RegPath": f"{TESTS_KEY}\\Views{bits}\\Level", "RegCond": "DWORD>=5"} for bits in (32, 64))
+PAYLOAD = {"C:\\Program Files\\Demo Product\\payload.txt": True}
 
 CASES: list = [
     # ---- What a user sees before the log exists
     Case("missing-ini", x86=True, ini=None, exit=3, boxes=[(ERROR, text(161, "<media>\\setup.ini"))], log=None),
     Case("ini-named-after-the-program", line="<media>\\install.exe /quiet", files={"install.exe": "@setup"}, exit=3,
          boxes=[(ERROR, text(161, "<media>\\install.ini"))], log=None),
-    Case("package-missing", msi="wine", main={"MsiPath": "missing.msi"}, exit=3, log=None,
-         boxes=[(ERROR, text(152, "<media>\\missing.msi"))]),
     Case("usage-box", x86=True, args="/passive", exit=3, boxes=[(S[138], S[137])], log=["UILevel is set to 5"]),
     Case("usage-box-russian", args="/passive", locale="ru_RU.UTF-8", exit=3, boxes=[(RU[138], RU[137])]),
 
@@ -158,11 +151,7 @@ CASES: list = [
          logfile="C:\\logs\\setup run.log", log=["UILevel is set to 2"], last=COMPLETE),
 
     # ---- The machine and the configuration refused
-    Case("operation-type-refused", args="/i", main={"MsiType": "Repair"}, exit=3,
-         boxes=[(ERROR, text(141, "Repair"))], log=["UILevel is set to 5", text(141, "Repair")]),
     Case("os32-needed", args="/i", main={"Os32Need": 1}, boxes=[(ERROR, S[154])], log=[S[154]]),
-    Case("windows-too-old", args="/i", main={"MinWinVersion": "11.0"}, exit=3,
-         boxes=[(ERROR, text(163, "'Windows 11.0'"))]),
     Case("windows-too-old-logged-quietly", main={"MinWinVersion": "11.0"}, exit=3,
          log=["UILevel is set to 2"], last=text(163, "'Windows 11.0'")),
     Case("windows-version-invalid", args="/i", main={"MinWinVersion": "6.x"}, exit=3,
@@ -171,23 +160,22 @@ CASES: list = [
     Case("windows-before-2000", private=True, args="/i", exit=3, boxes=[(ERROR, text(139, "Demo Product", "1.0.0"))],
          reg64='[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\setup.exe]\n"Version"="nt40"'),
 
-    # ---- Libraries and programs from the system folder only
+    # ---- Libraries and programs from the system folder only (each with a control: the plant works)
     Case("control-a-careless-load-picks-a-planted-msi-dll", msi="wine", line='"<media>\\tool.exe" load msi.dll',
          files={"msi.dll": "@msi"}, env={"WINEDLLOVERRIDES": "msi=n,b"}, log=None,
          exists={"<media>\\recording_msi.log": True}),
-    *[Case(f"planted-msi-dll-not-loaded{suffix}", x86=True, msi="wine", files={"msi.dll": "@msi"}, env=env,
-           main={"MsiType": "Minor"}, exit=3, log=[text(141, "Minor")], exists={"<media>\\recording_msi.log": False})
-      for suffix, env in (("", {}), ("-native-first", {"WINEDLLOVERRIDES": "msi=n,b"}))],
+    Case("planted-msi-dll-not-loaded-native-first", x86=True, msi="wine", files={"msi.dll": "@msi"},
+         env={"WINEDLLOVERRIDES": "msi=n,b"}, main={"MsiType": "Minor"}, exit=3, log=[text(141, "Minor")],
+         exists={"<media>\\recording_msi.log": False}),
     Case("control-a-careless-start-picks-a-planted-msiexec", line='"<media>\\tool.exe" start "msiexec /?"',
          files={"msiexec.exe": "@tool"}, log=None, exists={"<media>\\msiexec.exe.started": True}),
     *[Case(f"planted-msiexec-never-started{suffix}", private=True, args="/i /passive", cwd="C:\\logs",
            files={"prereq.msi": "@prereq", "msiexec.exe": "@tool", "C:\\logs\\msiexec.exe": "@tool"},
-           prereqs=[{"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi", "InstParams": 'msiexec /i "#InstPath#" /qn',
-                     "RunAs": run_as, "RegPath": "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Demo Prerequisite\\Installed",
-                     "RegCond": "STRING=2.5.0", "Key64": 1}],
+           prereqs=[{**PREREQ_PACKAGE, "InstParams": 'msiexec /i "#InstPath#" /qn', "RunAs": run_as, "Key64": 1,
+                     "RegPath": "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Demo Prerequisite\\Installed",
+                     "RegCond": "STRING=2.5.0"}],
            log=["Install the component 'Demo Prerequisite'.", 'MsiInstall(msiexec /i "<media>\\prereq.msi" /qn) return code 0'],
-           calls=["MsiInstallProductA<*>"],
-           registry={"HKLM\\Software\\Demo Maker\\Demo Prerequisite\\Installed": "2.5.0"},
+           calls=["MsiInstallProductA<*>"], registry=PREREQ_INSTALLED,
            exists={"<media>\\msiexec.exe.started": False, "C:\\logs\\msiexec.exe.started": False})
       for suffix, run_as in (("", 0), ("-runas", 1))],
 
@@ -195,10 +183,8 @@ CASES: list = [
     Case("registry-view-and-system-folder-of-32-bit-programs", x86=True, args="/i /passive",
          reg32=f'[{TESTS_KEY}\\Views32]\n"Level"=dword:00000007', reg64=f'[{TESTS_KEY}\\Views64]\n"Level"=dword:00000007',
          files={"C:\\windows\\syswow64\\setup-probe.dll": "@tool"},
-         prereqs=[comp("View32", "a", RegPath=TESTS_KEY + "\\Views32\\Level", RegCond="DWORD>=5"),
-                  comp("View32 Key64", "b", RegPath=TESTS_KEY + "\\Views32\\Level", RegCond="DWORD>=5", Key64=1),
-                  comp("View64", "c", RegPath=TESTS_KEY + "\\Views64\\Level", RegCond="DWORD>=5"),
-                  comp("View64 Key64", "d", RegPath=TESTS_KEY + "\\Views64\\Level", RegCond="DWORD>=5", Key64=1),
+         prereqs=[comp("View32", "a", **VIEW32), comp("View32 Key64", "b", **VIEW32, Key64=1),
+                  comp("View64", "c", **VIEW64), comp("View64 Key64", "d", **VIEW64, Key64=1),
                   comp("System", "e", FilePath="#System#\\setup-probe.dll", FileVer="1.0"),
                   comp("System Absent", "f", FilePath="#System#\\absent-probe.dll", FileVer="1.0")],
          log=["IsValidFileVersion() failed. Can't get version of file '<system>\\absent-probe.dll'. <*>",
@@ -208,7 +194,7 @@ CASES: list = [
          ran={"b": [ran("b")], "c": [ran("c")], "f": [ran("f")]}),
     Case("condition-program-output-in-the-ansi-code-page", args="/i /passive", locale="ru_RU.UTF-8",
          prereqs=[comp("Runtime", "runtime", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182"))],
-         log=[f"Process '{seen(cond(2, 'hex', 'd09fd180d0b8d0b2d0b5d182'))}' return text '\u041f\u0440\u0438\u0432\u0435\u0442'"]),
+         log=[f"Process '{seen(cond(2, 'hex', 'd09fd180d0b8d0b2d0b5d182'))}' return text 'Привет'"]),
     Case("condition-programs-that-read-input-or-leave-a-process", args="/i /passive", budget=60,
          prereqs=[comp("Reading", "reading", RunExeCond=cond(2, "read", "asked")),
                   comp("Lingering", "lingering", RunExeCond=cond(2, "child", "left")),
@@ -233,8 +219,8 @@ CASES: list = [
                 "Chain|<chain>"],
          log=["UILevel is set to 2", "Calling MsiInstallProduct with command line: DEMOPROP=1\r\n\r\n"], last=COMPLETE),
     Case("transform-of-the-users-language", args="-i -QUIET", locale="ru_RU.UTF-8", main={"MsiProp": "DEMOPROP=1"},
-         files={"1049.mst": b"transform"}, log=["UILevel is set to 2", "User LangId is 1049",
-                                                "LangId transform is <media>\\1049.mst"],
+         files={"1049.mst": b"transform"},
+         log=["UILevel is set to 2", "User LangId is 1049", "LangId transform is <media>\\1049.mst"],
          calls=['MsiInstallProductA|<media>\\demo.msi|DEMOPROP=1 TRANSFORMS="<media>\\1049.mst"']),
     Case("cancelled-in-the-installer-1602", x86=True, args=f"/i {RECORD}", msi={"Result": {"InstallProduct": 1602}},
          exit=1602, last="Installation canceled", log=["!BSInstall() failed", "!" + INTERNAL],
@@ -242,33 +228,28 @@ CASES: list = [
     Case("installer-did-not-find-the-package", args="", msi={"Result": {"InstallProduct": 2}}, exit=3,
          boxes=[(ERROR, text(133, "<media>\\demo.msi")), failure_box(INTERNAL)],
          log=[text(133, "<media>\\demo.msi"), INTERNAL, failed(2)]),
-    Case("crash-inside-the-patch-call", x86=True, main=PATCH, files=PATCH_FILES, msi={"Result": {"Crash": 1}}, exit=3,
-         check=unwound_as_on_windows,
-         logname="Demo Fix", calls=["MsiApplyPatchA|<*>", "Chain|<chain>"],
-         log=["Hardware exception occur. Exception code 0xC0000005.", INTERNAL, failed(1603), "!" + COMPLETE]),
-    Case("patch-question-yes", args="", answer="y", main=PATCH, files=PATCH_FILES, logname="Demo Fix",
-         boxes=[("Demo Fix Update", PATCH_QUESTION, "yesno")], last=COMPLETE,
-         calls=["MsiSetInternalUI|5|null", "MsiEnableLogA|8159|<log>|1", "MsiSetInternalUI|3|null",
-                "MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1", "!MsiInstallProductA"],
+    Case("crash-inside-the-patch-call", x86=True, **PATCHED, msi=CRASH, exit=3,
+         calls=["MsiApplyPatchA|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE, INTERNAL, failed(1603), "!" + COMPLETE]),
+    Case("patch-question-yes", args="", answer="y", **PATCHED, boxes=[("Demo Fix Update", PATCH_QUESTION, "yesno")],
+         last=COMPLETE, calls=["MsiSetInternalUI|5|null", "MsiEnableLogA|8159|<log>|1", "MsiSetInternalUI|3|null",
+                               "MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1", "!MsiInstallProductA"],
          log=[PATCH_QUESTION, "Calling MsiApplyPatch with command line: PATCHPROP=1\r\n\r\n", "!Auto-upgrading"]),
-    Case("patch-unattended", x86=True, main=PATCH, files=PATCH_FILES, logname="Demo Fix",
+    Case("patch-unattended", x86=True, **PATCHED, log=[PATCH_QUESTION, "Auto-upgrading in passive mode"], last=COMPLETE,
          calls=["MsiSetInternalUI|2|null", "MsiSetInternalUI|3|null", "MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1",
-                "Chain|<chain>"], log=[PATCH_QUESTION, "Auto-upgrading in passive mode"], last=COMPLETE),
+                "Chain|<chain>"]),
 
-    # ---- Mailing the log of a failed run (the installer fails with 1603)
-    Case("mail-the-log", x86=True, main=MAIL, msi={"Result": {"InstallProduct": 1603}}, answer="y", exit=3,
-         boxes=[MAIL_QUESTION], calls=["MsiInstallProductA<*>", "Chain|<chain>"], last=SENT,
+    # ---- Mailing the log of a failed run
+    Case("mail-the-log", x86=True, **MAIL, msi=FAILING, answer="y", boxes=[MAIL_QUESTION], last=SENT,
+         calls=["MsiInstallProductA<*>", "Chain|<chain>"],
          mails=["Load|<media>\\setup.exe", "MAPISendMail|0|0|9|0|set", "Chain|<chain>",
                 "Message|Log file for 'Demo Product (1.0.0)'|See log file '<logname>' in attachment.|(null)|(null)|(null)|0|null|1|1",
                 f"Recipient|1|BootStrapper|SMTP:{ADDRESS}|0|null", "File|0|4294967295|<log>|(null)|null", "Result|0",
                 "!MAPILogon", "!MAPILogoff"]),
-    Case("mail-after-a-crash-in-the-installer", x86=True, main=MAIL, msi={"Result": {"Crash": 1}}, answer="y", exit=3,
-         check=unwound_as_on_windows,
-         boxes=[MAIL_QUESTION], calls=["MsiInstallProductA<*>", "Chain|<chain>"], mails=["MAPISendMail<*>", "Chain|<chain>"],
-         log=["Hardware exception occur. Exception code 0xC0000005.", failed(1603)], last=SENT),
-    Case("mail-question-no-with-the-log-path-as-given", args="/i /log c:\\LOGS\\Mail Run.log", main=MAIL,
-         msi={"Result": {"InstallProduct": 1603}}, answer={"Demo Product (1.0.0)": "n"}, exit=3,
-         logfile="c:\\LOGS\\Mail Run.log", mails=["!MAPISendMail"], last=failed(1603),
+    Case("mail-after-a-crash-in-the-installer", x86=True, **MAIL, msi=CRASH, answer="y", boxes=[MAIL_QUESTION],
+         calls=["MsiInstallProductA<*>", "Chain|<chain>", "<unwound>"], mails=["MAPISendMail<*>", "Chain|<chain>"],
+         log=[HARDWARE, failed(1603)], last=SENT),
+    Case("mail-question-no-with-the-log-path-as-given", args="/i /log c:\\LOGS\\Mail Run.log", **MAIL, msi=FAILING,
+         answer={"Demo Product (1.0.0)": "n"}, logfile="c:\\LOGS\\Mail Run.log", mails=["!MAPISendMail"], last=failed(1603),
          boxes=[(ERROR, INTERNAL + "\r\n\r\nLog file:\r\n'c:\\logs\\Mail Run.log'"), MAIL_QUESTION]),
 
     # ---- For deployment tools: the result record, runs that never wait, digests
@@ -281,17 +262,14 @@ CASES: list = [
          ran={"failing": [ran("failing", 1603)], "unticked": [ran("unticked")]}, calls=["MsiInstallProductA<*>"],
          # Unattended, a check box's default plays no part: the component is installed.
          record=record(failingComponent={"name": "Failing", "code": 1603}, optionalComponents=["Unticked"])),
-    Case("never-wait-ends-without-a-window", x86=True, args=f"/i /quiet {RECORD}", answer=None, main=MAIL,
-         msi={"Result": {"InstallProduct": 1603}}, exit=3, mails=["!MAPISendMail"],
+    Case("never-wait-ends-without-a-window", x86=True, args=f"/i /quiet {RECORD}", answer=None, **MAIL, msi=FAILING,
+         mails=["!MAPISendMail"],
          prereqs=[{"Name": "Web Runtime", "Url": "http://downloads.example.invalid/runtime", "InstPath": "#Root#\\absent.exe",
                    **MISSING}, comp("Runtime", "runtime", **MISSING)],
          log=["Download dialog for 'Web Runtime' not shown: the run must not wait for a person. Treated as Cancel.",
               "Mail question not asked: the run must not wait for a person. Answered No."],
          record=record(exitCode=3, stage="installation", installerResult=1603,
                        stoppedAt={"component": "Web Runtime", "reason": "download"})),
-    Case("upgrade-declined-recorded", args=f"/i {RECORD}", msi={"State": {"ProductState": 5, "InstalledVersion": "0.9"}},
-         answer="n", boxes=[(CAPTION, S[144], "yesno")], calls=["!MsiInstallProductA"],
-         record=record(stage="installation", declined="upgrade", installerResult=None)),
     # The transform is named only when the installer got it.
     Case("tampered-package-not-installed", args=f"/i /quiet {RECORD}", main={"Sha256": ZEROS, "LangId": 1049},
          files={"1049.mst": b"transform"}, exit=3, calls=["!MsiInstallProductA"],
@@ -302,31 +280,22 @@ CASES: list = [
          log=[f"Integrity check failed. File '<media>\\tool.exe' has SHA-256 <*>, expected {ZEROS}."]),
 
     # ---- Real installs through Wine's msi.dll
-    Case("real-install", x86=True, private=True, findings=[], msi="wine", timeout=240, last=COMPLETE,
-         exists={"C:\\Program Files\\Demo Product\\payload.txt": True},
-         registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
-    [Case("real-prerequisite-package-installed-when-missing", msi="wine", findings=[], timeout=240, files={"prereq.msi": "@prereq"},
-          prereqs=[{"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi", "MsiProd": "1",
-                    "InstParams": 'msiexec /i "#InstPath#" /qn /l*v "#Temp#prereq.log"'}],
-          exists={"<temp>prereq.log": True}, last=COMPLETE,
-          registry={"HKLM\\Software\\Demo Maker\\Demo Prerequisite\\Installed": "2.5.0",
-                    "HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
+    Case("real-install", x86=True, private=True, findings=[], msi="wine", timeout=240, last=COMPLETE, exists=PAYLOAD,
+         registry=version("1.0.0")),
+    [Case("real-prerequisite-package-installed-when-missing", msi="wine", findings=[], timeout=240,
+          files={"prereq.msi": "@prereq"}, prereqs=[REAL_PREREQ], exists={"<temp>prereq.log": True}, last=COMPLETE,
+          registry={**PREREQ_INSTALLED, **version("1.0.0")}),
      Case("real-prerequisite-and-product-present", msi="wine", timeout=240, files={"prereq.msi": "@prereq"},
-          prereqs=[{"Name": "Demo Prerequisite", "InstPath": "#Root#\\prereq.msi", "MsiProd": "1",
-                    "InstParams": 'msiexec /i "#InstPath#" /qn /l*v "#Temp#prereq.log"'}],
-          exists={"<temp>prereq.log": False}, last=COMPLETE),
+          prereqs=[REAL_PREREQ], exists={"<temp>prereq.log": False}, last=COMPLETE),
      Case("real-upgrade-refused", msi="wine", files={"demo.msi": "@demo2"}, main={"UpdateDisable": 1}, exit=3,
-          log=[S[160], failed(7086), "!Calling MsiInstallProduct"],
-          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
-     Case("real-upgrade-question-no", msi="wine", args="", files={"demo.msi": "@demo2"}, answer="n",
-          boxes=[("Demo Product (2.0.0) Setup", S[144], "yesno")],
-          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "1.0.0"}),
+          log=[S[160], failed(7086), "!Calling MsiInstallProduct"], registry=version("1.0.0")),
+     Case("real-upgrade-declined-and-recorded", msi="wine", args=f"/i {RECORD}", files={"demo.msi": "@demo2"}, answer="n",
+          boxes=[("Demo Product (2.0.0) Setup", S[144], "yesno")], registry=version("1.0.0"),
+          record=record(stage="installation", declined="upgrade", installerResult=None)),
      Case("real-upgrade", msi="wine", timeout=240, files={"demo.msi": "@demo2"}, main={"UpdateDisable": 2}, last=COMPLETE,
-          exists={"C:\\Program Files\\Demo Product\\payload.txt": True},
-          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "2.0.0"}),
+          exists=PAYLOAD, registry=version("2.0.0")),
      Case("real-newer-version-installed", msi="wine", args="", exit=3, boxes=[failure_box(S[143])],
-          log=[S[143], failed(3000), "!Calling MsiInstallProduct"],
-          registry={"HKLM\\Software\\Demo Maker\\Demo Product\\Version": "2.0.0"})],
+          log=[S[143], failed(3000), "!Calling MsiInstallProduct"], registry=version("2.0.0"))],
 ]
 
 
@@ -344,8 +313,7 @@ CASES += [
     Case("restart-started-recorded-1641", private=True, args=f"/i /passive {RECORD}", exit=1641, postreqs=RESTARTING,
          ran={"restarting": [ran("restarting", 3010)]}, log=["Auto-reboot in passive mode"],
          record=record(exitCode=1641, restart="started")),
-    Case("patch-never-waits-keeps-the-run-level", args=f"/i /quiet {RECORD}", main=PATCH, files=PATCH_FILES,
-         logname="Demo Fix", calls=["MsiSetInternalUI|2|null", "!MsiSetInternalUI|3|null", "MsiApplyPatchA|<*>"],
+    Case("patch-never-waits-keeps-the-run-level", args=f"/i /quiet {RECORD}", **PATCHED, calls=["MsiSetInternalUI|2|null", "!MsiSetInternalUI|3|null", "MsiApplyPatchA|<*>"],
          record=record(transform="")),
     Case("record-path-beginning-with-a-dash", args="/i /quiet /record -record.json", cwd="C:\\logs",
          exists={"C:\\logs\\-record.json": True}, last=COMPLETE),
@@ -437,6 +405,7 @@ while len(LONG_TAIL) < 30_000:
 LONG_LINE = "/i /quiet A=1 B=" + "b" * 1100 + LONG_TAIL + " /log C:\\logs\\tail.log"
 NOT_READ = "plain box \"Can't read installation property from file\""
 UNOPENED_LOG = "no log anywhere (not in the temporary folder either); the run goes on: exit 0"
+MEGABYTE = cond(2, "bytes", "1048576")
 
 
 def registry_row(condition: str, value: str, data: str, holds: bool, behaviour: str) -> Case:
@@ -486,9 +455,8 @@ BAD_INPUT = [
     registry_row("STRING=abc", "DwordAbc", "dword:00636261", True,
                  "reads the DWORD's bytes as the text \"abc\": holds, nothing installed"),
     Case("bad-input-condition-program-prints-a-megabyte", last=COMPLETE, cut=1,
-         prereqs=[comp("Flooding", "component", RunExeCond=cond(2, "bytes", "1048576"))],
-         log=[f"Process '{seen(cond(2, 'bytes', '1048576'))}' return code 2",
-              f"Process '{seen(cond(2, 'bytes', '1048576'))}' return text '0123456789012345<*>"],
+         prereqs=[comp("Flooding", "component", RunExeCond=MEGABYTE)],
+         log=[f"Process '{seen(MEGABYTE)}' return code 2", f"Process '{seen(MEGABYTE)}' return text '0123456789012345<*>"],
          row=("RunExeCond program that prints 1 MB and exits with 2", "the program is not blocked by a full pipe; its "
               "code 2 makes the component needed but unselected; the text is kept to the 4 KB buffer: nothing "
               "installed, exit 0")),

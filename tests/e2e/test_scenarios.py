@@ -14,56 +14,51 @@ import time
 import pytest
 
 import bench as wb
-from cases import CAPTION, ERROR, S, TESTS_KEY, comp, cond, text
+from cases import CAPTION, ERROR, RECORD, RU, S, TESTS_KEY, Case, comp, cond, text
 
 OK, CANCEL, HEADER, LIST, STATUS, EXPLANATION, LINK = "1", "2", "1001", "10010", "10013", "1004", "1005"
 UNTICKED, TICKED, NO_BOX = 0, 1, 2
+MEDIA = "C:\\media\\dialogs"
 
 
-def marked(name: str, marker: str, code: int = 0, **keys) -> dict:
+def marked(name, marker, code=0, **keys) -> dict:
     """A component whose installer leaves a marker and which stays missing."""
     return comp(name, marker, code, FilePath=f"C:\\logs\\{marker}.dll", FileVer="1.0", **keys)
 
 
-def placed(name: str, target: str) -> dict:
-    """A component whose installer puts its FilePath (a versioned file) in place."""
-    return {"Name": name, "InstPath": "#Root#\\tool.exe", "FilePath": f"C:\\logs\\{target}.dll", "FileVer": "1.0",
-            "InstParams": f'"#InstPath#" place 0 "#Root#\\tool.exe" C:\\logs\\{target}.dll'}
+# A component whose package is not on the medium, with a download page.
+MANUAL = {"Name": "Manual Component", "Url": "http://downloads.example.invalid/component",
+          "InstPath": "#Root#\\absent.exe", "FilePath": "C:\\logs\\manual.dll", "FileVer": "1.0"}
 
 
-def downloadable(name: str, target: str, **keys) -> dict:
-    """A component whose package is not on the medium, with a download page."""
-    return {"Name": name, "Url": "http://downloads.example.invalid/component", "InstPath": "#Root#\\absent.exe",
-            "FilePath": f"C:\\logs\\{target}.dll", "FileVer": "1.0", **keys}
-
-
-def start(bench: wb.Bench, prereqs: list, args: str = "", msi: dict = {}, **options) -> tuple[wb.Run, str]:
-    (bench.prefix.path / "drive_c" / "logs").mkdir(exist_ok=True)
+def start(bench: wb.Bench, prereqs: list, args="", msi={}, **options) -> wb.Run:
+    case = Case("dialogs", prereqs=prereqs)
     bench.script_doubles(msi)
-    media = bench.make_media("dialogs", {"Main": {"MsiPath": "demo.msi"},
-                                         **{f"PreReq{i}": keys for i, keys in enumerate(prereqs)}}, {"demo.msi": b"package"})
-    return bench.start(f"{media}\\setup.exe {args}", **options), media
+    return bench.start(f"{bench.make_media(case.id, case.setup_ini(), case.files)}\\setup.exe {args}", **options)
 
 
-def dialog(bench: wb.Bench, run: wb.Run, caption: str, settle=lambda found: True) -> dict:
-    """The run's dialog (not a message box) with this caption, once on the screen and settled."""
+def find(bench: wb.Bench, run: wb.Run, match, timeout: float = 5) -> dict:
+    """The run's first dialog that matches, waited for; {} when none does (or the run ended)."""
     pid = wb.wait_until(lambda: run.pid, 30)
-    found = wb.wait_until(lambda: next((d for d in bench.watcher.dialogs(pid) if d["caption"] == caption
-                                        and "65535" not in d["controls"] and settle(d)), None)
-                          or run.process.poll() is not None, 60)
-    assert isinstance(found, dict), f"no dialog {caption!r}\n{run.describe()}"
+    found = wb.wait_until(lambda: next((d for d in bench.watcher.dialogs(pid) if match(d)), None)
+                          or run.process.poll() is not None, timeout)
+    return found if isinstance(found, dict) else {}
+
+
+def dialog(bench, run, caption, settle=lambda found: True) -> dict:
+    """The run's dialog (not a message box) with this caption, once on the screen and settled."""
+    found = find(bench, run, lambda d: d["caption"] == caption and "65535" not in d["controls"] and settle(d), 60)
+    assert found, f"no dialog {caption!r}\n{run.describe()}"
     return found
 
 
-def refresh(bench: wb.Bench, run: wb.Run, seen: dict, until=lambda found: True) -> dict:
-    """The dialog read again (until the condition holds, for a few seconds); {} once it is gone."""
-    def read():
-        found = next((d for d in bench.watcher.dialogs(run.pid) if d["hwnd"] == seen["hwnd"]), {})
-        return found if not found or until(found) else None
-    return wb.wait_until(read, 5) or next((d for d in bench.watcher.dialogs(run.pid) if d["hwnd"] == seen["hwnd"]), {})
+def refresh(bench, run, seen, until=lambda found: True) -> dict:
+    """The dialog read again once the condition holds (for a few seconds); {} once it is gone."""
+    return (find(bench, run, lambda d: d["hwnd"] == seen["hwnd"] and until(d))
+            or find(bench, run, lambda d: d["hwnd"] == seen["hwnd"], 0))
 
 
-def keys(bench: wb.Bench, seen: dict, *names: str) -> None:
+def keys(bench, seen, *names):
     """Types at the dialog: Wine hands keys to the focused window, and without
     a window manager nothing gets the focus by itself."""
     wb.xdotool(bench.display, "windowfocus", "--sync", str(seen["x_window"]))
@@ -72,7 +67,7 @@ def keys(bench: wb.Bench, seen: dict, *names: str) -> None:
         time.sleep(0.15)
 
 
-def click(bench: wb.Bench, rect: list) -> None:
+def click(bench, rect):
     # --sync waits for the pointer to move: it must not be there already.
     wb.xdotool(bench.display, "mousemove", "--sync", str(rect[0]), str(rect[1]))
     wb.xdotool(bench.display, "mousemove", "--sync", str((rect[0] + rect[2]) // 2), str((rect[1] + rect[3]) // 2))
@@ -80,23 +75,35 @@ def click(bench: wb.Bench, rect: list) -> None:
     time.sleep(0.15)
 
 
-def images(seen: dict) -> list[int]:
+def texts(seen, *controls) -> list[str]:
+    return [seen["controls"][control]["text"] for control in controls]
+
+
+def images(seen) -> list[int]:
     return [row["image"] for row in seen["controls"][LIST]["rows"]]
 
 
-def pixels(bench: wb.Bench, rect: list) -> set[bytes]:
+def shown(run) -> list[tuple]:
+    return [(box["caption"], box["text"], box["buttons"]) for box in run.boxes]
+
+
+def installs(bench) -> list[str]:
+    return [line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")]
+
+
+def pixels(bench, rect) -> set[bytes]:
     """The distinct colours on the screen in the rectangle."""
-    width, height = rect[2] - rect[0], rect[3] - rect[1]
     raw = subprocess.run(["import", "-display", bench.display, "-window", "root", "-crop",
-                          f"{width}x{height}+{rect[0]}+{rect[1]}", "rgb:-"], capture_output=True, check=True).stdout
+                          f"{rect[2] - rect[0]}x{rect[3] - rect[1]}+{rect[0]}+{rect[1]}", "rgb:-"],
+                         capture_output=True, check=True).stdout
     return {raw[i:i + 3] for i in range(0, len(raw), 3)}
 
 
-def closing_question(names: list[str], table: dict = S) -> str:
+def closing_question(names, table=S) -> str:
     return table[155] + "".join(text(157, name, table=table) for name in names) + table[158]
 
 
-def layout_problems(seen: dict) -> list[str]:
+def layout_problems(seen) -> list:
     """Controls outside the client area, or overlapping (but the download
     dialog's explanation, which reaches into the link below it by design)."""
     controls = [(key, control["rect"]) for key, control in seen["controls"].items() if control["visible"]]
@@ -107,20 +114,18 @@ def layout_problems(seen: dict) -> list[str]:
                        if {a, b} != {EXPLANATION, LINK} and r[0] < q[2] and q[0] < r[2] and r[1] < q[3] and q[1] < r[3]]
 
 
-def download_texts(seen: dict, name: str, explanation: str, table: dict = S) -> dict:
-    return ({"caption": seen["caption"], "buttons": [seen["controls"][OK]["text"], seen["controls"][CANCEL]["text"]],
-             "explanation": seen["controls"][EXPLANATION]["text"], "link": seen["controls"][LINK]["text"]},
-            {"caption": table[149], "buttons": [table[148], table[131]], "explanation": explanation,
-             "link": text(151, name, table=table)})
+def check_download_texts(seen, explanation, table=S):
+    """The download dialog's texts for MANUAL, in the table's language."""
+    expected = [table[149], table[148], table[131], explanation, text(151, "Manual Component", table=table)]
+    assert [seen["caption"], *texts(seen, OK, CANCEL, EXPLANATION, LINK)] == expected
 
 
-def test_check_boxes_by_click_and_space(make_bench):
+def test_check_boxes_by_click_and_space_then_a_failing_component(make_bench):
     bench = make_bench()
-    run, media = start(bench, [marked("Ticked Component", "ticked", Optional=1), marked("Fixed Component", "fixed"),
-                               marked("Unticked Component", "unticked", Optional=0)], answers={CAPTION: "n"})
+    run = start(bench, [marked("Ticked Component", "ticked", Optional=1), marked("Fixed Component", "fixed", 1603),
+                        marked("Unticked Component", "unticked", Optional=0)], answers={ERROR: None, CAPTION: "n"})
     seen = dialog(bench, run, CAPTION)
-    assert seen["controls"][HEADER]["text"] == text(129, "Demo Product")
-    assert [seen["controls"][OK]["text"], seen["controls"][CANCEL]["text"], seen["focus"]] == [S[130], S[131], 1]
+    assert [*texts(seen, HEADER, OK, CANCEL), seen["focus"]] == [text(129, "Demo Product"), S[130], S[131], 1]
     rows = seen["controls"][LIST]["rows"]
     assert [(row["text"], row["image"]) for row in rows] == [
         ("Ticked Component", TICKED), ("Fixed Component", NO_BOX), ("Unticked Component", UNTICKED)]
@@ -140,12 +145,16 @@ def test_check_boxes_by_click_and_space(make_bench):
     seen = refresh(bench, run, seen, lambda d: images(d) == [UNTICKED, NO_BOX, TICKED])
     assert images(seen) == [UNTICKED, NO_BOX, TICKED] and seen["controls"][LIST]["selection"] == 2
     click(bench, seen["controls"][OK]["rect"])
+    box = wb.wait_until(lambda: run.boxes, 30)[0]
+    # While the failing component's error box is open the dialog says what it installs.
+    assert texts(dialog(bench, run, CAPTION), STATUS) == [text(136, "Fixed Component")]
+    bench.watcher.press(box, "Return")
     run.wait()
 
     assert run.exit_code == 3, run.describe()
     assert sorted(bench.markers()) == ["fixed", "unticked"]
-    assert [(box["caption"], box["text"], box["buttons"]) for box in run.boxes] == [
-        (CAPTION, closing_question(["Fixed Component", "Unticked Component"]), [6, 7])]
+    assert shown(run) == [(ERROR, text(134, f'"{MEDIA}\\tool.exe" exit 1603 C:\\logs\\fixed.marker'), [1]),
+                          (CAPTION, closing_question(["Fixed Component", "Unticked Component"]), [6, 7])]
 
 
 @pytest.mark.parametrize("installed, exit_code", [(None, 3), ("0.9", 0)])
@@ -153,54 +162,37 @@ def test_cancel_runs_no_step(make_bench, installed, exit_code):
     """Cancelled before a fresh install the run fails; before an upgrade
     (after Yes to its question) it ends as a declined upgrade does."""
     bench = make_bench()
-    run, media = start(bench, [{**comp("Old Product", "old"), "IsUninstall": 1}, marked("Some Component", "some")],
-                       "/i /record C:\\logs\\record.json", answers={CAPTION: "y"},
-                       msi={"State": {"ProductState": 5, "InstalledVersion": installed}} if installed else {})
+    run = start(bench, [{**comp("Old Product", "old"), "IsUninstall": 1}, marked("Some Component", "some")],
+                f"/i {RECORD}", answers={CAPTION: "y"},
+                msi={"State": {"ProductState": 5, "InstalledVersion": installed}} if installed else {})
     seen = dialog(bench, run, CAPTION, lambda found: LIST in found["controls"])
     # With an uninstall step the dialog speaks of steps.
-    assert seen["controls"][HEADER]["text"] == text(1006, "Demo Product")
+    assert texts(seen, HEADER, OK) == [text(1006, "Demo Product"), S[1009]]
     assert [row["text"] for row in seen["controls"][LIST]["rows"]] == [S[1008] + "Old Product", S[1007] + "Some Component"]
-    assert seen["controls"][OK]["text"] == S[1009]
     click(bench, seen["controls"][CANCEL]["rect"])
     run.wait()
 
     upgrade = [(CAPTION, S[144], [6, 7])] if installed else []
-    assert (run.exit_code, [(b["caption"], b["text"], b["buttons"]) for b in run.boxes], bench.markers()) == \
-        (exit_code, upgrade, {}), run.describe()
+    assert (run.exit_code, shown(run), bench.markers()) == (exit_code, upgrade, {}), run.describe()
     written = json.loads(bench.prefix.unix("C:\\logs\\record.json").read_bytes())
     assert {key: written[key] for key in ("exitCode", "stage", "declined", "installerResult")} == \
         {"exitCode": exit_code, "stage": "prerequisites", "declined": "prerequisites", "installerResult": None}
 
 
-def test_failing_component_shows_its_error_then_the_closing_question(make_bench):
+def test_download_dialog_in_the_users_language_rechecks_until_the_component_is_in_place(make_bench):
+    caption = text(132, "Demo Product", "1.0.0", table=RU)
     bench = make_bench()
-    run, media = start(bench, [marked("Failing Component", "failing", 1603)], answers={ERROR: None, CAPTION: "y"})
-    keys(bench, dialog(bench, run, CAPTION), "Return")
-    box = wb.wait_until(lambda: run.boxes, 30)[0]
-    # While the error box is open the dialog says what it installs.
-    assert dialog(bench, run, CAPTION)["controls"][STATUS]["text"] == text(136, "Failing Component")
-    bench.watcher.press(box, "Return")
-    run.wait()
-
-    assert [(box["caption"], box["text"], box["buttons"]) for box in run.boxes] == [
-        (ERROR, text(134, f'"{media}\\tool.exe" exit 1603 C:\\logs\\failing.marker'), [1]),
-        (CAPTION, closing_question(["Failing Component"]), [6, 7])]
-    assert run.exit_code == 0 and "failing" in bench.markers(), run.describe()
-    assert [line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")] == [
-        f"MsiInstallProductA|{media}\\demo.msi|"]
-
-
-def test_download_dialog_rechecks_until_the_component_is_in_place(make_bench):
-    bench = make_bench()
-    run, media = start(bench, [downloadable("Manual Component", "manual", ChooseDownload="Ask the administrator."),
-                               placed("Later Component", "later")])
-    main = dialog(bench, run, CAPTION)
+    run = start(bench, [{**MANUAL, "ChooseDownload": "Ask the administrator."},
+                        marked("Later Component", "later")], locale="ru_RU.UTF-8")
+    main = dialog(bench, run, caption)
+    assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == caption
+    assert texts(main, HEADER, OK, CANCEL) == [text(129, "Demo Product", table=RU), RU[130], RU[131]]
+    assert layout_problems(main) == []
     keys(bench, main, "Return")
-    seen = dialog(bench, run, S[149])
-    assert (seen["owner"], seen["focus"]) == (main["hwnd"], 1)
+    seen = dialog(bench, run, RU[149])
+    assert (seen["owner"], seen["focus"], layout_problems(seen)) == (main["hwnd"], 1, [])
     assert not refresh(bench, run, main)["enabled"], "the prerequisites dialog takes input under the download dialog"
-    actual, expected = download_texts(seen, "Manual Component", text(164, *["Manual Component"] * 2, "Ask the administrator."))
-    assert actual == expected
+    check_download_texts(seen, text(164, *["Manual Component"] * 2, "Ask the administrator.", table=RU), RU)
 
     # Recheck while the component is missing: probed once more, still open.
     probe = "Can't get version of file 'C:\\logs\\manual.dll'".encode("utf-16-le")
@@ -208,26 +200,27 @@ def test_download_dialog_rechecks_until_the_component_is_in_place(make_bench):
     keys(bench, seen, "Return")
     assert wb.wait_until(lambda: bench.logs()[0].read_bytes().count(probe) == probes + 1, 15)
     time.sleep(1)
-    assert refresh(bench, run, seen) and not bench.prefix.unix("C:\\logs\\later.dll").exists()
+    assert refresh(bench, run, seen) and "later" not in bench.markers()
     # Put in place by hand, then Recheck goes on with the next component.
     shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs\\manual.dll"))
     click(bench, seen["controls"][OK]["rect"])
     run.wait()
 
-    assert (run.exit_code, run.boxes) == (0, []), run.describe()
-    assert bench.prefix.unix("C:\\logs\\later.dll").exists()
-    log = bench.logs()[0].read_bytes()
-    assert "Install the component 'Manual Component'".encode("utf-16-le") not in log
-    assert len([line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")]) == 1
+    # The closing question names the component still missing; its default button (yes) goes on.
+    assert [(box["caption"], box["text"]) for box in run.boxes] == [(caption, closing_question(["Later Component"], RU))]
+    assert (run.exit_code, list(bench.markers())) == (0, ["later"]), run.describe()
+    assert "Install the component 'Manual Component'".encode("utf-16-le") not in bench.logs()[0].read_bytes()
+    assert installs(bench) == [f"MsiInstallProductA|{MEDIA}\\demo.msi|"]
 
 
 def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_only(make_bench):
     bench = make_bench()
-    run, media = start(bench, [downloadable("Manual Component", "manual", Url="C:\\logs\\opened.exe"),
-                               marked("Later Component", "later")], "/i /passive")
+    run = start(bench, [{**MANUAL, "Url": "C:\\logs\\opened.exe"},
+                        marked("Later Component", "later")], "/i /passive")
     shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs") / "opened.exe")
     seen = dialog(bench, run, S[149])
     assert seen["owner"] == 0 and [d["caption"] for d in bench.watcher.dialogs(run.pid)] == [S[149]]
+    check_download_texts(seen, text(150, *["Manual Component"] * 2))
     link = seen["controls"][LINK]["rect"]
     click(bench, [link[0] + 4, link[1], link[0] + 8, link[3]])
     time.sleep(2)
@@ -236,33 +229,10 @@ def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_o
 
     assert (run.exit_code, run.boxes, bench.markers()) == (0, [], {}), run.describe()
     assert not bench.prefix.unix("C:\\logs\\opened.exe.started").exists(), "the link started the program"
-    entries, _ = wb.setup_entries(bench.logs()[0].read_bytes(), strict=True)
     wb.in_order(["Installing prerequisites passively:\r\n  Manual Component\r\n  Later Component\r\n",
                  "Download link 'C:\\logs\\opened.exe' is not an http or https address; it is not opened.\r\n",
-                 "!Install the component"], entries, "setup log")
-    assert len([line for line in bench.double_log("msi") if line.startswith("MsiInstallProductA|")]) == 1
-
-
-def test_dialogs_in_the_users_language(make_bench):
-    table = wb.strings("russian")
-    caption = text(132, "Demo Product", "1.0.0", table=table)
-    bench = make_bench()
-    run, media = start(bench, [downloadable("Manual Component", "manual")], locale="ru_RU.UTF-8")
-    main = dialog(bench, run, caption)
-    assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == caption
-    assert [main["controls"][key]["text"] for key in (HEADER, OK, CANCEL)] == [
-        text(129, "Demo Product", table=table), table[130], table[131]]
-    assert layout_problems(main) == []
-    keys(bench, main, "Return")
-    seen = dialog(bench, run, table[149])
-    actual, expected = download_texts(seen, "Manual Component", text(150, *["Manual Component"] * 2, table=table), table)
-    assert actual == expected and layout_problems(seen) == []
-    keys(bench, seen, "Escape")
-    run.wait()
-
-    # The closing question, answered with its default button (yes).
-    assert [(box["caption"], box["text"]) for box in run.boxes] == [(caption, closing_question(["Manual Component"], table))]
-    assert run.exit_code == 0, run.describe()
+                 "!Install the component"], wb.setup_entries(bench.logs()[0].read_bytes(), strict=True)[0], "setup log")
+    assert len(installs(bench)) == 1
 
 
 def test_one_run_per_package_at_a_time(make_bench):
@@ -270,7 +240,6 @@ def test_one_run_per_package_at_a_time(make_bench):
     backslash included): a second run for the package ends at once with 3,
     before its checks; a run for another package goes on."""
     bench = make_bench()
-    (bench.prefix.path / "drive_c" / "logs").mkdir(exist_ok=True)
     bench.script_doubles({})
     media = {name: bench.make_media(name, {"Main": {"MsiPath": path, "MsiType": "Minor"}}, {path: b"package"})
              for name, path in (("first", "packages\\demo.msi"), ("second", "packages\\demo.msi"), ("other", "other.msi"))}
@@ -279,8 +248,9 @@ def test_one_run_per_package_at_a_time(make_bench):
     def quiet(name: str) -> list[str]:
         run = bench.run(f"{media[name]}\\setup.exe /i /quiet /log C:\\logs\\{name}.log")
         assert (run.exit_code, run.boxes) == (3, []), run.describe()
-        entries = wb.setup_entries(bench.prefix.unix(f"C:\\logs\\{name}.log").read_bytes(), strict=True)[0]
-        bench.prefix.unix(f"C:\\logs\\{name}.log").unlink()
+        log = bench.prefix.unix(f"C:\\logs\\{name}.log")
+        entries = wb.setup_entries(log.read_bytes(), strict=True)[0]
+        log.unlink()
         return entries
 
     first = bench.start(f"{media['first']}\\setup.exe /i", answers=None)  # stays at the refusal's box
@@ -293,15 +263,23 @@ def test_one_run_per_package_at_a_time(make_bench):
     assert quiet("second")[-1] == refused
 
 
+def report(output: bytes) -> dict:
+    """The JSON of setupcheck.exe's output under Wine (which may print before it)."""
+    text = output.decode("utf-8", "replace")
+    return json.loads(text[text.index("{"):text.rindex("}") + 1])
+
+
 DETECT_KEY = TESTS_KEY + "\\Detect"
+
+
+def rule(kind: str, verdict, **keys) -> tuple:
+    return kind, verdict, {**keys, "MsiProd": 1} if kind == "Product" else keys
+
+
 # Name -> (the rule's keys, the verdict; None where Wine alone decides it).
 # setupcheck.exe is an x86 program and judges as the x86 setup.exe: no
 # FileTryLoad here, which loads a library of the program's own bitness only.
-def rule(kind: str, verdict, **keys) -> tuple:
-    return kind, ({**keys, "MsiProd": 1} if kind == "Product" else keys, verdict)
-
-
-DETECTED = dict((f"{kind} {i}", found) for i, (kind, found) in enumerate([
+DETECTED = {f"{kind} {i}": (keys, verdict) for i, (kind, verdict, keys) in enumerate([
     rule("Registry", "present", RegPath=DETECT_KEY + "\\Level", RegCond="DWORD>=5"),
     rule("Registry", "missing", RegPath=DETECT_KEY + "\\Level", RegCond="DWORD>=8"),
     rule("Registry", "present", RegPath=DETECT_KEY + "\\Name", RegCond="STRING=2.5.0"),
@@ -320,7 +298,7 @@ DETECTED = dict((f"{kind} {i}", found) for i, (kind, found) in enumerate([
     rule("Program", "present", RunExeCond=cond(1, "hex", "6e656564")),
     rule("Program", "missing", RunExeCond=cond(0, "read", "asked")),
     rule("Program", "missing", RunExeCond=cond(2, "child", "left")),
-    rule("Program", "present", RunExeCond='"#Root#\\absent.exe"')]))
+    rule("Program", "present", RunExeCond='"#Root#\\absent.exe"')])}
 
 
 def test_detection_report_agrees_with_setup(make_bench, artefacts):
@@ -332,7 +310,7 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     prefix = bench.prefix
     prefix.reg_import(f'[{DETECT_KEY}]\n"Level"=dword:00000007\n"Name"="2.5.0"', "32")
     prefix.reg_import(f'[{DETECT_KEY}]\n"Wide"=dword:00000007', "64")
-    prereqs = {f"PreReq{i}": {"Name": name, **keys, **({} if "MsiProd" in keys else {"InstPath": "#Root#\\tool.exe"}),
+    prereqs = {f"PreReq{i}": {"Name": name, "InstPath": "#Root#\\tool.exe", **keys,
                               "InstParams": f'"#Root#\\tool.exe" exit 0 C:\\logs\\{i}.marker'}
                for i, (name, (keys, _)) in enumerate(DETECTED.items())}
     # Prerequisites are looked for only before a fresh install; the digest
@@ -344,23 +322,18 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     installed = prefix.wine(["msiexec", "/i", f"{media}\\demo.msi", "/qn"])
     assert installed.returncode == 0, installed.stdout[-2000:]
 
-    output = prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout.decode("utf-8", "replace")
-    report = json.loads(output[output.index("{"):output.rindex("}") + 1])
-    assert report["prerequisites"] == "run: a fresh install", output
-    rules = {rule["name"]: rule for rule in report["rules"]}
+    detected = report(output := prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout)
+    assert detected["prerequisites"] == "run: a fresh install", output
+    rules = {rule["name"]: rule for rule in detected["rules"]}
     assert [(name, rules[name]["verdict"]) for name, (_, verdict) in DETECTED.items() if verdict] == \
         [(name, verdict) for name, (_, verdict) in DETECTED.items() if verdict], output
 
     # The media check itself reads the media alike on Windows (msi.dll) and on Linux (libmsi).
-    def checked(output: str) -> tuple:
-        found = json.loads(output[output.index("{"):output.rindex("}") + 1])
+    def checked(found: dict) -> tuple:
         package = {key: value for key, value in found["package"].items() if key != "path"}
         return package, [(f["section"], f["key"], f["severity"]) for f in found["findings"]]
-    windows = prefix.wine([f"{media}\\setupcheck.exe", media, "--json"]).stdout.decode("utf-8", "replace")
-    linux = subprocess.run([str(wb.REPO / "dist" / "linux" / "setupcheck"), str(prefix.unix(media)), "--json"],
-                           capture_output=True, text=True, check=False).stdout
-    assert checked(windows) == checked(linux), windows + linux
-    assert checked(windows)[0]["opened"] and checked(windows)[1], windows
+    windows = checked(report(prefix.wine([f"{media}\\setupcheck.exe", media, "--json"]).stdout))
+    assert windows == checked(wb.check_media(prefix.unix(media))) and windows[0]["opened"] and windows[1], windows
 
     run = bench.run(f"{media}\\setup.exe /i /passive", timeout=300)
     assert run.exit_code == 3, run.describe()
@@ -379,31 +352,30 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
 def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main, stop):
     """setupcheck.exe --detect prints the plan that setup.exe then follows."""
     bench = make_bench(doubles=False)
-    media = bench.make_media("refused-" + next(iter(main)), {"Main": {"MsiPath": "demo.msi", **main}},
+    media = bench.make_media("refused", {"Main": {"MsiPath": "demo.msi", **main}},
                              {"demo.msi": artefacts["demo"], "setupcheck.exe": artefacts["setupcheck"]})
-    output = bench.prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout.decode("utf-8", "replace")
-    report = json.loads(output[output.index("{"):output.rindex("}") + 1])
-    assert (report["plan"]["stop"], report["prerequisites"].startswith("not run: ")) == (stop, True), output
+    detected = report(output := bench.prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout)
+    assert (detected["plan"]["stop"], detected["prerequisites"].startswith("not run: ")) == (stop, True), output
     assert bench.run(f"{media}\\setup.exe /i /quiet").exit_code == 3
 
 
 @pytest.mark.x86
 @pytest.mark.x86_only
-def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, locales, artefacts, tmp_path):
+def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, artefacts, tmp_path):
     """A prefix of 32-bit Windows: the box before the log exists (seen in
     Wine's trace: in a new prefix it can come before the run's process id),
     and the record of a run that must not wait, which names the host checks."""
-    bench = wb.Bench(wb.Host(wb.make_base_prefix(tmp_path / "win32", display, win32=True), tools), program, "x86", locales)
+    bench = wb.Bench(wb.make_base_prefix(tmp_path / "win32", display, win32=True), program, tools).reset()
     try:
         media = bench.make_media("x64-package", {"Main": {"MsiPath": "demo.msi"}}, {"demo.msi": artefacts["demo"]})
-        shown = bench.run(f"{media}\\setup.exe /i /quiet", env={"WINEDEBUG": "trace+msgbox"})
-        recorded = bench.run(f"{media}\\setup.exe /i /quiet /record C:\\record.json", env={"WINEDEBUG": "trace+msgbox"})
+        runs = [bench.run(f"{media}\\setup.exe /i /quiet {args}", env={"WINEDEBUG": "trace+msgbox"})
+                for args in ("", "/record C:\\record.json")]
         record = json.loads(bench.prefix.unix("C:\\record.json").read_bytes())
     finally:
-        bench.host.kill_everything()
-    boxes = [re.findall(r'MSGBOX_OnInit L"([^"]*)"', "".join(run.err)) for run in (shown, recorded)]
-    assert (shown.exit_code, boxes[0]) == (3, [S[153]]), shown.describe()
-    assert (recorded.exit_code, boxes[1], record["stage"], record["installerResult"]) == (3, [], "host checks", None)
+        bench.kill_everything()
+    boxes = [re.findall(r'MSGBOX_OnInit L"([^"]*)"', run.output(1)) for run in runs]
+    assert (runs[0].exit_code, boxes[0]) == (3, [S[153]]), runs[0].describe()
+    assert (runs[1].exit_code, boxes[1], record["stage"], record["installerResult"]) == (3, [], "host checks", None)
 
 
 @pytest.mark.parametrize("image, objdump", [("dist/x64/setup.exe", "x86_64-w64-mingw32-objdump"),

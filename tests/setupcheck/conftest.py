@@ -1,5 +1,7 @@
-"""The media's files by kind: packages built with wixl and varied with msibuild, and Windows program headers."""
+"""The Linux setupcheck (dist/linux/setupcheck, or $SETUPCHECK) and the media's files by kind: packages built
+with wixl and varied with msibuild, Windows program headers."""
 
+import os
 import shutil
 import struct
 import subprocess
@@ -8,6 +10,7 @@ from pathlib import Path
 import pytest
 
 HERE = Path(__file__).resolve().parent
+PROGRAM = os.environ.get("SETUPCHECK", str(HERE.parent.parent / "dist" / "linux" / "setupcheck"))
 DEMO_CODE = "{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}"
 PATCH_CODE = "{D3F1A2B4-0C5E-4F6A-8B7C-9D0E1F2A3B4C}"
 # A copy of demo.msi changed by an SQL query, or with other summary information (Template, revision number);
@@ -18,6 +21,10 @@ VARIANTS = {"noname": ("DELETE FROM `Property` WHERE `Property`='ProductName'",)
             "intel": ("Intel;1033", PATCH_CODE), "arm64": ("Arm64;1033", PATCH_CODE),
             "intel64": ("Intel64;1033", PATCH_CODE), "patch": (DEMO_CODE, PATCH_CODE + DEMO_CODE),
             "patch-uncoded": (DEMO_CODE, "none"), "patch-untargeted": ("", PATCH_CODE)}
+
+
+def check(*args) -> subprocess.CompletedProcess:
+    return subprocess.run([PROGRAM, *map(str, args)], capture_output=True, text=True, timeout=60)
 
 
 def program(signed: bool) -> bytes:
@@ -51,11 +58,11 @@ def packages(tmp_path_factory):
 
 @pytest.fixture
 def media(packages, tmp_path):
-    """Makes the media: setup.ini's lines and the files by kind (any other kind: a small text file)."""
-    def make(ini: str, files: str = "") -> Path:
-        for name, _, kind in (item.partition("=") for item in files.split()):
-            (tmp_path / name).parent.mkdir(exist_ok=True)
-            (tmp_path / name).write_bytes(packages.get(kind, b"not a package\r\n"))
-        (tmp_path / "setup.ini").write_text("[Main]\r\n" + ini.replace("; ", "\r\n") + "\r\n")
+    """Makes the media: the configuration file's bytes and the files, NAME=KIND (another kind: a small text file)."""
+    def make(ini: bytes, files: str = "", name: str = "setup.ini") -> Path:
+        for path, _, kind in (item.partition("=") for item in files.split()):
+            (tmp_path / path).parent.mkdir(exist_ok=True)
+            (tmp_path / path).write_bytes(packages.get(kind, b"not a package\r\n"))
+        (tmp_path / name).write_bytes(ini)
         return tmp_path
     return make

@@ -8,43 +8,53 @@ import jsonschema
 import pytest
 import yaml
 
-from conftest import DEMO_CODE, PATCH_CODE
-from test_setupcheck import check
+from conftest import DEMO_CODE, PATCH_CODE, check
 
 SCHEMAS = Path(__file__).resolve().parents[2] / "third_party" / "winget-manifest-schemas"
-X64 = "MsiPath=demo.msi; MinWinVersion=6.1; MinWinServicePack=1"
-INTEL = "MsiPath=demo.msi; Os32Need=1; AdminNeed=0"
+X64 = ("MsiPath=demo.msi; MinWinVersion=6.1; MinWinServicePack=1", "demo.msi=demo")
+INTEL = ("MsiPath=demo.msi; Os32Need=1; AdminNeed=0", "demo.msi=intel")
+PATCH = "MsiPath=fix.msp; MsiPatch=1"
 CODES = [[0, "success"], [1602, "failed"], [1618, "retry"], [1641, "hardReboot"], [3010, "softReboot"], [3, "failed"]]
+WINGET = {"--id": "DemoMaker.DemoProduct", "--url": "https://example.com/demo.zip", "--sha256": "AB" * 32}
 
 
-def deploy(*args):
-    run = check(*args)
+@pytest.fixture
+def medium(media):
+    """The media of [Main]'s keys ("KEY=VALUE; ...") and the files."""
+    return lambda keys, files: media(("[Main]\r\n" + keys.replace("; ", "\r\n") + "\r\n").encode(), files)
+
+
+def deploy(*args) -> str:
+    run = check("--deploy", *args)
     assert (run.returncode, run.stderr) == (0, ""), run.stdout
     return run.stdout
 
 
-@pytest.mark.parametrize("ini, files, expect", [
-    (X64, "demo.msi=demo", {"kind": "product", "uninstall": f"msiexec.exe /x {DEMO_CODE} /qn /norestart",
-                            "detection": {"productCode": DEMO_CODE, "productVersion": "1.0.0", "operator": "greaterThanOrEqual"},
-                            "requirements": {"minimumWindows": "6.1", "servicePack": "1", "architectures": ["x64"],
-                                             "administrator": True}}),
-    (INTEL, "demo.msi=intel", {"requirements": {"minimumWindows": None, "servicePack": None, "architectures": ["x86"],
-                                                "administrator": False}}),
-    ("MsiPath=fix.msp; MsiPatch=1; Name=Demo Fix; VersionTarget=1.0.1", "fix.msp=patch",
+def options(changed: dict = {}) -> list[str]:
+    return [item for pair in {**WINGET, **changed}.items() for item in pair]
+
+
+@pytest.mark.parametrize("ini, expect", [
+    (X64, {"kind": "product", "uninstall": f"msiexec.exe /x {DEMO_CODE} /qn /norestart",
+           "detection": {"productCode": DEMO_CODE, "productVersion": "1.0.0", "operator": "greaterThanOrEqual"},
+           "requirements": {"minimumWindows": "6.1", "servicePack": "1", "architectures": ["x64"], "administrator": True}}),
+    (INTEL, {"requirements": {"minimumWindows": None, "servicePack": None, "architectures": ["x86"],
+                              "administrator": False}}),
+    ((PATCH + "; Name=Demo Fix; VersionTarget=1.0.1", "fix.msp=patch"),
      {"kind": "patch", "name": "Demo Fix", "version": "1.0.1", "publisher": None, "uninstall": None,
       "install": 'setup.exe /i /quiet /norestart /record "%TEMP%\\Demo Fix-setup.json"',
       "detection": {"patchCode": PATCH_CODE, "productCodes": [DEMO_CODE]},
       "requirements": {"minimumWindows": None, "servicePack": None, "architectures": ["x86", "x64", "arm64"],
                        "administrator": True}}),
 ], ids=["x64-product", "x86-only-product", "patch"])
-def test_definitions(ini, files, expect, media):
-    definitions = json.loads(deploy("--deploy", media(ini, files), "--json"))
+def test_definitions(ini, expect, medium):
+    definitions = json.loads(deploy(medium(*ini), "--json"))
     assert {key: definitions[key] for key in expect} == expect
     assert [[c["code"], c["type"]] for c in definitions["returnCodes"]] == CODES
 
 
-def test_definitions_as_text(media):
-    assert deploy("--deploy", media(X64, "demo.msi=demo")).splitlines()[:6] == [
+def test_definitions_as_text(medium):
+    assert deploy(medium(*X64)).splitlines()[:6] == [
         "Demo Product 1.0.0 by Demo Maker: a product",
         'install:      setup.exe /i /quiet /norestart /record "%TEMP%\\Demo Product-setup.json"',
         f"uninstall:    msiexec.exe /x {DEMO_CODE} /qn /norestart",
@@ -52,10 +62,7 @@ def test_definitions_as_text(media):
         "requirements: Windows 6.1 Service Pack 1 or later; x64; administrator rights", "return codes:"]
 
 
-PATCH = "MsiPath=fix.msp; MsiPatch=1"
-
-
-@pytest.mark.parametrize("ini, files, form, finding", [
+@pytest.mark.parametrize("keys, files, form, finding", [
     ("MsiPath=gone.msi", "", "", "MsiPath: no such file in the media: gone.msi"),
     ("MsiPath=demo.msi; MsiType=Repair", "demo.msi=demo", "",
      'MsiType: "Repair" is neither Install nor InstallUpgrade: setup.exe stops with exit code 3'),
@@ -77,19 +84,19 @@ PATCH = "MsiPath=fix.msp; MsiPatch=1"
      "MsiPath: the patch's summary Template names no product code that it applies to (setupcheck reads 63 characters of it)"),
     (PATCH, "fix.msp=patch", "intune", "MsiPatch: the intune definitions describe a product, which a patch is not"),
 ])
-def test_media_without_definitions_exit_2(ini, files, form, finding, media):
-    folder = media(ini, files)
+def test_media_without_definitions_exit_2(keys, files, form, finding, medium):
+    folder = medium(keys, files)
     run = check("--deploy", *[form][:bool(form)], folder)
     assert (run.returncode, run.stdout, run.stderr) == (
         2, f"Main {finding}\n", f"setupcheck: no deployment definitions for {folder}: the findings above stand in the way\n")
 
 
-@pytest.mark.parametrize("ini, files, architectures", [(X64, "demo.msi=demo", "x64"), (INTEL, "demo.msi=intel", "x86")])
-def test_intune_body(ini, files, architectures, media):
-    app = json.loads(deploy("--deploy", "intune", media(ini, files)))
+@pytest.mark.parametrize("ini, architecture", [(X64, "x64"), (INTEL, "x86")])
+def test_intune_body(ini, architecture, medium):
+    app = json.loads(deploy("intune", medium(*ini)))
     assert {key: app[key] for key in ("@odata.type", "publisher", "setupFilePath", "applicableArchitectures")} == {
         "@odata.type": "#microsoft.graph.win32LobApp", "publisher": "Demo Maker", "setupFilePath": "setup.exe",
-        "applicableArchitectures": architectures}
+        "applicableArchitectures": architecture}
     assert app["installCommandLine"].startswith("setup.exe /i /quiet /norestart /record ")
     assert app["rules"] == [{"@odata.type": "#microsoft.graph.win32LobAppProductCodeRule", "ruleType": "detection",
                              "productCode": DEMO_CODE, "productVersionOperator": "greaterThanOrEqual", "productVersion": "1.0.0"}]
@@ -97,20 +104,16 @@ def test_intune_body(ini, files, architectures, media):
     assert app["installExperience"]["runAsAccount"] == "system"
 
 
-WINGET = ["--id", "DemoMaker.DemoProduct", "--url", "https://example.com/demo.zip", "--sha256", "AB" * 32]
-
-
-@pytest.mark.parametrize("ini, files, architecture", [(X64, "demo.msi=demo", "x64"), (INTEL, "demo.msi=intel", "x86")])
-def test_winget_manifests_follow_the_schemas(ini, files, architecture, media, tmp_path_factory):
+@pytest.mark.parametrize("ini, architecture", [(X64, "x64"), (INTEL, "x86")])
+def test_winget_manifests_follow_the_schemas(ini, architecture, medium, tmp_path_factory):
     if not SCHEMAS.is_dir():
         pytest.fail(f"the package manager's schemas are missing: {SCHEMAS}")
     out = tmp_path_factory.mktemp("manifests")
-    assert deploy("--deploy", "winget", media(ini, files), *WINGET, "--out", out).startswith(
+    assert deploy("winget", medium(*ini), *options(), "--out", out).startswith(
         "wrote DemoMaker.DemoProduct.yaml, DemoMaker.DemoProduct.installer.yaml, DemoMaker.DemoProduct.locale.en-US.yaml to ")
     manifests = {path.name: yaml.safe_load(path.read_text()) for path in out.iterdir()}
-    for name, manifest in manifests.items():
-        schema = json.loads((SCHEMAS / f"manifest.{manifest['ManifestType']}.1.28.0.json").read_text())
-        jsonschema.validate(manifest, schema)
+    for manifest in manifests.values():
+        jsonschema.validate(manifest, json.loads((SCHEMAS / f"manifest.{manifest['ManifestType']}.1.28.0.json").read_text()))
     installer = manifests["DemoMaker.DemoProduct.installer.yaml"]
     assert (installer["ProductCode"], installer["Installers"][0]["Architecture"]) == (DEMO_CODE, architecture)
     assert {c["InstallerReturnCode"]: c["ReturnResponse"] for c in installer["ExpectedReturnCodes"]} == {
@@ -123,7 +126,6 @@ def test_winget_manifests_follow_the_schemas(ini, files, architecture, media, tm
     ({"--sha256": "AB"}, "--sha256 must be 64 hexadecimal digits"),
     ({"--out": "/no-such-folder"}, "cannot write DemoMaker.DemoProduct.yaml in /no-such-folder"),
 ])
-def test_winget_arguments_refused(change, error, media, tmp_path_factory):
-    options = {**dict(zip(WINGET[::2], WINGET[1::2])), "--out": str(tmp_path_factory.mktemp("out")), **change}
-    run = check("--deploy", "winget", media(X64, "demo.msi=demo"), *[item for pair in options.items() for item in pair])
+def test_winget_arguments_refused(change, error, medium, tmp_path_factory):
+    run = check("--deploy", "winget", medium(*X64), *options({"--out": str(tmp_path_factory.mktemp("out")), **change}))
     assert (run.returncode, run.stderr) == (2, f"setupcheck: {error}\n")

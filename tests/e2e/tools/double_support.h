@@ -1,10 +1,9 @@
-// What the recording test doubles of system libraries share: their files
-// beside them, the call log, and the exception-chain check.
+// What the recording test doubles of system libraries (and tool.exe) share: their files
+// beside them, the call log, the exception-chain check, the fault.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #define DOUBLE_ENTRY extern "C" __declspec(dllexport)
@@ -41,6 +40,12 @@ inline std::string Field(const char* text) {
 
 inline std::string Num(unsigned long long value) { return std::to_string(value); }
 
+// A call line: its fields joined by "|".
+template <typename... Fields>
+std::string Line(const std::string& first, const Fields&... rest) {
+    return (first + ... + ("|" + std::string(rest)));
+}
+
 // Appends "Load|<program>" to the call log at process attach.
 inline void RecordLoad(HMODULE self, const wchar_t* log) {
     g_self = self;
@@ -61,12 +66,10 @@ inline std::string ExceptionChainVerdict() {
     for (int depth = 0; depth < 1024; ++depth) {
         if (record == 0xFFFFFFFF) return "valid";
         const auto* entry = reinterpret_cast<const EXCEPTION_REGISTRATION_RECORD*>(record);
+        const ULONG_PTR handler = reinterpret_cast<ULONG_PTR>(entry->Handler);
         const char* why = record < low || record + 8 > high ? "outside the stack"
                           : (record & 3) != 0 || record <= previous ? "misaligned or not above the one before"
-                          : reinterpret_cast<ULONG_PTR>(entry->Handler) >= low &&
-                                    reinterpret_cast<ULONG_PTR>(entry->Handler) < high
-                              ? "has its handler on the stack"
-                              : nullptr;
+                          : handler >= low && handler < high ? "has its handler on the stack" : nullptr;
         if (why) return "broken: record " + std::to_string(depth) + " at " + Num(record) + " " + why;
         previous = record;
         record = reinterpret_cast<ULONG_PTR>(entry->Next);
@@ -75,4 +78,16 @@ inline std::string ExceptionChainVerdict() {
 #else
     return "none";
 #endif
+}
+
+// An access violation on writing (not at address 0: an emulator may have it mapped).
+inline void Fault() {
+    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
+#if defined(__i386__)
+    // 32-bit Wine under qemu-user reports a real fault as an illegal
+    // instruction; raise what Windows raises for this write instead.
+    const ULONG_PTR write[2] = {1, reinterpret_cast<ULONG_PTR>(page)};
+    RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 2, write);
+#endif
+    *static_cast<volatile int*>(page) = 0;
 }

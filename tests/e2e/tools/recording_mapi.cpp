@@ -1,16 +1,5 @@
-// A recording test double of MAPI32.DLL, the simple mail interface: it
-// records what MAPILogon, MAPILogoff and MAPISendMail receive and answers from
-// a script, both beside it. It sends nothing and opens no mail client.
-//
-// recording_mapi.ini: [Result] SendMail, Logon, Logoff: the results (default 0).
-// recording_mapi.log, UTF-8 lines, fields joined by "|" (see double_support.h):
-//   Load|<program>, MAPILogon|..., MAPILogoff|...,
-//   MAPISendMail|<session>|<ui param>|<flags>|<reserved>|<message: null or set>,
-//   Chain|<verdict>,
-//   Message|<subject>|<note>|<type>|<date>|<conversation>|<flags>|<originator: null or set>|<recipients>|<files>,
-//   Recipient|<class>|<name>|<address>|<entry id size>|<entry id: null or set> (each),
-//   File|<flags>|<position>|<path>|<file name>|<file type: null or set> (each),
-//   Result|<code>.
+// A recording test double of MAPI32.DLL, the simple mail interface (tests/e2e/README.md: its call
+// lines); it sends nothing and opens no mail client.
 #include "double_support.h"
 
 #include <mapi.h>
@@ -18,10 +7,6 @@
 namespace {
 
 void Record(const std::string& line) { AppendBytes(Beside(L"recording_mapi.log"), line + "\n"); }
-
-ULONG Result(const wchar_t* key) {
-    return GetPrivateProfileIntW(L"Result", key, 0, Beside(L"recording_mapi.ini").c_str());
-}
 
 std::string Set(const void* pointer) { return pointer ? "set" : "null"; }
 
@@ -34,36 +19,34 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 DOUBLE_ENTRY ULONG WINAPI MAPILogon(ULONG_PTR ui, LPSTR profile, LPSTR password, FLAGS flags, ULONG reserved,
                                     LPLHANDLE session) {
-    Record("MAPILogon|" + Num(ui) + "|" + Field(profile) + "|" + Field(password) + "|" + Num(flags) + "|" + Num(reserved));
+    Record(Line("MAPILogon", Num(ui), Field(profile), Field(password), Num(flags), Num(reserved)));
     if (session) *session = 1;
-    return Result(L"Logon");
+    return SUCCESS_SUCCESS;
 }
 
 DOUBLE_ENTRY ULONG WINAPI MAPILogoff(LHANDLE session, ULONG_PTR ui, FLAGS flags, ULONG reserved) {
-    Record("MAPILogoff|" + Num(session) + "|" + Num(ui) + "|" + Num(flags) + "|" + Num(reserved));
-    return Result(L"Logoff");
+    Record(Line("MAPILogoff", Num(session), Num(ui), Num(flags), Num(reserved)));
+    return SUCCESS_SUCCESS;
 }
 
 DOUBLE_ENTRY ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMessage message, FLAGS flags, ULONG reserved) {
-    Record("MAPISendMail|" + Num(session) + "|" + Num(ui) + "|" + Num(flags) + "|" + Num(reserved) + "|" + Set(message));
-    Record("Chain|" + ExceptionChainVerdict());
+    Record(Line("MAPISendMail", Num(session), Num(ui), Num(flags), Num(reserved), Set(message)));
+    Record(Line("Chain", ExceptionChainVerdict()));
     if (message) {
-        Record("Message|" + Field(message->lpszSubject) + "|" + Field(message->lpszNoteText) + "|" +
-               Field(message->lpszMessageType) + "|" + Field(message->lpszDateReceived) + "|" +
-               Field(message->lpszConversationID) + "|" + Num(message->flFlags) + "|" + Set(message->lpOriginator) + "|" +
-               Num(message->nRecipCount) + "|" + Num(message->nFileCount));
+        Record(Line("Message", Field(message->lpszSubject), Field(message->lpszNoteText), Field(message->lpszMessageType),
+                    Field(message->lpszDateReceived), Field(message->lpszConversationID), Num(message->flFlags),
+                    Set(message->lpOriginator), Num(message->nRecipCount), Num(message->nFileCount)));
         for (ULONG i = 0; message->lpRecips && i < message->nRecipCount && i < 16; ++i) {
             const MapiRecipDesc& to = message->lpRecips[i];
-            Record("Recipient|" + Num(to.ulRecipClass) + "|" + Field(to.lpszName) + "|" + Field(to.lpszAddress) + "|" +
-                   Num(to.ulEIDSize) + "|" + Set(to.lpEntryID));
+            Record(Line("Recipient", Num(to.ulRecipClass), Field(to.lpszName), Field(to.lpszAddress), Num(to.ulEIDSize),
+                        Set(to.lpEntryID)));
         }
         for (ULONG i = 0; message->lpFiles && i < message->nFileCount && i < 16; ++i) {
             const MapiFileDesc& file = message->lpFiles[i];
-            Record("File|" + Num(file.flFlags) + "|" + Num(file.nPosition) + "|" + Field(file.lpszPathName) + "|" +
-                   Field(file.lpszFileName) + "|" + Set(file.lpFileType));
+            Record(Line("File", Num(file.flFlags), Num(file.nPosition), Field(file.lpszPathName), Field(file.lpszFileName),
+                        Set(file.lpFileType)));
         }
     }
-    const ULONG result = Result(L"SendMail");
-    Record("Result|" + Num(result));
-    return result;
+    Record(Line("Result", Num(SUCCESS_SUCCESS)));
+    return SUCCESS_SUCCESS;
 }

@@ -1,9 +1,7 @@
-// tool.exe VERB ...: the helper program of the end-to-end tests (tests/e2e/README.md):
-// start LINE, watch, exit CODE [MARKER ...], print CODE MODE VALUE, crash,
-// place CODE FROM TO, load NAME, sleep SECONDS, inherit MARKER LINE,
-// inherited MARKER, squat LINE. Under another name (a planted
-// msiexec.exe) it appends its path and command line to "<its path>.started".
-#include <windows.h>
+// tool.exe VERB ...: the helper program of the end-to-end tests (its verbs: tests/e2e/README.md).
+// Under another name (a planted msiexec.exe) it appends its path and command line to "<its path>.started".
+#include "double_support.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -30,16 +28,14 @@ void MakeParentFolders(const std::wstring& path) {
 
 void Append(const std::wstring& path, const std::string& bytes) {
     MakeParentFolders(path);
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    AppendBytes(path, bytes);
 }
 
-void Write(HANDLE out, const std::string& bytes) {
+// To standard output, in pieces that a pipe takes.
+void Write(const std::string& bytes) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     for (size_t done = 0; done < bytes.size();) {
-        DWORD written = 0, chunk = static_cast<DWORD>(bytes.size() - done < 4096 ? bytes.size() - done : 4096);
+        DWORD written = 0, chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 4096));
         if (!WriteFile(out, bytes.data() + done, chunk, &written, nullptr) || written == 0) return;
         done += written;
     }
@@ -51,6 +47,20 @@ std::wstring Self() {
     return path;
 }
 
+// Starts LINE; with `handles` (input, output, error) as its standard handles.
+bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const HANDLE* handles = nullptr,
+           DWORD flags = 0) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (handles) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = handles[0];
+        startup.hStdOutput = handles[1];
+        startup.hStdError = handles[2];
+    }
+    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, flags, nullptr, nullptr, &startup, process);
+}
+
 DWORD ExitCodeAtEnd(HANDLE process) {
     WaitForSingleObject(process, INFINITE);
     DWORD code = 0;
@@ -58,18 +68,13 @@ DWORD ExitCodeAtEnd(HANDLE process) {
     return code;
 }
 
-DWORD Start(std::wstring line, bool inherit, STARTUPINFOW* startup, PROCESS_INFORMATION* process, DWORD flags = 0) {
-    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, flags, nullptr, nullptr, startup, process);
-}
-
-// ---- watch
+// ---- watch: message boxes as they come and go, a process's dialogs on "list PID"
 
 CRITICAL_SECTION g_output;
 
 void Emit(const std::string& line) {
     EnterCriticalSection(&g_output);
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputs("\n", stdout);
+    std::printf("%s\n", line.c_str());
     std::fflush(stdout);
     LeaveCriticalSection(&g_output);
 }
@@ -90,9 +95,15 @@ std::string Json(const RECT& r) {
     return text;
 }
 
-std::string Num(unsigned long long value) { return std::to_string(value); }
-std::string Num(HWND window) { return Num(reinterpret_cast<uintptr_t>(window)); }
-std::string XWindow(HWND window) { return Num(reinterpret_cast<uintptr_t>(GetPropW(window, L"__wine_x11_whole_window"))); }
+std::string Joined(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items) out += (out.empty() ? "" : ",") + item;
+    return out;
+}
+
+std::string Flag(bool value) { return value ? "true" : "false"; }
+std::string Num(HWND window) { return std::to_string(reinterpret_cast<uintptr_t>(window)); }
+std::string XWindow(HWND window) { return Num(static_cast<HWND>(GetPropW(window, L"__wine_x11_whole_window"))); }
 
 // With a time limit: a busy dialog cannot stop the watcher.
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -115,10 +126,10 @@ std::wstring Stored(HWND window) {
     return buffer.data();
 }
 
-bool IsDialog(HWND window) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    return IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0;
+bool IsClass(HWND window, const wchar_t* name) {
+    wchar_t found[32] = {};
+    GetClassNameW(window, found, 32);
+    return lstrcmpiW(found, name) == 0;
 }
 
 RECT Rect(HWND window) {
@@ -127,15 +138,27 @@ RECT Rect(HWND window) {
     return rect;
 }
 
+// The dialogs on the screen, message boxes included.
+std::vector<HWND> Dialogs() {
+    std::vector<HWND> found;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr;)
+        if (IsWindowVisible(window)) found.push_back(window);
+    return found;
+}
+
+DWORD Pid(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
 // A list view's rows, through memory in the dialog's process (its item
 // messages carry pointers).
-std::string Rows(HWND list, DWORD pid) {
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+std::string Rows(HWND list) {
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Pid(list));
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
-    std::string out = ",\"selection\":" + std::to_string(static_cast<int>(Send(list, LVM_GETSELECTIONMARK, 0, 0))) +
-                      ",\"rows\":[";
-    const int count = static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; remote && i < count; ++i) {
+    std::vector<std::string> rows;
+    for (int i = 0; remote && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
         LVITEMW item = {};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = i;
@@ -147,132 +170,94 @@ std::string Rows(HWND list, DWORD pid) {
         Send(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
         ReadProcessMemory(process, remote, &item, sizeof item, &done);
         ReadProcessMemory(process, remote + 1024, text, sizeof text - 2, &done);
-        out += std::string(i ? "," : "") + "{\"text\":" + Json(text) + ",\"image\":" + std::to_string(item.iImage);
+        std::string row = "{\"text\":" + Json(text) + ",\"image\":" + std::to_string(item.iImage);
         for (int part : {LVIR_ICON, LVIR_LABEL}) {
-            RECT rect = {};
-            rect.left = part;
+            RECT rect = {part, 0, 0, 0};
             WriteProcessMemory(process, remote, &rect, sizeof rect, &done);
             Send(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
             ReadProcessMemory(process, remote, &rect, sizeof rect, &done);
             MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-            out += std::string(part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
+            row += std::string(part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
         }
-        out += "}";
+        rows.push_back(row + "}");
     }
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
-    return out + "]";
+    return ",\"selection\":" + std::to_string(static_cast<int>(Send(list, LVM_GETSELECTIONMARK, 0, 0))) +
+           ",\"rows\":[" + Joined(rows) + "]";
 }
 
-struct Listing {
-    DWORD pid;
-    HWND dialog;
-    std::string json;
-};
-
-BOOL CALLBACK ListControl(HWND child, LPARAM param) {
-    Listing* listing = reinterpret_cast<Listing*>(param);
-    if (GetParent(child) != listing->dialog) return TRUE;  // not a list view's header
-    wchar_t name[32] = {};
-    GetClassNameW(child, name, 32);
-    listing->json += "\"" + std::to_string(GetDlgCtrlID(child)) + "\":{\"text\":" + Json(Text(child)) +
-                     ",\"rect\":" + Json(Rect(child)) + ",\"visible\":" + (IsWindowVisible(child) ? "true" : "false") +
-                     (lstrcmpiW(name, WC_LISTVIEWW) == 0 ? Rows(child, listing->pid) : "") + "},";
-    return TRUE;
-}
-
-BOOL CALLBACK ListDialog(HWND window, LPARAM param) {
-    Listing* listing = reinterpret_cast<Listing*>(param);
-    DWORD pid = 0;
-    const DWORD thread = GetWindowThreadProcessId(window, &pid);
-    if (!IsDialog(window) || pid != listing->pid) return TRUE;
+std::string Dialog(HWND window) {
     GUITHREADINFO gui = {};
     gui.cbSize = sizeof gui;
-    const int focus = GetGUIThreadInfo(thread, &gui) && IsChild(window, gui.hwndFocus) ? GetDlgCtrlID(gui.hwndFocus) : 0;
+    const bool focused = GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) && IsChild(window, gui.hwndFocus);
     RECT client = {};
     GetClientRect(window, &client);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    listing->json += "{\"hwnd\":" + Num(window) + ",\"owner\":" + Num(GetWindow(window, GW_OWNER)) +
-                     ",\"caption\":" + Json(Text(window)) + ",\"enabled\":" + (IsWindowEnabled(window) ? "true" : "false") +
-                     ",\"rect\":" + Json(Rect(window)) + ",\"client\":" + Json(client) + ",\"focus\":" +
-                     std::to_string(focus) + ",\"x_window\":" + XWindow(window) + ",\"controls\":{";
-    listing->dialog = window;
-    EnumChildWindows(window, ListControl, param);
-    if (listing->json.back() == ',') listing->json.pop_back();
-    listing->json += "}},";
-    return TRUE;
+    std::vector<std::string> controls;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        controls.push_back("\"" + std::to_string(GetDlgCtrlID(child)) + "\":{\"text\":" + Json(Text(child)) +
+                           ",\"rect\":" + Json(Rect(child)) + ",\"visible\":" + Flag(IsWindowVisible(child)) +
+                           (IsClass(child, WC_LISTVIEWW) ? Rows(child) : "") + "}");
+    return "{\"hwnd\":" + Num(window) + ",\"owner\":" + Num(GetWindow(window, GW_OWNER)) + ",\"caption\":" +
+           Json(Text(window)) + ",\"enabled\":" + Flag(IsWindowEnabled(window)) + ",\"client\":" + Json(client) +
+           ",\"focus\":" + std::to_string(focused ? GetDlgCtrlID(gui.hwndFocus) : 0) + ",\"x_window\":" + XWindow(window) +
+           ",\"controls\":{" + Joined(controls) + "}}";
 }
 
 DWORD WINAPI AnswerLists(LPVOID) {
     char line[64];
-    while (std::fgets(line, sizeof line, stdin)) {
-        Listing listing = {static_cast<DWORD>(std::strtoul(line + 4, nullptr, 10)), nullptr, ""};
-        EnumWindows(ListDialog, reinterpret_cast<LPARAM>(&listing));
-        if (!listing.json.empty()) listing.json.pop_back();
-        Emit("{\"dialogs\":[" + listing.json + "]}");
+    while (std::fgets(line, sizeof line, stdin)) {  // "list PID"
+        std::vector<std::string> dialogs;
+        for (HWND window : Dialogs())
+            if (Pid(window) == std::strtoul(line + 4, nullptr, 10)) dialogs.push_back(Dialog(window));
+        Emit("{\"dialogs\":[" + Joined(dialogs) + "]}");
     }
     ExitProcess(0);  // the bench closed the pipe
 }
 
-BOOL CALLBACK Button(HWND child, LPARAM param) {
-    wchar_t name[16] = {};
-    GetClassNameW(child, name, 16);
-    if (lstrcmpiW(name, L"Button") == 0 && IsWindowVisible(child))
-        *reinterpret_cast<std::string*>(param) += std::to_string(GetDlgCtrlID(child)) + ",";
-    return TRUE;
-}
-
-std::vector<HWND> g_seen, g_present;
-std::map<HWND, DWORD> g_appeared;
-
 // A message box is a dialog with the static control 0xFFFF (its text). It is
 // reported once filled in (caption, text, icon), which under emulation takes
 // a while, or after 3 s as it is.
-BOOL CALLBACK FindBox(HWND window, LPARAM) {
-    HWND text = GetDlgItem(window, 0xFFFF), icon = GetDlgItem(window, 1088);
-    if (!IsDialog(window) || !text) return TRUE;
-    for (HWND known : g_seen)
-        if (known == window) return g_present.push_back(window), TRUE;
-    const bool hasIcon = icon && IsWindowVisible(icon) && Send(icon, STM_GETICON, 0, 0);
-    const DWORD appeared = g_appeared.emplace(window, GetTickCount()).first->second;
-    if ((!GetWindowTextLengthW(window) || !GetWindowTextLengthW(text) || !hasIcon) && GetTickCount() - appeared < 3000)
-        return TRUE;
-    g_seen.push_back(window);
-    g_present.push_back(window);
-    std::string buttons;
-    EnumChildWindows(window, Button, reinterpret_cast<LPARAM>(&buttons));
-    if (!buttons.empty()) buttons.pop_back();
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    Emit("{\"shown\":" + Num(window) + ",\"pid\":" + Num(pid) + ",\"caption\":" + Json(Stored(window)) +
-         ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + buttons + "],\"x_window\":" + XWindow(window) +
-         ",\"icon\":" + (hasIcon ? "true" : "false") + "}");
-    return TRUE;
-}
-
 int Watch() {
     InitializeCriticalSection(&g_output);
     CloseHandle(CreateThread(nullptr, 0, AnswerLists, nullptr, 0, nullptr));
     Emit("{\"ready\":true}");
+    std::map<HWND, DWORD> appeared;  // each box on the screen -> when it was first seen
+    std::vector<HWND> reported;
     for (;; Sleep(50)) {
-        g_present.clear();
-        EnumWindows(FindBox, 0);
-        for (size_t i = g_seen.size(); i-- > 0;) {
-            if (std::find(g_present.begin(), g_present.end(), g_seen[i]) != g_present.end()) continue;
-            Emit("{\"gone\":" + Num(g_seen[i]) + "}");
-            g_appeared.erase(g_seen[i]);
-            g_seen.erase(g_seen.begin() + static_cast<std::ptrdiff_t>(i));
+        std::vector<HWND> boxes;
+        for (HWND window : Dialogs()) {
+            HWND text = GetDlgItem(window, 0xFFFF), icon = GetDlgItem(window, 1088);
+            if (!text) continue;
+            boxes.push_back(window);
+            if (std::find(reported.begin(), reported.end(), window) != reported.end()) continue;
+            const bool hasIcon = icon && IsWindowVisible(icon) && Send(icon, STM_GETICON, 0, 0);
+            const bool filled = GetWindowTextLengthW(window) && GetWindowTextLengthW(text) && hasIcon;
+            if (!filled && GetTickCount() - appeared.emplace(window, GetTickCount()).first->second < 3000) continue;
+            reported.push_back(window);
+            std::vector<std::string> buttons;
+            for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                if (IsClass(child, L"Button") && IsWindowVisible(child)) buttons.push_back(std::to_string(GetDlgCtrlID(child)));
+            Emit("{\"shown\":" + Num(window) + ",\"pid\":" + std::to_string(Pid(window)) + ",\"caption\":" +
+                 Json(Stored(window)) + ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + Joined(buttons) +
+                 "],\"x_window\":" + XWindow(window) + ",\"icon\":" + Flag(hasIcon) + "}");
+        }
+        for (size_t i = reported.size(); i-- > 0;) {
+            if (std::find(boxes.begin(), boxes.end(), reported[i]) != boxes.end()) continue;
+            Emit("{\"gone\":" + Num(reported[i]) + "}");
+            appeared.erase(reported[i]);
+            reported.erase(reported.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
 }
 
-// ---- the other roles
+// ---- the other verbs
 
+// start LINE: the child's full exit code (a Unix status keeps 8 bits).
 int StartAndWait(const wchar_t* line) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!Start(line, TRUE, &startup, &process)) {
+    if (!Start(line, true, &process)) {
         std::fprintf(stderr, "tool.exe: CreateProcess failed, error %lu\n", GetLastError());
         return 255;
     }
@@ -285,14 +270,10 @@ int StartAndWait(const wchar_t* line) {
 
 // A process that outlives this one and inherits every handle it can.
 bool LeaveProcessBehind() {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    const HANDLE handles[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                              GetStdHandle(STD_ERROR_HANDLE)};
     PROCESS_INFORMATION process = {};
-    return Start(L"\"" + Self() + L"\" sleep 600", TRUE, &startup, &process);
+    return Start(L"\"" + Self() + L"\" sleep 600", true, &process, handles);
 }
 
 const char kMappingText[] = "the starting tool's mapping";
@@ -305,9 +286,9 @@ DWORD WINAPI ReadToEnd(LPVOID pipe) {
     return 0;
 }
 
-// As a deployment tool starts a program: its output into an inheritable
-// pipe, and an inheritable handle of its own (a file mapping, its value in
-// SETUP_TEST_MAPPING). Appends to MARKER the exit code and whether the
+// inherit MARKER LINE: starts LINE as a deployment tool does, its output into an
+// inheritable pipe, with an inheritable handle of its own (a file mapping, its
+// value in SETUP_TEST_MAPPING); appends to MARKER the exit code and whether the
 // pipe ended within 10 s of the program's end.
 int Inherit(const wchar_t* marker, const wchar_t* line) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
@@ -317,12 +298,9 @@ int Inherit(const wchar_t* marker, const wchar_t* line) {
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     CreatePipe(&readEnd, &writeEnd, &inheritable, 0);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
+    const HANDLE handles[] = {nullptr, writeEnd, writeEnd};
     PROCESS_INFORMATION process = {};
-    if (!Start(line, TRUE, &startup, &process)) return 255;
+    if (!Start(line, true, &process, handles)) return 255;
     CloseHandle(writeEnd);
     const DWORD code = ExitCodeAtEnd(process.hProcess);
     const bool ended = WaitForSingleObject(CreateThread(nullptr, 0, ReadToEnd, readEnd, 0, nullptr), 10000) == 0;
@@ -330,8 +308,8 @@ int Inherit(const wchar_t* marker, const wchar_t* line) {
     return static_cast<int>(code);
 }
 
-// Whether the mapping of "inherit" is reachable here ("held") or not
-// ("absent"), appended to MARKER and printed; then leaves a process behind.
+// inherited MARKER: whether the mapping of "inherit" is reachable here ("held")
+// or not ("absent"), appended to MARKER and printed; then leaves a process behind.
 int Inherited(const wchar_t* marker) {
     wchar_t value[32] = {};
     GetEnvironmentVariableW(L"SETUP_TEST_MAPPING", value, 32);
@@ -339,42 +317,40 @@ int Inherited(const wchar_t* marker) {
     const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
     const std::string verdict = view && lstrcmpA(view, kMappingText) == 0 ? "held" : "absent";
     Append(marker, verdict + "\r\n");
-    Write(GetStdHandle(STD_OUTPUT_HANDLE), verdict);
+    Write(verdict);
     return LeaveProcessBehind() ? 0 : 253;
 }
 
-// As another user would who knows how the output pipes were once named:
-// starts LINE suspended, takes the names "setup-output-<its id>-1" to -8
-// first, then lets it run.
+// squat LINE: as another user would who knows how the output pipes were once
+// named: starts LINE suspended, takes "setup-output-<its id>-1" to -8 first.
 int Squat(const wchar_t* line) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!Start(line, FALSE, &startup, &process, CREATE_SUSPENDED)) return 255;
+    if (!Start(line, false, &process, nullptr, CREATE_SUSPENDED)) return 255;
     for (int serial = 1; serial <= 8; ++serial)
         CreateNamedPipeW((L"\\\\.\\pipe\\setup-output-" + std::to_wstring(process.dwProcessId) + L"-" +
-                          std::to_wstring(serial)).c_str(),
-                         PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
+                          std::to_wstring(serial)).c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
     ResumeThread(process.hThread);
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
+// print CODE MODE VALUE, a condition program: hex text, N bytes, the text after
+// reading its input to the end, or after leaving a process behind.
 int Print(const std::wstring& mode, const wchar_t* value) {
     std::string out;
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (mode == L"hex") {
-        for (size_t i = 0; value[i] && value[i + 1]; i += 2) out += static_cast<char>(std::wcstoul(std::wstring(value + i, 2).c_str(), nullptr, 16));
+        for (size_t i = 0; value[i] && value[i + 1]; i += 2)
+            out += static_cast<char>(std::wcstoul(std::wstring(value + i, 2).c_str(), nullptr, 16));
     } else if (mode == L"bytes") {
         for (unsigned long i = 0, n = std::wcstoul(value, nullptr, 10); i < n; ++i) out += static_cast<char>('0' + i % 10);
     } else {
         out = Utf8(value);
         char buffer[256];
         DWORD got = 0;
-        while (mode == L"read" && ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        while (mode == L"read" && ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got) {
         }
         if (mode == L"child" && !LeaveProcessBehind()) return 253;
     }
-    Write(GetStdHandle(STD_OUTPUT_HANDLE), out);
+    Write(out);
     return 0;
 }
 
@@ -383,15 +359,8 @@ LONG WINAPI EndQuietly(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; 
 int Crash() {
     // Ends at once with the exception code: no debugger, no crash report.
     SetUnhandledExceptionFilter(EndQuietly);
-    Write(GetStdHandle(STD_OUTPUT_HANDLE), "about to crash\r\n");
-    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
-#if defined(__i386__)
-    // 32-bit Wine under qemu-user reports a real fault as an illegal
-    // instruction; raise what Windows raises for this write instead.
-    const ULONG_PTR write[2] = {1, reinterpret_cast<ULONG_PTR>(page)};
-    RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 2, write);
-#endif
-    *static_cast<volatile int*>(page) = 0;
+    Write("about to crash\r\n");
+    Fault();
     return 0;
 }
 
@@ -399,8 +368,7 @@ int Crash() {
 
 int main() {
     const std::wstring self = Self();
-    std::wstring name = self.substr(self.find_last_of(L"\\/") + 1);
-    if (lstrcmpiW(name.c_str(), L"tool.exe") != 0) {
+    if (lstrcmpiW(self.substr(self.find_last_of(L"\\/") + 1).c_str(), L"tool.exe") != 0) {
         Append(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
         return 0;
     }
@@ -410,7 +378,7 @@ int main() {
     const int code = count > 2 ? static_cast<int>(std::wcstoul(argv[2], nullptr, 10)) : 0;
     if (verb == L"start" && count == 3) return StartAndWait(argv[2]);
     if (verb == L"watch") return Watch();
-    if (verb == L"exit") {
+    if (verb == L"exit") {  // exit CODE [MARKER]: a component installer
         if (count > 3) Append(argv[3], Utf8(std::wstring(GetCommandLineW()) + L"\r\n"));
         return code;
     }
@@ -419,10 +387,6 @@ int main() {
     if (verb == L"inherited" && count == 3) return Inherited(argv[2]);
     if (verb == L"squat" && count == 3) return Squat(argv[2]);
     if (verb == L"crash") return Crash();
-    if (verb == L"place" && count == 5) {
-        MakeParentFolders(argv[4]);
-        return CopyFileW(argv[3], argv[4], FALSE) ? code : 254;
-    }
     if (verb == L"load" && count == 3) return LoadLibraryW(argv[2]) ? 0 : 1;
     if (verb == L"sleep" && count == 3) Sleep(static_cast<DWORD>(code) * 1000);
     return verb == L"sleep" ? 0 : 255;
