@@ -16,6 +16,25 @@ bool IsSuccess(uint32_t code) {
            code == codes::kSuccessRebootRequired;
 }
 
+// With a digest to check, the component's file is named by one full path,
+// which is checked, held and handed to the command, so that no search by
+// the start or by msiexec can find another file: a relative InstPath lies
+// in the program's folder, where a command line's program is looked for
+// first, and a program started by itself without an extension is the .exe
+// that its start would take.
+ComponentDescriptor WithCheckedPath(const Services& s, ComponentDescriptor c) {
+    if (c.Sha256.empty()) return c;
+    std::string& path = c.InstPath;
+    if (!path.empty() && path[0] != '\\' && path[0] != '/' && (path.size() < 2 || path[1] != ':')) {
+        path = s.host.root + "\\" + path;
+    }
+    const size_t first = c.InstParams.find_first_not_of(" \t\"");
+    const bool startsItself =
+        c.InstParams.empty() || (first != std::string::npos && c.InstParams.compare(first, 10, "#InstPath#") == 0);
+    if (startsItself && path.find('.', path.find_last_of("\\/") + 1) == std::string::npos) path += ".exe";
+    return c;
+}
+
 }  // namespace
 
 uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string& errorText) {
@@ -101,8 +120,8 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
     shown.uiLevel = silent ? UiLevel::Quiet : UiLevel::Full;
     std::string errorText;  // kept across components
     for (Component& component : list) {
-        const ComponentDescriptor& c = component.section;
         if (!component.Selected) continue;
+        const ComponentDescriptor c = WithCheckedPath(s, component.section);
         if (!silent) {
             windows.SetStatusText(s.strings.FormatLocalizedString(ids::kInstallingPleaseWait, c.Name.c_str()));
         }
@@ -116,7 +135,9 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
             outcome.stopped = {c.Name, LoopStop::Reason::Download};
             return;
         }
-        if (!FileMatchesSha256(s.os, s.log, c.InstPath, c.Sha256)) {
+        // Held until the component's process has ended.
+        const std::unique_ptr<platform::Held> held = HoldIfSha256Matches(s.os, s.log, c.InstPath, c.Sha256);
+        if (!held) {
             outcome.failedComponent = c.Name;
             outcome.failedCode = codes::kInvalidData;
             outcome.tampered = true;
@@ -142,8 +163,10 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
 }
 
 void InstallPostRequisites(Services& s, const ComponentList& list, InstallOutcome& outcome) {
-    for (const ComponentDescriptor& c : list) {
-        if (!FileMatchesSha256(s.os, s.log, c.InstPath, c.Sha256)) {
+    for (const ComponentDescriptor& listed : list) {
+        const ComponentDescriptor c = WithCheckedPath(s, listed);
+        const std::unique_ptr<platform::Held> held = HoldIfSha256Matches(s.os, s.log, c.InstPath, c.Sha256);
+        if (!held) {
             outcome.failedComponent = c.Name;
             outcome.failedCode = codes::kInvalidData;
             outcome.tampered = true;

@@ -80,19 +80,20 @@ std::string Sha256::HexDigest() {
     return hex;
 }
 
-bool FileMatchesSha256(platform::Platform& os, const SetupLog& log, const std::string& path,
-                       const std::string& expected) {
-    if (expected.empty()) return true;
+std::unique_ptr<platform::Held> HoldIfSha256Matches(platform::Platform& os, const SetupLog& log,
+                                                    const std::string& path, const std::string& expected) {
+    if (expected.empty()) return std::make_unique<platform::Held>();
+    std::unique_ptr<platform::HeldFile> file = os.files().OpenHeld(path);
     Sha256 digest;
-    if (!os.files().ReadChunks(path, [&](const char* data, size_t size) { digest.Update(data, size); })) {
+    if (!file || !file->ReadChunks([&](const char* data, size_t size) { digest.Update(data, size); })) {
         log.Printf("Integrity check failed. Can't read file '%s'.\r\n", path.c_str());
-        return false;
+        return nullptr;
     }
     const std::string actual = digest.HexDigest();
-    if (EqualsNoCase(actual, expected)) return true;
+    if (EqualsNoCase(actual, expected)) return file;
     log.Printf("Integrity check failed. File '%s' has SHA-256 %s, expected %s.\r\n", path.c_str(),
                actual.c_str(), expected.c_str());
-    return false;
+    return nullptr;
 }
 
 }  // namespace setup

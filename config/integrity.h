@@ -2,6 +2,7 @@
 // must have before the program runs it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "diagnostics/setup_log.h"
@@ -24,10 +25,12 @@ private:
     uint64_t length_ = 0;
 };
 
-// True when `expected` is empty (no check asked for) or the file's digest
-// is the expected one (hex digits in any case). Otherwise the mismatch, or
-// the file that cannot be read, is logged and the file must not be run.
-bool FileMatchesSha256(platform::Platform& os, const SetupLog& log, const std::string& path,
-                       const std::string& expected);
+// The file held for as long as the caller keeps the result, so that what
+// runs or is installed is what was checked: null when the file's digest is
+// not the expected one (hex digits in any case) or the file cannot be read
+// or held, which is logged, and the file must not be used. When `expected`
+// is empty (no check asked for) nothing is opened and nothing held.
+std::unique_ptr<platform::Held> HoldIfSha256Matches(platform::Platform& os, const SetupLog& log,
+                                                    const std::string& path, const std::string& expected);
 
 }  // namespace setup

@@ -31,6 +31,16 @@ public:
     virtual ~Held() = default;
 };
 
+// A file held open for reading: others may read it (a program's start, an
+// installer), but nobody can write, replace, rename or delete it until this
+// is destroyed.
+class HeldFile : public Held {
+public:
+    // Reads it from start to end, handing each piece to `consume`; false on
+    // a read error.
+    virtual bool ReadChunks(const std::function<void(const char*, size_t)>& consume) = 0;
+};
+
 struct LocalTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
@@ -62,6 +72,9 @@ public:
                             const std::function<void(const char*, size_t)>& /*consume*/) {
         return false;
     }
+    // Opens a file as a HeldFile; null when it cannot be opened that way
+    // (missing, or open for writing or deleting elsewhere).
+    virtual std::unique_ptr<HeldFile> OpenHeld(const std::string& /*path*/) { return nullptr; }
     // The temporary folder with its trailing backslash; false when the
     // system gives none or more than 260 characters.
     virtual bool TempFolder(std::string* /*folder*/) { return false; }

@@ -26,7 +26,9 @@ bool AskedYes(Services& s, const std::string& question, const std::string& capti
 
 uint32_t CallInstaller(Services& s, const InstallerCall& call, bool* called) {
     *called = false;
-    if (!FileMatchesSha256(s.os, s.log, call.package, call.sha256)) return codes::kInvalidData;
+    // Held until the installer has returned: it reads the package by name.
+    const std::unique_ptr<platform::Held> held = HoldIfSha256Matches(s.os, s.log, call.package, call.sha256);
+    if (!held) return codes::kInvalidData;
     *called = true;
     s.log.Printf("Calling %s with command line: %s\r\n", call.patch ? "MsiApplyPatch" : "MsiInstallProduct",
                  call.commandLine.c_str());

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "win32/last_error.h"
@@ -38,6 +40,23 @@ std::vector<std::string> ReadNameList(Fill fill) {
     }
     return {};
 }
+
+class Win32HeldFile final : public HeldFile {
+public:
+    explicit Win32HeldFile(UniqueFileHandle file) : file_(std::move(file)) {}
+    bool ReadChunks(const std::function<void(const char*, size_t)>& consume) override {
+        char chunk[64 * 1024];
+        DWORD got = 0;
+        while (::ReadFile(file_.get(), chunk, sizeof chunk, &got, nullptr)) {
+            if (got == 0) return true;
+            consume(chunk, got);
+        }
+        return false;
+    }
+
+private:
+    UniqueFileHandle file_;
+};
 
 }  // namespace
 
@@ -82,6 +101,15 @@ bool Win32Files::ReadChunks(const std::string& path,
     size_t got = 0;
     while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) consume(chunk, got);
     return std::ferror(file.get()) == 0;
+}
+
+std::unique_ptr<HeldFile> Win32Files::OpenHeld(const std::string& path) {
+    // Shared for reading alone: no other handle may write, and none may
+    // delete, rename or replace it (that takes delete access).
+    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<Win32HeldFile>(std::move(file));
 }
 
 bool Win32Files::TempFolder(std::string* folder) {

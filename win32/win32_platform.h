@@ -22,6 +22,7 @@ public:
     bool Write(const std::string& path, const std::string& bytes) override;
     bool ReadChunks(const std::string& path,
                     const std::function<void(const char*, size_t)>& consume) override;
+    std::unique_ptr<HeldFile> OpenHeld(const std::string& path) override;
     bool TempFolder(std::string* folder) override;
     bool LongPath(const std::string& path, std::string* longPath) override;
     bool SystemFolder(std::string* folder) override;

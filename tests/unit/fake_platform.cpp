@@ -95,6 +95,33 @@ bool Files::Exists(const std::string& path) {
     return false;
 }
 
+namespace {
+
+// Counted in Files::holds while it lives.
+class HeldBytes : public platform::HeldFile {
+public:
+    HeldBytes(std::map<std::string, int>& holds, std::string path, std::string bytes)
+        : holds_(holds), path_(std::move(path)), bytes_(std::move(bytes)) {
+        ++holds_[path_];
+    }
+    ~HeldBytes() override { --holds_[path_]; }
+    bool ReadChunks(const std::function<void(const char*, size_t)>& consume) override {
+        consume(bytes_.data(), bytes_.size());
+        return true;
+    }
+
+private:
+    std::map<std::string, int>& holds_;
+    std::string path_, bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::HeldFile> Files::OpenHeld(const std::string& path) {
+    if (!contents.count(path) || unopenable.count(path)) return nullptr;
+    return std::make_unique<HeldBytes>(holds, path, contents[path]);
+}
+
 bool Files::Append(const std::string& path, const std::string& bytes) {
     if (path.empty() || unopenable.count(path)) return false;
     contents[path] += bytes;

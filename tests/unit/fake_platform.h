@@ -33,6 +33,7 @@ public:
     std::string modulePath = "C:\\Kits\\setup.exe";
     std::map<std::string, std::string> contents;  // existing files by path
     std::set<std::string> unopenable;
+    std::map<std::string, int> holds;  // OpenHeld's files held now, by path
     std::string tempFolder = "C:\\Temp\\";
     bool tempFolderFails = false;
     std::map<std::string, std::string> longPaths;
@@ -63,6 +64,7 @@ public:
         consume(contents[path].data(), contents[path].size());
         return true;
     }
+    std::unique_ptr<platform::HeldFile> OpenHeld(const std::string& path) override;
     bool TempFolder(std::string* folder) override { return Give(!tempFolderFails, tempFolder, folder); }
     bool LongPath(const std::string& path, std::string* longPath) override;
     bool SystemFolder(std::string* folder) override {
