@@ -403,6 +403,9 @@ LONG_TAIL = ""
 while len(LONG_TAIL) < 30_000:
     LONG_TAIL += f" C{len(LONG_TAIL)}=" + "c" * 1100
 LONG_LINE = "/i /quiet A=1 B=" + "b" * 1100 + LONG_TAIL + " /log C:\\logs\\tail.log"
+CHECKED = {"Name": "Runtime", "InstPath": "#Root#\\checked\\tool.exe", "Sha256": "<sha256:checked\\tool.exe>",
+           "InstParams": '"#InstPath#" exit 0 C:\\logs\\runtime.marker', **MISSING}
+CHECKED_RAN = '"<media>\\checked\\tool.exe" exit 0 C:\\logs\\runtime.marker'
 NOT_READ = "plain box \"Can't read installation property from file\""
 UNOPENED_LOG = "no log anywhere (not in the temporary folder either); the run goes on: exit 0"
 MEGABYTE = cond(2, "bytes", "1048576")
@@ -487,6 +490,23 @@ BAD_INPUT = [
          row=("the output pipe's former names, setup-output-<process id>-1 to -8, taken first by another program",
               "the name has a random part (one taken all the same is retried with another): the condition program "
               "answers, nothing installed: exit 0")),
+    Case("bad-input-installer-replaced-after-its-check", files={"checked\\tool.exe": "@tool", "noop.exe": "@noop"},
+         line='"<media>\\tool.exe" race "<media>\\noop.exe" "<media>\\checked\\tool.exe" C:\\logs\\race.marker '
+              '"<media>\\setup.exe /i /quiet"', prereqs=[CHECKED], ran={"race": ["replaced"], "runtime": [CHECKED_RAN]},
+         last=COMPLETE, row=("a program watching the media writes another program over a PreReq installer with Sha256 "
+                             "the moment the check has read it", "the file is held from the check until the installer has "
+                             "ended: the checked installer runs, the write waits until then: exit 0")),
+    Case("bad-input-relative-instpath-and-a-decoy-in-the-current-folder", cwd="C:\\logs",
+         files={"checked\\tool.exe": "@tool", "C:\\logs\\checked\\tool.exe": "@noop"},
+         prereqs=[{**CHECKED, "InstPath": "checked\\tool.exe"}], ran={"runtime": [CHECKED_RAN]}, last=COMPLETE,
+         log=[f"MsiInstall({CHECKED_RAN}) return code 0"],
+         row=("InstPath checked\\tool.exe with Sha256, and another file of that name under the current folder",
+              "with a digest a relative InstPath lies in the program's folder: that file is checked, held and started "
+              "by its full path; the other is never read: exit 0")),
+    Case("bad-input-package-written-during-the-installer-call", main={"Sha256": hashlib.sha256(b"package").hexdigest()},
+         calls=["MsiInstallProductA|<media>\\demo.msi|", "Package|held"], last=COMPLETE,
+         row=("the package (with Sha256) opened for writing by another program during the installer call",
+              "the package is held from the check until the installer returns: the open fails: exit 0")),
     Case("bad-input-package-of-random-bytes", msi="wine", files={"demo.msi": random.Random(2).randbytes(20_000)}, exit=3,
          boxes=[(ERROR, text(152, "<media>\\demo.msi"))], log=None,
          row=("MsiPath names a file of random bytes (Wine's installer library)",

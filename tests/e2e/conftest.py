@@ -68,7 +68,8 @@ def program(tmp_path_factory) -> Path:
 @pytest.fixture(scope="session")
 def tools(program: Path) -> Path:
     folder = wb.tools_dir(wb.pe_architecture(program))
-    missing = [name for name in ("tool.exe", "recording/msi.dll", "recording/mapi32.dll") if not (folder / name).is_file()]
+    missing = [name for name in ("tool.exe", "noop.exe", "recording/msi.dll", "recording/mapi32.dll")
+               if not (folder / name).is_file()]
     if missing:
         pytest.fail(f"helper programs missing in {folder}: {missing} (build the e2e_* targets)", pytrace=False)
     return folder
@@ -100,8 +101,8 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
         return path
 
     from cases import CORPUS
-    return {"setup": program, "tool": tools / "tool.exe", "msi": tools / "recording" / "msi.dll",
-            "setupcheck": wb.REPO / "dist" / "setupcheck.exe", "demo": package("demo.msi"),
+    return {"setup": program, "tool": tools / "tool.exe", "noop": tools / "noop.exe",
+            "msi": tools / "recording" / "msi.dll", "setupcheck": wb.REPO / "dist" / "setupcheck.exe", "demo": package("demo.msi"),
             "demo2": package("demo2.msi", "-D", "ProductVersion=2.0.0"), "prereq": package("prereq.msi", "-D", "Prerequisite=1"),
             **{name: corpus(name, **recipe) for name, recipe in CORPUS.items()}}
 

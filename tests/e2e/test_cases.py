@@ -4,6 +4,7 @@ order in one prefix of its own."""
 from __future__ import annotations
 
 import datetime
+import hashlib
 import json
 import re
 import time
@@ -39,8 +40,11 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
     prefix = bench.prefix
     if case.msi != "wine":
         bench.script_doubles(case.msi)
-    media = bench.make_media(re.sub(r"[^\w-]", "-", case.id)[:40], case.setup_ini(), {
-        path: artefacts[value[1:]] if isinstance(value, str) else value for path, value in case.files.items()})
+    files = {path: artefacts[value[1:]] if isinstance(value, str) else value for path, value in case.files.items()}
+    # "<sha256:FILE>" in setup.ini: the digest of that file of the case.
+    digests = {f"<sha256:{path}>": hashlib.sha256(value if isinstance(value, bytes) else value.read_bytes()).hexdigest()
+               for path, value in files.items() if value is not None}
+    media = bench.make_media(re.sub(r"[^\w-]", "-", case.id)[:40], fill(case.setup_ini(), digests), files)
     errors = None
     if case.findings is not None:  # the finding that the test programs are unsigned aside
         report = wb.check_media(prefix.unix(media))

@@ -85,8 +85,19 @@ void UnwindAsWindowsDoes() {
 }
 #endif
 
-UINT Installed(const std::string& call, const char* resultKey) {
+// Whether another program could change the package during the call:
+// "held" when a handle of the caller keeps it from being written.
+std::string Writability(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION ? "held" : "absent";
+    CloseHandle(file);
+    return "writable";
+}
+
+UINT Installed(const std::string& call, const char* package, const char* resultKey) {
     Record(call);
+    Record(Line("Package", Writability(package)));
     Record(Line("Chain", ExceptionChainVerdict()));
     if (ScriptInt(L"Result", "Crash", 0) == 1) {
 #if defined(__i386__)
@@ -121,12 +132,12 @@ DOUBLE_ENTRY UINT WINAPI MsiEnableLogA(DWORD mode, const char* path, DWORD attri
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiInstallProductA(const char* package, const char* commandLine) {
-    return Installed(Line("MsiInstallProductA", Field(package), Field(commandLine)), "InstallProduct");
+    return Installed(Line("MsiInstallProductA", Field(package), Field(commandLine)), package, "InstallProduct");
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiApplyPatchA(const char* patch, const char* installPackage, int type, const char* commandLine) {
     return Installed(Line("MsiApplyPatchA", Field(patch), Field(installPackage), std::to_string(type), Field(commandLine)),
-                     "ApplyPatch");
+                     patch, "ApplyPatch");
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiReinstallProductA(const char* product, DWORD mode) {

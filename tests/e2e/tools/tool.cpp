@@ -333,6 +333,69 @@ int Squat(const wchar_t* line) {
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
+// The write of "race": FROM's bytes over TO the first moment that no other
+// handle keeps TO from being written; given up once PROCESS has ended.
+struct Replacement {
+    const wchar_t* to;
+    std::string bytes;
+    HANDLE process;
+    volatile LONG done;  // 1 replaced, 2 given up
+};
+
+DWORD WINAPI Replace(LPVOID parameter) {
+    Replacement* r = static_cast<Replacement*>(parameter);
+    while (r->done == 0) {
+        const bool ended = WaitForSingleObject(r->process, 0) == WAIT_OBJECT_0;
+        HANDLE file = CreateFileW(r->to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE && InterlockedCompareExchange(&r->done, 1, 0) == 0) {
+            DWORD written = 0;
+            WriteFile(file, r->bytes.data(), static_cast<DWORD>(r->bytes.size()), &written, nullptr);
+            SetEndOfFile(file);
+        }
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        if (ended) InterlockedCompareExchange(&r->done, 2, 0);
+    }
+    return 0;
+}
+
+// race FROM TO MARKER LINE: as a program that watches the media would, starts
+// LINE, waits until TO has been read (its last access, set back to 2001 first,
+// changes: relatime updates it then), then replaces it by FROM's bytes as soon
+// as it can, from three threads so that the first moment is taken; appends
+// "replaced" (or "never read", "not replaced") to MARKER.
+int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
+    Replacement replacement = {to, "", nullptr, 0};
+    HANDLE file = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    replacement.bytes.resize(GetFileSize(file, nullptr));
+    DWORD got = 0;
+    ReadFile(file, &replacement.bytes[0], static_cast<DWORD>(replacement.bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    const SYSTEMTIME old = {2001, 1, 1, 1, 0, 0, 0, 0};
+    FILETIME access = {};
+    SystemTimeToFileTime(&old, &access);
+    file = CreateFileW(to, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, &access, nullptr);
+    CloseHandle(file);
+    PROCESS_INFORMATION process = {};
+    if (!Start(line, false, &process)) return 255;
+    replacement.process = process.hProcess;
+    WIN32_FILE_ATTRIBUTE_DATA seen = {};
+    bool read = false;
+    for (bool ended = false; !read && !ended;) {
+        ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+        read = GetFileAttributesExW(to, GetFileExInfoStandard, &seen) &&
+               CompareFileTime(&seen.ftLastAccessTime, &access) != 0;
+    }
+    if (read) {
+        const HANDLE helpers[] = {CreateThread(nullptr, 0, Replace, &replacement, 0, nullptr),
+                                  CreateThread(nullptr, 0, Replace, &replacement, 0, nullptr)};
+        Replace(&replacement);
+        WaitForMultipleObjects(2, helpers, TRUE, INFINITE);
+    }
+    Append(marker, std::string(!read ? "never read" : replacement.done == 1 ? "replaced" : "not replaced") + "\r\n");
+    return static_cast<int>(ExitCodeAtEnd(process.hProcess));
+}
+
 // print CODE MODE VALUE, a condition program: hex text, N bytes, the text after
 // reading its input to the end, or after leaving a process behind.
 int Print(const std::wstring& mode, const wchar_t* value) {
@@ -386,6 +449,7 @@ int main() {
     if (verb == L"inherit" && count == 4) return Inherit(argv[2], argv[3]);
     if (verb == L"inherited" && count == 3) return Inherited(argv[2]);
     if (verb == L"squat" && count == 3) return Squat(argv[2]);
+    if (verb == L"race" && count == 6) return Race(argv[2], argv[3], argv[4], argv[5]);
     if (verb == L"crash") return Crash();
     if (verb == L"load" && count == 3) return LoadLibraryW(argv[2]) ? 0 : 1;
     if (verb == L"sleep" && count == 3) Sleep(static_cast<DWORD>(code) * 1000);
