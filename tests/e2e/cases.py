@@ -502,7 +502,7 @@ BAD_INPUT = [
          log=[f"MsiInstall({CHECKED_RAN}) return code 0"],
          row=("InstPath checked\\tool.exe with Sha256, and another file of that name under the current folder",
               "with a digest a relative InstPath lies in the program's folder: that file is checked, held and started "
-              "by its full path; the other is never read: exit 0")),
+              "by its full path; the other is neither checked nor started: exit 0")),
     Case("bad-input-package-written-during-the-installer-call", main={"Sha256": hashlib.sha256(b"package").hexdigest()},
          calls=["MsiInstallProductA|<media>\\demo.msi|", "Package|held"], last=COMPLETE,
          row=("the package (with Sha256) opened for writing by another program during the installer call",
