@@ -490,11 +490,13 @@ BAD_INPUT = [
          row=("the output pipe's former names, setup-output-<process id>-1 to -8, taken first by another program",
               "the name has a random part (one taken all the same is retried with another): the condition program "
               "answers, nothing installed: exit 0")),
-    Case("bad-input-installer-replaced-after-its-check", files={"checked\\tool.exe": "@tool", "noop.exe": "@noop"},
+    # 32 MB after the program: its check lasts until the watcher waits for its end.
+    Case("bad-input-installer-replaced-after-its-check",
+         files={"checked\\tool.exe": lambda a: a["tool"].read_bytes() + bytes(1 << 25), "noop.exe": "@noop"},
          line='"<media>\\tool.exe" race "<media>\\noop.exe" "<media>\\checked\\tool.exe" C:\\logs\\race.marker '
               '"<media>\\setup.exe /i /quiet"', prereqs=[CHECKED], ran={"race": ["replaced"], "runtime": [CHECKED_RAN]},
          last=COMPLETE, row=("a program watching the media writes another program over a PreReq installer with Sha256 "
-                             "the moment the check has read it", "the file is held from the check until the installer has "
+                             "(32 MB) the moment the check has read it", "the file is held from the check until the installer has "
                              "ended: the checked installer runs, the write waits until then: exit 0")),
     Case("bad-input-relative-instpath-and-a-decoy-in-the-current-folder", cwd="C:\\logs",
          files={"checked\\tool.exe": "@tool", "C:\\logs\\checked\\tool.exe": "@noop"},

@@ -40,7 +40,8 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
     prefix = bench.prefix
     if case.msi != "wine":
         bench.script_doubles(case.msi)
-    files = {path: artefacts[value[1:]] if isinstance(value, str) else value for path, value in case.files.items()}
+    files = {path: artefacts[value[1:]] if isinstance(value, str) else value(artefacts) if callable(value) else value
+             for path, value in case.files.items()}
     # "<sha256:FILE>" in setup.ini: the digest of that file of the case.
     digests = {f"<sha256:{path}>": hashlib.sha256(value if isinstance(value, bytes) else value.read_bytes()).hexdigest()
                for path, value in files.items() if value is not None}

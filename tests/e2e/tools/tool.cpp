@@ -333,42 +333,16 @@ int Squat(const wchar_t* line) {
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// The write of "race": FROM's bytes over TO the first moment that no other
-// handle keeps TO from being written; given up once PROCESS has ended.
-struct Replacement {
-    const wchar_t* to;
-    std::string bytes;
-    HANDLE process;
-    volatile LONG done;  // 1 replaced, 2 given up
-};
-
-DWORD WINAPI Replace(LPVOID parameter) {
-    Replacement* r = static_cast<Replacement*>(parameter);
-    while (r->done == 0) {
-        const bool ended = WaitForSingleObject(r->process, 0) == WAIT_OBJECT_0;
-        HANDLE file = CreateFileW(r->to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE && InterlockedCompareExchange(&r->done, 1, 0) == 0) {
-            DWORD written = 0;
-            WriteFile(file, r->bytes.data(), static_cast<DWORD>(r->bytes.size()), &written, nullptr);
-            SetEndOfFile(file);
-        }
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        if (ended) InterlockedCompareExchange(&r->done, 2, 0);
-    }
-    return 0;
-}
-
 // race FROM TO MARKER LINE: as a program that watches the media would, starts
 // LINE, waits until TO has been read (its last access, set back to 2001 first,
-// changes: relatime updates it then), then replaces it by FROM's bytes as soon
-// as it can, from three threads so that the first moment is taken; appends
-// "replaced" (or "never read", "not replaced") to MARKER.
+// changes: relatime updates it then), then writes FROM's bytes over it the
+// first moment no other handle keeps it from being written; appends "replaced"
+// (or "never read", "not replaced" when LINE ended first) to MARKER.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
-    Replacement replacement = {to, "", nullptr, 0};
     HANDLE file = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    replacement.bytes.resize(GetFileSize(file, nullptr));
-    DWORD got = 0;
-    ReadFile(file, &replacement.bytes[0], static_cast<DWORD>(replacement.bytes.size()), &got, nullptr);
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD done = 0;
+    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &done, nullptr);
     CloseHandle(file);
     const SYSTEMTIME old = {2001, 1, 1, 1, 0, 0, 0, 0};
     FILETIME access = {};
@@ -378,21 +352,25 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
     CloseHandle(file);
     PROCESS_INFORMATION process = {};
     if (!Start(line, false, &process)) return 255;
-    replacement.process = process.hProcess;
     WIN32_FILE_ATTRIBUTE_DATA seen = {};
-    bool read = false;
-    for (bool ended = false; !read && !ended;) {
+    bool read = false, ended = false;
+    while (!read && !ended) {
         ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
         read = GetFileAttributesExW(to, GetFileExInfoStandard, &seen) &&
                CompareFileTime(&seen.ftLastAccessTime, &access) != 0;
     }
-    if (read) {
-        const HANDLE helpers[] = {CreateThread(nullptr, 0, Replace, &replacement, 0, nullptr),
-                                  CreateThread(nullptr, 0, Replace, &replacement, 0, nullptr)};
-        Replace(&replacement);
-        WaitForMultipleObjects(2, helpers, TRUE, INFINITE);
+    std::string verdict = read ? "not replaced" : "never read";
+    for (ended = false; read && !ended;) {
+        ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+        file = CreateFileW(to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+        SetEndOfFile(file);
+        CloseHandle(file);
+        verdict = "replaced";
+        break;
     }
-    Append(marker, std::string(!read ? "never read" : replacement.done == 1 ? "replaced" : "not replaced") + "\r\n");
+    Append(marker, verdict + "\r\n");
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
