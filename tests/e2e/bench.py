@@ -235,7 +235,8 @@ class Watcher:
         self.process = spawn([prefix.loader, str(tool), "watch"], env=prefix.env(), stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE)
         threading.Thread(target=self._read, daemon=True).start()
-        if not self.ready.wait(60):
+        # A new emulated 32-bit prefix on a busy machine can take minutes.
+        if not self.ready.wait(180):
             self.stop()
             raise RuntimeError("tool.exe watch did not start")
 
