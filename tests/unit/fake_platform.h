@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "diagnostics/services.h"
+#include "linux/profile_file.h"
 #include "platform/platform.h"
 
 namespace fake {
@@ -42,12 +43,9 @@ public:
     };
     std::map<std::string, Version> versions;     // file versions by path
     std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
-    // Initialization files: path -> lower-case section -> ordered (key, value).
-    std::map<std::string, std::map<std::string, std::vector<std::pair<std::string, std::string>>>> ini;
+    const platform::posix::CodePage* codePage = nullptr;  // of initialization files; by default 1252
 
-    // The configuration file beside the program, from "[Section]" and
-    // "key=value" lines.
-    void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini");
+    void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini") { contents[path] = text; }
 
     std::string ModulePath() override { return modulePath; }
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
@@ -75,19 +73,30 @@ public:
     uint32_t TryLoadLibrary(const std::string& path) override {
         return loadErrors.count(path) ? loadErrors[path] : 0;
     }
-    std::string IniString(const std::string& section, const std::string& key,
-                          const std::string& fallback, const std::string& file) override;
-    int IniInt(const std::string& section, const std::string& key, int fallback,
-               const std::string& file) override;
-    std::string IniSection(const std::string& section, const std::string& file) override;
+    // Initialization files are read from `contents` by the Windows profile rules.
+    std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
+                          const std::string& file) override {
+        return Profile(file).String(section, key, fallback, 2048);
+    }
+    int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
+        return Profile(file).Int(section, key, fallback);
+    }
+    std::string IniSection(const std::string& section, const std::string& file) override {
+        return Profile(file).SectionListing(section, 2048);
+    }
+    std::vector<std::string> IniSectionNames(const std::string& file) override { return Profile(file).SectionNames(); }
+    std::vector<std::string> IniKeyNames(const std::string& section, const std::string& file) override {
+        return Profile(file).KeyNames(section);
+    }
 
 private:
     static bool Give(bool ok, const std::string& value, std::string* out) {
         if (ok) *out = value;
         return ok;
     }
-    const std::string* FindIniValue(const std::string& section, const std::string& key,
-                                    const std::string& file);
+    platform::posix::ProfileFile Profile(const std::string& file) {
+        return platform::posix::ProfileFile(contents.count(file) ? contents[file] : "", codePage);
+    }
 };
 
 class System : public platform::System {

@@ -9,22 +9,8 @@
 namespace setup::checker {
 namespace {
 
-// The fake's files, listing the sections and keys the checker walks.
-struct ListingFiles : fake::Files {
-    std::vector<std::string> IniSectionNames(const std::string& file) override {
-        std::vector<std::string> names;
-        for (const auto& section : ini[file]) names.push_back(section.first);
-        return names;
-    }
-    std::vector<std::string> IniKeyNames(const std::string& section, const std::string& file) override {
-        std::vector<std::string> names;
-        for (const auto& entry : ini[file][section]) names.push_back(entry.first);
-        return names;
-    }
-};
-
 std::vector<Finding> Check(const std::string& ini, const std::string& package, const fake::Package& facts) {
-    ListingFiles files;
+    fake::Files files;
     files.SetIni(ini);
     files.contents["C:\\Kits\\" + package];
     fake::Installer installer;
