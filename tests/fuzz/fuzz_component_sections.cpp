@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fake::Bench b;
     b.os.fileSystem.SetIni(std::string(reinterpret_cast<const char*>(data), size));
-    b.os.procs.children["check.exe"] = {2, "text", {}, 0};
+    b.os.procs.children["check.exe"] = {{}, 0, 2, "text"};
     const setup::IniFile ini(b.os.fileSystem, "C:\\Kits\\setup.ini");
     const setup::PathMacros macros = setup::DetectPathMacros(b.os, "C:\\Kits\\setup.exe");
     std::vector<setup::Component> list;

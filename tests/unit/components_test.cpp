@@ -74,7 +74,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
     };
     for (const Case& c : cases) {
         Bench b;
-        if (c.started) b.os.procs.children[c.started] = {c.exitCode, "", {}, c.startError};
+        if (c.started) b.os.procs.children[c.started] = {{}, c.startError, c.exitCode, ""};
         std::string error;
         EXPECT_EQ(InstallComponent(b.s, c.component.section, error), c.code) << c.started;
         EXPECT_EQ(b.os.procs.started, c.started ? Lines{c.started} : Lines{});

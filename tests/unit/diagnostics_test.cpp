@@ -81,6 +81,14 @@ TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
     EXPECT_FALSE(StartsWithNoCase("msi", "msiexec"));
     EXPECT_TRUE(ContainsNoCase("Setup of LIBRE OFFICE 7", "Libre Office"));
     EXPECT_FALSE(ContainsNoCase("LibreOffice", "Libre Office"));
+    // UTF-8 passes; other bytes, overlong forms, surrogates and code points past U+10FFFF are escaped.
+    const std::pair<std::string, std::string> json[] = {
+        {"a\"\\\x01\x7F", "a\\\"\\\\\\u0001\x7F"}, {"\xC2\x80\xDF\xBF", "\xC2\x80\xDF\xBF"}, {"\xC1\xBF", "\\u00c1\\u00bf"},
+        {"\xE0\xA0\x80\xED\x9F\xBF", "\xE0\xA0\x80\xED\x9F\xBF"}, {"\xE0\x9F", "\\u00e0\\u009f"},
+        {"\xED\xA0", "\\u00ed\\u00a0"}, {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+        {"\xF0\x8F", "\\u00f0\\u008f"}, {"\xF4\x90", "\\u00f4\\u0090"}, {"\xF5\x80", "\\u00f5\\u0080"},
+        {"\xEF\xBF\xBF", "\xEF\xBF\xBF"}, {"\xE2\x82(", "\\u00e2\\u0082("}, {"\xC2", "\\u00c2"}};
+    for (const auto& [bytes, literal] : json) EXPECT_EQ(JsonString(bytes), "\"" + literal + "\"") << literal;
 }
 
 TEST(Services, ErrorsAndQuestionsAreLoggedAndShownOnlyAtTheFullLevel) {
@@ -92,40 +100,29 @@ TEST(Services, ErrorsAndQuestionsAreLoggedAndShownOnlyAtTheFullLevel) {
         b.s.Error("Refused.", "\r\nmore", 42);
         EXPECT_EQ(b.s.Ask("Go on?", "Caption"), full ? 7 : 1);
         EXPECT_EQ(b.s.ShowAlways("Always", "C", 0x40), full ? 6 : 3);
-        EXPECT_EQ(b.os.LogEntries(kPath), (std::vector<std::string>{"Refused.\r\n", "Go on?\r\n"}));
-        std::vector<std::string> shown;
-        for (const auto& box : b.os.userInterface.shown) {
-            shown.push_back(std::to_string(box.owner) + "|" + box.caption + "|" + box.text + "|" +
-                            std::to_string(box.flags));
-        }
-        if (full) {
-            EXPECT_EQ(shown, (std::vector<std::string>{"42|Installation Error|Refused.\r\nmore|16",
-                                                       "0|Caption|Go on?|36", "0|C|Always|64"}));
-        } else {
-            EXPECT_EQ(shown, std::vector<std::string>{"0|C|Always|64"});
-        }
+        EXPECT_EQ(b.Entries(), (std::vector<std::string>{"Refused.\r\n", "Go on?\r\n"}));
+        std::string shown;
+        for (const auto& box : b.os.userInterface.shown) shown += Format("%u|%s|%s|%u\n", unsigned(box.owner), box.caption.c_str(), box.text.c_str(), box.flags);
+        EXPECT_EQ(shown, std::string(full ? "42|Installation Error|Refused.\r\nmore|16\n0|Caption|Go on?|36\n" : "") + "0|C|Always|64\n");
     }
 }
 
 TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
-    const LogMail mail = {"C:\\Temp\\Demo Setup.log", "help@example.invalid", "Demo", "1.0"};
     struct Case {
         std::string address, productName;
         bool binds;
         uint32_t sendResult;
         int answer;
-        size_t sent, raised;
-        const char* lastEntry;
+        std::string outcome;  // messages sent and windows raised, then the last entry
     };
+    const std::string to = "help@example.invalid";
     const Case cases[] = {
-        {"", "Demo", true, 0, 6, 0, 0, "Can't read email address from ini file.\r\n"},
-        {"help@example.invalid", "Demo", true, 0, 7, 0, 0, nullptr},
-        {"help@example.invalid", "Demo", true, 0, 6, 1, 1,
-         "Send email to 'SMTP:help@example.invalid' attachment file 'C:\\Temp\\Demo Setup.log'\r\n"},
-        {"help@example.invalid", "", true, 0, 6, 1, 0, nullptr},  // a patch run raises no window
-        {"help@example.invalid", "Demo", false, 0, 6, 0, 0, "Can't load MAPI32.DLL"},
-        {"help@example.invalid", "Demo", true, 1, 6, 1, 0,
-         "MAPISendMail(SMTP:help@example.invalid) failure. Error(1)'Unknown error 0x00000001'."},
+        {"", "Demo", true, 0, 6, "0|0|Can't read email address from ini file.\r\n"},
+        {to, "Demo", true, 0, 7, "0|0|"},
+        {to, "Demo", true, 0, 6, "1|1|Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n"},
+        {to, "", true, 0, 6, "1|0|Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n"},
+        {to, "Demo", false, 0, 6, "0|0|Can't load MAPI32.DLL"},
+        {to, "Demo", true, 1, 6, "1|0|MAPISendMail(SMTP:" + to + ") failure. Error(1)'Unknown error 0x00000001'."},
     };
     for (const Case& c : cases) {
         Bench b;
@@ -133,31 +130,20 @@ TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
         b.os.mapi.binds = c.binds;
         b.os.mapi.sendResult = c.sendResult;
         b.os.userInterface.answers = {c.answer};
-        LogMail m = mail;
-        m.address = c.address;
-        m.productName = c.productName;
-        SendLogFile(b.s, m);
-        EXPECT_EQ(b.os.userInterface.shown.size(), c.address.empty() ? 0u : 1u);
-        EXPECT_EQ(b.os.mapi.sent.size(), c.sent);
-        EXPECT_EQ(b.os.mapi.raised.size(), c.raised);
-        const auto entries = b.os.LogEntries(kPath);
-        if (c.lastEntry) {
-            ASSERT_FALSE(entries.empty());
-            EXPECT_EQ(entries.back(), c.lastEntry);
-        } else {
-            EXPECT_TRUE(entries.empty() || c.sent == 1);
-        }
+        SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", c.address, c.productName, "1.0"});
+        EXPECT_EQ(b.os.userInterface.shown.size(), c.address.empty() ? 0u : 1u) << "asked at every level";
+        const auto entries = b.Entries();
+        EXPECT_EQ(Format("%u|%u|", unsigned(b.os.mapi.sent.size()), unsigned(b.os.mapi.raised.size())) +
+                      (entries.empty() ? "" : entries.back()), c.outcome);
     }
     Bench b;
     b.os.userInterface.answers = {6};
-    SendLogFile(b.s, mail);
-    ASSERT_EQ(b.os.userInterface.shown.size(), 1u);
-    EXPECT_EQ(b.os.userInterface.shown[0].flags, 0x24u);  // its caption and text: the whole-run tests
+    SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", to, "Demo", "1.0"});
+    EXPECT_EQ(b.os.userInterface.shown.at(0).flags, 0x24u);  // its caption and text: run_test
     const platform::MailMessage& sent = b.os.mapi.sent.at(0);
-    EXPECT_EQ(sent.subject, "Log file for 'Demo (1.0)'");
-    EXPECT_EQ(sent.noteText, "See log file 'Demo Setup.log' in attachment.");
-    EXPECT_EQ(sent.recipientName + "|" + sent.recipientAddress + "|" + sent.attachmentPath,
-              "BootStrapper|SMTP:help@example.invalid|C:\\Temp\\Demo Setup.log");
+    EXPECT_EQ(sent.subject + "|" + sent.noteText + "|" + sent.recipientName + "|" + sent.recipientAddress + "|" +
+                  sent.attachmentPath, "Log file for 'Demo (1.0)'|See log file 'Demo Setup.log' in attachment.|"
+                  "BootStrapper|SMTP:" + to + "|C:\\Temp\\Demo Setup.log");
     EXPECT_EQ(sent.flags, 9u);
     EXPECT_EQ(b.os.mapi.raised, std::vector<std::string>{"Demo"});
 }

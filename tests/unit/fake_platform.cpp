@@ -127,18 +127,8 @@ uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& key
 
 platform::CapturedRun Processes::RunCaptured(const std::string& commandLine) {
     started.push_back(commandLine);
-    platform::CapturedRun run;
-    if (!children.count(commandLine)) {
-        run.failure = platform::CapturedRun::Failure::Start;
-        run.error = 2;
-        return run;
-    }
-    const Child& child = children[commandLine];
-    run.failure = child.failure;
-    run.error = child.error;
-    run.exitCode = child.exitCode;
-    run.output = child.output;
-    return run;
+    if (!children.count(commandLine)) return {platform::CapturedRun::Failure::Start, 2, 0, ""};
+    return children[commandLine];
 }
 
 uint32_t Processes::RunAndWait(const std::string& commandLine, bool* wasStarted, uint32_t* exitCode) {

@@ -1,7 +1,5 @@
-// An in-memory platform for the unit tests: files, initialization files,
-// system facts, message boxes with scripted answers, the string table, a
-// registry, scripted child processes and a scripted installer library.
-// "ANSI" text is UTF-8 here.
+// An in-memory platform for the unit tests, scripted where the program
+// asks a person, a child process or the installer. "ANSI" text is UTF-8.
 #pragma once
 
 #include <algorithm>
@@ -85,8 +83,8 @@ public:
         return Profile(file).SectionListing(section, 2048);
     }
     std::vector<std::string> IniSectionNames(const std::string& file) override { return Profile(file).SectionNames(); }
-    std::vector<std::string> IniKeyNames(const std::string& section, const std::string& file) override {
-        return Profile(file).KeyNames(section);
+    std::vector<std::string> IniKeyNames(const std::string& section, const std::string& f) override {
+        return Profile(f).KeyNames(section);
     }
 
 private:
@@ -109,7 +107,6 @@ public:
     uint16_t spMajor = 0, spMinor = 0;
     bool administrator = true;
     std::set<std::string> mutexes;  // names currently held
-    std::vector<uint32_t> restarts;
     uint32_t restartError = 0;
     std::map<uint32_t, std::string> errorTexts;
     std::map<std::string, std::string> environment;
@@ -121,17 +118,11 @@ public:
     bool VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajor, uint16_t spMinor) override;
     bool IsAdministrator() override { return administrator; }
     std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name, bool* existed) override;
-    void EnableShutdownPrivilege() override {}
-    uint32_t Restart(uint32_t reason) override {
-        restarts.push_back(reason);
-        return restartError;
-    }
+    uint32_t Restart(uint32_t) override { return restartError; }
     bool ErrorMessage(uint32_t code, std::string* text) override;
     bool EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) override;
     std::u16string AnsiToUtf16(const std::string& text) override;
     std::string Utf16ToAnsi(const std::u16string& text) override;
-    std::string Utf8ToAnsi(const std::string& text) override { return text; }
-    std::string AnsiToUtf8(const std::string& text) override { return text; }
 };
 
 struct ShownBox {
@@ -158,9 +149,7 @@ public:
     int RunPrerequisitesDialog(platform::PrerequisitesDialog& dialog) override {
         return prerequisitesDialog ? prerequisitesDialog(dialog) : -1;
     }
-    int RunDownloadDialog(platform::WindowRef, platform::DownloadDialog&) override { return -1; }
     void SetStatusText(platform::WindowRef, const std::string& text) override { statusTexts.push_back(text); }
-    void EnableDialogButtons(platform::WindowRef, bool) override {}
 };
 
 class Registry : public platform::Registry {
@@ -179,17 +168,10 @@ public:
                        std::string* bytes, uint32_t* type) override;
 };
 
-// A scripted child process: what a command line does when started.
-struct Child {
-    uint32_t exitCode = 0;
-    std::string output;
-    platform::CapturedRun::Failure failure = platform::CapturedRun::Failure::None;
-    uint32_t error = 0;  // with a failure, or a failed start
-};
-
 class Processes : public platform::Processes {
 public:
-    std::map<std::string, Child> children;  // by command line (or "program|parameters")
+    // What a command line (or "program|parameters") does when started; `error` alone: it does not start.
+    std::map<std::string, platform::CapturedRun> children;
     std::vector<std::string> started;       // in order
     std::function<void(const std::string&)> onStart;
 

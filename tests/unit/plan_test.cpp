@@ -117,24 +117,24 @@ TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
 }
 
 TEST(Plan, WhatPassesTheChecks) {
-    const std::string fresh = "a fresh install, prerequisites, install '";
-    const Case cases[] = {
-        {"/i", [](Facts& f) { f.host.nativeX86 = true; f.package.summaryTemplate = "x64"; },
-         fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { f.host.nativeX86 = true; f.package.summaryTemplate = "4;1033"; },
-         fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { f.main.AdminNeed = 0; f.host.administrator = false; },
-         fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { f.main.MsiType = "installupgrade"; }, fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "6.1"; f.minimum = ParseMinimumWindows(f.main); },
-         fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { Patch(f); f.package.read = false; }, "a patch, patch?, patch '' at 3, level 5, restart asked"},
+    const std::function<void(Facts&)> cases[] = {
+        [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; },
+        [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; },
+        [](Facts& f) { f.main.AdminNeed = 0, f.host.administrator = false; },
+        [](Facts& f) { f.main.MsiType = "installupgrade"; },
+        [](Facts& f) { f.main.MinWinVersion = "6.1", f.minimum = ParseMinimumWindows(f.main); },
     };
-    for (const Case& c : cases) {
-        Facts facts = Media(c.commandLine);
-        if (c.change) c.change(facts);
-        EXPECT_EQ(Describe(MakePlan(facts)), c.plan) << c.plan;
+    const std::string fresh = Describe(MakePlan(Media("/i")));
+    EXPECT_EQ(fresh, "a fresh install, prerequisites, install '', post-requisites, level 5, restart asked");
+    for (const auto& change : cases) {
+        Facts facts = Media("/i");
+        change(facts);
+        EXPECT_EQ(Describe(MakePlan(facts)), fresh) << facts.main.MsiType << facts.package.summaryTemplate;
     }
+    Facts patch = Media("/i");
+    Patch(patch);
+    patch.package.read = false;
+    EXPECT_EQ(Describe(MakePlan(patch)), "a patch, patch?, patch '' at 3, level 5, restart asked") << "no package facts";
 }
 
 TEST(Plan, OperationAndTheInstallersCommandLine) {
