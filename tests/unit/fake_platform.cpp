@@ -45,6 +45,11 @@ const std::vector<StringResource>& AllStringResources() {
     return all;
 }
 
+bool Give(const std::string& value, std::string* out) {
+    *out = value;
+    return true;
+}
+
 std::string Lower(std::string text) {
     for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
     return text;
@@ -63,10 +68,6 @@ bool Files::Append(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-bool Files::LongPath(const std::string& path, std::string* longPath) {
-    return longPaths.count(path) && Give(true, longPaths[path], longPath);
-}
-
 uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) {
     auto it = versions.find(path);
     if (it == versions.end()) return 2;  // ERROR_FILE_NOT_FOUND
@@ -75,12 +76,6 @@ uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls)
         *ls = it->second.ls;
     }
     return it->second.error;
-}
-
-bool System::Version(platform::OsVersion* version) {
-    version->major = major;
-    version->minor = minor;
-    return !versionFails;
 }
 
 bool System::VersionAtLeast(uint32_t reqMajor, uint32_t reqMinor, uint16_t reqSpMajor, uint16_t reqSpMinor) {
@@ -100,15 +95,11 @@ std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name
 }
 
 bool System::ErrorMessage(uint32_t code, std::string* text) {
-    if (!errorTexts.count(code)) return false;
-    *text = errorTexts[code];
-    return true;
+    return errorTexts.count(code) && Give(errorTexts[code], text);
 }
 
 bool System::EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) {
-    if (!environment.count(name) || environment[name].size() >= bufferSize) return false;
-    *value = environment[name];
-    return true;
+    return environment.count(name) && environment[name].size() < bufferSize && Give(environment[name], value);
 }
 
 std::u16string System::AnsiToUtf16(const std::string& text) { return Utf8ToUtf16(text); }
@@ -207,7 +198,9 @@ public:
                          std::string* value) override {
         Call("ProductInfo " + code + "|" + property);
         if (!o_.installedVersions.count(code)) return 1605;  // ERROR_UNKNOWN_PRODUCT
-        return Fits(o_.installedVersions[code], bufferSize, value) ? 0 : 234;
+        if (o_.installedVersions[code].size() >= bufferSize) return 234;
+        *value = o_.installedVersions[code];
+        return 0;
     }
     platform::PackageInfo ReadPackage(const std::string& path) override {
         platform::PackageInfo info;
@@ -232,11 +225,6 @@ public:
 
 private:
     void Call(const std::string& line) { o_.calls.push_back(line); }
-    static bool Fits(const std::string& text, size_t bufferSize, std::string* value) {
-        if (text.size() >= bufferSize) return false;
-        *value = text;
-        return true;
-    }
 
     Installer& o_;
 };

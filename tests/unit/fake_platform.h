@@ -19,6 +19,7 @@
 namespace fake {
 
 std::string Lower(std::string text);
+bool Give(const std::string& value, std::string* out);  // sets `out`; true
 
 // Every string of the program's four string tables (language 0, 1040, 1041, 1049).
 struct StringResource {
@@ -59,13 +60,13 @@ public:
         consume(contents[path].data(), contents[path].size());
         return true;
     }
-    bool TempFolder(std::string* folder) override { return Give(!tempFolderFails, tempFolder, folder); }
-    bool LongPath(const std::string& path, std::string* longPath) override;
-    bool SystemFolder(std::string* folder) override {
-        return Give(true, "C:\\windows\\syswow64", folder);
+    bool TempFolder(std::string* folder) override { return !tempFolderFails && Give(tempFolder, folder); }
+    bool LongPath(const std::string& path, std::string* longPath) override {
+        return longPaths.count(path) && Give(longPaths[path], longPath);
     }
+    bool SystemFolder(std::string* folder) override { return Give("C:\\windows\\syswow64", folder); }
     bool CommonProgramFilesFolder(std::string* folder) override {
-        return Give(true, "C:\\Program Files (x86)\\Common Files", folder);
+        return Give("C:\\Program Files (x86)\\Common Files", folder);
     }
     uint32_t FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) override;
     uint32_t TryLoadLibrary(const std::string& path) override {
@@ -88,10 +89,6 @@ public:
     }
 
 private:
-    static bool Give(bool ok, const std::string& value, std::string* out) {
-        if (ok) *out = value;
-        return ok;
-    }
     platform::posix::ProfileFile Profile(const std::string& file) {
         return platform::posix::ProfileFile(contents.count(file) ? contents[file] : "", codePage);
     }
@@ -114,7 +111,10 @@ public:
     platform::LocalTime Now() override { return now; }
     uint16_t UserDefaultLanguage() override { return userLanguage; }
     uint16_t NativeArchitecture() override { return architecture; }
-    bool Version(platform::OsVersion* version) override;
+    bool Version(platform::OsVersion* version) override {
+        *version = {major, minor};
+        return !versionFails;
+    }
     bool VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajor, uint16_t spMinor) override;
     bool IsAdministrator() override { return administrator; }
     std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name, bool* existed) override;
