@@ -1,5 +1,5 @@
-// The command line read into its parts: each reader's rules, the others
-// read alongside.
+// The command line read into its parts: the token rule and each reader's
+// rules, the others read alongside.
 #include "driver/command_line.h"
 
 #include <gtest/gtest.h>
@@ -8,32 +8,6 @@
 
 namespace setup {
 namespace {
-
-TEST(TokenRule, SplitsAtBlanksAndKeepsQuotes) {
-    const std::pair<std::string, std::vector<std::string>> cases[] = {
-        {"", {}},
-        {" \t ", {}},
-        {"/i /passive ABC=DEF", {"/i", "/passive", "ABC=DEF"}},
-        {"PROP=\"a b\"", {"PROP=\"a b\""}},
-        {"/a \"D:\\Admin Point\"", {"/a", "\"D:\\Admin Point\""}},
-        {"ab\"c d", {"ab\"c", "d"}},                // a quote not after "=" does not quote
-        {"\"open ended", {"\"open ended"}},           // quoted to the end of the text
-        {"A=\"x\"y B=1", {"A=\"x\"", "y", "B=1"}},  // the closing quote ends the token
-        {"A=\"1\" B=\"2 3\"", {"A=\"1\"", "B=\"2 3\""}},
-        {"\t/i\t\tX=1", {"/i", "X=1"}},
-        {"=\"a b\"", {"=\"a", "b\""}},                // the first character is never examined
-        {"X=", {"X="}},
-    };
-    for (const auto& [text, tokens] : cases) {
-        std::vector<std::string> read;
-        Token t;
-        for (size_t from = 0; NextToken(text, from, &t); from = t.End()) read.push_back(text.substr(t.start, t.length));
-        EXPECT_EQ(read, tokens) << text;
-    }
-    Token t;
-    ASSERT_TRUE(NextToken("PROP=\"a b\" rest", 0, &t));
-    EXPECT_TRUE(t.quoted && t.length == 10u);
-}
 
 // What differs from a plain install at the full level.
 std::string Describe(const CommandLine& c) {
@@ -52,41 +26,41 @@ TEST(ParseCommandLine, EachReaderWalksTheTokensByItsOwnRules) {
     const std::string tooLong = "P=" + std::string(1037, 'v'), longest = "P=" + std::string(1036, 'v');
     const std::pair<std::string, std::string> cases[] = {
         // The operation: the first token alone.
-        {"", "install"}, {"   \t", "install"}, {"-i /quiet", "install, quiet"}, {"/I", "usage"},
-        {"-A C:\\x", "admin, to C:\\x"}, {"/passive", "usage"}, {"/quiet /i", "usage"}, {"A=1", "usage"},
-        {"\"/i\"", "usage"}, {"/ix", "usage"}, {"i", "usage"}, {"/x", "usage"},
+        {"   \t", "install"}, {"-i /quiet", "install, quiet"}, {"/I", "usage"}, {"-A C:\\x", "admin, to C:\\x"},
+        {"/quiet /i", "usage"}, {"A=1", "usage"}, {"\"/i\"", "usage"}, {"/ix", "usage"}, {"i", "usage"},
         // The display option: the first after the switch.
-        {"/i /quiet /passive", "install, quiet"}, {"/i /passive /quiet", "install, passive"},
-        {"/i -QUIET", "install, quiet"}, {"/i /Passive", "install, passive"},
+        {"/i /quiet /passive", "install, quiet"}, {"/i /passive /quiet", "install, passive"}, {"/i -QUIET", "install, quiet"},
         {"/i /quiet=1", "install"}, {"/i / /quiet", "install"}, {"/i " + x259 + " /quiet", "install"},
-        {"/i " + x258 + " /quiet", "install, quiet"},
-        {"/i quiet /unknown -passive", "install, passive"}, {"/i /xuiet", "install"},
+        {"/i " + x258 + " /quiet", "install, quiet"}, {"/i quiet /unknown -passive", "install, passive"},
+        {"/i /xuiet", "install"},
         {"/i P=" + std::string(300, 'v') + " /quiet", "install, quiet, properties P=" + std::string(300, 'v')},
         // The log: the rest of the line, blanks and one pair of quotes dropped.
         {"/i /log C:\\Temp\\run.log /quiet", "install, quiet, log C:\\Temp\\run.log /quiet"},
         {"/i -LOG \"C:\\My Logs\\a.log\"", "install, log C:\\My Logs\\a.log"},
-        {"/i /log \"C:\\My Logs\\a.log\" ", "install, log C:\\My Logs\\a.log"},
-        {"/i /log  \t\"C:\\My Logs\\a.log\"", "install, log C:\\My Logs\\a.log"},
-        {"/i /log \"a.log", "install, log \"a.log"},
-        {"/i /log \"\"a.log\"\"", "install, log \"a.log\""}, {"/i /log", "install"}, {"/i /log ", "install"},
-        {"/log C:\\x.log", "usage"},
-        {"/i /log a.log /log b.log", "install, log b.log"}, {"/i / /log a.log", "install"},
-        {"/i /logfile x", "install"},
-        {"/i " + x259 + " /log a.log", "install"}, {"/i " + x258 + " /log a.log", "install, log a.log"},
+        {"/i /log  \t\"C:\\My Logs\\a.log\" ", "install, log C:\\My Logs\\a.log"},
+        {"/i /log \"a.log", "install, log \"a.log"}, {"/i /log \"\"a.log\"\"", "install, log \"a.log\""},
+        {"/i /log", "install"}, {"/log C:\\x.log", "usage"}, {"/i /log a.log /log b.log", "install, log b.log"},
+        {"/i / /log a.log", "install"}, {"/i /logfile x", "install"}, {"/i " + x259 + " /log a.log", "install"},
+        {"/i " + x258 + " /log a.log", "install, log a.log"},
         // The administrative target: exactly one token.
         {"/a \"D:\\Admin Point\"", "admin, to D:\\Admin Point"}, {"/a C:\\Admin   \t", "admin, to C:\\Admin"},
-        {"/a", "admin, no target"}, {"/a   ", "admin, no target"}, {"/a C:\\x D:\\y", "admin, no target"},
+        {"/a", "admin, no target"}, {"/a C:\\x D:\\y", "admin, no target"},
         {"/a D:\\Admin /passive", "admin, passive, no target"}, {"/a D:\\\"odd\"path", "admin, to D:\\oddpath"},
+        // Tokens end at blanks, or at the quote that closes a quote after "=".
+        {"\t/i\t\tX=1", "install, properties X=1"}, {"/i ab\"c d=1", "install, properties d=1"},
+        {"/i A=\"open ended", "install, properties A=\"open ended"},
+        {"/i A=\"x\"y B=1", "install, properties A=\"x\" B=1"},
+        {"/i =\"a b\"", "install, properties =\"a"},  // the first character is never examined
         // Public properties, in order.
-        {"/i /passive ABC=DEF INSTALLDIR=\"C:\\My App\"", "install, passive, properties ABC=DEF INSTALLDIR=\"C:\\My App\""},
+        {"/i /passive A=B DIR=\"C:\\My App\"", "install, passive, properties A=B DIR=\"C:\\My App\""},
         {"/i A=1 /quiet B=\"x y\"", "install, quiet, properties A=1 B=\"x y\""}, {"/i stray word", "install"},
         {"A=1 B=2", "usage, properties B=2"}, {"/i A=1 " + tooLong + " C=3", "install, properties A=1"},
         {"/i A=1 " + longest, "install, properties A=1 " + longest}, {"/i -X=1 Y=", "install, properties Y="},
         {"/i /record C:\\a=b.json Y=1", "install, properties Y=1, record C:\\a=b.json"},
         {"/i /record /quiet Y=1", "install, quiet, properties Y=1, record /quiet"},
         // The record: the token after the option, whatever it is.
-        {"/i /record C:\\r.json /quiet", "install, quiet, record C:\\r.json"},
-        {"/i -RECORD \"C:\\My Results\\r.json\"", "install, record C:\\My Results\\r.json"}, {"/i /record", "install"},
+        {"/i /record C:\\r.json /quiet", "install, quiet, record C:\\r.json"}, {"/i /record", "install"},
+        {"/i -RECORD \"C:\\My Results\\r.json\"", "install, record C:\\My Results\\r.json"},
         {"/record C:\\r.json", "usage"}, {"/i /recorder x", "install"}, {"/i /record  -x.json", "install, record -x.json"},
         // No restart: anywhere after the switch, in any case.
         {"/i /quiet A=1 -NoRestart", "install, quiet, properties A=1, no restart"}, {"/norestart", "usage"},
@@ -94,6 +68,9 @@ TEST(ParseCommandLine, EachReaderWalksTheTokensByItsOwnRules) {
         {"/i / /norestart", "install, no restart"},
     };
     for (const auto& [text, parts] : cases) EXPECT_EQ(Describe(ParseCommandLine(text)), parts) << text.substr(0, 60);
+    Token t;
+    ASSERT_TRUE(NextToken("PROP=\"a b\" rest", 0, &t));
+    EXPECT_TRUE(t.quoted && t.length == 10u);
 }
 
 }  // namespace

@@ -1,34 +1,29 @@
+// Windows names, the minimum Windows of setup.ini and the guard's name.
 #include "driver/host_checks.h"
 
 #include <gtest/gtest.h>
 
+#include "diagnostics/text_format.h"
 
 namespace setup {
 namespace {
 
 TEST(WindowsDisplayName, NamesAndServicePackText) {
-    struct Case {
-        uint32_t major, minor;
-        uint16_t spMajor, spMinor;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::tuple<uint32_t, uint32_t, uint16_t, uint16_t, const char*> cases[] = {
         {5, 1, 3, 0, "'Windows XP' (Servi\xF1" "e Pack 3)"}, {5, 1, 2, 1, "'Windows XP' (Servi\xF1" "e Pack 2.1)"},
         {5, 1, 0, 4, "'Windows XP'"},  {6, 4, 0, 0, "'Windows 6.4'"},  {10, 5, 0, 0, "'Windows 10'"},
         {5, 0, 0, 0, "'Windows 2000'"}, {5, 2, 0, 0, "'Windows XP 64-Bit'"}, {6, 0, 0, 0, "'Windows Vista'"},
         {6, 1, 0, 0, "'Windows 7'"},   {6, 2, 0, 0, "'Windows 8'"},    {6, 3, 0, 0, "'Windows 8.1'"},
     };
-    for (const Case& c : cases) EXPECT_EQ(WindowsDisplayName(c.major, c.minor, c.spMajor, c.spMinor), c.text);
+    for (const auto& [major, minor, spMajor, spMinor, text] : cases) {
+        EXPECT_EQ(WindowsDisplayName(major, minor, spMajor, spMinor), text);
+    }
 }
 
 TEST(MinimumWindows, VersionsAndTheEntriesOfInvalidOnes) {
-    struct Case {
-        const char* version;
-        const char* servicePack;
-        std::string read;  // "major.minor sp spMajor.spMinor", or the entries of the invalid values
-    };
     const std::string invalid = "CheckWinVersion() failed. Invalid version ";
-    const Case cases[] = {
+    // MinWinVersion, MinWinServicePack, "major.minor sp spMajor.spMinor" or the entries of invalid values
+    const std::tuple<const char*, const char*, std::string> cases[] = {
         {"", "2", "not set"},
         {"5.1", "2", "5.1 sp 2.0"},
         {"5.1", "2.1", "5.1 sp 2.1"},
@@ -38,19 +33,15 @@ TEST(MinimumWindows, VersionsAndTheEntriesOfInvalidOnes) {
         {"...", "1.x", invalid + "'...' in variable 'MinWinVersion'.\r\n" + invalid + "'1.x' in variable 'MinWinServicePack'.\r\n"},
         {"6.1", "one", invalid + "'one' in variable 'MinWinServicePack'.\r\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [version, servicePack, read] : cases) {
         MainSettings main;
-        main.MinWinVersion = c.version;
-        main.MinWinServicePack = c.servicePack;
+        main.MinWinVersion = version;
+        main.MinWinServicePack = servicePack;
         const MinimumWindows m = ParseMinimumWindows(main);
-        std::string read;
-        for (const std::string& entry : m.errors) read += entry;
-        if (read.empty()) {
-            read = m.set ? std::to_string(m.major) + "." + std::to_string(m.minor) + " sp " +
-                               std::to_string(m.spMajor) + "." + std::to_string(m.spMinor)
-                         : "not set";
-        }
-        EXPECT_EQ(read, c.read) << c.version;
+        std::string entries;
+        for (const std::string& entry : m.errors) entries += entry;
+        const std::string set = Format("%u.%u sp %u.%u", m.major, m.minor, unsigned{m.spMajor}, unsigned{m.spMinor});
+        EXPECT_EQ(!entries.empty() ? entries : m.set ? set : "not set", read) << version;
     }
 }
 
