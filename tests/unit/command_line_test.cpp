@@ -39,7 +39,7 @@ TEST(ParseCommandLine, EachReaderWalksTheTokensByItsOwnRules) {
         {"/i -LOG \"C:\\My Logs\\a.log\"", "install, log C:\\My Logs\\a.log"},
         {"/i /log  \t\"C:\\My Logs\\a.log\" ", "install, log C:\\My Logs\\a.log"},
         {"/i /log \"a.log", "install, log \"a.log"}, {"/i /log \"\"a.log\"\"", "install, log \"a.log\""},
-        {"/i /log", "install"}, {"/log C:\\x.log", "usage"}, {"/i /log a.log /log b.log", "install, log b.log"},
+        {"/i /log", "install"}, {"/i /log \"\"", "install"}, {"/log C:\\x.log", "usage"}, {"/i /log a.log /log b.log", "install, log b.log"},
         {"/i / /log a.log", "install"}, {"/i /logfile x", "install"}, {"/i " + x259 + " /log a.log", "install"},
         {"/i " + x258 + " /log a.log", "install, log a.log"},
         // The administrative target: exactly one token.

@@ -49,7 +49,10 @@ TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
     for (const auto& [text, value] : optional) {
         os.fileSystem.SetIni("[PreReq0]\n" + text);
         EXPECT_EQ(ini.IntegerIfPresent(schema::kPrerequisites, "PreReq0", "Optional"), value) << text.substr(0, 20);
-    }
+    }    const std::pair<const char*, bool> keys[] = {{"regpath", true}, {"RegPath31", true}, {"RegPath32", false},
+        {"RegPath01", false}, {"RegPath3x", false}, {"RegPath123", false}, {"Name", true}, {"Name1", false}};
+    for (const auto& [key, known] : keys) EXPECT_EQ(schema::kPrerequisites.Find(key) != nullptr, known) << key;
+    EXPECT_EQ(schema::MacrosOf(*schema::kPrerequisites.Find("InstParams")), (Lines{"#InstPath#", "#Root#", "#Temp#"}));
 }
 
 TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
@@ -137,7 +140,7 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
         {v, "DWORD>=0", Dword(0xFFFFFFFF), 0, ""}, {v, "DWORD=-1", Dword(0xFFFFFFFF), 1, ""},
         {v, "DWORD=3", "\x03", 1, ""},     {v, "STRING>=abc", Text("ABD"), 1, ""},
         {v, "STRING=abc", Text("ABD"), 0, ""}, {v, "STRING=abc", Text("ABC"), 1, ""},
-        {v, "STRING>=abc", Text("AB"), 0, ""}, {v, "STRING=", Text(""), 1, ""},
+        {v, "STRING>=abc", Text("AB"), 0, ""}, {v, "STRING>=abc", Text("ABC"), 1, ""}, {v, "STRING=", Text(""), 1, ""},
         {v, "VERSION>=9.9", Text("10.0"), 1, ""}, {v, "VERSION=4.8.0.0", Text("4.8"), 1, ""},
         {v, "VERSION>=1.2.3.4.6", Text("1.2.3.4.5"), 1, ""}, {v, "Version=4.0.30319", Text("4.0.30319"), 1, ""},
         {v, "VERSION>=4.0", Text("3.5"), 0, ""}, {v, "VERSION=", Text(""), 0, ""},

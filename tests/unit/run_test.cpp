@@ -52,7 +52,8 @@ struct RunCase {
     std::string commandLine;
     Machine machine;
     // The record's exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart
-    // ("-" for null), with /record added; else the exit code alone.
+    // ("-" for null), then optionalComponents and transform when given, with /record added;
+    // else the exit code alone.
     std::string record;
     Lines boxes = {};            // "caption|text" beginnings, every box
     Lines log = {}, calls = {};  // beginnings, in this order, others between
@@ -116,7 +117,9 @@ const RunCase kRuns[] = {
     {kPrereqs, "/i /quiet /norestart", Children(3010, 0), "3010|done|-|-|-|0|needed", {},
      {"Restart left to the caller (/norestart): the run ends with 3010.\r\n"}},
     {"[PreReq0]\nName=Runtime \"2\"\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n" + kPost, "/i /passive",
-     Children(1603, 3010), "1641|done|{\"name\": \"Runtime \\\"2\\\"\", \"code\": 1603}|-|-|0|started"},
+     Children(1603, 3010), "1641|done|{\"name\": \"Runtime \\\"2\\\"\", \"code\": 1603}|-|-|0|started|[\"Runtime \\\"2\\\"\"]"},
+    {"[PreReq0]\nName=Runtime\nInstPath=r.exe\nIsUninstall=1\n", "/i /quiet", Children(0, 0), "0|done|-|-|-|0|none", {},
+     {"Install the component 'Runtime'.\r\n", kCall}},  // an uninstall step runs with nothing missing
     {kPost, "/i /passive",
      [](fake::Platform& os) {
          os.procs.children["\"n.exe\""].exitCode = 3010;
@@ -138,6 +141,8 @@ const RunCase kRuns[] = {
      "0|prerequisites|-|-|\"prerequisites\"|-|none", {kUpgrade}},
     {kZeros + "LangId=1049\n", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
      "3|installation|-|-|-|13|none"},
+    {"LangId=1049\n", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
+     "0|done|-|-|-|0|none|C:\\\\Kits\\\\1049.mst"},
     {kPost + kZeros, "/i /quiet", nullptr,
      "3|post-requisites|{\"name\": \"Notes\", \"code\": 13}|{\"component\": \"Notes\", \"reason\": \"digest\"}|-|0|none"},
     {kPrereqs + kZeros, "/i /quiet", Installed("0.9"),
@@ -153,6 +158,8 @@ const RunCase kRuns[] = {
     {"-", "/i /quiet", nullptr, "3|configuration|-|-|-|-|none"},
     {"", "/i", [](fake::Platform& os) { os.sys.administrator = false; }, "0|host checks|-|-|-|-|none",
      {"Installation Error|Admin priviledges are required."}, {"Admin priviledges are required.\r\n"}},
+    {"", "/i", [](fake::Platform& os) { os.sys.administrator = false, os.sys.mutexes.insert(kGuard); },
+     "0|host checks|-|-|-|-|none", {"Installation Error|Admin priviledges"}},  // refused before the guard
     {"MinWinVersion=6.x\n", "/i", [](fake::Platform& os) { os.fileSystem.longPaths[kLog] = "C:\\Long\\run.log"; },
      "3|host checks|-|-|-|-|none", {kError + "\r\nLog file:\r\n'C:\\Long\\run.log'"},
      {"CheckWinVersion() failed. Invalid version '6.x' in variable 'MinWinVersion'.\r\n", "An irrecoverable"}},
@@ -174,12 +181,13 @@ bool InOrder(const Lines& expected, const Lines& actual) {
 // The record's fields that tell where and why the run ended.
 std::string RecordFields(int exitCode, const std::string& json) {
     std::string fields = std::to_string(exitCode) + (json.empty() ? " without a record" : "");
-    for (const std::string key : {"stage", "failingComponent", "stoppedAt", "declined", "installerResult", "restart"}) {
+    for (const std::string key : {"stage", "failingComponent", "stoppedAt", "declined", "installerResult", "restart",
+                                  "optionalComponents", "transform"}) {
         if (json.empty()) break;
         const size_t start = json.find("\"" + key + "\": ") + key.size() + 4;
         std::string value = json.substr(start, json.find(",\n", start) - start);
         if (value.front() == '"' && key != "declined") value = value.substr(1, value.size() - 2);
-        fields += "|" + (value == "null" ? "-" : value);
+        if (value != "[]" && !value.empty()) fields += "|" + (value == "null" ? "-" : value);
     }
     return fields;
 }

@@ -52,7 +52,7 @@ TEST(StringTable, LoadsTheBlockOfExactlyTheUserLanguageElseTheSystemsChoice) {
                     : strings.FormatLocalizedString(133, "C:\\x.msi") == "Setup was unable to find the file\n'C:\\x.msi'.");
     }
     std::u16string text;
-    const std::vector<uint16_t> block = {0, 2, 'h', 'i', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 'z'};
+    const std::vector<uint16_t> block = {0, 2, 'h', 'i', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 1, 'q'};
     EXPECT_TRUE(StringFromBlock(block, 1, &text) && text == u"hi");
     EXPECT_TRUE(StringFromBlock(block, 15, &text) && text == u"z");
     EXPECT_FALSE(StringFromBlock(block, 0, &text)) << "empty entry";
