@@ -23,9 +23,7 @@ struct Bench : fake::Bench {
 
 TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
     const std::pair<const char*, const char*> modules[] = {
-        {"C:\\Kits\\setup.exe", "C:\\Kits\\setup|C:\\Kits|C:\\Kits\\|C:\\Kits\\setup.ini"},
         {"C:\\My.Kits\\setup", "C:\\My|C:\\My.Kits|C:\\My.Kits\\|C:\\My.ini"},
-        {"", "|||.ini"},
         {"setup.exe", "setup||\\|setup.ini"},
     };
     for (const auto& [path, parts] : modules) {
@@ -122,28 +120,22 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
     const std::string v = "HKEY_LOCAL_MACHINE\\Software\\X\\V", more = "Error(234)'Unknown error 0x000000EA'";
     const std::vector<Case> cases = {
         {"", "DWORD=1", "", 0, "Invalid registry key ''"},
-        {"HKEY_LOCAL_MACHINE", "DWORD=1", "", 0, "Invalid registry key 'HKEY_LOCAL_MACHINE'"},
         {"HKLM\\Software\\X\\V", "DWORD=1", "", 0, "Can't find root registry key 'HKLM'"},
         {"HKEY_LOCAL_MACHINE\\Software\\X\\", "DWORD=1", "", 0, "Invalid parameter RegPath='HKEY_LOCAL_MACHINE\\Software\\X\\'"},
-        {"HKEY_LOCAL_MACHINE\\V", "DWORD=1", "", 0, "Invalid parameter RegPath='HKEY_LOCAL_MACHINE\\V'"},
         {v, "QWORD=1", "", 0, "Invalid variable in condition 'QWORD=1'. RegPath='" + v + "'"},
         {v, "DWORD >= 1", "", 0, "Invalid operation in condition 'DWORD >= 1'. RegPath='" + v + "'"},
-        {v, "DWORD<1", "", 0, "Invalid operation in condition 'DWORD<1'. RegPath='" + v + "'"},
-        {v, "DWORD=1", "-", 0, "Error(2)'Not found.'"},
         {v, "DWORD=1", Dword(1) + "x", 0, more},
         {v, "STRING>=a", std::string(261, 'a'), 0, more},
         {v, "STRING=", "-", 0, "Error(2)'Not found.'"},
-        {v, "VERSION>=0", "-", 0, "Error(2)'Not found.'"},
         {"hkey_local_machine\\Software\\X\\V", "DWORD=5", Dword(5), 1, ""},
-        {v, "dword>=1", Dword(5), 1, ""},  {v, "DWORD>=6", Dword(5), 0, ""},
-        {v, "DWORD>=5", Dword(5), 1, ""},  {v, "DWORD=0x10", Dword(0), 1, ""},
+        {v, "dword>=5", Dword(5), 1, ""},  {v, "DWORD=0x10", Dword(0), 1, ""},
         {v, "DWORD>=0", Dword(0xFFFFFFFF), 0, ""}, {v, "DWORD=-1", Dword(0xFFFFFFFF), 1, ""},
         {v, "DWORD=3", "\x03", 1, ""},     {v, "STRING>=abc", Text("ABD"), 1, ""},
-        {v, "STRING=abc", Text("ABD"), 0, ""}, {v, "STRING=abc", Text("ABC"), 1, ""},
-        {v, "STRING>=abc", Text("AB"), 0, ""}, {v, "STRING>=abc", Text("ABC"), 1, ""}, {v, "STRING=", Text(""), 1, ""},
+        {v, "STRING=abc", Text("ABC"), 1, ""},
+        {v, "STRING>=abc", Text("AB"), 0, ""}, {v, "STRING>=abc", Text("ABC"), 1, ""},
         {v, "VERSION>=9.9", Text("10.0"), 1, ""}, {v, "VERSION=4.8.0.0", Text("4.8"), 1, ""},
         {v, "VERSION>=1.2.3.4.6", Text("1.2.3.4.5"), 1, ""}, {v, "Version=4.0.30319", Text("4.0.30319"), 1, ""},
-        {v, "VERSION>=4.0", Text("3.5"), 0, ""}, {v, "VERSION=", Text(""), 0, ""},
+        {v, "VERSION>=4.0", Text("3.5"), 0, ""},
     };
     for (const Case& c : cases) {
         Bench b;
@@ -186,7 +178,6 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         {[&](auto& c, auto& os) { c.OSver = -502, on(6, 1)(os); }, Verdict::Filtered, ""},  // 5.2 and earlier
         {[&](auto& c, auto& os) { c.OSver = -502, on(5, 2)(os); }, Verdict::Missing, ""},
         {[](auto& c, auto& os) { c.OSver = 601, os.sys.versionFails = true; }, Verdict::Filtered, ""},
-        {[](auto& c, auto& os) { c.OSver = 1, os.sys.versionFails = true; }, Verdict::Filtered, ""},
         {[](auto& c, auto& os) { c.FilePath = "C:\\b.dll", os.sys.versionFails = true; }, Verdict::Missing, ""},
         {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, Verdict::Present, ""},
         {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, Verdict::Missing,
@@ -196,8 +187,6 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         {[](auto& c, auto&) { c.FilePath = "C:\\b.dll"; }, Verdict::Missing,
          "Can't get version of file 'C:\\b.dll'. Error(2)'Not found.'."},
         {[](auto& c, auto& os) { c.FilePath.clear(), os.msi.productStates["{P}"] = 5; }, Verdict::Present, ""},
-        {[](auto& c, auto& os) { c.FilePath.clear(), os.msi.productStates["{P}"] = 1; }, Verdict::Present, ""},
-        {[](auto& c, auto&) { c.FilePath.clear(); }, Verdict::Missing, ""},
         {[](auto& c, auto&) { c.FilePath.clear(), c.InstPath = "C:\\none.msi"; }, Verdict::Missing, ""},
         {[](auto& c, auto&) { c = ComponentDescriptor(); }, Verdict::Present, ""},
     };
@@ -232,7 +221,6 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
         {{Failure::None, 0, 0, "out"}, "needed|checked|selected|", {process + "code 0\r\n", process + "text 'out'\r\n"}},
         {{Failure::None, 0, 1, ""}, "present|unchecked|selected|"},
         {{Failure::None, 0, 2, std::string("needs a licence\0rest", 20)}, "needed|unchecked||needs a licence"},
-        {{Failure::None, 0, 7, ""}, "present|unchecked|selected|"},
         // Not asked for want of a pipe: installed rather than skipped.
         {{Failure::Pipe, 8, 0, ""}, "needed|unchecked|selected|", {"RunExe::Function CreatePipe() failed. Error(8)'Unknown error 0x00000008'.\r\n"}},
         {{Failure::Read, 5, 0, ""}, "present|unchecked|selected|",

@@ -1,5 +1,4 @@
-// The setup log, error texts, text helpers, the one way of reporting, and
-// the log mail.
+// The setup log, error texts, text helpers and the log mail.
 #include <gtest/gtest.h>
 
 #include "diagnostics/log_mail.h"
@@ -89,22 +88,6 @@ TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
         {"\xF0\x8F", "\\u00f0\\u008f"}, {"\xF4\x90", "\\u00f4\\u0090"}, {"\xF5\x80", "\\u00f5\\u0080"},
         {"\xEF\xBF\xBF", "\xEF\xBF\xBF"}, {"\xE2\x82(", "\\u00e2\\u0082("}, {"\xC2", "\\u00c2"}};
     for (const auto& [bytes, literal] : json) EXPECT_EQ(JsonString(bytes), "\"" + literal + "\"") << literal;
-}
-
-TEST(Services, ErrorsAndQuestionsAreLoggedAndShownOnlyAtTheFullLevel) {
-    for (UiLevel level : {UiLevel::Full, UiLevel::Quiet, UiLevel::Passive}) {
-        Bench b;
-        b.s.uiLevel = level;
-        b.os.userInterface.answers = {3, 7, 6};
-        const bool full = level == UiLevel::Full;
-        b.s.Error("Refused.", "\r\nmore", 42);
-        EXPECT_EQ(b.s.Ask("Go on?", "Caption"), full ? 7 : 1);
-        EXPECT_EQ(b.s.ShowAlways("Always", "C", 0x40), full ? 6 : 3);
-        EXPECT_EQ(b.Entries(), (std::vector<std::string>{"Refused.\r\n", "Go on?\r\n"}));
-        std::string shown;
-        for (const auto& box : b.os.userInterface.shown) shown += Format("%u|%s|%s|%u\n", unsigned(box.owner), box.caption.c_str(), box.text.c_str(), box.flags);
-        EXPECT_EQ(shown, std::string(full ? "42|Installation Error|Refused.\r\nmore|16\n0|Caption|Go on?|36\n" : "") + "0|C|Always|64\n");
-    }
 }
 
 TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
