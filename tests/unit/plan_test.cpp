@@ -178,21 +178,5 @@ TEST(Plan, OperationAndTheInstallersCommandLine) {
     }
 }
 
-TEST(Plan, LogPathGuardAndLanguageEntries) {
-    Facts facts = Media("/i /log \"C:\\My Logs\\a.log\" ");
-    facts.main.MsiPath = "sub\\demo.msi";
-    facts.host.userLanguage = 2057;
-    facts.transformsPresent = {1033};
-    const Plan plan = MakePlan(facts);
-    EXPECT_EQ(plan.logPath + "|" + plan.guardName,
-              "C:\\My Logs\\a.log|Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}sub/demo.msi");
-    EXPECT_EQ(plan.languageLog.size(), 4u);
-    EXPECT_EQ(plan.languageLog.back(), "LangId transform is C:\\Kits\\1033.mst\r\n");
-    facts.command = ParseCommandLine("/a C:\\Image");
-    EXPECT_TRUE(MakePlan(facts).languageLog.empty()) << "an administrative install takes no transform";
-    facts.command = ParseCommandLine("/i /log");
-    EXPECT_EQ(MakePlan(facts).logPath, "C:\\Temp\\Demo.log");
-}
-
 }  // namespace
 }  // namespace setup

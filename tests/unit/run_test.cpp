@@ -139,7 +139,7 @@ const RunCase kRuns[] = {
     {kZeros + "LangId=1049\n", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
      "3|installation|-|-|-|13|none"},
     {"LangId=1049\n", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
-     "0|done|-|-|-|0|none|C:\\\\Kits\\\\1049.mst"},
+     "0|done|-|-|-|0|none|C:\\\\Kits\\\\1049.mst", {}, {"LangId transform is C:\\Kits\\1049.mst\r\n"}},
     {kPost + kZeros, "/i /quiet", nullptr,
      "3|post-requisites|{\"name\": \"Notes\", \"code\": 13}|{\"component\": \"Notes\", \"reason\": \"digest\"}|-|0|none"},
     {kPrereqs + kZeros, "/i /quiet", Installed("0.9"),

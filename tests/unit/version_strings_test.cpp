@@ -1,30 +1,10 @@
-// The three readings of version text: four 16-bit parts, strtok fields and
-// number lists.
+// Version text as strtok fields and as number lists.
 #include "config/version_strings.h"
 
 #include <gtest/gtest.h>
 
 namespace setup {
 namespace {
-
-TEST(VersionValue, FourAtoiPartsCutTo16BitsComparedUnsigned) {
-    const std::pair<const char*, const char*> parsed[] = {
-        {"", "0.0.0.0"},        {"10", "10.0.0.0"},     {"1.2.3.4.5", "1.2.3.4"}, {"1..2", "1.0.2.0"},
-        {"1.2a.3", "1.2.3.0"},  {"abc", "0.0.0.0"},     {"65536.1", "0.1.0.0"},  {"-1", "65535.0.0.0"},
-        {"70000", "4464.0.0.0"}, {"2 . 3", "2.3.0.0"},  {"99999999999", "65535.0.0.0"}, {".5", "0.5.0.0"},
-    };
-    for (const auto& [text, formatted] : parsed) EXPECT_EQ(FormatVersionValue(ParseVersionValue(text)), formatted) << text;
-    const std::tuple<const char*, const char*, int> compared[] = {
-        {"1.10", "1.9", 1}, {"1.9", "1.10", -1}, {"1.2", "1.2.0.0", 0}, {"2.0.0.0", "1.9.9.9", 1},
-        {"1.0.0.1", "1.0.0.2", -1}, {"-1", "60000", 1}};
-    for (const auto& [a, b, order] : compared) {
-        EXPECT_EQ(CompareVersionValues(ParseVersionValue(a), ParseVersionValue(b)), order) << a << " " << b;
-    }
-    const VersionValue v = ParseVersionValue("1.2.3.4");
-    EXPECT_EQ(v.MostSignificant(), 0x00010002u);
-    EXPECT_EQ(v.LeastSignificant(), 0x00030004u);
-    EXPECT_EQ(FormatVersionValue(VersionValue::FromWords(0xFFFFFFFFu, 0xFFFFFFFFu)), "65535.65535.65535.65535");
-}
 
 TEST(VersionText, StrtokFieldsEqualOverFourAndAtLeastOverFive) {
     const std::pair<const char*, std::vector<int>> fields[] = {
@@ -59,12 +39,6 @@ TEST(ParseNumberList, AcceptsDigitsAndBlanksOnly) {
     }
     std::vector<uint32_t> numbers;
     for (const char* text : {"6.1a", "6.-1", "6.x"}) EXPECT_FALSE(ParseNumberList(text, &numbers)) << text;
-}
-
-TEST(ToInt, BehavesLikeAtoiWithoutOverflow) {
-    const std::pair<const char*, int> cases[] = {{"  -12x", -12}, {"+7", 7}, {"0x10", 0}, {"", 0},
-        {"99999999999999999999", INT32_MAX}, {"-99999999999999999999", INT32_MIN}};
-    for (const auto& [text, value] : cases) EXPECT_EQ(ToInt(text), value) << text;
 }
 
 }  // namespace
