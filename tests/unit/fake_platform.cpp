@@ -78,10 +78,6 @@ uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls)
     return it->second.error;
 }
 
-bool System::VersionAtLeast(uint32_t reqMajor, uint32_t reqMinor, uint16_t reqSpMajor, uint16_t reqSpMinor) {
-    return std::tie(major, minor, spMajor, spMinor) >= std::tie(reqMajor, reqMinor, reqSpMajor, reqSpMinor);
-}
-
 std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name, bool* existed) {
     struct Held : platform::Held {
         Held(std::set<std::string>& owner, std::string held) : owner_(owner), name_(std::move(held)) {}
@@ -92,14 +88,6 @@ std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name
     *existed = !mutexes.insert(name).second;
     if (*existed) return std::make_unique<platform::Held>();
     return std::make_unique<Held>(mutexes, name);
-}
-
-bool System::ErrorMessage(uint32_t code, std::string* text) {
-    return errorTexts.count(code) && Give(errorTexts[code], text);
-}
-
-bool System::EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) {
-    return environment.count(name) && environment[name].size() < bufferSize && Give(environment[name], value);
 }
 
 std::u16string System::AnsiToUtf16(const std::string& text) { return Utf8ToUtf16(text); }

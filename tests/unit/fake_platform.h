@@ -30,15 +30,13 @@ const std::vector<StringResource>& AllStringResources();
 
 class Files : public platform::Files {
 public:
-    std::string modulePath = "C:\\Kits\\setup.exe";
     std::map<std::string, std::string> contents;  // existing files by path
     std::set<std::string> unopenable;
     std::string tempFolder = "C:\\Temp\\";
     bool tempFolderFails = false;
     std::map<std::string, std::string> longPaths;
     struct Version {
-        uint32_t error = 0;  // 0: the version words below
-        uint32_t ms = 0, ls = 0;
+        uint32_t error, ms, ls;  // error 0: the version words
     };
     std::map<std::string, Version> versions;     // file versions by path
     std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
@@ -46,7 +44,7 @@ public:
 
     void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini") { contents[path] = text; }
 
-    std::string ModulePath() override { return modulePath; }
+    std::string ModulePath() override { return "C:\\Kits\\setup.exe"; }
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
     bool Exists(const std::string& path) override;
     bool Append(const std::string& path, const std::string& bytes) override;
@@ -101,7 +99,6 @@ public:
     uint16_t architecture = 9;  // x64
     bool versionFails = false;
     uint32_t major = 10, minor = 0;
-    uint16_t spMajor = 0, spMinor = 0;
     bool administrator = true;
     std::set<std::string> mutexes;  // names currently held
     uint32_t restartError = 0;
@@ -115,12 +112,18 @@ public:
         *version = {major, minor};
         return !versionFails;
     }
-    bool VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajor, uint16_t spMinor) override;
+    bool VersionAtLeast(uint32_t wantedMajor, uint32_t wantedMinor, uint16_t spMajor, uint16_t spMinor) override {
+        return std::make_tuple(major, minor, 0, 0) >= std::make_tuple(wantedMajor, wantedMinor, spMajor, spMinor);
+    }
     bool IsAdministrator() override { return administrator; }
     std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name, bool* existed) override;
     uint32_t Restart(uint32_t) override { return restartError; }
-    bool ErrorMessage(uint32_t code, std::string* text) override;
-    bool EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) override;
+    bool ErrorMessage(uint32_t code, std::string* text) override {
+        return errorTexts.count(code) && Give(errorTexts[code], text);
+    }
+    bool EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) override {
+        return environment.count(name) && environment[name].size() < bufferSize && Give(environment[name], value);
+    }
     std::u16string AnsiToUtf16(const std::string& text) override;
     std::string Utf16ToAnsi(const std::u16string& text) override;
 };

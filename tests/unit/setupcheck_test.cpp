@@ -1,5 +1,4 @@
-// The media checker's own rules: the Linux reading of setup.ini by the
-// Windows profile rules, and its table of keys against the program's.
+// The media checker's table of keys against the program's readers.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -11,40 +10,7 @@
 namespace setup {
 namespace {
 
-using platform::posix::ProfileFile;
 using Names = std::vector<std::string>;
-
-TEST(ProfileFile, ReadsAsTheWindowsProfileFunctions) {
-    const std::string utf16 = std::string("\xFF\xFE[\0M\0]\0\r\0\n\0A\0=\0\xE9\0", 18);
-    const std::tuple<std::string, const char*, std::string> cases[] = {  // text, section, the value of A
-        {"[mAIN]\nA=1\n[main]\nA=2\nB=3\n", "Main", "1"},
-        {"[M]\nA=1\nA=2\n", "M", "1"},
-        {"  [ M ]  \n\t A \t=  x  y \t\n", "M", "x  y"},
-        {"[M]\nA=\"x\"\n", "M", "x"},
-        {"[M]\nA=\"a\" b \"c\"\n", "M", "a\" b \"c"},
-        {"[M]\n;A=1\n  ;A=2\nA=3\n", "M", "3"},
-        {"A=1\n[M]\n", "M", "default"},
-        {"[M]\rB=2\rA=1", "M", "1"},
-        {"[M]\r\nA=" + std::string(3000, 'x') + "\r\n", "M", std::string(2047, 'x')},
-        {"\xEF\xBB\xBF[M]\nA=1\n", "M", "default"},
-        {utf16, "M", "\xE9"},  // handed out in code page 1252
-    };
-    for (const auto& [text, section, value] : cases) {
-        EXPECT_EQ(ProfileFile(text).String(section, "A", "default", 2048), value) << text.substr(0, 40);
-    }
-    EXPECT_EQ(ProfileFile("").String("M", "A", "x \t", 2048), "x") << "the default's trailing blanks";
-    const std::pair<std::string, int> numbers[] = {{"A=12abc", 12}, {"A=", 7}, {"A= -3", -3}, {"A=\"5\"", 5}};
-    for (const auto& [line, value] : numbers) EXPECT_EQ(ProfileFile("[M]\n" + line).Int("M", "A", 7), value) << line;
-
-    const ProfileFile listed("[S]\nA = \"q\"\n;c\nB\n[T]\nX=1\nY\nx=2\n[s]\nC=3\n");
-    EXPECT_EQ(listed.SectionListing("s", 2048), std::string("A=\"q\"\0B\0\0", 9));
-    EXPECT_EQ(listed.SectionListing("none", 2048), std::string(1, '\0'));
-    const std::string full = ProfileFile("[S]\nA=" + std::string(3000, 'v')).SectionListing("S", 2048);
-    EXPECT_EQ(full.size(), 2048u);
-    EXPECT_EQ(full.substr(2044), std::string("vv\0\0", 4)) << "cut as the system cuts it";
-    EXPECT_EQ(listed.SectionNames(), (Names{"S", "T", "s"}));
-    EXPECT_EQ(listed.KeyNames("t"), (Names{"X", "Y", "x"}));
-}
 
 // The checker knows exactly the keys that the program's readers ask for,
 // so that a key added to the program is not reported as unknown.
