@@ -55,7 +55,6 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
     };
     const std::string notInstalled = "Setup was unable to install\n'";
     const Case cases[] = {
-        {Section("Plain"), 0, 0, "\"C:\\Plain.exe\"", 0, ""},
         {Section("Msi", "C:\\Kits\\c.msi", "msiexec /i \"#InstPath#\" /qn /l*v \"#Temp#c.log\" SRC=#Root#"), 3010, 0,
          "msiexec /i \"C:\\Kits\\c.msi\" /qn /l*v \"C:\\Temp\\c.log\" SRC=C:\\Kits", 3010, ""},
         {Section("Elevated", "C:\\Kits\\a b.exe", "", 1), 1641, 0, "C:\\Kits\\a b.exe|", 1641, ""},
@@ -69,7 +68,6 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         {Section("Refused", "C:\\a.exe", "", 1), 0, 1223, "C:\\a.exe|", 1223,
          notInstalled + "\"C:\\a.exe\"'.|Function ::ShellExecuteEx('C:\\a.exe' '') failed. Error=1223.\r\n"},
         {Section("Unsplit", "x", "setup.exe \"a\" /s", 1), 0, 0, nullptr, 160, notInstalled + "setup.exe \"a\" /s'."},
-        {Section("Unterminated", "x", "\"setup.exe /s", 1), 0, 0, nullptr, 160, notInstalled + "\"setup.exe /s'."},
         {Section("Msiexec alone", "x", "msiexec", 1), 0, 0, nullptr, 160, notInstalled + "msiexec'."},
     };
     for (const Case& c : cases) {

@@ -172,7 +172,6 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         {[](auto& c, auto&) { c.OSbit = 1; }, Verdict::Filtered, ""},  // 32-bit only, on x64
         {[](auto& c, auto& os) { c.OSbit = 2, os.sys.architecture = 0; }, Verdict::Filtered, ""},
         {[](auto& c, auto& os) { c.OSbit = 1, os.sys.architecture = 0; }, Verdict::Missing, ""},
-        {[](auto& c, auto&) { c.OSbit = 3; }, Verdict::Missing, ""},
         {[&](auto& c, auto& os) { c.OSver = 601, on(6, 0)(os); }, Verdict::Filtered, ""},  // 6.1 and later
         {[&](auto& c, auto& os) { c.OSver = 601, on(6, 1)(os); }, Verdict::Missing, ""},
         {[&](auto& c, auto& os) { c.OSver = -502, on(6, 1)(os); }, Verdict::Filtered, ""},  // 5.2 and earlier

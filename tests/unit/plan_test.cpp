@@ -84,9 +84,6 @@ TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
         {"/passive", nullptr, "stop before the guard, command line, exit 3: usage box ''"},
         {"/i", [](Facts& f) { f.host.version = platform::OsVersion{4, 0}; },
          "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
-        {"/i", [](Facts& f) { f.host.version.reset(); }, "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
-        {"/i", [](Facts& f) { Patch(f); f.host.version = platform::OsVersion{4, 0}; },
-         "stop before the guard, host checks, exit 3: error box 139|Fix|1.0"},
         {"/i", [](Facts& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
         {"/i", [](Facts& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
          "stop before the guard, host checks, exit 3: error box 142 +log file after 1 entries"},
@@ -101,7 +98,6 @@ TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
          "stop before the guard, host checks, exit 3: error box 'Too old\r\nSee readme'"},
         {"/i", [](Facts& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
         {"/i", [](Facts& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
-        {"/i", [](Facts& f) { Patch(f); f.main.MsiType = "Install"; }, "stop after the guard, package, exit 3: error box 141|Install"},
         {"/a", nullptr, "stop after the guard, command line, exit 3: usage box ''"},
         {"/i", [](Facts& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
     };
@@ -153,9 +149,6 @@ TEST(Plan, OperationAndTheInstallersCommandLine) {
         {"/i", [](Facts& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
          "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL', level 5, restart asked"},
         {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
-        {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 2; },
-         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus', "
-         "level 5, restart asked"},
         {"/a \"D:\\Admin Point\"", [&](Facts& f) { transform(f); f.main.MsiProp = "P=1"; },
          "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic"},
         {"/i", [&](Facts& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
@@ -167,9 +160,6 @@ TEST(Plan, OperationAndTheInstallersCommandLine) {
          "a fresh install, prerequisites, install 'A=1 REBOOT=ReallySuppress', post-requisites, level 2, restart left to the caller"},
         {"/i /NoRestart reboot=Force", nullptr,
          "a fresh install, prerequisites, install 'reboot=Force', post-requisites, level 5, restart left to the caller"},
-        {"/i /norestart", [](Facts& f) { Installed(f, -1); },
-         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus "
-         "REBOOT=ReallySuppress', level 5, restart left to the caller"},
     };
     for (const Case& c : cases) {
         Facts facts = Media(c.commandLine);
