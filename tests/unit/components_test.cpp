@@ -74,7 +74,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         Bench b;
         if (c.started) b.os.procs.children[c.started] = {{}, c.startError, c.exitCode, ""};
         std::string error;
-        EXPECT_EQ(InstallComponent(b.s, c.component.section, error), c.code) << c.started;
+        EXPECT_EQ(InstallComponent(b.s, c.component.section, error), c.code);
         EXPECT_EQ(b.os.procs.started, c.started ? Lines{c.started} : Lines{});
         const size_t bar = c.error.find('|');
         EXPECT_EQ(error, c.error.substr(0, bar));

@@ -42,8 +42,8 @@ TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
     EXPECT_EQ(read("MsiType=\n"), "||1|0|0|0") << "present but empty";
 
     const std::pair<std::string, int> optional[] = {
-        {"Name=A\n", -1}, {"Optional=0\n", 0}, {"   Optional=1\n", 1}, {"optional=1\n", -1},
-        {"OptionalX=0\n", 1}, {"Name=" + std::string(2100, 'n') + "\nOptional=0\n", -1}};
+        {"Name=A\n", -1}, {"   Optional=0\n", 0}, {"optional=1\n", -1}, {"OptionalX=0\n", 1},
+        {"Name=" + std::string(2100, 'n') + "\nOptional=0\n", -1}};
     for (const auto& [text, value] : optional) {
         os.fileSystem.SetIni("[PreReq0]\n" + text);
         EXPECT_EQ(ini.IntegerIfPresent(schema::kPrerequisites, "PreReq0", "Optional"), value) << text.substr(0, 20);
