@@ -1,11 +1,15 @@
-// setup.ini read into plain data, registry conditions and the presence
-// probes.
+// setup.ini read into plain data (and the media checker's keys against
+// its readers), version text, registry conditions and the presence probes.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "checker/media_check.h"
 #include "conditions/component_sources.h"
 #include "conditions/presence_probes.h"
 #include "conditions/registry_conditions.h"
 #include "config/configuration.h"
+#include "config/version_strings.h"
 #include "fake_platform.h"
 
 namespace setup {
@@ -285,6 +289,72 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
         "product of 'C:\\p.msi': not installed",
         "program 'check.exe': exit code 2, output 'why'",
         "OSbit=1: not for 64-bit Windows"}));
+}
+
+TEST(VersionText, StrtokFieldsEqualOverFourAndAtLeastOverFive) {
+    const std::pair<const char*, std::vector<int>> fields[] = {
+        {"1..2", {1, 2, 0, 0, 0}}, {".5.", {5, 0, 0, 0, 0}}, {"1.2.3.4.5.6", {1, 2, 3, 4, 5}}, {"...", {0, 0, 0, 0, 0}}};
+    for (const auto& [text, parts] : fields) {
+        const VersionFields f = ParseVersionFields(text);
+        EXPECT_TRUE(f.present) << text;
+        EXPECT_EQ(std::vector<int>(f.field, f.field + 5), parts) << text;
+    }
+    EXPECT_FALSE(ParseVersionFields("").present);
+    // a, b, whether a = b, whether a >= b
+    const std::tuple<const char*, const char*, bool, bool> cases[] = {
+        {"", "", false, false},           {"", "0", true, true},          {"1.2.3.4", "1.2.3.4.7", true, true},
+        {"1.2.3.4.0", "1.2.3.4.9", true, true}, {"1.2.3.5", "1.2.3.4.9", false, true}, {"2", "", false, true},
+        {"-1", "0", false, false},        {"10.0", "9.9", false, true},   {"4.8", "4.8.0.0", true, true},
+        {"1.2.3.4.5", "1.2.3.4.6", true, true}, {"1.2", "1.3", false, false}, {"abc", "", true, true},
+    };
+    for (const auto& [a, b, equals, atLeast] : cases) {
+        EXPECT_EQ(VersionTextEquals(a, b), equals) << a << " = " << b;
+        EXPECT_EQ(VersionTextAtLeast(a, b), atLeast) << a << " >= " << b;
+    }
+}
+
+TEST(ParseNumberList, AcceptsDigitsAndBlanksOnly) {
+    const std::pair<const char*, std::vector<uint32_t>> valid[] = {
+        {"5.1", {5, 1}}, {"6..1", {6, 1}}, {" 6 . 1 ", {6, 1}}, {"", {}}, {".", {}}, {"10.0.19045", {10, 0, 19045}},
+        {"6. .1", {6, 0, 1}}};
+    for (const auto& [text, expected] : valid) {
+        std::vector<uint32_t> numbers = {999};
+        EXPECT_TRUE(ParseNumberList(text, &numbers)) << text;
+        EXPECT_EQ(numbers, expected) << text;
+    }
+    std::vector<uint32_t> numbers;
+    for (const char* text : {"6.1a", "6.-1", "6.x"}) EXPECT_FALSE(ParseNumberList(text, &numbers)) << text;
+}
+
+// The checker knows exactly the keys that the program's readers ask for,
+// so that a key added to the program is not reported as unknown.
+TEST(MediaChecker, KnowsTheKeysTheProgramReads) {
+    struct Recorder : fake::Files {
+        std::map<std::string, std::set<std::string>> asked;  // by section, less its number
+        std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
+                              const std::string& file) override {
+            asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
+            return fake::Files::IniString(section, key, fallback, file);
+        }
+        int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
+            asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
+            return fake::Files::IniInt(section, key, fallback, file);
+        }
+    } files;
+    // Every branch of the readers: an installer of its own (of an office
+    // suite) and one from the registry, with Optional.
+    files.SetIni("[PreReq0]\nName=Libre Office\nInstPath=x.msi\nOptional=1\n"
+                 "[PreReq1]\nName=Old\nInstRegPath=HKEY_LOCAL_MACHINE\\Software\\Old\\Uninstall\n"
+                 "[PostReq0]\nName=Notes\nInstPath=n.exe\n");
+    const IniFile ini(files, "C:\\Kits\\setup.ini");
+    ReadMainSettings(ini);
+    ASSERT_EQ(ReadPrerequisiteList(ini, PathMacros()).size(), 2u);
+    ReadPostRequisiteList(ini, PathMacros());
+    for (const char* pattern : {kMainSection, kPrerequisiteSections, kPostRequisiteSections}) {
+        const Lines known = checker::KnownKeys(pattern);
+        const std::string kind = std::string(pattern).substr(0, std::string(pattern).find('%'));
+        EXPECT_EQ(files.asked[kind], std::set<std::string>(known.begin(), known.end())) << kind;
+    }
 }
 
 }  // namespace
