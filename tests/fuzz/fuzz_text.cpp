@@ -1,6 +1,5 @@
 // The readers of short untrusted text, each from its own line of the input:
-// the command line, version text, a condition program's status text, and
-// log entries and messages formatted with it.
+// the command line, version text, status text, log entries and messages.
 #include <cstdlib>
 
 #include "components/prerequisites_dialog.h"

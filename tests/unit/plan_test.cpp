@@ -1,6 +1,5 @@
-// The plan as a pure function: the facts of a machine and its media in,
-// what the run will do (or where it stops) out; Windows names, the minimum
-// Windows of setup.ini and the guard's name.
+// The plan as a pure function: facts in, what the run will do (or where it
+// stops) out; the host checks' Windows names, minimum Windows and guard name.
 #include "driver/host_checks.h"
 #include "driver/plan.h"
 

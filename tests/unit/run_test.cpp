@@ -36,9 +36,6 @@ Machine Installed(const char* version, std::deque<int> answers = {}) {
 Machine Answers(std::deque<int> answers) {
     return [=](fake::Platform& os) { os.userInterface.answers = answers; };
 }
-Machine InstallerAnswers(uint32_t result) {
-    return [=](fake::Platform& os) { os.msi.installResult.result = result; };
-}
 Machine Children(uint32_t runtime, uint32_t notes, std::deque<int> answers = {}) {
     return [=](fake::Platform& os) {
         os.procs.children["\"r.exe\""].exitCode = runtime;
@@ -51,9 +48,8 @@ struct RunCase {
     std::string ini;  // after "[Main]", MsiPath=demo.msi before the next section; "-": no setup.ini
     std::string commandLine;
     Machine machine;
-    // The record's exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart
-    // ("-" for null), then optionalComponents and transform when given, with /record added;
-    // else the exit code alone.
+    // With /record: exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart ("-" for
+    // null) and optionalComponents and transform when given; else the exit code alone.
     std::string record;
     Lines boxes = {};            // "caption|text" beginnings, every box
     Lines log = {}, calls = {};  // beginnings, in this order, others between
@@ -69,7 +65,7 @@ const RunCase kRuns[] = {
     {"", "/i /quiet", Installed("1.1"), "3|installation|-|-|-|3000|none", {},
      {"Newer version of this product is already installed.", kFailed + "3000)'Unknown error 0x00000BB8'.",
       "Can't read email address from ini file.\r\n"}},
-    {"", "/i /quiet", InstallerAnswers(3010), "3010|done|-|-|-|3010|needed"},
+    {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {"SendErrorLogTo=help@example.invalid\n", "/i",
      [](fake::Platform& os) {
          os.msi.installResult.result = 1603;
@@ -80,8 +76,7 @@ const RunCase kRuns[] = {
      {kError + "\r\n\r\nLog file:\r\n'" + kLog + "'",
       "Demo (1.0)|Installation failed. Product not installed.\n\nDo you want to send the log file:\n'" + kLog +
           "'\nto 'help@example.invalid'?"},
-     {"MsiInstallProduct returned 1603\r\n", "An irrecoverable internal error occured.\r\n",
-      kFailed + "1603)'Fatal error during installation.'."}},
+     {"An irrecoverable internal error occured.\r\n", kFailed + "1603)'Fatal error during installation.'."}},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\nMsiProp=P=1\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"},
      {"Calling MsiApplyPatch with command line: P=1\r\n", "Setup complete\r\n"},
