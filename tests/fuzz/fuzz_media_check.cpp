@@ -1,6 +1,5 @@
-// The media checker over an arbitrary setup.ini, read by the profile rules
-// in the code page that the first byte picks, and the same bytes as the
-// media's program.
+// The media checker over any setup.ini, read in the code page that the
+// first byte picks, and the same bytes as the media's program.
 #include "checker/media_check.h"
 #include "checker/media_platform.h"
 #include "fake_platform.h"

@@ -57,6 +57,27 @@ TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
     EXPECT_EQ(schema::MacrosOf(*schema::kPrerequisites.Find("InstParams")), (Lines{"#InstPath#", "#Root#", "#Temp#"}));
 }
 
+// The Linux checker's reading of setup.ini, one case a rule (the fake reads with it too).
+TEST(ProfileFile, ReadsAsTheWindowsProfileFunctions) {
+    const std::pair<std::string, std::string> cases[] = {  // a file, the value of [M] A
+        {std::string("\xFF\xFE[\0M\0]\0\n\0A\0=\0\xE9\0", 16), "\xE9"},  // UTF-16, handed out in code page 1252
+        {"\xEF\xBB\xBF[M]\nA=1\n", "default"},                            // any other file byte for byte
+        {"[M]\rB=2\rA=1", "1"},
+        {"  [ m ] x\n\t;A=1\n\n\t A \t=  x  y \t\n", "x  y"},
+        {"[M]\nA\n", ""},
+        {"[M]\nA=1\n[m]\nA=2\na=3\n", "1"},
+        {"[M]\nA='x'\n", "x"},
+        {"[M]\nA=\"a\" b \"c\"\n", "a\" b \"c"},
+        {"[M]\nA=" + std::string(3000, 'x'), std::string(2047, 'x')},
+    };
+    for (const auto& [file, value] : cases) EXPECT_EQ(platform::posix::ProfileFile(file).String("M", "A", "default", 2048), value);
+    const platform::posix::ProfileFile numbers("[M]\nA= -3x\nB=\n");
+    EXPECT_EQ(numbers.Int("M", "A", 7) + numbers.Int("M", "B", 7), -3 + 7);
+    const std::string listing = platform::posix::ProfileFile("[S]\nA=" + std::string(3000, 'v')).SectionListing("S", 2048);
+    EXPECT_EQ(listing.size(), 2048u);
+    EXPECT_EQ(listing.substr(2044), std::string("vv\0\0", 4)) << "cut as the system cuts it";
+}
+
 TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     fake::Platform os;
     const std::string key = "Software\\Uninstall\\App";
@@ -86,7 +107,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     const IniFile ini(os.fileSystem, "C:\\Kits\\setup.ini");
     const PathMacros macros = DetectPathMacros(os, "C:\\Kits\\setup.exe");
     const ComponentList list = ResolveInstallers(os, ReadPrerequisiteList(ini, macros));
-    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path and installers that cannot be resolved are left out";
+    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path, and installers not resolved";
     const ComponentDescriptor& c = list[0];
     EXPECT_EQ(c.Url + "|" + c.InstPath + "|" + c.InstParams + "|" + c.FilePath + "|" + c.ChooseDownload,
               "http://example.invalid/c|C:\\Kits\\client.msi|/i \"#InstPath#\"|C:\\windows\\syswow64\\c.dll;"

@@ -30,9 +30,9 @@ TEST(PackageFacts, InstalledStateAndVersionRelation) {
         properties["ProductName"] = "Demo";
         EXPECT_TRUE(ReadPackageFacts(*b.msi, path, false).read);
         properties.erase("ProductVersion");
-        EXPECT_EQ(ReadPackageFacts(*b.msi, path, true).state, -1) << "not asked without a version";
+        EXPECT_EQ(ReadPackageFacts(*b.msi, path, true).state, -1) << "no version";
         b.os.msi.complete = false;
-        EXPECT_EQ(ReadPackageFacts(*b.msi, path, true).productCode, "") << "nothing read without the whole library";
+        EXPECT_EQ(ReadPackageFacts(*b.msi, path, true).productCode, "") << "an incomplete library";
     }
 }
 

@@ -1,6 +1,6 @@
 // Whole runs over the in-memory platform: what the plan leaves to the run
-// (boxes, installer calls and log entries in their order, the restart) and
-// the result record of each way a run ends. The decisions are plan_test's.
+// (boxes, installer calls and log entries in order, the restart) and the
+// result record. The decisions are plan_test's.
 #include "driver/run.h"
 
 #include <gtest/gtest.h>
