@@ -79,7 +79,7 @@ const RunCase kRuns[] = {
      {"An irrecoverable internal error occured.\r\n", kFailed + "1603)'Fatal error during installation.'."}},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\nMsiProp=P=1\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"},
-     {"Calling MsiApplyPatch with command line: P=1\r\n", "Setup complete\r\n"},
+     {"Do you want to apply patch '1.0' to 'Demo'?\r\n", "Calling MsiApplyPatch with command line: P=1\r\n"},
      {"SetInternalUI 5", "EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|P=1"}},
     {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none",
      {"Demo Update|"}},
