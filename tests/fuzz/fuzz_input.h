@@ -1,4 +1,4 @@
-// Splits a fuzz input into newline-separated fields.
+// Splits a fuzz input into `count` fields at newlines; the last takes the rest.
 #pragma once
 
 #include <cstddef>
@@ -7,21 +7,12 @@
 #include <vector>
 
 inline std::vector<std::string> FuzzFields(const uint8_t* data, size_t size, size_t count) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> fields(count);
-    std::string text(reinterpret_cast<const char*>(data), size);
-    size_t pos = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (i + 1 == count) {
-            fields[i] = pos <= text.size() ? text.substr(pos) : std::string();
-            break;
-        }
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) {
-            fields[i] = pos <= text.size() ? text.substr(pos) : std::string();
-            break;
-        }
+    size_t i = 0, pos = 0;
+    for (size_t end; i + 1 < count && (end = text.find('\n', pos)) != std::string::npos; ++i, pos = end + 1) {
         fields[i] = text.substr(pos, end - pos);
-        pos = end + 1;
     }
+    fields[i] = text.substr(pos);
     return fields;
 }

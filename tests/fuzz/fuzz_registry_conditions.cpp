@@ -6,13 +6,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> f = FuzzFields(data, size, 3);
     fake::Bench b;
-    fake::Platform& os = b.os;
-    setup::Services& s = b.s;
-    // Put the value where the path names it, when it names one.
+    // The value lies where the path names it, when it names one.
     setup::RegistryPath where;
     if (setup::SplitRegistryPath(f[0], &where) == setup::RegistryPathError::None) {
-        os.reg.Set(where.keyPath, where.valueName, f[2], platform::RegistryView::Default, where.root);
+        b.os.reg.Set(where.keyPath, where.valueName, f[2], platform::RegistryView::Default, where.root);
     }
-    setup::IsValidRegCond(s, f[0], f[1], size % 2);
+    setup::IsValidRegCond(b.s, f[0], f[1], size % 2);
     return 0;
 }

@@ -1,10 +1,10 @@
 // A whole run: an arbitrary command line (the first line) and setup.ini
-// (the rest), over the in-memory platform.
+// (the rest), with its component sections, probes and dialog rows.
+#include <cstdlib>
+
 #include "driver/run.h"
 #include "fake_platform.h"
 #include "fuzz_input.h"
-
-#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> f = FuzzFields(data, size, 2);
@@ -13,9 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
     os.fileSystem.contents["C:\\Kits\\demo.msi"] = "package";
     os.fileSystem.SetIni(f[1]);
+    os.procs.children["check.exe"] = {{}, 0, 2, "text\\nmore"};
     os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog& d) {
         std::vector<int> images;
         for (const auto& row : d.Rows()) images.push_back(row.image);
+        d.StatusText();
         return d.Install(1, images);
     };
     const int code = setup::Run(os, f[0]);

@@ -1,18 +1,22 @@
-// setup.ini read into plain data, registry conditions and the presence
-// probes.
+// setup.ini read into plain data (and the media checker's keys against
+// its readers), number lists, registry conditions and the presence probes.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "checker/media_check.h"
 #include "conditions/component_sources.h"
 #include "conditions/presence_probes.h"
 #include "conditions/registry_conditions.h"
 #include "config/configuration.h"
+#include "config/version_strings.h"
 #include "fake_platform.h"
 
 namespace setup {
 namespace {
 
-using platform::RegistryView;
 using Lines = std::vector<std::string>;
+using Verdict = Finding::Verdict;
 
 std::string Dword(uint32_t v) { return std::string{char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}; }
 std::string Text(const std::string& t) { return t + std::string(1, '\0'); }
@@ -22,39 +26,56 @@ struct Bench : fake::Bench {
 };
 
 TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
-    const std::pair<const char*, Lines> modules[] = {
-        {"C:\\Kits\\setup.exe", {"C:\\Kits\\setup", "C:\\Kits", "C:\\Kits\\", "C:\\Kits\\setup.ini"}},
-        {"C:\\My.Kits\\setup", {"C:\\My", "C:\\My.Kits", "C:\\My.Kits\\", "C:\\My.ini"}},
-        {"", {"", "", "", ".ini"}},
-        {"setup.exe", {"setup", "", "\\", "setup.ini"}},
+    const std::pair<const char*, const char*> modules[] = {
+        {"C:\\My.Kits\\setup", "C:\\My|C:\\My.Kits|C:\\My.Kits\\|C:\\My.ini"},
+        {"setup.exe", "setup||\\|setup.ini"},
     };
-    for (const auto& m : modules) {
-        EXPECT_EQ((Lines{ModulePathPart(m.first, true, false), ModulePathPart(m.first, false, false),
-                         ProgramFolder(m.first), IniPathOf(m.first)}),
-                  m.second);
+    for (const auto& [path, parts] : modules) {
+        EXPECT_EQ(ModulePathPart(path, true, false) + "|" + ModulePathPart(path, false, false) + "|" +
+                      ProgramFolder(path) + "|" + IniPathOf(path), parts);
     }
     fake::Platform os;
     const IniFile ini(os.fileSystem, "C:\\Kits\\setup.ini");
-    os.fileSystem.SetIni("[Main]\nmsipath=demo.msi\nAdminNeed=0\nLangId=1049x\n");
-    MainSettings main = ReadMainSettings(ini);
-    EXPECT_EQ(main.MsiPath, "demo.msi");
-    EXPECT_EQ(main.AdminNeed, 0);
-    EXPECT_EQ(main.LangId, 1049);
-    EXPECT_EQ(main.MsiType, "Install");
-    EXPECT_EQ(main.Os32Need + main.UpdateDisable + main.MsiPatch, 0);
-    os.fileSystem.SetIni("[Main]\nMsiPatch=1\n");
-    EXPECT_EQ(ReadMainSettings(ini).MsiType, "Major");
-    EXPECT_EQ(ReadMainSettings(ini).AdminNeed, 1);
-    os.fileSystem.SetIni("[Main]\nMsiType=\n");
-    EXPECT_EQ(ReadMainSettings(ini).MsiType, "") << "present but empty";
+    const auto read = [&](const std::string& text) {
+        os.fileSystem.SetIni("[Main]\n" + text);
+        const MainSettings m = ReadMainSettings(ini);
+        return m.MsiPath + "|" + m.MsiType + Format("|%d|%d|%d|%d", m.AdminNeed, m.LangId, m.MsiPatch, m.Os32Need);
+    };
+    EXPECT_EQ(read("msipath=demo.msi\nAdminNeed=0\nLangId=1049x\n"), "demo.msi|Install|0|1049|0|0");
+    EXPECT_EQ(read("MsiPatch=1\nOs32Need=1\n"), "|Major|1|0|1|1");
+    EXPECT_EQ(read("MsiType=\n"), "||1|0|0|0") << "present but empty";
 
     const std::pair<std::string, int> optional[] = {
-        {"Name=A\n", -1}, {"Optional=0\n", 0}, {"   Optional=1\n", 1}, {"optional=1\n", -1},
-        {"OptionalX=0\n", 1}, {"Name=" + std::string(2100, 'n') + "\nOptional=0\n", -1}};
-    for (const auto& o : optional) {
-        os.fileSystem.SetIni("[PreReq0]\n" + o.first);
-        EXPECT_EQ(ini.IntegerIfPresent(schema::kPrerequisites, "PreReq0", "Optional"), o.second) << o.first.substr(0, 20);
-    }
+        {"Name=A\n", -1}, {"   Optional=0\n", 0}, {"optional=1\n", -1}, {"OptionalX=0\n", 1},
+        {"Name=" + std::string(2100, 'n') + "\nOptional=0\n", -1}};
+    for (const auto& [text, value] : optional) {
+        os.fileSystem.SetIni("[PreReq0]\n" + text);
+        EXPECT_EQ(ini.IntegerIfPresent(schema::kPrerequisites, "PreReq0", "Optional"), value) << text.substr(0, 20);
+    }    const std::pair<const char*, bool> keys[] = {{"regpath", true}, {"RegPath31", true}, {"RegPath32", false},
+        {"RegPath01", false}, {"RegPath3x", false}, {"RegPath123", false}, {"Name", true}, {"Name1", false}};
+    for (const auto& [key, known] : keys) EXPECT_EQ(schema::kPrerequisites.Find(key) != nullptr, known) << key;
+    EXPECT_EQ(schema::MacrosOf(*schema::kPrerequisites.Find("InstParams")), (Lines{"#InstPath#", "#Root#", "#Temp#"}));
+}
+
+// The Linux checker's reading of setup.ini, one case a rule (the fake reads with it too).
+TEST(ProfileFile, ReadsAsTheWindowsProfileFunctions) {
+    const std::pair<std::string, std::string> cases[] = {  // a file, the value of [M] A
+        {std::string("\xFF\xFE[\0M\0]\0\n\0A\0=\0\xE9\0", 16), "\xE9"},  // UTF-16, handed out in code page 1252
+        {"\xEF\xBB\xBF[M]\nA=1\n", "default"},                            // any other file byte for byte
+        {"[M]\rB=2\rA=1", "1"},
+        {"  [ m ] x\n\t;A=1\n\n\t A \t=  x  y \t\n", "x  y"},
+        {"[M]\nA\n", ""},
+        {"[M]\nA=1\n[m]\nA=2\na=3\n", "1"},
+        {"[M]\nA='x'\n", "x"},
+        {"[M]\nA=\"a\" b \"c\"\n", "a\" b \"c"},
+        {"[M]\nA=" + std::string(3000, 'x'), std::string(2047, 'x')},
+    };
+    for (const auto& [file, value] : cases) EXPECT_EQ(platform::posix::ProfileFile(file).String("M", "A", "default", 2048), value);
+    const platform::posix::ProfileFile numbers("[M]\nA= -3x\nB=\n");
+    EXPECT_EQ(numbers.Int("M", "A", 7) + numbers.Int("M", "B", 7), -3 + 7);
+    const std::string listing = platform::posix::ProfileFile("[S]\nA=" + std::string(3000, 'v')).SectionListing("S", 2048);
+    EXPECT_EQ(listing.size(), 2048u);
+    EXPECT_EQ(listing.substr(2044), std::string("vv\0\0", 4)) << "cut as the system cuts it";
 }
 
 TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
@@ -86,7 +107,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     const IniFile ini(os.fileSystem, "C:\\Kits\\setup.ini");
     const PathMacros macros = DetectPathMacros(os, "C:\\Kits\\setup.exe");
     const ComponentList list = ResolveInstallers(os, ReadPrerequisiteList(ini, macros));
-    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path and installers that cannot be resolved are left out";
+    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path, and installers not resolved";
     const ComponentDescriptor& c = list[0];
     EXPECT_EQ(c.Url + "|" + c.InstPath + "|" + c.InstParams + "|" + c.FilePath + "|" + c.ChooseDownload,
               "http://example.invalid/c|C:\\Kits\\client.msi|/i \"#InstPath#\"|C:\\windows\\syswow64\\c.dll;"
@@ -115,51 +136,47 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
 
 TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
     struct Case {
-        std::string path, cond, stored;
+        std::string path, cond, stored;  // stored "-": no value
         int holds;
-        Lines log;
+        // The grammar's complaint, or the read's error text; a condition
+        // that does not hold is logged after it.
+        std::string error;
     };
-    const std::string v = "HKEY_LOCAL_MACHINE\\Software\\X\\V";
-    const auto failed = [&](const std::string& cond) {
-        return "IsValidRegCond() failed. Invalid condition '" + cond + "'. RegPath='" + v + "'.\r\n";
-    };
+    const std::string v = "HKEY_LOCAL_MACHINE\\Software\\X\\V", more = "Error(234)'Unknown error 0x000000EA'";
     const std::vector<Case> cases = {
-        {"", "DWORD=1", "", 0, {"IsValidRegCond() failed. Invalid registry key ''.\r\n"}},
-        {"HKEY_LOCAL_MACHINE", "DWORD=1", "", 0, {"IsValidRegCond() failed. Invalid registry key 'HKEY_LOCAL_MACHINE'.\r\n"}},
-        {"HKLM\\Software\\X\\V", "DWORD=1", "", 0, {"IsValidRegCond() failed. Can't find root registry key 'HKLM'.\r\n"}},
-        {"HKEY_LOCAL_MACHINE\\Software\\X\\", "DWORD=1", "", 0,
-         {"IsValidRegCond() failed. Invalid parameter RegPath='HKEY_LOCAL_MACHINE\\Software\\X\\'.\r\n"}},
-        {"HKEY_LOCAL_MACHINE\\V", "DWORD=1", "", 0, {"IsValidRegCond() failed. Invalid parameter RegPath='HKEY_LOCAL_MACHINE\\V'.\r\n"}},
-        {v, "QWORD=1", "", 0, {"IsValidRegCond() failed. Invalid variable in condition 'QWORD=1'. RegPath='" + v + "'.\r\n"}},
-        {v, "DWORD >= 1", "", 0, {"IsValidRegCond() failed. Invalid operation in condition 'DWORD >= 1'. RegPath='" + v + "'.\r\n"}},
-        {v, "DWORD<1", "", 0, {"IsValidRegCond() failed. Invalid operation in condition 'DWORD<1'. RegPath='" + v + "'.\r\n"}},
-        {v, "DWORD=1", "-", 0, {"CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. Error(2)'Not found.'.\r\n", failed("DWORD=1")}},
-        {v, "DWORD=1", Dword(1) + "x", 0,
-         {"CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. Error(234)'Unknown error 0x000000EA'.\r\n", failed("DWORD=1")}},
-        {v, "STRING>=a", std::string(261, 'a'), 0,
-         {"CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. Error(234)'Unknown error 0x000000EA'.\r\n", failed("STRING>=a")}},
-        {"hkey_local_machine\\Software\\X\\V", "DWORD=5", Dword(5), 1, {}},
-        {v, "dword>=1", Dword(5), 1, {}},        {v, "DWORD>=6", Dword(5), 0, {failed("DWORD>=6")}},
-        {v, "DWORD>=5", Dword(5), 1, {}},
-        {v, "STRING=", "-", 0, {"CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. Error(2)'Not found.'.\r\n", failed("STRING=")}},
-        {v, "VERSION>=0", "-", 0, {"CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. Error(2)'Not found.'.\r\n", failed("VERSION>=0")}},
-        {v, "DWORD=0x10", Dword(0), 1, {}},      {v, "DWORD>=0", Dword(0xFFFFFFFF), 0, {failed("DWORD>=0")}},
-        {v, "DWORD=-1", Dword(0xFFFFFFFF), 1, {}}, {v, "DWORD=3", "\x03", 1, {}},
-        {v, "STRING>=abc", Text("ABD"), 1, {}},  {v, "STRING=abc", Text("ABD"), 0, {failed("STRING=abc")}},
-        {v, "STRING=abc", Text("ABC"), 1, {}},   {v, "STRING>=abc", Text("AB"), 0, {failed("STRING>=abc")}},
-        {v, "STRING=", Text(""), 1, {}},         {v, "VERSION>=9.9", Text("10.0"), 1, {}},
-        {v, "VERSION=4.8.0.0", Text("4.8"), 1, {}}, {v, "VERSION>=1.2.3.4.6", Text("1.2.3.4.5"), 1, {}},
-        {v, "Version=4.0.30319", Text("4.0.30319"), 1, {}}, {v, "VERSION>=4.0", Text("3.5"), 0, {failed("VERSION>=4.0")}},
-        {v, "VERSION=", Text(""), 0, {failed("VERSION=")}},
+        {"", "DWORD=1", "", 0, "Invalid registry key ''"},
+        {"HKLM\\Software\\X\\V", "DWORD=1", "", 0, "Can't find root registry key 'HKLM'"},
+        {"HKEY_LOCAL_MACHINE\\Software\\X\\", "DWORD=1", "", 0, "Invalid parameter RegPath='HKEY_LOCAL_MACHINE\\Software\\X\\'"},
+        {v, "QWORD=1", "", 0, "Invalid variable in condition 'QWORD=1'. RegPath='" + v + "'"},
+        {v, "DWORD >= 1", "", 0, "Invalid operation in condition 'DWORD >= 1'. RegPath='" + v + "'"},
+        {v, "DWORD=1", Dword(1) + "x", 0, more},
+        {v, "STRING>=a", std::string(261, 'a'), 0, more},
+        {v, "STRING=", "-", 0, "Error(2)'Not found.'"},
+        {"hkey_local_machine\\Software\\X\\V", "DWORD=5", Dword(5), 1, ""},
+        {v, "dword>=5", Dword(5), 1, ""},  {v, "DWORD=0x10", Dword(0), 1, ""},
+        {v, "DWORD>=0", Dword(0xFFFFFFFF), 0, ""}, {v, "DWORD=-1", Dword(0xFFFFFFFF), 1, ""},
+        {v, "DWORD=3", "\x03", 1, ""},     {v, "STRING>=abc", Text("ABD"), 1, ""},
+        {v, "STRING=abc", Text("ABC"), 1, ""},
+        {v, "STRING>=abc", Text("AB"), 0, ""}, {v, "STRING>=abc", Text("ABC"), 1, ""},
+        {v, "VERSION>=9.9", Text("10.0"), 1, ""}, {v, "VERSION=4.8.0.0", Text("4.8"), 1, ""},
+        {v, "VERSION>=1.2.3.4.6", Text("1.2.3.4.5"), 1, ""}, {v, "Version=4.0.30319", Text("4.0.30319"), 1, ""},
+        {v, "VERSION>=4.0", Text("3.5"), 0, ""}, {v, "VERSION>=0", Text("-1"), 0, ""}, {v, "VERSION>=", Text("2"), 1, ""},
     };
     for (const Case& c : cases) {
         Bench b;
         if (c.stored != "-") b.os.reg.Set("Software\\X", "V", c.stored);
         EXPECT_EQ(IsValidRegCond(b.s, c.path, c.cond, 0), c.holds) << c.path << " " << c.cond;
-        EXPECT_EQ(b.Entries(), c.log) << c.path << " " << c.cond;
+        Lines log;
+        const bool unread = c.error.rfind("Error(", 0) == 0;
+        if (unread) log.push_back("CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. " + c.error + ".\r\n");
+        if (!c.error.empty() && !unread) log.push_back("IsValidRegCond() failed. " + c.error + ".\r\n");
+        if (!c.holds && (unread || c.error.empty())) {
+            log.push_back("IsValidRegCond() failed. Invalid condition '" + c.cond + "'. RegPath='" + v + "'.\r\n");
+        }
+        EXPECT_EQ(b.Entries(), log) << c.path << " " << c.cond;
     }
     Bench b;
-    b.os.reg.Set("Software\\X", "V", Dword(1), RegistryView::View64);
+    b.os.reg.Set("Software\\X", "V", Dword(1), platform::RegistryView::View64);
     EXPECT_EQ(IsValidRegCond(b.s, v, "DWORD=1", 1), 1) << "Key64 reads the 64-bit view";
     EXPECT_EQ(IsValidRegCond(b.s, v, "DWORD=1", 0), 0);
     EXPECT_TRUE(AnyRegCondHolds(b.s, {{"HKLM\\X\\V", "DWORD=1"}, {v, "DWORD=1"}}, 1));
@@ -168,40 +185,36 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
 }
 
 TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
-    using Verdict = Finding::Verdict;
     struct Case {
-        const char* name;
-        std::function<void(ComponentDescriptor&, fake::Platform&)> setup;
+        std::function<void(ComponentDescriptor&, fake::Platform&)> change;
         Verdict verdict;
-        Lines log;
+        std::string entry;  // what is logged
     };
-    const std::string tooOld = "IsValidFileVersion() failed. Current version(2.1.3.4) of file 'C:\\a.dll' early of "
-                               "required file vesion(2.1.3.5).\r\n";
+    const auto on = [](uint32_t major, uint32_t minor) {
+        return [=](fake::Platform& os) { os.sys.major = major, os.sys.minor = minor; };
+    };
     const std::vector<Case> cases = {
-        {"32-bit only on x64", [](auto& c, auto&) { c.OSbit = 1; }, Verdict::Filtered, {}},
-        {"64-bit only on x86", [](auto& c, auto& os) { c.OSbit = 2; os.sys.architecture = 0; }, Verdict::Filtered, {}},
-        {"32-bit only on x86", [](auto& c, auto& os) { c.OSbit = 1; os.sys.architecture = 0; }, Verdict::Missing, {}},
-        {"OSbit 3 applies", [](auto& c, auto&) { c.OSbit = 3; }, Verdict::Missing, {}},
-        {"6.1 and later on 6.0", [](auto& c, auto& os) { c.OSver = 601; os.sys.major = 6; }, Verdict::Filtered, {}},
-        {"6.1 and later on 6.1", [](auto& c, auto& os) { c.OSver = 601; os.sys.major = 6; os.sys.minor = 1; }, Verdict::Missing, {}},
-        {"5.2 and earlier on 6.1", [](auto& c, auto& os) { c.OSver = -502; os.sys.major = 6; os.sys.minor = 1; }, Verdict::Filtered, {}},
-        {"5.2 and earlier on 5.2", [](auto& c, auto& os) { c.OSver = -502; os.sys.major = 5; os.sys.minor = 2; }, Verdict::Missing, {}},
-        {"version unknown", [](auto& c, auto& os) { c.OSver = 601; os.sys.versionFails = true; }, Verdict::Filtered, {}},
-        {"0.01 and later, version unknown", [](auto& c, auto& os) { c.OSver = 1; os.sys.versionFails = true; }, Verdict::Filtered, {}},
-        {"no version bound, version unknown", [](auto& c, auto& os) { c.FilePath = "C:\\b.dll"; os.sys.versionFails = true; }, Verdict::Missing, {}},
-        {"file new enough", [](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, Verdict::Present, {}},
-        {"file too old", [](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, Verdict::Missing, {tooOld}},
-        {"file does not load", [](auto&, auto& os) { os.fileSystem.loadErrors["C:\\a.dll"] = 193; }, Verdict::Missing,
-         {"IsValidFileVersion() failed. Can't load file 'C:\\a.dll'. Error(193)'Unknown error 0x000000C1'.\r\n"}},
-        {"file without a version", [](auto& c, auto&) { c.FilePath = "C:\\b.dll"; }, Verdict::Missing,
-         {"IsValidFileVersion() failed. Can't get version of file 'C:\\b.dll'. Error(2)'Not found.'.\r\n"}},
-        {"own package installed", [](auto& c, auto& os) { c.FilePath.clear(); os.msi.productStates["{P}"] = 5; }, Verdict::Present, {}},
-        {"own package advertised", [](auto& c, auto& os) { c.FilePath.clear(); os.msi.productStates["{P}"] = 1; }, Verdict::Present, {}},
-        {"own package absent", [](auto& c, auto&) { c.FilePath.clear(); }, Verdict::Missing, {}},
-        {"own package not on the media", [](auto& c, auto&) { c.FilePath.clear(); c.InstPath = "C:\\none.msi"; }, Verdict::Missing, {}},
-        {"no probe", [](auto& c, auto&) { c = ComponentDescriptor(); }, Verdict::Present, {}},
+        {[](auto& c, auto&) { c.OSbit = 1; }, Verdict::Filtered, ""},  // 32-bit only, on x64
+        {[](auto& c, auto& os) { c.OSbit = 2, os.sys.architecture = 0; }, Verdict::Filtered, ""},
+        {[](auto& c, auto& os) { c.OSbit = 1, os.sys.architecture = 0; }, Verdict::Missing, ""},
+        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 0)(os); }, Verdict::Filtered, ""},  // 6.1 and later
+        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 1)(os); }, Verdict::Missing, ""},
+        {[&](auto& c, auto& os) { c.OSver = -502, on(6, 1)(os); }, Verdict::Filtered, ""},  // 5.2 and earlier
+        {[&](auto& c, auto& os) { c.OSver = -502, on(5, 2)(os); }, Verdict::Missing, ""},
+        {[](auto& c, auto& os) { c.OSver = 601, os.sys.versionFails = true; }, Verdict::Filtered, ""},
+        {[](auto& c, auto& os) { c.FilePath = "C:\\b.dll", os.sys.versionFails = true; }, Verdict::Missing, ""},
+        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, Verdict::Present, ""},
+        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, Verdict::Missing,
+         "Current version(2.1.3.4) of file 'C:\\a.dll' early of required file vesion(2.1.3.5)."},
+        {[](auto&, auto& os) { os.fileSystem.loadErrors["C:\\a.dll"] = 193; }, Verdict::Missing,
+         "Can't load file 'C:\\a.dll'. Error(193)'Unknown error 0x000000C1'."},
+        {[](auto& c, auto&) { c.FilePath = "C:\\b.dll"; }, Verdict::Missing,
+         "Can't get version of file 'C:\\b.dll'. Error(2)'Not found.'."},
+        {[](auto& c, auto& os) { c.FilePath.clear(), os.msi.productStates["{P}"] = 5; }, Verdict::Present, ""},
+        {[](auto& c, auto&) { c.FilePath.clear(), c.InstPath = "C:\\none.msi"; }, Verdict::Missing, ""},
+        {[](auto& c, auto&) { c = ComponentDescriptor(); }, Verdict::Present, ""},
     };
-    for (const Case& c : cases) {
+    for (size_t i = 0; i < cases.size(); ++i) {
         Bench b;
         b.os.fileSystem.versions["C:\\a.dll"] = {0, 0x00020001, 0x00030004};
         b.os.msi.packages["C:\\p.msi"].properties = {{"ProductCode", "{P}"}, {"ProductVersion", "1.0"}};
@@ -211,53 +224,48 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         d.FileTryLoad = 1;
         d.MsiProd = "1";
         d.InstPath = "C:\\p.msi";
-        c.setup(d, b.os);
+        cases[i].change(d, b.os);
         b.Reread();
-        EXPECT_EQ(ProbeComponent(b.s, d).verdict, c.verdict) << c.name;
-        if (c.verdict == Verdict::Missing && c.log.empty()) continue;
-        EXPECT_EQ(b.Entries(), c.log) << c.name;
+        EXPECT_EQ(ProbeComponent(b.s, d).verdict, cases[i].verdict) << i;
+        if (cases[i].verdict == Verdict::Missing && cases[i].entry.empty()) continue;  // C:\a.dll is too old
+        const std::string entry = "IsValidFileVersion() failed. " + cases[i].entry + "\r\n";
+        EXPECT_EQ(b.Entries(), cases[i].entry.empty() ? Lines{} : Lines{entry}) << i;
     }
 }
 
 TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
     using Failure = platform::CapturedRun::Failure;
     struct Case {
-        fake::Child child;
-        bool needed;
-        OptionalState state;
-        bool selected;
-        const char* text;
-        Lines log;
+        platform::CapturedRun child;
+        std::string component;  // needed, check box state, selected, status text
+        Lines log = {};         // when given
     };
-    const std::string command = "C:\\Kits\\check.exe /q";
+    const std::string process = "Process 'C:\\Kits\\check.exe /q' return ";
     const std::vector<Case> cases = {
-        {{0, "out", Failure::None, 0}, true, OptionalState::Checked, true, "",
-         {"Process '" + command + "' return code 0\r\n", "Process '" + command + "' return text 'out'\r\n"}},
-        {{1, "", Failure::None, 0}, false, OptionalState::Unchecked, true, "", {}},
-        {{2, std::string("needs a licence\0rest", 20), Failure::None, 0}, true, OptionalState::Unchecked, false, "needs a licence", {}},
-        {{7, "", Failure::None, 0}, false, OptionalState::Unchecked, true, "", {}},
+        {{Failure::None, 0, 0, "out"}, "needed|checked|selected|", {process + "code 0\r\n", process + "text 'out'\r\n"}},
+        {{Failure::None, 0, 1, ""}, "present|unchecked|selected|"},
+        {{Failure::None, 0, 2, std::string("needs a licence\0rest", 20)}, "needed|unchecked||needs a licence"},
         // Not asked for want of a pipe: installed rather than skipped.
-        {{0, "", Failure::Pipe, 8}, true, OptionalState::Unchecked, true, "",
-         {"RunExe::Function CreatePipe() failed. Error(8)'Unknown error 0x00000008'.\r\n"}},
-        {{0, "", Failure::Read, 5}, false, OptionalState::Unchecked, true, "",
-         {"Process '" + command + "' return code 0\r\n", "RunExe::Function ReadFile() failed. Error(5)'Unknown error 0x00000005'.\r\n"}},
-        {{0, "", Failure::Start, 2}, false, OptionalState::Unchecked, true, "",
+        {{Failure::Pipe, 8, 0, ""}, "needed|unchecked|selected|", {"RunExe::Function CreatePipe() failed. Error(8)'Unknown error 0x00000008'.\r\n"}},
+        {{Failure::Read, 5, 0, ""}, "present|unchecked|selected|",
+         {process + "code 0\r\n", "RunExe::Function ReadFile() failed. Error(5)'Unknown error 0x00000005'.\r\n"}},
+        {{Failure::Start, 2, 0, ""}, "present|unchecked|selected|",
          {"RunExe::Function CreateProcess('#Root#\\check.exe /q') failed. Error(2)'Not found.'.\r\n"}},
     };
     for (const Case& c : cases) {
         Bench b;
-        b.os.procs.children[command] = c.child;
+        b.os.procs.children["C:\\Kits\\check.exe /q"] = c.child;
         ComponentDescriptor d;
         d.RunExeCond = "#Root#\\check.exe /q";
         d.Optional = OptionalState::Unchecked;
         Component component(d);
         component.Present = true;
-        EXPECT_EQ(component.Take(ProbeComponent(b.s, d)), c.needed) << c.child.exitCode;
-        EXPECT_EQ(component.Present, !c.needed);
-        EXPECT_EQ(component.optionalState, c.state) << c.child.exitCode;
-        EXPECT_EQ(component.Selected, c.selected);
-        EXPECT_EQ(component.RunExeText, c.text);
-        if (!c.log.empty()) { EXPECT_EQ(b.Entries(), c.log); }
+        const bool needed = component.Take(ProbeComponent(b.s, d));
+        EXPECT_EQ(needed, !component.Present);
+        const char* state[] = {"checked", "unchecked", "no box"};
+        EXPECT_EQ(Format("%s|%s|%s|", needed ? "needed" : "present", state[static_cast<int>(component.optionalState)],
+                         component.Selected ? "selected" : "") + component.RunExeText, c.component);
+        EXPECT_TRUE(c.log.empty() || b.Entries() == c.log) << c.component;
     }
     Bench b;
     ComponentDescriptor filtered;
@@ -275,11 +283,11 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
     Bench b;
     Recorder recorder;
     b.s.observer = &recorder;
-    b.os.reg.Set("Software\\X", "Level", Dword(7), RegistryView::View64);
+    b.os.reg.Set("Software\\X", "Level", Dword(7), platform::RegistryView::View64);
     b.os.reg.Set("Software\\X", "Name", Text("abc"));
     b.os.reg.Set("Software\\X", "Path", Text("C:\\x"));
     b.os.fileSystem.versions["C:\\a.dll"] = {0, 0x00010002, 0x00030004};
-    b.os.procs.children["check.exe"] = {2, std::string("why\0", 4), {}, 0};
+    b.os.procs.children["check.exe"] = {{}, 0, 2, std::string("why\0", 4)};
     ComponentDescriptor registry;
     registry.RegConditions = {{"HKEY_LOCAL_MACHINE\\Software\\X\\Level", "DWORD>=9"},
                               {"HKEY_LOCAL_MACHINE\\Software\\X\\Name", "STRING=abc"}};
@@ -302,6 +310,50 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
         "product of 'C:\\p.msi': not installed",
         "program 'check.exe': exit code 2, output 'why'",
         "OSbit=1: not for 64-bit Windows"}));
+}
+
+TEST(ParseNumberList, AcceptsDigitsAndBlanksOnly) {
+    const std::pair<const char*, std::vector<uint32_t>> valid[] = {
+        {"5.1", {5, 1}}, {"6..1", {6, 1}}, {" 6 . 1 ", {6, 1}}, {"", {}}, {".", {}}, {"10.0.19045", {10, 0, 19045}},
+        {"6. .1", {6, 0, 1}}};
+    for (const auto& [text, expected] : valid) {
+        std::vector<uint32_t> numbers = {999};
+        EXPECT_TRUE(ParseNumberList(text, &numbers)) << text;
+        EXPECT_EQ(numbers, expected) << text;
+    }
+    std::vector<uint32_t> numbers;
+    for (const char* text : {"6.1a", "6.-1", "6.x"}) EXPECT_FALSE(ParseNumberList(text, &numbers)) << text;
+}
+
+// The checker knows exactly the keys that the program's readers ask for,
+// so that a key added to the program is not reported as unknown.
+TEST(MediaChecker, KnowsTheKeysTheProgramReads) {
+    struct Recorder : fake::Files {
+        std::map<std::string, std::set<std::string>> asked;  // by section, less its number
+        std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
+                              const std::string& file) override {
+            asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
+            return fake::Files::IniString(section, key, fallback, file);
+        }
+        int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
+            asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
+            return fake::Files::IniInt(section, key, fallback, file);
+        }
+    } files;
+    // Every branch of the readers: an installer of its own (of an office
+    // suite) and one from the registry, with Optional.
+    files.SetIni("[PreReq0]\nName=Libre Office\nInstPath=x.msi\nOptional=1\n"
+                 "[PreReq1]\nName=Old\nInstRegPath=HKEY_LOCAL_MACHINE\\Software\\Old\\Uninstall\n"
+                 "[PostReq0]\nName=Notes\nInstPath=n.exe\n");
+    const IniFile ini(files, "C:\\Kits\\setup.ini");
+    ReadMainSettings(ini);
+    ASSERT_EQ(ReadPrerequisiteList(ini, PathMacros()).size(), 2u);
+    ReadPostRequisiteList(ini, PathMacros());
+    for (const char* pattern : {kMainSection, kPrerequisiteSections, kPostRequisiteSections}) {
+        const Lines known = checker::KnownKeys(pattern);
+        const std::string kind = std::string(pattern).substr(0, std::string(pattern).find('%'));
+        EXPECT_EQ(files.asked[kind], std::set<std::string>(known.begin(), known.end())) << kind;
+    }
 }
 
 }  // namespace

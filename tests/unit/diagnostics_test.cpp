@@ -1,7 +1,9 @@
-// The setup log, error texts, text helpers, the one way of reporting, and
-// the log mail.
+// The setup log, error texts, text helpers, the log mail and the string table.
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "diagnostics/localized_strings.h"
 #include "diagnostics/log_mail.h"
 #include "diagnostics/services.h"
 #include "diagnostics/system_error_text.h"
@@ -11,31 +13,21 @@
 namespace setup {
 namespace {
 
-const std::string kPath = "C:\\Temp\\setup.log";
-const std::string kStamp = "Setup.exe [2025.03.07 09:05:03]: ";
-
 using fake::Bench;
 
 TEST(SetupLog, Utf16EntriesWithMarkStampAndBoundedFormatting) {
     Bench b;
-    EXPECT_TRUE(b.log.Printf("UILevel is set to %d\r\n", 5));
-    EXPECT_TRUE(b.log.Write("Can't load MAPI32.DLL", true));
-    EXPECT_TRUE(b.log.Write("\r\n\r\n", false));
-    const std::string& bytes = b.os.fileSystem.contents[kPath];
-    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFES\0", 4));
-    EXPECT_EQ(b.os.Utf16File(kPath), "\xEF\xBB\xBF" + kStamp + "UILevel is set to 5\r\n" + kStamp +
-                                         "Can't load MAPI32.DLL\r\n\r\n");
-    // An existing file is appended without a second mark.
-    b.os.fileSystem.contents[kPath] = "8-bit\r\n";
+    const std::string stamp = "Setup.exe [2025.03.07 09:05:03]: ";
+    EXPECT_TRUE(b.log.Printf("UILevel is set to %d\r\n", 5) && b.log.Write("No MAPI", true) && b.log.Write("\r\n", false));
+    EXPECT_EQ(b.os.Utf16File(b.logPath), "\xEF\xBB\xBF" + stamp + "UILevel is set to 5\r\n" + stamp + "No MAPI\r\n");
+    b.os.fileSystem.contents[b.logPath] = "8-bit\r\n";
     b.log.Write("x", false);
-    EXPECT_EQ(b.os.fileSystem.contents[kPath], std::string("8-bit\r\nx\0", 9));
-    // One entry holds at most 4,095 characters; the stamp is zero-padded.
-    b.os.fileSystem.contents.erase(kPath);
+    EXPECT_EQ(b.os.fileSystem.contents[b.logPath], std::string("8-bit\r\nx\0", 9)) << "appended without a second mark";
+    b.os.fileSystem.contents.erase(b.logPath);
     b.os.sys.now = {2026, 1, 2, 3, 4, 5};
     EXPECT_TRUE(b.log.Printf("%s", std::string(10000, 'a').c_str()));
-    EXPECT_EQ(b.os.Utf16File(kPath), "\xEF\xBB\xBFSetup.exe [2026.01.02 03:04:05]: " + std::string(4095, 'a'));
-    // No path, or a file that does not open: the entry is dropped.
-    b.os.fileSystem.unopenable.insert(kPath);
+    EXPECT_EQ(b.os.Utf16File(b.logPath), "\xEF\xBB\xBFSetup.exe [2026.01.02 03:04:05]: " + std::string(4095, 'a'));
+    b.os.fileSystem.unopenable.insert(b.logPath);
     EXPECT_FALSE(b.log.Write("lost", true));
     b.log.SetPath("");
     EXPECT_FALSE(b.log.Write("lost", true));
@@ -50,18 +42,14 @@ TEST(SafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameExists) {
 }
 
 TEST(SystemErrorText, OneTrailingLineEndTrimmedUnknownCodesInHex) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"Not found.\r\n", "Error(2)'Not found.'."}, {"Text\n", "Error(2)'Text'."},
-        {"Text\r\n\r\n", "Error(2)'Text\r\n'."},    {"\n", "Error(2)'\n'."}, {"X\n", "Error(2)'X'."},
-        {nullptr, "Error(2)'Unknown error 0x00000002'."},
-    };
-    for (const auto& c : cases) {
-        fake::Platform os;
-        if (c.first) os.sys.errorTexts[2] = c.first;
-        EXPECT_EQ(SystemErrorText(os, 2), c.second);
-    }
     fake::Platform os;
     EXPECT_EQ(SystemErrorText(os, 0x80070005u), "Error(-2147024891)'Unknown error 0x80070005'.");
+    const std::pair<const char*, const char*> cases[] = {
+        {"Not found.\r\n", "Not found."}, {"Text\n", "Text"}, {"Text\r\n\r\n", "Text\r\n"}, {"\n", "\n"}};
+    for (const auto& [text, shown] : cases) {
+        os.sys.errorTexts[2] = text;
+        EXPECT_EQ(SystemErrorText(os, 2), "Error(2)'" + std::string(shown) + "'.");
+    }
 }
 
 TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
@@ -72,60 +60,38 @@ TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
     std::string text = "#Root##Root#x";
     ReplaceAll(text, "#Root#", "#Root#\\a");
     EXPECT_EQ(text, "#Root#\\a#Root#\\ax");
-    EXPECT_EQ(CompareNoCase("abc", "ABD"), -1);
-    EXPECT_EQ(CompareNoCase("b", "A"), 1);
-    EXPECT_EQ(CompareNoCase("ab", "AB"), 0);
-    EXPECT_EQ(CompareNoCase("ab", "abc"), -1);
-    EXPECT_TRUE(StartsWithNoCase("MSIEXEC /i", "msiexec"));
-    EXPECT_TRUE(StartsWithNoCase("msiexec", "MSIEXEC"));
+    EXPECT_EQ((std::vector<int>{CompareNoCase("abc", "ABD"), CompareNoCase("b", "A"), CompareNoCase("ab", "AB"),
+                                CompareNoCase("ab", "abc")}), (std::vector<int>{-1, 1, 0, -1}));
+    EXPECT_TRUE(StartsWithNoCase("MSIEXEC /i", "msiexec") && StartsWithNoCase("msiexec", "MSIEXEC"));
     EXPECT_FALSE(StartsWithNoCase("msi", "msiexec"));
     EXPECT_TRUE(ContainsNoCase("Setup of LIBRE OFFICE 7", "Libre Office"));
     EXPECT_FALSE(ContainsNoCase("LibreOffice", "Libre Office"));
-}
-
-TEST(Services, ErrorsAndQuestionsAreLoggedAndShownOnlyAtTheFullLevel) {
-    for (UiLevel level : {UiLevel::Full, UiLevel::Quiet, UiLevel::Passive}) {
-        Bench b;
-        b.s.uiLevel = level;
-        b.os.userInterface.answers = {3, 7, 6};
-        const bool full = level == UiLevel::Full;
-        b.s.Error("Refused.", "\r\nmore", 42);
-        EXPECT_EQ(b.s.Ask("Go on?", "Caption"), full ? 7 : 1);
-        EXPECT_EQ(b.s.ShowAlways("Always", "C", 0x40), full ? 6 : 3);
-        EXPECT_EQ(b.os.LogEntries(kPath), (std::vector<std::string>{"Refused.\r\n", "Go on?\r\n"}));
-        std::vector<std::string> shown;
-        for (const auto& box : b.os.userInterface.shown) {
-            shown.push_back(std::to_string(box.owner) + "|" + box.caption + "|" + box.text + "|" +
-                            std::to_string(box.flags));
-        }
-        if (full) {
-            EXPECT_EQ(shown, (std::vector<std::string>{"42|Installation Error|Refused.\r\nmore|16",
-                                                       "0|Caption|Go on?|36", "0|C|Always|64"}));
-        } else {
-            EXPECT_EQ(shown, std::vector<std::string>{"0|C|Always|64"});
-        }
-    }
+    // UTF-8 passes; other bytes, overlong forms, surrogates and code points past U+10FFFF are escaped.
+    const std::pair<std::string, std::string> json[] = {
+        {"a\"\\\x01\x7F", "a\\\"\\\\\\u0001\x7F"}, {"\xC2\x80\xDF\xBF\xEF\xBF\xBF", "\xC2\x80\xDF\xBF\xEF\xBF\xBF"},
+        {"\xE0\xA0\x80\xED\x9F\xBF", "\xE0\xA0\x80\xED\x9F\xBF"}, {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+        {"\xC1\xBF", "\\u00c1\\u00bf"}, {"\xE0\x9F\xBF", "\\u00e0\\u009f\\u00bf"}, {"\xED\xA0\x80", "\\u00ed\\u00a0\\u0080"},
+        {"\xF0\x8F\xBF\xBF", "\\u00f0\\u008f\\u00bf\\u00bf"}, {"\xF4\x90\x80\x80", "\\u00f4\\u0090\\u0080\\u0080"},
+        {"\xF5\x80", "\\u00f5\\u0080"}, {"\xE2\x82(", "\\u00e2\\u0082("}, {"\xC2", "\\u00c2"}};
+    for (const auto& [bytes, literal] : json) EXPECT_EQ(JsonString(bytes), "\"" + literal + "\"") << literal;
 }
 
 TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
-    const LogMail mail = {"C:\\Temp\\Demo Setup.log", "help@example.invalid", "Demo", "1.0"};
     struct Case {
         std::string address, productName;
         bool binds;
         uint32_t sendResult;
         int answer;
-        size_t sent, raised;
-        const char* lastEntry;
+        std::string outcome;  // messages sent and windows raised, then the last entry
     };
+    const std::string to = "help@example.invalid";
     const Case cases[] = {
-        {"", "Demo", true, 0, 6, 0, 0, "Can't read email address from ini file.\r\n"},
-        {"help@example.invalid", "Demo", true, 0, 7, 0, 0, nullptr},
-        {"help@example.invalid", "Demo", true, 0, 6, 1, 1,
-         "Send email to 'SMTP:help@example.invalid' attachment file 'C:\\Temp\\Demo Setup.log'\r\n"},
-        {"help@example.invalid", "", true, 0, 6, 1, 0, nullptr},  // a patch run raises no window
-        {"help@example.invalid", "Demo", false, 0, 6, 0, 0, "Can't load MAPI32.DLL"},
-        {"help@example.invalid", "Demo", true, 1, 6, 1, 0,
-         "MAPISendMail(SMTP:help@example.invalid) failure. Error(1)'Unknown error 0x00000001'."},
+        {"", "Demo", true, 0, 6, "0|0|Can't read email address from ini file.\r\n"},
+        {to, "Demo", true, 0, 7, "0|0|"},
+        {to, "Demo", true, 0, 6, "1|1|Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n"},
+        {to, "", true, 0, 6, "1|0|Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n"},
+        {to, "Demo", false, 0, 6, "0|0|Can't load MAPI32.DLL"},
+        {to, "Demo", true, 1, 6, "1|0|MAPISendMail(SMTP:" + to + ") failure. Error(1)'Unknown error 0x00000001'."},
     };
     for (const Case& c : cases) {
         Bench b;
@@ -133,33 +99,68 @@ TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
         b.os.mapi.binds = c.binds;
         b.os.mapi.sendResult = c.sendResult;
         b.os.userInterface.answers = {c.answer};
-        LogMail m = mail;
-        m.address = c.address;
-        m.productName = c.productName;
-        SendLogFile(b.s, m);
-        EXPECT_EQ(b.os.userInterface.shown.size(), c.address.empty() ? 0u : 1u);
-        EXPECT_EQ(b.os.mapi.sent.size(), c.sent);
-        EXPECT_EQ(b.os.mapi.raised.size(), c.raised);
-        const auto entries = b.os.LogEntries(kPath);
-        if (c.lastEntry) {
-            ASSERT_FALSE(entries.empty());
-            EXPECT_EQ(entries.back(), c.lastEntry);
-        } else {
-            EXPECT_TRUE(entries.empty() || c.sent == 1);
-        }
+        SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", c.address, c.productName, "1.0"});
+        EXPECT_EQ(b.os.userInterface.shown.size(), c.address.empty() ? 0u : 1u) << "asked at every level";
+        const auto entries = b.Entries();
+        EXPECT_EQ(Format("%u|%u|", unsigned(b.os.mapi.sent.size()), unsigned(b.os.mapi.raised.size())) +
+                      (entries.empty() ? "" : entries.back()), c.outcome);
     }
     Bench b;
     b.os.userInterface.answers = {6};
-    SendLogFile(b.s, mail);
-    ASSERT_EQ(b.os.userInterface.shown.size(), 1u);
-    EXPECT_EQ(b.os.userInterface.shown[0].flags, 0x24u);  // its caption and text: the whole-run tests
-    const platform::MailMessage& sent = b.os.mapi.sent.at(0);
-    EXPECT_EQ(sent.subject, "Log file for 'Demo (1.0)'");
-    EXPECT_EQ(sent.noteText, "See log file 'Demo Setup.log' in attachment.");
-    EXPECT_EQ(sent.recipientName + "|" + sent.recipientAddress + "|" + sent.attachmentPath,
-              "BootStrapper|SMTP:help@example.invalid|C:\\Temp\\Demo Setup.log");
-    EXPECT_EQ(sent.flags, 9u);
+    SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", to, "Demo", "1.0"});
+    EXPECT_EQ(b.os.userInterface.shown.at(0).flags, 0x24u);  // the message itself: an end-to-end case
     EXPECT_EQ(b.os.mapi.raised, std::vector<std::string>{"Demo"});
+}
+
+// The printf conversions of a text, in order ("%s", "%d", ...; "%%" left out).
+std::string Conversions(const std::string& text) {
+    std::string out;
+    for (size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 2)) {
+        if (text.compare(i, 2, "%%") != 0) out += text.substr(i, 2);
+    }
+    return out;
+}
+
+TEST(StringTable, EveryLanguageHasEveryTextWithTheSamePlaceholdersAndAccelerators) {
+    std::map<uint16_t, std::map<uint16_t, std::string>> byLanguage;
+    for (const auto& s : fake::AllStringResources()) {
+        EXPECT_TRUE(byLanguage[s.language].emplace(s.id, s.utf8).second) << s.language << "/" << s.id;
+        EXPECT_STRNE(s.utf8, "") << s.language << "/" << s.id;
+    }
+    ASSERT_EQ(byLanguage.size(), 4u);
+    const auto& english = byLanguage.at(0);
+    for (const auto& [language, texts] : byLanguage) {
+        ASSERT_EQ(texts.size(), english.size()) << language;
+        for (const auto& [id, text] : texts) {
+            EXPECT_EQ(Conversions(text), Conversions(english.at(id))) << language << "/" << id;
+            const bool button = id == 130 || id == 131 || id == 148 || id == 1009;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '&'), button ? 1 : 0) << language << "/" << id;
+            EXPECT_EQ(Conversions(english.at(id)).find_first_not_of("%s"), std::string::npos) << "only %s: " << id;
+        }
+        EXPECT_EQ(texts.at(128), "BootStrapper") << "the display name is not translated";
+    }
+}
+
+TEST(StringTable, LoadsTheBlockOfExactlyTheUserLanguageElseTheSystemsChoice) {
+    for (uint16_t language : {1049, 1041, 1040, 1033, 2057}) {
+        fake::Platform os;
+        StringTable strings(os, language);
+        std::string expected = "Installation Error";
+        for (const auto& s : fake::AllStringResources()) {
+            if (s.language == language && s.id == 135) expected = s.utf8;
+        }
+        EXPECT_EQ(strings.LoadLocalizedString(135), expected) << language;
+        EXPECT_EQ(strings.LoadLocalizedString(999), "") << "no such identifier";
+        EXPECT_TRUE(language >= 1040 && language <= 1049 ? expected != "Installation Error"
+                    : strings.FormatLocalizedString(133, "C:\\x.msi") == "Setup was unable to find the file\n'C:\\x.msi'.");
+    }
+    std::u16string text;
+    const std::vector<uint16_t> block = {0, 2, 'h', 'i', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 1, 'q'};
+    EXPECT_TRUE(StringFromBlock(block, 1, &text) && text == u"hi");
+    EXPECT_TRUE(StringFromBlock(block, 15, &text) && text == u"z");
+    EXPECT_FALSE(StringFromBlock(block, 0, &text)) << "empty entry";
+    EXPECT_FALSE(StringFromBlock(block, 16, &text)) << "a block holds 16 entries";
+    EXPECT_FALSE(StringFromBlock({0, 5, 'a'}, 1, &text)) << "length beyond the block";
 }
 
 }  // namespace

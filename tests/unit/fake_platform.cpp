@@ -1,7 +1,5 @@
 #include "fake_platform.h"
 
-#include <cstdlib>
-
 namespace fake {
 namespace {
 
@@ -21,24 +19,11 @@ std::vector<StringResource> Collect() {
     return all;
 }
 
-std::string Trim(const std::string& text) {
-    const size_t a = text.find_first_not_of(" \t\r");
-    return a == std::string::npos ? std::string() : text.substr(a, text.find_last_not_of(" \t\r") - a + 1);
-}
-
 std::u16string Utf8ToUtf16(const std::string& text) {
     std::u16string out;
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        uint32_t cp = n == 1 ? c : c & (0x7F >> n);
-        for (size_t k = 1; k < n && i + k < text.size(); ++k) cp = (cp << 6) | (text[i + k] & 0x3Fu);
-        if (cp >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-            cp = 0xDC00 + ((cp - 0x10000) & 0x3FF);
-        }
-        out.push_back(static_cast<char16_t>(cp));
-        i += n;
+    for (char32_t c : platform::posix::FromUtf8(text)) {
+        if (c >= 0x10000) out += {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + (c & 0x3FF))};
+        else out += static_cast<char16_t>(c);
     }
     return out;
 }
@@ -46,12 +31,9 @@ std::u16string Utf8ToUtf16(const std::string& text) {
 std::string Utf16ToUtf8(const std::u16string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t cp = text[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size()) cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        const int n = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-        static const unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
-        out += static_cast<char>(n == 1 ? cp : kLead[n] | (cp >> (6 * (n - 1))));
-        for (int k = n - 2; k >= 0; --k) out += static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F));
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        platform::posix::AppendUtf8(c, out);
     }
     return out;
 }
@@ -63,29 +45,14 @@ const std::vector<StringResource>& AllStringResources() {
     return all;
 }
 
+bool Give(const std::string& value, std::string* out) {
+    *out = value;
+    return true;
+}
+
 std::string Lower(std::string text) {
     for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
     return text;
-}
-
-void Files::SetIni(const std::string& text, const std::string& path) {
-    auto& sections = ini[path];
-    sections.clear();
-    contents[path] = text;
-    std::string current;
-    for (size_t pos = 0; pos <= text.size();) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = Trim(text.substr(pos, end - pos));
-        pos = end + 1;
-        if (line.empty()) continue;
-        if (line.front() == '[' && line.back() == ']') {
-            sections[current = Lower(line.substr(1, line.size() - 2))];
-            continue;
-        }
-        const size_t eq = line.find('=');
-        sections[current].push_back({Trim(line.substr(0, eq)), eq == std::string::npos ? "" : Trim(line.substr(eq + 1))});
-    }
 }
 
 bool Files::Exists(const std::string& path) {
@@ -128,10 +95,6 @@ bool Files::Append(const std::string& path, const std::string& bytes) {
     return true;
 }
 
-bool Files::LongPath(const std::string& path, std::string* longPath) {
-    return longPaths.count(path) && Give(true, longPaths[path], longPath);
-}
-
 uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) {
     auto it = versions.find(path);
     if (it == versions.end()) return 2;  // ERROR_FILE_NOT_FOUND
@@ -140,44 +103,6 @@ uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls)
         *ls = it->second.ls;
     }
     return it->second.error;
-}
-
-const std::string* Files::FindIniValue(const std::string& section, const std::string& key,
-                                       const std::string& file) {
-    if (!ini.count(file) || !ini[file].count(Lower(section))) return nullptr;
-    for (const auto& kv : ini[file][Lower(section)]) {
-        if (Lower(kv.first) == Lower(key)) return &kv.second;
-    }
-    return nullptr;
-}
-
-std::string Files::IniString(const std::string& section, const std::string& key,
-                             const std::string& fallback, const std::string& file) {
-    const std::string* value = FindIniValue(section, key, file);
-    return (value ? *value : fallback).substr(0, 2047);
-}
-
-int Files::IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) {
-    const std::string* value = FindIniValue(section, key, file);
-    return value ? static_cast<int>(std::strtol(value->c_str(), nullptr, 10)) : fallback;
-}
-
-std::string Files::IniSection(const std::string& section, const std::string& file) {
-    std::string listing;
-    if (ini.count(file) && ini[file].count(Lower(section))) {
-        for (const auto& kv : ini[file][Lower(section)]) listing += kv.first + "=" + kv.second + '\0';
-    }
-    return listing.substr(0, 2046) + std::string(listing.empty() ? 2 : 1, '\0');
-}
-
-bool System::Version(platform::OsVersion* version) {
-    version->major = major;
-    version->minor = minor;
-    return !versionFails;
-}
-
-bool System::VersionAtLeast(uint32_t reqMajor, uint32_t reqMinor, uint16_t reqSpMajor, uint16_t reqSpMinor) {
-    return std::tie(major, minor, spMajor, spMinor) >= std::tie(reqMajor, reqMinor, reqSpMajor, reqSpMinor);
 }
 
 std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name, bool* existed) {
@@ -190,18 +115,6 @@ std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name
     *existed = !mutexes.insert(name).second;
     if (*existed) return std::make_unique<platform::Held>();
     return std::make_unique<Held>(mutexes, name);
-}
-
-bool System::ErrorMessage(uint32_t code, std::string* text) {
-    if (!errorTexts.count(code)) return false;
-    *text = errorTexts[code];
-    return true;
-}
-
-bool System::EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) {
-    if (!environment.count(name) || environment[name].size() >= bufferSize) return false;
-    *value = environment[name];
-    return true;
 }
 
 std::u16string System::AnsiToUtf16(const std::string& text) { return Utf8ToUtf16(text); }
@@ -220,18 +133,8 @@ uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& key
 
 platform::CapturedRun Processes::RunCaptured(const std::string& commandLine) {
     started.push_back(commandLine);
-    platform::CapturedRun run;
-    if (!children.count(commandLine)) {
-        run.failure = platform::CapturedRun::Failure::Start;
-        run.error = 2;
-        return run;
-    }
-    const Child& child = children[commandLine];
-    run.failure = child.failure;
-    run.error = child.error;
-    run.exitCode = child.exitCode;
-    run.output = child.output;
-    return run;
+    if (!children.count(commandLine)) return {platform::CapturedRun::Failure::Start, 2, 0, ""};
+    return children[commandLine];
 }
 
 uint32_t Processes::RunAndWait(const std::string& commandLine, bool* wasStarted, uint32_t* exitCode) {
@@ -310,7 +213,9 @@ public:
                          std::string* value) override {
         Call("ProductInfo " + code + "|" + property);
         if (!o_.installedVersions.count(code)) return 1605;  // ERROR_UNKNOWN_PRODUCT
-        return Fits(o_.installedVersions[code], bufferSize, value) ? 0 : 234;
+        if (o_.installedVersions[code].size() >= bufferSize) return 234;
+        *value = o_.installedVersions[code];
+        return 0;
     }
     platform::PackageInfo ReadPackage(const std::string& path) override {
         platform::PackageInfo info;
@@ -335,11 +240,6 @@ public:
 
 private:
     void Call(const std::string& line) { o_.calls.push_back(line); }
-    static bool Fits(const std::string& text, size_t bufferSize, std::string* value) {
-        if (text.size() >= bufferSize) return false;
-        *value = text;
-        return true;
-    }
 
     Installer& o_;
 };

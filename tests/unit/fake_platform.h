@@ -1,7 +1,5 @@
-// An in-memory platform for the unit tests: files, initialization files,
-// system facts, message boxes with scripted answers, the string table, a
-// registry, scripted child processes and a scripted installer library.
-// "ANSI" text is UTF-8 here.
+// An in-memory platform for the unit tests, scripted where the program
+// asks a person, a child process or the installer. "ANSI" text is UTF-8.
 #pragma once
 
 #include <algorithm>
@@ -15,11 +13,13 @@
 #include <vector>
 
 #include "diagnostics/services.h"
+#include "linux/profile_file.h"
 #include "platform/platform.h"
 
 namespace fake {
 
 std::string Lower(std::string text);
+bool Give(const std::string& value, std::string* out);  // sets `out`; true
 
 // Every string of the program's four string tables (language 0, 1040, 1041, 1049).
 struct StringResource {
@@ -30,7 +30,6 @@ const std::vector<StringResource>& AllStringResources();
 
 class Files : public platform::Files {
 public:
-    std::string modulePath = "C:\\Kits\\setup.exe";
     std::map<std::string, std::string> contents;  // existing files by path
     std::set<std::string> unopenable;
     std::map<std::string, int> holds;  // OpenHeld's files held now, by path
@@ -38,19 +37,15 @@ public:
     bool tempFolderFails = false;
     std::map<std::string, std::string> longPaths;
     struct Version {
-        uint32_t error = 0;  // 0: the version words below
-        uint32_t ms = 0, ls = 0;
+        uint32_t error, ms, ls;  // error 0: the version words
     };
     std::map<std::string, Version> versions;     // file versions by path
     std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
-    // Initialization files: path -> lower-case section -> ordered (key, value).
-    std::map<std::string, std::map<std::string, std::vector<std::pair<std::string, std::string>>>> ini;
+    const platform::posix::CodePage* codePage = nullptr;  // of initialization files; by default 1252
 
-    // The configuration file beside the program, from "[Section]" and
-    // "key=value" lines.
-    void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini");
+    void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini") { contents[path] = text; }
 
-    std::string ModulePath() override { return modulePath; }
+    std::string ModulePath() override { return "C:\\Kits\\setup.exe"; }
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
     bool Exists(const std::string& path) override;
     bool Append(const std::string& path, const std::string& bytes) override;
@@ -65,31 +60,38 @@ public:
         return true;
     }
     std::unique_ptr<platform::HeldFile> OpenHeld(const std::string& path) override;
-    bool TempFolder(std::string* folder) override { return Give(!tempFolderFails, tempFolder, folder); }
-    bool LongPath(const std::string& path, std::string* longPath) override;
-    bool SystemFolder(std::string* folder) override {
-        return Give(true, "C:\\windows\\syswow64", folder);
+    bool TempFolder(std::string* folder) override { return !tempFolderFails && Give(tempFolder, folder); }
+    bool LongPath(const std::string& path, std::string* longPath) override {
+        return longPaths.count(path) && Give(longPaths[path], longPath);
     }
+    bool SystemFolder(std::string* folder) override { return Give("C:\\windows\\syswow64", folder); }
     bool CommonProgramFilesFolder(std::string* folder) override {
-        return Give(true, "C:\\Program Files (x86)\\Common Files", folder);
+        return Give("C:\\Program Files (x86)\\Common Files", folder);
     }
     uint32_t FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) override;
     uint32_t TryLoadLibrary(const std::string& path) override {
         return loadErrors.count(path) ? loadErrors[path] : 0;
     }
-    std::string IniString(const std::string& section, const std::string& key,
-                          const std::string& fallback, const std::string& file) override;
-    int IniInt(const std::string& section, const std::string& key, int fallback,
-               const std::string& file) override;
-    std::string IniSection(const std::string& section, const std::string& file) override;
+    // Initialization files are read from `contents` by the Windows profile rules.
+    std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
+                          const std::string& file) override {
+        return Profile(file).String(section, key, fallback, 2048);
+    }
+    int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
+        return Profile(file).Int(section, key, fallback);
+    }
+    std::string IniSection(const std::string& section, const std::string& file) override {
+        return Profile(file).SectionListing(section, 2048);
+    }
+    std::vector<std::string> IniSectionNames(const std::string& file) override { return Profile(file).SectionNames(); }
+    std::vector<std::string> IniKeyNames(const std::string& section, const std::string& f) override {
+        return Profile(f).KeyNames(section);
+    }
 
 private:
-    static bool Give(bool ok, const std::string& value, std::string* out) {
-        if (ok) *out = value;
-        return ok;
+    platform::posix::ProfileFile Profile(const std::string& file) {
+        return platform::posix::ProfileFile(contents.count(file) ? contents[file] : "", codePage);
     }
-    const std::string* FindIniValue(const std::string& section, const std::string& key,
-                                    const std::string& file);
 };
 
 class System : public platform::System {
@@ -99,10 +101,8 @@ public:
     uint16_t architecture = 9;  // x64
     bool versionFails = false;
     uint32_t major = 10, minor = 0;
-    uint16_t spMajor = 0, spMinor = 0;
     bool administrator = true;
     std::set<std::string> mutexes;  // names currently held
-    std::vector<uint32_t> restarts;
     uint32_t restartError = 0;
     std::map<uint32_t, std::string> errorTexts;
     std::map<std::string, std::string> environment;
@@ -110,21 +110,24 @@ public:
     platform::LocalTime Now() override { return now; }
     uint16_t UserDefaultLanguage() override { return userLanguage; }
     uint16_t NativeArchitecture() override { return architecture; }
-    bool Version(platform::OsVersion* version) override;
-    bool VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajor, uint16_t spMinor) override;
+    bool Version(platform::OsVersion* version) override {
+        *version = {major, minor};
+        return !versionFails;
+    }
+    bool VersionAtLeast(uint32_t wantedMajor, uint32_t wantedMinor, uint16_t spMajor, uint16_t spMinor) override {
+        return std::make_tuple(major, minor, 0, 0) >= std::make_tuple(wantedMajor, wantedMinor, spMajor, spMinor);
+    }
     bool IsAdministrator() override { return administrator; }
     std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name, bool* existed) override;
-    void EnableShutdownPrivilege() override {}
-    uint32_t Restart(uint32_t reason) override {
-        restarts.push_back(reason);
-        return restartError;
+    uint32_t Restart(uint32_t) override { return restartError; }
+    bool ErrorMessage(uint32_t code, std::string* text) override {
+        return errorTexts.count(code) && Give(errorTexts[code], text);
     }
-    bool ErrorMessage(uint32_t code, std::string* text) override;
-    bool EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) override;
+    bool EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) override {
+        return environment.count(name) && environment[name].size() < bufferSize && Give(environment[name], value);
+    }
     std::u16string AnsiToUtf16(const std::string& text) override;
     std::string Utf16ToAnsi(const std::u16string& text) override;
-    std::string Utf8ToAnsi(const std::string& text) override { return text; }
-    std::string AnsiToUtf8(const std::string& text) override { return text; }
 };
 
 struct ShownBox {
@@ -151,9 +154,7 @@ public:
     int RunPrerequisitesDialog(platform::PrerequisitesDialog& dialog) override {
         return prerequisitesDialog ? prerequisitesDialog(dialog) : -1;
     }
-    int RunDownloadDialog(platform::WindowRef, platform::DownloadDialog&) override { return -1; }
     void SetStatusText(platform::WindowRef, const std::string& text) override { statusTexts.push_back(text); }
-    void EnableDialogButtons(platform::WindowRef, bool) override {}
 };
 
 class Registry : public platform::Registry {
@@ -172,17 +173,10 @@ public:
                        std::string* bytes, uint32_t* type) override;
 };
 
-// A scripted child process: what a command line does when started.
-struct Child {
-    uint32_t exitCode = 0;
-    std::string output;
-    platform::CapturedRun::Failure failure = platform::CapturedRun::Failure::None;
-    uint32_t error = 0;  // with a failure, or a failed start
-};
-
 class Processes : public platform::Processes {
 public:
-    std::map<std::string, Child> children;  // by command line (or "program|parameters")
+    // What a command line (or "program|parameters") does when started; `error` alone: it does not start.
+    std::map<std::string, platform::CapturedRun> children;
     std::vector<std::string> started;       // in order
     std::function<void(const std::string&)> onStart;
 

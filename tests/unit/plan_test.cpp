@@ -1,5 +1,6 @@
-// The plan as a pure function: the facts of a machine and its media in,
-// what the run will do (or where it stops) out.
+// The plan as a pure function: facts in, what the run will do (or where it
+// stops) out; the host checks' Windows names, minimum Windows and guard name.
+#include "driver/host_checks.h"
 #include "driver/plan.h"
 
 #include <gtest/gtest.h>
@@ -17,20 +18,16 @@ Facts Media(const std::string& commandLine) {
     f.command = ParseCommandLine(commandLine);
     f.modulePath = "C:\\Kits\\setup.exe";
     f.iniPath = "C:\\Kits\\setup.ini";
-    f.iniFound = true;
+    f.packagePath = "C:\\Kits\\demo.msi";
+    f.defaultLogPath = "C:\\Temp\\Demo.log";
     f.main.MsiPath = "demo.msi";
     f.main.MsiType = "Install";
-    f.packagePath = "C:\\Kits\\demo.msi";
-    f.packageExists = true;
-    f.installerComplete = true;
-    f.package.read = true;
+    f.iniFound = f.packageExists = f.installerComplete = f.package.read = f.host.administrator = true;
     f.package.productName = "Demo";
     f.package.productVersion = "1.0";
     f.package.summaryTemplate = "x64;1033";
     f.package.productCode = "{C0DE}";
     f.host.version = platform::OsVersion{10, 0};
-    f.host.administrator = true;
-    f.defaultLogPath = "C:\\Temp\\Demo.log";
     f.host.userLanguage = 1033;
     return f;
 }
@@ -88,9 +85,6 @@ TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
         {"/passive", nullptr, "stop before the guard, command line, exit 3: usage box ''"},
         {"/i", [](Facts& f) { f.host.version = platform::OsVersion{4, 0}; },
          "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
-        {"/i", [](Facts& f) { f.host.version.reset(); }, "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
-        {"/i", [](Facts& f) { Patch(f); f.host.version = platform::OsVersion{4, 0}; },
-         "stop before the guard, host checks, exit 3: error box 139|Fix|1.0"},
         {"/i", [](Facts& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
         {"/i", [](Facts& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
          "stop before the guard, host checks, exit 3: error box 142 +log file after 1 entries"},
@@ -105,7 +99,6 @@ TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
          "stop before the guard, host checks, exit 3: error box 'Too old\r\nSee readme'"},
         {"/i", [](Facts& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
         {"/i", [](Facts& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
-        {"/i", [](Facts& f) { Patch(f); f.main.MsiType = "Install"; }, "stop after the guard, package, exit 3: error box 141|Install"},
         {"/a", nullptr, "stop after the guard, command line, exit 3: usage box ''"},
         {"/i", [](Facts& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
     };
@@ -117,24 +110,24 @@ TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
 }
 
 TEST(Plan, WhatPassesTheChecks) {
-    const std::string fresh = "a fresh install, prerequisites, install '";
-    const Case cases[] = {
-        {"/i", [](Facts& f) { f.host.nativeX86 = true; f.package.summaryTemplate = "x64"; },
-         fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { f.host.nativeX86 = true; f.package.summaryTemplate = "4;1033"; },
-         fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { f.main.AdminNeed = 0; f.host.administrator = false; },
-         fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { f.main.MsiType = "installupgrade"; }, fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "6.1"; f.minimum = ParseMinimumWindows(f.main); },
-         fresh + "', post-requisites, level 5, restart asked"},
-        {"/i", [](Facts& f) { Patch(f); f.package.read = false; }, "a patch, patch?, patch '' at 3, level 5, restart asked"},
+    const std::function<void(Facts&)> cases[] = {
+        [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; },
+        [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; },
+        [](Facts& f) { f.main.AdminNeed = 0, f.host.administrator = false; },
+        [](Facts& f) { f.main.MsiType = "installupgrade"; },
+        [](Facts& f) { f.main.MinWinVersion = "6.1", f.minimum = ParseMinimumWindows(f.main); },
     };
-    for (const Case& c : cases) {
-        Facts facts = Media(c.commandLine);
-        if (c.change) c.change(facts);
-        EXPECT_EQ(Describe(MakePlan(facts)), c.plan) << c.plan;
+    const std::string fresh = Describe(MakePlan(Media("/i")));
+    EXPECT_EQ(fresh, "a fresh install, prerequisites, install '', post-requisites, level 5, restart asked");
+    for (const auto& change : cases) {
+        Facts facts = Media("/i");
+        change(facts);
+        EXPECT_EQ(Describe(MakePlan(facts)), fresh) << facts.main.MsiType << facts.package.summaryTemplate;
     }
+    Facts patch = Media("/i");
+    Patch(patch);
+    patch.package.read = false;
+    EXPECT_EQ(Describe(MakePlan(patch)), "a patch, patch?, patch '' at 3, level 5, restart asked") << "no package facts";
 }
 
 TEST(Plan, OperationAndTheInstallersCommandLine) {
@@ -157,9 +150,6 @@ TEST(Plan, OperationAndTheInstallersCommandLine) {
         {"/i", [](Facts& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
          "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL', level 5, restart asked"},
         {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
-        {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 2; },
-         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus', "
-         "level 5, restart asked"},
         {"/a \"D:\\Admin Point\"", [&](Facts& f) { transform(f); f.main.MsiProp = "P=1"; },
          "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic"},
         {"/i", [&](Facts& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
@@ -171,9 +161,6 @@ TEST(Plan, OperationAndTheInstallersCommandLine) {
          "a fresh install, prerequisites, install 'A=1 REBOOT=ReallySuppress', post-requisites, level 2, restart left to the caller"},
         {"/i /NoRestart reboot=Force", nullptr,
          "a fresh install, prerequisites, install 'reboot=Force', post-requisites, level 5, restart left to the caller"},
-        {"/i /norestart", [](Facts& f) { Installed(f, -1); },
-         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus "
-         "REBOOT=ReallySuppress', level 5, restart left to the caller"},
     };
     for (const Case& c : cases) {
         Facts facts = Media(c.commandLine);
@@ -182,22 +169,52 @@ TEST(Plan, OperationAndTheInstallersCommandLine) {
     }
 }
 
-TEST(Plan, LogPathGuardAndLanguageEntries) {
-    Facts facts = Media("/i /log \"C:\\My Logs\\a.log\" ");
-    facts.main.MsiPath = "sub\\demo.msi";
-    facts.host.userLanguage = 2057;
-    facts.transformsPresent = {1033};
-    Plan plan = MakePlan(facts);
-    EXPECT_EQ(plan.logPath, "C:\\My Logs\\a.log");
-    EXPECT_EQ(plan.guardName, "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}sub/demo.msi");
-    EXPECT_EQ(plan.languageLog, (std::vector<std::string>{
-                                    "User LangId is 2057\r\n",
-                                    "Language transform for LangId 2057 not found, trying primary language\r\n",
-                                    "Primary LangId is 1033\r\n", "LangId transform is C:\\Kits\\1033.mst\r\n"}));
-    facts.command = ParseCommandLine("/a C:\\Image");
-    EXPECT_TRUE(MakePlan(facts).languageLog.empty()) << "an administrative install takes no transform";
-    facts.command = ParseCommandLine("/i /log");
-    EXPECT_EQ(MakePlan(facts).logPath, "C:\\Temp\\Demo.log");
+TEST(WindowsDisplayName, NamesAndServicePackText) {
+    const std::tuple<uint32_t, uint32_t, uint16_t, uint16_t, const char*> cases[] = {
+        {5, 1, 3, 0, "'Windows XP' (Servi\xF1" "e Pack 3)"}, {5, 1, 2, 1, "'Windows XP' (Servi\xF1" "e Pack 2.1)"},
+        {5, 1, 0, 4, "'Windows XP'"},  {6, 4, 0, 0, "'Windows 6.4'"},  {10, 5, 0, 0, "'Windows 10'"},
+        {5, 0, 0, 0, "'Windows 2000'"}, {5, 2, 0, 0, "'Windows XP 64-Bit'"}, {6, 0, 0, 0, "'Windows Vista'"},
+        {6, 1, 0, 0, "'Windows 7'"},   {6, 2, 0, 0, "'Windows 8'"},    {6, 3, 0, 0, "'Windows 8.1'"},
+    };
+    for (const auto& [major, minor, spMajor, spMinor, text] : cases) {
+        EXPECT_EQ(WindowsDisplayName(major, minor, spMajor, spMinor), text);
+    }
+}
+
+TEST(MinimumWindows, VersionsAndTheEntriesOfInvalidOnes) {
+    const std::string invalid = "CheckWinVersion() failed. Invalid version ";
+    // MinWinVersion, MinWinServicePack, "major.minor sp spMajor.spMinor" or the entries of invalid values
+    const std::tuple<const char*, const char*, std::string> cases[] = {
+        {"", "2", "not set"},
+        {"5.1", "2", "5.1 sp 2.0"},
+        {"5.1", "2.1", "5.1 sp 2.1"},
+        {"6", "", "6.0 sp 0.0"},
+        {"6.1.7601", "", "6.1 sp 0.0"},
+        {"6.x", "", invalid + "'6.x' in variable 'MinWinVersion'.\r\n"},
+        {"...", "1.x", invalid + "'...' in variable 'MinWinVersion'.\r\n" + invalid + "'1.x' in variable 'MinWinServicePack'.\r\n"},
+        {"6.1", "one", invalid + "'one' in variable 'MinWinServicePack'.\r\n"},
+    };
+    for (const auto& [version, servicePack, read] : cases) {
+        MainSettings main;
+        main.MinWinVersion = version;
+        main.MinWinServicePack = servicePack;
+        const MinimumWindows m = ParseMinimumWindows(main);
+        std::string entries;
+        for (const std::string& entry : m.errors) entries += entry;
+        const std::string set = Format("%u.%u sp %u.%u", m.major, m.minor, unsigned{m.spMajor}, unsigned{m.spMinor});
+        EXPECT_EQ(!entries.empty() ? entries : m.set ? set : "not set", read) << version;
+    }
+}
+
+TEST(SingleInstance, GuardNames) {
+    const std::string prefix = "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}";
+    EXPECT_EQ(SingleInstanceName("packages\\product.msi"), prefix + "packages/product.msi");
+    const std::string longest(259 - prefix.size(), 'p');
+    EXPECT_EQ(SingleInstanceName(longest), prefix + longest);
+    const std::string hashed = SingleInstanceName(longest + "p");
+    EXPECT_EQ(hashed.substr(0, prefix.size() + 1), prefix + "#");
+    EXPECT_EQ(hashed.size(), prefix.size() + 17);
+    EXPECT_NE(hashed, SingleInstanceName(longest + "q"));
 }
 
 }  // namespace

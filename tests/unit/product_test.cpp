@@ -8,50 +8,39 @@
 namespace setup {
 namespace {
 
-const std::string kPackage = "C:\\Kits\\demo.msi";
-
-TEST(PackageFacts, InstalledStateVersionRelationAndWhatFitsTheBuffers) {
+TEST(PackageFacts, InstalledStateAndVersionRelation) {
     struct Case {
         int state;
-        const char* installedVersion;  // nullptr: the version string cannot be read
+        const char* installedVersion;  // nullptr: it cannot be read
         int relation;                  // 42: not asked
     };
     const Case cases[] = {{5, "1.2", 0}, {5, "2.0.0.0", 1}, {5, "1.1.9.9", -1}, {5, nullptr, -1},
                           {1, "1.2", 42}, {-1, "1.2", 42}};
+    const std::string path = "C:\\Kits\\demo.msi";
     for (const Case& c : cases) {
         fake::Bench b;
-        b.os.msi.packages[kPackage].properties = {{"ProductCode", "{C}"}, {"ProductVersion", "1.2.0.0"}};
+        auto& properties = b.os.msi.packages[path].properties = {{"ProductCode", "{C}"}, {"ProductVersion", "1.2.0.0"}};
         b.os.msi.productStates["{C}"] = c.state;
         if (c.installedVersion) b.os.msi.installedVersions["{C}"] = c.installedVersion;
-        PackageFacts facts = ReadPackageFacts(*b.msi, kPackage, true);
+        const PackageFacts facts = ReadPackageFacts(*b.msi, path, true);
         EXPECT_EQ(facts.state, c.state);
         EXPECT_EQ(c.state == 5 ? facts.relation : 42, c.relation) << "state " << c.state;
         EXPECT_FALSE(facts.read) << "no ProductName";
-        EXPECT_EQ(ReadPackageFacts(*b.msi, kPackage, false).state, -1) << "asked only when wanted";
+        EXPECT_EQ(ReadPackageFacts(*b.msi, path, false).state, -1) << "asked only when wanted";
+        properties["ProductName"] = "Demo";
+        EXPECT_TRUE(ReadPackageFacts(*b.msi, path, false).read);
+        properties.erase("ProductVersion");
+        EXPECT_EQ(ReadPackageFacts(*b.msi, path, true).state, -1) << "no version";
+        b.os.msi.complete = false;
+        EXPECT_EQ(ReadPackageFacts(*b.msi, path, true).productCode, "") << "an incomplete library";
     }
-    fake::Bench b;
-    b.os.msi.packages[kPackage].properties = {{"ProductCode", "{C}"}, {"ProductName", std::string(259, 'n')},
-                                              {"ProductVersion", "1.0"}};
-    b.os.msi.packages[kPackage].summaryTemplate = std::string(63, 'x');
-    EXPECT_TRUE(ReadPackageFacts(*b.msi, kPackage, false).read);
-    b.os.msi.packages[kPackage].summaryTemplate = std::string(64, 'x');
-    PackageFacts tooLong = ReadPackageFacts(*b.msi, kPackage, false);
-    EXPECT_EQ(std::to_string(tooLong.read) + tooLong.productVersion + "|" + tooLong.summaryTemplate, "01.0|");
-    b.os.msi.packages[kPackage].summaryTemplate = "x64;1033";
-    b.os.msi.packages[kPackage].properties["ProductName"] = std::string(260, 'n');
-    EXPECT_FALSE(ReadPackageFacts(*b.msi, kPackage, false).read);
-    b.os.msi.packages[kPackage].properties.erase("ProductVersion");
-    b.os.msi.productStates["{C}"] = 5;
-    EXPECT_EQ(ReadPackageFacts(*b.msi, kPackage, true).state, -1) << "no state asked without a version";
-    b.os.msi.complete = false;
-    EXPECT_EQ(ReadPackageFacts(*b.msi, kPackage, true).productCode, "") << "without the whole library nothing is read";
 }
 
 TEST(LanguageTransform, UserOrConfiguredLanguageWithThePrimaryFallback) {
     const std::pair<uint32_t, uint32_t> primaries[] = {
         {2057, 9}, {1049, 25}, {0xFFFFFFFFu, 0}, {1024, 0}, {2052, 2052}, {4100, 2052},
         {1028, 1028}, {3076, 1028}, {5124, 1028}, {4, 4}, {0x7C04, 4}};
-    for (const auto& p : primaries) EXPECT_EQ(PrimaryLanguage(p.first), p.second) << p.first;
+    for (const auto& [language, primary] : primaries) EXPECT_EQ(PrimaryLanguage(language), primary) << language;
 
     struct Case {
         int32_t configured;
@@ -67,12 +56,11 @@ TEST(LanguageTransform, UserOrConfiguredLanguageWithThePrimaryFallback) {
         {1031, 1049, 1031, "C:\\Kits\\1031.mst", 1031, 1}, {0, 2057, 0, "", 1033, 4}, {0, 1024, 0, "", 1024, 2},
     };
     for (const Case& c : cases) {
-        const auto candidates = TransformCandidates(c.configured, c.user);
-        const std::set<uint32_t> present = {c.present};
-        const LanguageChoice choice = SelectLanguageTransform(c.configured, c.user, present, "C:\\Kits\\");
+        const LanguageChoice choice = SelectLanguageTransform(c.configured, c.user, {c.present}, "C:\\Kits\\");
         EXPECT_EQ(choice.transform, c.transform) << c.configured << "/" << c.user;
         EXPECT_EQ(choice.languageId, c.languageId);
         EXPECT_EQ(choice.log.size(), c.entries);
+        const auto candidates = TransformCandidates(c.configured, c.user);
         EXPECT_NE(std::find(candidates.begin(), candidates.end(), c.languageId), candidates.end())
             << "detect looks for every transform that the choice may take";
     }
