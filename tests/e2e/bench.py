@@ -1,4 +1,4 @@
-"""The end-to-end bench: Wine prefixes, the box watcher, runs, the setup log (README.md)."""
+"""Wine prefixes, the box watcher, runs, the setup log (README.md)."""
 
 from __future__ import annotations
 
@@ -49,7 +49,6 @@ def system_folder(prefix: Prefix, arch: str) -> Path:
 
 
 def strings(language: str) -> dict[int, str]:
-    """Identifier -> text of resources/strings/<language>.inc."""
     source = (REPO / "resources" / "strings" / f"{language}.inc").read_text(encoding="utf-8")
     unescape = {"n": "\n", "r": "\r", "t": "\t"}
     return {int(key): re.sub(r"\\(x[0-9a-fA-F]+|.)", lambda m: unescape.get(m[1]) or (
@@ -58,7 +57,6 @@ def strings(language: str) -> dict[int, str]:
 
 
 def check_media(folder: Path) -> dict:
-    """The report of dist/linux/setupcheck on the media."""
     return json.loads(subprocess.run([str(REPO / "dist" / "linux" / "setupcheck"), str(folder), "--json"],
                                      capture_output=True, text=True, timeout=60, check=False).stdout)
 
@@ -70,7 +68,6 @@ def spawn(args: list, **options) -> subprocess.Popen:
 
 
 def stop_process(process: subprocess.Popen):
-    """Ends a process this bench started, by its id."""
     if process.poll() is None:
         process.terminate()
         try:
@@ -93,7 +90,6 @@ def wait_until(predicate, timeout: float, step: float = 0.1):
 
 
 def start_xvfb() -> tuple[subprocess.Popen, str]:
-    """An X server on a display it picks itself (-displayfd), and the display."""
     read_end, write_end = os.pipe()
     process = spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
                      "-noreset"], pass_fds=(write_end,))
@@ -103,14 +99,13 @@ def start_xvfb() -> tuple[subprocess.Popen, str]:
 
 
 class Prefix:
-    """A Wine prefix with a wineserver that this object starts and stops."""
+    """A Wine prefix with a wineserver of its own, started and stopped by process id."""
 
     def __init__(self, path: Path, display: str | None, loader: str = WINE):
         self.path, self.display, self.server, self.loader = path, display, None, loader
         self.temp_windows = f"C:\\users\\{pwd.getpwuid(os.getuid()).pw_name}\\Temp\\"
 
     def env(self, **extra: str | None) -> dict[str, str]:
-        """The caller's environment without Wine's or locale settings, for this prefix."""
         env = {key: value for key, value in os.environ.items() if not key.startswith(("WINE", "LC_"))
                and key not in ("DISPLAY", "LANG", "LANGUAGE", "LOCPATH")}
         env.update({"WINEPREFIX": str(self.path), "WINEDEBUG": "-all", "LC_ALL": "C.UTF-8", "DISPLAY": self.display, **extra})
@@ -132,7 +127,6 @@ class Prefix:
             raise RuntimeError(f"wineserver for {self.path} did not start")
 
     def stop_server(self):
-        """Ends every process of the prefix, then its server."""
         if self.server and self.server.poll() is None:
             subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True, timeout=30, check=False)
             try:
@@ -142,7 +136,7 @@ class Prefix:
         self.server = None
 
     def wine(self, args: list[str], **extra: str | None) -> subprocess.CompletedProcess:
-        """Output through a file: Wine's services inherit the handles and outlive the program."""
+        # Output through a file: Wine's services inherit the handles and outlive the program.
         self.start_server()
         with tempfile.TemporaryFile() as out:
             result = subprocess.run([self.loader, *args], env=self.env(**extra), stdin=subprocess.DEVNULL, stdout=out,
@@ -152,7 +146,6 @@ class Prefix:
         return result
 
     def reg_import(self, text: str, view: str):
-        """.reg text into the 32- or 64-bit view."""
         with tempfile.NamedTemporaryFile(suffix=".reg", dir=self.path / "drive_c") as script:
             script.write(codecs.BOM_UTF16_LE + f"Windows Registry Editor Version 5.00\n\n{text}\n"
                          .replace("\n", "\r\n").encode("utf-16-le"))
@@ -166,7 +159,7 @@ class Prefix:
             registry.write(f"\n[{key}] 0\n".replace("\\", "\\\\") + values + "\n")
 
     def unix(self, windows_path: str) -> Path:
-        """A C: or Z: path, matched without regard to case as Wine does."""
+        """A C: or Z: path, its letter case as Wine matches it."""
         drive, _, rest = windows_path.partition(":")
         path = {"c": self.path / "drive_c", "z": Path("/")}[drive.lower()]
         for part in filter(None, rest.replace("/", "\\").split("\\")):
@@ -184,8 +177,7 @@ class Prefix:
 
 
 def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
-    """A new prefix (wineboot -i, with Wine's own server, waited for); with
-    `win32`, of 32-bit Windows, started through the 32-bit loader."""
+    """A new prefix (wineboot -i under Wine's own server); `win32`: of 32-bit Windows."""
     prefix = Prefix(path, None, "/usr/lib/wine/wine" if win32 else WINE)
     env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d", WINEARCH="win32" if win32 else None)  # no Mono or Gecko
     result = subprocess.run([prefix.loader, "wineboot", "-i"], env=env, capture_output=True, timeout=300, check=False)
@@ -200,8 +192,7 @@ def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
 
 
 def install_doubles(prefix: Prefix, arch: str, tools: Path):
-    """The recording doubles in the system folder, preferred by programs named
-    setup.exe alone (WINEDLLOVERRIDES would reach their children too)."""
+    # Preferred by programs named setup.exe alone: WINEDLLOVERRIDES would reach their children too.
     for name in ("msi.dll", "mapi32.dll"):
         shutil.copyfile(tools / "recording" / name, system_folder(prefix, arch) / name)
     prefix.append_user_reg("Software\\Wine\\AppDefaults\\setup.exe\\DllOverrides",
@@ -209,14 +200,13 @@ def install_doubles(prefix: Prefix, arch: str, tools: Path):
 
 
 def ini_text(sections: dict) -> str:
-    """Sections of keys as setup.ini text; a key whose value is None is left out."""
+    """Sections of keys as setup.ini text, None values left out."""
     return "".join(f"[{section}]\r\n" + "".join(f"{key}={value}\r\n" for key, value in keys.items()
                                                 if value is not None) for section, keys in sections.items())
 
 
 def script_msi(system: Path, msi: dict):
-    """The recording msi.dll's script: the demo package, not installed, every
-    call succeeding, changed by `msi` ({section: {key: value or None}})."""
+    """The msi.dll double's script: the demo package, not installed, every call succeeding, changed by `msi`."""
     script = {"Package": {"ProductCode": "{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}", "ProductVersion": "1.0.0",
                           "ProductName": "Demo Product", "Template": "x64;1033"}, "State": {}, "Result": {}}
     for section, keys in msi.items():
@@ -225,8 +215,7 @@ def script_msi(system: Path, msi: dict):
 
 
 class Watcher:
-    """tool.exe watch: message boxes as they come (caption, text, buttons, icon, pid, x_window;
-    answered with the key that key_for gives), dialogs on request."""
+    """tool.exe watch: message boxes as they come, answered with key_for's key; dialogs on request."""
 
     def __init__(self, prefix: Prefix, tool: Path, key_for):
         self.display, self.key_for = prefix.display, key_for
@@ -260,7 +249,7 @@ class Watcher:
             self.errors.append(f"the box {box['caption']!r} did not close on {key}")
 
     def press(self, box: dict, key: str) -> bool:
-        """Focuses the box (no window manager does) and types the key."""
+        # No window manager gives the box the focus.
         for _ in range(5):
             xdotool(self.display, "windowfocus", "--sync", str(box["x_window"]))
             xdotool(self.display, "key", key)
@@ -286,8 +275,7 @@ class Watcher:
 
 
 class Run:
-    """One start of "tool.exe start LINE" under Wine, its output through files: a process left behind
-    may hold them open."""
+    """tool.exe start LINE, its output through files: a process left behind may hold pipes open."""
 
     def __init__(self, bench: Bench, line: str, env: dict, answers: None | str | dict, cwd: Path | None):
         self.bench, self.line, self.answers = bench, line, answers
@@ -298,7 +286,6 @@ class Run:
                              stdout=self.files[0], stderr=self.files[1])
 
     def output(self, stream: int = 0) -> str:
-        """What the run wrote so far (0: its output, 1: its errors), read without moving its file's offset."""
         fd = self.files[stream].fileno()
         return os.pread(fd, os.fstat(fd).st_size, 0).decode("utf-8", "replace")
 
@@ -335,9 +322,8 @@ class Run:
 
 
 def setup_entries(raw: bytes, strict: bool) -> tuple[list[str], int]:
-    """The log's entries (line end kept) and how many were cut at ENTRY_LIMIT.
-    Strict: whole UTF-16 with its mark, every entry whole or cut at the limit.
-    Else (Wine's installer wrote 8-bit text first) ASCII code units are picked out."""
+    """The log's entries (line ends kept), how many were cut at ENTRY_LIMIT. Not strict: Wine's
+    installer wrote 8-bit text first, so ASCII code units are picked out."""
     if strict:
         body = raw.replace(INSTALLER_LOG_LINE, b"")
         assert body[:2] == codecs.BOM_UTF16_LE and len(body) % 2 == 0, f"not UTF-16 with its mark: {raw[:16]!r}"
@@ -357,12 +343,11 @@ def setup_entries(raw: bytes, strict: bool) -> tuple[list[str], int]:
 
 
 def matches(pattern: str, text: str) -> bool:
-    """Exact equality, where "<*>" in the pattern stands for any text."""
     return re.fullmatch(".*".join(map(re.escape, pattern.split("<*>"))), text, re.S) is not None
 
 
 def in_order(expected: list[str], lines: list[str], what: str):
-    """Each expected line among the lines in order; "!text": no line holds it."""
+    """Each pattern matched by a line, in order; "!text": no line holds it."""
     position = 0
     for pattern in expected:
         if pattern.startswith("!"):
@@ -375,8 +360,7 @@ def in_order(expected: list[str], lines: list[str], what: str):
 
 
 class Bench:
-    """A prefix with its server and box watcher, the program under test, its media and
-    what runs left there; shared by the tests that leave nothing open."""
+    """A prefix with its box watcher, the program under test, its media and runs."""
 
     def __init__(self, prefix: Prefix, program: Path, tools: Path, locales: Path | None = None):
         self.prefix, self.program, self.tools, self.locales = prefix, program, tools, locales
@@ -386,7 +370,6 @@ class Bench:
         self._watcher: Watcher | None = None
 
     def reset(self) -> Bench:
-        """No runs, no media, an empty C:\\logs and temporary folder."""
         self.runs = []
         drive = self.prefix.path / "drive_c"
         for folder in (drive / "media", drive / "logs", self.prefix.temp):
@@ -405,7 +388,7 @@ class Bench:
         return self._watcher
 
     def _key_for(self, box: dict) -> str | None:
-        """The run's answer: one key for every box, keys by caption (Return for the others), or None: left open."""
+        # One key for every box, keys by caption (Return for the others), or None: left open.
         run = wait_until(lambda: next((run for run in list(self.runs) if run.owns(box)), None), 3, 0.05)
         answers = run.answers if run else "Return"
         return answers.get(box["caption"], "Return") if isinstance(answers, dict) else answers
@@ -421,8 +404,7 @@ class Bench:
         self.prefix.stop_server()
 
     def make_media(self, name: str, ini: None | str | bytes | dict, files: dict) -> str:
-        """C:\\media\\<name> with setup.exe, tool.exe, setup.ini (sections, text or bytes) and the
-        files (content, a path to copy, or None: a folder)."""
+        """C:\\media\\<name>: setup.exe, tool.exe, setup.ini and files (bytes, a path, None: a folder)."""
         folder = f"C:\\media\\{name}"
         ini = ini_text(ini) if isinstance(ini, dict) else ini
         files = {"setup.exe": self.program, "tool.exe": self.tools / "tool.exe",
@@ -440,7 +422,6 @@ class Bench:
 
     def start(self, line: str, answers: None | str | dict = "Return", locale: str | None = None,
               env: dict | None = None, cwd: str | None = None) -> Run:
-        """Starts the command line as given (the program's Windows path first)."""
         self.watcher  # noqa: B018 - it must see the first box
         extra = {"LC_ALL": locale} if locale else {}
         if locale and self.locales and (self.locales / locale).is_dir():
@@ -457,7 +438,6 @@ class Bench:
         return sorted(self.prefix.temp.glob("* Setup (*).log"))
 
     def markers(self) -> dict[str, str]:
-        """Marker name -> what tool.exe wrote to C:\\logs\\<name>.marker."""
         return {path.stem: path.read_bytes().decode() for path in (self.prefix.path / "drive_c" / "logs").glob("*.marker")}
 
     def double_log(self, name: str) -> list[str]:
@@ -465,7 +445,6 @@ class Bench:
         return path.read_text("utf-8").splitlines() if path.exists() else []
 
     def script_doubles(self, msi: dict):
-        """Fresh call logs and the msi.dll's script (script_msi)."""
         script_msi(self.system, msi)
         for name in ("msi", "mapi"):
             (self.system / f"recording_{name}.log").unlink(missing_ok=True)

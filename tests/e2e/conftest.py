@@ -1,4 +1,4 @@
-"""Fixtures: the display, the locales, the Wine prefixes, the packages, a Bench per test; the bad-input table."""
+"""Fixtures: the display, the locales, the prefixes, the packages, a Bench per test; the bad-input table."""
 
 from __future__ import annotations
 
@@ -23,7 +23,7 @@ def pytest_configure(config: pytest.Config):
 
 
 def pytest_collection_modifyitems(config: pytest.Config, items: list):
-    """Cases that only the x86 program can run are deselected, not skipped, elsewhere."""
+    """x86_only cases are deselected, not skipped, for the x64 program."""
     if wb.pe_architecture(wb.setup_exe()) != "x86":
         config.hook.pytest_deselected(items=[item for item in items if item.get_closest_marker("x86_only")])
         items[:] = [item for item in items if not item.get_closest_marker("x86_only")]
@@ -43,7 +43,7 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
 
 
 def pytest_sessionfinish(session: pytest.Session):
-    """The bad-input table, when every row of it ran (a selection leaves the last whole table)."""
+    """The bad-input table, when every row ran."""
     from cases import BAD_INPUT
     rows = session.config.bad_input_rows
     if len(rows) < len(BAD_INPUT):
@@ -59,7 +59,7 @@ def pytest_sessionfinish(session: pytest.Session):
 
 @pytest.fixture(scope="session")
 def program(tmp_path_factory) -> Path:
-    """A copy taken at the start: a rebuild while the bench runs changes nothing."""
+    """A copy: a rebuild while the bench runs changes nothing."""
     if not wb.setup_exe().is_file():
         pytest.fail(f"the program under test is missing: {wb.setup_exe()} (build it, or set SETUP_EXE)", pytrace=False)
     return Path(shutil.copy(wb.setup_exe(), tmp_path_factory.mktemp("program") / "setup.exe"))
@@ -80,16 +80,11 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
     """What cases name by "@...": the program, the helpers, the packages (wixl)."""
     folder = tmp_path_factory.mktemp("packages")
 
-    def package(name: str, *defines: str) -> Path:
-        subprocess.run(["wixl", "-a", "x64", "-o", str(folder / name), *defines, str(wb.E2E_DIR / "packages" / "demo.wxs")],
-                       check=True, capture_output=True, timeout=60)
-        return folder / name
-
-    def corpus(name: str, arch: str = "x64", defines: tuple = (), codepage: int = 0, product: str = "",
-               template: str = "") -> Path:
+    def package(name: str, source: str = "corpus", arch: str = "x64", defines: tuple = (), codepage: int = 0,
+                product: str = "", template: str = "") -> Path:
         path, utf8 = folder / f"{name}.msi", dict(os.environ, LC_ALL="C.UTF-8")
         subprocess.run(["wixl", "-a", arch, "-o", str(path), *(arg for define in defines for arg in ("-D", define)),
-                        str(wb.E2E_DIR / "packages" / "corpus.wxs")], check=True, capture_output=True, timeout=60, env=utf8)
+                        str(wb.E2E_DIR / "packages" / f"{source}.wxs")], check=True, capture_output=True, timeout=60, env=utf8)
         if codepage:
             (folder / "_ForceCodepage.idt").write_text(f"\r\n\r\n{codepage}\t_ForceCodepage\r\n")
             subprocess.run(["msibuild", str(path), "-i", str(folder / "_ForceCodepage.idt"), "-q",
@@ -102,9 +97,10 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
 
     from cases import CORPUS
     return {"setup": program, "tool": tools / "tool.exe", "noop": tools / "noop.exe",
-            "msi": tools / "recording" / "msi.dll", "setupcheck": wb.REPO / "dist" / "setupcheck.exe", "demo": package("demo.msi"),
-            "demo2": package("demo2.msi", "-D", "ProductVersion=2.0.0"), "prereq": package("prereq.msi", "-D", "Prerequisite=1"),
-            **{name: corpus(name, **recipe) for name, recipe in CORPUS.items()}}
+            "msi": tools / "recording" / "msi.dll", "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
+            **{name: package(name, "demo", defines=defines) for name, defines in
+               (("demo", ()), ("demo2", ["ProductVersion=2.0.0"]), ("prereq", ["Prerequisite=1"]))},
+            **{name: package(name, **recipe) for name, recipe in CORPUS.items()}}
 
 
 @pytest.fixture(scope="session")
@@ -116,7 +112,7 @@ def display():
 
 @pytest.fixture(scope="session")
 def locales(tmp_path_factory) -> Path:
-    """A LOCPATH with the locales the system lacks (localedef)."""
+    """A LOCPATH with the locales the system lacks."""
     folder = tmp_path_factory.mktemp("locales")
     available = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower().replace("utf8", "utf-8")
     for name in (name for name in LOCALES if name.lower() not in available.split()):
@@ -127,7 +123,7 @@ def locales(tmp_path_factory) -> Path:
 
 @pytest.fixture(scope="session")
 def benches(tmp_path_factory, display: str, program: Path, tools: Path, locales: Path):
-    """The pristine prefixes, without and with the recording doubles, and a shared bench on a copy of each."""
+    """The pristine prefixes, without and with the doubles, and a shared bench on a copy of each."""
     root = tmp_path_factory.mktemp("wine")
     pristine = {False: wb.make_base_prefix(root / "base", display)}
     pristine[True] = pristine[False].copy(root / "doubles")
@@ -142,8 +138,7 @@ def benches(tmp_path_factory, display: str, program: Path, tools: Path, locales:
 
 @pytest.fixture
 def make_bench(benches, program: Path, tools: Path, locales: Path, tmp_path: Path):
-    """make_bench(doubles=True, private=False): a Bench on the shared prefix with
-    (or without) the recording doubles, or on a copy of its own."""
+    """make_bench(doubles, private): a Bench on the shared prefix, or on a copy of its own."""
     made: list[tuple[wb.Bench, bool]] = []
 
     def make(doubles: bool = True, private: bool = False) -> wb.Bench:

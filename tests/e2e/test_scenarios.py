@@ -1,6 +1,4 @@
-"""What does not fit the case table: the dialogs driven through X, two runs
-of one package at once, the detection report against setup.exe, the shipped
-images."""
+"""What does not fit the case table: dialogs driven through X, two runs at once, the detection report, the images."""
 
 from __future__ import annotations
 
@@ -21,12 +19,10 @@ UNTICKED, TICKED, NO_BOX = 0, 1, 2
 MEDIA = "C:\\media\\dialogs"
 
 
-def marked(name, marker, code=0, **keys) -> dict:
-    """A component whose installer leaves a marker and which stays missing."""
+def marked(name, marker, code=0, **keys) -> dict:  # stays missing after its installer
     return comp(name, marker, code, FilePath=f"C:\\logs\\{marker}.dll", FileVer="1.0", **keys)
 
 
-# A component whose package is not on the medium, with a download page.
 MANUAL = {"Name": "Manual Component", "Url": "http://downloads.example.invalid/component",
           "InstPath": "#Root#\\absent.exe", "FilePath": "C:\\logs\\manual.dll", "FileVer": "1.0"}
 
@@ -38,7 +34,7 @@ def start(bench: wb.Bench, prereqs: list, args="", msi={}, **options) -> wb.Run:
 
 
 def find(bench: wb.Bench, run: wb.Run, match, timeout: float = 5) -> dict:
-    """The run's first dialog that matches, waited for; {} when none does (or the run ended)."""
+    """The run's first dialog that matches, waited for; {} if none does."""
     pid = wb.wait_until(lambda: run.pid, 30)
     found = wb.wait_until(lambda: next((d for d in bench.watcher.dialogs(pid) if match(d)), None)
                           or run.process.poll() is not None, timeout)
@@ -46,21 +42,19 @@ def find(bench: wb.Bench, run: wb.Run, match, timeout: float = 5) -> dict:
 
 
 def dialog(bench, run, caption, settle=lambda found: True) -> dict:
-    """The run's dialog (not a message box) with this caption, once on the screen and settled."""
+    """The run's dialog (not a message box) with this caption, settled."""
     found = find(bench, run, lambda d: d["caption"] == caption and "65535" not in d["controls"] and settle(d), 60)
     assert found, f"no dialog {caption!r}\n{run.describe()}"
     return found
 
 
 def refresh(bench, run, seen, until=lambda found: True) -> dict:
-    """The dialog read again once the condition holds (for a few seconds); {} once it is gone."""
+    """The dialog read again once the condition holds (a few seconds); {} once it is gone."""
     return (find(bench, run, lambda d: d["hwnd"] == seen["hwnd"] and until(d))
             or find(bench, run, lambda d: d["hwnd"] == seen["hwnd"], 0))
 
 
 def keys(bench, seen, *names):
-    """Types at the dialog: Wine hands keys to the focused window, and without
-    a window manager nothing gets the focus by itself."""
     wb.xdotool(bench.display, "windowfocus", "--sync", str(seen["x_window"]))
     for name in names:
         wb.xdotool(bench.display, "key", name)
@@ -92,7 +86,6 @@ def installs(bench) -> list[str]:
 
 
 def pixels(bench, rect) -> set[bytes]:
-    """The distinct colours on the screen in the rectangle."""
     raw = subprocess.run(["import", "-display", bench.display, "-window", "root", "-crop",
                           f"{rect[2] - rect[0]}x{rect[3] - rect[1]}+{rect[0]}+{rect[1]}", "rgb:-"],
                          capture_output=True, check=True).stdout
@@ -104,8 +97,7 @@ def closing_question(names, table=S) -> str:
 
 
 def layout_problems(seen) -> list:
-    """Controls outside the client area, or overlapping (but the download
-    dialog's explanation, which reaches into the link below it by design)."""
+    """Controls outside the client area, or overlapping (but the explanation, which reaches into the link)."""
     controls = [(key, control["rect"]) for key, control in seen["controls"].items() if control["visible"]]
     client = seen["client"]
     problems = [key for key, r in controls if not (r[0] >= client[0] and r[1] >= client[1]
@@ -115,7 +107,6 @@ def layout_problems(seen) -> list:
 
 
 def check_download_texts(seen, explanation, table=S):
-    """The download dialog's texts for MANUAL, in the table's language."""
     expected = [table[149], table[148], table[131], explanation, text(151, "Manual Component", table=table)]
     assert [seen["caption"], *texts(seen, OK, CANCEL, EXPLANATION, LINK)] == expected
 
@@ -159,8 +150,7 @@ def test_check_boxes_by_click_and_space_then_a_failing_component(make_bench):
 
 @pytest.mark.parametrize("installed, exit_code", [(None, 3), ("0.9", 0)])
 def test_cancel_runs_no_step(make_bench, installed, exit_code):
-    """Cancelled before a fresh install the run fails; before an upgrade
-    (after Yes to its question) it ends as a declined upgrade does."""
+    """Cancelled before a fresh install the run fails; before an upgrade it ends as a declined one."""
     bench = make_bench()
     run = start(bench, [{**comp("Old Product", "old"), "IsUninstall": 1}, marked("Some Component", "some")],
                 f"/i {RECORD}", answers={CAPTION: "y"},
@@ -236,9 +226,8 @@ def test_download_dialog_of_an_unattended_run_has_no_owner_and_opens_web_links_o
 
 
 def test_one_run_per_package_at_a_time(make_bench):
-    """The single-instance guard is named after MsiPath (a subfolder's
-    backslash included): a second run for the package ends at once with 3,
-    before its checks; a run for another package goes on."""
+    """The single-instance guard is named after MsiPath (a backslash included): a second run for the
+    package ends at once with 3; a run for another package goes on."""
     bench = make_bench()
     bench.script_doubles({})
     media = {name: bench.make_media(name, {"Main": {"MsiPath": path, "MsiType": "Minor"}}, {path: b"package"})
@@ -263,49 +252,41 @@ def test_one_run_per_package_at_a_time(make_bench):
     assert quiet("second")[-1] == refused
 
 
-def report(output: bytes) -> dict:
-    """The JSON of setupcheck.exe's output under Wine (which may print before it)."""
+def detect(prefix: wb.Prefix, media: str, *args: str) -> tuple[dict, bytes]:
+    """setupcheck.exe's JSON report and its output (Wine may print before it)."""
+    output = prefix.wine([f"{media}\\setupcheck.exe", *args, media, "--json"]).stdout
     text = output.decode("utf-8", "replace")
-    return json.loads(text[text.index("{"):text.rindex("}") + 1])
+    return json.loads(text[text.index("{"):text.rindex("}") + 1]), output
 
 
 DETECT_KEY = TESTS_KEY + "\\Detect"
 
 
-def rule(kind: str, verdict, **keys) -> tuple:
-    return kind, verdict, {**keys, "MsiProd": 1} if kind == "Product" else keys
+def reg(value: str, condition: str, **keys) -> dict:
+    return {"RegPath": f"{DETECT_KEY}\\{value}", "RegCond": condition, **keys}
 
 
-# Name -> (the rule's keys, the verdict; None where Wine alone decides it).
-# setupcheck.exe is an x86 program and judges as the x86 setup.exe: no
-# FileTryLoad here, which loads a library of the program's own bitness only.
-DETECTED = {f"{kind} {i}": (keys, verdict) for i, (kind, verdict, keys) in enumerate([
-    rule("Registry", "present", RegPath=DETECT_KEY + "\\Level", RegCond="DWORD>=5"),
-    rule("Registry", "missing", RegPath=DETECT_KEY + "\\Level", RegCond="DWORD>=8"),
-    rule("Registry", "present", RegPath=DETECT_KEY + "\\Name", RegCond="STRING=2.5.0"),
-    rule("Registry", "present", RegPath=DETECT_KEY + "\\Wide", RegCond="DWORD>=5", Key64=1),
-    rule("Registry", "missing", RegPath=DETECT_KEY + "\\Wide", RegCond="DWORD>=5"),
-    rule("Registry", None, RegPath=DETECT_KEY + "\\Level", RegCond="DWORD >= 1"),
-    rule("File", "present", FilePath="#Root#\\lib\\tool.dll", FileVer="1.2.3.4"),
-    rule("File", "missing", FilePath="#Root#\\lib\\tool.dll", FileVer="1.2.3.5"),
-    rule("File", "present", FilePath="#Root#\\LIB\\TOOL.DLL", FileVer="01.02"),
-    rule("File", "missing", FilePath="#Root#\\lib\\absent.dll", FileVer="1.0"),
-    rule("Product", "present", InstPath="#Root#\\demo.msi"),
-    rule("Product", "present", InstPath="#Root#\\copy\\DEMO.MSI"),
-    rule("Product", "missing", InstPath="#Root#\\prereq.msi"),
-    rule("Product", "missing", InstPath="#Root#\\random.msi"),
-    rule("Program", "missing", RunExeCond=cond(0, "hex", "6e656564")),
-    rule("Program", "present", RunExeCond=cond(1, "hex", "6e656564")),
-    rule("Program", "missing", RunExeCond=cond(0, "read", "asked")),
-    rule("Program", "missing", RunExeCond=cond(2, "child", "left")),
-    rule("Program", "present", RunExeCond='"#Root#\\absent.exe"')])}
+def file(path: str, version: str) -> dict:
+    return {"FilePath": "#Root#\\" + path, "FileVer": version}
+
+
+# Name -> (keys, verdict; None where Wine alone decides). No FileTryLoad: setupcheck.exe is x86 and loads
+# libraries of its own bitness only.
+DETECTED = {f"Rule {i}": (keys, verdict) for i, (verdict, keys) in enumerate([
+    ("present", reg("Level", "DWORD>=5")), ("missing", reg("Level", "DWORD>=8")), ("present", reg("Name", "STRING=2.5.0")),
+    ("present", reg("Wide", "DWORD>=5", Key64=1)), ("missing", reg("Wide", "DWORD>=5")), (None, reg("Level", "DWORD >= 1")),
+    ("present", file("lib\\tool.dll", "1.2.3.4")), ("missing", file("lib\\tool.dll", "1.2.3.5")),
+    ("present", file("LIB\\TOOL.DLL", "01.02")), ("missing", file("lib\\absent.dll", "1.0")),
+    *[(verdict, {"InstPath": "#Root#\\" + path, "MsiProd": 1}) for verdict, path in (
+        ("present", "demo.msi"), ("present", "copy\\DEMO.MSI"), ("missing", "prereq.msi"), ("missing", "random.msi"))],
+    *[(verdict, {"RunExeCond": command}) for verdict, command in (
+        ("missing", cond(0, "hex", "6e656564")), ("present", cond(1, "hex", "6e656564")), ("missing", cond(0, "read", "asked")),
+        ("missing", cond(2, "child", "left")), ("present", '"#Root#\\absent.exe"'))]])}
 
 
 def test_detection_report_agrees_with_setup(make_bench, artefacts):
-    """setupcheck.exe --detect sees each rule as setup.exe then decides it:
-    the verdict, whether the run lists the component and whether an
-    unattended run installs it; the product states through Wine's installer
-    with the demo product installed."""
+    """setupcheck.exe --detect judges each rule as setup.exe then does (verdict, listed, installed), the
+    product states through Wine's installer with the demo product installed."""
     bench = make_bench(doubles=False, private=True)
     prefix = bench.prefix
     prefix.reg_import(f'[{DETECT_KEY}]\n"Level"=dword:00000007\n"Name"="2.5.0"', "32")
@@ -313,8 +294,7 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     prereqs = {f"PreReq{i}": {"Name": name, "InstPath": "#Root#\\tool.exe", **keys,
                               "InstParams": f'"#Root#\\tool.exe" exit 0 C:\\logs\\{i}.marker'}
                for i, (name, (keys, _)) in enumerate(DETECTED.items())}
-    # Prerequisites are looked for only before a fresh install; the digest
-    # then stops the run before Wine's installer would rewrite the log.
+    # Prerequisites come only before a fresh install; the digest stops the run before the installer rewrites the log.
     media = bench.make_media("detect", {"Main": {"MsiPath": "prereq.msi", "Sha256": "0" * 64}, **prereqs}, {
         "demo.msi": artefacts["demo"], "prereq.msi": artefacts["prereq"],
         "copy\\demo.msi": artefacts["demo"], "lib\\tool.dll": artefacts["tool"],
@@ -322,7 +302,7 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     installed = prefix.wine(["msiexec", "/i", f"{media}\\demo.msi", "/qn"])
     assert installed.returncode == 0, installed.stdout[-2000:]
 
-    detected = report(output := prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout)
+    detected, output = detect(prefix, media, "--detect")
     assert detected["prerequisites"] == "run: a fresh install", output
     rules = {rule["name"]: rule for rule in detected["rules"]}
     assert [(name, rules[name]["verdict"]) for name, (_, verdict) in DETECTED.items() if verdict] == \
@@ -332,7 +312,7 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     def checked(found: dict) -> tuple:
         package = {key: value for key, value in found["package"].items() if key != "path"}
         return package, [(f["section"], f["key"], f["severity"]) for f in found["findings"]]
-    windows = checked(report(prefix.wine([f"{media}\\setupcheck.exe", media, "--json"]).stdout))
+    windows = checked(detect(prefix, media)[0])
     assert windows == checked(wb.check_media(prefix.unix(media))) and windows[0]["opened"] and windows[1], windows
 
     run = bench.run(f"{media}\\setup.exe /i /passive", timeout=300)
@@ -350,11 +330,10 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     ({"MsiType": "Bogus"}, "stops at package: MsiType 'Bogus' does not fit the package (exit code 3)"),
     ({"MinWinVersion": "99.0"}, "stops at host checks: MinWinVersion not met (exit code 3)")])
 def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main, stop):
-    """setupcheck.exe --detect prints the plan that setup.exe then follows."""
     bench = make_bench(doubles=False)
     media = bench.make_media("refused", {"Main": {"MsiPath": "demo.msi", **main}},
                              {"demo.msi": artefacts["demo"], "setupcheck.exe": artefacts["setupcheck"]})
-    detected = report(output := bench.prefix.wine([f"{media}\\setupcheck.exe", "--detect", media, "--json"]).stdout)
+    detected, output = detect(bench.prefix, media, "--detect")
     assert (detected["plan"]["stop"], detected["prerequisites"].startswith("not run: ")) == (stop, True), output
     assert bench.run(f"{media}\\setup.exe /i /quiet").exit_code == 3
 
@@ -362,9 +341,8 @@ def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main,
 @pytest.mark.x86
 @pytest.mark.x86_only
 def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, artefacts, tmp_path):
-    """A prefix of 32-bit Windows: the box before the log exists (seen in
-    Wine's trace: in a new prefix it can come before the run's process id),
-    and the record of a run that must not wait, which names the host checks."""
+    """The box before the log exists (read in Wine's trace: in a new prefix it can come before the
+    run's process id), and the record of a run that must not wait."""
     bench = wb.Bench(wb.make_base_prefix(tmp_path / "win32", display, win32=True), program, tools).reset()
     try:
         media = bench.make_media("x64-package", {"Main": {"MsiPath": "demo.msi"}}, {"demo.msi": artefacts["demo"]})
@@ -381,9 +359,7 @@ def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, 
 @pytest.mark.parametrize("image, objdump", [("dist/x64/setup.exe", "x86_64-w64-mingw32-objdump"),
                                             ("dist/setup.exe", "i686-w64-mingw32-objdump")])
 def test_image_imports_known_libraries_only_and_is_hardened(image, objdump):
-    """Imported libraries other than these would be searched for beside the
-    program before it runs (version.dll included: it is loaded from the
-    system folder at run time)."""
+    """Other imports would be searched for beside the program before it runs (version.dll is loaded at run time)."""
     headers = subprocess.run([objdump, "-p", "-h", str(wb.REPO / image)], capture_output=True, text=True, check=True).stdout
     imported = {name.lower() for name in re.findall(r"^\s*DLL Name:\s*(\S+)", headers, re.M)}
     assert imported and imported <= {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
