@@ -67,14 +67,16 @@ def spawn(args: list, **options) -> subprocess.Popen:
     return subprocess.Popen(args, **{**quiet, "start_new_session": True, **options})
 
 
-def stop_process(process: subprocess.Popen):
-    if process.poll() is None:
+def stop_process(process: subprocess.Popen, grace: float = 0):
+    """Ends a process this bench started, by its id, unless it ends within `grace` seconds."""
+    try:
+        process.wait(grace)
+    except subprocess.TimeoutExpired:
         process.terminate()
         try:
             process.wait(5)
         except subprocess.TimeoutExpired:
             process.kill()
-            process.wait(5)
 
 
 def xdotool(display: str, *args: str) -> str:
@@ -129,10 +131,7 @@ class Prefix:
     def stop_server(self):
         if self.server and self.server.poll() is None:
             subprocess.run([WINESERVER, "-k"], env=self.env(), capture_output=True, timeout=30, check=False)
-            try:
-                self.server.wait(15)
-            except subprocess.TimeoutExpired:
-                stop_process(self.server)
+            stop_process(self.server, 15)
         self.server = None
 
     def wine(self, args: list[str], **extra: str | None) -> subprocess.CompletedProcess:
@@ -268,10 +267,7 @@ class Watcher:
 
     def stop(self):
         self.process.stdin.close()
-        try:
-            self.process.wait(5)
-        except subprocess.TimeoutExpired:
-            stop_process(self.process)
+        stop_process(self.process, 5)
 
 
 class Run:

@@ -92,12 +92,20 @@ def ran(marker: str, code: int = 0) -> str:
     return f'"<media>\\tool.exe" exit {code} C:\\logs\\{marker}.marker'
 
 
+def done(*markers: str, code: int = 0) -> dict:
+    return {marker: [ran(marker, code)] for marker in markers}
+
+
 def cond(code: int, mode: str, value: str) -> str:
     return f'"#Root#\\tool.exe" print {code} {mode} {value}'
 
 
 def seen(command: str) -> str:
     return command.replace("#Root#", "<media>")
+
+
+def printed(code: int, mode: str, value: str, said: str | None = None) -> str:
+    return f"Process '{seen(cond(code, mode, value))}' return text '{said or value}'"
 
 
 def record(**fields) -> dict:
@@ -181,27 +189,26 @@ CASES: list = [
               "Installing prerequisites passively:\r\n  View32 Key64\r\n  View64\r\n  System Absent",
               "Install the component 'View32 Key64'.", f"MsiInstall({ran('b')}) return code 0",
               "Calling MsiInstallProduct<*>"],
-         ran={"b": [ran("b")], "c": [ran("c")], "f": [ran("f")]}),
+         ran=done("b", "c", "f")),
     Case("condition-program-output-in-the-ansi-code-page", args="/i /passive", locale="ru_RU.UTF-8",
          prereqs=[comp("Runtime", "runtime", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182"))],
-         log=[f"Process '{seen(cond(2, 'hex', 'd09fd180d0b8d0b2d0b5d182'))}' return text 'Привет'"]),
+         log=[printed(2, "hex", "d09fd180d0b8d0b2d0b5d182", "Привет")]),
     Case("condition-programs-that-read-input-or-leave-a-process", args="/i /passive", budget=60,
          prereqs=[comp("Reading", "reading", RunExeCond=cond(2, "read", "asked")),
                   comp("Lingering", "lingering", RunExeCond=cond(2, "child", "left")),
                   comp("Runtime", "runtime", **MISSING)],
-         log=[f"Process '{seen(cond(2, 'read', 'asked'))}' return text 'asked'",
-              f"Process '{seen(cond(2, 'child', 'left'))}' return text 'left'", "Install the component 'Runtime'."],
-         ran={"runtime": [ran("runtime")]}),
+         log=[printed(2, "read", "asked"), printed(2, "child", "left"), "Install the component 'Runtime'."],
+         ran=done("runtime")),
     *[Case(f"oracle-client{suffix}", args="/i /passive", files=files,
            env={"WINEPATH": ";".join(f"C:\\Program Files\\Vendor {i}\\bin" for i in range(200)) + ";C:\\logs\\Oracle Client"},
            prereqs=[comp("Oracle Instant Client", "oracle", **MISSING), comp("Runtime", "runtime", **MISSING)],
-           log=["Installing prerequisites passively:\r\n" + listed], ran={marker: [ran(marker)] for marker in markers})
+           log=["Installing prerequisites passively:\r\n" + listed], ran=done(*markers))
       for suffix, files, listed, markers in (
           ("-found-at-the-end-of-a-long-path", {"C:\\logs\\Oracle Client\\oci.dll": "@tool"}, "  Runtime", ["runtime"]),
           ("-control-not-on-the-path", {}, "  Oracle Instant Client\r\n  Runtime", ["oracle", "runtime"]))],
     Case("restart-declined-ends-with-3010", x86=True, args=f"/i {RECORD}", answer="n", exit=3010,
          postreqs=[comp("Restarting", "restarting", 3010)], boxes=[(CAPTION, S[145], "yesno")],
-         ran={"restarting": [ran("restarting", 3010)]}, record=record(exitCode=3010, restart="needed")),
+         ran=done("restarting", code=3010), record=record(exitCode=3010, restart="needed")),
 
     # ---- The product through the recording msi.dll
     Case("install-hands-over-the-log-and-properties", main={"MsiProp": "DEMOPROP=1"},
@@ -245,11 +252,11 @@ CASES: list = [
     # ---- For deployment tools: the result record, runs that never wait, digests
     Case("record-of-a-success", x86=True, findings=[], args=f"/i /passive {RECORD}", main={"LangId": 1049},
          files={"demo.msi": "@demo", "1049.mst": b"transform"}, prereqs=[comp("Runtime", "runtime", Optional=1, **MISSING)],
-         ran={"runtime": [ran("runtime")]}, last=COMPLETE,
+         ran=done("runtime"), last=COMPLETE,
          record=record(optionalComponents=["Runtime"], transform="<media>\\1049.mst")),
     Case("record-of-a-failed-component-and-the-run-goes-on", args=f"/i /passive {RECORD}",
          prereqs=[comp("Failing", "failing", 1603, **MISSING), comp("Unticked", "unticked", Optional=0, **MISSING)],
-         ran={"failing": [ran("failing", 1603)], "unticked": [ran("unticked")]}, calls=["MsiInstallProductA<*>"],
+         ran={**done("failing", code=1603), **done("unticked")}, calls=["MsiInstallProductA<*>"],
          # Unattended, a check box's default plays no part: the component is installed.
          record=record(failingComponent={"name": "Failing", "code": 1603}, optionalComponents=["Unticked"])),
     Case("never-wait-ends-without-a-window", x86=True, args=f"/i /quiet {RECORD}", answer=None, **MAIL, msi=FAILING,
@@ -293,7 +300,7 @@ CASES: list = [
 RESTARTING = [comp("Restarting", "restarting", 3010)]
 CASES += [
     *[Case(f"norestart-leaves-the-restart-to-the-caller{suffix}", args=f"{args} /norestart", exit=3010, answer=None,
-           postreqs=RESTARTING, ran={"restarting": [ran("restarting", 3010)]},
+           postreqs=RESTARTING, ran=done("restarting", code=3010),
            calls=["MsiInstallProductA|<media>\\demo.msi|REBOOT=ReallySuppress"],
            log=["Restart left to the caller (/norestart): the run ends with 3010.", "!Auto-reboot"])
       for suffix, args in (("-passive", "/i /passive"), ("-full", "/i"))],
@@ -301,7 +308,7 @@ CASES += [
            log=[failed(1618)], record=record(exitCode=1618, stage="installation", installerResult=1618) if code == 1618 else None)
       for suffix, args, code in (("", "/i /quiet", 3), ("-recorded", f"/i /quiet {RECORD}", 1618))],
     Case("restart-started-recorded-1641", private=True, args=f"/i /passive {RECORD}", exit=1641, postreqs=RESTARTING,
-         ran={"restarting": [ran("restarting", 3010)]}, log=["Auto-reboot in passive mode"],
+         ran=done("restarting", code=3010), log=["Auto-reboot in passive mode"],
          record=record(exitCode=1641, restart="started")),
     Case("patch-never-waits-keeps-the-run-level", args=f"/i /quiet {RECORD}", **PATCHED, calls=["MsiSetInternalUI|2|null", "!MsiSetInternalUI|3|null", "MsiApplyPatchA|<*>"],
          record=record(transform="")),
@@ -396,7 +403,7 @@ def registry_row(condition: str, value: str, data: str, holds: bool, behaviour: 
                 prereqs=[{**NEEDED, "FilePath": "", "RegPath": f"{BAD_KEY}\\{value}", "RegCond": condition, "Key64": 1}],
                 row=(f"RegCond {condition} on the value {value} ({data[:16]}{'...' if len(data) > 16 else ''})", behaviour),
                 log=["!CRegComparer", "!IsValidRegCond"] if holds else failures, last=COMPLETE,
-                ran={} if holds else {"component": [ran("component")]})
+                ran={} if holds else done("component"))
 
 
 BAD_INPUT = [
@@ -464,7 +471,7 @@ BAD_INPUT = [
               "so the tool's pipe ends with setup.exe: exit 0")),
     Case("bad-input-output-pipe-names-taken", line='"<media>\\tool.exe" squat "<media>\\setup.exe /i /quiet"',
          prereqs=[comp("Runtime", "runtime", RunExeCond=cond(1, "text", "present"))], last=COMPLETE,
-         log=[f"Process '{seen(cond(1, 'text', 'present'))}' return text 'present'"],
+         log=[printed(1, "text", "present")],
          row=("the output pipe's former names, setup-output-<process id>-1 to -8, taken first by another program",
               "the name has a random part (one taken all the same is retried with another): the condition program "
               "answers, nothing installed: exit 0")),
