@@ -135,7 +135,6 @@ class Prefix:
         self.server = None
 
     def wine(self, args: list[str], **extra: str | None) -> subprocess.CompletedProcess:
-        # Output through a file: Wine's services inherit the handles and outlive the program.
         self.start_server()
         with tempfile.TemporaryFile() as out:
             result = subprocess.run([self.loader, *args], env=self.env(**extra), stdin=subprocess.DEVNULL, stdout=out,
@@ -182,8 +181,7 @@ def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
     result = subprocess.run([prefix.loader, "wineboot", "-i"], env=env, capture_output=True, timeout=300, check=False)
     subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=False)
     assert result.returncode == 0 and prefix.temp.is_dir(), f"wineboot -i failed: {result.stderr[-2000:]!r}"
-    # Xvfb has no window manager: Wine would wait for one at every window a
-    # program hides. A crashing program ends at once with its exception code.
+    # No window manager (Wine would wait for one); a crashing program ends at once with its exception code.
     prefix.append_user_reg("Software\\Wine\\X11 Driver", '"Managed"="N"')
     prefix.append_user_reg("Software\\Wine\\WineDbg", '"ShowCrashDialog"=dword:00000000')
     prefix.display = display
@@ -191,7 +189,6 @@ def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
 
 
 def install_doubles(prefix: Prefix, arch: str, tools: Path):
-    # Preferred by programs named setup.exe alone: WINEDLLOVERRIDES would reach their children too.
     for name in ("msi.dll", "mapi32.dll"):
         shutil.copyfile(tools / "recording" / name, system_folder(prefix, arch) / name)
     prefix.append_user_reg("Software\\Wine\\AppDefaults\\setup.exe\\DllOverrides",
@@ -248,7 +245,6 @@ class Watcher:
             self.errors.append(f"the box {box['caption']!r} did not close on {key}")
 
     def press(self, box: dict, key: str) -> bool:
-        # No window manager gives the box the focus.
         for _ in range(5):
             xdotool(self.display, "windowfocus", "--sync", str(box["x_window"]))
             xdotool(self.display, "key", key)
@@ -271,7 +267,7 @@ class Watcher:
 
 
 class Run:
-    """tool.exe start LINE, its output through files: a process left behind may hold pipes open."""
+    """tool.exe start LINE, its output through files."""
 
     def __init__(self, bench: Bench, line: str, env: dict, answers: None | str | dict, cwd: Path | None):
         self.bench, self.line, self.answers = bench, line, answers
@@ -291,7 +287,7 @@ class Run:
         return int(match[1]) if match else None
 
     def wait(self, timeout: float = 90) -> int | None:
-        """The full exit code; None when the run did not end in time (the prefix is then stopped)."""
+        """The full exit code; None when the run did not end in time (the prefix is stopped)."""
         try:
             self.process.wait(timeout)
             self.seconds = time.monotonic() - self.started

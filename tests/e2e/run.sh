@@ -4,31 +4,26 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/../.."
+fail() { echo "run.sh: $*" >&2; exit 2; }
 
 missing=""
 for command in wine wineserver wixl Xvfb xdotool localedef cmake ninja /usr/bin/python3; do
     command -v "$command" >/dev/null 2>&1 || missing="$missing $command"
 done
 /usr/bin/python3 -c 'import pytest' 2>/dev/null || missing="$missing python3-pytest"
-if [ -n "$missing" ]; then
-    echo "run.sh: missing:$missing (install the packages of tests/e2e/requirements-apt.txt)" >&2
-    exit 2
-fi
+[ -z "$missing" ] || fail "missing:$missing (install the packages of tests/e2e/requirements-apt.txt)"
 
 # 32-bit Wine runs under qemu-user, which takes about a minute per process to
 # reserve the address space above 2 GB; with a guest space of 2 GB + 16 MB
 # there is nothing up there, and a process starts in about 3 seconds.
 export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x81000000}
 export SETUP_EXE=${SETUP_EXE:-dist/x64/setup.exe}
-if [ ! -f "$SETUP_EXE" ]; then
-    echo "run.sh: $SETUP_EXE is missing: build the program first" >&2
-    exit 2
-fi
+[ -f "$SETUP_EXE" ] || fail "$SETUP_EXE is missing: build the program first"
 if [ -z "${E2E_TOOLS_DIR:-}" ]; then
     arch=$(cd "$here" && /usr/bin/python3 -c 'import bench; print(bench.pe_architecture(bench.setup_exe()))')
     case "$arch" in
         x64|x86) preset=mingw-$arch ;;
-        *) echo "run.sh: $SETUP_EXE is neither x86 nor x64 ($arch)" >&2; exit 2 ;;
+        *) fail "$SETUP_EXE is neither x86 nor x64 ($arch)" ;;
     esac
     [ -f "build/$preset/build.ninja" ] || cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j2 --target e2e_tool e2e_noop e2e_recording_msi e2e_recording_mapi

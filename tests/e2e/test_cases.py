@@ -24,14 +24,12 @@ def test_case(steps: list[Case], make_bench, artefacts, request):
 
 
 def fill(value, places: dict):
-    """The value (a text, or a list, tuple or dict of them) with <media>, <log>, ... filled in."""
+    """Texts, and lists, tuples and dicts of them, with <media>, <log>, ... filled in."""
     if isinstance(value, (list, tuple)):
         return type(value)(fill(item, places) for item in value)
     if isinstance(value, dict):
         return {key: fill(item, places) for key, item in value.items()}
-    if not isinstance(value, str):
-        return value
-    for key, text in places.items():
+    for key, text in places.items() if isinstance(value, str) else ():
         value = value.replace(key, text)
     return value
 
@@ -55,8 +53,6 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
         assert len(said) == len(case.findings) and all(map(wb.matches, case.findings, said)), said
         errors = [f for f in found if f["severity"] == "error"]
     x86 = bench.arch == "x86"
-    # On x86 the msi.dll double makes the program's RtlUnwind clear the registers that Windows' does not keep
-    # (Wine's keeps them) before its fault.
     places = {"<media>": media, "<temp>": prefix.temp_windows, "<chain>": "valid" if x86 else "none",
               "<system>": f"C:\\windows\\{'system32' if x86 else 'syswow64'}",
               "<unwound>": "RtlUnwind|clears ebx, esi, edi, ebp" if x86 else "!RtlUnwind"}
@@ -79,8 +75,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
     budget = case.budget or (10 if case.row else case.timeout)
     assert run.seconds <= budget, f"the run took {run.seconds:.1f} s, at most {budget} s"
 
-    # The log: at the path given, or the one in the temporary folder named
-    # after the product and the start time (local, to the minute).
+    # The log: at the path given, or in the temporary folder, named after the product and the start minute.
     logs = bench.logs()
     if case.log is None:
         planted = {prefix.unix(path) for path in case.files if ":" in path}
