@@ -77,6 +77,7 @@ def stop_process(process: subprocess.Popen, grace: float = 0):
             process.wait(5)
         except subprocess.TimeoutExpired:
             process.kill()
+            process.wait(5)
 
 
 def xdotool(display: str, *args: str) -> str:
