@@ -84,7 +84,8 @@ def failed(code: int) -> str:
     return f"BSInstall() failed. Error({code})'<*>'."
 
 
-def comp(name: str, marker: str, code: int = 0, **keys) -> dict:
+def comp(name: str, marker: str = "", code: int = 0, **keys) -> dict:  # marker: the name's first word
+    marker = marker or name.split()[0].lower()
     return {"Name": name, "InstPath": "#Root#\\tool.exe", "InstParams": f'"#InstPath#" exit {code} C:\\logs\\{marker}.marker',
             **keys}
 
@@ -121,6 +122,7 @@ def version(installed: str) -> dict:
 
 TESTS_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Tests"
 MISSING = {"RegPath": TESTS_KEY + "\\Never Written\\Value", "RegCond": "DWORD>=1"}
+RUNTIME = comp("Runtime", **MISSING)
 PATCH = {"MsiPath": "fix.msp", "MsiPatch": 1, "Name": "Demo Fix", "VersionTarget": "1.0.0", "MsiProp": "PATCHPROP=1"}
 PATCHED = {"main": PATCH, "files": {"fix.msp": b"patch"}, "logname": "Demo Fix"}
 PATCH_QUESTION = text(146, "1.0.0", "Demo Fix")
@@ -191,23 +193,23 @@ CASES: list = [
               "Install the component 'View32 Key64'.", f"MsiInstall({ran('b')}) return code 0",
               "Calling MsiInstallProduct<*>"], ran=done("b", "c", "f")),
     Case("condition-program-output-in-the-ansi-code-page", args="/i /passive", locale="ru_RU.UTF-8",
-         prereqs=[comp("Runtime", "runtime", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182"))],
+         prereqs=[comp("Runtime", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182"))],
          log=[printed(2, "hex", "d09fd180d0b8d0b2d0b5d182", "Привет")]),
     Case("condition-programs-that-read-input-or-leave-a-process", args="/i /passive", budget=60,
-         prereqs=[comp("Reading", "reading", RunExeCond=cond(2, "read", "asked")),
-                  comp("Lingering", "lingering", RunExeCond=cond(2, "child", "left")),
-                  comp("Runtime", "runtime", **MISSING)],
+         prereqs=[comp("Reading", RunExeCond=cond(2, "read", "asked")),
+                  comp("Lingering", RunExeCond=cond(2, "child", "left")),
+                  RUNTIME],
          log=[printed(2, "read", "asked"), printed(2, "child", "left"), "Install the component 'Runtime'."],
          ran=done("runtime")),
     *[Case(f"oracle-client{suffix}", args="/i /passive", files=files,
            env={"WINEPATH": ";".join(f"C:\\Program Files\\Vendor {i}\\bin" for i in range(200)) + ";C:\\logs\\Oracle Client"},
-           prereqs=[comp("Oracle Instant Client", "oracle", **MISSING), comp("Runtime", "runtime", **MISSING)],
+           prereqs=[comp("Oracle Instant Client", **MISSING), RUNTIME],
            log=["Installing prerequisites passively:\r\n" + listed], ran=done(*markers))
       for suffix, files, listed, markers in (
           ("-found-at-the-end-of-a-long-path", {"C:\\logs\\Oracle Client\\oci.dll": "@tool"}, "  Runtime", ["runtime"]),
           ("-control-not-on-the-path", {}, "  Oracle Instant Client\r\n  Runtime", ["oracle", "runtime"]))],
     Case("restart-declined-ends-with-3010", x86=True, args=f"/i {RECORD}", answer="n", exit=3010,
-         postreqs=[comp("Restarting", "restarting", 3010)], boxes=[(CAPTION, S[145], "yesno")],
+         postreqs=[comp("Restarting", code=3010)], boxes=[(CAPTION, S[145], "yesno")],
          ran=done("restarting", code=3010), record=record(exitCode=3010, restart="needed")),
 
     # ---- The product through the recording msi.dll
@@ -251,17 +253,17 @@ CASES: list = [
 
     # ---- For deployment tools: the result record, runs that never wait, digests
     Case("record-of-a-success", x86=True, findings=[], args=f"/i /passive {RECORD}", main={"LangId": 1049},
-         files={"demo.msi": "@demo", "1049.mst": b"transform"}, prereqs=[comp("Runtime", "runtime", Optional=1, **MISSING)],
+         files={"demo.msi": "@demo", "1049.mst": b"transform"}, prereqs=[comp("Runtime", Optional=1, **MISSING)],
          ran=done("runtime"), record=record(optionalComponents=["Runtime"], transform="<media>\\1049.mst")),
     Case("record-of-a-failed-component-and-the-run-goes-on", args=f"/i /passive {RECORD}",
-         prereqs=[comp("Failing", "failing", 1603, **MISSING), comp("Unticked", "unticked", Optional=0, **MISSING)],
+         prereqs=[comp("Failing", code=1603, **MISSING), comp("Unticked", Optional=0, **MISSING)],
          ran={**done("failing", code=1603), **done("unticked")}, calls=["MsiInstallProductA<*>"],
          # Unattended, a check box's default plays no part: the component is installed.
          record=record(failingComponent={"name": "Failing", "code": 1603}, optionalComponents=["Unticked"])),
     Case("never-wait-ends-without-a-window", x86=True, args=f"/i /quiet {RECORD}", answer=None, **MAIL, msi=FAILING,
          mails=["!MAPISendMail"],
          prereqs=[{"Name": "Web Runtime", "Url": "http://downloads.example.invalid/runtime", "InstPath": "#Root#\\absent.exe",
-                   **MISSING}, comp("Runtime", "runtime", **MISSING)],
+                   **MISSING}, RUNTIME],
          log=["Download dialog for 'Web Runtime' not shown: the run must not wait for a person. Treated as Cancel.",
               "Mail question not asked: the run must not wait for a person. Answered No."],
          record=record(exitCode=3, stage="installation", installerResult=1603,
@@ -293,7 +295,7 @@ CASES: list = [
 
 
 # ---- For deployment engines: restarts left to them, the codes they know, the options as they write them
-RESTARTING = [comp("Restarting", "restarting", 3010)]
+RESTARTING = [comp("Restarting", code=3010)]
 CASES += [
     Case("norestart-leaves-the-restart-to-the-caller", args="/i /norestart", exit=3010, answer=None, postreqs=RESTARTING,
          ran=done("restarting", code=3010), calls=["MsiInstallProductA|<media>\\demo.msi|REBOOT=ReallySuppress"],
@@ -456,7 +458,7 @@ BAD_INPUT = [
               "neither child gets the tool's handles (the condition program only its empty input and output pipe), "
               "so the tool's pipe ends with setup.exe: exit 0")),
     Case("bad-input-output-pipe-names-taken", line='"<media>\\tool.exe" squat "<media>\\setup.exe /i /quiet"',
-         prereqs=[comp("Runtime", "runtime", RunExeCond=cond(1, "text", "present"))],
+         prereqs=[comp("Runtime", RunExeCond=cond(1, "text", "present"))],
          log=[printed(1, "text", "present")],
          row=("the output pipe's former names, setup-output-<process id>-1 to -8, taken first by another program",
               "the name has a random part (one taken all the same is retried with another): the condition program "
