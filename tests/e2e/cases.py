@@ -311,8 +311,8 @@ CASES += [
          log=["UILevel is set to 2"]),
 ]
 
-# ---- The corpus: packages on media saved by different editors; what the checker says for code page 1252 and
-# what setup.exe does under Wine's (LC_ALL=C.UTF-8). Packages: packages/corpus.wxs, then msibuild (conftest.py).
+# ---- The corpus: packages on media saved by different editors; what the checker says for code page 1252 (<*>:
+# wording tests/setupcheck holds) and what setup.exe does under Wine's (LC_ALL=C.UTF-8).
 CORPUS = {"corpus-machine": {"template": "x64;1033,1049"},
           "corpus-user": {"defines": ["Scope=perUser", "Folder=LocalAppDataFolder"]},
           "corpus-low-schema": {"defines": ["Schema=100"]},
@@ -325,8 +325,10 @@ LATIN = "Médias d'été\\Prödukt Ünïcode ß.msi"
 AS_1252 = LATIN.encode().decode("cp1252")   # what setup.exe reads of UTF-8 bytes
 
 
-def utf8_file(how: str, letter: str) -> str:  # the checker's wording is held by tests/setupcheck
-    return f'warning: setup.ini: UTF-8{how}: <*>(in code page 1252 "{letter}" reads as "{letter.encode().decode("cp1252")}")<*>'
+def utf8_file(how: str, letter: str) -> str:
+    return (f"warning: setup.ini: UTF-8{how}: setup.exe reads it in the ANSI code page, so letters beyond ASCII change "
+            f'(in code page 1252 "{letter}" reads as "{letter.encode().decode("cp1252")}"); save it as UTF-16 or keep '
+            "names ASCII")
 
 
 def corpus(id: str, editor: str, lines: list, files: dict, findings: list, **expect) -> Case:
@@ -357,9 +359,12 @@ CASES += [
                      '"???????.msi"<*>932, 1251 and 65001 (UTF-8) read the name']),
     corpus("corpus-64-bit-package-of-a-low-schema", "cp1252", ["MsiPath=low.msi"], {"low.msi": "@corpus-low-schema"},
            exit=3, log=["MsiInstallProduct returned 1620", failed(1620)],
-           findings=["error: Main MsiPath: a 64-bit package (x64) needs schema 200<*>says 100<*>1620<*>"]),
+           findings=["error: Main MsiPath: a 64-bit package (x64) needs schema 200 or more, and its summary says 100: the "
+                     "installer refuses it with 1620 (an invalid package) and setup.exe stops"]),
     corpus("corpus-per-user-package-admin-needed", "cp1252", ["MsiPath=user.msi"], {"user.msi": "@corpus-user"},
-           findings=["warning: Main AdminNeed: 1 turns away users<*>per user<*>(no ALLUSERS, Word Count 10); write AdminNeed=0"]),
+           findings=["warning: Main AdminNeed: 1 turns away users without administrator rights (exit code 0, nothing "
+                     "installed), but the package installs per user without elevation (no ALLUSERS, Word Count 10); "
+                     "write AdminNeed=0"]),
     corpus("corpus-product-name-in-utf-8", "cp1252", ["MsiPath=cyrillic.msi"], {"cyrillic.msi": "@corpus-cyrillic"},
            logname="$$$$ $$$$$$$", findings=[]),
 ]
