@@ -273,6 +273,9 @@ CASES: list = [
          files={"1049.mst": b"transform"}, exit=3, calls=["!MsiInstallProductA"],
          log=[f"Integrity check failed. File '<media>\\demo.msi' has SHA-256 {hashlib.sha256(b'package').hexdigest()}, "
               f"expected {ZEROS}."], record=record(exitCode=3, stage="installation", installerResult=13)),
+    Case("tampered-component-installer-not-run", args="/i /passive", exit=3,
+         prereqs=[comp("Runtime", Sha256=ZEROS, **MISSING)], calls=["!MsiInstallProductA"],
+         log=[f"Integrity check failed. File '<media>\\tool.exe' has SHA-256 <*>, expected {ZEROS}."]),
 
     # ---- Real installs through Wine's msi.dll
     Case("real-install", x86=True, private=True, findings=[], msi="wine", timeout=240, exists=PAYLOAD,
@@ -297,16 +300,20 @@ CASES: list = [
 # ---- For deployment engines: restarts left to them, the codes they know, the options as they write them
 RESTARTING = [comp("Restarting", code=3010)]
 CASES += [
-    Case("norestart-leaves-the-restart-to-the-caller", args="/i /norestart", exit=3010, answer=None, postreqs=RESTARTING,
-         ran=done("restarting", code=3010), calls=["MsiInstallProductA|<media>\\demo.msi|REBOOT=ReallySuppress"],
-         log=["Restart left to the caller (/norestart): the run ends with 3010.", "!Auto-reboot"]),
-    Case("installer-busy-1618-recorded", args=f"/i /quiet {RECORD}", msi={"Result": {"InstallProduct": 1618}}, exit=1618,
-         log=[failed(1618)], record=record(exitCode=1618, stage="installation", installerResult=1618)),
+    *[Case(f"norestart-leaves-the-restart-to-the-caller-{level}", args=f"/i{args} /norestart", exit=3010, answer=None,
+           postreqs=RESTARTING, ran=done("restarting", code=3010), calls=["MsiInstallProductA|<media>\\demo.msi|REBOOT=ReallySuppress"],
+           log=["Restart left to the caller (/norestart): the run ends with 3010.", "!Auto-reboot"])
+      for level, args in (("passive", " /passive"), ("full", ""))],
+    *[Case(f"installer-busy-1618{suffix}", args=f"/i /quiet{args}", msi={"Result": {"InstallProduct": 1618}}, exit=code,
+           log=[failed(1618)], record=code == 1618 and record(exitCode=1618, stage="installation", installerResult=1618) or None)
+      for suffix, args, code in (("", "", 3), ("-recorded", f" {RECORD}", 1618))],
     Case("restart-started-recorded-1641", private=True, args=f"/i /passive {RECORD}", exit=1641, postreqs=RESTARTING,
          ran=done("restarting", code=3010), log=["Auto-reboot in passive mode"],
          record=record(exitCode=1641, restart="started")),
     Case("patch-never-waits-keeps-the-run-level", args=f"/i /quiet {RECORD}", **PATCHED, calls=["MsiSetInternalUI|2|null", "!MsiSetInternalUI|3|null", "MsiApplyPatchA|<*>"],
          record=record(transform="")),
+    Case("record-path-beginning-with-a-dash", args="/i /quiet /record -record.json", cwd="C:\\logs",
+         exists={"C:\\logs\\-record.json": True}),
     Case("log-path-quoted-with-blanks-around", args='/i /quiet /log  "C:\\logs\\setup run.log" ', logfile="C:\\logs\\setup run.log",
          log=["UILevel is set to 2"]),
 ]
