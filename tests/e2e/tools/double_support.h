@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #define DOUBLE_ENTRY extern "C" __declspec(dllexport)
@@ -25,16 +26,26 @@ inline void AppendBytes(const std::wstring& path, const std::string& bytes, bool
     CloseHandle(file);
 }
 
-// One field of a call line: an 8-bit text of the caller (ANSI code page) in
-// UTF-8; "(null)" for none; CR, LF and "|" as <CR>, <LF>, <BAR>.
+// Texts between the caller's ANSI code page, UTF-16 and UTF-8.
+inline std::wstring Wide(const char* text) {
+    std::wstring out(strlen(text), L'\0');
+    out.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(out.size()), &out[0],
+                                                       static_cast<int>(out.size()))));
+    return out;
+}
+
+inline std::string Utf8(const std::wstring& text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                                       static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+// One field of a call line: a text of the caller in UTF-8; "(null)" for none; CR, LF and "|" as <CR>, <LF>, <BAR>.
 inline std::string Field(const char* text) {
     if (text == nullptr) return "(null)";
-    wchar_t wide[4096] = {};
-    char utf8[12288] = {};
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 4095);
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
     std::string out;
-    for (const char* c = utf8; *c; ++c) out += *c == '\r' ? "<CR>" : *c == '\n' ? "<LF>" : *c == '|' ? "<BAR>" : std::string(1, *c);
+    for (char c : Utf8(Wide(text))) out += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : c == '|' ? "<BAR>" : std::string(1, c);
     return out;
 }
 

@@ -18,10 +18,9 @@ DWORD g_installerLogAttributes = 0;
 void Record(const std::string& line) { AppendBytes(Beside(L"recording_msi.log"), line + "\n"); }
 
 // A script value; false when the key is absent.
-bool Script(const wchar_t* section, const std::string& key, std::wstring* value) {
+bool Script(const wchar_t* section, const char* key, std::wstring* value) {
     wchar_t buffer[1024] = {};
-    const std::wstring wideKey(key.begin(), key.end());
-    GetPrivateProfileStringW(section, wideKey.c_str(), L"\x01", buffer, 1024, Beside(L"recording_msi.ini").c_str());
+    GetPrivateProfileStringW(section, Wide(key).c_str(), L"\x01", buffer, 1024, Beside(L"recording_msi.ini").c_str());
     *value = buffer;
     return *value != L"\x01";
 }
@@ -124,9 +123,7 @@ DOUBLE_ENTRY int WINAPI MsiSetInternalUI(int level, HWND* window) {
 
 DOUBLE_ENTRY UINT WINAPI MsiEnableLogA(DWORD mode, const char* path, DWORD attributes) {
     Record(Line("MsiEnableLogA", Num(mode), Field(path), Num(attributes)));
-    g_installerLog.assign(path ? strlen(path) : 0, L'\0');  // as long as the caller's, which may not open
-    g_installerLog.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(g_installerLog.size()),
-                                                                  &g_installerLog[0], static_cast<int>(g_installerLog.size()))));
+    g_installerLog = path ? Wide(path) : L"";  // as long as the caller's, which may not open
     g_installerLogAttributes = attributes;
     return ERROR_SUCCESS;
 }

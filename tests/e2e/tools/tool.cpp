@@ -9,35 +9,16 @@
 #include <cstdio>
 #include <cwchar>
 #include <map>
-#include <string>
 #include <vector>
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    std::string out(text.size() * 3, '\0');
-    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                       &out[0], static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
-}
-
-void MakeParentFolders(const std::wstring& path) {
-    for (size_t pos = path.find_first_of(L"\\/", 3); pos != std::wstring::npos; pos = path.find_first_of(L"\\/", pos + 1))
-        CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
-}
-
-void Append(const std::wstring& path, const std::string& bytes) {
-    MakeParentFolders(path);
-    AppendBytes(path, bytes);
-}
-
-// To standard output, in pieces that a pipe takes.
+// To standard output in pieces, which a pipe takes.
 void Write(const std::string& bytes) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    for (size_t done = 0; done < bytes.size();) {
-        DWORD written = 0, chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 4096));
-        if (!WriteFile(out, bytes.data() + done, chunk, &written, nullptr) || written == 0) return;
-        done += written;
+    DWORD written = 0;
+    for (size_t done = 0; done < bytes.size(); done += written) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 4096));
+        if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data() + done, chunk, &written, nullptr) || !written) return;
     }
 }
 
@@ -152,11 +133,15 @@ DWORD Pid(HWND window) {
     return pid;
 }
 
-// A list view's rows, through memory in the dialog's process (its item
-// messages carry pointers).
+// A list view's rows, through memory in the dialog's process (its item messages carry pointers).
 std::string Rows(HWND list) {
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Pid(list));
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    auto ask = [&](UINT message, WPARAM index, void* data, SIZE_T size) {
+        WriteProcessMemory(process, remote, data, size, nullptr);
+        Send(list, message, index, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote, data, size, nullptr);
+    };
     std::vector<std::string> rows;
     for (int i = 0; remote && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
         LVITEMW item = {};
@@ -164,20 +149,15 @@ std::string Rows(HWND list) {
         item.iItem = i;
         item.pszText = reinterpret_cast<LPWSTR>(remote + 1024);
         item.cchTextMax = 1024;
+        ask(LVM_GETITEMW, 0, &item, sizeof item);
         wchar_t text[1024] = {};
-        SIZE_T done = 0;
-        WriteProcessMemory(process, remote, &item, sizeof item, &done);
-        Send(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
-        ReadProcessMemory(process, remote, &item, sizeof item, &done);
-        ReadProcessMemory(process, remote + 1024, text, sizeof text - 2, &done);
+        ReadProcessMemory(process, remote + 1024, text, sizeof text - 2, nullptr);
         std::string row = "{\"text\":" + Json(text) + ",\"image\":" + std::to_string(item.iImage);
         for (int part : {LVIR_ICON, LVIR_LABEL}) {
             RECT rect = {part, 0, 0, 0};
-            WriteProcessMemory(process, remote, &rect, sizeof rect, &done);
-            Send(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
-            ReadProcessMemory(process, remote, &rect, sizeof rect, &done);
+            ask(LVM_GETITEMRECT, static_cast<WPARAM>(i), &rect, sizeof rect);
             MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-            row += std::string(part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
+            row += (part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
         }
         rows.push_back(row + "}");
     }
@@ -304,7 +284,7 @@ int Inherit(const wchar_t* marker, const wchar_t* line) {
     CloseHandle(writeEnd);
     const DWORD code = ExitCodeAtEnd(process.hProcess);
     const bool ended = WaitForSingleObject(CreateThread(nullptr, 0, ReadToEnd, readEnd, 0, nullptr), 10000) == 0;
-    Append(marker, "exit code " + std::to_string(code) + (ended ? ", output ended\r\n" : ", output still open\r\n"));
+    AppendBytes(marker, "exit code " + std::to_string(code) + (ended ? ", output ended\r\n" : ", output still open\r\n"));
     return static_cast<int>(code);
 }
 
@@ -316,7 +296,7 @@ int Inherited(const wchar_t* marker) {
     HANDLE mapping = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(value, nullptr, 10)));
     const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
     const std::string verdict = view && lstrcmpA(view, kMappingText) == 0 ? "held" : "absent";
-    Append(marker, verdict + "\r\n");
+    AppendBytes(marker, verdict + "\r\n");
     Write(verdict);
     return LeaveProcessBehind() ? 0 : 253;
 }
@@ -333,11 +313,10 @@ int Squat(const wchar_t* line) {
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// race FROM TO MARKER LINE: as a program that watches the media would, starts
-// LINE, waits until TO has been read (its last access, set back to 2001 first,
-// changes: relatime updates it then), then writes FROM's bytes over it the
-// first moment no other handle keeps it from being written; appends "replaced"
-// (or "never read", "not replaced" when LINE ended first) to MARKER.
+// race FROM TO MARKER LINE: as a program that watches the media would, starts LINE, waits until TO
+// has been read (its last access, set back to 2001 first, changes: relatime updates it then), then
+// writes FROM's bytes over it the first moment no other handle keeps it from being written; appends
+// "replaced" (or "never read", "not replaced" when LINE ended first) to MARKER.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
     HANDLE file = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     std::string bytes(GetFileSize(file, nullptr), '\0');
@@ -352,16 +331,16 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
     CloseHandle(file);
     PROCESS_INFORMATION process = {};
     if (!Start(line, false, &process)) return 255;
+    auto ended = [&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; };
     WIN32_FILE_ATTRIBUTE_DATA seen = {};
-    bool read = false, ended = false;
-    while (!read && !ended) {
-        ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        read = GetFileAttributesExW(to, GetFileExInfoStandard, &seen) &&
-               CompareFileTime(&seen.ftLastAccessTime, &access) != 0;
+    bool read = false;
+    for (bool last = false; !read && !last;) {
+        last = ended();
+        read = GetFileAttributesExW(to, GetFileExInfoStandard, &seen) && CompareFileTime(&seen.ftLastAccessTime, &access);
     }
     std::string verdict = read ? "not replaced" : "never read";
-    for (ended = false; read && !ended;) {
-        ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
+    for (bool last = !read; !last;) {
+        last = ended();
         file = CreateFileW(to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) continue;
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
@@ -370,7 +349,7 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
         verdict = "replaced";
         break;
     }
-    Append(marker, verdict + "\r\n");
+    AppendBytes(marker, verdict + "\r\n");
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
@@ -410,7 +389,7 @@ int Crash() {
 int main() {
     const std::wstring self = Self();
     if (lstrcmpiW(self.substr(self.find_last_of(L"\\/") + 1).c_str(), L"tool.exe") != 0) {
-        Append(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
+        AppendBytes(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
         return 0;
     }
     int count = 0;
@@ -420,7 +399,7 @@ int main() {
     if (verb == L"start" && count == 3) return StartAndWait(argv[2]);
     if (verb == L"watch") return Watch();
     if (verb == L"exit") {  // exit CODE [MARKER]: a component installer
-        if (count > 3) Append(argv[3], Utf8(std::wstring(GetCommandLineW()) + L"\r\n"));
+        if (count > 3) AppendBytes(argv[3], Utf8(std::wstring(GetCommandLineW()) + L"\r\n"));
         return code;
     }
     if (verb == L"print" && count == 5) return Print(argv[3], argv[4]) ? 253 : code;
