@@ -1,5 +1,4 @@
-"""The Linux setupcheck (dist/linux/setupcheck, or $SETUPCHECK) and the media's files by kind: packages built
-with wixl and varied with msibuild, Windows program headers."""
+"""The Linux setupcheck (dist/linux/setupcheck, or $SETUPCHECK) and the media's files by kind (README.md)."""
 
 import os
 import shutil
@@ -17,7 +16,6 @@ PATCH_CODE = "{D3F1A2B4-0C5E-4F6A-8B7C-9D0E1F2A3B4C}"
 # a patch is a database with a patch's summary: its targets as Template, its code first in the revision number.
 VARIANTS = {"noname": ("DELETE FROM `Property` WHERE `Property`='ProductName'",),
             "nomaker": ("DELETE FROM `Property` WHERE `Property`='Manufacturer'",),
-            "nocode": ("DELETE FROM `Property` WHERE `Property`='ProductCode'",),
             "intel": ("Intel;1033", PATCH_CODE), "arm64": ("Arm64;1033", PATCH_CODE),
             "intel64": ("Intel64;1033", PATCH_CODE), "patch": (DEMO_CODE, PATCH_CODE + DEMO_CODE),
             "patch-uncoded": (DEMO_CODE, "none"), "patch-untargeted": ("", PATCH_CODE)}

@@ -1,5 +1,4 @@
-// What the recording test doubles of system libraries (and tool.exe) share: their files
-// beside them, the call log, the exception-chain check, the fault.
+// What the recording test doubles of system libraries (and tool.exe) share.
 #pragma once
 
 #include <windows.h>
@@ -26,7 +25,6 @@ inline void AppendBytes(const std::wstring& path, const std::string& bytes, bool
     CloseHandle(file);
 }
 
-// Texts between the caller's ANSI code page, UTF-16 and UTF-8.
 inline std::wstring Wide(const char* text) {
     std::wstring out(strlen(text), L'\0');
     out.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(out.size()), &out[0],
@@ -65,11 +63,8 @@ inline void RecordLoad(HMODULE self, const wchar_t* log) {
     AppendBytes(Beside(log), "Load|" + Field(program) + "\n");
 }
 
-// The thread's exception-registration chain (fs:0) checked the way SEH
-// overwrite protection checks it before dispatching: every record inside
-// the thread's stack, 4-byte aligned, each above the one before, its
-// handler outside the stack, the last record's link 0xFFFFFFFF.
-// "valid" or "broken: <why>"; x64 has no such chain: "none".
+// The thread's exception-registration chain (fs:0) checked as SEH overwrite protection checks it
+// before dispatching: "valid" or "broken: <why>"; x64 has no such chain: "none".
 inline std::string ExceptionChainVerdict() {
 #if defined(__i386__)
     ULONG_PTR record = 0, high = 0, low = 0, previous = 0;

@@ -32,8 +32,7 @@ int ScriptInt(const wchar_t* section, const char* key, int fallback) {
 
 std::string Size(const DWORD* size) { return size ? Num(*size) : "(null)"; }
 
-// A value to a caller's buffer by the installer's rules: *size in characters,
-// the value's length on return; too small a buffer gets ERROR_MORE_DATA.
+// A value to a caller's buffer by the installer's rules (*size in characters, ERROR_MORE_DATA).
 UINT CopyOut(const std::wstring& value, char* buffer, DWORD* size) {
     char text[1024] = {};
     WideCharToMultiByte(CP_ACP, 0, value.c_str(), -1, text, sizeof text - 1, nullptr, nullptr);
@@ -49,10 +48,8 @@ UINT CopyOut(const std::wstring& value, char* buffer, DWORD* size) {
 }
 
 #if defined(__i386__)
-// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller (a
-// compiler's own unwind helper saves them around the call); Wine's keeps
-// them. Before the fault, the program's import of RtlUnwind is pointed at
-// a wrapper that clears them, so that its guard runs as on Windows.
+// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller; Wine's does. The program's
+// import of it is pointed at a wrapper that clears them, so that its guard runs as on Windows.
 extern "C" {
 void* g_realRtlUnwind = nullptr;
 void __stdcall ClearingRtlUnwind(void*, void*, void*, void*);
@@ -84,8 +81,7 @@ void UnwindAsWindowsDoes() {
 }
 #endif
 
-// Whether another program could change the package during the call:
-// "held" when a handle of the caller keeps it from being written.
+// "held" when a handle of the caller keeps the package from being written during the call.
 std::string Writability(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);

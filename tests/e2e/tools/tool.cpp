@@ -99,8 +99,7 @@ std::wstring Text(HWND window) {
     return buffer.data();
 }
 
-// A message box's texts, read without a message to its thread, which may be
-// busy still (under emulation for seconds).
+// A message box's texts, read without a message to its thread, which may be busy still.
 std::wstring Stored(HWND window) {
     std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(window)) + 2, L'\0');
     GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
@@ -196,9 +195,8 @@ DWORD WINAPI AnswerLists(LPVOID) {
     ExitProcess(0);  // the bench closed the pipe
 }
 
-// A message box is a dialog with the static control 0xFFFF (its text). It is
-// reported once filled in (caption, text, icon), which under emulation takes
-// a while, or after 3 s as it is.
+// A message box (a dialog with the static control 0xFFFF) is reported once filled in, which
+// under emulation takes a while, or after 3 s as it is.
 int Watch() {
     InitializeCriticalSection(&g_output);
     CloseHandle(CreateThread(nullptr, 0, AnswerLists, nullptr, 0, nullptr));
@@ -232,8 +230,6 @@ int Watch() {
     }
 }
 
-// ---- the other verbs
-
 // start LINE: the child's full exit code (a Unix status keeps 8 bits).
 int StartAndWait(const wchar_t* line) {
     PROCESS_INFORMATION process = {};
@@ -266,10 +262,7 @@ DWORD WINAPI ReadToEnd(LPVOID pipe) {
     return 0;
 }
 
-// inherit MARKER LINE: starts LINE as a deployment tool does, its output into an
-// inheritable pipe, with an inheritable handle of its own (a file mapping, its
-// value in SETUP_TEST_MAPPING); appends to MARKER the exit code and whether the
-// pipe ended within 10 s of the program's end.
+// inherit MARKER LINE: as a deployment tool does, with an inheritable pipe and file mapping.
 int Inherit(const wchar_t* marker, const wchar_t* line) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, &inheritable, PAGE_READWRITE, 0, 4096, nullptr);
@@ -288,8 +281,7 @@ int Inherit(const wchar_t* marker, const wchar_t* line) {
     return static_cast<int>(code);
 }
 
-// inherited MARKER: whether the mapping of "inherit" is reachable here ("held")
-// or not ("absent"), appended to MARKER and printed; then leaves a process behind.
+// inherited MARKER: whether the mapping of "inherit" is reachable here.
 int Inherited(const wchar_t* marker) {
     wchar_t value[32] = {};
     GetEnvironmentVariableW(L"SETUP_TEST_MAPPING", value, 32);
@@ -301,8 +293,7 @@ int Inherited(const wchar_t* marker) {
     return LeaveProcessBehind() ? 0 : 253;
 }
 
-// squat LINE: as another user would who knows how the output pipes were once
-// named: starts LINE suspended, takes "setup-output-<its id>-1" to -8 first.
+// squat LINE: the output pipes' former names taken first, as another user could.
 int Squat(const wchar_t* line) {
     PROCESS_INFORMATION process = {};
     if (!Start(line, false, &process, nullptr, CREATE_SUSPENDED)) return 255;
@@ -313,10 +304,8 @@ int Squat(const wchar_t* line) {
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// race FROM TO MARKER LINE: as a program that watches the media would, starts LINE, waits until TO
-// has been read (its last access, set back to 2001 first, changes: relatime updates it then), then
-// writes FROM's bytes over it the first moment no other handle keeps it from being written; appends
-// "replaced" (or "never read", "not replaced" when LINE ended first) to MARKER.
+// race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates
+// the last access set back to 2001), as a program that watches the media could.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
     HANDLE file = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     std::string bytes(GetFileSize(file, nullptr), '\0');
@@ -353,8 +342,7 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// print CODE MODE VALUE, a condition program: hex text, N bytes, the text after
-// reading its input to the end, or after leaving a process behind.
+// print CODE MODE VALUE: a condition program.
 int Print(const std::wstring& mode, const wchar_t* value) {
     std::string out;
     if (mode == L"hex") {
