@@ -49,18 +49,21 @@ inline std::string Field(const char* text) {
 
 inline std::string Num(unsigned long long value) { return std::to_string(value); }
 
-// A call line: its fields joined by "|".
+inline const wchar_t* g_log = nullptr;
+
+// Appends a call line, its fields joined by "|", to the call log beside the double.
 template <typename... Fields>
-std::string Line(const std::string& first, const Fields&... rest) {
-    return (first + ... + ("|" + std::string(rest)));
+void Record(const std::string& first, const Fields&... rest) {
+    AppendBytes(Beside(g_log), (first + ... + ("|" + std::string(rest))) + "\n");
 }
 
-// Appends "Load|<program>" to the call log at process attach.
+// "Load|<program>" at process attach.
 inline void RecordLoad(HMODULE self, const wchar_t* log) {
     g_self = self;
+    g_log = log;
     char program[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, program, MAX_PATH);
-    AppendBytes(Beside(log), "Load|" + Field(program) + "\n");
+    Record("Load", Field(program));
 }
 
 // The thread's exception-registration chain (fs:0) checked as SEH overwrite protection checks it

@@ -307,15 +307,10 @@ int Squat(const wchar_t* line) {
 // race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates
 // the last access set back to 2001), as a program that watches the media could.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
-    HANDLE file = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD done = 0;
-    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(file);
     const SYSTEMTIME old = {2001, 1, 1, 1, 0, 0, 0, 0};
     FILETIME access = {};
     SystemTimeToFileTime(&old, &access);
-    file = CreateFileW(to, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(to, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     SetFileTime(file, nullptr, &access, nullptr);
     CloseHandle(file);
     PROCESS_INFORMATION process = {};
@@ -327,18 +322,12 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
         last = ended();
         read = GetFileAttributesExW(to, GetFileExInfoStandard, &seen) && CompareFileTime(&seen.ftLastAccessTime, &access);
     }
-    std::string verdict = read ? "not replaced" : "never read";
-    for (bool last = !read; !last;) {
+    bool replaced = false;
+    for (bool last = !read; !replaced && !last;) {
         last = ended();
-        file = CreateFileW(to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-        SetEndOfFile(file);
-        CloseHandle(file);
-        verdict = "replaced";
-        break;
+        replaced = CopyFileW(from, to, FALSE);
     }
-    AppendBytes(marker, verdict + "\r\n");
+    AppendBytes(marker, std::string(replaced ? "replaced" : read ? "not replaced" : "never read") + "\r\n");
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
