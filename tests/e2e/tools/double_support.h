@@ -39,7 +39,7 @@ inline std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-// One field of a call line: a text of the caller in UTF-8; "(null)" for none; CR, LF and "|" as <CR>, <LF>, <BAR>.
+// One field of a call line: a text of the caller in UTF-8, CR, LF and "|" spelt out.
 inline std::string Field(const char* text) {
     if (text == nullptr) return "(null)";
     std::string out;
@@ -93,8 +93,7 @@ inline std::string ExceptionChainVerdict() {
 inline void Fault() {
     void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
 #if defined(__i386__)
-    // 32-bit Wine under qemu-user reports a real fault as an illegal
-    // instruction; raise what Windows raises for this write instead.
+    // 32-bit Wine under qemu-user reports a real fault as an illegal instruction.
     const ULONG_PTR write[2] = {1, reinterpret_cast<ULONG_PTR>(page)};
     RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 2, write);
 #endif

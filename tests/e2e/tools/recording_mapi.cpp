@@ -1,5 +1,4 @@
-// A recording test double of MAPI32.DLL, the simple mail interface (tests/e2e/README.md: its call
-// lines); it sends nothing and opens no mail client.
+// A recording test double of MAPI32.DLL (tests/e2e/README.md): it sends nothing.
 #include "double_support.h"
 
 #include <mapi.h>
