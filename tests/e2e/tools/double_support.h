@@ -10,11 +10,15 @@
 
 inline HMODULE g_self = nullptr;
 
+inline std::wstring ModulePath(HMODULE module = g_self) {
+    wchar_t path[MAX_PATH] = {};
+    return std::wstring(path, GetModuleFileNameW(module, path, MAX_PATH));
+}
+
 // A file in the double's own folder (the system folder it was put in).
 inline std::wstring Beside(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    std::wstring folder(path, GetModuleFileNameW(g_self, path, MAX_PATH));
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
+    const std::wstring path = ModulePath();
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
 }
 
 inline void AppendBytes(const std::wstring& path, const std::string& bytes, bool append = true) {
@@ -61,9 +65,7 @@ void Record(const std::string& first, const Fields&... rest) {
 inline void RecordLoad(HMODULE self, const wchar_t* log) {
     g_self = self;
     g_log = log;
-    char program[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, program, MAX_PATH);
-    Record("Load", Field(program));
+    Record("Load", Utf8(ModulePath(nullptr)));
 }
 
 // The thread's exception-registration chain (fs:0) checked as SEH overwrite protection checks it

@@ -22,12 +22,6 @@ void Write(const std::string& bytes) {
     }
 }
 
-std::wstring Self() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
-
 // Starts LINE; with `handles` (input, output, error) as its standard handles.
 bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const HANDLE* handles = nullptr,
            DWORD flags = 0) {
@@ -93,16 +87,12 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
-std::wstring Text(HWND window) {
-    std::vector<wchar_t> buffer(static_cast<size_t>(Send(window, WM_GETTEXTLENGTH, 0, 0)) + 2, L'\0');
-    Send(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    return buffer.data();
-}
-
-// A message box's texts, read without a message to its thread, which may be busy still.
-std::wstring Stored(HWND window) {
-    std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(window)) + 2, L'\0');
-    GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
+// A window's text; a message box's `stored` one, read without a message to its thread, which may be busy still.
+std::wstring Text(HWND window, bool stored = false) {
+    const LRESULT length = stored ? GetWindowTextLengthW(window) : Send(window, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 2);
+    if (stored) GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
+    else Send(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     return buffer.data();
 }
 
@@ -218,7 +208,7 @@ int Watch() {
             for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
                 if (IsClass(child, L"Button") && IsWindowVisible(child)) buttons.push_back(std::to_string(GetDlgCtrlID(child)));
             Emit("{\"shown\":" + Num(window) + ",\"pid\":" + std::to_string(Pid(window)) + ",\"caption\":" +
-                 Json(Stored(window)) + ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + Joined(buttons) +
+                 Json(Text(window, true)) + ",\"text\":" + Json(Text(text, true)) + ",\"buttons\":[" + Joined(buttons) +
                  "],\"x_window\":" + XWindow(window) + ",\"icon\":" + Flag(hasIcon) + "}");
         }
         for (size_t i = reported.size(); i-- > 0;) {
@@ -249,7 +239,7 @@ bool LeaveProcessBehind() {
     const HANDLE handles[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
                               GetStdHandle(STD_ERROR_HANDLE)};
     PROCESS_INFORMATION process = {};
-    return Start(L"\"" + Self() + L"\" sleep 600", true, &process, handles);
+    return Start(L"\"" + ModulePath() + L"\" sleep 600", true, &process, handles);
 }
 
 const char kMappingText[] = "the starting tool's mapping";
@@ -364,7 +354,7 @@ int Crash() {
 }  // namespace
 
 int main() {
-    const std::wstring self = Self();
+    const std::wstring self = ModulePath();
     if (lstrcmpiW(self.substr(self.find_last_of(L"\\/") + 1).c_str(), L"tool.exe") != 0) {
         AppendBytes(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
         return 0;
