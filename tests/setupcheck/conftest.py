@@ -1,5 +1,4 @@
-"""The Linux setupcheck (dist/linux/setupcheck, or $SETUPCHECK) and the media's files by kind: packages built
-with wixl and varied with msibuild, Windows program headers."""
+"""The Linux setupcheck (dist/linux/setupcheck, or $SETUPCHECK) and the media's files by kind (README.md)."""
 
 import os
 import shutil
@@ -13,15 +12,15 @@ HERE = Path(__file__).resolve().parent
 PROGRAM = os.environ.get("SETUPCHECK", str(HERE.parent.parent / "dist" / "linux" / "setupcheck"))
 DEMO_CODE = "{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}"
 PATCH_CODE = "{D3F1A2B4-0C5E-4F6A-8B7C-9D0E1F2A3B4C}"
-# A copy of demo.msi changed by an SQL query, or with other summary information (Template, revision number);
-# a patch is a database with a patch's summary: its targets as Template, its code first in the revision number.
-VARIANTS = {"noname": ("DELETE FROM `Property` WHERE `Property`='ProductName'",),
-            "nomaker": ("DELETE FROM `Property` WHERE `Property`='Manufacturer'",),
-            "nocode": ("DELETE FROM `Property` WHERE `Property`='ProductCode'",),
-            "intel": ("Intel;1033", PATCH_CODE), "arm64": ("Arm64;1033", PATCH_CODE),
-            "intel64": ("Intel64;1033", PATCH_CODE), "patch": (DEMO_CODE, PATCH_CODE + DEMO_CODE),
-            "patch-uncoded": (DEMO_CODE, "none"), "patch-untargeted": ("", PATCH_CODE)}
-
+# msibuild's changes to a copy of demo.msi: an SQL query, or the summary's name, maker, Template and revision number;
+# a patch (a database of its own) has its targets as Template and its code first in the revision number.
+DELETE = "DELETE FROM `Property` WHERE `Property`="
+VARIANTS = {"noname": ["-q", DELETE + "'ProductName'"], "nomaker": ["-q", DELETE + "'Manufacturer'"],
+            **{kind.lower(): ["-s", "Demo Product", "Demo Maker", f"{kind};1033", PATCH_CODE]
+               for kind in ("Intel", "Arm64", "Intel64")},
+            **{kind: ["-s", "Demo Fix", "Demo Maker", *change] for kind, change in (
+                ("patch", (DEMO_CODE, PATCH_CODE + DEMO_CODE)), ("patch-uncoded", (DEMO_CODE, "none")),
+                ("patch-untargeted", ("", PATCH_CODE)))}}
 
 def check(*args) -> subprocess.CompletedProcess:
     return subprocess.run([PROGRAM, *map(str, args)], capture_output=True, text=True, timeout=60)
@@ -46,12 +45,9 @@ def packages(tmp_path_factory):
     made = {"demo": (folder / "demo.msi").read_bytes(), "unsigned": program(False), "signed": program(True)}
     for kind, change in VARIANTS.items():
         path = folder / f"{kind}.msi"
-        if kind.startswith("patch"):
-            subprocess.run(["msibuild", str(path), "-s", "Demo Fix", "Demo Maker", *change], check=True, capture_output=True)
-        else:
+        if not kind.startswith("patch"):
             shutil.copy(folder / "demo.msi", path)
-            option = ["-q", change[0]] if len(change) == 1 else ["-s", "Demo Product", "Demo Maker", *change]
-            subprocess.run(["msibuild", str(path), *option], check=True, capture_output=True)
+        subprocess.run(["msibuild", str(path), *change], check=True, capture_output=True)
         made[kind] = path.read_bytes()
     return made
 

@@ -1,5 +1,4 @@
-"""The media of media.txt (README.md), each with its findings and exit code; the report's two forms once;
-media that cannot be read; wrong commands."""
+"""The media of media.txt (README.md), the report's two forms, media that cannot be read, wrong commands."""
 
 import json
 

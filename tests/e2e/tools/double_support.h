@@ -1,20 +1,24 @@
-// What the recording test doubles of system libraries (and tool.exe) share: their files
-// beside them, the call log, the exception-chain check, the fault.
+// What the recording test doubles of system libraries (and tool.exe) share.
 #pragma once
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #define DOUBLE_ENTRY extern "C" __declspec(dllexport)
 
 inline HMODULE g_self = nullptr;
 
+inline std::wstring ModulePath(HMODULE module = g_self) {
+    wchar_t path[MAX_PATH] = {};
+    return std::wstring(path, GetModuleFileNameW(module, path, MAX_PATH));
+}
+
 // A file in the double's own folder (the system folder it was put in).
 inline std::wstring Beside(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    std::wstring folder(path, GetModuleFileNameW(g_self, path, MAX_PATH));
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
+    const std::wstring path = ModulePath();
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + name;
 }
 
 inline void AppendBytes(const std::wstring& path, const std::string& bytes, bool append = true) {
@@ -25,40 +29,47 @@ inline void AppendBytes(const std::wstring& path, const std::string& bytes, bool
     CloseHandle(file);
 }
 
-// One field of a call line: an 8-bit text of the caller (ANSI code page) in
-// UTF-8; "(null)" for none; CR, LF and "|" as <CR>, <LF>, <BAR>.
+inline std::wstring Wide(const char* text) {
+    std::wstring out(strlen(text), L'\0');
+    out.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(out.size()), &out[0],
+                                                       static_cast<int>(out.size()))));
+    return out;
+}
+
+inline std::string Utf8(const std::wstring& text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
+                                                       static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+// One field of a call line: a text of the caller in UTF-8, CR, LF and "|" spelt out.
 inline std::string Field(const char* text) {
     if (text == nullptr) return "(null)";
-    wchar_t wide[4096] = {};
-    char utf8[12288] = {};
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 4095);
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
     std::string out;
-    for (const char* c = utf8; *c; ++c) out += *c == '\r' ? "<CR>" : *c == '\n' ? "<LF>" : *c == '|' ? "<BAR>" : std::string(1, *c);
+    for (char c : Utf8(Wide(text))) out += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : c == '|' ? "<BAR>" : std::string(1, c);
     return out;
 }
 
 inline std::string Num(unsigned long long value) { return std::to_string(value); }
 
-// A call line: its fields joined by "|".
+inline const wchar_t* g_log = nullptr;
+
+// Appends a call line, its fields joined by "|", to the call log beside the double.
 template <typename... Fields>
-std::string Line(const std::string& first, const Fields&... rest) {
-    return (first + ... + ("|" + std::string(rest)));
+void Record(const std::string& first, const Fields&... rest) {
+    AppendBytes(Beside(g_log), (first + ... + ("|" + std::string(rest))) + "\n");
 }
 
-// Appends "Load|<program>" to the call log at process attach.
+// "Load|<program>" at process attach.
 inline void RecordLoad(HMODULE self, const wchar_t* log) {
     g_self = self;
-    char program[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, program, MAX_PATH);
-    AppendBytes(Beside(log), "Load|" + Field(program) + "\n");
+    g_log = log;
+    Record("Load", Utf8(ModulePath(nullptr)));
 }
 
-// The thread's exception-registration chain (fs:0) checked the way SEH
-// overwrite protection checks it before dispatching: every record inside
-// the thread's stack, 4-byte aligned, each above the one before, its
-// handler outside the stack, the last record's link 0xFFFFFFFF.
-// "valid" or "broken: <why>"; x64 has no such chain: "none".
+// The thread's exception-registration chain (fs:0) checked as SEH overwrite protection checks it
+// before dispatching: "valid" or "broken: <why>"; x64 has no such chain: "none".
 inline std::string ExceptionChainVerdict() {
 #if defined(__i386__)
     ULONG_PTR record = 0, high = 0, low = 0, previous = 0;
@@ -84,8 +95,7 @@ inline std::string ExceptionChainVerdict() {
 inline void Fault() {
     void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_NOACCESS);
 #if defined(__i386__)
-    // 32-bit Wine under qemu-user reports a real fault as an illegal
-    // instruction; raise what Windows raises for this write instead.
+    // 32-bit Wine under qemu-user reports a real fault as an illegal instruction.
     const ULONG_PTR write[2] = {1, reinterpret_cast<ULONG_PTR>(page)};
     RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 2, write);
 #endif

@@ -15,13 +15,10 @@ const char* const kQueried[] = {"", "ProductCode", "ProductVersion", "ProductNam
 std::wstring g_installerLog;
 DWORD g_installerLogAttributes = 0;
 
-void Record(const std::string& line) { AppendBytes(Beside(L"recording_msi.log"), line + "\n"); }
-
 // A script value; false when the key is absent.
-bool Script(const wchar_t* section, const std::string& key, std::wstring* value) {
+bool Script(const wchar_t* section, const char* key, std::wstring* value) {
     wchar_t buffer[1024] = {};
-    const std::wstring wideKey(key.begin(), key.end());
-    GetPrivateProfileStringW(section, wideKey.c_str(), L"\x01", buffer, 1024, Beside(L"recording_msi.ini").c_str());
+    GetPrivateProfileStringW(section, Wide(key).c_str(), L"\x01", buffer, 1024, Beside(L"recording_msi.ini").c_str());
     *value = buffer;
     return *value != L"\x01";
 }
@@ -33,8 +30,7 @@ int ScriptInt(const wchar_t* section, const char* key, int fallback) {
 
 std::string Size(const DWORD* size) { return size ? Num(*size) : "(null)"; }
 
-// A value to a caller's buffer by the installer's rules: *size in characters,
-// the value's length on return; too small a buffer gets ERROR_MORE_DATA.
+// A value to a caller's buffer by the installer's rules (*size in characters, ERROR_MORE_DATA).
 UINT CopyOut(const std::wstring& value, char* buffer, DWORD* size) {
     char text[1024] = {};
     WideCharToMultiByte(CP_ACP, 0, value.c_str(), -1, text, sizeof text - 1, nullptr, nullptr);
@@ -50,10 +46,8 @@ UINT CopyOut(const std::wstring& value, char* buffer, DWORD* size) {
 }
 
 #if defined(__i386__)
-// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller (a
-// compiler's own unwind helper saves them around the call); Wine's keeps
-// them. Before the fault, the program's import of RtlUnwind is pointed at
-// a wrapper that clears them, so that its guard runs as on Windows.
+// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller; Wine's does. The program's
+// import of it is pointed at a wrapper that clears them, so that its guard runs as on Windows.
 extern "C" {
 void* g_realRtlUnwind = nullptr;
 void __stdcall ClearingRtlUnwind(void*, void*, void*, void*);
@@ -85,8 +79,7 @@ void UnwindAsWindowsDoes() {
 }
 #endif
 
-// Whether another program could change the package during the call:
-// "held" when a handle of the caller keeps it from being written.
+// "held" when a handle of the caller keeps the package from being written during the call.
 std::string Writability(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -95,10 +88,9 @@ std::string Writability(const char* path) {
     return "writable";
 }
 
-UINT Installed(const std::string& call, const char* package, const char* resultKey) {
-    Record(call);
-    Record(Line("Package", Writability(package)));
-    Record(Line("Chain", ExceptionChainVerdict()));
+UINT Installed(const char* package, const char* resultKey) {
+    Record("Package", Writability(package));
+    Record("Chain", ExceptionChainVerdict());
     if (ScriptInt(L"Result", "Crash", 0) == 1) {
 #if defined(__i386__)
         UnwindAsWindowsDoes();
@@ -118,48 +110,47 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 DOUBLE_ENTRY int WINAPI MsiSetInternalUI(int level, HWND* window) {
-    Record(Line("MsiSetInternalUI", std::to_string(level), window ? "set" : "null"));
+    Record("MsiSetInternalUI", std::to_string(level), window ? "set" : "null");
     return 1;
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiEnableLogA(DWORD mode, const char* path, DWORD attributes) {
-    Record(Line("MsiEnableLogA", Num(mode), Field(path), Num(attributes)));
-    g_installerLog.assign(path ? strlen(path) : 0, L'\0');  // as long as the caller's, which may not open
-    g_installerLog.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(g_installerLog.size()),
-                                                                  &g_installerLog[0], static_cast<int>(g_installerLog.size()))));
+    Record("MsiEnableLogA", Num(mode), Field(path), Num(attributes));
+    g_installerLog = path ? Wide(path) : L"";  // as long as the caller's, which may not open
     g_installerLogAttributes = attributes;
     return ERROR_SUCCESS;
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiInstallProductA(const char* package, const char* commandLine) {
-    return Installed(Line("MsiInstallProductA", Field(package), Field(commandLine)), package, "InstallProduct");
+    Record("MsiInstallProductA", Field(package), Field(commandLine));
+    return Installed(package, "InstallProduct");
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiApplyPatchA(const char* patch, const char* installPackage, int type, const char* commandLine) {
-    return Installed(Line("MsiApplyPatchA", Field(patch), Field(installPackage), std::to_string(type), Field(commandLine)),
-                     patch, "ApplyPatch");
+    Record("MsiApplyPatchA", Field(patch), Field(installPackage), std::to_string(type), Field(commandLine));
+    return Installed(patch, "ApplyPatch");
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiReinstallProductA(const char* product, DWORD mode) {
-    Record(Line("MsiReinstallProductA", Field(product), Num(mode)));
+    Record("MsiReinstallProductA", Field(product), Num(mode));
     return ERROR_SUCCESS;
 }
 
 DOUBLE_ENTRY int WINAPI MsiQueryProductStateA(const char* product) {
-    Record(Line("MsiQueryProductStateA", Field(product)));
+    Record("MsiQueryProductStateA", Field(product));
     return ScriptInt(L"State", "ProductState", -1);
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) {
     // The persistence mode is a small number (0: read-only) or an output path.
     const ULONG_PTR mode = reinterpret_cast<ULONG_PTR>(persist);
-    Record(Line("MsiOpenDatabaseA", Field(path), mode < 0x10000 ? Num(mode) : Field(persist)));
+    Record("MsiOpenDatabaseA", Field(path), mode < 0x10000 ? Num(mode) : Field(persist));
     if (database) *database = kDatabase;
     return ERROR_SUCCESS;
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewA(MsiHandle database, const char* sql, MsiHandle* view) {
-    Record(Line("MsiDatabaseOpenViewA", Num(database), Field(sql)));
+    Record("MsiDatabaseOpenViewA", Num(database), Field(sql));
     if (database != kDatabase || !sql || !view) return ERROR_INVALID_HANDLE;
     *view = kView;
     for (MsiHandle query = 1; query <= 3; ++query)
@@ -168,12 +159,12 @@ DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewA(MsiHandle database, const char* sq
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle view, MsiHandle record) {
-    Record(Line("MsiViewExecute", Num(view), Num(record)));
+    Record("MsiViewExecute", Num(view), Num(record));
     return (view & ~0xFFul) == kView ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
-    Record(Line("MsiViewFetch", Num(view)));
+    Record("MsiViewFetch", Num(view));
     std::wstring value;
     const MsiHandle query = view - kView;
     if ((view & ~0xFFul) != kView || !record) return ERROR_INVALID_HANDLE;
@@ -183,7 +174,7 @@ DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringA(MsiHandle record, UINT field, char* buffer, DWORD* size) {
-    Record(Line("MsiRecordGetStringA", Num(record), Num(field), Size(size)));
+    Record("MsiRecordGetStringA", Num(record), Num(field), Size(size));
     const MsiHandle query = record - kRecord;
     if ((record & ~0xFFul) != kRecord || query == 0 || query > 3) return ERROR_INVALID_HANDLE;
     std::wstring value;
@@ -192,12 +183,12 @@ DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringA(MsiHandle record, UINT field, char*
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle handle) {
-    Record(Line("MsiCloseHandle", Num(handle)));
+    Record("MsiCloseHandle", Num(handle));
     return ERROR_SUCCESS;
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoA(const char* product, const char* property, char* buffer, DWORD* size) {
-    Record(Line("MsiGetProductInfoA", Field(product), Field(property), Size(size)));
+    Record("MsiGetProductInfoA", Field(product), Field(property), Size(size));
     std::wstring version;
     if (!Script(L"State", "InstalledVersion", &version) || version.empty()) return 1605;  // unknown product
     if (!property || lstrcmpA(property, "VersionString") != 0) return 1608;                // unknown property
@@ -205,7 +196,7 @@ DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoA(const char* product, const char* pro
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationA(MsiHandle database, const char* path, UINT updates, MsiHandle* summary) {
-    Record(Line("MsiGetSummaryInformationA", Num(database), Field(path), Num(updates)));
+    Record("MsiGetSummaryInformationA", Num(database), Field(path), Num(updates));
     if (!summary) return ERROR_INVALID_PARAMETER;
     *summary = kSummary;
     return ERROR_SUCCESS;
@@ -213,7 +204,7 @@ DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationA(MsiHandle database, const cha
 
 DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyA(MsiHandle summary, UINT property, UINT* type, INT* number,
                                                     FILETIME*, char* buffer, DWORD* size) {
-    Record(Line("MsiSummaryInfoGetPropertyA", Num(summary), Num(property), Size(size)));
+    Record("MsiSummaryInfoGetPropertyA", Num(summary), Num(property), Size(size));
     std::wstring value;
     if (summary != kSummary) return ERROR_INVALID_HANDLE;
     if (property != 7 || !Script(L"Package", "Template", &value)) return 1608;

@@ -9,42 +9,17 @@
 #include <cstdio>
 #include <cwchar>
 #include <map>
-#include <string>
 #include <vector>
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    std::string out(text.size() * 3, '\0');
-    out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                       &out[0], static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
-}
-
-void MakeParentFolders(const std::wstring& path) {
-    for (size_t pos = path.find_first_of(L"\\/", 3); pos != std::wstring::npos; pos = path.find_first_of(L"\\/", pos + 1))
-        CreateDirectoryW(path.substr(0, pos).c_str(), nullptr);
-}
-
-void Append(const std::wstring& path, const std::string& bytes) {
-    MakeParentFolders(path);
-    AppendBytes(path, bytes);
-}
-
-// To standard output, in pieces that a pipe takes.
+// To standard output in pieces, which a pipe takes.
 void Write(const std::string& bytes) {
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    for (size_t done = 0; done < bytes.size();) {
-        DWORD written = 0, chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 4096));
-        if (!WriteFile(out, bytes.data() + done, chunk, &written, nullptr) || written == 0) return;
-        done += written;
+    DWORD written = 0;
+    for (size_t done = 0; done < bytes.size(); done += written) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 4096));
+        if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data() + done, chunk, &written, nullptr) || !written) return;
     }
-}
-
-std::wstring Self() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
 }
 
 // Starts LINE; with `handles` (input, output, error) as its standard handles.
@@ -112,17 +87,12 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
-std::wstring Text(HWND window) {
-    std::vector<wchar_t> buffer(static_cast<size_t>(Send(window, WM_GETTEXTLENGTH, 0, 0)) + 2, L'\0');
-    Send(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    return buffer.data();
-}
-
-// A message box's texts, read without a message to its thread, which may be
-// busy still (under emulation for seconds).
-std::wstring Stored(HWND window) {
-    std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(window)) + 2, L'\0');
-    GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
+// A window's text; a message box's `stored` one, read without a message to its thread, which may be busy still.
+std::wstring Text(HWND window, bool stored = false) {
+    const LRESULT length = stored ? GetWindowTextLengthW(window) : Send(window, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 2);
+    if (stored) GetWindowTextW(window, buffer.data(), static_cast<int>(buffer.size()));
+    else Send(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     return buffer.data();
 }
 
@@ -152,11 +122,15 @@ DWORD Pid(HWND window) {
     return pid;
 }
 
-// A list view's rows, through memory in the dialog's process (its item
-// messages carry pointers).
+// A list view's rows, through memory in the dialog's process (its item messages carry pointers).
 std::string Rows(HWND list) {
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Pid(list));
     char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+    auto ask = [&](UINT message, WPARAM index, void* data, SIZE_T size) {
+        WriteProcessMemory(process, remote, data, size, nullptr);
+        Send(list, message, index, reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(process, remote, data, size, nullptr);
+    };
     std::vector<std::string> rows;
     for (int i = 0; remote && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
         LVITEMW item = {};
@@ -164,20 +138,15 @@ std::string Rows(HWND list) {
         item.iItem = i;
         item.pszText = reinterpret_cast<LPWSTR>(remote + 1024);
         item.cchTextMax = 1024;
+        ask(LVM_GETITEMW, 0, &item, sizeof item);
         wchar_t text[1024] = {};
-        SIZE_T done = 0;
-        WriteProcessMemory(process, remote, &item, sizeof item, &done);
-        Send(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
-        ReadProcessMemory(process, remote, &item, sizeof item, &done);
-        ReadProcessMemory(process, remote + 1024, text, sizeof text - 2, &done);
+        ReadProcessMemory(process, remote + 1024, text, sizeof text - 2, nullptr);
         std::string row = "{\"text\":" + Json(text) + ",\"image\":" + std::to_string(item.iImage);
         for (int part : {LVIR_ICON, LVIR_LABEL}) {
             RECT rect = {part, 0, 0, 0};
-            WriteProcessMemory(process, remote, &rect, sizeof rect, &done);
-            Send(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote));
-            ReadProcessMemory(process, remote, &rect, sizeof rect, &done);
+            ask(LVM_GETITEMRECT, static_cast<WPARAM>(i), &rect, sizeof rect);
             MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-            row += std::string(part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
+            row += (part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
         }
         rows.push_back(row + "}");
     }
@@ -216,9 +185,8 @@ DWORD WINAPI AnswerLists(LPVOID) {
     ExitProcess(0);  // the bench closed the pipe
 }
 
-// A message box is a dialog with the static control 0xFFFF (its text). It is
-// reported once filled in (caption, text, icon), which under emulation takes
-// a while, or after 3 s as it is.
+// A message box (a dialog with the static control 0xFFFF) is reported once filled in, which
+// under emulation takes a while, or after 3 s as it is.
 int Watch() {
     InitializeCriticalSection(&g_output);
     CloseHandle(CreateThread(nullptr, 0, AnswerLists, nullptr, 0, nullptr));
@@ -240,7 +208,7 @@ int Watch() {
             for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
                 if (IsClass(child, L"Button") && IsWindowVisible(child)) buttons.push_back(std::to_string(GetDlgCtrlID(child)));
             Emit("{\"shown\":" + Num(window) + ",\"pid\":" + std::to_string(Pid(window)) + ",\"caption\":" +
-                 Json(Stored(window)) + ",\"text\":" + Json(Stored(text)) + ",\"buttons\":[" + Joined(buttons) +
+                 Json(Text(window, true)) + ",\"text\":" + Json(Text(text, true)) + ",\"buttons\":[" + Joined(buttons) +
                  "],\"x_window\":" + XWindow(window) + ",\"icon\":" + Flag(hasIcon) + "}");
         }
         for (size_t i = reported.size(); i-- > 0;) {
@@ -251,8 +219,6 @@ int Watch() {
         }
     }
 }
-
-// ---- the other verbs
 
 // start LINE: the child's full exit code (a Unix status keeps 8 bits).
 int StartAndWait(const wchar_t* line) {
@@ -273,7 +239,7 @@ bool LeaveProcessBehind() {
     const HANDLE handles[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
                               GetStdHandle(STD_ERROR_HANDLE)};
     PROCESS_INFORMATION process = {};
-    return Start(L"\"" + Self() + L"\" sleep 600", true, &process, handles);
+    return Start(L"\"" + ModulePath() + L"\" sleep 600", true, &process, handles);
 }
 
 const char kMappingText[] = "the starting tool's mapping";
@@ -286,10 +252,7 @@ DWORD WINAPI ReadToEnd(LPVOID pipe) {
     return 0;
 }
 
-// inherit MARKER LINE: starts LINE as a deployment tool does, its output into an
-// inheritable pipe, with an inheritable handle of its own (a file mapping, its
-// value in SETUP_TEST_MAPPING); appends to MARKER the exit code and whether the
-// pipe ended within 10 s of the program's end.
+// inherit MARKER LINE: as a deployment tool does, with an inheritable pipe and file mapping.
 int Inherit(const wchar_t* marker, const wchar_t* line) {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, &inheritable, PAGE_READWRITE, 0, 4096, nullptr);
@@ -304,25 +267,23 @@ int Inherit(const wchar_t* marker, const wchar_t* line) {
     CloseHandle(writeEnd);
     const DWORD code = ExitCodeAtEnd(process.hProcess);
     const bool ended = WaitForSingleObject(CreateThread(nullptr, 0, ReadToEnd, readEnd, 0, nullptr), 10000) == 0;
-    Append(marker, "exit code " + std::to_string(code) + (ended ? ", output ended\r\n" : ", output still open\r\n"));
+    AppendBytes(marker, "exit code " + std::to_string(code) + (ended ? ", output ended\r\n" : ", output still open\r\n"));
     return static_cast<int>(code);
 }
 
-// inherited MARKER: whether the mapping of "inherit" is reachable here ("held")
-// or not ("absent"), appended to MARKER and printed; then leaves a process behind.
+// inherited MARKER: whether the mapping of "inherit" is reachable here.
 int Inherited(const wchar_t* marker) {
     wchar_t value[32] = {};
     GetEnvironmentVariableW(L"SETUP_TEST_MAPPING", value, 32);
     HANDLE mapping = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(value, nullptr, 10)));
     const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
     const std::string verdict = view && lstrcmpA(view, kMappingText) == 0 ? "held" : "absent";
-    Append(marker, verdict + "\r\n");
+    AppendBytes(marker, verdict + "\r\n");
     Write(verdict);
     return LeaveProcessBehind() ? 0 : 253;
 }
 
-// squat LINE: as another user would who knows how the output pipes were once
-// named: starts LINE suspended, takes "setup-output-<its id>-1" to -8 first.
+// squat LINE: the output pipes' former names taken first, as another user could.
 int Squat(const wchar_t* line) {
     PROCESS_INFORMATION process = {};
     if (!Start(line, false, &process, nullptr, CREATE_SUSPENDED)) return 255;
@@ -333,49 +294,34 @@ int Squat(const wchar_t* line) {
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// race FROM TO MARKER LINE: as a program that watches the media would, starts
-// LINE, waits until TO has been read (its last access, set back to 2001 first,
-// changes: relatime updates it then), then writes FROM's bytes over it the
-// first moment no other handle keeps it from being written; appends "replaced"
-// (or "never read", "not replaced" when LINE ended first) to MARKER.
+// race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates
+// the last access set back to 2001), as a program that watches the media could.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
-    HANDLE file = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD done = 0;
-    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(file);
     const SYSTEMTIME old = {2001, 1, 1, 1, 0, 0, 0, 0};
     FILETIME access = {};
     SystemTimeToFileTime(&old, &access);
-    file = CreateFileW(to, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(to, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     SetFileTime(file, nullptr, &access, nullptr);
     CloseHandle(file);
     PROCESS_INFORMATION process = {};
     if (!Start(line, false, &process)) return 255;
+    auto ended = [&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; };
     WIN32_FILE_ATTRIBUTE_DATA seen = {};
-    bool read = false, ended = false;
-    while (!read && !ended) {
-        ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        read = GetFileAttributesExW(to, GetFileExInfoStandard, &seen) &&
-               CompareFileTime(&seen.ftLastAccessTime, &access) != 0;
+    bool read = false;
+    for (bool last = false; !read && !last;) {
+        last = ended();
+        read = GetFileAttributesExW(to, GetFileExInfoStandard, &seen) && CompareFileTime(&seen.ftLastAccessTime, &access);
     }
-    std::string verdict = read ? "not replaced" : "never read";
-    for (ended = false; read && !ended;) {
-        ended = WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
-        file = CreateFileW(to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-        SetEndOfFile(file);
-        CloseHandle(file);
-        verdict = "replaced";
-        break;
+    bool replaced = false;
+    for (bool last = !read; !replaced && !last;) {
+        last = ended();
+        replaced = CopyFileW(from, to, FALSE);
     }
-    Append(marker, verdict + "\r\n");
+    AppendBytes(marker, std::string(replaced ? "replaced" : read ? "not replaced" : "never read") + "\r\n");
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// print CODE MODE VALUE, a condition program: hex text, N bytes, the text after
-// reading its input to the end, or after leaving a process behind.
+// print CODE MODE VALUE: a condition program.
 int Print(const std::wstring& mode, const wchar_t* value) {
     std::string out;
     if (mode == L"hex") {
@@ -408,9 +354,9 @@ int Crash() {
 }  // namespace
 
 int main() {
-    const std::wstring self = Self();
+    const std::wstring self = ModulePath();
     if (lstrcmpiW(self.substr(self.find_last_of(L"\\/") + 1).c_str(), L"tool.exe") != 0) {
-        Append(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
+        AppendBytes(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
         return 0;
     }
     int count = 0;
@@ -420,7 +366,7 @@ int main() {
     if (verb == L"start" && count == 3) return StartAndWait(argv[2]);
     if (verb == L"watch") return Watch();
     if (verb == L"exit") {  // exit CODE [MARKER]: a component installer
-        if (count > 3) Append(argv[3], Utf8(std::wstring(GetCommandLineW()) + L"\r\n"));
+        if (count > 3) AppendBytes(argv[3], Utf8(std::wstring(GetCommandLineW()) + L"\r\n"));
         return code;
     }
     if (verb == L"print" && count == 5) return Print(argv[3], argv[4]) ? 253 : code;
