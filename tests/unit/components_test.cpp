@@ -12,7 +12,6 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct Bench : fake::Bench {
-    Bench() { os.sys.errorTexts[1603] = "Fatal error.\r\n"; }
     PackageFacts package = [] {
         PackageFacts facts;
         facts.productName = "Demo";
@@ -207,7 +206,7 @@ TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing)
         for (const char* name : {"Client", "Extra", "Old"}) b.os.procs.children[std::string("\"C:\\") + name + ".exe\""];
         b.os.procs.children["\"C:\\Fails.exe\""].exitCode = 1603;
         b.os.procs.onStart = [&b](const std::string& command) {
-            if (command == "\"C:\\Client.exe\"") b.os.fileSystem.versions["C:\\Client.dll"] = {0, 1, 0};
+            if (command == "\"C:\\Client.exe\"") b.os.fileSystem.versions["C:\\Client.dll"] = {1, 0};
         };
         b.os.userInterface.answers = {1, answer};
         CMainDlg d(b.s, list, b.package, "Demo (1.0) Setup");
@@ -223,7 +222,7 @@ TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing)
     Bench b;
     std::vector<Component> present = {Section("Client")};
     b.os.procs.children["\"C:\\Client.exe\""];
-    b.os.procs.onStart = [&b](const std::string&) { b.os.fileSystem.versions["C:\\Client.dll"] = {0, 1, 0}; };
+    b.os.procs.onStart = [&b](const std::string&) { b.os.fileSystem.versions["C:\\Client.dll"] = {1, 0}; };
     CMainDlg d(b.s, present, b.package, "C");
     EXPECT_EQ(d.Install(42, {0}), 1) << "no check boxes: all selected, none missing";
     EXPECT_TRUE(b.os.userInterface.shown.empty());

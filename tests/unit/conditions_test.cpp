@@ -21,9 +21,7 @@ using Verdict = Finding::Verdict;
 std::string Dword(uint32_t v) { return std::string{char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}; }
 std::string Text(const std::string& t) { return t + std::string(1, '\0'); }
 
-struct Bench : fake::Bench {
-    Bench() { os.sys.errorTexts[2] = "Not found.\r\n"; }
-};
+using fake::Bench;
 
 TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
     const std::pair<const char*, const char*> modules[] = {
@@ -216,8 +214,8 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         Bench b;
-        b.os.fileSystem.versions["C:\\a.dll"] = {0, 0x00020001, 0x00030004};
-        b.os.msi.packages["C:\\p.msi"].properties = {{"ProductCode", "{P}"}, {"ProductVersion", "1.0"}};
+        b.os.fileSystem.versions["C:\\a.dll"] = {0x00020001, 0x00030004};
+        b.os.msi.packages["C:\\p.msi"] = {{"ProductCode", "{P}"}, {"ProductVersion", "1.0"}};
         ComponentDescriptor d;
         d.FilePath = "C:\\a.dll";
         d.FileVer = ParseVersionValue("9.0");
@@ -286,7 +284,7 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
     b.os.reg.Set("Software\\X", "Level", Dword(7), platform::RegistryView::View64);
     b.os.reg.Set("Software\\X", "Name", Text("abc"));
     b.os.reg.Set("Software\\X", "Path", Text("C:\\x"));
-    b.os.fileSystem.versions["C:\\a.dll"] = {0, 0x00010002, 0x00030004};
+    b.os.fileSystem.versions["C:\\a.dll"] = {0x00010002, 0x00030004};
     b.os.procs.children["check.exe"] = {{}, 0, 2, std::string("why\0", 4)};
     ComponentDescriptor registry;
     registry.RegConditions = {{"HKEY_LOCAL_MACHINE\\Software\\X\\Level", "DWORD>=9"},

@@ -65,28 +65,22 @@ bool Files::Exists(const std::string& path) {
 namespace {
 
 // Counted in Files::holds while it lives.
-class HeldBytes : public platform::HeldFile {
-public:
-    HeldBytes(std::map<std::string, int>& holds, std::string path, std::string bytes)
-        : holds_(holds), path_(std::move(path)), bytes_(std::move(bytes)) {
-        ++holds_[path_];
-    }
-    ~HeldBytes() override { --holds_[path_]; }
+struct HeldBytes : platform::HeldFile {
+    HeldBytes(int& count, std::string bytes) : count_(++count), bytes_(std::move(bytes)) {}
+    ~HeldBytes() override { --count_; }
     bool ReadChunks(const std::function<void(const char*, size_t)>& consume) override {
         consume(bytes_.data(), bytes_.size());
         return true;
     }
-
-private:
-    std::map<std::string, int>& holds_;
-    std::string path_, bytes_;
+    int& count_;
+    std::string bytes_;
 };
 
 }  // namespace
 
 std::unique_ptr<platform::HeldFile> Files::OpenHeld(const std::string& path) {
     if (!contents.count(path) || unopenable.count(path)) return nullptr;
-    return std::make_unique<HeldBytes>(holds, path, contents[path]);
+    return std::make_unique<HeldBytes>(holds[path], contents[path]);
 }
 
 bool Files::Append(const std::string& path, const std::string& bytes) {
@@ -96,13 +90,9 @@ bool Files::Append(const std::string& path, const std::string& bytes) {
 }
 
 uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) {
-    auto it = versions.find(path);
-    if (it == versions.end()) return 2;  // ERROR_FILE_NOT_FOUND
-    if (it->second.error == 0) {
-        *ms = it->second.ms;
-        *ls = it->second.ls;
-    }
-    return it->second.error;
+    if (!versions.count(path)) return 2;  // ERROR_FILE_NOT_FOUND
+    std::tie(*ms, *ls) = versions[path];
+    return 0;
 }
 
 std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name, bool* existed) {
@@ -221,26 +211,21 @@ public:
         platform::PackageInfo info;
         if (!o_.packages.count(path)) return info;
         ++o_.reads;
+        const auto& table = o_.packages[path];
+        const auto value = [&](const char* name) { return table.count(name) ? std::optional(table.at(name)) : std::nullopt; };
         info.opened = true;
-        const Package& package = o_.packages[path];
-        const auto value = [&](const char* name) -> std::optional<std::string> {
-            const auto found = package.properties.find(name);
-            if (found == package.properties.end() || found->second.size() >= info.kValueBuffer) return std::nullopt;
-            return found->second;
-        };
         info.productCode = value("ProductCode");
         info.productVersion = value("ProductVersion");
         info.productName = value("ProductName");
         info.allUsers = value("ALLUSERS");
-        if (package.summaryTemplate.size() < info.kTemplateBuffer) info.summaryTemplate = package.summaryTemplate;
-        info.schema = package.schema;
-        info.wordCount = package.wordCount;
+        info.summaryTemplate = "x64;1033";
+        info.schema = 200;
+        info.wordCount = 2;
         return info;
     }
 
 private:
     void Call(const std::string& line) { o_.calls.push_back(line); }
-
     Installer& o_;
 };
 

@@ -36,10 +36,7 @@ public:
     std::string tempFolder = "C:\\Temp\\";
     bool tempFolderFails = false;
     std::map<std::string, std::string> longPaths;
-    struct Version {
-        uint32_t error, ms, ls;  // error 0: the version words
-    };
-    std::map<std::string, Version> versions;     // file versions by path
+    std::map<std::string, std::pair<uint32_t, uint32_t>> versions;  // the version words by path
     std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
     const platform::posix::CodePage* codePage = nullptr;  // of initialization files; by default 1252
 
@@ -104,7 +101,7 @@ public:
     bool administrator = true;
     std::set<std::string> mutexes;  // names currently held
     uint32_t restartError = 0;
-    std::map<uint32_t, std::string> errorTexts;
+    std::map<uint32_t, std::string> errorTexts = {{2, "Not found.\r\n"}, {1603, "Fatal error.\r\n"}};
     std::map<std::string, std::string> environment;
 
     platform::LocalTime Now() override { return now; }
@@ -188,17 +185,11 @@ public:
     }
 };
 
-// A package as the installer library sees it.
-struct Package {
-    std::map<std::string, std::string> properties;  // Property table
-    std::string summaryTemplate = "x64;1033";
-    int32_t schema = 200, wordCount = 2;  // the summary's page and word counts
-};
-
 class Installer : public platform::Installer {
 public:
     bool complete = true;
-    std::map<std::string, Package> packages;               // by path
+    // Property tables by path; every package is for x64, English, schema 200.
+    std::map<std::string, std::map<std::string, std::string>> packages;
     std::map<std::string, int> productStates;              // by product code
     std::map<std::string, std::string> installedVersions;  // by product code
     std::vector<std::string> calls;  // one line per call: name and arguments

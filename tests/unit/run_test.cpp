@@ -67,16 +67,12 @@ const RunCase kRuns[] = {
       "Can't read email address from ini file.\r\n"}},
     {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {"SendErrorLogTo=help@example.invalid\n", "/i",
-     [](fake::Platform& os) {
-         os.msi.installResult.result = 1603;
-         os.sys.errorTexts[1603] = "Fatal error during installation.\r\n";
-         os.userInterface.answers = {1, 7};
-     },
+     [](fake::Platform& os) { os.msi.installResult.result = 1603, os.userInterface.answers = {1, 7}; },
      "3|installation|-|-|-|1603|none",
      {kError + "\r\n\r\nLog file:\r\n'" + kLog + "'",
       "Demo (1.0)|Installation failed. Product not installed.\n\nDo you want to send the log file:\n'" + kLog +
           "'\nto 'help@example.invalid'?"},
-     {"An irrecoverable internal error occured.\r\n", kFailed + "1603)'Fatal error during installation.'."}},
+     {"An irrecoverable internal error occured.\r\n", kFailed + "1603)'Fatal error.'."}},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\nMsiProp=P=1\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"},
      {"Do you want to apply patch '1.0' to 'Demo'?\r\n", "Calling MsiApplyPatch with command line: P=1\r\n"},
@@ -158,7 +154,7 @@ std::string RecordFields(int exitCode, const std::string& json) {
 TEST(Runs, BoxesCallsEntriesAndTheRecord) {
     for (const RunCase& c : kRuns) {
         fake::Platform os;
-        os.msi.packages[kPackage].properties = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
+        os.msi.packages[kPackage] = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
         os.fileSystem.contents[kPackage];
         os.msi.packages["C:\\Kits\\fix.msp"];
         os.fileSystem.contents["C:\\Kits\\fix.msp"];
