@@ -12,11 +12,8 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct Bench : fake::Bench {
-    PackageFacts package = [] {
-        PackageFacts facts;
-        facts.productName = "Demo";
-        return facts;
-    }();
+    PackageFacts package;
+    Bench() { package.productName = "Demo"; }
     Lines Shown() {
         Lines boxes;
         for (const auto& box : os.userInterface.shown) boxes.push_back(box.caption + "|" + box.text);
@@ -140,33 +137,55 @@ TEST(InstallLoop, AMissingAdministratorOrDownloadStopsTheLoop) {
     }
 }
 
-TEST(InstallLoop, AFileThatDoesNotMatchItsSha256IsNotRun) {
-    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
-    Sha256 digest, million;
-    digest.Update("abc", 3);
-    EXPECT_EQ(digest.HexDigest(), abc);
+// The file checked is the file started, by one full path, held from the
+// check until its command has ended.
+TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
+    Sha256 million;
     const std::string chunk(1000, 'a');
     for (int i = 0; i < 1000; ++i) million.Update(chunk.data(), chunk.size());
     EXPECT_EQ(million.HexDigest(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
     EXPECT_EQ(Sha256().HexDigest(), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-
-    const std::string upper = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
-    for (const std::string& expected : {abc, upper, std::string(64, '0')}) {
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", zeros(64, '0');
+    struct Case {
+        const char *instPath, *instParams;
+        std::string sha256;
+        const char* started;  // nullptr: refused, the file named in a box and `refusal` logged
+        std::string refusal = "";
+    };
+    const Case cases[] = {
+        {"sub\\r.exe", "", abc, "\"C:\\Kits\\sub\\r.exe\""},
+        {"r", "\"#InstPath#\" /q", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", "\"C:\\Kits\\r.exe\" /q"},
+        {"r.msi", "msiexec /i \"#InstPath#\"", abc, "msiexec /i \"C:\\Kits\\r.msi\""},
+        {"sub\\r.exe", "", "", "\"sub\\r.exe\""},
+        {"C:\\Written.exe", "", abc, nullptr, "Can't read file 'C:\\Written.exe'"},
+        {"r.msi", "", zeros, nullptr, "File 'C:\\Kits\\r.msi' has SHA-256 " + abc + ", expected " + zeros},
+    };
+    for (const Case& c : cases) {
         Bench b;
-        b.os.fileSystem.contents["C:\\One.exe"] = "abc";
-        b.os.procs.children["\"C:\\One.exe\""];
-        std::vector<Component> list = {Section("One")};
-        list[0].section.Sha256 = expected;
+        for (const char* path : {"C:\\Kits\\sub\\r.exe", "C:\\Kits\\r.exe", "C:\\Kits\\r.msi", "C:\\Written.exe"}) {
+            b.os.fileSystem.contents[path] = "abc";
+        }
+        b.os.fileSystem.contents["sub\\r.exe"] = "decoy in the current folder";
+        b.os.fileSystem.unopenable.insert("C:\\Written.exe");  // open for writing elsewhere
+        if (c.started) b.os.procs.children[c.started];
+        int heldAtStart = -1;
+        b.os.procs.onStart = [&](const std::string&) {
+            heldAtStart = 0;
+            for (const auto& held : b.os.fileSystem.holds) heldAtStart += held.second;
+        };
+        std::vector<Component> list = {Section("R", c.instPath, c.instParams)};
+        list[0].section.Sha256 = c.sha256;
         RecordingWindows windows;
         InstallOutcome outcome;
         InstallSelectedComponents(b.s, list, windows, false, outcome);
-        const bool match = expected != std::string(64, '0');
-        EXPECT_EQ(b.os.procs.started.size(), match ? 1u : 0u);
-        EXPECT_EQ(outcome.tampered, !match);
-        EXPECT_EQ(b.Logged("Integrity check failed. File 'C:\\One.exe' has SHA-256 " + abc + ", expected " + expected +
-                           ".\r\n"), !match);
-        const Lines shown = {"Installation Error|Setup was unable to install\n'C:\\One.exe'."};
-        EXPECT_EQ(b.Shown(), match ? Lines{} : shown);
+        EXPECT_EQ(b.os.procs.started, c.started ? Lines{c.started} : Lines{}) << c.instPath;
+        EXPECT_EQ(heldAtStart, !c.started ? -1 : c.sha256.empty() ? 0 : 1) << c.instPath;
+        for (const auto& held : b.os.fileSystem.holds) EXPECT_EQ(held.second, 0) << held.first;
+        EXPECT_EQ(outcome.tampered, !c.started);
+        if (c.started) continue;
+        EXPECT_TRUE(b.Logged("Integrity check failed. " + c.refusal + ".\r\n")) << c.refusal;
+        const size_t end = c.refusal.rfind('\''), start = c.refusal.rfind('\'', end - 1);
+        EXPECT_EQ(b.Shown(), Lines{"Installation Error|Setup was unable to install\n" + c.refusal.substr(start, end - start + 1) + "."});
     }
 }
 
