@@ -14,11 +14,6 @@ using Lines = std::vector<std::string>;
 struct Bench : fake::Bench {
     PackageFacts package;
     Bench() { package.productName = "Demo"; }
-    Lines Shown() {
-        Lines boxes;
-        for (const auto& box : os.userInterface.shown) boxes.push_back(box.caption + "|" + box.text);
-        return boxes;
-    }
 };
 
 // A component that is missing until its installer has run.
@@ -98,7 +93,7 @@ TEST(InstallLoop, SelectedInOrderFailuresShownAtTheFullLevelOnly) {
         EXPECT_EQ(outcome.failedComponent + "|" + std::to_string(outcome.failedCode), "One|1603");
         EXPECT_TRUE(outcome.rebootRequired && !outcome.tampered);
         const Lines shown = {"Installation Error|Setup was unable to install\n'\"C:\\One.exe\"'."};
-        EXPECT_EQ(b.Shown(), silent ? Lines{} : shown);
+        EXPECT_EQ(b.os.Boxes(), silent ? Lines{} : shown);
         EXPECT_TRUE(silent || b.os.userInterface.shown[0].owner == 77u);
         const Lines status = {"Installing One.\r\nPlease wait...", "Installing Three.\r\nPlease wait..."};
         EXPECT_EQ(windows.statusTexts, silent ? Lines{} : status);
@@ -185,7 +180,7 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
         if (c.started) continue;
         EXPECT_TRUE(b.Logged("Integrity check failed. " + c.refusal + ".\r\n")) << c.refusal;
         const size_t end = c.refusal.rfind('\''), start = c.refusal.rfind('\'', end - 1);
-        EXPECT_EQ(b.Shown(), Lines{"Installation Error|Setup was unable to install\n" + c.refusal.substr(start, end - start + 1) + "."});
+        EXPECT_EQ(b.os.Boxes(), Lines{"Installation Error|Setup was unable to install\n" + c.refusal.substr(start, end - start + 1) + "."});
     }
 }
 
@@ -233,7 +228,7 @@ TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing)
         EXPECT_FALSE(list[1].Selected) << "the user unticked it";
         EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\Client.exe\"", "\"C:\\Fails.exe\"", "\"C:\\Old.exe\""}));
         ASSERT_EQ(b.os.userInterface.shown.size(), 2u);
-        EXPECT_EQ(b.Shown()[1], "Demo (1.0) Setup|Not installed component(s):\n - 'Fails'\n\nDo you want to continue "
+        EXPECT_EQ(b.os.Boxes()[1], "Demo (1.0) Setup|Not installed component(s):\n - 'Fails'\n\nDo you want to continue "
                                 "product installation?");
         EXPECT_EQ(b.os.userInterface.shown[1].flags, 0x24u);
         EXPECT_EQ(b.os.userInterface.statusTexts.back(), "");

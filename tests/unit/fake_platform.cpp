@@ -55,13 +55,6 @@ std::string Lower(std::string text) {
     return text;
 }
 
-bool Files::Exists(const std::string& path) {
-    for (const auto& entry : contents) {
-        if (Lower(entry.first) == Lower(path)) return true;
-    }
-    return false;
-}
-
 namespace {
 
 // Counted in Files::holds while it lives.
@@ -243,6 +236,12 @@ std::string Platform::Utf16File(const std::string& path) {
                                               (static_cast<unsigned char>(bytes[i + 1]) << 8)));
     }
     return Utf16ToUtf8(units);
+}
+
+std::vector<std::string> Platform::Boxes() {
+    std::vector<std::string> boxes;
+    for (const auto& box : userInterface.shown) boxes.push_back(box.caption + "|" + box.text);
+    return boxes;
 }
 
 std::vector<std::string> Platform::LogEntries(const std::string& path) {

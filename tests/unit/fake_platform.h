@@ -44,17 +44,14 @@ public:
 
     std::string ModulePath() override { return "C:\\Kits\\setup.exe"; }
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
-    bool Exists(const std::string& path) override;
+    bool Exists(const std::string& path) override { return contents.count(path); }
     bool Append(const std::string& path, const std::string& bytes) override;
     bool Write(const std::string& path, const std::string& bytes) override {
-        if (unopenable.count(path)) return false;
-        contents[path] = bytes;
-        return true;
+        return !unopenable.count(path) && Give(bytes, &contents[path]);
     }
     bool ReadChunks(const std::string& path, const std::function<void(const char*, size_t)>& consume) override {
-        if (!contents.count(path) || unopenable.count(path)) return false;
-        consume(contents[path].data(), contents[path].size());
-        return true;
+        const auto held = OpenHeld(path);
+        return held && held->ReadChunks(consume);
     }
     std::unique_ptr<platform::HeldFile> OpenHeld(const std::string& path) override;
     bool TempFolder(std::string* folder) override { return !tempFolderFails && Give(tempFolder, folder); }
@@ -234,6 +231,8 @@ public:
 
     // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
     std::string Utf16File(const std::string& path);
+    // "caption|text" of every box shown.
+    std::vector<std::string> Boxes();
     // The time-stamped entries of a log, without their stamps.
     std::vector<std::string> LogEntries(const std::string& path);
 };

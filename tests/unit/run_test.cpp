@@ -111,7 +111,6 @@ const RunCase kRuns[] = {
     // Refusals: their boxes and entries, and where the record says the run ended.
     {"", "/i /quiet", [](fake::Platform& os) { os.sys.mutexes.insert(kGuard); }, "3|package|-|-|-|-|none", {}, {},
      {"QueryProductState {C0DE}"}},
-    {"MsiType=Bogus\n", "/i /quiet", nullptr, "3|package|-|-|-|-|none"},
     {"", "/I /quiet", nullptr, "3|command line|-|-|-|-|none", {},
      {"Usage box not shown: the run must not wait for a person."}},
     {"-", "/i /quiet", nullptr, "3", {"Installation Error|Can't find ini file:\r\n'C:\\Kits\\setup.ini'"}},
@@ -171,8 +170,7 @@ TEST(Runs, BoxesCallsEntriesAndTheRecord) {
         const std::string& json = os.fileSystem.contents["C:\\r.json"];
         EXPECT_EQ(record ? RecordFields(exitCode, json) : std::to_string(exitCode), c.record) << c.ini << commandLine;
         EXPECT_EQ(json.empty(), !record) << "a record only when asked for";
-        Lines boxes;
-        for (const auto& box : os.userInterface.shown) boxes.push_back(box.caption + "|" + box.text);
+        const Lines boxes = os.Boxes();
         EXPECT_TRUE(boxes.size() == c.boxes.size() && InOrder(c.boxes, boxes)) << testing::PrintToString(boxes);
         EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << commandLine << "\n" << os.Utf16File(kLog);
         EXPECT_TRUE(InOrder(c.calls, os.msi.calls)) << commandLine << "\n" << testing::PrintToString(os.msi.calls);
