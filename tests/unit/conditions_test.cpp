@@ -311,19 +311,6 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
         "OSbit=1: not for 64-bit Windows"}));
 }
 
-TEST(ParseNumberList, AcceptsDigitsAndBlanksOnly) {
-    const std::pair<const char*, std::vector<uint32_t>> valid[] = {
-        {"5.1", {5, 1}}, {"6..1", {6, 1}}, {" 6 . 1 ", {6, 1}}, {"", {}}, {".", {}}, {"10.0.19045", {10, 0, 19045}},
-        {"6. .1", {6, 0, 1}}};
-    for (const auto& [text, expected] : valid) {
-        std::vector<uint32_t> numbers = {999};
-        EXPECT_TRUE(ParseNumberList(text, &numbers)) << text;
-        EXPECT_EQ(numbers, expected) << text;
-    }
-    std::vector<uint32_t> numbers;
-    for (const char* text : {"6.1a", "6.-1", "6.x"}) EXPECT_FALSE(ParseNumberList(text, &numbers)) << text;
-}
-
 // The checker knows exactly the keys that the program's readers ask for,
 // so that a key added to the program is not reported as unknown.
 TEST(MediaChecker, KnowsTheKeysTheProgramReads) {

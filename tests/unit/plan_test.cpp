@@ -190,6 +190,9 @@ TEST(MinimumWindows, VersionsAndTheEntriesOfInvalidOnes) {
         {"5.1", "2.1", "5.1 sp 2.1"},
         {"6", "", "6.0 sp 0.0"},
         {"6.1.7601", "", "6.1 sp 0.0"},
+        {" 6 . 1 ", "", "6.1 sp 0.0"},  // blanks around numbers, empty pieces skipped, a blank one is 0
+        {"6..1", "", "6.1 sp 0.0"},
+        {"6. .1", "", "6.0 sp 0.0"},
         {"6.x", "", invalid + "'6.x' in variable 'MinWinVersion'.\r\n"},
         {"...", "1.x", invalid + "'...' in variable 'MinWinVersion'.\r\n" + invalid + "'1.x' in variable 'MinWinServicePack'.\r\n"},
         {"6.1", "one", invalid + "'one' in variable 'MinWinServicePack'.\r\n"},
