@@ -108,9 +108,6 @@ public:
         *version = {major, minor};
         return !versionFails;
     }
-    bool VersionAtLeast(uint32_t wantedMajor, uint32_t wantedMinor, uint16_t spMajor, uint16_t spMinor) override {
-        return std::make_tuple(major, minor, 0, 0) >= std::make_tuple(wantedMajor, wantedMinor, spMajor, spMinor);
-    }
     bool IsAdministrator() override { return administrator; }
     std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name, bool* existed) override;
     uint32_t Restart(uint32_t) override { return restartError; }
