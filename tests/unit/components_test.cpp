@@ -71,7 +71,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         EXPECT_TRUE(bar == std::string::npos || b.Logged(c.error.substr(bar + 1))) << c.error;
     }
     Bench b;
-    b.os.fileSystem.tempFolderFails = true;
+    b.os.fileSystem.tempFolder.clear();
     b.Reread();
     std::string error;
     EXPECT_EQ(InstallComponent(b.s, Section("NoTemp").section, error), 3u);

@@ -19,22 +19,15 @@ std::vector<StringResource> Collect() {
     return all;
 }
 
+// The program's texts lie in the Basic Multilingual Plane.
 std::u16string Utf8ToUtf16(const std::string& text) {
-    std::u16string out;
-    for (char32_t c : platform::posix::FromUtf8(text)) {
-        if (c >= 0x10000) out += {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + (c & 0x3FF))};
-        else out += static_cast<char16_t>(c);
-    }
-    return out;
+    const std::u32string codes = platform::posix::FromUtf8(text);
+    return std::u16string(codes.begin(), codes.end());
 }
 
 std::string Utf16ToUtf8(const std::u16string& text) {
     std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        platform::posix::AppendUtf8(c, out);
-    }
+    for (char16_t c : text) platform::posix::AppendUtf8(c, out);
     return out;
 }
 
@@ -74,12 +67,6 @@ struct HeldBytes : platform::HeldFile {
 std::unique_ptr<platform::HeldFile> Files::OpenHeld(const std::string& path) {
     if (!contents.count(path) || unopenable.count(path)) return nullptr;
     return std::make_unique<HeldBytes>(holds[path], contents[path]);
-}
-
-bool Files::Append(const std::string& path, const std::string& bytes) {
-    if (path.empty() || unopenable.count(path)) return false;
-    contents[path] += bytes;
-    return true;
 }
 
 uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) {

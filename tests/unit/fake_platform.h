@@ -33,8 +33,7 @@ public:
     std::map<std::string, std::string> contents;  // existing files by path
     std::set<std::string> unopenable;
     std::map<std::string, int> holds;  // OpenHeld's files held now, by path
-    std::string tempFolder = "C:\\Temp\\";
-    bool tempFolderFails = false;
+    std::string tempFolder = "C:\\Temp\\";  // empty: the system gives none
     std::map<std::string, std::string> longPaths;
     std::map<std::string, std::pair<uint32_t, uint32_t>> versions;  // the version words by path
     std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
@@ -45,7 +44,9 @@ public:
     std::string ModulePath() override { return "C:\\Kits\\setup.exe"; }
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
     bool Exists(const std::string& path) override { return contents.count(path); }
-    bool Append(const std::string& path, const std::string& bytes) override;
+    bool Append(const std::string& path, const std::string& bytes) override {
+        return !path.empty() && !unopenable.count(path) && Give(contents[path] + bytes, &contents[path]);
+    }
     bool Write(const std::string& path, const std::string& bytes) override {
         return !unopenable.count(path) && Give(bytes, &contents[path]);
     }
@@ -54,7 +55,7 @@ public:
         return held && held->ReadChunks(consume);
     }
     std::unique_ptr<platform::HeldFile> OpenHeld(const std::string& path) override;
-    bool TempFolder(std::string* folder) override { return !tempFolderFails && Give(tempFolder, folder); }
+    bool TempFolder(std::string* folder) override { return !tempFolder.empty() && Give(tempFolder, folder); }
     bool LongPath(const std::string& path, std::string* longPath) override {
         return longPaths.count(path) && Give(longPaths[path], longPath);
     }
@@ -250,7 +251,7 @@ struct Bench {
         s.host.nativeX86 = os.sys.architecture == 0;
         s.host.administrator = os.sys.administrator;
         s.host.userLanguage = os.sys.userLanguage;
-        if (!os.fileSystem.tempFolderFails) s.host.temp = os.fileSystem.tempFolder;
+        if (!os.fileSystem.tempFolder.empty()) s.host.temp = os.fileSystem.tempFolder;
         s.host.root = "C:\\Kits";
     }
     std::vector<std::string> Entries() { return os.LogEntries(logPath); }
