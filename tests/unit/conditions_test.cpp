@@ -314,18 +314,7 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
 // The checker knows exactly the keys that the program's readers ask for,
 // so that a key added to the program is not reported as unknown.
 TEST(MediaChecker, KnowsTheKeysTheProgramReads) {
-    struct Recorder : fake::Files {
-        std::map<std::string, std::set<std::string>> asked;  // by section, less its number
-        std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
-                              const std::string& file) override {
-            asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
-            return fake::Files::IniString(section, key, fallback, file);
-        }
-        int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
-            IniString(section, key, "", file);
-            return fake::Files::IniInt(section, key, fallback, file);
-        }
-    } files;
+    fake::Files files;
     // Every branch of the readers: an installer of its own (of an office
     // suite) and one from the registry, with Optional.
     files.SetIni("[PreReq0]\nName=Libre Office\nInstPath=x.msi\nOptional=1\n"

@@ -68,11 +68,14 @@ public:
         return loadErrors.count(path) ? loadErrors[path] : 0;
     }
     // Initialization files are read from `contents` by the Windows profile rules.
+    std::map<std::string, std::set<std::string>> asked;  // keys read, by section less its number
     std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
                           const std::string& file) override {
+        asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
         return Profile(file).String(section, key, fallback, 2048);
     }
     int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
+        asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
         return Profile(file).Int(section, key, fallback);
     }
     std::string IniSection(const std::string& section, const std::string& file) override {
