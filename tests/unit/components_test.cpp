@@ -179,8 +179,9 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
         EXPECT_EQ(outcome.tampered, !c.started);
         if (c.started) continue;
         EXPECT_TRUE(b.Logged("Integrity check failed. " + c.refusal + ".\r\n")) << c.refusal;
-        const size_t end = c.refusal.rfind('\''), start = c.refusal.rfind('\'', end - 1);
-        EXPECT_EQ(b.os.Boxes(), Lines{"Installation Error|Setup was unable to install\n" + c.refusal.substr(start, end - start + 1) + "."});
+        const size_t end = c.refusal.rfind('\'') + 1, start = c.refusal.rfind('\'', end - 2);
+        const std::string file = c.refusal.substr(start, end - start);
+        EXPECT_EQ(b.os.Boxes(), Lines{"Installation Error|Setup was unable to install\n" + file + "."});
     }
 }
 
