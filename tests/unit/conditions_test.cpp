@@ -151,15 +151,13 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
         {v, "DWORD=1", Dword(1) + "x", 0, more},
         {v, "STRING>=a", std::string(261, 'a'), 0, more},
         {v, "STRING=", "-", 0, "Error(2)'Not found.'"},
-        {"hkey_local_machine\\Software\\X\\V", "DWORD=5", Dword(5), 1, ""},
         {v, "dword>=5", Dword(5), 1, ""},  {v, "DWORD=0x10", Dword(0), 1, ""},
         {v, "DWORD>=0", Dword(0xFFFFFFFF), 0, ""}, {v, "DWORD=-1", Dword(0xFFFFFFFF), 1, ""},
         {v, "DWORD=3", "\x03", 1, ""},     {v, "STRING>=abc", Text("ABD"), 1, ""},
-        {v, "STRING=abc", Text("ABC"), 1, ""},
-        {v, "STRING>=abc", Text("AB"), 0, ""}, {v, "STRING>=abc", Text("ABC"), 1, ""},
+        {v, "STRING=abc", Text("ABC"), 1, ""}, {v, "STRING>=abc", Text("AB"), 0, ""}, {v, "STRING>=abc", Text("ABC"), 1, ""},
         {v, "VERSION>=9.9", Text("10.0"), 1, ""}, {v, "VERSION=4.8.0.0", Text("4.8"), 1, ""},
-        {v, "VERSION>=1.2.3.4.6", Text("1.2.3.4.5"), 1, ""}, {v, "Version=4.0.30319", Text("4.0.30319"), 1, ""},
-        {v, "VERSION>=4.0", Text("3.5"), 0, ""}, {v, "VERSION>=0", Text("-1"), 0, ""}, {v, "VERSION>=", Text("2"), 1, ""},
+        {v, "VERSION>=1.2.3.4.6", Text("1.2.3.4.5"), 1, ""},
+        {v, "VERSION>=4.0", Text("3.5"), 0, ""}, {v, "VERSION>=0", Text("-1"), 0, ""},
     };
     for (const Case& c : cases) {
         Bench b;
@@ -176,10 +174,7 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
     }
     Bench b;
     b.os.reg.Set("Software\\X", "V", Dword(1), platform::RegistryView::View64);
-    EXPECT_EQ(IsValidRegCond(b.s, v, "DWORD=1", 1), 1) << "Key64 reads the 64-bit view";
-    EXPECT_EQ(IsValidRegCond(b.s, v, "DWORD=1", 0), 0);
     EXPECT_TRUE(AnyRegCondHolds(b.s, {{"HKLM\\X\\V", "DWORD=1"}, {v, "DWORD=1"}}, 1));
-    EXPECT_FALSE(AnyRegCondHolds(b.s, {}, 0));
     EXPECT_FALSE(AnyRegCondHolds(b.s, {{v, "DWORD=2"}}, 1));
 }
 
@@ -200,7 +195,6 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         {[&](auto& c, auto& os) { c.OSver = 601, on(6, 1)(os); }, Verdict::Missing, ""},
         {[&](auto& c, auto& os) { c.OSver = -502, on(6, 1)(os); }, Verdict::Filtered, ""},  // 5.2 and earlier
         {[&](auto& c, auto& os) { c.OSver = -502, on(5, 2)(os); }, Verdict::Missing, ""},
-        {[](auto& c, auto& os) { c.OSver = 601, os.sys.versionFails = true; }, Verdict::Filtered, ""},
         {[](auto& c, auto& os) { c.FilePath = "C:\\b.dll", os.sys.versionFails = true; }, Verdict::Missing, ""},
         {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, Verdict::Present, ""},
         {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, Verdict::Missing,
@@ -210,7 +204,6 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         {[](auto& c, auto&) { c.FilePath = "C:\\b.dll"; }, Verdict::Missing,
          "Can't get version of file 'C:\\b.dll'. Error(2)'Not found.'."},
         {[](auto& c, auto& os) { c.FilePath.clear(), os.msi.productStates["{P}"] = 5; }, Verdict::Present, ""},
-        {[](auto& c, auto&) { c.FilePath.clear(), c.InstPath = "C:\\none.msi"; }, Verdict::Missing, ""},
         {[](auto& c, auto&) { c = ComponentDescriptor(); }, Verdict::Present, ""},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
