@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.contents["C:\\Kits\\setup.exe"].assign(reinterpret_cast<const char*>(data), size);  // its signature check
     files.contents["C:\\Kits\\product.msi"];
     fake::Installer installer;
-    installer.packages["C:\\Kits\\product.msi"].properties = {
+    installer.packages["C:\\Kits\\product.msi"] = {
         {"ProductCode", "{P}"}, {"ProductVersion", "1.0"}, {"ProductName", "P"}};
     setup::checker::MediaPlatform os(files, installer, "C:\\Kits\\setup.exe");
     setup::checker::CheckMedia(os);

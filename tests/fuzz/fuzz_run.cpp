@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> f = FuzzFields(data, size, 2);
     fake::Platform os;
-    os.msi.packages["C:\\Kits\\demo.msi"].properties = {
+    os.msi.packages["C:\\Kits\\demo.msi"] = {
         {"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
     os.fileSystem.contents["C:\\Kits\\demo.msi"] = "package";
     os.fileSystem.SetIni(f[1]);

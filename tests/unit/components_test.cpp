@@ -12,17 +12,8 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct Bench : fake::Bench {
-    Bench() { os.sys.errorTexts[1603] = "Fatal error.\r\n"; }
-    PackageFacts package = [] {
-        PackageFacts facts;
-        facts.productName = "Demo";
-        return facts;
-    }();
-    Lines Shown() {
-        Lines boxes;
-        for (const auto& box : os.userInterface.shown) boxes.push_back(box.caption + "|" + box.text);
-        return boxes;
-    }
+    PackageFacts package;
+    Bench() { package.productName = "Demo"; }
 };
 
 // A component that is missing until its installer has run.
@@ -67,7 +58,6 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         {Section("Refused", "C:\\a.exe", "", 1), 0, 1223, "C:\\a.exe|", 1223,
          notInstalled + "\"C:\\a.exe\"'.|Function ::ShellExecuteEx('C:\\a.exe' '') failed. Error=1223.\r\n"},
         {Section("Unsplit", "x", "setup.exe \"a\" /s", 1), 0, 0, nullptr, 160, notInstalled + "setup.exe \"a\" /s'."},
-        {Section("Msiexec alone", "x", "msiexec", 1), 0, 0, nullptr, 160, notInstalled + "msiexec'."},
     };
     for (const Case& c : cases) {
         Bench b;
@@ -80,7 +70,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         EXPECT_TRUE(bar == std::string::npos || b.Logged(c.error.substr(bar + 1))) << c.error;
     }
     Bench b;
-    b.os.fileSystem.tempFolderFails = true;
+    b.os.fileSystem.tempFolder.clear();
     b.Reread();
     std::string error;
     EXPECT_EQ(InstallComponent(b.s, Section("NoTemp").section, error), 3u);
@@ -102,7 +92,7 @@ TEST(InstallLoop, SelectedInOrderFailuresShownAtTheFullLevelOnly) {
         EXPECT_EQ(outcome.failedComponent + "|" + std::to_string(outcome.failedCode), "One|1603");
         EXPECT_TRUE(outcome.rebootRequired && !outcome.tampered);
         const Lines shown = {"Installation Error|Setup was unable to install\n'\"C:\\One.exe\"'."};
-        EXPECT_EQ(b.Shown(), silent ? Lines{} : shown);
+        EXPECT_EQ(b.os.Boxes(), silent ? Lines{} : shown);
         EXPECT_TRUE(silent || b.os.userInterface.shown[0].owner == 77u);
         const Lines status = {"Installing One.\r\nPlease wait...", "Installing Three.\r\nPlease wait..."};
         EXPECT_EQ(windows.statusTexts, silent ? Lines{} : status);
@@ -119,7 +109,7 @@ TEST(InstallLoop, AMissingAdministratorOrDownloadStopsTheLoop) {
         std::string outcome;  // started, shown, where the loop stopped
     };
     const Case cases[] = {
-        {true, false, true, 2, "0|0|Client"}, {true, false, true, -1, "0|0|Client"}, {true, false, true, 1, "1|0|"},
+        {true, false, true, 2, "0|0|Client"}, {true, false, true, 1, "1|0|"},
         {true, true, true, 2, "2|0|"}, {false, true, false, 1, "0|1|Client"}, {false, true, true, 1, "0|0|Client"},
     };
     for (const Case& c : cases) {
@@ -141,33 +131,56 @@ TEST(InstallLoop, AMissingAdministratorOrDownloadStopsTheLoop) {
     }
 }
 
-TEST(InstallLoop, AFileThatDoesNotMatchItsSha256IsNotRun) {
-    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
-    Sha256 digest, million;
-    digest.Update("abc", 3);
-    EXPECT_EQ(digest.HexDigest(), abc);
+// The file checked is the file started, by one full path, held from the
+// check until its command has ended.
+TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
+    Sha256 million;
     const std::string chunk(1000, 'a');
     for (int i = 0; i < 1000; ++i) million.Update(chunk.data(), chunk.size());
     EXPECT_EQ(million.HexDigest(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
     EXPECT_EQ(Sha256().HexDigest(), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-
-    const std::string upper = "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD";
-    for (const std::string& expected : {abc, upper, std::string(64, '0')}) {
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", zeros(64, '0');
+    struct Case {
+        const char *instPath, *instParams;
+        std::string sha256;
+        const char* started;  // nullptr: refused, the file named in a box and `refusal` logged
+        std::string refusal = "";
+    };
+    const Case cases[] = {
+        {"sub\\r.exe", "", abc, "\"C:\\Kits\\sub\\r.exe\""},
+        {"r", "\"#InstPath#\" /q", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", "\"C:\\Kits\\r.exe\" /q"},
+        {"r.msi", "msiexec /i \"#InstPath#\"", abc, "msiexec /i \"C:\\Kits\\r.msi\""},
+        {"sub\\r.exe", "", "", "\"sub\\r.exe\""},
+        {"C:\\Written.exe", "", abc, nullptr, "Can't read file 'C:\\Written.exe'"},
+        {"r.msi", "", zeros, nullptr, "File 'C:\\Kits\\r.msi' has SHA-256 " + abc + ", expected " + zeros},
+    };
+    for (const Case& c : cases) {
         Bench b;
-        b.os.fileSystem.contents["C:\\One.exe"] = "abc";
-        b.os.procs.children["\"C:\\One.exe\""];
-        std::vector<Component> list = {Section("One")};
-        list[0].section.Sha256 = expected;
+        for (const char* path : {"C:\\Kits\\sub\\r.exe", "C:\\Kits\\r.exe", "C:\\Kits\\r.msi", "C:\\Written.exe"}) {
+            b.os.fileSystem.contents[path] = "abc";
+        }
+        b.os.fileSystem.contents["sub\\r.exe"] = "decoy in the current folder";
+        b.os.fileSystem.unopenable.insert("C:\\Written.exe");  // open for writing elsewhere
+        if (c.started) b.os.procs.children[c.started];
+        int heldAtStart = -1;
+        b.os.procs.onStart = [&](const std::string&) {
+            heldAtStart = 0;
+            for (const auto& held : b.os.fileSystem.holds) heldAtStart += held.second;
+        };
+        std::vector<Component> list = {Section("R", c.instPath, c.instParams)};
+        list[0].section.Sha256 = c.sha256;
         RecordingWindows windows;
         InstallOutcome outcome;
         InstallSelectedComponents(b.s, list, windows, false, outcome);
-        const bool match = expected != std::string(64, '0');
-        EXPECT_EQ(b.os.procs.started.size(), match ? 1u : 0u);
-        EXPECT_EQ(outcome.tampered, !match);
-        EXPECT_EQ(b.Logged("Integrity check failed. File 'C:\\One.exe' has SHA-256 " + abc + ", expected " + expected +
-                           ".\r\n"), !match);
-        const Lines shown = {"Installation Error|Setup was unable to install\n'C:\\One.exe'."};
-        EXPECT_EQ(b.Shown(), match ? Lines{} : shown);
+        EXPECT_EQ(b.os.procs.started, c.started ? Lines{c.started} : Lines{}) << c.instPath;
+        EXPECT_EQ(heldAtStart, !c.started ? -1 : c.sha256.empty() ? 0 : 1) << c.instPath;
+        for (const auto& held : b.os.fileSystem.holds) EXPECT_EQ(held.second, 0) << held.first;
+        EXPECT_EQ(outcome.tampered, !c.started);
+        if (c.started) continue;
+        EXPECT_TRUE(b.Logged("Integrity check failed. " + c.refusal + ".\r\n")) << c.refusal;
+        const size_t end = c.refusal.rfind('\'') + 1, start = c.refusal.rfind('\'', end - 2);
+        const std::string file = c.refusal.substr(start, end - start);
+        EXPECT_EQ(b.os.Boxes(), Lines{"Installation Error|Setup was unable to install\n" + file + "."});
     }
 }
 
@@ -207,7 +220,7 @@ TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing)
         for (const char* name : {"Client", "Extra", "Old"}) b.os.procs.children[std::string("\"C:\\") + name + ".exe\""];
         b.os.procs.children["\"C:\\Fails.exe\""].exitCode = 1603;
         b.os.procs.onStart = [&b](const std::string& command) {
-            if (command == "\"C:\\Client.exe\"") b.os.fileSystem.versions["C:\\Client.dll"] = {0, 1, 0};
+            if (command == "\"C:\\Client.exe\"") b.os.fileSystem.versions["C:\\Client.dll"] = {1, 0};
         };
         b.os.userInterface.answers = {1, answer};
         CMainDlg d(b.s, list, b.package, "Demo (1.0) Setup");
@@ -215,7 +228,7 @@ TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing)
         EXPECT_FALSE(list[1].Selected) << "the user unticked it";
         EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\Client.exe\"", "\"C:\\Fails.exe\"", "\"C:\\Old.exe\""}));
         ASSERT_EQ(b.os.userInterface.shown.size(), 2u);
-        EXPECT_EQ(b.Shown()[1], "Demo (1.0) Setup|Not installed component(s):\n - 'Fails'\n\nDo you want to continue "
+        EXPECT_EQ(b.os.Boxes()[1], "Demo (1.0) Setup|Not installed component(s):\n - 'Fails'\n\nDo you want to continue "
                                 "product installation?");
         EXPECT_EQ(b.os.userInterface.shown[1].flags, 0x24u);
         EXPECT_EQ(b.os.userInterface.statusTexts.back(), "");
@@ -223,7 +236,7 @@ TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing)
     Bench b;
     std::vector<Component> present = {Section("Client")};
     b.os.procs.children["\"C:\\Client.exe\""];
-    b.os.procs.onStart = [&b](const std::string&) { b.os.fileSystem.versions["C:\\Client.dll"] = {0, 1, 0}; };
+    b.os.procs.onStart = [&b](const std::string&) { b.os.fileSystem.versions["C:\\Client.dll"] = {1, 0}; };
     CMainDlg d(b.s, present, b.package, "C");
     EXPECT_EQ(d.Install(42, {0}), 1) << "no check boxes: all selected, none missing";
     EXPECT_TRUE(b.os.userInterface.shown.empty());
@@ -240,7 +253,7 @@ TEST(DownloadDialog, LinkRule) {
     Component c = Section("Client");
     CDownloadDlg d(b.s, c);
     const std::pair<std::string, bool> urls[] = {{"https://a.example/c", true}, {"HTTP://a.example", true}, {"http:x", true},
-                                                 {"file:///C:/x.exe", false}, {"httpx://a", false}, {"", false}};
+                                                 {"file:///C:/x.exe", false}, {"httpx://a", false}};
     for (const auto& [url, opened] : urls) {
         c.section.Url = url;
         EXPECT_EQ(d.LinkTarget(), opened ? url : "") << url;

@@ -19,22 +19,15 @@ std::vector<StringResource> Collect() {
     return all;
 }
 
+// The program's texts lie in the Basic Multilingual Plane.
 std::u16string Utf8ToUtf16(const std::string& text) {
-    std::u16string out;
-    for (char32_t c : platform::posix::FromUtf8(text)) {
-        if (c >= 0x10000) out += {static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + (c & 0x3FF))};
-        else out += static_cast<char16_t>(c);
-    }
-    return out;
+    const std::u32string codes = platform::posix::FromUtf8(text);
+    return std::u16string(codes.begin(), codes.end());
 }
 
 std::string Utf16ToUtf8(const std::u16string& text) {
     std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        platform::posix::AppendUtf8(c, out);
-    }
+    for (char16_t c : text) platform::posix::AppendUtf8(c, out);
     return out;
 }
 
@@ -55,54 +48,31 @@ std::string Lower(std::string text) {
     return text;
 }
 
-bool Files::Exists(const std::string& path) {
-    for (const auto& entry : contents) {
-        if (Lower(entry.first) == Lower(path)) return true;
-    }
-    return false;
-}
-
 namespace {
 
 // Counted in Files::holds while it lives.
-class HeldBytes : public platform::HeldFile {
-public:
-    HeldBytes(std::map<std::string, int>& holds, std::string path, std::string bytes)
-        : holds_(holds), path_(std::move(path)), bytes_(std::move(bytes)) {
-        ++holds_[path_];
-    }
-    ~HeldBytes() override { --holds_[path_]; }
+struct HeldBytes : platform::HeldFile {
+    HeldBytes(int& count, std::string bytes) : count_(++count), bytes_(std::move(bytes)) {}
+    ~HeldBytes() override { --count_; }
     bool ReadChunks(const std::function<void(const char*, size_t)>& consume) override {
         consume(bytes_.data(), bytes_.size());
         return true;
     }
-
-private:
-    std::map<std::string, int>& holds_;
-    std::string path_, bytes_;
+    int& count_;
+    std::string bytes_;
 };
 
 }  // namespace
 
 std::unique_ptr<platform::HeldFile> Files::OpenHeld(const std::string& path) {
     if (!contents.count(path) || unopenable.count(path)) return nullptr;
-    return std::make_unique<HeldBytes>(holds, path, contents[path]);
-}
-
-bool Files::Append(const std::string& path, const std::string& bytes) {
-    if (path.empty() || unopenable.count(path)) return false;
-    contents[path] += bytes;
-    return true;
+    return std::make_unique<HeldBytes>(holds[path], contents[path]);
 }
 
 uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) {
-    auto it = versions.find(path);
-    if (it == versions.end()) return 2;  // ERROR_FILE_NOT_FOUND
-    if (it->second.error == 0) {
-        *ms = it->second.ms;
-        *ls = it->second.ls;
-    }
-    return it->second.error;
+    if (!versions.count(path)) return 2;  // ERROR_FILE_NOT_FOUND
+    std::tie(*ms, *ls) = versions[path];
+    return 0;
 }
 
 std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name, bool* existed) {
@@ -221,26 +191,21 @@ public:
         platform::PackageInfo info;
         if (!o_.packages.count(path)) return info;
         ++o_.reads;
+        const auto& table = o_.packages[path];
+        const auto value = [&](const char* name) { return table.count(name) ? std::optional(table.at(name)) : std::nullopt; };
         info.opened = true;
-        const Package& package = o_.packages[path];
-        const auto value = [&](const char* name) -> std::optional<std::string> {
-            const auto found = package.properties.find(name);
-            if (found == package.properties.end() || found->second.size() >= info.kValueBuffer) return std::nullopt;
-            return found->second;
-        };
         info.productCode = value("ProductCode");
         info.productVersion = value("ProductVersion");
         info.productName = value("ProductName");
         info.allUsers = value("ALLUSERS");
-        if (package.summaryTemplate.size() < info.kTemplateBuffer) info.summaryTemplate = package.summaryTemplate;
-        info.schema = package.schema;
-        info.wordCount = package.wordCount;
+        info.summaryTemplate = "x64;1033";
+        info.schema = 200;
+        info.wordCount = 2;
         return info;
     }
 
 private:
     void Call(const std::string& line) { o_.calls.push_back(line); }
-
     Installer& o_;
 };
 
@@ -258,6 +223,12 @@ std::string Platform::Utf16File(const std::string& path) {
                                               (static_cast<unsigned char>(bytes[i + 1]) << 8)));
     }
     return Utf16ToUtf8(units);
+}
+
+std::vector<std::string> Platform::Boxes() {
+    std::vector<std::string> boxes;
+    for (const auto& box : userInterface.shown) boxes.push_back(box.caption + "|" + box.text);
+    return boxes;
 }
 
 std::vector<std::string> Platform::LogEntries(const std::string& path) {

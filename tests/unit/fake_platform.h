@@ -33,13 +33,9 @@ public:
     std::map<std::string, std::string> contents;  // existing files by path
     std::set<std::string> unopenable;
     std::map<std::string, int> holds;  // OpenHeld's files held now, by path
-    std::string tempFolder = "C:\\Temp\\";
-    bool tempFolderFails = false;
+    std::string tempFolder = "C:\\Temp\\";  // empty: the system gives none
     std::map<std::string, std::string> longPaths;
-    struct Version {
-        uint32_t error, ms, ls;  // error 0: the version words
-    };
-    std::map<std::string, Version> versions;     // file versions by path
+    std::map<std::string, std::pair<uint32_t, uint32_t>> versions;  // the version words by path
     std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
     const platform::posix::CodePage* codePage = nullptr;  // of initialization files; by default 1252
 
@@ -47,20 +43,19 @@ public:
 
     std::string ModulePath() override { return "C:\\Kits\\setup.exe"; }
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
-    bool Exists(const std::string& path) override;
-    bool Append(const std::string& path, const std::string& bytes) override;
+    bool Exists(const std::string& path) override { return contents.count(path); }
+    bool Append(const std::string& path, const std::string& bytes) override {
+        return !path.empty() && !unopenable.count(path) && Give(contents[path] + bytes, &contents[path]);
+    }
     bool Write(const std::string& path, const std::string& bytes) override {
-        if (unopenable.count(path)) return false;
-        contents[path] = bytes;
-        return true;
+        return !unopenable.count(path) && Give(bytes, &contents[path]);
     }
     bool ReadChunks(const std::string& path, const std::function<void(const char*, size_t)>& consume) override {
-        if (!contents.count(path) || unopenable.count(path)) return false;
-        consume(contents[path].data(), contents[path].size());
-        return true;
+        const auto held = OpenHeld(path);
+        return held && held->ReadChunks(consume);
     }
     std::unique_ptr<platform::HeldFile> OpenHeld(const std::string& path) override;
-    bool TempFolder(std::string* folder) override { return !tempFolderFails && Give(tempFolder, folder); }
+    bool TempFolder(std::string* folder) override { return !tempFolder.empty() && Give(tempFolder, folder); }
     bool LongPath(const std::string& path, std::string* longPath) override {
         return longPaths.count(path) && Give(longPaths[path], longPath);
     }
@@ -73,11 +68,14 @@ public:
         return loadErrors.count(path) ? loadErrors[path] : 0;
     }
     // Initialization files are read from `contents` by the Windows profile rules.
+    std::map<std::string, std::set<std::string>> asked;  // keys read, by section less its number
     std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
                           const std::string& file) override {
+        asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
         return Profile(file).String(section, key, fallback, 2048);
     }
     int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
+        asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
         return Profile(file).Int(section, key, fallback);
     }
     std::string IniSection(const std::string& section, const std::string& file) override {
@@ -104,7 +102,7 @@ public:
     bool administrator = true;
     std::set<std::string> mutexes;  // names currently held
     uint32_t restartError = 0;
-    std::map<uint32_t, std::string> errorTexts;
+    std::map<uint32_t, std::string> errorTexts = {{2, "Not found.\r\n"}, {1603, "Fatal error.\r\n"}};
     std::map<std::string, std::string> environment;
 
     platform::LocalTime Now() override { return now; }
@@ -113,9 +111,6 @@ public:
     bool Version(platform::OsVersion* version) override {
         *version = {major, minor};
         return !versionFails;
-    }
-    bool VersionAtLeast(uint32_t wantedMajor, uint32_t wantedMinor, uint16_t spMajor, uint16_t spMinor) override {
-        return std::make_tuple(major, minor, 0, 0) >= std::make_tuple(wantedMajor, wantedMinor, spMajor, spMinor);
     }
     bool IsAdministrator() override { return administrator; }
     std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name, bool* existed) override;
@@ -188,17 +183,11 @@ public:
     }
 };
 
-// A package as the installer library sees it.
-struct Package {
-    std::map<std::string, std::string> properties;  // Property table
-    std::string summaryTemplate = "x64;1033";
-    int32_t schema = 200, wordCount = 2;  // the summary's page and word counts
-};
-
 class Installer : public platform::Installer {
 public:
     bool complete = true;
-    std::map<std::string, Package> packages;               // by path
+    // Property tables by path; every package is for x64, English, schema 200.
+    std::map<std::string, std::map<std::string, std::string>> packages;
     std::map<std::string, int> productStates;              // by product code
     std::map<std::string, std::string> installedVersions;  // by product code
     std::vector<std::string> calls;  // one line per call: name and arguments
@@ -243,6 +232,8 @@ public:
 
     // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
     std::string Utf16File(const std::string& path);
+    // "caption|text" of every box shown.
+    std::vector<std::string> Boxes();
     // The time-stamped entries of a log, without their stamps.
     std::vector<std::string> LogEntries(const std::string& path);
 };
@@ -263,7 +254,7 @@ struct Bench {
         s.host.nativeX86 = os.sys.architecture == 0;
         s.host.administrator = os.sys.administrator;
         s.host.userLanguage = os.sys.userLanguage;
-        if (!os.fileSystem.tempFolderFails) s.host.temp = os.fileSystem.tempFolder;
+        if (!os.fileSystem.tempFolder.empty()) s.host.temp = os.fileSystem.tempFolder;
         s.host.root = "C:\\Kits";
     }
     std::vector<std::string> Entries() { return os.LogEntries(logPath); }

@@ -45,7 +45,8 @@ void Installed(Facts& f, int relation) {
     f.package.relation = relation;
 }
 
-// The plan in a line: a refusal, or the operation and what the installer gets.
+// The plan in a line: a refusal, or the operation and what the installer gets
+// (the level and restart when they are not the full level's).
 std::string Describe(const Plan& p) {
     if (p.refusal) {
         const Refusal& r = *p.refusal;
@@ -68,6 +69,7 @@ std::string Describe(const Plan& p) {
     if (!p.transform.empty()) steps += " with " + p.transform;
     if (p.postRequisites) steps += ", post-requisites";
     const char* restart[] = {"asked", "automatic", "left to the caller"};
+    if (static_cast<int>(p.runLevel) == 5 && p.restart == RestartPolicy::Ask) return steps;
     return steps + Format(", level %d, restart %s", static_cast<int>(p.runLevel), restart[static_cast<int>(p.restart)]);
 }
 
@@ -118,7 +120,7 @@ TEST(Plan, WhatPassesTheChecks) {
         [](Facts& f) { f.main.MinWinVersion = "6.1", f.minimum = ParseMinimumWindows(f.main); },
     };
     const std::string fresh = Describe(MakePlan(Media("/i")));
-    EXPECT_EQ(fresh, "a fresh install, prerequisites, install '', post-requisites, level 5, restart asked");
+    EXPECT_EQ(fresh, "a fresh install, prerequisites, install '', post-requisites");
     for (const auto& change : cases) {
         Facts facts = Media("/i");
         change(facts);
@@ -127,7 +129,7 @@ TEST(Plan, WhatPassesTheChecks) {
     Facts patch = Media("/i");
     Patch(patch);
     patch.package.read = false;
-    EXPECT_EQ(Describe(MakePlan(patch)), "a patch, patch?, patch '' at 3, level 5, restart asked") << "no package facts";
+    EXPECT_EQ(Describe(MakePlan(patch)), "a patch, patch?, patch '' at 3") << "no package facts";
 }
 
 TEST(Plan, OperationAndTheInstallersCommandLine) {
@@ -138,22 +140,20 @@ TEST(Plan, OperationAndTheInstallersCommandLine) {
         {"/i /passive", [](Facts& f) { f.main.MsiProp = "P=1"; },
          "a fresh install, prerequisites, install 'P=1', post-requisites, level 67, restart automatic"},
         {"/i", transform, "a fresh install, prerequisites, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with "
-                          "C:\\Kits\\1033.mst, post-requisites, level 5, restart asked"},
+                          "C:\\Kits\\1033.mst, post-requisites"},
         {"/i", [&](Facts& f) { transform(f); Installed(f, 0); },
-         "an install over the same version, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst, "
-         "level 5, restart asked"},
-        {"/i", [](Facts& f) { f.package.state = 1; }, "an install over the same version, install '', level 5, restart asked"},
+         "an install over the same version, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst"},
+        {"/i", [](Facts& f) { f.package.state = 1; }, "an install over the same version, install ''"},
         {"/i", [&](Facts& f) { transform(f); Installed(f, 1); }, "an install over the same version, refused 3000"},
         {"/i", [&](Facts& f) { transform(f); Installed(f, -1); },
-         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus', "
-         "level 5, restart asked"},
+         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus'"},
         {"/i", [](Facts& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
-         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL', level 5, restart asked"},
+         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL'"},
         {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
         {"/a \"D:\\Admin Point\"", [&](Facts& f) { transform(f); f.main.MsiProp = "P=1"; },
          "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic"},
         {"/i", [&](Facts& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
-         "a patch, patch?, patch 'P=1' at 3, level 5, restart asked"},
+         "a patch, patch?, patch 'P=1' at 3"},
         {"/i /quiet /record C:\\r.json", Patch, "a patch, patch?, patch '' at 2, level 2, restart automatic"},
         {"/a C:\\Image", [](Facts& f) { Patch(f); f.main.MsiType = "Minor"; },
          "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic"},
@@ -190,6 +190,9 @@ TEST(MinimumWindows, VersionsAndTheEntriesOfInvalidOnes) {
         {"5.1", "2.1", "5.1 sp 2.1"},
         {"6", "", "6.0 sp 0.0"},
         {"6.1.7601", "", "6.1 sp 0.0"},
+        {" 6 . 1 ", "", "6.1 sp 0.0"},  // blanks around numbers, empty pieces skipped, a blank one is 0
+        {"6..1", "", "6.1 sp 0.0"},
+        {"6. .1", "", "6.0 sp 0.0"},
         {"6.x", "", invalid + "'6.x' in variable 'MinWinVersion'.\r\n"},
         {"...", "1.x", invalid + "'...' in variable 'MinWinVersion'.\r\n" + invalid + "'1.x' in variable 'MinWinServicePack'.\r\n"},
         {"6.1", "one", invalid + "'one' in variable 'MinWinServicePack'.\r\n"},

@@ -19,7 +19,7 @@ TEST(PackageFacts, InstalledStateAndVersionRelation) {
     const std::string path = "C:\\Kits\\demo.msi";
     for (const Case& c : cases) {
         fake::Bench b;
-        auto& properties = b.os.msi.packages[path].properties = {{"ProductCode", "{C}"}, {"ProductVersion", "1.2.0.0"}};
+        auto& properties = b.os.msi.packages[path] = {{"ProductCode", "{C}"}, {"ProductVersion", "1.2.0.0"}};
         b.os.msi.productStates["{C}"] = c.state;
         if (c.installedVersion) b.os.msi.installedVersions["{C}"] = c.installedVersion;
         const PackageFacts facts = ReadPackageFacts(*b.msi, path, true);
