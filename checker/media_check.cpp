@@ -130,13 +130,8 @@ bool IsAscii(const std::string& text) {
 std::string FirstUtf8Letter(const std::string& bytes) {
     std::string first;
     for (size_t i = 0; i < bytes.size();) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                              : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
-        if (length == 0 || i + length > bytes.size()) return std::string();
-        for (size_t n = 1; n < length; ++n) {
-            if ((static_cast<unsigned char>(bytes[i + n]) & 0xC0) != 0x80) return std::string();
-        }
+        const size_t length = Utf8SequenceLength(bytes, i);
+        if (length == 0) return std::string();
         if (first.empty() && length > 1) first = bytes.substr(i, length);
         i += length;
     }

@@ -37,6 +37,15 @@ ComponentDescriptor WithCheckedPath(const Services& s, ComponentDescriptor c) {
 
 }  // namespace
 
+// A file that does not match its digest, or cannot be held, ends the loop:
+// nothing more from the media is run.
+void StopAtDigest(InstallOutcome& outcome, const std::string& name) {
+    outcome.failedComponent = name;
+    outcome.failedCode = codes::kInvalidData;
+    outcome.tampered = true;
+    outcome.stopped = {name, LoopStop::Reason::Digest};
+}
+
 uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string& errorText) {
     if (!s.host.temp) {
         errorText = s.strings.FormatLocalizedString(ids::kUnableToInstall, c.Name.c_str());
@@ -138,10 +147,7 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
         // Held until the component's process has ended.
         const std::unique_ptr<platform::Held> held = HoldIfSha256Matches(s.os, s.log, c.InstPath, c.Sha256);
         if (!held) {
-            outcome.failedComponent = c.Name;
-            outcome.failedCode = codes::kInvalidData;
-            outcome.tampered = true;
-            outcome.stopped = {c.Name, LoopStop::Reason::Digest};
+            StopAtDigest(outcome, c.Name);
             shown.Error(s.strings.FormatLocalizedString(ids::kUnableToInstall, c.InstPath.c_str()),
                         std::string(), windows.Owner());
             return;
@@ -167,10 +173,7 @@ void InstallPostRequisites(Services& s, const ComponentList& list, InstallOutcom
         const ComponentDescriptor c = WithCheckedPath(s, listed);
         const std::unique_ptr<platform::Held> held = HoldIfSha256Matches(s.os, s.log, c.InstPath, c.Sha256);
         if (!held) {
-            outcome.failedComponent = c.Name;
-            outcome.failedCode = codes::kInvalidData;
-            outcome.tampered = true;
-            outcome.stopped = {c.Name, LoopStop::Reason::Digest};
+            StopAtDigest(outcome, c.Name);
             return;
         }
         std::string errorText;

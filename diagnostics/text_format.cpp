@@ -75,11 +75,9 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
-namespace {
-
-// The length of the UTF-8 sequence at `i`; 0 when there is none.
-size_t Utf8Length(const std::string& text, size_t i) {
+size_t Utf8SequenceLength(const std::string& text, size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) return 1;
     const size_t n = lead >= 0xC2 && lead <= 0xDF   ? 2
                      : lead >= 0xE0 && lead <= 0xEF ? 3
                      : lead >= 0xF0 && lead <= 0xF4 ? 4
@@ -97,13 +95,11 @@ size_t Utf8Length(const std::string& text, size_t i) {
     return n;
 }
 
-}  // namespace
-
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        const size_t n = c >= 0x80 ? Utf8Length(text, i) : 1;
+        const size_t n = Utf8SequenceLength(text, i);
         if (c == '"' || c == '\\') {
             out += '\\';
             out += text[i];

@@ -31,6 +31,11 @@ bool EqualsNoCase(const std::string& a, const std::string& b);
 bool StartsWithNoCase(const std::string& text, const std::string& prefix);
 bool ContainsNoCase(const std::string& text, const std::string& part);
 
+// The length of the UTF-8 sequence at `i`: 1 for ASCII, 2 to 4 for a whole
+// sequence, 0 where the bytes are no UTF-8 (overlong forms, surrogates and
+// code points above U+10FFFF included).
+size_t Utf8SequenceLength(const std::string& text, size_t i);
+
 // A JSON string literal of the text. UTF-8 passes; any other byte (text in
 // a Windows code page) is taken as Latin-1 and escaped.
 std::string JsonString(const std::string& text);

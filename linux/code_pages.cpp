@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 
+#include "diagnostics/text_format.h"
+
 namespace platform::posix {
 namespace {
 
@@ -667,22 +669,17 @@ std::string UpperCase(const std::string& text) {
 std::u32string FromUtf8(const std::string& text) {
     std::u32string codes;
     for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                              : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
-        char32_t code = length == 1 ? lead : length == 0 ? 0 : lead & (0x7F >> length);
-        size_t n = 1;
-        for (; length > 1 && n < length && i + n < text.size(); ++n) {
-            const auto next = static_cast<unsigned char>(text[i + n]);
-            if ((next & 0xC0) != 0x80) break;
-            code = code << 6 | (next & 0x3F);
+        const size_t length = setup::Utf8SequenceLength(text, i);
+        if (length == 0) {
+            codes += kReplacement;
+            ++i;
+            continue;
         }
-        const bool whole = length != 0 && n == length;
-        // Overlong forms and values beyond Unicode are no UTF-8 either.
-        const bool valid = whole && code >= (length == 3 ? 0x800u : length == 4 ? 0x10000u : 0u) &&
-                           code <= 0x10FFFF;
-        codes += valid ? code : kReplacement;
-        i += valid ? length : 1;
+        const auto lead = static_cast<unsigned char>(text[i]);
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t n = 1; n < length; ++n) code = code << 6 | (static_cast<unsigned char>(text[i + n]) & 0x3F);
+        codes += code;
+        i += length;
     }
     return codes;
 }
