@@ -342,9 +342,9 @@ void Checker::CheckValues(const std::string& section, const std::string& pattern
         });
         if (match == known.end() || !seen.insert(*match).second) continue;
         const std::string& key = *match;
-        const schema::Key& spec = *SchemaOf(pattern).Find(key);
-        if (IsIntegerKind(spec.kind)) CheckInteger(section, key);
-        if (*spec.macros != '\0') CheckMacros(section, key, schema::MacrosOf(spec));
+        const schema::Key& described = *SchemaOf(pattern).Find(key);
+        if (IsIntegerKind(described.kind)) CheckInteger(section, key);
+        if (*described.macros != '\0') CheckMacros(section, key, schema::MacrosOf(described));
         if (key == "InstParams" || key == "RunExeCond") CheckEnclosingQuotes(section, key);
         const std::string text = key == "FileVer" ? Value(section, key) : std::string();
         if (!text.empty() && !IsVersion(text, 4, 0xFFFF)) {
