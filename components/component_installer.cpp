@@ -35,8 +35,6 @@ ComponentDescriptor WithCheckedPath(const Services& s, ComponentDescriptor c) {
     return c;
 }
 
-}  // namespace
-
 // A file that does not match its digest, or cannot be held, ends the loop:
 // nothing more from the media is run.
 void StopAtDigest(InstallOutcome& outcome, const std::string& name) {
@@ -45,6 +43,8 @@ void StopAtDigest(InstallOutcome& outcome, const std::string& name) {
     outcome.tampered = true;
     outcome.stopped = {name, LoopStop::Reason::Digest};
 }
+
+}  // namespace
 
 uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string& errorText) {
     if (!s.host.temp) {
