@@ -41,17 +41,22 @@ std::vector<std::string> ReadNameList(Fill fill) {
     return {};
 }
 
+// Reads an open file to its end in pieces; false on a read error.
+bool ReadToEnd(HANDLE file, const std::function<void(const char*, size_t)>& consume) {
+    char chunk[64 * 1024];
+    DWORD got = 0;
+    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+        if (got == 0) return true;
+        consume(chunk, got);
+    }
+    return false;
+}
+
 class Win32HeldFile final : public HeldFile {
 public:
     explicit Win32HeldFile(UniqueFileHandle file) : file_(std::move(file)) {}
     bool ReadChunks(const std::function<void(const char*, size_t)>& consume) override {
-        char chunk[64 * 1024];
-        DWORD got = 0;
-        while (::ReadFile(file_.get(), chunk, sizeof chunk, &got, nullptr)) {
-            if (got == 0) return true;
-            consume(chunk, got);
-        }
-        return false;
+        return ReadToEnd(file_.get(), consume);
     }
 
 private:
@@ -95,12 +100,10 @@ bool Win32Files::Write(const std::string& path, const std::string& bytes) {
 
 bool Win32Files::ReadChunks(const std::string& path,
                             const std::function<void(const char*, size_t)>& consume) {
-    UniqueStdioFile file(std::fopen(path.c_str(), "rb"));
-    if (!file) return false;
-    char chunk[64 * 1024];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) consume(chunk, got);
-    return std::ferror(file.get()) == 0;
+    const UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return file && ReadToEnd(file.get(), consume);
 }
 
 std::unique_ptr<HeldFile> Win32Files::OpenHeld(const std::string& path) {
