@@ -179,9 +179,14 @@ def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
     """A new prefix (wineboot -i under Wine's own server); `win32`: of 32-bit Windows."""
     prefix = Prefix(path, None, "/usr/lib/wine/wine" if win32 else WINE)
     env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d", WINEARCH="win32" if win32 else None)  # no Mono or Gecko
-    result = subprocess.run([prefix.loader, "wineboot", "-i"], env=env, capture_output=True, timeout=300, check=False)
-    subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=False)
-    assert result.returncode == 0 and prefix.temp.is_dir(), f"wineboot -i failed: {result.stderr[-2000:]!r}"
+    for attempt in range(2):  # a second try on a fresh folder: a first boot has been seen to fail once in a while
+        result = subprocess.run([prefix.loader, "wineboot", "-i"], env=env, capture_output=True, timeout=300, check=False)
+        subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=False)
+        if result.returncode == 0 and prefix.temp.is_dir():
+            break
+        subprocess.run([WINESERVER, "-k"], env=env, capture_output=True, timeout=30, check=False)
+        shutil.rmtree(path, ignore_errors=True)
+    assert prefix.temp.is_dir(), f"wineboot -i failed ({result.returncode}): {result.stderr[-2000:]!r}"
     # No window manager (Wine would wait for one); a crashing program ends at once with its exception code.
     prefix.append_user_reg("Software\\Wine\\X11 Driver", '"Managed"="N"')
     prefix.append_user_reg("Software\\Wine\\WineDbg", '"ShowCrashDialog"=dword:00000000')
