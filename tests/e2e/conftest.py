@@ -17,15 +17,7 @@ BAD_INPUT_TABLE = wb.REPO / "build" / "e2e-artifacts" / "bad-input.md"
 
 def pytest_configure(config: pytest.Config):
     config.addinivalue_line("markers", "x86: in the suite that runs the shipped x86 program (run.sh -m x86)")
-    config.addinivalue_line("markers", "x86_only: needs the x86 program (32-bit Windows); left out of the x64 suite")
     config.bad_input_rows = {}
-
-
-def pytest_collection_modifyitems(config: pytest.Config, items: list):
-    """x86_only cases are deselected, not skipped, for the x64 program."""
-    if wb.pe_architecture(wb.setup_exe()) != "x86":
-        config.hook.pytest_deselected(items=[item for item in items if item.get_closest_marker("x86_only")])
-        items[:] = [item for item in items if not item.get_closest_marker("x86_only")]
 
 
 @pytest.hookimpl(hookwrapper=True)

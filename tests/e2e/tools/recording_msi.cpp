@@ -28,8 +28,6 @@ int ScriptInt(const wchar_t* section, const char* key, int fallback) {
     return Script(section, key, &value) && !value.empty() ? static_cast<int>(wcstol(value.c_str(), nullptr, 0)) : fallback;
 }
 
-std::string Size(const DWORD* size) { return size ? Num(*size) : "(null)"; }
-
 // A value to a caller's buffer by the installer's rules (*size in characters, ERROR_MORE_DATA).
 UINT CopyOut(const std::wstring& value, char* buffer, DWORD* size) {
     char text[1024] = {};
@@ -136,21 +134,16 @@ DOUBLE_ENTRY UINT WINAPI MsiReinstallProductA(const char* product, DWORD mode) {
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY int WINAPI MsiQueryProductStateA(const char* product) {
-    Record("MsiQueryProductStateA", Field(product));
+DOUBLE_ENTRY int WINAPI MsiQueryProductStateA(const char*) {
     return ScriptInt(L"State", "ProductState", -1);
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseA(const char* path, const char* persist, MsiHandle* database) {
-    // The persistence mode is a small number (0: read-only) or an output path.
-    const ULONG_PTR mode = reinterpret_cast<ULONG_PTR>(persist);
-    Record("MsiOpenDatabaseA", Field(path), mode < 0x10000 ? Num(mode) : Field(persist));
+DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseA(const char*, const char*, MsiHandle* database) {
     if (database) *database = kDatabase;
     return ERROR_SUCCESS;
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewA(MsiHandle database, const char* sql, MsiHandle* view) {
-    Record("MsiDatabaseOpenViewA", Num(database), Field(sql));
     if (database != kDatabase || !sql || !view) return ERROR_INVALID_HANDLE;
     *view = kView;
     for (MsiHandle query = 1; query <= 3; ++query)
@@ -158,13 +151,11 @@ DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewA(MsiHandle database, const char* sq
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle view, MsiHandle record) {
-    Record("MsiViewExecute", Num(view), Num(record));
+DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle view, MsiHandle) {
     return (view & ~0xFFul) == kView ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
-    Record("MsiViewFetch", Num(view));
     std::wstring value;
     const MsiHandle query = view - kView;
     if ((view & ~0xFFul) != kView || !record) return ERROR_INVALID_HANDLE;
@@ -174,7 +165,6 @@ DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringA(MsiHandle record, UINT field, char* buffer, DWORD* size) {
-    Record("MsiRecordGetStringA", Num(record), Num(field), Size(size));
     const MsiHandle query = record - kRecord;
     if ((record & ~0xFFul) != kRecord || query == 0 || query > 3) return ERROR_INVALID_HANDLE;
     std::wstring value;
@@ -182,21 +172,16 @@ DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringA(MsiHandle record, UINT field, char*
     return size ? CopyOut(value, buffer, size) : ERROR_INVALID_PARAMETER;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle handle) {
-    Record("MsiCloseHandle", Num(handle));
-    return ERROR_SUCCESS;
-}
+DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle) { return ERROR_SUCCESS; }
 
-DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoA(const char* product, const char* property, char* buffer, DWORD* size) {
-    Record("MsiGetProductInfoA", Field(product), Field(property), Size(size));
+DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoA(const char*, const char* property, char* buffer, DWORD* size) {
     std::wstring version;
     if (!Script(L"State", "InstalledVersion", &version) || version.empty()) return 1605;  // unknown product
     if (!property || lstrcmpA(property, "VersionString") != 0) return 1608;                // unknown property
     return size ? CopyOut(version, buffer, size) : ERROR_INVALID_PARAMETER;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationA(MsiHandle database, const char* path, UINT updates, MsiHandle* summary) {
-    Record("MsiGetSummaryInformationA", Num(database), Field(path), Num(updates));
+DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationA(MsiHandle, const char*, UINT, MsiHandle* summary) {
     if (!summary) return ERROR_INVALID_PARAMETER;
     *summary = kSummary;
     return ERROR_SUCCESS;
@@ -204,7 +189,6 @@ DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationA(MsiHandle database, const cha
 
 DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyA(MsiHandle summary, UINT property, UINT* type, INT* number,
                                                     FILETIME*, char* buffer, DWORD* size) {
-    Record("MsiSummaryInfoGetPropertyA", Num(summary), Num(property), Size(size));
     std::wstring value;
     if (summary != kSummary) return ERROR_INVALID_HANDLE;
     if (property != 7 || !Script(L"Package", "Template", &value)) return 1608;
