@@ -446,3 +446,48 @@ class Bench:
         script_msi(self.system, msi)
         for name in ("msi", "mapi"):
             (self.system / f"recording_{name}.log").unlink(missing_ok=True)
+
+
+# ---- Dialogs as a person meets them: found in the watcher's lists, driven through X
+
+def find_dialog(bench: Bench, run: Run, match, timeout: float = 5) -> dict:
+    """The run's first dialog that matches, waited for; {} if none does."""
+    pid = wait_until(lambda: run.pid, 30)
+    found = wait_until(lambda: next((d for d in bench.watcher.dialogs(pid) if match(d)), None)
+                       or run.process.poll() is not None, timeout)
+    return found if isinstance(found, dict) else {}
+
+
+def dialog(bench: Bench, run: Run, caption: str, settle=lambda found: True) -> dict:
+    """The run's dialog (not a message box) with this caption, settled."""
+    found = find_dialog(bench, run, lambda d: d["caption"] == caption and "65535" not in d["controls"] and settle(d), 60)
+    assert found, f"no dialog {caption!r}\n{run.describe()}"
+    return found
+
+
+def refresh(bench: Bench, run: Run, seen: dict, until=lambda found: True) -> dict:
+    """The dialog read again once the condition holds (a few seconds); {} once it is gone."""
+    return (find_dialog(bench, run, lambda d: d["hwnd"] == seen["hwnd"] and until(d))
+            or find_dialog(bench, run, lambda d: d["hwnd"] == seen["hwnd"], 0))
+
+
+def keys(bench: Bench, seen: dict, *names: str):
+    xdotool(bench.display, "windowfocus", "--sync", str(seen["x_window"]))
+    for name in names:
+        xdotool(bench.display, "key", name)
+        time.sleep(0.15)
+
+
+def click(bench: Bench, rect: list):
+    # --sync waits for the pointer to move: it must not be there already.
+    xdotool(bench.display, "mousemove", "--sync", str(rect[0]), str(rect[1]))
+    xdotool(bench.display, "mousemove", "--sync", str((rect[0] + rect[2]) // 2), str((rect[1] + rect[3]) // 2))
+    xdotool(bench.display, "click", "1")
+    time.sleep(0.15)
+
+
+def pixels(bench: Bench, rect: list) -> set[bytes]:
+    raw = subprocess.run(["import", "-display", bench.display, "-window", "root", "-crop",
+                          f"{rect[2] - rect[0]}x{rect[3] - rect[1]}+{rect[0]}+{rect[1]}", "rgb:-"],
+                         capture_output=True, check=True).stdout
+    return {raw[i:i + 3] for i in range(0, len(raw), 3)}

@@ -6,6 +6,9 @@ import codecs
 import dataclasses
 import hashlib
 import random
+import shutil
+import time
+from typing import Callable
 
 import bench as wb
 
@@ -56,6 +59,7 @@ class Case:
     registry: dict = default(dict)
     record: dict | None = None
     findings: list | None = None
+    during: Callable | None = None  # what a person does in the dialogs: during(bench, run)
 
     def __post_init__(self):
         self.last = (COMPLETE if self.exit == 0 else None) if self.last == "" else self.last
@@ -311,6 +315,141 @@ CASES += [
          exists={"C:\\logs\\-record.json": True}),
     Case("log-path-quoted-with-blanks-around", args='/i /quiet /log  "C:\\logs\\setup run.log" ', logfile="C:\\logs\\setup run.log",
          log=["UILevel is set to 2"]),
+]
+
+# ---- The dialogs, driven as a person would (bench.py: dialog, keys, click) while the run goes on
+OK, CANCEL, HEADER, LIST, STATUS, EXPLANATION, LINK = "1", "2", "1001", "10010", "10013", "1004", "1005"
+UNTICKED, TICKED, NO_BOX = 0, 1, 2
+RU_CAPTION = text(132, "Demo Product", "1.0.0", table=RU)
+MANUAL = {"Name": "Manual Component", "Url": "http://downloads.example.invalid/component",
+          "InstPath": "#Root#\\absent.exe", "FilePath": "C:\\logs\\manual.dll", "FileVer": "1.0"}
+
+
+def marked(name, code=0, **keys) -> dict:  # stays missing after its installer
+    return comp(name, "", code, FilePath=f"C:\\logs\\{name.split()[0].lower()}.dll", FileVer="1.0", **keys)
+
+
+def texts(seen, *controls) -> list[str]:
+    return [seen["controls"][control]["text"] for control in controls]
+
+
+def images(seen) -> list[int]:
+    return [row["image"] for row in seen["controls"][LIST]["rows"]]
+
+
+def closing_question(names, table=S) -> str:
+    return table[155] + "".join(text(157, name, table=table) for name in names) + table[158]
+
+
+def layout_problems(seen) -> list:
+    """Controls outside the client area, or overlapping (but the explanation, which reaches into the link)."""
+    controls = [(key, control["rect"]) for key, control in seen["controls"].items() if control["visible"]]
+    client = seen["client"]
+    problems = [key for key, r in controls if not (r[0] >= client[0] and r[1] >= client[1]
+                                                     and r[2] <= client[2] and r[3] <= client[3])]
+    return problems + [(a, b) for i, (a, r) in enumerate(controls) for b, q in controls[i + 1:]
+                       if {a, b} != {EXPLANATION, LINK} and r[0] < q[2] and q[0] < r[2] and r[1] < q[3] and q[1] < r[3]]
+
+
+def check_download_texts(seen, explanation, table=S):
+    expected = [table[149], table[148], table[131], explanation, text(151, "Manual Component", table=table)]
+    assert [seen["caption"], *texts(seen, OK, CANCEL, EXPLANATION, LINK)] == expected
+
+
+def tick_by_click_and_space(bench, run):
+    seen = wb.dialog(bench, run, CAPTION)
+    assert [*texts(seen, HEADER, OK, CANCEL), seen["focus"]] == [text(129, "Demo Product"), S[130], S[131], 1]
+    rows = seen["controls"][LIST]["rows"]
+    assert [(row["text"], row["image"]) for row in rows] == [
+        ("Ticked Component", TICKED), ("Fixed Component", NO_BOX), ("Unticked Component", UNTICKED)]
+    # What the person sees: a ticked box, no picture, an empty box.
+    ticked, fixed, unticked = (wb.pixels(bench, row["icon"]) for row in rows)
+    assert len(fixed) == 1 and len(ticked) > 1 and len(unticked) > 1 and ticked != unticked
+
+    wb.click(bench, rows[0]["icon"])   # unticks
+    wb.click(bench, rows[1]["label"])  # no box: nothing to toggle
+    seen = wb.refresh(bench, run, seen, lambda d: images(d) == [UNTICKED, NO_BOX, UNTICKED])
+    assert images(seen) == [UNTICKED, NO_BOX, UNTICKED] and seen["controls"][LIST]["selection"] == -1
+    for _ in range(4):
+        if seen["focus"] != int(LIST):
+            wb.keys(bench, seen, "Tab")
+            seen = wb.refresh(bench, run, seen)
+    wb.keys(bench, seen, "Home", "Down", "Down", "space")  # ticks the third row
+    seen = wb.refresh(bench, run, seen, lambda d: images(d) == [UNTICKED, NO_BOX, TICKED])
+    assert images(seen) == [UNTICKED, NO_BOX, TICKED] and seen["controls"][LIST]["selection"] == 2
+    wb.click(bench, seen["controls"][OK]["rect"])
+    box = wb.wait_until(lambda: run.boxes, 30)[0]
+    # While the failing component's error box is open the dialog says what it installs.
+    assert texts(wb.dialog(bench, run, CAPTION), STATUS) == [text(136, "Fixed Component")]
+    bench.watcher.press(box, "Return")
+
+
+def cancel_steps(bench, run):
+    seen = wb.dialog(bench, run, CAPTION, lambda found: LIST in found["controls"])
+    # With an uninstall step the dialog speaks of steps.
+    assert texts(seen, HEADER, OK) == [text(1006, "Demo Product"), S[1009]]
+    assert [row["text"] for row in seen["controls"][LIST]["rows"]] == [S[1008] + "Old Product", S[1007] + "Some Component"]
+    wb.click(bench, seen["controls"][CANCEL]["rect"])
+
+
+def recheck_in_the_users_language(bench, run):
+    main = wb.dialog(bench, run, RU_CAPTION)
+    assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == RU_CAPTION
+    assert texts(main, HEADER, OK, CANCEL) == [text(129, "Demo Product", table=RU), RU[130], RU[131]]
+    assert layout_problems(main) == []
+    wb.keys(bench, main, "Return")
+    seen = wb.dialog(bench, run, RU[149])
+    assert (seen["owner"], seen["focus"], layout_problems(seen)) == (main["hwnd"], 1, [])
+    assert not wb.refresh(bench, run, main)["enabled"], "the prerequisites dialog takes input under the download dialog"
+    check_download_texts(seen, text(164, *["Manual Component"] * 2, "Ask the administrator.", table=RU), RU)
+
+    # Recheck while the component is missing: probed once more, still open.
+    probe = "Can't get version of file 'C:\\logs\\manual.dll'".encode("utf-16-le")
+    probes = bench.logs()[0].read_bytes().count(probe)
+    wb.keys(bench, seen, "Return")
+    assert wb.wait_until(lambda: bench.logs()[0].read_bytes().count(probe) == probes + 1, 15)
+    time.sleep(1)
+    assert wb.refresh(bench, run, seen) and "later" not in bench.markers()
+    # Put in place by hand, then Recheck goes on with the next component.
+    shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs\\manual.dll"))
+    wb.click(bench, seen["controls"][OK]["rect"])
+
+
+def follow_a_link_that_is_no_web_address(bench, run):
+    seen = wb.dialog(bench, run, S[149])
+    assert seen["owner"] == 0 and [d["caption"] for d in bench.watcher.dialogs(run.pid)] == [S[149]]
+    check_download_texts(seen, text(150, *["Manual Component"] * 2))
+    link = seen["controls"][LINK]["rect"]
+    wb.click(bench, [link[0] + 4, link[1], link[0] + 8, link[3]])
+    time.sleep(2)
+    wb.keys(bench, seen, "Escape")
+
+
+STEPS = [{**comp("Old Product"), "IsUninstall": 1}, marked("Some Component")]
+CASES += [
+    Case("check-boxes-by-click-and-space-then-a-failing-component", args="", during=tick_by_click_and_space,
+         prereqs=[marked("Ticked Component", Optional=1), marked("Fixed Component", code=1603),
+                  marked("Unticked Component", Optional=0)], answer={ERROR: None, CAPTION: "n"}, exit=3,
+         boxes=[(ERROR, text(134, ran("fixed", 1603))),
+                (CAPTION, closing_question(["Fixed Component", "Unticked Component"]), "yesno")],
+         ran={**done("fixed", code=1603), **done("unticked")}),
+    # Cancelled before a fresh install the run fails; before an upgrade it ends as a declined one.
+    *[Case(f"cancel-runs-no-step{suffix}", args=f"/i {RECORD}", prereqs=STEPS, during=cancel_steps, msi=msi,
+           answer={CAPTION: "y"}, exit=code, boxes=boxes, last=None,
+           record=record(exitCode=code, stage="prerequisites", declined="prerequisites", installerResult=None))
+      for suffix, msi, code, boxes in (("", {}, 3, []), ("-of-an-upgrade", {"State": {"ProductState": 5, "InstalledVersion": "0.9"}},
+                                                       0, [(CAPTION, S[144], "yesno")]))],
+    Case("download-dialog-in-the-users-language-rechecks", args="", locale="ru_RU.UTF-8",
+         prereqs=[{**MANUAL, "ChooseDownload": "Ask the administrator."}, marked("Later Component")],
+         during=recheck_in_the_users_language, boxes=[(RU_CAPTION, closing_question(["Later Component"], RU), "yesno")],
+         ran=done("later"), log=["!Install the component 'Manual Component'"], calls=["MsiInstallProductA|<media>\\demo.msi|"]),
+    # Unattended, the dialog has no owner.
+    Case("download-dialog-opens-web-links-only", args="/i /passive", files={"C:\\logs\\opened.exe": "@tool"},
+         prereqs=[{**MANUAL, "Url": "C:\\logs\\opened.exe"}, marked("Later Component")],
+         during=follow_a_link_that_is_no_web_address, exists={"C:\\logs\\opened.exe.started": False},
+         log=["Installing prerequisites passively:\r\n  Manual Component\r\n  Later Component",
+              "Download link 'C:\\logs\\opened.exe' is not an http or https address; it is not opened.",
+              "!Install the component"], calls=["MsiInstallProductA<*>"]),
 ]
 
 # ---- The corpus: packages on media saved by different editors; what the checker says for code page 1252 (<*>:

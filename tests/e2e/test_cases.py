@@ -61,8 +61,11 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
             prefix.reg_import(fill(text, places), view)
 
     started = time.time()
-    run = bench.run(fill(case.line or f"<media>\\setup.exe {case.args}", places), timeout=case.timeout,
-                    answers=case.answer, locale=case.locale, env=case.env, cwd=case.cwd)
+    run = bench.start(fill(case.line or f"<media>\\setup.exe {case.args}", places), answers=case.answer,
+                      locale=case.locale, env=case.env, cwd=case.cwd)
+    if case.during:
+        case.during(bench, run)
+    run.wait(case.timeout)
     assert run.exit_code is not None, f"no end within {case.timeout} s\n{run.describe()}"
     if case.row:
         node.user_properties += [("input", case.row[0]), ("behaviour", case.row[1]),
