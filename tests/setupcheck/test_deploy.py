@@ -62,9 +62,6 @@ def test_definitions_as_text(medium):
 
 
 @pytest.mark.parametrize("keys, files, form, finding", [
-    ("MsiPath=gone.msi", "", "", "MsiPath: no such file in the media: gone.msi"),
-    ("MsiPath=demo.msi; MsiType=Repair", "demo.msi=demo", "",
-     'MsiType: "Repair" is neither Install nor InstallUpgrade: setup.exe stops with exit code 3'),
     ("MsiPath=demo.msi", "demo.msi=nocode", "",
      "MsiPath: the package has no ProductCode that setup.exe can read (at most 259 characters)"),
     ("MsiPath=demo.msi", "demo.msi=nomaker", "", "MsiPath: the package has no Manufacturer: the definitions name the publisher"),

@@ -179,11 +179,10 @@ public:
         Call("QueryProductState " + code);
         return o_.productStates.count(code) ? o_.productStates[code] : -1;
     }
-    uint32_t ProductInfo(const std::string& code, const std::string& property, size_t bufferSize,
+    uint32_t ProductInfo(const std::string& code, const std::string& property, size_t,
                          std::string* value) override {
         Call("ProductInfo " + code + "|" + property);
         if (!o_.installedVersions.count(code)) return 1605;  // ERROR_UNKNOWN_PRODUCT
-        if (o_.installedVersions[code].size() >= bufferSize) return 234;
         *value = o_.installedVersions[code];
         return 0;
     }

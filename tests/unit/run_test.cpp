@@ -55,9 +55,6 @@ struct RunCase {
 };
 
 const RunCase kRuns[] = {
-    {"", "/i /quiet", nullptr, "0|done|-|-|-|0|none", {},
-     {"UILevel is set to 2\r\n", "User LangId is 1033\r\n", kCall + "\r\n\r\n\r\n", "Setup complete\r\n"},
-     {"QueryProductState {C0DE}", "SetInternalUI 2", "EnableLog 8159|" + kLog + "|1", "InstallProduct " + kPackage + "|"}},
     {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none", {kUpgrade}, {},
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL REINSTALLMODE=vomus"}},
     {"", "/i", Installed("0.9", {7}), "0|installation|-|-|\"upgrade\"|-|none", {kUpgrade}, {}, {"SetInternalUI 5"}},
@@ -65,13 +62,6 @@ const RunCase kRuns[] = {
      {"Newer version of this product is already installed.", kFailed + "3000)'Unknown error 0x00000BB8'.",
       "Can't read email address from ini file.\r\n"}},
     {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
-    {"SendErrorLogTo=help@example.invalid\n", "/i",
-     [](fake::Platform& os) { os.msi.installResult.result = 1603, os.userInterface.answers = {1, 7}; },
-     "3|installation|-|-|-|1603|none",
-     {kError + "\r\n\r\nLog file:\r\n'" + kLog + "'",
-      "Demo (1.0)|Installation failed. Product not installed.\n\nDo you want to send the log file:\n'" + kLog +
-          "'\nto 'help@example.invalid'?"},
-     {"An irrecoverable internal error occured.\r\n", kFailed + "1603)'Fatal error.'."}},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\nMsiProp=P=1\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"},
      {"Do you want to apply patch '1.0' to 'Demo'?\r\n", "Calling MsiApplyPatch with command line: P=1\r\n"},
@@ -110,8 +100,6 @@ const RunCase kRuns[] = {
     {"", "/I /quiet", nullptr, "3|command line|-|-|-|-|none", {},
      {"Usage box not shown: the run must not wait for a person."}},
     {"-", "/i /quiet", nullptr, "3", {"Installation Error|Can't find ini file:\r\n'C:\\Kits\\setup.ini'"}},
-    {"", "/i", [](fake::Platform& os) { os.sys.administrator = false; }, "0|host checks|-|-|-|-|none",
-     {"Installation Error|Admin priviledges are required."}, {"Admin priviledges are required.\r\n"}},
     {"MinWinVersion=6.x\n", "/i", [](fake::Platform& os) { os.fileSystem.longPaths[kLog] = "C:\\Long\\run.log"; },
      "3|host checks|-|-|-|-|none", {kError + "\r\nLog file:\r\n'C:\\Long\\run.log'"},
      {"CheckWinVersion() failed. Invalid version '6.x' in variable 'MinWinVersion'.\r\n", "An irrecoverable"}},
