@@ -28,7 +28,7 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
         report.outcome = "failed"
         report.longrepr = f"skipped in CI, where every case must run: {report.longrepr}"
     properties = dict(item.user_properties)
-    if "input" in properties and report.when == "call":
+    if "row" in properties and report.when == "call":
         result = "passed" if report.passed else "FAILED: " + str(report.longrepr).splitlines()[-1][:160]
         item.config.bad_input_rows[item.nodeid] = (properties, result)
 
@@ -40,9 +40,9 @@ def pytest_sessionfinish(session: pytest.Session):
     if len(rows) < len(BAD_INPUT):
         return
     lines = [f"Bad input, {datetime.datetime.now():%Y-%m-%d %H:%M}, program {os.environ.get('SETUP_EXE', 'dist/x64/setup.exe')}",
-             "", "| Input | What the program does | Exit code, time | Result |", "|---|---|---|---|"]
+             "", "| Case | Exit code, time | Result |", "|---|---|---|"]
     for properties, result in rows.values():
-        cells = (properties["input"], properties["behaviour"], properties["observed"], result)
+        cells = (properties["row"], properties["observed"], result)
         lines.append("| " + " | ".join(" ".join(cell.split()).replace("|", "\\|") for cell in cells) + " |")
     BAD_INPUT_TABLE.parent.mkdir(parents=True, exist_ok=True)
     BAD_INPUT_TABLE.write_text("\n".join(lines) + "\n", encoding="utf-8")

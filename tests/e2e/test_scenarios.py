@@ -1,4 +1,5 @@
-"""What does not fit the case table: two runs at once, the detection report, 32-bit Windows, the images."""
+"""What does not fit the case table: two runs at once, the detection report, 32-bit Windows, the images,
+the README's table of the bad-input cases."""
 
 from __future__ import annotations
 
@@ -10,7 +11,7 @@ import subprocess
 import pytest
 
 import bench as wb
-from cases import S, TESTS_KEY, cond, text
+from cases import BAD_INPUT, S, TESTS_KEY, cond, text
 
 
 def test_one_run_per_package_at_a_time(make_bench):
@@ -161,3 +162,9 @@ def test_image_imports_known_libraries_only_and_is_hardened(image):
     assert int(re.search(r"^\s*\d+\s+\.reloc\s+([0-9a-f]+)", headers, re.M)[1], 16) > 0, "no relocations"
     assert re.search(r"^Subsystem\s+0*2\s+\(Windows GUI\)", headers, re.M)
     assert wb.pe_architecture(wb.REPO / image) == ("x64" if "x64" in image else "x86")
+
+
+def test_robustness_table_has_a_row_for_each_bad_input_case():
+    readme = (wb.REPO / "README.md").read_text(encoding="utf-8")
+    table = readme[readme.index("## Robustness"):readme.index("What the table shows")]
+    assert re.findall(r"^\| `([^`]+)` \|", table, re.M) == [case.id.removeprefix("bad-input-") for case in BAD_INPUT]
