@@ -179,14 +179,23 @@ def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
     """A new prefix (wineboot -i under Wine's own server); `win32`: of 32-bit Windows."""
     prefix = Prefix(path, None, "/usr/lib/wine/wine" if win32 else WINE)
     env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d", WINEARCH="win32" if win32 else None)  # no Mono or Gecko
-    for attempt in range(2):  # a second try on a fresh folder: a first boot has been seen to fail once in a while
-        result = subprocess.run([prefix.loader, "wineboot", "-i"], env=env, capture_output=True, timeout=300, check=False)
-        subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=False)
-        if result.returncode == 0 and prefix.temp.is_dir():
+    # A second try on a fresh folder: now and then a first boot fails, or under the emulation a process of it
+    # crashes and leaves the boot hanging. Output to a file: a hanging child must not hold a pipe open.
+    for _ in range(2):
+        with tempfile.TemporaryFile() as said:
+            try:
+                code = subprocess.run([prefix.loader, "wineboot", "-i"], env=env, stdout=said, stderr=said,
+                                      timeout=240, check=False).returncode
+                subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=False)
+            except subprocess.TimeoutExpired:
+                code = "no end"
+            said.seek(0)
+            output = said.read()[-2000:]
+        if code == 0 and prefix.temp.is_dir():
             break
         subprocess.run([WINESERVER, "-k"], env=env, capture_output=True, timeout=30, check=False)
         shutil.rmtree(path, ignore_errors=True)
-    assert prefix.temp.is_dir(), f"wineboot -i failed ({result.returncode}): {result.stderr[-2000:]!r}"
+    assert prefix.temp.is_dir(), f"wineboot -i failed ({code}): {output!r}"
     # No window manager (Wine would wait for one); a crashing program ends at once with its exception code.
     prefix.append_user_reg("Software\\Wine\\X11 Driver", '"Managed"="N"')
     prefix.append_user_reg("Software\\Wine\\WineDbg", '"ShowCrashDialog"=dword:00000000')
