@@ -301,7 +301,7 @@ CASES += [
            log=["Restart left to the caller (/norestart): the run ends with 3010.", "!Auto-reboot"])
       for level, args in (("passive", " /passive"), ("full", ""))],
     *[Case(f"installer-busy-1618{suffix}", args=f"/i /quiet{args}", msi={"Result": {"InstallProduct": 1618}}, exit=code,
-           log=[failed(1618)], record=code == 1618 and record(exitCode=1618, stage="installation", installerResult=1618) or None)
+           log=[failed(1618)], record=record(exitCode=1618, stage="installation", installerResult=1618) if code == 1618 else None)
       for suffix, args, code in (("", "", 3), ("-recorded", f" {RECORD}", 1618))],
     Case("restart-started-recorded-1641", private=True, args=f"/i /passive {RECORD}", exit=1641, postreqs=RESTARTING,
          ran=done("restarting", code=3010), record=record(exitCode=1641, restart="started")),

@@ -31,17 +31,17 @@ DOUBLE_ENTRY ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMess
     Record("Chain", ExceptionChainVerdict());
     if (message) {
         Record("Message", Field(message->lpszSubject), Field(message->lpszNoteText), Field(message->lpszMessageType),
-                    Field(message->lpszDateReceived), Field(message->lpszConversationID), Num(message->flFlags),
-                    Set(message->lpOriginator), Num(message->nRecipCount), Num(message->nFileCount));
+               Field(message->lpszDateReceived), Field(message->lpszConversationID), Num(message->flFlags),
+               Set(message->lpOriginator), Num(message->nRecipCount), Num(message->nFileCount));
         for (ULONG i = 0; message->lpRecips && i < message->nRecipCount && i < 16; ++i) {
             const MapiRecipDesc& to = message->lpRecips[i];
             Record("Recipient", Num(to.ulRecipClass), Field(to.lpszName), Field(to.lpszAddress), Num(to.ulEIDSize),
-                        Set(to.lpEntryID));
+                   Set(to.lpEntryID));
         }
         for (ULONG i = 0; message->lpFiles && i < message->nFileCount && i < 16; ++i) {
             const MapiFileDesc& file = message->lpFiles[i];
             Record("File", Num(file.flFlags), Num(file.nPosition), Field(file.lpszPathName), Field(file.lpszFileName),
-                        Set(file.lpFileType));
+                   Set(file.lpFileType));
         }
     }
     Record("Result", Num(SUCCESS_SUCCESS));
