@@ -289,8 +289,9 @@ class Run:
         self.exit_code = self.ended = None
         self.started = time.monotonic()
         self.files = [tempfile.TemporaryFile(), tempfile.TemporaryFile()]
-        self.process = spawn([bench.prefix.loader, str(bench.tools / "tool.exe"), "start", line], env=env, cwd=cwd,
-                             stdout=self.files[0], stderr=self.files[1])
+        self.tries, self._spawn = 1, lambda: spawn([bench.prefix.loader, str(bench.tools / "tool.exe"), "start", line],
+                                                   env=env, cwd=cwd, stdout=self.files[0], stderr=self.files[1])
+        self.process = self._spawn()
 
     def output(self, stream: int = 0) -> str:
         fd = self.files[stream].fileno()
@@ -305,6 +306,12 @@ class Run:
         """The full exit code; None when the run did not end in time (the prefix is stopped)."""
         try:
             self.process.wait(timeout)
+            # Now and then Wine's loader ends at once, saying nothing, before tool.exe has started anything:
+            # the program under test never ran, so one more start is a fair second try.
+            if self.pid is None and not self.output(0) + self.output(1) and self.tries == 1:
+                self.tries += 1
+                self.process = self._spawn()
+                self.process.wait(max(1.0, timeout - (time.monotonic() - self.started)))
             self.seconds = time.monotonic() - self.started
             lines = self.output().split()
             self.exit_code = int(lines[-1]) if lines and lines[-1].isdigit() else None
@@ -325,7 +332,9 @@ class Run:
 
     def describe(self) -> str:
         boxes = "".join(f"\n  box {box['caption']!r}: {box['text']!r} {box['buttons']}" for box in self.boxes)
-        return f"{self.line}\n  exit code {self.exit_code}{boxes}\n  stderr: {self.output(1)[-1500:]}"
+        ended = "running" if self.process.poll() is None else f"the loader ended with {self.process.returncode}"
+        return (f"{self.line}\n  exit code {self.exit_code} ({ended}, {self.tries} start(s)){boxes}"
+                f"\n  stdout: {self.output(0)[-300:]}\n  stderr: {self.output(1)[-1500:]}")
 
 
 def setup_entries(raw: bytes, strict: bool) -> tuple[list[str], int]:

@@ -66,7 +66,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
     if case.during:
         case.during(bench, run)
     run.wait(case.timeout)
-    assert run.exit_code is not None, f"no end within {case.timeout} s\n{run.describe()}"
+    assert run.exit_code is not None, f"no exit code within {case.timeout} s\n{run.describe()}"
     row = case.id.startswith("bad-input-")  # a row of the README's robustness table
     if row:
         node.user_properties += [("row", case.id.removeprefix("bad-input-")), ("observed", f"{run.exit_code}, {run.seconds:.1f} s")]
