@@ -1,4 +1,4 @@
-"""Fixtures: the display, the locales, the prefixes, the packages, a Bench per test; the bad-input table."""
+"""Fixtures: the display, the prefixes, the packages, a Bench per test; the bad-input table."""
 
 from __future__ import annotations
 
@@ -71,11 +71,11 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
     """What cases name by "@...": the program, the helpers, the packages (wixl)."""
     folder = tmp_path_factory.mktemp("packages")
 
-    def package(name: str, source: str = "corpus", arch: str = "x64", defines: tuple = (), codepage: int = 0,
-                product: str = "", template: str = "") -> Path:
+    def package(name: str, defines: tuple = ("Corpus=1",), arch: str = "x64", codepage: int = 0, product: str = "",
+                template: str = "") -> Path:
         path, utf8 = folder / f"{name}.msi", dict(os.environ, LC_ALL="C.UTF-8")
         subprocess.run(["wixl", "-a", arch, "-o", str(path), *(arg for define in defines for arg in ("-D", define)),
-                        str(wb.E2E_DIR / "packages" / f"{source}.wxs")], check=True, capture_output=True, timeout=60, env=utf8)
+                        str(wb.E2E_DIR / "packages" / "demo.wxs")], check=True, capture_output=True, timeout=60, env=utf8)
         if codepage:
             (folder / "_ForceCodepage.idt").write_text(f"\r\n\r\n{codepage}\t_ForceCodepage\r\n")
             subprocess.run(["msibuild", str(path), "-i", str(folder / "_ForceCodepage.idt"), "-q",
@@ -89,7 +89,7 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
     from cases import CORPUS
     return {"setup": program, "tool": tools / "tool.exe", "noop": tools / "noop.exe",
             "msi": tools / "recording" / "msi.dll", "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
-            **{name: package(name, "demo", defines=defines) for name, defines in
+            **{name: package(name, defines) for name, defines in
                (("demo", ()), ("demo2", ["ProductVersion=2.0.0"]), ("prereq", ["Prerequisite=1"]))},
             **{name: package(name, **recipe) for name, recipe in CORPUS.items()}}
 
@@ -102,23 +102,13 @@ def display():
 
 
 @pytest.fixture(scope="session")
-def locales(tmp_path_factory) -> Path:
-    """A LOCPATH with ru_RU.UTF-8 if the system lacks it."""
-    folder = tmp_path_factory.mktemp("locales")
-    if "ru_RU.utf8" not in subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split():
-        subprocess.run(["localedef", "-i", "ru_RU", "-f", "UTF-8", str(folder / "ru_RU.UTF-8")],
-                       capture_output=True, check=False)  # warns (exit 1) on harmless details
-    return folder
-
-
-@pytest.fixture(scope="session")
-def benches(tmp_path_factory, display: str, program: Path, tools: Path, locales: Path):
+def benches(tmp_path_factory, display: str, program: Path, tools: Path):
     """The pristine prefixes, without and with the doubles, and a shared bench on a copy of each."""
     root = tmp_path_factory.mktemp("wine")
     pristine = {False: wb.make_base_prefix(root / "base", display)}
     pristine[True] = pristine[False].copy(root / "doubles")
     wb.install_doubles(pristine[True], wb.pe_architecture(program), tools)
-    shared = {doubles: wb.Bench(prefix.copy(root / f"shared-{doubles}"), program, tools, locales)
+    shared = {doubles: wb.Bench(prefix.copy(root / f"shared-{doubles}"), program, tools)
               for doubles, prefix in pristine.items()}
     yield pristine, shared
     for bench in shared.values():
@@ -127,13 +117,13 @@ def benches(tmp_path_factory, display: str, program: Path, tools: Path, locales:
 
 
 @pytest.fixture
-def make_bench(benches, program: Path, tools: Path, locales: Path, tmp_path: Path):
+def make_bench(benches, program: Path, tools: Path, tmp_path: Path):
     """make_bench(doubles, private): a Bench on the shared prefix, or on a copy of its own."""
     made: list[tuple[wb.Bench, bool]] = []
 
     def make(doubles: bool = True, private: bool = False) -> wb.Bench:
         pristine, shared = benches
-        bench = wb.Bench(pristine[doubles].copy(tmp_path / "prefix"), program, tools, locales) if private else shared[doubles]
+        bench = wb.Bench(pristine[doubles].copy(tmp_path / "prefix"), program, tools) if private else shared[doubles]
         made.append((bench.reset(), private))
         return bench
 

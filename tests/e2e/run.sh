@@ -7,7 +7,7 @@ cd "$here/../.."
 fail() { echo "run.sh: $*" >&2; exit 2; }
 
 missing=""
-for command in wine wineserver wixl Xvfb xdotool localedef cmake ninja /usr/bin/python3; do
+for command in wine wineserver wixl Xvfb xdotool cmake ninja /usr/bin/python3; do
     command -v "$command" >/dev/null 2>&1 || missing="$missing $command"
 done
 /usr/bin/python3 -c 'import pytest' 2>/dev/null || missing="$missing python3-pytest"

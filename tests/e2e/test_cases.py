@@ -62,7 +62,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
 
     started = time.time()
     run = bench.start(fill(case.line or f"<media>\\setup.exe {case.args}", places), answers=case.answer,
-                      locale=case.locale, env=case.env, cwd=case.cwd)
+                      env=case.env, cwd=case.cwd)
     if case.during:
         case.during(bench, run)
     run.wait(case.timeout)

@@ -8,8 +8,9 @@ namespace {
 
 using MsiHandle = unsigned long;
 
-// Handles given out; a view and its record carry the queried property (1-3).
-constexpr MsiHandle kDatabase = 0x100, kView = 0x200, kRecord = 0x300, kSummary = 0x400;
+// A view and its record are handles of the queried property (1-3; 0 for any other query). The runs through
+// Wine's own msi.dll check how the program uses the handles.
+constexpr MsiHandle kView = 0x200;
 const char* const kQueried[] = {"", "ProductCode", "ProductVersion", "ProductName"};
 
 std::wstring g_installerLog;
@@ -129,47 +130,37 @@ DOUBLE_ENTRY UINT WINAPI MsiApplyPatchA(const char* patch, const char* installPa
     return Installed(patch, "ApplyPatch");
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiReinstallProductA(const char* product, DWORD mode) {
-    Record("MsiReinstallProductA", Field(product), Num(mode));
-    return ERROR_SUCCESS;
-}
+// Bound by the program, which upgrades through MsiInstallProductA.
+DOUBLE_ENTRY UINT WINAPI MsiReinstallProductA(const char*, DWORD) { return ERROR_SUCCESS; }
 
 DOUBLE_ENTRY int WINAPI MsiQueryProductStateA(const char*) {
     return ScriptInt(L"State", "ProductState", -1);
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseA(const char*, const char*, MsiHandle* database) {
-    if (database) *database = kDatabase;
+    *database = 1;
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewA(MsiHandle database, const char* sql, MsiHandle* view) {
-    if (database != kDatabase || !sql || !view) return ERROR_INVALID_HANDLE;
+DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewA(MsiHandle, const char* sql, MsiHandle* view) {
     *view = kView;
     for (MsiHandle query = 1; query <= 3; ++query)
         if (strstr(sql, ("'" + std::string(kQueried[query]) + "'").c_str())) *view = kView + query;
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle view, MsiHandle) {
-    return (view & ~0xFFul) == kView ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
-}
+DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle, MsiHandle) { return ERROR_SUCCESS; }
 
 DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
     std::wstring value;
-    const MsiHandle query = view - kView;
-    if ((view & ~0xFFul) != kView || !record) return ERROR_INVALID_HANDLE;
-    if (query == 0 || query > 3 || !Script(L"Package", kQueried[query], &value)) return ERROR_NO_MORE_ITEMS;
-    *record = kRecord + query;
-    return ERROR_SUCCESS;
+    *record = view;
+    return view > kView && Script(L"Package", kQueried[view - kView], &value) ? ERROR_SUCCESS : ERROR_NO_MORE_ITEMS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringA(MsiHandle record, UINT field, char* buffer, DWORD* size) {
-    const MsiHandle query = record - kRecord;
-    if ((record & ~0xFFul) != kRecord || query == 0 || query > 3) return ERROR_INVALID_HANDLE;
+DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringA(MsiHandle record, UINT, char* buffer, DWORD* size) {
     std::wstring value;
-    if (field == 1) Script(L"Package", kQueried[query], &value);
-    return size ? CopyOut(value, buffer, size) : ERROR_INVALID_PARAMETER;
+    Script(L"Package", kQueried[record - kView], &value);
+    return CopyOut(value, buffer, size);
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle) { return ERROR_SUCCESS; }
@@ -182,17 +173,15 @@ DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoA(const char*, const char* property, c
 }
 
 DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationA(MsiHandle, const char*, UINT, MsiHandle* summary) {
-    if (!summary) return ERROR_INVALID_PARAMETER;
-    *summary = kSummary;
+    *summary = 1;
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyA(MsiHandle summary, UINT property, UINT* type, INT* number,
-                                                    FILETIME*, char* buffer, DWORD* size) {
+DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyA(MsiHandle, UINT property, UINT* type, INT* number, FILETIME*,
+                                                    char* buffer, DWORD* size) {
     std::wstring value;
-    if (summary != kSummary) return ERROR_INVALID_HANDLE;
     if (property != 7 || !Script(L"Package", "Template", &value)) return 1608;
-    if (type) *type = 30;  // VT_LPSTR
+    *type = 30;  // VT_LPSTR
     if (number) *number = 0;
-    return size ? CopyOut(value, buffer, size) : ERROR_INVALID_PARAMETER;
+    return CopyOut(value, buffer, size);
 }
