@@ -419,7 +419,7 @@ class Bench:
         self.prefix.stop_server()
 
     def make_media(self, name: str, ini: None | str | bytes | dict, files: dict) -> str:
-        """C:\\media\\<name>: setup.exe, tool.exe, setup.ini and files (bytes, a path, None: a folder)."""
+        """C:\\media\\<name>: setup.exe, tool.exe, setup.ini and files (bytes or a path)."""
         folder = f"C:\\media\\{name}"
         ini = ini_text(ini) if isinstance(ini, dict) else ini
         files = {"setup.exe": self.program, "tool.exe": self.tools / "tool.exe",
@@ -429,10 +429,7 @@ class Bench:
         for path, content in files.items():
             target = self.prefix.unix(path if ":" in path else f"{folder}\\{path}")
             target.parent.mkdir(parents=True, exist_ok=True)
-            if content is None:
-                target.mkdir()
-            else:
-                target.write_bytes(content if isinstance(content, bytes) else Path(content).read_bytes())
+            target.write_bytes(content if isinstance(content, bytes) else Path(content).read_bytes())
         return folder
 
     def start(self, line: str, answers: None | str | dict = "Return", env: dict | None = None, cwd: str | None = None) -> Run:

@@ -250,14 +250,15 @@ CASES: list = [
               "Mail question not asked: the run must not wait for a person. Answered No."],
          record=record(exitCode=3, stage="installation", installerResult=1603,
                        stoppedAt={"component": "Web Runtime", "reason": "download"})),
-    # The transform is named only when the installer got it.
+    # The transform is named only when the installer got it. The digests' wording is the unit tests'; the cases with
+    # the right digest show that the file's is computed.
     Case("tampered-package-not-installed", args=f"/i /quiet {RECORD}", main={"Sha256": ZEROS, "LangId": 1049},
          files={"1049.mst": b"transform"}, exit=3, calls=["!MsiInstallProductA"],
-         log=[f"Integrity check failed. File '<media>\\demo.msi' has SHA-256 {hashlib.sha256(b'package').hexdigest()}, "
-              f"expected {ZEROS}."], record=record(exitCode=3, stage="installation", installerResult=13)),
+         log=["Integrity check failed. File '<media>\\demo.msi'<*>"],
+         record=record(exitCode=3, stage="installation", installerResult=13)),
     Case("tampered-component-installer-not-run", args="/i /passive", exit=3,
          prereqs=[comp("Runtime", Sha256=ZEROS, **MISSING)], calls=["!MsiInstallProductA"],
-         log=[f"Integrity check failed. File '<media>\\tool.exe' has SHA-256 <*>, expected {ZEROS}."]),
+         log=["Integrity check failed. File '<media>\\tool.exe'<*>"]),
 
     # ---- Real installs through Wine's msi.dll
     Case("real-install", x86=True, private=True, findings=[], msi="wine", timeout=240, exists=PAYLOAD,
@@ -515,8 +516,9 @@ MEGABYTE = cond(2, "bytes", "1048576")
 
 
 def registry_row(condition: str, value: str, data: str, holds: bool) -> Case:
-    failures = [f"CRegComparer.GetRegValue(0x80000002, 'Software\\Demo Maker\\Bad Input Tests', '{value}') failed. "
-                "Error(234)'<*>'.", f"IsValidRegCond() failed. Invalid condition '{condition}'. RegPath='{BAD_KEY}\\{value}'."]
+    # The entries' wording is the unit tests'.
+    failures = [f"CRegComparer.GetRegValue(<*>'{value}') failed. Error(234)<*>",
+                f"IsValidRegCond() failed. Invalid condition '{condition}'<*>"]
     return Case(f"bad-input-registry-{value}-{condition}", reg64=f'[{BAD_KEY}]\n"{value}"={data}',
                 prereqs=[{**NEEDED, "FilePath": "", "RegPath": f"{BAD_KEY}\\{value}", "RegCond": condition, "Key64": 1}],
                 log=["!CRegComparer", "!IsValidRegCond"] if holds else failures, ran={} if holds else done("component"))

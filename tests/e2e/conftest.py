@@ -87,7 +87,7 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
         return path
 
     from cases import CORPUS
-    return {"setup": program, "tool": tools / "tool.exe", "noop": tools / "noop.exe",
+    return {"tool": tools / "tool.exe", "noop": tools / "noop.exe",
             "msi": tools / "recording" / "msi.dll", "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
             **{name: package(name, defines) for name, defines in
                (("demo", ()), ("demo2", ["ProductVersion=2.0.0"]), ("prereq", ["Prerequisite=1"]))},

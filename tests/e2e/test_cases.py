@@ -42,7 +42,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
              for path, value in case.files.items()}
     # "<sha256:FILE>" in setup.ini: the digest of that file of the case.
     digests = {f"<sha256:{path}>": hashlib.sha256(value if isinstance(value, bytes) else value.read_bytes()).hexdigest()
-               for path, value in files.items() if value is not None}
+               for path, value in files.items()}
     media = bench.make_media(re.sub(r"[^\w-]", "-", case.id)[:40], fill(case.setup_ini(), digests), files)
     errors = None
     if case.findings is not None:  # the finding that the test programs are unsigned aside
