@@ -211,55 +211,5 @@ TEST(PrerequisitesDialog, TextsRowsTogglingAndStatus) {
     EXPECT_EQ(u.Rows()[0].text + "|" + u.Rows()[1].text, "Uninstall Old|Install New");
 }
 
-TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing) {
-    for (int answer : {7, 6}) {
-        Bench b;
-        std::vector<Component> list = {Section("Client"), Section("Extra"), Section("Fails"), Section("Old")};
-        list[0].optionalState = list[1].optionalState = OptionalState::Checked;
-        list[3].section.IsUninstall = 1;
-        for (const char* name : {"Client", "Extra", "Old"}) b.os.procs.children[std::string("\"C:\\") + name + ".exe\""];
-        b.os.procs.children["\"C:\\Fails.exe\""].exitCode = 1603;
-        b.os.procs.onStart = [&b](const std::string& command) {
-            if (command == "\"C:\\Client.exe\"") b.os.fileSystem.versions["C:\\Client.dll"] = {1, 0};
-        };
-        b.os.userInterface.answers = {1, answer};
-        CMainDlg d(b.s, list, b.package, "Demo (1.0) Setup");
-        EXPECT_EQ(d.Install(42, {1, 0, 2, 2}), answer == 6 ? 1 : 0);
-        EXPECT_FALSE(list[1].Selected) << "the user unticked it";
-        EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\Client.exe\"", "\"C:\\Fails.exe\"", "\"C:\\Old.exe\""}));
-        ASSERT_EQ(b.os.userInterface.shown.size(), 2u);
-        EXPECT_EQ(b.os.Boxes()[1], "Demo (1.0) Setup|Not installed component(s):\n - 'Fails'\n\nDo you want to continue "
-                                "product installation?");
-        EXPECT_EQ(b.os.userInterface.shown[1].flags, 0x24u);
-        EXPECT_EQ(b.os.userInterface.statusTexts.back(), "");
-    }
-    Bench b;
-    std::vector<Component> present = {Section("Client")};
-    b.os.procs.children["\"C:\\Client.exe\""];
-    b.os.procs.onStart = [&b](const std::string&) { b.os.fileSystem.versions["C:\\Client.dll"] = {1, 0}; };
-    CMainDlg d(b.s, present, b.package, "C");
-    EXPECT_EQ(d.Install(42, {0}), 1) << "no check boxes: all selected, none missing";
-    EXPECT_TRUE(b.os.userInterface.shown.empty());
-    present.push_back(Section("Second"));
-    present[0].optionalState = present[1].optionalState = OptionalState::Unchecked;
-    d.Install(42, {0});
-    EXPECT_EQ(present[0].Selected + 2 * present[1].Selected, 2) << "a row without an image stays selected";
-}
-
-// Only web addresses are opened, so a setup.ini cannot make the link start a
-// program (the dialog's texts and recheck are end-to-end cases).
-TEST(DownloadDialog, LinkRule) {
-    Bench b;
-    Component c = Section("Client");
-    CDownloadDlg d(b.s, c);
-    const std::pair<std::string, bool> urls[] = {{"https://a.example/c", true}, {"HTTP://a.example", true}, {"http:x", true},
-                                                 {"file:///C:/x.exe", false}, {"httpx://a", false}};
-    for (const auto& [url, opened] : urls) {
-        c.section.Url = url;
-        EXPECT_EQ(d.LinkTarget(), opened ? url : "") << url;
-        EXPECT_EQ(b.Logged("Download link '" + url + "' is not an http or https address; it is not opened.\r\n"), !opened);
-    }
-}
-
 }  // namespace
 }  // namespace setup

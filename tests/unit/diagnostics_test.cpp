@@ -1,4 +1,4 @@
-// The setup log, error texts, text helpers, the log mail and the string table.
+// The setup log, text helpers, the log mail and the string table.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -6,7 +6,6 @@
 #include "diagnostics/localized_strings.h"
 #include "diagnostics/log_mail.h"
 #include "diagnostics/services.h"
-#include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
 #include "fake_platform.h"
 
@@ -39,17 +38,6 @@ TEST(SafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameExists) {
               "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x\x7F$");
     os.fileSystem.contents["Caf\xE9 Pro$"];
     EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xE9 Pro?"), "Caf\xE9 Pro$") << "a name that exists keeps its high bytes";
-}
-
-TEST(SystemErrorText, OneTrailingLineEndTrimmedUnknownCodesInHex) {
-    fake::Platform os;
-    EXPECT_EQ(SystemErrorText(os, 0x80070005u), "Error(-2147024891)'Unknown error 0x80070005'.");
-    const std::pair<const char*, const char*> cases[] = {
-        {"Not found.\r\n", "Not found."}, {"Text\n", "Text"}, {"Text\r\n\r\n", "Text\r\n"}, {"\n", "\n"}};
-    for (const auto& [text, shown] : cases) {
-        os.sys.errorTexts[2] = text;
-        EXPECT_EQ(SystemErrorText(os, 2), "Error(2)'" + std::string(shown) + "'.");
-    }
 }
 
 TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {

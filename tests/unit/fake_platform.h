@@ -34,12 +34,11 @@ public:
     std::set<std::string> unopenable;
     std::map<std::string, int> holds;  // OpenHeld's files held now, by path
     std::string tempFolder = "C:\\Temp\\";  // empty: the system gives none
-    std::map<std::string, std::string> longPaths;
     std::map<std::string, std::pair<uint32_t, uint32_t>> versions;  // the version words by path
     std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
     const platform::posix::CodePage* codePage = nullptr;  // of initialization files; by default 1252
 
-    void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini") { contents[path] = text; }
+    void SetIni(const std::string& text) { contents["C:\\Kits\\setup.ini"] = text; }
 
     std::string ModulePath() override { return "C:\\Kits\\setup.exe"; }
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
@@ -56,9 +55,6 @@ public:
     }
     std::unique_ptr<platform::HeldFile> OpenHeld(const std::string& path) override;
     bool TempFolder(std::string* folder) override { return !tempFolder.empty() && Give(tempFolder, folder); }
-    bool LongPath(const std::string& path, std::string* longPath) override {
-        return longPaths.count(path) && Give(longPaths[path], longPath);
-    }
     bool SystemFolder(std::string* folder) override { return Give("C:\\windows\\syswow64", folder); }
     bool CommonProgramFilesFolder(std::string* folder) override {
         return Give("C:\\Program Files (x86)\\Common Files", folder);
@@ -136,7 +132,6 @@ public:
     std::vector<ShownBox> shown;
     std::deque<int> answers;  // answers in order; IDOK (1) when none is left
     int waitCursors = 0;      // shown and not yet restored
-    std::vector<std::string> statusTexts;
     // What the user does with the prerequisites dialog; unscripted, it cannot be created.
     std::function<int(platform::PrerequisitesDialog&)> prerequisitesDialog;
 
@@ -149,7 +144,6 @@ public:
     int RunPrerequisitesDialog(platform::PrerequisitesDialog& dialog) override {
         return prerequisitesDialog ? prerequisitesDialog(dialog) : -1;
     }
-    void SetStatusText(platform::WindowRef, const std::string& text) override { statusTexts.push_back(text); }
 };
 
 class Registry : public platform::Registry {

@@ -19,7 +19,6 @@ const std::string kPackage = "C:\\Kits\\demo.msi";
 const std::string kLog = "C:\\Temp\\Demo Setup (2025.03.07 09.05).log";
 const std::string kCall = "Calling MsiInstallProduct with command line: ";
 const std::string kFailed = "BSInstall() failed. Error(";
-const std::string kError = "Installation Error|An irrecoverable internal error occured.";
 const std::string kUpgrade = "Demo (1.0) Setup|Older version of this product is already installed.";
 const std::string kPrereqs = "[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\n";
 const std::string kPost = "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
@@ -44,7 +43,7 @@ Machine Children(uint32_t runtime, uint32_t notes) {
 }
 
 struct RunCase {
-    std::string ini;  // after "[Main]", MsiPath=demo.msi before the next section; "-": no setup.ini
+    std::string ini;  // after "[Main]", MsiPath=demo.msi before the next section
     std::string commandLine;
     Machine machine;
     // With /record: exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart ("-" for
@@ -57,7 +56,6 @@ struct RunCase {
 const RunCase kRuns[] = {
     {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none", {kUpgrade}, {},
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL REINSTALLMODE=vomus"}},
-    {"", "/i", Installed("0.9", {7}), "0|installation|-|-|\"upgrade\"|-|none", {kUpgrade}, {}, {"SetInternalUI 5"}},
     {"", "/i /quiet", Installed("1.1"), "3|installation|-|-|-|3000|none", {},
      {"Newer version of this product is already installed.", kFailed + "3000)'Unknown error 0x00000BB8'.",
       "Can't read email address from ini file.\r\n"}},
@@ -84,12 +82,6 @@ const RunCase kRuns[] = {
     // Loops that stop early, and declines.
     {"AdminNeed=0\n" + kPrereqs, "/i /quiet", [](fake::Platform& os) { os.sys.administrator = false; },
      "0|done|-|{\"component\": \"Runtime\", \"reason\": \"administrator\"}|-|0|none"},
-    {kPrereqs, "/i",
-     [](fake::Platform& os) {
-         Installed("0.9", {6})(os);
-         os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; };
-     },
-     "0|prerequisites|-|-|\"prerequisites\"|-|none", {kUpgrade}},
     {"LangId=1049\n", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
      "0|done|-|-|-|0|none|C:\\\\Kits\\\\1049.mst", {}, {"LangId transform is C:\\Kits\\1049.mst\r\n"}},
     {kPost + kZeros, "/i /quiet", nullptr,
@@ -99,10 +91,6 @@ const RunCase kRuns[] = {
      {"QueryProductState {C0DE}"}},
     {"", "/I /quiet", nullptr, "3|command line|-|-|-|-|none", {},
      {"Usage box not shown: the run must not wait for a person."}},
-    {"-", "/i /quiet", nullptr, "3", {"Installation Error|Can't find ini file:\r\n'C:\\Kits\\setup.ini'"}},
-    {"MinWinVersion=6.x\n", "/i", [](fake::Platform& os) { os.fileSystem.longPaths[kLog] = "C:\\Long\\run.log"; },
-     "3|host checks|-|-|-|-|none", {kError + "\r\nLog file:\r\n'C:\\Long\\run.log'"},
-     {"CheckWinVersion() failed. Invalid version '6.x' in variable 'MinWinVersion'.\r\n", "An irrecoverable"}},
     {"", "/i /quiet /record C:\\r.json", [](fake::Platform& os) { os.fileSystem.unopenable.insert("C:\\r.json"); }, "0",
      {}, {"Setup complete\r\n", "Can't write the result record 'C:\\r.json'.\r\n"}},
 };
@@ -141,7 +129,7 @@ TEST(Runs, BoxesCallsEntriesAndTheRecord) {
         os.fileSystem.contents["C:\\Kits\\fix.msp"];
         std::string ini = c.ini;
         ini.insert(std::min(ini.find('['), ini.size()), "MsiPath=demo.msi\n");
-        if (c.ini != "-") os.fileSystem.SetIni("[Main]\n" + ini);
+        os.fileSystem.SetIni("[Main]\n" + ini);
         os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog& d) { return d.Install(1, {1}); };
         if (c.machine) c.machine(os);
         const size_t held = os.sys.mutexes.size();
