@@ -1,4 +1,4 @@
-// The setup log, text helpers, the log mail and the string table.
+// Log names, text helpers, the log mail and the string table.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -13,24 +13,6 @@ namespace setup {
 namespace {
 
 using fake::Bench;
-
-TEST(SetupLog, Utf16EntriesWithMarkStampAndBoundedFormatting) {
-    Bench b;
-    const std::string stamp = "Setup.exe [2025.03.07 09:05:03]: ";
-    EXPECT_TRUE(b.log.Printf("UILevel is set to %d\r\n", 5) && b.log.Write("No MAPI", true) && b.log.Write("\r\n", false));
-    EXPECT_EQ(b.os.Utf16File(b.logPath), "\xEF\xBB\xBF" + stamp + "UILevel is set to 5\r\n" + stamp + "No MAPI\r\n");
-    b.os.fileSystem.contents[b.logPath] = "8-bit\r\n";
-    b.log.Write("x", false);
-    EXPECT_EQ(b.os.fileSystem.contents[b.logPath], std::string("8-bit\r\nx\0", 9)) << "appended without a second mark";
-    b.os.fileSystem.contents.erase(b.logPath);
-    b.os.sys.now = {2026, 1, 2, 3, 4, 5};
-    EXPECT_TRUE(b.log.Printf("%s", std::string(10000, 'a').c_str()));
-    EXPECT_EQ(b.os.Utf16File(b.logPath), "\xEF\xBB\xBFSetup.exe [2026.01.02 03:04:05]: " + std::string(4095, 'a'));
-    b.os.fileSystem.unopenable.insert(b.logPath);
-    EXPECT_FALSE(b.log.Write("lost", true));
-    b.log.SetPath("");
-    EXPECT_FALSE(b.log.Write("lost", true));
-}
 
 TEST(SafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameExists) {
     fake::Platform os;

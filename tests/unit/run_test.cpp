@@ -18,7 +18,6 @@ using Machine = std::function<void(fake::Platform&)>;
 const std::string kPackage = "C:\\Kits\\demo.msi";
 const std::string kLog = "C:\\Temp\\Demo Setup (2025.03.07 09.05).log";
 const std::string kCall = "Calling MsiInstallProduct with command line: ";
-const std::string kFailed = "BSInstall() failed. Error(";
 const std::string kUpgrade = "Demo (1.0) Setup|Older version of this product is already installed.";
 const std::string kPrereqs = "[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\n";
 const std::string kPost = "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
@@ -56,9 +55,6 @@ struct RunCase {
 const RunCase kRuns[] = {
     {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none", {kUpgrade}, {},
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL REINSTALLMODE=vomus"}},
-    {"", "/i /quiet", Installed("1.1"), "3|installation|-|-|-|3000|none", {},
-     {"Newer version of this product is already installed.", kFailed + "3000)'Unknown error 0x00000BB8'.",
-      "Can't read email address from ini file.\r\n"}},
     {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\nMsiProp=P=1\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"},
