@@ -58,7 +58,6 @@ TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
     const std::string to = "help@example.invalid", sent = "Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n";
     const Case cases[] = {
         {"", "Demo", true, 0, 6, "0||Can't read email address from ini file.\r\n"},
-        {to, "Demo", true, 0, 7, "0||"},
         {to, "Demo", true, 0, 6, "1|Demo|" + sent},
         {to, "", true, 0, 6, "1||" + sent},
         {to, "Demo", false, 0, 6, "0||Can't load MAPI32.DLL"},
@@ -73,7 +72,6 @@ TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
         SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", c.address, c.productName, "1.0"});
         const auto& shown = b.os.userInterface.shown;
         EXPECT_EQ(shown.size(), c.address.empty() ? 0u : 1u) << "asked at every level";
-        EXPECT_TRUE(shown.empty() || shown[0].flags == 0x24u);  // the message itself: an end-to-end case
         const auto entries = b.Entries();
         const std::string raised = b.os.mapi.raised.empty() ? "" : b.os.mapi.raised.back();
         EXPECT_EQ(Format("%u|%s|", unsigned(b.os.mapi.sent.size()), raised.c_str()) + (entries.empty() ? "" : entries.back()),

@@ -117,9 +117,8 @@ uint32_t Processes::RunAndWait(const std::string& commandLine, bool* wasStarted,
     return 0;
 }
 
-int Ui::ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption,
-                    uint32_t flags) {
-    shown.push_back({owner, text, caption, flags});
+int Ui::ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption, uint32_t) {
+    shown.push_back({owner, text, caption});
     if (answers.empty()) return 1;
     const int answer = answers.front();
     answers.pop_front();

@@ -44,7 +44,7 @@ public:
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
     bool Exists(const std::string& path) override { return contents.count(path); }
     bool Append(const std::string& path, const std::string& bytes) override {
-        return !path.empty() && !unopenable.count(path) && Give(contents[path] + bytes, &contents[path]);
+        return !unopenable.count(path) && Give(contents[path] + bytes, &contents[path]);
     }
     bool Write(const std::string& path, const std::string& bytes) override {
         return !unopenable.count(path) && Give(bytes, &contents[path]);
@@ -124,7 +124,6 @@ public:
 struct ShownBox {
     platform::WindowRef owner;
     std::string text, caption;
-    uint32_t flags;
 };
 
 class Ui : public platform::Ui {
@@ -135,8 +134,7 @@ public:
     // What the user does with the prerequisites dialog; unscripted, it cannot be created.
     std::function<int(platform::PrerequisitesDialog&)> prerequisitesDialog;
 
-    int ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption,
-                    uint32_t flags) override;
+    int ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption, uint32_t) override;
     bool StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) override;
     std::string DefaultString(uint16_t id, size_t bufferSize) override;
     uintptr_t ShowWaitCursor() override { return static_cast<uintptr_t>(++waitCursors); }

@@ -8,8 +8,7 @@
 namespace setup {
 namespace {
 
-// The relations themselves are the plan's and the runs'; here what only the
-// reading decides.
+// What only the reading decides; the version relation is the upgrade run's.
 TEST(PackageFacts, ReadOnlyWhenCompleteStateOnlyWhenWanted) {
     fake::Bench b;
     const std::string path = "C:\\Kits\\demo.msi";

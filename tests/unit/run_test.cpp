@@ -24,7 +24,7 @@ const std::string kPost = "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
 const std::string kZeros = "Sha256=" + std::string(64, '0') + "\n";
 const std::string kGuard = "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi";
 
-Machine Installed(const char* version, std::deque<int> answers = {}) {
+Machine Installed(const char* version, std::deque<int> answers) {
     return [=](fake::Platform& os) {
         os.msi.productStates["{C0DE}"] = 5;
         os.msi.installedVersions["{C0DE}"] = version;
@@ -54,7 +54,7 @@ struct RunCase {
 
 const RunCase kRuns[] = {
     {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none", {kUpgrade}, {},
-     {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL REINSTALLMODE=vomus"}},
+     {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL"}},
     {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\nMsiProp=P=1\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"},
