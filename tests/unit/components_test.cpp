@@ -10,11 +10,7 @@ namespace setup {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-struct Bench : fake::Bench {
-    PackageFacts package;
-    Bench() { package.productName = "Demo"; }
-};
+using fake::Bench;
 
 // A component that is missing until its installer has run.
 Component Section(const std::string& name, const std::string& instPath = "", const std::string& instParams = "",
@@ -184,12 +180,13 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
 // The dialog's texts, and the rows of steps, are end-to-end cases.
 TEST(PrerequisitesDialog, RowsTogglingAndStatus) {
     Bench b;
+    const PackageFacts package;
     std::vector<Component> plain = {Section("Client"), Section("Runtime"), Section("Extra")};
     plain[0].optionalState = OptionalState::Checked;
     plain[2].optionalState = OptionalState::Unchecked;
     plain[0].RunExeText = "a\\nb";
     plain[2].RunExeText = "c\\td\\";
-    CMainDlg d(b.s, plain, b.package, "Caption");
+    CMainDlg d(b.s, plain, package, "Caption");
     EXPECT_TRUE(d.HasCheckBoxes());
     Lines rows;
     for (const auto& row : d.Rows()) rows.push_back(row.text + "|" + std::to_string(row.image));
@@ -201,7 +198,7 @@ TEST(PrerequisitesDialog, RowsTogglingAndStatus) {
 
     std::vector<Component> steps = {Section("Old"), Section("New")};
     steps[0].section.IsUninstall = 1;
-    CMainDlg u(b.s, steps, b.package, "Caption");
+    CMainDlg u(b.s, steps, package, "Caption");
     EXPECT_FALSE(u.HasCheckBoxes());
     EXPECT_EQ(d.InstallButtonText() + u.InstallButtonText(), "&InstallCo&ntinue") << "an uninstall step makes steps";
 }

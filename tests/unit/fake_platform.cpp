@@ -102,7 +102,6 @@ uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& key
 }
 
 platform::CapturedRun Processes::RunCaptured(const std::string& commandLine) {
-    started.push_back(commandLine);
     if (!children.count(commandLine)) return {platform::CapturedRun::Failure::Start, 2, 0, ""};
     return children[commandLine];
 }

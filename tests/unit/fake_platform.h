@@ -164,7 +164,7 @@ class Processes : public platform::Processes {
 public:
     // What a command line (or "program|parameters") does when started; `error` alone: it does not start.
     std::map<std::string, platform::CapturedRun> children;
-    std::vector<std::string> started;       // in order
+    std::vector<std::string> started;       // installers, in order
     std::function<void(const std::string&)> onStart;
 
     platform::CapturedRun RunCaptured(const std::string& commandLine) override;

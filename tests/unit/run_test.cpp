@@ -55,6 +55,7 @@ struct RunCase {
 const RunCase kRuns[] = {
     {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none", {kUpgrade}, {},
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL"}},
+    {"", "/i /quiet", Installed("1.1", {}), "3|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
     {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\nMsiProp=P=1\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"},
