@@ -1,4 +1,4 @@
-// Installing components, the install loop and the two dialogs' logic.
+// Installing components, the install loop and the prerequisites dialog's rows.
 #include <gtest/gtest.h>
 
 #include "components/component_installer.h"
