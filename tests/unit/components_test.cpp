@@ -177,8 +177,9 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
     }
 }
 
-// The dialog's texts, and the rows of steps, are end-to-end cases.
-TEST(PrerequisitesDialog, RowsTogglingAndStatus) {
+// The dialog's texts, the rows of steps and the question about what is
+// still missing are end-to-end cases.
+TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
     Bench b;
     const PackageFacts package;
     std::vector<Component> plain = {Section("Client"), Section("Runtime"), Section("Extra")};
@@ -195,6 +196,11 @@ TEST(PrerequisitesDialog, RowsTogglingAndStatus) {
     EXPECT_EQ(TranslateStatusText("\\\\n"), "n");
     EXPECT_EQ(TranslateStatusText("a\\n"), "a\r\n") << "a line break at the very end";
     EXPECT_EQ((std::vector<int>{d.ToggledImage(0), d.ToggledImage(1), d.ToggledImage(2)}), (std::vector<int>{1, 0, -1}));
+    b.os.procs.children["\"C:\\Client.exe\""];
+    b.os.procs.children["\"C:\\Runtime.exe\""];
+    b.os.fileSystem.versions["C:\\Client.dll"] = b.os.fileSystem.versions["C:\\Runtime.dll"] = {1, 0};
+    EXPECT_EQ(d.Install(42, {1, 2, 0}), 1) << "nothing selected is missing: nothing asked";
+    EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\Client.exe\"", "\"C:\\Runtime.exe\""}));
 
     std::vector<Component> steps = {Section("Old"), Section("New")};
     steps[0].section.IsUninstall = 1;

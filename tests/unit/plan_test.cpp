@@ -125,10 +125,6 @@ TEST(Plan, WhatPassesTheChecks) {
         change(facts);
         EXPECT_EQ(Describe(MakePlan(facts)), fresh) << facts.main.MsiType << facts.package.summaryTemplate;
     }
-    Facts patch = Media("/i");
-    Patch(patch);
-    patch.package.read = false;
-    EXPECT_EQ(Describe(MakePlan(patch)), "a patch, patch?, patch '' at 3") << "no package facts";
 }
 
 TEST(Plan, OperationAndTheInstallersCommandLine) {

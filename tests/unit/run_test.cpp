@@ -57,10 +57,9 @@ const RunCase kRuns[] = {
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL"}},
     {"", "/i /quiet", Installed("1.1", {}), "3|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
     {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
-    {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\nMsiProp=P=1\n", "/i", Answers({6}), "0",
-     {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"},
-     {"Do you want to apply patch '1.0' to 'Demo'?\r\n", "Calling MsiApplyPatch with command line: P=1\r\n"},
-     {"SetInternalUI 5", "EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|P=1"}},
+    {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\n", "/i", Answers({6}), "0",
+     {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"}, {},
+     {"EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|"}},
     {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none",
      {"Demo Update|"}},
     // Prerequisites, the product, post-requisites, then the restart they ask for.
