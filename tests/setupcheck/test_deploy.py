@@ -87,15 +87,13 @@ def test_media_without_definitions_exit_2(keys, files, form, finding, medium):
         2, f"Main {finding}\n", f"setupcheck: no deployment definitions for {folder}: the findings above stand in the way\n")
 
 
-@pytest.mark.parametrize("ini, architecture", [(X64, "x64"), (INTEL, "x86")])
-def test_intune_body(ini, architecture, medium):
-    app = json.loads(deploy("intune", medium(*ini)))
+def test_intune_body(medium):
+    app = json.loads(deploy("intune", medium(*X64)))
     assert {key: app[key] for key in ("@odata.type", "publisher", "setupFilePath", "applicableArchitectures", "rules")} == {
         "@odata.type": "#microsoft.graph.win32LobApp", "publisher": "Demo Maker", "setupFilePath": "setup.exe",
-        "applicableArchitectures": architecture,
+        "applicableArchitectures": "x64",
         "rules": [{"@odata.type": "#microsoft.graph.win32LobAppProductCodeRule", "ruleType": "detection",
                    "productCode": DEMO_CODE, "productVersionOperator": "greaterThanOrEqual", "productVersion": "1.0.0"}]}
-    assert app["installCommandLine"].startswith("setup.exe /i /quiet /norestart /record ")
     assert ([[c["returnCode"], c["type"]] for c in app["returnCodes"]], app["installExperience"]["runAsAccount"]) == (
         CODES, "system")
 

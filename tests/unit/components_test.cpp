@@ -1,4 +1,4 @@
-// Installing components, the install loop and the two dialogs' logic.
+// Installing components, the install loop and the prerequisites dialog's rows.
 #include <gtest/gtest.h>
 
 #include "components/component_installer.h"
@@ -10,11 +10,7 @@ namespace setup {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-struct Bench : fake::Bench {
-    PackageFacts package;
-    Bench() { package.productName = "Demo"; }
-};
+using fake::Bench;
 
 // A component that is missing until its installer has run.
 Component Section(const std::string& name, const std::string& instPath = "", const std::string& instParams = "",
@@ -78,26 +74,23 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
     EXPECT_TRUE(b.os.procs.started.empty());
 }
 
-TEST(InstallLoop, SelectedInOrderFailuresShownAtTheFullLevelOnly) {
+// Unattended, a failure shows no box: the runs' passive failing component.
+TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialog) {
     std::vector<Component> list = {Section("One"), Section("Two"), Section("Three")};
     list[1].Selected = false;
-    for (bool silent : {false, true}) {
-        Bench b;
-        b.os.procs.children["\"C:\\One.exe\""].exitCode = 1603;
-        b.os.procs.children["\"C:\\Three.exe\""].exitCode = 3010;
-        RecordingWindows windows;
-        InstallOutcome outcome;
-        InstallSelectedComponents(b.s, list, windows, silent, outcome);
-        EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\One.exe\"", "\"C:\\Three.exe\""}));
-        EXPECT_EQ(outcome.failedComponent + "|" + std::to_string(outcome.failedCode), "One|1603");
-        EXPECT_TRUE(outcome.rebootRequired && !outcome.tampered);
-        const Lines shown = {"Installation Error|Setup was unable to install\n'\"C:\\One.exe\"'."};
-        EXPECT_EQ(b.os.Boxes(), silent ? Lines{} : shown);
-        EXPECT_TRUE(silent || b.os.userInterface.shown[0].owner == 77u);
-        const Lines status = {"Installing One.\r\nPlease wait...", "Installing Three.\r\nPlease wait..."};
-        EXPECT_EQ(windows.statusTexts, silent ? Lines{} : status);
-        EXPECT_EQ(b.os.userInterface.waitCursors, 0) << "every wait cursor is restored";
-    }
+    Bench b;
+    b.os.procs.children["\"C:\\One.exe\""].exitCode = 1603;
+    b.os.procs.children["\"C:\\Three.exe\""].exitCode = 3010;
+    RecordingWindows windows;
+    InstallOutcome outcome;
+    InstallSelectedComponents(b.s, list, windows, false, outcome);
+    EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\One.exe\"", "\"C:\\Three.exe\""}));
+    EXPECT_EQ(outcome.failedComponent + "|" + std::to_string(outcome.failedCode), "One|1603");
+    EXPECT_TRUE(outcome.rebootRequired && !outcome.tampered);
+    EXPECT_EQ(b.os.Boxes(), Lines{"Installation Error|Setup was unable to install\n'\"C:\\One.exe\"'."});
+    EXPECT_EQ(b.os.userInterface.shown[0].owner, 77u);
+    EXPECT_EQ(windows.statusTexts, (Lines{"Installing One.\r\nPlease wait...", "Installing Three.\r\nPlease wait..."}));
+    EXPECT_EQ(b.os.userInterface.waitCursors, 0) << "every wait cursor is restored";
 }
 
 TEST(InstallLoop, AMissingAdministratorOrDownloadStopsTheLoop) {
@@ -184,16 +177,17 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
     }
 }
 
-TEST(PrerequisitesDialog, TextsRowsTogglingAndStatus) {
+// The dialog's texts, the rows of steps and the question about what is
+// still missing are end-to-end cases.
+TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
     Bench b;
+    const PackageFacts package;
     std::vector<Component> plain = {Section("Client"), Section("Runtime"), Section("Extra")};
     plain[0].optionalState = OptionalState::Checked;
     plain[2].optionalState = OptionalState::Unchecked;
     plain[0].RunExeText = "a\\nb";
     plain[2].RunExeText = "c\\td\\";
-    CMainDlg d(b.s, plain, b.package, "Caption");
-    EXPECT_EQ(d.Caption() + "|" + d.HeaderText() + "|" + d.InstallButtonText() + d.CancelButtonText(),
-              "Caption|Demo requires the following components to be installed:|&Install&Cancel");
+    CMainDlg d(b.s, plain, package, "Caption");
     EXPECT_TRUE(d.HasCheckBoxes());
     Lines rows;
     for (const auto& row : d.Rows()) rows.push_back(row.text + "|" + std::to_string(row.image));
@@ -202,63 +196,17 @@ TEST(PrerequisitesDialog, TextsRowsTogglingAndStatus) {
     EXPECT_EQ(TranslateStatusText("\\\\n"), "n");
     EXPECT_EQ(TranslateStatusText("a\\n"), "a\r\n") << "a line break at the very end";
     EXPECT_EQ((std::vector<int>{d.ToggledImage(0), d.ToggledImage(1), d.ToggledImage(2)}), (std::vector<int>{1, 0, -1}));
+    b.os.procs.children["\"C:\\Client.exe\""];
+    b.os.procs.children["\"C:\\Runtime.exe\""];
+    b.os.fileSystem.versions["C:\\Client.dll"] = b.os.fileSystem.versions["C:\\Runtime.dll"] = {1, 0};
+    EXPECT_EQ(d.Install(42, {1, 2, 0}), 1) << "nothing selected is missing: nothing asked";
+    EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\Client.exe\"", "\"C:\\Runtime.exe\""}));
 
     std::vector<Component> steps = {Section("Old"), Section("New")};
     steps[0].section.IsUninstall = 1;
-    CMainDlg u(b.s, steps, b.package, "Caption");
+    CMainDlg u(b.s, steps, package, "Caption");
     EXPECT_FALSE(u.HasCheckBoxes());
-    EXPECT_EQ(u.HeaderText() + "|" + u.InstallButtonText(), "Demo setup requires the following steps to be executed:|Co&ntinue");
-    EXPECT_EQ(u.Rows()[0].text + "|" + u.Rows()[1].text, "Uninstall Old|Install New");
-}
-
-TEST(PrerequisitesDialog, InstallTakesTheChoicesThenAsksAboutWhatIsStillMissing) {
-    for (int answer : {7, 6}) {
-        Bench b;
-        std::vector<Component> list = {Section("Client"), Section("Extra"), Section("Fails"), Section("Old")};
-        list[0].optionalState = list[1].optionalState = OptionalState::Checked;
-        list[3].section.IsUninstall = 1;
-        for (const char* name : {"Client", "Extra", "Old"}) b.os.procs.children[std::string("\"C:\\") + name + ".exe\""];
-        b.os.procs.children["\"C:\\Fails.exe\""].exitCode = 1603;
-        b.os.procs.onStart = [&b](const std::string& command) {
-            if (command == "\"C:\\Client.exe\"") b.os.fileSystem.versions["C:\\Client.dll"] = {1, 0};
-        };
-        b.os.userInterface.answers = {1, answer};
-        CMainDlg d(b.s, list, b.package, "Demo (1.0) Setup");
-        EXPECT_EQ(d.Install(42, {1, 0, 2, 2}), answer == 6 ? 1 : 0);
-        EXPECT_FALSE(list[1].Selected) << "the user unticked it";
-        EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\Client.exe\"", "\"C:\\Fails.exe\"", "\"C:\\Old.exe\""}));
-        ASSERT_EQ(b.os.userInterface.shown.size(), 2u);
-        EXPECT_EQ(b.os.Boxes()[1], "Demo (1.0) Setup|Not installed component(s):\n - 'Fails'\n\nDo you want to continue "
-                                "product installation?");
-        EXPECT_EQ(b.os.userInterface.shown[1].flags, 0x24u);
-        EXPECT_EQ(b.os.userInterface.statusTexts.back(), "");
-    }
-    Bench b;
-    std::vector<Component> present = {Section("Client")};
-    b.os.procs.children["\"C:\\Client.exe\""];
-    b.os.procs.onStart = [&b](const std::string&) { b.os.fileSystem.versions["C:\\Client.dll"] = {1, 0}; };
-    CMainDlg d(b.s, present, b.package, "C");
-    EXPECT_EQ(d.Install(42, {0}), 1) << "no check boxes: all selected, none missing";
-    EXPECT_TRUE(b.os.userInterface.shown.empty());
-    present.push_back(Section("Second"));
-    present[0].optionalState = present[1].optionalState = OptionalState::Unchecked;
-    d.Install(42, {0});
-    EXPECT_EQ(present[0].Selected + 2 * present[1].Selected, 2) << "a row without an image stays selected";
-}
-
-// Only web addresses are opened, so a setup.ini cannot make the link start a
-// program (the dialog's texts and recheck are end-to-end cases).
-TEST(DownloadDialog, LinkRule) {
-    Bench b;
-    Component c = Section("Client");
-    CDownloadDlg d(b.s, c);
-    const std::pair<std::string, bool> urls[] = {{"https://a.example/c", true}, {"HTTP://a.example", true}, {"http:x", true},
-                                                 {"file:///C:/x.exe", false}, {"httpx://a", false}};
-    for (const auto& [url, opened] : urls) {
-        c.section.Url = url;
-        EXPECT_EQ(d.LinkTarget(), opened ? url : "") << url;
-        EXPECT_EQ(b.Logged("Download link '" + url + "' is not an http or https address; it is not opened.\r\n"), !opened);
-    }
+    EXPECT_EQ(d.InstallButtonText() + u.InstallButtonText(), "&InstallCo&ntinue") << "an uninstall step makes steps";
 }
 
 }  // namespace

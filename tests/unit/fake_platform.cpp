@@ -102,7 +102,6 @@ uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& key
 }
 
 platform::CapturedRun Processes::RunCaptured(const std::string& commandLine) {
-    started.push_back(commandLine);
     if (!children.count(commandLine)) return {platform::CapturedRun::Failure::Start, 2, 0, ""};
     return children[commandLine];
 }
@@ -117,9 +116,8 @@ uint32_t Processes::RunAndWait(const std::string& commandLine, bool* wasStarted,
     return 0;
 }
 
-int Ui::ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption,
-                    uint32_t flags) {
-    shown.push_back({owner, text, caption, flags});
+int Ui::ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption, uint32_t) {
+    shown.push_back({owner, text, caption});
     if (answers.empty()) return 1;
     const int answer = answers.front();
     answers.pop_front();

@@ -34,18 +34,17 @@ public:
     std::set<std::string> unopenable;
     std::map<std::string, int> holds;  // OpenHeld's files held now, by path
     std::string tempFolder = "C:\\Temp\\";  // empty: the system gives none
-    std::map<std::string, std::string> longPaths;
     std::map<std::string, std::pair<uint32_t, uint32_t>> versions;  // the version words by path
     std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
     const platform::posix::CodePage* codePage = nullptr;  // of initialization files; by default 1252
 
-    void SetIni(const std::string& text, const std::string& path = "C:\\Kits\\setup.ini") { contents[path] = text; }
+    void SetIni(const std::string& text) { contents["C:\\Kits\\setup.ini"] = text; }
 
     std::string ModulePath() override { return "C:\\Kits\\setup.exe"; }
     bool SearchFinds(const std::string& pattern) override { return Exists(pattern); }  // no wildcards
     bool Exists(const std::string& path) override { return contents.count(path); }
     bool Append(const std::string& path, const std::string& bytes) override {
-        return !path.empty() && !unopenable.count(path) && Give(contents[path] + bytes, &contents[path]);
+        return !unopenable.count(path) && Give(contents[path] + bytes, &contents[path]);
     }
     bool Write(const std::string& path, const std::string& bytes) override {
         return !unopenable.count(path) && Give(bytes, &contents[path]);
@@ -56,9 +55,6 @@ public:
     }
     std::unique_ptr<platform::HeldFile> OpenHeld(const std::string& path) override;
     bool TempFolder(std::string* folder) override { return !tempFolder.empty() && Give(tempFolder, folder); }
-    bool LongPath(const std::string& path, std::string* longPath) override {
-        return longPaths.count(path) && Give(longPaths[path], longPath);
-    }
     bool SystemFolder(std::string* folder) override { return Give("C:\\windows\\syswow64", folder); }
     bool CommonProgramFilesFolder(std::string* folder) override {
         return Give("C:\\Program Files (x86)\\Common Files", folder);
@@ -128,7 +124,6 @@ public:
 struct ShownBox {
     platform::WindowRef owner;
     std::string text, caption;
-    uint32_t flags;
 };
 
 class Ui : public platform::Ui {
@@ -136,12 +131,10 @@ public:
     std::vector<ShownBox> shown;
     std::deque<int> answers;  // answers in order; IDOK (1) when none is left
     int waitCursors = 0;      // shown and not yet restored
-    std::vector<std::string> statusTexts;
     // What the user does with the prerequisites dialog; unscripted, it cannot be created.
     std::function<int(platform::PrerequisitesDialog&)> prerequisitesDialog;
 
-    int ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption,
-                    uint32_t flags) override;
+    int ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption, uint32_t) override;
     bool StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) override;
     std::string DefaultString(uint16_t id, size_t bufferSize) override;
     uintptr_t ShowWaitCursor() override { return static_cast<uintptr_t>(++waitCursors); }
@@ -149,7 +142,6 @@ public:
     int RunPrerequisitesDialog(platform::PrerequisitesDialog& dialog) override {
         return prerequisitesDialog ? prerequisitesDialog(dialog) : -1;
     }
-    void SetStatusText(platform::WindowRef, const std::string& text) override { statusTexts.push_back(text); }
 };
 
 class Registry : public platform::Registry {
@@ -172,7 +164,7 @@ class Processes : public platform::Processes {
 public:
     // What a command line (or "program|parameters") does when started; `error` alone: it does not start.
     std::map<std::string, platform::CapturedRun> children;
-    std::vector<std::string> started;       // in order
+    std::vector<std::string> started;       // installers, in order
     std::function<void(const std::string&)> onStart;
 
     platform::CapturedRun RunCaptured(const std::string& commandLine) override;
