@@ -59,18 +59,17 @@ def file(path: str, version: str) -> dict:
     return {"FilePath": "#Root#\\" + path, "FileVer": version}
 
 
-# Name -> (keys, verdict; None where Wine alone decides). No FileTryLoad: setupcheck.exe is x86 and loads
-# libraries of its own bitness only.
+# Name -> (keys, verdict; None where Wine alone decides): a rule of each kind either way (the rules' logic is the
+# unit tests'). No FileTryLoad: setupcheck.exe is x86 and loads libraries of its own bitness only.
 DETECTED = {f"Rule {i}": (keys, verdict) for i, (verdict, keys) in enumerate([
-    ("present", reg("Level", "DWORD>=5")), ("missing", reg("Level", "DWORD>=8")), ("present", reg("Name", "STRING=2.5.0")),
+    ("present", reg("Name", "STRING=2.5.0")), ("missing", reg("Level", "DWORD>=8")),
     ("present", reg("Wide", "DWORD>=5", Key64=1)), ("missing", reg("Wide", "DWORD>=5")), (None, reg("Level", "DWORD >= 1")),
-    ("present", file("lib\\tool.dll", "1.2.3.4")), ("missing", file("lib\\tool.dll", "1.2.3.5")),
-    ("present", file("LIB\\TOOL.DLL", "01.02")), ("missing", file("lib\\absent.dll", "1.0")),
+    ("present", file("LIB\\TOOL.DLL", "01.02")), ("missing", file("lib\\tool.dll", "1.2.3.5")),
     *[(verdict, {"InstPath": "#Root#\\" + path, "MsiProd": 1}) for verdict, path in (
-        ("present", "demo.msi"), ("present", "copy\\DEMO.MSI"), ("missing", "prereq.msi"), ("missing", "random.msi"))],
+        ("present", "demo.msi"), ("missing", "prereq.msi"), ("missing", "random.msi"))],
     *[(verdict, {"RunExeCond": command}) for verdict, command in (
-        ("missing", cond(0, "hex", "6e656564")), ("present", cond(1, "hex", "6e656564")), ("missing", cond(0, "read", "asked")),
-        ("missing", cond(2, "child", "left")), ("present", '"#Root#\\absent.exe"'))]])}
+        ("missing", cond(0, "hex", "6e656564")), ("present", cond(1, "hex", "6e656564")),
+        ("present", '"#Root#\\absent.exe"'))]])}
 
 
 def test_detection_report_agrees_with_setup(make_bench, artefacts):
@@ -86,7 +85,7 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     # Prerequisites come only before a fresh install; the digest stops the run before the installer rewrites the log.
     media = bench.make_media("detect", {"Main": {"MsiPath": "prereq.msi", "Sha256": "0" * 64}, **prereqs}, {
         "demo.msi": artefacts["demo"], "prereq.msi": artefacts["prereq"],
-        "copy\\demo.msi": artefacts["demo"], "lib\\tool.dll": artefacts["tool"],
+        "lib\\tool.dll": artefacts["tool"],
         "random.msi": random.Random(3).randbytes(5000), "setupcheck.exe": artefacts["setupcheck"]})
     installed = prefix.wine(["msiexec", "/i", f"{media}\\demo.msi", "/qn"])
     assert installed.returncode == 0, installed.stdout[-2000:]
