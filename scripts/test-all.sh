@@ -55,8 +55,8 @@ for program in setup.exe x64/setup.exe setupcheck.exe; do
     if [ "$seen" != "$expected" ]; then echo "test-all: setupcheck takes $copy for $seen" >&2; exit 1; fi
   done
 done
-SETUP_EXE=dist/signed/x64/setup.exe bash tests/e2e/run.sh -q -k "usage-box and not russian"
-SETUP_EXE=dist/signed/setup.exe bash tests/e2e/run.sh -q -m x86 -k usage-box
+SETUP_EXE=dist/signed/x64/setup.exe bash tests/e2e/run.sh -q -k unbalanced-quote
+SETUP_EXE=dist/signed/setup.exe bash tests/e2e/run.sh -q -m x86 -k unbalanced-quote
 
 echo "== end-to-end tests under Wine (x64 build)"
 bash tests/e2e/run.sh
