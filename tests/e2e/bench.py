@@ -288,9 +288,12 @@ class Run:
         self.exit_code = self.ended = None
         self.started = time.monotonic()
         self.files = [tempfile.TemporaryFile(), tempfile.TemporaryFile()]
-        self.tries, self._spawn = 1, lambda: spawn([bench.prefix.loader, str(bench.tools / "tool.exe"), "start", line],
-                                                   env=env, cwd=cwd, stdout=self.files[0], stderr=self.files[1])
+        self.command = [bench.prefix.loader, str(bench.tools / "tool.exe"), "start", line]
+        self.env, self.cwd, self.tries = env, cwd, 1
         self.process = self._spawn()
+
+    def _spawn(self) -> subprocess.Popen:
+        return spawn(self.command, env=self.env, cwd=self.cwd, stdout=self.files[0], stderr=self.files[1])
 
     def output(self, stream: int = 0) -> str:
         fd = self.files[stream].fileno()
