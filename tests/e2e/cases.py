@@ -153,8 +153,6 @@ CASES: list = [
 
     # ---- The machine and the configuration refused
     Case("os32-needed", args="/i", main={"Os32Need": 1}, boxes=[(ERROR, S[154])], last=S[154]),
-    Case("windows-too-old-logged-quietly", main={"MinWinVersion": "11.0"}, exit=3,
-         log=["UILevel is set to 2"], last=text(163, "'Windows 11.0'")),
     Case("windows-before-2000", private=True, args="/i", exit=3, boxes=[(ERROR, text(139, "Demo Product", "1.0.0"))],
          reg64='[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\setup.exe]\n"Version"="nt40"'),
 
@@ -213,9 +211,6 @@ CASES: list = [
          calls=["MsiApplyPatchA|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE, INTERNAL, failed(1603), "!" + COMPLETE]),
     Case("patch-question-yes", args="", answer="y", **PATCHED, boxes=[("Demo Fix Update", PATCH_QUESTION, "yesno")],
          calls=["MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1"], log=["!Auto-upgrading"]),
-    Case("patch-unattended", x86=True, **PATCHED, log=[PATCH_QUESTION, "Auto-upgrading in passive mode"],
-         calls=["MsiSetInternalUI|2|null", "MsiSetInternalUI|3|null", "MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1",
-                "Chain|<chain>"]),
 
     # ---- Mailing the log of a failed run
     # A failing installer's code leads to the question as well (the cases that answer No); the boxes name the log

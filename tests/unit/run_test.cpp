@@ -62,6 +62,8 @@ const RunCase kRuns[] = {
      {"EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|"}},
     {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none",
      {"Demo Update|"}},
+    {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i /passive", nullptr, "0", {},
+     {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n"}, {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
     // Prerequisites, the product, post-requisites, then the restart they ask for.
     {kPrereqs + kPost, "/i /quiet", Children(3010, 0), "1641|done|-|-|-|0|started", {},
      {"Install the component 'Runtime'.\r\n", kCall, "Install the component 'Notes'.\r\n",
