@@ -20,12 +20,25 @@ std::string DefaultLogPath(platform::Platform& os, const std::string& temp, cons
 
 }  // namespace
 
+HostFacts ReadHost(platform::Platform& os, const std::string& modulePath) {
+    HostFacts host;
+    platform::OsVersion version;
+    if (os.system().Version(&version)) host.version = version;
+    host.nativeX86 = os.system().NativeArchitecture() == codes::kArchitectureX86;
+    host.administrator = os.system().IsAdministrator();
+    host.userLanguage = os.system().UserDefaultLanguage();
+    std::string temp;
+    if (os.files().TempFolder(&temp)) host.temp = temp;
+    host.root = ModulePathPart(modulePath, false, false);
+    return host;
+}
+
 Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std::string& commandLine) {
     Facts f;
     f.command = ParseCommandLine(commandLine);
     f.modulePath = os.files().ModulePath();
-    // The string table's language: the boxes before anything else is read need it.
-    f.host.userLanguage = os.system().UserDefaultLanguage();
+    // The string table's language among them: the boxes before anything else is read need it.
+    f.host = ReadHost(os, f.modulePath);
     f.iniPath = IniPathOf(f.modulePath);
     f.iniFound = f.iniPath.size() < kMaxPath && os.files().SearchFinds(f.iniPath);
     if (!f.iniFound) return f;
@@ -40,17 +53,10 @@ Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std:
     // Whether the product is installed matters only to a product's own run.
     f.package = ReadPackageFacts(msi, f.packagePath, !patch && f.command.mode != RunMode::AdminInstall);
 
-    platform::OsVersion version;
-    if (os.system().Version(&version)) f.host.version = version;
-    f.host.nativeX86 = os.system().NativeArchitecture() == codes::kArchitectureX86;
-    f.host.administrator = os.system().IsAdministrator();
     if (f.minimum.set && f.minimum.Valid()) {
         f.minimumMet = os.system().VersionAtLeast(f.minimum.major, f.minimum.minor, f.minimum.spMajor,
                                                   f.minimum.spMinor);
     }
-    std::string temp;
-    if (os.files().TempFolder(&temp)) f.host.temp = temp;
-    f.host.root = ModulePathPart(f.modulePath, false, false);
     f.defaultLogPath = DefaultLogPath(os, f.host.temp.value_or(""), patch ? f.main.Name : f.package.productName);
 
     for (uint32_t language : TransformCandidates(f.main.LangId, f.host.userLanguage)) {

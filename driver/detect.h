@@ -43,6 +43,9 @@ struct Facts {
     ComponentList postRequisites;
 };
 
+// The machine's facts; `modulePath` is the running program.
+HostFacts ReadHost(platform::Platform& os, const std::string& modulePath);
+
 // `msi` is the run's binding of the installer library.
 Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std::string& commandLine);
 

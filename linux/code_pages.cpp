@@ -702,4 +702,22 @@ void AppendUtf8(char32_t code, std::string& out) {
     }
 }
 
+std::string FromUtf16(const std::string& bytes) {
+    std::string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t unit =
+            static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
+            const uint32_t low = static_cast<unsigned char>(bytes[i + 2]) |
+                                 static_cast<unsigned char>(bytes[i + 3]) << 8;
+            if (low >= 0xDC00 && low < 0xE000) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        AppendUtf8(unit, text);
+    }
+    return text;
+}
+
 }  // namespace platform::posix

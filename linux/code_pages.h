@@ -35,5 +35,7 @@ std::string UpperCase(const std::string& text);
 // sequence reads as U+FFFD, as the system's UTF-8 conversion reads it.
 std::u32string FromUtf8(const std::string& text);
 void AppendUtf8(char32_t code, std::string& out);
+// UTF-16LE bytes as UTF-8; a mark at the start stays as U+FEFF.
+std::string FromUtf16(const std::string& bytes);
 
 }  // namespace platform::posix

@@ -19,31 +19,12 @@ std::string Trim(const std::string& text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-// The text of a file with the UTF-16LE mark, as UTF-8.
-std::string FromUtf16(const std::string& bytes) {
-    std::string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        uint32_t unit =
-            static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-            const uint32_t low = static_cast<unsigned char>(bytes[i + 2]) |
-                                 static_cast<unsigned char>(bytes[i + 3]) << 8;
-            if (low >= 0xDC00 && low < 0xE000) {
-                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            }
-        }
-        AppendUtf8(unit, text);
-    }
-    return text;
-}
-
 }  // namespace
 
 ProfileFile::ProfileFile(const std::string& bytes, const CodePage* codePage)
     : codePage_(codePage != nullptr ? *codePage : *CodePage::Find(1252)) {
     const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0;
-    const std::string text = utf16 ? FromUtf16(bytes) : codePage_.Decode(bytes);
+    const std::string text = utf16 ? FromUtf16(bytes.substr(2)) : codePage_.Decode(bytes);
     Section* current = nullptr;
     size_t pos = 0;
     while (pos < text.size()) {

@@ -153,6 +153,7 @@ CASES: list = [
 
     # ---- The machine and the configuration refused
     Case("os32-needed", args="/i", main={"Os32Need": 1}, boxes=[(ERROR, S[154])], last=S[154]),
+    Case("windows-too-old-logged-quietly", main={"MinWinVersion": "11.0"}, exit=3, last=text(163, "'Windows 11.0'")),
     Case("windows-before-2000", private=True, args="/i", exit=3, boxes=[(ERROR, text(139, "Demo Product", "1.0.0"))],
          reg64='[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\setup.exe]\n"Version"="nt40"'),
 

@@ -43,11 +43,6 @@ bool Give(const std::string& value, std::string* out) {
     return true;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    return text;
-}
-
 namespace {
 
 // Counted in Files::holds while it lives.
@@ -93,7 +88,7 @@ std::string System::Utf16ToAnsi(const std::u16string& text) { return Utf16ToUtf8
 uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                              const std::string& valueName, platform::RegistryView view,
                              size_t bufferSize, std::string* bytes, uint32_t* type) {
-    auto it = values.find({root, Lower(keyPath), view, Lower(valueName)});
+    auto it = values.find({root, Upper(keyPath), view, Upper(valueName)});
     if (it == values.end()) return 2;
     if (it->second.size() > bufferSize) return 234;  // ERROR_MORE_DATA
     *bytes = it->second;
@@ -210,16 +205,6 @@ private:
 
 std::unique_ptr<platform::InstallerLibrary> Installer::Bind() {
     return std::make_unique<InstallerLibrary>(*this);
-}
-
-std::string Platform::Utf16File(const std::string& path) {
-    const std::string& bytes = fileSystem.contents[path];
-    std::u16string units;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                              (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-    }
-    return Utf16ToUtf8(units);
 }
 
 std::vector<std::string> Platform::Boxes() {

@@ -13,12 +13,13 @@
 #include <vector>
 
 #include "diagnostics/services.h"
+#include "driver/detect.h"
 #include "linux/profile_file.h"
 #include "platform/platform.h"
 
 namespace fake {
 
-std::string Lower(std::string text);
+inline std::string Upper(const std::string& text) { return platform::posix::UpperCase(text); }
 bool Give(const std::string& value, std::string* out);  // sets `out`; true
 
 // Every string of the program's four string tables (language 0, 1040, 1041, 1049).
@@ -146,14 +147,14 @@ public:
 
 class Registry : public platform::Registry {
 public:
-    // Values by root, lower-case key path, view and lower-case value name.
+    // Values by root, upper-case key path, view and upper-case value name.
     std::map<std::tuple<platform::RegistryRoot, std::string, platform::RegistryView, std::string>,
              std::string> values;
 
     void Set(const std::string& key, const std::string& name, const std::string& bytes,
              platform::RegistryView view = platform::RegistryView::Default,
              platform::RegistryRoot root = platform::RegistryRoot::LocalMachine) {
-        values[{root, Lower(key), view, Lower(name)}] = bytes;
+        values[{root, Upper(key), view, Upper(name)}] = bytes;
     }
     uint32_t ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                        const std::string& valueName, platform::RegistryView view, size_t bufferSize,
@@ -223,7 +224,7 @@ public:
     platform::Mail& mail() override { return mapi; }
 
     // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
-    std::string Utf16File(const std::string& path);
+    std::string Utf16File(const std::string& path) { return platform::posix::FromUtf16(fileSystem.contents[path]); }
     // "caption|text" of every box shown.
     std::vector<std::string> Boxes();
     // The time-stamped entries of a log, without their stamps.
@@ -239,16 +240,8 @@ struct Bench {
     std::unique_ptr<platform::InstallerLibrary> msi = os.msi.Bind();
     setup::Services s{os, log, strings, *msi};
     Bench() { Reread(); }
-    // The host as detect reads it from the fake, after a change of os.sys.
-    void Reread() {
-        s.host = setup::HostFacts();
-        if (!os.sys.versionFails) s.host.version = platform::OsVersion{os.sys.major, os.sys.minor};
-        s.host.nativeX86 = os.sys.architecture == 0;
-        s.host.administrator = os.sys.administrator;
-        s.host.userLanguage = os.sys.userLanguage;
-        if (!os.fileSystem.tempFolder.empty()) s.host.temp = os.fileSystem.tempFolder;
-        s.host.root = "C:\\Kits";
-    }
+    // The host as detect reads it, after a change of `os`.
+    void Reread() { s.host = setup::ReadHost(os, os.fileSystem.ModulePath()); }
     std::vector<std::string> Entries() { return os.LogEntries(logPath); }
     bool Logged(const std::string& entry) {
         const auto entries = Entries();

@@ -79,7 +79,10 @@ struct Case {
     std::string plan;
 };
 
-TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
+// Refusals in the order the run meets them, then the operations.
+TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
+    const auto transform = [](Facts& f) { f.transformsPresent = {1033}; };
+    const std::string fresh = "a fresh install, prerequisites, install '', post-requisites";
     const Case cases[] = {
         {"/i", [](Facts& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
         {"/i", [](Facts& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
@@ -103,18 +106,6 @@ TEST(Plan, RefusalsInTheOrderTheRunMeetsThem) {
         {"/i", [](Facts& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
         {"/a", nullptr, "stop after the guard, command line, exit 3: usage box ''"},
         {"/i", [](Facts& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
-    };
-    for (const Case& c : cases) {
-        Facts facts = Media(c.commandLine);
-        if (c.change) c.change(facts);
-        EXPECT_EQ(Describe(MakePlan(facts)), c.plan) << c.commandLine;
-    }
-}
-
-TEST(Plan, OperationAndTheInstallersCommandLine) {
-    const auto transform = [](Facts& f) { f.transformsPresent = {1033}; };
-    const std::string fresh = "a fresh install, prerequisites, install '', post-requisites";
-    const Case cases[] = {
         {"/i", nullptr, fresh},  // and what passes the checks:
         {"/i", [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
         {"/i", [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},

@@ -17,12 +17,8 @@ using Machine = std::function<void(fake::Platform&)>;
 
 const std::string kPackage = "C:\\Kits\\demo.msi";
 const std::string kLog = "C:\\Temp\\Demo Setup (2025.03.07 09.05).log";
-const std::string kCall = "Calling MsiInstallProduct with command line: ";
-const std::string kUpgrade = "Demo (1.0) Setup|Older version of this product is already installed.";
 const std::string kPrereqs = "[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\n";
 const std::string kPost = "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
-const std::string kZeros = "Sha256=" + std::string(64, '0') + "\n";
-const std::string kGuard = "Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi";
 
 Machine Installed(const char* version, std::deque<int> answers) {
     return [=](fake::Platform& os) {
@@ -53,7 +49,8 @@ struct RunCase {
 };
 
 const RunCase kRuns[] = {
-    {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none", {kUpgrade}, {},
+    {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none",
+     {"Demo (1.0) Setup|Older version of this product is already installed."}, {},
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL"}},
     {"", "/i /quiet", Installed("1.1", {}), "3|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
     {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
@@ -66,7 +63,7 @@ const RunCase kRuns[] = {
      {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n"}, {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
     // Prerequisites, the product, post-requisites, then the restart they ask for.
     {kPrereqs + kPost, "/i /quiet", Children(3010, 0), "1641|done|-|-|-|0|started", {},
-     {"Install the component 'Runtime'.\r\n", kCall, "Install the component 'Notes'.\r\n",
+     {"Install the component 'Runtime'.\r\n", "Calling MsiInstallProduct", "Install the component 'Notes'.\r\n",
       "Auto-reboot in passive mode\r\n"}},
     {"[PreReq0]\nName=Runtime \"2\"\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n" + kPost, "/i /passive",
      Children(1603, 3010), "1641|done|{\"name\": \"Runtime \\\"2\\\"\", \"code\": 1603}|-|-|0|started|[\"Runtime \\\"2\\\"\"]"},
@@ -82,10 +79,11 @@ const RunCase kRuns[] = {
      "0|done|-|{\"component\": \"Runtime\", \"reason\": \"administrator\"}|-|0|none"},
     {"LangId=1049\n", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
      "0|done|-|-|-|0|none|C:\\\\Kits\\\\1049.mst", {}, {"LangId transform is C:\\Kits\\1049.mst\r\n"}},
-    {kPost + kZeros, "/i /quiet", nullptr,
+    {kPost + "Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|post-requisites|{\"name\": \"Notes\", \"code\": 13}|{\"component\": \"Notes\", \"reason\": \"digest\"}|-|0|none"},
     // Refusals: their boxes and entries, and where the record says the run ended.
-    {"", "/i /quiet", [](fake::Platform& os) { os.sys.mutexes.insert(kGuard); }, "3|package|-|-|-|-|none", {}, {},
+    {"", "/i /quiet", [](fake::Platform& os) { os.sys.mutexes.insert("Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi"); },
+     "3|package|-|-|-|-|none", {}, {},
      {"QueryProductState {C0DE}"}},
     {"", "/I /quiet", nullptr, "3|command line|-|-|-|-|none", {},
      {"Usage box not shown: the run must not wait for a person."}},
