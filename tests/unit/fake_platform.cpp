@@ -88,7 +88,7 @@ std::string System::Utf16ToAnsi(const std::u16string& text) { return Utf16ToUtf8
 uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                              const std::string& valueName, platform::RegistryView view,
                              size_t bufferSize, std::string* bytes, uint32_t* type) {
-    auto it = values.find({root, Upper(keyPath), view, Upper(valueName)});
+    auto it = values.find({root, UpperCase(keyPath), view, UpperCase(valueName)});
     if (it == values.end()) return 2;
     if (it->second.size() > bufferSize) return 234;  // ERROR_MORE_DATA
     *bytes = it->second;

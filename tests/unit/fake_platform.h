@@ -19,7 +19,7 @@
 
 namespace fake {
 
-inline std::string Upper(const std::string& text) { return platform::posix::UpperCase(text); }
+using platform::posix::UpperCase;
 bool Give(const std::string& value, std::string* out);  // sets `out`; true
 
 // Every string of the program's four string tables (language 0, 1040, 1041, 1049).
@@ -154,7 +154,7 @@ public:
     void Set(const std::string& key, const std::string& name, const std::string& bytes,
              platform::RegistryView view = platform::RegistryView::Default,
              platform::RegistryRoot root = platform::RegistryRoot::LocalMachine) {
-        values[{root, Upper(key), view, Upper(name)}] = bytes;
+        values[{root, UpperCase(key), view, UpperCase(name)}] = bytes;
     }
     uint32_t ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                        const std::string& valueName, platform::RegistryView view, size_t bufferSize,
