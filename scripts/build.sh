@@ -2,7 +2,7 @@
 # Builds the Windows programs, dist/setup.exe and dist/setupcheck.exe (x86)
 # and dist/x64/setup.exe, and the Linux media checker dist/linux/setupcheck,
 # and holds setup.exe to its size budget: a program that grows past its
-# limit fails the build (README, "Size").
+# limit fails the build (docs/size.md).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for preset in mingw-x86 mingw-x64; do

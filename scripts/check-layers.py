@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Fails when a source file includes a header of a layer above its own.
 
-The layers, from the bottom up (README, "Layout of the source"): platform
+The layers, from the bottom up (docs/layout.md): platform
 interfaces, diagnostics, config, product, conditions, components, driver,
 the media checker (checker), and on top the Windows programs
 (win32) and the Linux media checker (linux). A file may

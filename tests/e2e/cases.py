@@ -492,7 +492,7 @@ CASES += [
 ]
 
 
-# ---- Bad input: a row each in the table of the README's "Robustness", its first cell the id less "bad-input-"
+# ---- Bad input: a row each in the table of docs/robustness.md, its first cell the id less "bad-input-"
 LONG = 10_000
 NEEDED = comp("Runtime", "component", FilePath="#Root#\\missing.dll")
 LONG_PARAMS = '"#InstPath#" exit 0 C:\\logs\\component.marker ' + "a" * LONG

@@ -67,7 +67,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
         case.during(bench, run)
     run.wait(case.timeout)
     assert run.exit_code is not None, f"no exit code within {case.timeout} s\n{run.describe()}"
-    row = case.id.startswith("bad-input-")  # a row of the README's robustness table
+    row = case.id.startswith("bad-input-")  # a row of the table in docs/robustness.md
     if row:
         node.user_properties += [("row", case.id.removeprefix("bad-input-")), ("observed", f"{run.exit_code}, {run.seconds:.1f} s")]
     strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]

@@ -1,4 +1,4 @@
-"""setupcheck --deploy (README.md)."""
+"""setupcheck --deploy (docs/deployment.md)."""
 
 import json
 from pathlib import Path
