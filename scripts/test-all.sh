@@ -13,6 +13,9 @@ bash scripts/install-deps.sh
 echo "== layers"
 python3 scripts/check-layers.py
 
+echo "== the tests' share of the code"
+python3 scripts/test-ratio.py || true
+
 for preset in native native-asan; do
   echo "== unit tests ($preset)"
   cmake --preset "$preset" >/dev/null
