@@ -5,16 +5,10 @@
 #include "conditions/presence_probes.h"
 #include "diagnostics/string_ids.h"
 #include "diagnostics/text_format.h"
-#include "driver/plan.h"
+#include "driver/run.h"
 
 namespace setup::checker {
 namespace {
-
-class Recorder final : public ProbeObserver {
-public:
-    void Saw(const std::string& observation) override { seen.push_back(observation); }
-    std::vector<std::string> seen;
-};
 
 std::string RuleText(const ComponentDescriptor& c) {
     const std::vector<Probe> probes = ProbesSet(c);
@@ -36,6 +30,16 @@ std::string RuleText(const ComponentDescriptor& c) {
             return "RunExeCond=" + c.RunExeCond;
     }
     return std::string();
+}
+
+const char* StopName(LoopStop::Reason reason) {
+    switch (reason) {
+        case LoopStop::Reason::Administrator: return "administrator";
+        case LoopStop::Reason::Download: return "download";
+        case LoopStop::Reason::Digest: return "digest";
+        case LoopStop::Reason::None: break;
+    }
+    return "";
 }
 
 // Why the run stops, in the checker's words (its program has no string
@@ -63,29 +67,55 @@ std::string PrerequisitesText(const Plan& p, const Facts& f) {
     if (p.refusedResult == codes::kNewerVersionInstalled) return "not run: a newer version is installed";
     if (p.refusedResult == codes::kMinorUpdateDisabled) return "not run: upgrades are disabled";
     if (p.operation == Operation::Patch) return "not run: a patch";
+    if (p.operation == Operation::AdminInstall) return "not run: an administrative install";
     return "not run: the product is installed";
 }
 
-void DescribePlan(const Plan& p, const Facts& f, const std::vector<DetectedRule>& rules, DetectionReport& r) {
+DetectedRule Describe(const Component& c) {
+    DetectedRule rule;
+    rule.section = c.section.Section;
+    rule.name = c.section.Name;
+    rule.offered = c.listed;
+    rule.ticked = c.listed && c.optionalState != OptionalState::Unchecked;
+    rule.installs = c.installsUnattended;
+    rule.stop = StopName(c.stop);
+    rule.asksDownload = c.asksDownload;
+    return rule;
+}
+
+// The steps of the plan, and where it stops within them.
+void DescribePlan(const Plan& p, const Facts& f, DetectionReport& r) {
     if (p.refusal) {
         r.stop = Format("stops at %s: %s (exit code %d)", StageName(p.refusal->stage),
                         StopReason(*p.refusal, f).c_str(), p.refusal->exitCode);
         return;
     }
     r.operation = OperationName(p.operation);
-    std::vector<std::string> missing, downloads;
-    for (const DetectedRule& rule : rules) {
-        if (rule.installs) missing.push_back(rule.section + " " + rule.name);
-    }
-    for (const ComponentDescriptor& c : f.prerequisites) {
-        if (!c.Url.empty()) downloads.push_back(c.Section + " " + c.Name);
-    }
-    const auto listed = [](const std::vector<std::string>& items) {
+    const auto named = [](const std::vector<Component>& list, bool installs) {
         std::string text;
-        for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+        for (const Component& c : list) {
+            if (installs ? c.installsUnattended : c.listed) text += (text.empty() ? "" : ", ") + c.section.Section + " " + c.section.Name;
+        }
         return text.empty() ? std::string("none missing") : text;
     };
-    if (p.prerequisitesFirst) r.steps.push_back("prerequisites: " + listed(missing));
+    const auto prerequisites = [&] {
+        r.steps.push_back("prerequisites: " + named(p.prerequisites, true));
+        if (p.unattendedStop.reason != LoopStop::Reason::None) {
+            r.steps.push_back("the unattended install loop stops at " + p.unattendedStop.component + ": " +
+                              StopName(p.unattendedStop.reason) +
+                              (p.unattendedStop.reason == LoopStop::Reason::Digest
+                                   ? " (the run fails with exit code 3)"
+                                   : " (the components after it are not installed; the product is)"));
+        }
+        r.answerPoints.push_back("the prerequisites dialog (listed: " + named(p.prerequisites, false) + ")");
+        for (const Component& c : p.prerequisites) {
+            if (c.asksDownload && c.listed) {
+                r.answerPoints.push_back("the download dialog of " + c.section.Section + " " + c.section.Name +
+                                         " (its installer is not on the media)");
+            }
+        }
+    };
+    if (p.prerequisitesFirst) prerequisites();
     if (p.question == Question::Upgrade) {
         r.steps.push_back("the upgrade question (unattended: Yes; No ends the run with exit code 0)");
         r.answerPoints.push_back("the upgrade question");
@@ -94,38 +124,50 @@ void DescribePlan(const Plan& p, const Facts& f, const std::vector<DetectedRule>
         r.steps.push_back("the patch question (unattended: Yes; No ends the run with exit code 0)");
         r.answerPoints.push_back("the patch question");
     }
-    if (p.prerequisitesAfterYes) r.steps.push_back("prerequisites: " + listed(missing));
-    if (p.prerequisitesFirst || p.prerequisitesAfterYes) {
-        r.answerPoints.push_back("the prerequisites dialog (when one is missing)");
-        for (const std::string& d : downloads) r.answerPoints.push_back("the download dialog of " + d + " (when its installer is not on the media)");
-    }
+    if (p.prerequisitesAfterYes) prerequisites();
     if (!p.installerComplete) {
-        r.steps.push_back("the installer library is missing: the run fails with 1603");
+        r.stop = "stops at installation: the installer library is missing (exit code 3)";
     } else if (p.refusedResult != 0) {
-        r.steps.push_back(Format("no installer call: the run fails with %u", static_cast<unsigned>(p.refusedResult)));
+        r.stop = Format("stops at installation: %s (exit code %d)",
+                        p.refusedResult == codes::kNewerVersionInstalled ? "a newer version is installed"
+                                                                         : "upgrades are disabled (UpdateDisable=1)",
+                        p.refusedExitCode);
+    } else if (p.packageTampered) {
+        r.stop = "stops at installation: the package does not match its Sha256 (exit code 3)";
     } else {
-        r.steps.push_back(std::string(p.call.patch ? "MsiApplyPatch" : "MsiInstallProduct") + " " + p.call.package +
-                          " with command line: " + p.call.commandLine);
+        std::string call = std::string(p.call.patch ? "MsiApplyPatch" : "MsiInstallProduct") + " " + p.call.package +
+                           " with command line: " + p.call.commandLine;
+        if (p.call.patch) call += Format(" (the installer's interface at level %d)", p.call.patchUiLevel);
+        r.steps.push_back(call);
     }
-    if (p.postRequisites) {
+    if (p.postRequisites && r.stop.empty()) {
         std::string names;
-        for (const ComponentDescriptor& c : f.postRequisites) names += (names.empty() ? "" : ", ") + c.Section + " " + c.Name;
+        for (const Component& c : p.postRequisiteList) names += (names.empty() ? "" : ", ") + c.section.Section + " " + c.section.Name;
         if (!names.empty()) r.steps.push_back("post-requisites: " + names);
     }
-    r.answerPoints.push_back("the restart question (when a component asks for a restart)");
-    if (!f.main.SendErrorLogTo.empty()) r.answerPoints.push_back("the mail question (after a failure)");
+    if (p.restart == RestartPolicy::Ask) {
+        r.answerPoints.push_back("the restart question (when a component asks for a restart)");
+    }
+    if (!f.main.SendErrorLogTo.empty() && !p.runNeverWait) r.answerPoints.push_back("the mail question (after a failure)");
 }
 
 }  // namespace
 
-DetectionReport Detect(platform::Platform& os) {
+DetectionReport Detect(platform::Platform& os, const std::string& commandLine) {
     DetectionReport report;
+    report.commandLine = commandLine;
     const std::unique_ptr<platform::InstallerLibrary> msi = os.installer().Bind();
-    // An unattended run of the operation switch alone.
-    const Facts facts = setup::Detect(os, *msi, "/i /quiet");
+    Facts facts = setup::Detect(os, *msi, commandLine);
     if (!facts.iniFound) return report;
     report.readable = true;
-    const Plan plan = MakePlan(facts);
+
+    SetupLog log(os);  // no path: nothing is written
+    StringTable strings(os, facts.host.userLanguage);
+    Services s(os, log, strings, *msi);
+    s.host = facts.host;
+    s.uiLevel = UiLevel::Quiet;  // no box, ever
+    // As the run reads it once it holds its guard (no guard is taken here).
+    const Plan plan = PlanGuarded(s, facts);
 
     if (facts.host.version) {
         report.windows = Format("%u.%u", static_cast<unsigned>(facts.host.version->major),
@@ -135,36 +177,26 @@ DetectionReport Detect(platform::Platform& os) {
     report.administrator = facts.host.administrator;
     report.minimumWindows = !facts.minimum.set          ? "not set"
                             : !facts.minimum.Valid()    ? "not a version"
-                            : facts.minimumMet     ? "met"
+                            : facts.minimumMet          ? "met"
                                                         : "not met";
     report.prerequisites = PrerequisitesText(plan, facts);
-    const bool stageRuns = plan.prerequisitesFirst || plan.prerequisitesAfterYes;
-
-    SetupLog log(os);
-    StringTable strings(os, facts.host.userLanguage);
-    Services s(os, log, strings, *msi);
-    s.host = facts.host;
-    s.uiLevel = UiLevel::Quiet;  // no box, ever
-    Recorder recorder;
-    s.observer = &recorder;
-    for (const ComponentDescriptor& section : facts.prerequisites) {
-        recorder.seen.clear();
-        Component component(section);
-        const Finding found = ProbeComponent(s, section);
-        const bool needed = component.Take(found);
-        DetectedRule rule;
-        rule.section = section.Section;
-        rule.name = section.Name;
-        rule.rule = RuleText(section);
-        rule.observed = recorder.seen;
-        rule.verdict = found.verdict == Finding::Verdict::Filtered ? "filtered"
-                       : needed                                    ? "missing"
-                                                                   : "present";
-        rule.offered = stageRuns && (needed || section.IsUninstall != 0);
-        rule.installs = rule.offered && component.Selected;
+    report.neverWait = plan.refusal ? plan.refusal->neverWait : plan.runNeverWait;
+    for (const Component& c : plan.prerequisites) {
+        DetectedRule rule = Describe(c);
+        rule.rule = RuleText(c.section);
+        rule.observed = c.finding.evidence;
+        rule.verdict = c.finding.verdict == Finding::Verdict::Filtered ? "filtered"
+                       : c.finding.verdict == Finding::Verdict::Missing ? "missing"
+                                                                         : "present";
         report.rules.push_back(rule);
     }
-    DescribePlan(plan, facts, report.rules, report);
+    for (const Component& c : plan.postRequisiteList) {
+        DetectedRule rule = Describe(c);
+        rule.rule = "runs after a fresh install: " + c.section.InstPath;
+        rule.verdict = "runs";
+        report.postRequisites.push_back(rule);
+    }
+    DescribePlan(plan, facts, report);
     return report;
 }
 

@@ -6,10 +6,12 @@
 #include <map>
 #include <set>
 
+#include "components/component_installer.h"
 #include "conditions/presence_probes.h"
 #include "conditions/registry_conditions.h"
 #include "config/component_descriptors.h"
 #include "config/configuration.h"
+#include "config/integrity.h"
 #include "config/version_strings.h"
 #include "diagnostics/text_format.h"
 #include "platform/codes.h"
@@ -235,6 +237,8 @@ private:
     void CheckMediaFile(const std::string& section, const std::string& key,
                         const std::string& path, bool command = false);
     void CheckSignature(const std::string& section, const std::string& key, const std::string& relative);
+    void CheckDigest(const std::string& section, const std::string& relative, const char* consequence);
+    void CheckInstaller(const std::string& section);
     void CheckMain(const MainSettings& main);
     void CheckWindowsVersion(const char* key, const std::string& text);
     void CheckPackage(const MainSettings& main);
@@ -470,6 +474,39 @@ void Checker::CheckSignature(const std::string& section, const std::string& key,
     }
 }
 
+// A Sha256 that the file in the media does not match stops setup.exe where
+// it would use the file; `relative` names it from the program's folder.
+void Checker::CheckDigest(const std::string& section, const std::string& relative, const char* consequence) {
+    const std::string expected = Value(section, "Sha256");
+    if (expected.empty() || relative.empty()) return;
+    const bool hex = expected.size() == 64 && std::all_of(expected.begin(), expected.end(), [](char c) {
+                         return IsDigit(c) || (Fold(c) >= 'a' && Fold(c) <= 'f');
+                     });
+    std::string actual;
+    if (!hex) {
+        Add(section, "Sha256", Quoted(expected) + " is not 64 hexadecimal digits: no file matches it, so " + consequence);
+    } else if (InMedia(relative) && FileSha256(os_.files(), folder_ + relative, &actual) &&
+               !EqualsNoCase(actual, expected)) {
+        Add(section, "Sha256", relative + " has SHA-256 " + actual + ", not " + Lower(expected) + ": " + consequence);
+    }
+}
+
+// A component's installer as the run names it: with a Sha256, a relative
+// InstPath lies in the program's folder (and may take ".exe").
+void Checker::CheckInstaller(const std::string& section) {
+    const std::string root = "\\<root>";  // an absolute folder, as the run's #Root# is
+    ComponentDescriptor c;
+    c.InstPath = Value(section, "InstPath");
+    c.InstParams = Value(section, "InstParams");
+    c.Sha256 = Value(section, "Sha256");
+    ReplaceAll(c.InstPath, "#Root#", root);
+    std::string path = WithCheckedPath(root, c).InstPath;
+    if (path.compare(0, root.size(), root) == 0) path = "#Root#" + path.substr(root.size());
+    CheckMediaFile(section, "InstPath", path);
+    CheckDigest(section, RootRelative(path),
+                "setup.exe does not run it, runs nothing more from the media and ends with exit code 3");
+}
+
 // setup.exe reads setup.ini in the ANSI code page unless it is UTF-16, so a
 // file saved as UTF-8 changes every letter beyond ASCII.
 void Checker::CheckEncoding() {
@@ -621,6 +658,7 @@ void Checker::CheckPackage(const MainSettings& main) {
     if (!Finds(kMainSection, "MsiPath", main.MsiPath, [](const std::string& value) { return value; })) {
         return;
     }
+    CheckDigest(kMainSection, main.MsiPath, "setup.exe does not hand it to the installer and ends with exit code 3");
     if (patch || extension == ".msp") return;  // only a product's own facts are read
 
     PackageSummary& facts = report_.package;
@@ -654,8 +692,22 @@ void Checker::CheckPackage(const MainSettings& main) {
                    "%u characters)",
                    static_cast<unsigned>(platform::PackageInfo::kTemplateBuffer - 1)));
     }
-    // The installer installs 64-bit packages from its version 2.0 on.
     const std::string platformName = facts.summaryTemplate.substr(0, facts.summaryTemplate.find(';'));
+    facts.platform = platformName;
+    facts.allUsers = info.allUsers;
+    facts.schema = info.schema;
+    facts.wordCount = info.wordCount;
+    // Itanium's Intel64 and 32-bit Arm install on no Windows of today.
+    const std::string platformRead = Trim(platformName);
+    const bool known = platformRead.empty() || EqualsNoCase(platformRead, "Intel") ||
+                       EqualsNoCase(platformRead, "x64") || EqualsNoCase(platformRead, "Arm64");
+    if (info.summaryTemplate && !known) {
+        Add(kMainSection, "MsiPath",
+            "the package is for " + Quoted(platformName) +
+                ": the installer installs Intel, x64 and Arm64 packages and refuses it with 1633 (an unsupported "
+                "platform), so setup.exe stops");
+    }
+    // The installer installs 64-bit packages from its version 2.0 on.
     if (platformName.size() >= 2 && platformName.compare(platformName.size() - 2, 2, "64") == 0 &&
         info.schema < 200) {
         Add(kMainSection, "MsiPath",
@@ -717,7 +769,7 @@ void Checker::CheckPrerequisite(const std::string& section) {
         if (Has(section, "InstRegPath")) {
             Add(section, "InstRegPath", "ignored: InstPath is set", Severity::Warning);
         }
-        CheckMediaFile(section, "InstPath", instPath);
+        CheckInstaller(section);
     } else if (Value(section, "InstRegPath").empty()) {
         Add(section, "InstPath", "missing, and no InstRegPath: the component is never offered");
     } else {
@@ -835,7 +887,7 @@ void Checker::CheckPostRequisite(const std::string& section) {
     if (instPath.empty()) {
         Add(section, "InstPath", "missing: there is nothing to run");
     } else {
-        CheckMediaFile(section, "InstPath", instPath);
+        CheckInstaller(section);
     }
 }
 

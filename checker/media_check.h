@@ -5,6 +5,8 @@
 // than it is written, and what it would not find.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,12 @@ struct PackageSummary {
     std::string path;  // MsiPath as written; empty when no package was read
     bool opened = false;
     std::string productCode, productVersion, productName, summaryTemplate;
+    // What the checks decide on: the platform (the Template before its
+    // ";"), ALLUSERS (none when the package does not set it), and the
+    // summary's schema and Word Count.
+    std::string platform;
+    std::optional<std::string> allUsers;
+    int32_t schema = 0, wordCount = 0;
 };
 
 struct MediaReport {

@@ -26,8 +26,8 @@ private:
     platform::Installer& installer_;
 };
 
-// The machine's own platform with the media's program as the running one,
-// for the detection report.
+// The machine's own platform with the media's program as the running one
+// (its folder where the run looks in its own), for the detection report.
 class MachinePlatform final : public platform::Platform {
 public:
     MachinePlatform(platform::Platform& machine, std::string programPath);
@@ -38,12 +38,13 @@ public:
     platform::Ui& ui() override { return machine_.ui(); }
     platform::Installer& installer() override { return machine_.installer(); }
     platform::Registry& registry() override { return machine_.registry(); }
-    platform::Processes& processes() override { return machine_.processes(); }
+    platform::Processes& processes() override { return *processes_; }
     platform::Mail& mail() override { return machine_.mail(); }
 
 private:
     platform::Platform& machine_;
     std::unique_ptr<platform::Files> files_;
+    std::unique_ptr<platform::Processes> processes_;
 };
 
 }  // namespace setup::checker

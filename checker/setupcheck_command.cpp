@@ -57,7 +57,9 @@ std::string JsonReport(const std::string& media, const std::string& ini,
             out += ", \"ProductCode\": " + JsonString(p.productCode) +
                    ", \"ProductVersion\": " + JsonString(p.productVersion) +
                    ", \"ProductName\": " + JsonString(p.productName) +
-                   ", \"Template\": " + JsonString(p.summaryTemplate);
+                   ", \"Template\": " + JsonString(p.summaryTemplate) + ", \"platform\": " + JsonString(p.platform) +
+                   ", \"ALLUSERS\": " + (p.allUsers ? JsonString(*p.allUsers) : "null") +
+                   ", \"schema\": " + std::to_string(p.schema) + ", \"wordCount\": " + std::to_string(p.wordCount);
         }
         out += "}";
     }
@@ -82,47 +84,63 @@ std::string JsonList(const std::vector<std::string>& items) {
     return "[" + out + "]";
 }
 
+// "missing, listed, ticked, installed by setup.exe", with what stops a loop there.
+std::string RuleLine(const DetectedRule& rule) {
+    std::string line = rule.section + " " + rule.name + ": " + rule.verdict;
+    if (rule.offered) line += std::string(", listed") + (rule.ticked ? "" : ", not ticked");
+    line += rule.installs ? ", installed by setup.exe" : rule.offered ? ", not installed unattended" : "";
+    if (rule.asksDownload) line += ", its installer is not on the media: the download dialog";
+    if (!rule.stop.empty()) line += ", an install loop stops here: " + rule.stop;
+    return line + "\n";
+}
+
 std::string DetectionText(const DetectionReport& r) {
     std::string out = "Windows " + r.windows + ", " + std::to_string(r.bits) + "-bit, administrator: " +
                       (r.administrator ? "yes" : "no") + ", MinWinVersion: " + r.minimumWindows +
-                      "\nPrerequisites " + r.prerequisites + "\n";
-    if (!r.stop.empty()) {
-        out += "Plan: the run " + r.stop + "\n";
-    } else {
-        out += "Plan: " + r.operation + "\n";
-        for (size_t i = 0; i < r.steps.size(); ++i) out += Format("  %u. ", static_cast<unsigned>(i + 1)) + r.steps[i] + "\n";
-        for (const std::string& point : r.answerPoints) out += "  a person answers: " + point + "\n";
-    }
+                      "\nCommand line: " + r.commandLine + (r.neverWait ? " (never waits for a person)" : "") +
+                      "\nPrerequisites " + r.prerequisites + "\nPlan: " +
+                      (r.operation.empty() ? "the run " + r.stop : r.operation) + "\n";
+    for (size_t i = 0; i < r.steps.size(); ++i) out += Format("  %u. ", static_cast<unsigned>(i + 1)) + r.steps[i] + "\n";
+    if (!r.operation.empty() && !r.stop.empty()) out += "  the run " + r.stop + "\n";
+    for (const std::string& point : r.answerPoints) out += "  a person answers: " + point + "\n";
     for (const DetectedRule& rule : r.rules) {
-        out += rule.section + " " + rule.name + ": " + rule.verdict +
-               (rule.installs ? ", installed by setup.exe" : rule.offered ? ", listed, not installed unattended" : "") +
-               "\n  rule: " + rule.rule + "\n";
+        out += RuleLine(rule) + "  rule: " + rule.rule + "\n";
         for (const std::string& seen : rule.observed) out += "  observed: " + seen + "\n";
     }
+    for (const DetectedRule& rule : r.postRequisites) out += RuleLine(rule);
     return out;
 }
 
-std::string DetectionJson(const DetectionReport& r) {
-    std::string out = "{\n  \"windows\": " + JsonString(r.windows) + ",\n  \"bits\": " + std::to_string(r.bits) +
-                      ",\n  \"administrator\": " + (r.administrator ? "true" : "false") +
-                      ",\n  \"minimumWindows\": " + JsonString(r.minimumWindows) +
-                      ",\n  \"prerequisites\": " + JsonString(r.prerequisites) +
-                      ",\n  \"plan\": {\"operation\": " + (r.operation.empty() ? "null" : JsonString(r.operation)) +
-                      ", \"stop\": " + (r.stop.empty() ? "null" : JsonString(r.stop)) + ", \"steps\": " +
-                      JsonList(r.steps) + ", \"answerPoints\": " + JsonList(r.answerPoints) + "},\n  \"rules\": [";
-    for (size_t i = 0; i < r.rules.size(); ++i) {
-        const DetectedRule& rule = r.rules[i];
-        out += std::string(i == 0 ? "" : ",") + "\n    {\"section\": " + JsonString(rule.section) +
+std::string RulesJson(const std::vector<DetectedRule>& rules) {
+    std::string out;
+    for (const DetectedRule& rule : rules) {
+        out += std::string(out.empty() ? "" : ",") + "\n    {\"section\": " + JsonString(rule.section) +
                ", \"name\": " + JsonString(rule.name) + ", \"rule\": " + JsonString(rule.rule) +
                ", \"observed\": " + JsonList(rule.observed) + ", \"verdict\": " + JsonString(rule.verdict) +
-               ", \"offered\": " + (rule.offered ? "true" : "false") +
-               ", \"installs\": " + (rule.installs ? "true" : "false") + "}";
+               ", \"offered\": " + (rule.offered ? "true" : "false") + ", \"ticked\": " + (rule.ticked ? "true" : "false") +
+               ", \"installs\": " + (rule.installs ? "true" : "false") +
+               ", \"asksDownload\": " + (rule.asksDownload ? "true" : "false") +
+               ", \"stop\": " + (rule.stop.empty() ? "null" : JsonString(rule.stop)) + "}";
     }
-    return out + (r.rules.empty() ? "]\n}\n" : "\n  ]\n}\n");
+    return "[" + out + (rules.empty() ? "]" : "\n  ]");
+}
+
+std::string DetectionJson(const DetectionReport& r) {
+    return "{\n  \"windows\": " + JsonString(r.windows) + ",\n  \"bits\": " + std::to_string(r.bits) +
+           ",\n  \"administrator\": " + (r.administrator ? "true" : "false") +
+           ",\n  \"minimumWindows\": " + JsonString(r.minimumWindows) +
+           ",\n  \"commandLine\": " + JsonString(r.commandLine) +
+           ",\n  \"neverWait\": " + (r.neverWait ? "true" : "false") +
+           ",\n  \"prerequisites\": " + JsonString(r.prerequisites) +
+           ",\n  \"plan\": {\"operation\": " + (r.operation.empty() ? "null" : JsonString(r.operation)) +
+           ", \"stop\": " + (r.stop.empty() ? "null" : JsonString(r.stop)) + ", \"steps\": " + JsonList(r.steps) +
+           ", \"answerPoints\": " + JsonList(r.answerPoints) + "},\n  \"rules\": " + RulesJson(r.rules) +
+           ",\n  \"postRequisites\": " + RulesJson(r.postRequisites) + "\n}\n";
 }
 
 constexpr const char* kUsage =
-    "usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+    "usage: setupcheck MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+    "       setupcheck --detect MEDIA_FOLDER|PROGRAM.exe [--json] [-- SETUP_COMMAND_LINE]\n"
     "       setupcheck --deploy [intune] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
     "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id PUBLISHER.PRODUCT --url URL --sha256 HEX --out DIR\n";
 // Where the platform stands in for a machine of a chosen code page.
@@ -134,7 +152,13 @@ struct Arguments {
     DeployFormat format = DeployFormat::Definitions;
     WingetSource winget;
     std::string out, codePage;
+    std::string commandLine = "/i /quiet";  // the run's, for --detect
 };
+
+// A token of the run's command line, quoted when it holds a blank.
+std::string Token(const std::string& arg) {
+    return arg.find_first_of(" \t") == std::string::npos || arg.empty() || arg[0] == '"' ? arg : "\"" + arg + "\"";
+}
 
 Arguments Parse(const std::vector<std::string>& args) {
     Arguments a;
@@ -143,7 +167,10 @@ Arguments Parse(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const auto named = std::find(std::begin(names), std::end(names), arg);
-        if (arg == "--json") {
+        if (arg == "--" && a.detect) {
+            a.commandLine.clear();
+            for (++i; i < args.size(); ++i) a.commandLine += (a.commandLine.empty() ? "" : " ") + Token(args[i]);
+        } else if (arg == "--json") {
             a.json = true;
         } else if (arg == "--detect") {
             a.detect = true;
@@ -268,7 +295,7 @@ CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::File
             return result;
         }
         MachinePlatform os(*machine, ProgramPath(media));
-        const DetectionReport report = Detect(os);
+        const DetectionReport report = Detect(os, a.commandLine);
         if (!report.readable) {
             result.err = "setupcheck: cannot read the media: no configuration file in " + media + "\n";
             result.exitCode = 2;

@@ -16,25 +16,6 @@ bool IsSuccess(uint32_t code) {
            code == codes::kSuccessRebootRequired;
 }
 
-// With a digest to check, the component's file is named by one full path,
-// which is checked, held and handed to the command, so that no search by
-// the start or by msiexec can find another file: a relative InstPath lies
-// in the program's folder, where a command line's program is looked for
-// first, and a program started by itself without an extension is the .exe
-// that its start would take.
-ComponentDescriptor WithCheckedPath(const Services& s, ComponentDescriptor c) {
-    if (c.Sha256.empty()) return c;
-    std::string& path = c.InstPath;
-    if (!path.empty() && path[0] != '\\' && path[0] != '/' && (path.size() < 2 || path[1] != ':')) {
-        path = s.host.root + "\\" + path;
-    }
-    const size_t first = c.InstParams.find_first_not_of(" \t\"");
-    const bool startsItself =
-        c.InstParams.empty() || (first != std::string::npos && c.InstParams.compare(first, 10, "#InstPath#") == 0);
-    if (startsItself && path.find('.', path.find_last_of("\\/") + 1) == std::string::npos) path += ".exe";
-    return c;
-}
-
 // A file that does not match its digest, or cannot be held, ends the loop:
 // nothing more from the media is run.
 void StopAtDigest(InstallOutcome& outcome, const std::string& name) {
@@ -45,6 +26,34 @@ void StopAtDigest(InstallOutcome& outcome, const std::string& name) {
 }
 
 }  // namespace
+
+bool Component::Take(const Finding& found) {
+    if (found.verdict == Finding::Verdict::Filtered) return false;
+    Present = found.verdict == Finding::Verdict::Present;
+    if (found.programChose) {
+        optionalState = found.optional;
+        Selected = found.optional == OptionalState::Checked;
+        if (found.optional == OptionalState::Unchecked) RunExeText = found.programText;
+    }
+    return !Present;
+}
+
+// So that no search by the start or by msiexec can find another file than
+// the one checked: a relative InstPath lies in the program's folder, where
+// a command line's program is looked for first, and a program started by
+// itself without an extension is the .exe that its start would take.
+ComponentDescriptor WithCheckedPath(const std::string& root, ComponentDescriptor c) {
+    if (c.Sha256.empty()) return c;
+    std::string& path = c.InstPath;
+    if (!path.empty() && path[0] != '\\' && path[0] != '/' && (path.size() < 2 || path[1] != ':')) {
+        path = root + "\\" + path;
+    }
+    const size_t first = c.InstParams.find_first_not_of(" \t\"");
+    const bool startsItself =
+        c.InstParams.empty() || (first != std::string::npos && c.InstParams.compare(first, 10, "#InstPath#") == 0);
+    if (startsItself && path.find('.', path.find_last_of("\\/") + 1) == std::string::npos) path += ".exe";
+    return c;
+}
 
 uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string& errorText) {
     if (!s.host.temp) {
@@ -122,34 +131,41 @@ uint32_t RunElevated(Services& s, const std::string& commandLine) {
     return code;
 }
 
-void InstallSelectedComponents(Services& s, std::vector<Component>& list,
-                               PrerequisiteWindows& windows, bool silent, InstallOutcome& outcome) {
+void InstallSelectedComponents(Services& s, std::vector<Component>& list, PrerequisiteWindows& windows,
+                               bool silent, bool stopAtRestart, InstallOutcome& outcome) {
     // The boxes of the loop belong to the dialog, whatever the run's level.
     Services shown = s;
     shown.uiLevel = silent ? UiLevel::Quiet : UiLevel::Full;
     std::string errorText;  // kept across components
     for (Component& component : list) {
         if (!component.Selected) continue;
-        const ComponentDescriptor c = WithCheckedPath(s, component.section);
+        const ComponentDescriptor& c = component.section;
         if (!silent) {
             windows.SetStatusText(s.strings.FormatLocalizedString(ids::kInstallingPleaseWait, c.Name.c_str()));
         }
-        if (c.AdminNeed != 0 && !s.host.administrator) {
-            outcome.stopped = {c.Name, LoopStop::Reason::Administrator};
-            shown.Error(s.strings.LoadLocalizedString(ids::kAdminRequired), std::string(), windows.Owner());
-            return;
+        switch (component.stop) {
+            case LoopStop::Reason::Administrator:
+                outcome.stopped = {c.Name, LoopStop::Reason::Administrator};
+                shown.Error(s.strings.LoadLocalizedString(ids::kAdminRequired), std::string(), windows.Owner());
+                return;
+            case LoopStop::Reason::Download:
+                s.log.Printf("Download dialog for '%s' not shown: the run must not wait for a person. "
+                             "Treated as Cancel.\r\n", c.Name.c_str());
+                outcome.stopped = {c.Name, LoopStop::Reason::Download};
+                return;
+            case LoopStop::Reason::Digest:
+                LogDigestRefusal(s.log, component.digest);
+                StopAtDigest(outcome, c.Name);
+                shown.Error(s.strings.FormatLocalizedString(ids::kUnableToInstall, c.InstPath.c_str()),
+                            std::string(), windows.Owner());
+                return;
+            case LoopStop::Reason::None:
+                break;
         }
-        if (!c.Url.empty() && !c.InstPath.empty() && !s.os.files().SearchFinds(c.InstPath)) {
+        if (component.asksDownload) {
+            // Installed by hand, if at all: found by the dialog's recheck.
             if (windows.RunDownloadDialog(component) == 1) continue;
             outcome.stopped = {c.Name, LoopStop::Reason::Download};
-            return;
-        }
-        // Held until the component's process has ended.
-        const std::unique_ptr<platform::Held> held = HoldIfSha256Matches(s.os, s.log, c.InstPath, c.Sha256);
-        if (!held) {
-            StopAtDigest(outcome, c.Name);
-            shown.Error(s.strings.FormatLocalizedString(ids::kUnableToInstall, c.InstPath.c_str()),
-                        std::string(), windows.Owner());
             return;
         }
         const uintptr_t cursor = s.os.ui().ShowWaitCursor();
@@ -165,14 +181,19 @@ void InstallSelectedComponents(Services& s, std::vector<Component>& list,
             }
         }
         s.os.ui().RestoreCursor(cursor);
+        if (stopAtRestart && code == codes::kSuccessRebootInitiated) {
+            outcome.restartStarted = true;
+            return;
+        }
     }
 }
 
-void InstallPostRequisites(Services& s, const ComponentList& list, InstallOutcome& outcome) {
-    for (const ComponentDescriptor& listed : list) {
-        const ComponentDescriptor c = WithCheckedPath(s, listed);
-        const std::unique_ptr<platform::Held> held = HoldIfSha256Matches(s.os, s.log, c.InstPath, c.Sha256);
-        if (!held) {
+void InstallPostRequisites(Services& s, const std::vector<Component>& list, bool stopAtRestart,
+                           InstallOutcome& outcome) {
+    for (const Component& component : list) {
+        const ComponentDescriptor& c = component.section;
+        if (component.stop == LoopStop::Reason::Digest) {
+            LogDigestRefusal(s.log, component.digest);
             StopAtDigest(outcome, c.Name);
             return;
         }
@@ -182,6 +203,10 @@ void InstallPostRequisites(Services& s, const ComponentList& list, InstallOutcom
         if (!IsSuccess(code)) {
             outcome.failedComponent = c.Name;
             outcome.failedCode = code;
+        }
+        if (stopAtRestart && code == codes::kSuccessRebootInitiated) {
+            outcome.restartStarted = true;
+            return;
         }
     }
 }

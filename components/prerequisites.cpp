@@ -4,18 +4,16 @@
 
 namespace setup {
 
-int RunPrerequisites(Services& s, const ComponentList& sections, const PackageFacts& package,
-                     const std::string& caption, PrerequisiteOutcome& outcome) {
+int RunPrerequisites(Services& s, const std::vector<Component>& planned, const PackageFacts& package,
+                     const std::string& caption, bool stopAtRestart, PrerequisiteOutcome& outcome) {
     outcome = PrerequisiteOutcome();
     std::vector<Component> list;
-    for (const ComponentDescriptor& section : sections) {
-        Component c(section);
-        // Uninstall steps are listed whether needed or not.
-        if (c.Take(ProbeComponent(s, c.section)) || section.IsUninstall != 0) list.push_back(c);
+    for (const Component& c : planned) {
+        if (c.listed) list.push_back(c);
     }
     if (list.empty()) return 1;
 
-    CMainDlg dialog(s, list, package, caption);
+    CMainDlg dialog(s, list, package, caption, stopAtRestart);
     int result = 1;
     if (s.uiLevel == UiLevel::Full) {
         result = s.os.ui().RunPrerequisitesDialog(dialog);
@@ -24,12 +22,15 @@ int RunPrerequisites(Services& s, const ComponentList& sections, const PackageFa
         for (const Component& c : list) s.log.Write("  " + c.section.Name + "\r\n", false);
         // No dialog: the download dialog of a missing package has no owner.
         DialogWindows windows(s, 0);
-        InstallSelectedComponents(s, list, windows, true, dialog.outcome);
+        InstallSelectedComponents(s, list, windows, true, stopAtRestart, dialog.outcome);
+        dialog.installed = true;
         if (dialog.outcome.tampered) result = 0;
     }
     static_cast<InstallOutcome&>(outcome) = dialog.outcome;
     for (const Component& c : list) {
-        if (c.optionalState != OptionalState::NoCheckBox && c.Selected) outcome.optionalChosen.push_back(c.section.Name);
+        if (dialog.installed && c.optionalState != OptionalState::NoCheckBox && c.Selected) {
+            outcome.optionalChosen.push_back(c.section.Name);
+        }
     }
     return result;
 }

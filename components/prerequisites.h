@@ -13,15 +13,18 @@ namespace setup {
 
 // What the prerequisites stage did.
 struct PrerequisiteOutcome : InstallOutcome {
-    std::vector<std::string> optionalChosen;  // components with a ticked check box
+    // The components with a check box that were chosen: ticked in the
+    // dialog and installed, or every selected one unattended. None when
+    // the dialog was cancelled.
+    std::vector<std::string> optionalChosen;
 };
 
-// Probes the prerequisites (`sections`, their installers resolved) and
-// lists and installs the missing ones. 1: go on with the product; 0: the
-// user refused to continue (or a file did not match its Sha256); 2: the
-// user cancelled; -1: the dialog could not be created. `caption` is the
-// dialogs' and questions'.
-int RunPrerequisites(Services& services, const ComponentList& sections, const PackageFacts& package,
-                     const std::string& caption, PrerequisiteOutcome& outcome);
+// Lists the offered components of `planned` (as the plan left them) and
+// installs them: through the dialog at the full level, else unattended.
+// 1: go on with the product; 0: the user refused to continue (or a file
+// did not match its Sha256); 2: the user cancelled; -1: the dialog could
+// not be created. `caption` is the dialogs' and questions'.
+int RunPrerequisites(Services& services, const std::vector<Component>& planned, const PackageFacts& package,
+                     const std::string& caption, bool stopAtRestart, PrerequisiteOutcome& outcome);
 
 }  // namespace setup

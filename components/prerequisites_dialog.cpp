@@ -27,9 +27,13 @@ std::string TranslateStatusText(const std::string& text) {
     return out;
 }
 
-CMainDlg::CMainDlg(Services& services, std::vector<Component>& components,
-                   const PackageFacts& package, std::string caption)
-    : services_(services), components_(components), package_(package), caption_(std::move(caption)) {
+CMainDlg::CMainDlg(Services& services, std::vector<Component>& components, const PackageFacts& package,
+                   std::string caption, bool stopAtRestart)
+    : services_(services),
+      components_(components),
+      package_(package),
+      caption_(std::move(caption)),
+      stopAtRestart_(stopAtRestart) {
     for (const Component& c : components_) {
         if (c.section.IsUninstall == 1) HasUninstallSteps = true;
     }
@@ -93,17 +97,20 @@ int CMainDlg::Install(platform::WindowRef dialog, const std::vector<int>& images
             !checkBoxes || i >= images.size() || images[i] != kImageUnchecked;
     }
 
+    installed = true;
     ui.EnableDialogButtons(dialog, false);
     DialogWindows windows(services_, dialog);
-    InstallSelectedComponents(services_, components_, windows, false, outcome);
+    InstallSelectedComponents(services_, components_, windows, false, stopAtRestart_, outcome);
     ui.EnableDialogButtons(dialog, true);
     ui.SetStatusText(dialog, std::string());
     if (outcome.tampered) return 0;  // nothing more from these media
+    if (outcome.restartStarted) return 1;  // the machine goes down: the run ends
 
     std::string question = services_.strings.LoadLocalizedString(ids::kNotInstalledComponents);
     bool missing = false;
     for (Component& c : components_) {
-        c.Take(ProbeComponent(services_, c.section));  // refreshes Present (and a program's choice)
+        // What the installs changed: Present (and a program's choice) afresh.
+        c.Take(ProbeComponent(services_, c.section));
         if (!c.Present && c.section.IsUninstall == 0 && c.Selected) {
             question += services_.strings.FormatLocalizedString(ids::kMissingComponentLine,
                                                                 c.section.Name.c_str());
@@ -160,11 +167,6 @@ void DialogWindows::SetStatusText(const std::string& text) {
 }
 
 int DialogWindows::RunDownloadDialog(Component& component) {
-    if (services_.MustNotWait()) {
-        services_.log.Printf("Download dialog for '%s' not shown: the run must not wait for a person. "
-                             "Treated as Cancel.\r\n", component.section.Name.c_str());
-        return codes::kIdCancel;
-    }
     CDownloadDlg dialog(services_, component);
     return services_.os.ui().RunDownloadDialog(dialog_, dialog);
 }

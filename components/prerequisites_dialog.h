@@ -25,8 +25,8 @@ std::string TranslateStatusText(const std::string& text);
 
 class CMainDlg : public platform::PrerequisitesDialog {
 public:
-    CMainDlg(Services& services, std::vector<Component>& components,
-             const PackageFacts& package, std::string caption);
+    CMainDlg(Services& services, std::vector<Component>& components, const PackageFacts& package,
+             std::string caption, bool stopAtRestart);
 
     std::string Caption() override;
     std::string HeaderText() override;
@@ -39,6 +39,7 @@ public:
     int Install(platform::WindowRef dialog, const std::vector<int>& images) override;
 
     InstallOutcome outcome;
+    bool installed = false;  // Install was pressed (ticks chosen)
     bool HasUninstallSteps = false;
 
 private:
@@ -46,6 +47,7 @@ private:
     std::vector<Component>& components_;
     const PackageFacts& package_;
     std::string caption_;
+    bool stopAtRestart_;
 };
 
 class CDownloadDlg : public platform::DownloadDialog {

@@ -7,16 +7,16 @@
 #include "product/package.h"
 
 namespace setup {
+namespace {
 
-Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
-    Finding found;
+void ProbeInto(Services& s, const ComponentDescriptor& c, Finding& found) {
     const bool is32Bit = s.host.nativeX86;
     if ((c.OSbit == 1 && !is32Bit) || (c.OSbit == 2 && is32Bit)) {
         s.Observe([&] {
             return Format("OSbit=%d: not for %s-bit Windows", static_cast<int>(c.OSbit), is32Bit ? "32" : "64");
         });
         found.verdict = Finding::Verdict::Filtered;
-        return found;
+        return;
     }
     if (c.OSver != 0) {
         const bool known = s.host.version.has_value();
@@ -28,19 +28,20 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
                               static_cast<unsigned>(version.major), static_cast<unsigned>(version.minor));
             });
             found.verdict = Finding::Verdict::Filtered;
-            return found;
+            return;
         }
     }
 
     const std::vector<Probe> probes = ProbesSet(c);
-    if (probes.empty()) return found;  // present: nothing says it is missing
+    if (probes.empty()) return;  // present: nothing says it is missing
     bool missing = false;
     switch (probes.front()) {
         case Probe::FileVersion:
             missing = !IsValidFileVersion(s, c.FilePath, c.FileVer, c.FileTryLoad);
             break;
         case Probe::OwnPackage: {
-            const PackageFacts own = ReadPackageFacts(s.msi, c.InstPath, true);
+            PackageFacts own = ReadPackageFacts(s.msi, c.InstPath);
+            ReadProductState(s.msi, own);
             const bool installed = own.Installed(), advertised = own.Advertised();
             s.Observe([&] {
                 return Format("product of '%s': %s", c.InstPath.c_str(),
@@ -69,6 +70,16 @@ Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
         }
     }
     found.verdict = missing ? Finding::Verdict::Missing : Finding::Verdict::Present;
+}
+
+}  // namespace
+
+Finding ProbeComponent(Services& s, const ComponentDescriptor& c) {
+    Finding found;
+    std::vector<std::string>* const outer = s.evidence;
+    s.evidence = &found.evidence;
+    ProbeInto(s, c, found);
+    s.evidence = outer;
     return found;
 }
 
@@ -79,17 +90,6 @@ std::vector<Probe> ProbesSet(const ComponentDescriptor& c) {
     if (!c.RegConditions.empty()) probes.push_back(Probe::Registry);
     if (!c.RunExeCond.empty()) probes.push_back(Probe::Program);
     return probes;
-}
-
-bool Component::Take(const Finding& finding) {
-    if (finding.verdict == Finding::Verdict::Filtered) return false;
-    Present = finding.verdict == Finding::Verdict::Present;
-    if (finding.programChose) {
-        optionalState = finding.optional;
-        Selected = finding.optional == OptionalState::Checked;
-        if (finding.optional == OptionalState::Unchecked) RunExeText = finding.programText;
-    }
-    return !Present;
 }
 
 bool IsValidFileVersion(Services& s, const std::string& path, const VersionValue& required,

@@ -23,6 +23,7 @@ struct Finding {
     bool programChose = false;
     OptionalState optional = OptionalState::Checked;
     std::string programText;
+    std::vector<std::string> evidence;  // what the probes looked at and saw
 };
 
 Finding ProbeComponent(Services& services, const ComponentDescriptor& component);
@@ -42,21 +43,5 @@ bool IsValidFileVersion(Services& services, const std::string& path, const Versi
 // could not be started or its output not read.
 enum class ExeRun { Answered, NoPipe, Failed };
 ExeRun RunExe(Services& services, const std::string& command, uint32_t* exitCode, std::string* output);
-
-// A component of the prerequisites stage: its section and what the probes
-// found.
-struct Component {
-    explicit Component(ComponentDescriptor keys)
-        : section(std::move(keys)), optionalState(section.Optional) {}
-
-    // Takes a finding; true when the component is to be installed.
-    bool Take(const Finding& finding);
-
-    ComponentDescriptor section;
-    bool Present = false;
-    OptionalState optionalState;
-    bool Selected = true;
-    std::string RunExeText;
-};
 
 }  // namespace setup

@@ -80,20 +80,38 @@ std::string Sha256::HexDigest() {
     return hex;
 }
 
-std::unique_ptr<platform::Held> HoldIfSha256Matches(platform::Platform& os, const SetupLog& log,
-                                                    const std::string& path, const std::string& expected) {
-    if (expected.empty()) return std::make_unique<platform::Held>();
-    std::unique_ptr<platform::HeldFile> file = os.files().OpenHeld(path);
+DigestCheck CheckSha256(platform::Files& files, const std::string& path, const std::string& expected,
+                        std::unique_ptr<platform::Held>* held) {
+    DigestCheck check;
+    check.path = path;
+    check.expected = expected;
+    if (expected.empty()) return check;
+    std::unique_ptr<platform::HeldFile> file = files.OpenHeld(path);
     Sha256 digest;
     if (!file || !file->ReadChunks([&](const char* data, size_t size) { digest.Update(data, size); })) {
-        log.Printf("Integrity check failed. Can't read file '%s'.\r\n", path.c_str());
-        return nullptr;
+        check.verdict = DigestCheck::Verdict::Unreadable;
+        return check;
     }
-    const std::string actual = digest.HexDigest();
-    if (EqualsNoCase(actual, expected)) return file;
-    log.Printf("Integrity check failed. File '%s' has SHA-256 %s, expected %s.\r\n", path.c_str(),
-               actual.c_str(), expected.c_str());
-    return nullptr;
+    check.actual = digest.HexDigest();
+    check.verdict = EqualsNoCase(check.actual, expected) ? DigestCheck::Verdict::Matches : DigestCheck::Verdict::Differs;
+    if (check.verdict == DigestCheck::Verdict::Matches) *held = std::move(file);
+    return check;
+}
+
+void LogDigestRefusal(const SetupLog& log, const DigestCheck& check) {
+    if (check.verdict == DigestCheck::Verdict::Unreadable) {
+        log.Printf("Integrity check failed. Can't read file '%s'.\r\n", check.path.c_str());
+    } else if (check.verdict == DigestCheck::Verdict::Differs) {
+        log.Printf("Integrity check failed. File '%s' has SHA-256 %s, expected %s.\r\n", check.path.c_str(),
+                   check.actual.c_str(), check.expected.c_str());
+    }
+}
+
+bool FileSha256(platform::Files& files, const std::string& path, std::string* hex) {
+    Sha256 digest;
+    if (!files.ReadChunks(path, [&](const char* data, size_t size) { digest.Update(data, size); })) return false;
+    *hex = digest.HexDigest();
+    return true;
 }
 
 }  // namespace setup

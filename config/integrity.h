@@ -25,12 +25,29 @@ private:
     uint64_t length_ = 0;
 };
 
-// The file held for as long as the caller keeps the result, so that what
-// runs or is installed is what was checked: null when the file's digest is
-// not the expected one (hex digits in any case) or the file cannot be read
-// or held, which is logged, and the file must not be used. When `expected`
-// is empty (no check asked for) nothing is opened and nothing held.
-std::unique_ptr<platform::Held> HoldIfSha256Matches(platform::Platform& os, const SetupLog& log,
-                                                    const std::string& path, const std::string& expected);
+// A file of the media checked against its Sha256.
+struct DigestCheck {
+    enum class Verdict { NotAsked, Matches, Differs, Unreadable };
+    Verdict verdict = Verdict::NotAsked;
+    std::string path, expected, actual;
+
+    // No check asked for, or the file matches.
+    bool Usable() const { return verdict == Verdict::NotAsked || verdict == Verdict::Matches; }
+};
+
+// Checks the file when `expected` is set (hex digits in any case); a file
+// that cannot be opened so (missing, or open elsewhere for writing or
+// deleting) is Unreadable. A file that matches is held in `held` (others
+// may read it but not write, rename, replace or delete it) for as long as
+// the caller keeps it, so that what runs or is installed is what was
+// checked. Nothing is logged.
+DigestCheck CheckSha256(platform::Files& files, const std::string& path, const std::string& expected,
+                        std::unique_ptr<platform::Held>* held);
+
+// Logs why the file of a check that is not usable must not be used.
+void LogDigestRefusal(const SetupLog& log, const DigestCheck& check);
+
+// The file's digest, read without holding it (the media checker's).
+bool FileSha256(platform::Files& files, const std::string& path, std::string* hex);
 
 }  // namespace setup

@@ -51,7 +51,7 @@ void SendLogFile(Services& s, const LogMail& mail) {
         ids::kSendLogQuestion, mail.logPath.c_str(), mail.address.c_str());
     const std::string caption =
         Format("%s (%s)", mail.productName.c_str(), mail.productVersion.c_str());
-    if (s.MustNotWait()) {
+    if (s.neverWait) {
         s.log.Write("Mail question not asked: the run must not wait for a person. Answered No.\r\n", true);
         return;
     }

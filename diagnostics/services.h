@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "diagnostics/localized_strings.h"
 #include "diagnostics/setup_log.h"
@@ -16,14 +17,6 @@ namespace setup {
 // The Windows Installer user-interface level of the run. Only Full shows
 // the run's questions, dialogs and message boxes.
 enum class UiLevel : int { Full = 5, Quiet = 2, Passive = 67 };
-
-// Told what the presence probes look at, for the detection report of the
-// media checker; the setup program has none.
-class ProbeObserver {
-public:
-    virtual ~ProbeObserver() = default;
-    virtual void Saw(const std::string& observation) = 0;
-};
 
 // What the run read of the machine, once, for the stages that need it.
 struct HostFacts {
@@ -46,18 +39,18 @@ struct Services {
     platform::InstallerLibrary& msi;  // the run's one binding of the installer library
     HostFacts host;
     UiLevel uiLevel = UiLevel::Full;
-    // A deployment tool asked that an unattended run never waits for a
-    // person: the questions shown at every level are answered for it.
+    // No box or dialog that only a person can close may be shown: the
+    // questions shown at every level are answered for the run (the plan's
+    // never-wait, for the level the run is at).
     bool neverWait = false;
-    ProbeObserver* observer = nullptr;
+    // Where the presence probes note what they look at (a component's
+    // finding, while it is probed).
+    std::vector<std::string>* evidence = nullptr;
 
-    // No box or dialog that only a person can close may be shown.
-    bool MustNotWait() const { return neverWait && uiLevel != UiLevel::Full; }
-
-    // `describe` makes the observation's text, only when someone listens.
+    // `describe` makes the observation's text, only while a finding is made.
     template <typename Describe>
     void Observe(Describe describe) {
-        if (observer != nullptr) observer->Saw(describe());
+        if (evidence != nullptr) evidence->push_back(describe());
     }
 
     // Logs the text and, at the full level, shows it followed by `boxMore`

@@ -1,5 +1,6 @@
 #include "driver/detect.h"
 
+#include "components/component_installer.h"
 #include "conditions/component_sources.h"
 #include "diagnostics/setup_log.h"
 #include "diagnostics/text_format.h"
@@ -50,8 +51,7 @@ Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std:
     f.packagePath = ProgramFolder(f.modulePath) + f.main.MsiPath;
     f.packageExists = os.files().Exists(f.packagePath);
     f.installerComplete = msi.IsComplete();
-    // Whether the product is installed matters only to a product's own run.
-    f.package = ReadPackageFacts(msi, f.packagePath, !patch && f.command.mode != RunMode::AdminInstall);
+    f.package = ReadPackageFacts(msi, f.packagePath);
 
     if (f.minimum.set && f.minimum.Valid()) {
         f.minimumMet = os.system().VersionAtLeast(f.minimum.major, f.minimum.minor, f.minimum.spMajor,
@@ -66,9 +66,44 @@ Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std:
     }
 
     f.macros = DetectPathMacros(os, f.modulePath);
-    f.prerequisites = ResolveInstallers(os, ReadPrerequisiteList(ini, f.macros));
-    f.postRequisites = ReadPostRequisiteList(ini, f.macros);
+    for (const ComponentDescriptor& c : ResolveInstallers(os, ReadPrerequisiteList(ini, f.macros))) {
+        f.prerequisites.push_back(WithCheckedPath(f.host.root, c));
+    }
+    for (const ComponentDescriptor& c : ReadPostRequisiteList(ini, f.macros)) {
+        f.postRequisites.push_back(WithCheckedPath(f.host.root, c));
+    }
     return f;
+}
+
+void DetectProduct(platform::InstallerLibrary& msi, Facts& f) {
+    f.guarded = true;
+    // Whether the product is installed matters only to a product's own run.
+    if (f.main.MsiPatch == 0 && f.command.mode != RunMode::AdminInstall) ReadProductState(msi, f.package);
+}
+
+void DetectComponents(Services& s, Facts& f, bool prerequisites, bool postRequisites) {
+    platform::Files& files = s.os.files();
+    const auto check = [&](const std::string& path, const std::string& expected) {
+        f.held.emplace_back();
+        return CheckSha256(files, path, expected, &f.held.back());
+    };
+    if (prerequisites) {
+        for (const ComponentDescriptor& c : f.prerequisites) {
+            ComponentFacts seen;
+            seen.finding = ProbeComponent(s, c);
+            seen.installerFound = !c.InstPath.empty() && files.SearchFinds(c.InstPath);
+            seen.digest = check(c.InstPath, c.Sha256);
+            f.prerequisiteFacts.push_back(seen);
+        }
+    }
+    if (postRequisites) {
+        for (const ComponentDescriptor& c : f.postRequisites) {
+            ComponentFacts seen;
+            seen.digest = check(c.InstPath, c.Sha256);
+            f.postRequisiteFacts.push_back(seen);
+        }
+    }
+    f.packageDigest = check(f.packagePath, f.main.Sha256);
 }
 
 }  // namespace setup

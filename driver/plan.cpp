@@ -22,7 +22,50 @@ bool SetsProperty(const std::string& properties, const char* name) {
     return false;
 }
 
+// Each prerequisite as the stage will meet it: offered when missing (or an
+// uninstall step); at the install loop a missing administrator stops it,
+// then an installer that is not on the media asks for the download (or,
+// where nobody may be asked, stops it), then a file that does not match its
+// Sha256 stops it. Unattended, the loop installs the offered and selected
+// ones in order up to the first that stops it.
+void PlanPrerequisites(const Facts& f, bool neverWait, Plan& p) {
+    for (size_t i = 0; i < f.prerequisites.size() && i < f.prerequisiteFacts.size(); ++i) {
+        const ComponentFacts& seen = f.prerequisiteFacts[i];
+        Component c(f.prerequisites[i]);
+        c.finding = seen.finding;
+        c.listed = c.Take(seen.finding) || c.section.IsUninstall != 0;
+        c.digest = seen.digest;
+        if (c.section.AdminNeed != 0 && !f.host.administrator) {
+            c.stop = LoopStop::Reason::Administrator;
+        } else if (!c.section.Url.empty() && !c.section.InstPath.empty() && !seen.installerFound) {
+            if (neverWait) c.stop = LoopStop::Reason::Download;
+            c.asksDownload = !neverWait;
+        } else if (!seen.digest.Usable()) {
+            c.stop = LoopStop::Reason::Digest;
+        }
+        if (c.listed && c.Selected && p.unattendedStop.reason == LoopStop::Reason::None) {
+            if (c.stop != LoopStop::Reason::None) p.unattendedStop = {c.section.Name, c.stop};
+            c.installsUnattended = c.stop == LoopStop::Reason::None && !c.asksDownload;
+        }
+        p.prerequisites.push_back(c);
+    }
+}
+
+// The post-requisites run in order; a file that does not match its Sha256
+// stops them.
+void PlanPostRequisites(const Facts& f, Plan& p) {
+    for (size_t i = 0; i < f.postRequisites.size() && i < f.postRequisiteFacts.size(); ++i) {
+        Component c(f.postRequisites[i]);
+        c.listed = true;
+        c.digest = f.postRequisiteFacts[i].digest;
+        if (!c.digest.Usable()) c.stop = LoopStop::Reason::Digest;
+        p.postRequisiteList.push_back(c);
+    }
+}
+
 }  // namespace
+
+bool NeverWait(bool record, UiLevel level) { return record && level != UiLevel::Full; }
 
 const char* StageName(Stage stage) {
     switch (stage) {
@@ -53,11 +96,14 @@ Plan MakePlan(const Facts& f) {
     Plan p;
     p.uiLevel = f.command.uiLevel;
     p.recordPath = f.command.recordPath;
-    p.neverWait = !p.recordPath.empty();
-    p.deploymentExitCodes = p.neverWait;
+    const bool record = !p.recordPath.empty();
+    p.neverWait = p.runNeverWait = NeverWait(record, p.uiLevel);
+    p.runLevel = p.uiLevel;
+    p.deploymentExitCodes = record;
     const auto refuse = [&](Refusal::When when, Stage stage, int exitCode, Refusal::Box box, Message text,
                             std::vector<std::string> log = {}, bool logFileLine = false) {
-        p.refusal = Refusal{when, stage, exitCode, box, std::move(log), std::move(text), logFileLine};
+        p.refusal = Refusal{when, stage, exitCode, box, p.runLevel, p.runNeverWait, std::move(log), std::move(text),
+                            logFileLine};
         return p;
     };
     using When = Refusal::When;
@@ -111,7 +157,10 @@ Plan MakePlan(const Facts& f) {
     }
     const bool admin = f.command.mode == RunMode::AdminInstall;
     if (admin && !f.command.adminTargetValid) return refuse(When::AfterGuard, Stage::CommandLine, 3, Box::Usage, Message());
-    p.runLevel = admin ? UiLevel::Passive : p.uiLevel;
+    if (admin) {
+        p.runLevel = UiLevel::Passive;
+        p.runNeverWait = NeverWait(record, p.runLevel);
+    }
     if (!f.packageExists) {
         return refuse(When::AfterGuard, Stage::Package, 3, Box::Error, {ids::kFileNotFound, {f.packagePath}});
     }
@@ -133,7 +182,6 @@ Plan MakePlan(const Facts& f) {
     p.caption = {ids::kSetupCaption, {f.package.productName, f.package.productVersion}};
     p.installerComplete = f.installerComplete;
     p.call.package = f.packagePath;
-    p.call.sha256 = main.Sha256;
     p.call.commandLine = properties;
     const PackageFacts& installed = f.package;
     if (patch) {
@@ -142,7 +190,7 @@ Plan MakePlan(const Facts& f) {
         p.call.patch = true;
         if (admin) p.call.adminTarget = f.command.adminTarget;
         // The installer's basic interface, but not where nobody may be asked.
-        p.call.patchUiLevel = p.neverWait ? static_cast<int>(p.runLevel) : kUiLevelBasic;
+        p.call.patchUiLevel = p.runNeverWait ? static_cast<int>(p.runLevel) : kUiLevelBasic;
     } else if (admin) {
         p.operation = Operation::AdminInstall;
         p.call.commandLine = "TARGETDIR=\"" + f.command.adminTarget + "\" " + " ACTION=ADMIN";
@@ -167,6 +215,12 @@ Plan MakePlan(const Facts& f) {
             p.call.commandLine = main.DefaultReinstallmode.empty() ? kDefaultReinstall : main.DefaultReinstallmode;
         }
     }
+
+    // Deployment engines know "another version is installed".
+    if (p.deploymentExitCodes) p.refusedExitCode = static_cast<int>(codes::kProductVersionExists);
+    p.packageTampered = !f.packageDigest.Usable();
+    if (p.prerequisitesFirst || p.prerequisitesAfterYes) PlanPrerequisites(f, p.runNeverWait, p);
+    if (p.postRequisites) PlanPostRequisites(f, p);
 
     p.restart = f.command.noRestart            ? RestartPolicy::LeftToCaller
                 : p.runLevel == UiLevel::Full ? RestartPolicy::Ask

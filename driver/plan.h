@@ -1,7 +1,8 @@
 // The second step of a run: what it will do, decided from the facts alone.
 // A plan is either a refusal (where the run stops, with which box, log
 // entries and exit code) or the operation with everything the installer
-// gets, and the points where a person answers.
+// gets, what happens to each component, and the points where a person
+// answers.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "components/component_installer.h"
 #include "diagnostics/services.h"
 #include "driver/detect.h"
 #include "product/product_install.h"
@@ -29,6 +31,8 @@ struct Refusal {
     Stage stage = Stage::Configuration;
     int exitCode = 3;
     Box box = Box::Plain;
+    UiLevel level = UiLevel::Full;  // the run's level where it stops
+    bool neverWait = false;         // and whether it may wait there
     std::vector<std::string> log;  // entries written before the message
     Message text;
     bool logFileLine = false;  // the box adds the log file's line
@@ -53,31 +57,54 @@ enum class RestartPolicy {
     LeftToCaller,  // "/norestart": never; the run ends with 3010
 };
 
+// Whether a run at `level` must never wait for a person: a deployment tool
+// asked for the record ("/record") of a run without a user interface of its
+// own. Then no box or dialog that only a person can close is shown, the
+// questions shown at every level are answered for the run, and a patch is
+// applied at the run's own level.
+bool NeverWait(bool record, UiLevel level);
+
 struct Plan {
     std::string logPath;
     UiLevel uiLevel = UiLevel::Full;  // as the command line sets it: the log's first entry
-    bool neverWait = false;           // "/record": no box or dialog that waits for a person
+    bool neverWait = false;           // at that level
     std::string recordPath;
     std::optional<Refusal> refusal;   // the run stops there
 
     // The run proper.
     std::string guardName;
-    UiLevel runLevel = UiLevel::Full;  // an administrative install is passive
+    // An administrative install is passive from the administrative target
+    // on; never-wait follows.
+    UiLevel runLevel = UiLevel::Full;
+    bool runNeverWait = false;
     std::vector<std::string> languageLog;
     Operation operation = Operation::Install;
     Message caption;                      // of the product's questions and dialogs
     bool prerequisitesFirst = false;      // the prerequisites stage before the installer (a fresh install)
     Question question = Question::None;
     bool prerequisitesAfterYes = false;   // the prerequisites stage after the upgrade question
+    // Each prerequisite, in order, as the stage will meet it (when it runs
+    // and the guarded facts were read), and where an unattended loop stops.
+    std::vector<Component> prerequisites;
+    LoopStop unattendedStop;
     uint32_t refusedResult = 0;           // 3000 or 7086: no installer call
+    int refusedExitCode = 3;              // and the run's exit code then
     bool installerComplete = true;        // else the installation fails with 1603
+    // The package does not match its Sha256 (or cannot be read to check it):
+    // no installer call, the installation fails.
+    bool packageTampered = false;
     InstallerCall call;
     std::string transform;                // handed over within call.commandLine
     bool postRequisites = false;
+    std::vector<Component> postRequisiteList;  // as the run will meet them
     RestartPolicy restart = RestartPolicy::Ask;
-    bool deploymentExitCodes = false;     // "/record": 1618, 1641 and 3010 as deployment engines read them
+    // "/record": the exit codes deployment engines know (1618, 1638, 1641,
+    // 3010), and a component's own restart (1641) ends the run.
+    bool deploymentExitCodes = false;
 };
 
+// Plans from the facts read so far: before the guard, up to the guard and
+// the refusals after it; with the guarded facts, the whole run.
 Plan MakePlan(const Facts& facts);
 
 }  // namespace setup

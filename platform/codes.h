@@ -12,6 +12,7 @@ constexpr uint32_t kBadArguments = 160;             // ERROR_BAD_ARGUMENTS
 constexpr uint32_t kInstallUserExit = 1602;         // ERROR_INSTALL_USEREXIT
 constexpr uint32_t kInstallFailure = 1603;          // ERROR_INSTALL_FAILURE
 constexpr uint32_t kInstallAlreadyRunning = 1618;   // ERROR_INSTALL_ALREADY_RUNNING
+constexpr uint32_t kProductVersionExists = 1638;    // ERROR_PRODUCT_VERSION: another version is installed
 constexpr uint32_t kSuccessRebootInitiated = 1641;  // ERROR_SUCCESS_REBOOT_INITIATED
 constexpr uint32_t kPatchTargetNotFound = 1642;     // ERROR_PATCH_TARGET_NOT_FOUND
 constexpr uint32_t kSuccessRebootRequired = 3010;   // ERROR_SUCCESS_REBOOT_REQUIRED

@@ -4,7 +4,7 @@
 
 namespace setup {
 
-PackageFacts ReadPackageFacts(platform::InstallerLibrary& msi, const std::string& path, bool withState) {
+PackageFacts ReadPackageFacts(platform::InstallerLibrary& msi, const std::string& path) {
     PackageFacts facts;
     if (!msi.IsComplete()) return facts;
     const platform::PackageInfo info = msi.ReadPackage(path);
@@ -13,16 +13,18 @@ PackageFacts ReadPackageFacts(platform::InstallerLibrary& msi, const std::string
     facts.productVersion = info.productVersion.value_or("");
     facts.summaryTemplate = info.summaryTemplate.value_or("");
     facts.productCode = info.productCode.value_or("");
-    if (!withState || !info.productCode || !info.productVersion) return facts;
+    return facts;
+}
 
+void ReadProductState(platform::InstallerLibrary& msi, PackageFacts& facts) {
+    if (!msi.IsComplete() || facts.productCode.empty() || facts.productVersion.empty()) return;
     facts.state = msi.QueryProductState(facts.productCode);
-    if (!facts.Installed()) return facts;
+    if (!facts.Installed()) return;
     std::string installed;
     facts.relation = msi.ProductInfo(facts.productCode, "VersionString", platform::PackageInfo::kValueBuffer,
                                      &installed) != codes::kSuccess
                          ? -1
                          : CompareVersionValues(ParseVersionValue(installed), ParseVersionValue(facts.productVersion));
-    return facts;
 }
 
 }  // namespace setup

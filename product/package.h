@@ -14,10 +14,10 @@ struct PackageFacts {
     // what a product run needs to go on.
     bool read = false;
     std::string productName, productVersion, summaryTemplate, productCode;
-    // The installed state of its product (asked only when wanted and the
-    // package gave its code and version), and the installed version
-    // against the package's: -1, 0 or 1 (an installed product only; -1 when
-    // the installed version cannot be read).
+    // The installed state of its product (asked only when the package gave
+    // its code and version), and the installed version against the
+    // package's: -1, 0 or 1 (an installed product only; -1 when the
+    // installed version cannot be read).
     int state = -1;
     int relation = 0;
 
@@ -25,7 +25,9 @@ struct PackageFacts {
     bool Advertised() const { return state == codes::kStateAdvertised; }
 };
 
-// Reads the package; with `withState`, also the state of its product.
-PackageFacts ReadPackageFacts(platform::InstallerLibrary& msi, const std::string& path, bool withState);
+// Reads the package.
+PackageFacts ReadPackageFacts(platform::InstallerLibrary& msi, const std::string& path);
+// Asks for the installed state of the package's product.
+void ReadProductState(platform::InstallerLibrary& msi, PackageFacts& package);
 
 }  // namespace setup

@@ -1,6 +1,5 @@
 #include "product/product_install.h"
 
-#include "config/integrity.h"
 #include "diagnostics/string_ids.h"
 #include "platform/codes.h"
 
@@ -24,12 +23,7 @@ bool AskedYes(Services& s, const std::string& question, const std::string& capti
     return answer == codes::kIdYes;
 }
 
-uint32_t CallInstaller(Services& s, const InstallerCall& call, bool* called) {
-    *called = false;
-    // Held until the installer has returned: it reads the package by name.
-    const std::unique_ptr<platform::Held> held = HoldIfSha256Matches(s.os, s.log, call.package, call.sha256);
-    if (!held) return codes::kInvalidData;
-    *called = true;
+uint32_t CallInstaller(Services& s, const InstallerCall& call) {
     s.log.Printf("Calling %s with command line: %s\r\n", call.patch ? "MsiApplyPatch" : "MsiInstallProduct",
                  call.commandLine.c_str());
     // After the line that announces the call: an empty line, then the

@@ -19,14 +19,12 @@ struct InstallerCall {
     std::string commandLine;
     std::string adminTarget;   // a patch applied to an administrative image
     int patchUiLevel = 3;      // the installer's own interface while it patches
-    std::string sha256;        // the digest the package must have; empty: none
 };
 
-// Checks the package's digest (13 when it does not match), announces the
-// call, hands the setup log over to the installer and calls it. The result
-// is the installer's, or 1603 for a hardware exception inside it; `called`
-// tells whether the installer got the package.
-uint32_t CallInstaller(Services& services, const InstallerCall& call, bool* called);
+// Announces the call, hands the setup log over to the installer and calls
+// it. The result is the installer's, or 1603 for a hardware exception
+// inside it.
+uint32_t CallInstaller(Services& services, const InstallerCall& call);
 
 // Logs the question and asks it at the full level; true for Yes. An
 // unattended run goes on (and logs that it does).

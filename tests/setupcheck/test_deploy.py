@@ -66,7 +66,8 @@ def test_definitions_as_text(medium):
      "MsiPath: the package has no ProductCode that setup.exe can read (at most 259 characters)"),
     ("MsiPath=demo.msi", "demo.msi=nomaker", "", "MsiPath: the package has no Manufacturer: the definitions name the publisher"),
     ("MsiPath=demo.msi", "demo.msi=intel64", "",
-     'MsiPath: the package is for "Intel64": the definitions know Intel, x64 and Arm64'),
+     'MsiPath: the package is for "Intel64": the installer installs Intel, x64 and Arm64 packages and refuses it '
+     'with 1633 (an unsupported platform), so setup.exe stops'),
     ("MsiPath=demo.msi; Os32Need=1", "demo.msi=demo", "",
      "Os32Need: 32-bit x86 Windows only, but the package is for x64: no Windows runs the media"),
     ("MsiPath=demo.msi; MinWinVersion=11.0", "demo.msi=demo", "",

@@ -39,7 +39,8 @@ def test_report_as_json_and_as_lines(media):
     assert (run.returncode, json.loads(run.stdout)) == (1, {
         "media": str(folder), "ini": "setup.ini",
         "package": {"path": "product.msi", "opened": True, "ProductCode": DEMO_CODE, "ProductVersion": "1.0.0",
-                    "ProductName": "Demo Product", "Template": "x64;1033"},
+                    "ProductName": "Demo Product", "Template": "x64;1033", "platform": "x64", "ALLUSERS": "1",
+                    "schema": 200, "wordCount": 2},
         "findings": [{"section": "Main", "key": "LangId", "reason": transform, "severity": "error"},
                      {"section": "Main", "key": "Name", "reason": ignored, "severity": "warning"}]})
     run = check(folder)
@@ -57,7 +58,8 @@ def test_media_without_configuration_exit_2(target, tmp_path):
     assert (run.returncode, json.loads(run.stdout)["error"]) == (2, f"cannot read the media: no {ini} in {tmp_path / target}")
 
 
-USAGE = ("usage: setupcheck [--detect] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+USAGE = ("usage: setupcheck MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+         "       setupcheck --detect MEDIA_FOLDER|PROGRAM.exe [--json] [-- SETUP_COMMAND_LINE]\n"
          "       setupcheck --deploy [intune] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
          "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id PUBLISHER.PRODUCT --url URL --sha256 HEX --out DIR\n"
          "       setupcheck MEDIA_FOLDER|PROGRAM.exe [--json] --codepage N\n")

@@ -75,58 +75,73 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
 }
 
 // Unattended, a failure shows no box: the runs' passive failing component.
-TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialog) {
-    std::vector<Component> list = {Section("One"), Section("Two"), Section("Three")};
+TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialogAStartedRestartEndsIt) {
+    std::vector<Component> list = {Section("One"), Section("Two"), Section("Three"), Section("Four"), Section("Five")};
     list[1].Selected = false;
     Bench b;
     b.os.procs.children["\"C:\\One.exe\""].exitCode = 1603;
     b.os.procs.children["\"C:\\Three.exe\""].exitCode = 3010;
+    b.os.procs.children["\"C:\\Four.exe\""].exitCode = 1641;
     RecordingWindows windows;
     InstallOutcome outcome;
-    InstallSelectedComponents(b.s, list, windows, false, outcome);
-    EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\One.exe\"", "\"C:\\Three.exe\""}));
+    InstallSelectedComponents(b.s, list, windows, false, true, outcome);
+    EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\One.exe\"", "\"C:\\Three.exe\"", "\"C:\\Four.exe\""}));
     EXPECT_EQ(outcome.failedComponent + "|" + std::to_string(outcome.failedCode), "One|1603");
-    EXPECT_TRUE(outcome.rebootRequired && !outcome.tampered);
+    EXPECT_TRUE(outcome.rebootRequired && outcome.restartStarted && !outcome.tampered);
     EXPECT_EQ(b.os.Boxes(), Lines{"Installation Error|Setup was unable to install\n'\"C:\\One.exe\"'."});
     EXPECT_EQ(b.os.userInterface.shown[0].owner, 77u);
-    EXPECT_EQ(windows.statusTexts, (Lines{"Installing One.\r\nPlease wait...", "Installing Three.\r\nPlease wait..."}));
+    EXPECT_EQ(windows.statusTexts.size(), 3u);
+    EXPECT_EQ(windows.statusTexts[0], "Installing One.\r\nPlease wait...");
     EXPECT_EQ(b.os.userInterface.waitCursors, 0) << "every wait cursor is restored";
 }
 
-TEST(InstallLoop, AMissingAdministratorOrDownloadStopsTheLoop) {
-    std::vector<Component> list = {Section("Client", "C:\\pkg\\client.msi"), Section("Next")};
-    list[0].section.Url = "http://example.invalid/client";
+// What the plan found at a component stops the loop there, or asks for the
+// download; the post-requisites stop at a file that does not match.
+TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
     struct Case {
-        bool administrator, onMedia, silent;
-        int download;  // the dialog's result: 1 when the package is there now
-        std::string outcome;  // started, shown, where the loop stopped
+        LoopStop::Reason stop;
+        bool asksDownload, silent;
+        int download;         // the download dialog's result: 1 when the component is there now
+        std::string outcome;  // started, boxes, where the loop stopped
+        std::string entry;    // logged
     };
     const Case cases[] = {
-        {true, false, true, 2, "0|0|Client"}, {true, false, true, 1, "1|0|"},
-        {true, true, true, 2, "2|0|"}, {false, true, false, 1, "0|1|Client"}, {false, true, true, 1, "0|0|Client"},
+        {LoopStop::Reason::Administrator, false, false, 0, "0|1|Client", "Admin priviledges are required.\r\n"},
+        {LoopStop::Reason::Administrator, false, true, 0, "0|0|Client", "Admin priviledges are required.\r\n"},
+        {LoopStop::Reason::Download, false, true, 0, "0|0|Client",
+         "Download dialog for 'Client' not shown: the run must not wait for a person. Treated as Cancel.\r\n"},
+        {LoopStop::Reason::None, true, true, 2, "0|0|Client", ""},
+        {LoopStop::Reason::None, true, true, 1, "1|0|", ""},
+        {LoopStop::Reason::Digest, false, false, 0, "0|1|Client", "Integrity check failed. Can't read file 'C:\\pkg\\client.msi'.\r\n"},
     };
     for (const Case& c : cases) {
         Bench b;
-        b.os.sys.administrator = c.administrator;
-        b.Reread();
-        list[0].section.AdminNeed = c.administrator ? 0 : 1;
-        if (c.onMedia) b.os.fileSystem.contents["C:\\pkg\\client.msi"];
+        std::vector<Component> list = {Section("Client", "C:\\pkg\\client.msi"), Section("Next")};
+        list[0].stop = c.stop;
+        list[0].asksDownload = c.asksDownload;
+        std::unique_ptr<platform::Held> held;
+        list[0].digest = CheckSha256(b.os.fileSystem, list[0].section.InstPath, std::string(64, '0'), &held);
         b.os.procs.children["\"C:\\Next.exe\""];
         RecordingWindows windows;
         windows.downloadResult = c.download;
         InstallOutcome outcome;
-        InstallSelectedComponents(b.s, list, windows, c.silent, outcome);
+        InstallSelectedComponents(b.s, list, windows, c.silent, false, outcome);
         EXPECT_EQ(Format("%u|%u|", unsigned(b.os.procs.started.size()), unsigned(b.os.userInterface.shown.size())) +
-                      outcome.stopped.component, c.outcome) << c.download;
-        const auto reason = c.administrator ? LoopStop::Reason::Download : LoopStop::Reason::Administrator;
-        EXPECT_EQ(outcome.stopped.reason, c.outcome.back() == '|' ? LoopStop::Reason::None : reason);
-        EXPECT_EQ(b.Logged("Admin priviledges are required.\r\n"), !c.administrator);
+                      outcome.stopped.component, c.outcome) << c.entry;
+        EXPECT_EQ(outcome.stopped.reason, c.outcome.back() == '|' ? LoopStop::Reason::None
+                                          : c.asksDownload ? LoopStop::Reason::Download : c.stop);
+        EXPECT_TRUE(c.entry.empty() || b.Logged(c.entry)) << c.entry;
+        EXPECT_EQ(outcome.tampered, c.stop == LoopStop::Reason::Digest);
+        if (c.stop != LoopStop::Reason::Digest) continue;
+        InstallOutcome post;
+        InstallPostRequisites(b.s, list, false, post);
+        EXPECT_EQ(post.stopped.component + "|" + std::to_string(post.failedCode), "Client|13");
     }
 }
 
 // The file checked is the file started, by one full path, held from the
-// check until its command has ended.
-TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
+// check on.
+TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     Sha256 million;
     const std::string chunk(1000, 'a');
     for (int i = 0; i < 1000; ++i) million.Update(chunk.data(), chunk.size());
@@ -135,16 +150,16 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
     struct Case {
         const char *instPath, *instParams;
         std::string sha256;
-        const char* started;  // nullptr: refused, the file named in a box and `refusal` logged
-        std::string refusal = "";
+        const char* path;     // as the run names it
+        const char* verdict;  // and its check: N (not asked), M, D(iffers), U(nreadable)
     };
     const Case cases[] = {
-        {"sub\\r.exe", "", abc, "\"C:\\Kits\\sub\\r.exe\""},
-        {"r", "\"#InstPath#\" /q", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", "\"C:\\Kits\\r.exe\" /q"},
-        {"r.msi", "msiexec /i \"#InstPath#\"", abc, "msiexec /i \"C:\\Kits\\r.msi\""},
-        {"sub\\r.exe", "", "", "\"sub\\r.exe\""},
-        {"C:\\Written.exe", "", abc, nullptr, "Can't read file 'C:\\Written.exe'"},
-        {"r.msi", "", zeros, nullptr, "File 'C:\\Kits\\r.msi' has SHA-256 " + abc + ", expected " + zeros},
+        {"sub\\r.exe", "", abc, "C:\\Kits\\sub\\r.exe", "M"},
+        {"r", "\"#InstPath#\" /q", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", "C:\\Kits\\r.exe", "M"},
+        {"r", "msiexec /i \"#InstPath#\"", abc, "C:\\Kits\\r", "U"},
+        {"sub\\r.exe", "", "", "sub\\r.exe", "N"},
+        {"C:\\Written.exe", "", abc, "C:\\Written.exe", "U"},
+        {"r.msi", "", zeros, "C:\\Kits\\r.msi", "D"},
     };
     for (const Case& c : cases) {
         Bench b;
@@ -153,26 +168,23 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
         }
         b.os.fileSystem.contents["sub\\r.exe"] = "decoy in the current folder";
         b.os.fileSystem.unopenable.insert("C:\\Written.exe");  // open for writing elsewhere
-        if (c.started) b.os.procs.children[c.started];
-        int heldAtStart = -1;
-        b.os.procs.onStart = [&](const std::string&) {
-            heldAtStart = 0;
-            for (const auto& held : b.os.fileSystem.holds) heldAtStart += held.second;
-        };
-        std::vector<Component> list = {Section("R", c.instPath, c.instParams)};
-        list[0].section.Sha256 = c.sha256;
-        RecordingWindows windows;
-        InstallOutcome outcome;
-        InstallSelectedComponents(b.s, list, windows, false, outcome);
-        EXPECT_EQ(b.os.procs.started, c.started ? Lines{c.started} : Lines{}) << c.instPath;
-        EXPECT_EQ(heldAtStart, !c.started ? -1 : c.sha256.empty() ? 0 : 1) << c.instPath;
-        for (const auto& held : b.os.fileSystem.holds) EXPECT_EQ(held.second, 0) << held.first;
-        EXPECT_EQ(outcome.tampered, !c.started);
-        if (c.started) continue;
-        EXPECT_TRUE(b.Logged("Integrity check failed. " + c.refusal + ".\r\n")) << c.refusal;
-        const size_t end = c.refusal.rfind('\'') + 1, start = c.refusal.rfind('\'', end - 2);
-        const std::string file = c.refusal.substr(start, end - start);
-        EXPECT_EQ(b.os.Boxes(), Lines{"Installation Error|Setup was unable to install\n" + file + "."});
+        ComponentDescriptor d;
+        d.InstPath = c.instPath;
+        d.InstParams = c.instParams;
+        d.Sha256 = c.sha256;
+        const std::string path = WithCheckedPath("C:\\Kits", d).InstPath;
+        EXPECT_EQ(path, c.path);
+        {
+            std::unique_ptr<platform::Held> held;
+            const DigestCheck check = CheckSha256(b.os.fileSystem, path, c.sha256, &held);
+            EXPECT_EQ("NMDU"[static_cast<int>(check.verdict)], c.verdict[0]) << path;
+            EXPECT_EQ(check.Usable(), held != nullptr || c.sha256.empty());
+            EXPECT_EQ(b.os.fileSystem.holds[path], held ? 1 : 0) << "held while the caller keeps it";
+            if (check.verdict != DigestCheck::Verdict::Differs) continue;
+            LogDigestRefusal(b.log, check);
+            EXPECT_TRUE(b.Logged("Integrity check failed. File 'C:\\Kits\\r.msi' has SHA-256 " + abc + ", expected " + zeros + ".\r\n"));
+        }
+        EXPECT_EQ(b.os.fileSystem.holds[path], 0);
     }
 }
 
@@ -186,7 +198,7 @@ TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
     plain[2].optionalState = OptionalState::Unchecked;
     plain[0].RunExeText = "a\\nb";
     plain[2].RunExeText = "c\\td\\";
-    CMainDlg d(b.s, plain, package, "Caption");
+    CMainDlg d(b.s, plain, package, "Caption", false);
     EXPECT_TRUE(d.HasCheckBoxes());
     Lines rows;
     for (const auto& row : d.Rows()) rows.push_back(row.text + "|" + std::to_string(row.image));
@@ -203,7 +215,7 @@ TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
 
     std::vector<Component> steps = {Section("Old"), Section("New")};
     steps[0].section.IsUninstall = 1;
-    CMainDlg u(b.s, steps, package, "Caption");
+    CMainDlg u(b.s, steps, package, "Caption", false);
     EXPECT_FALSE(u.HasCheckBoxes());
     EXPECT_EQ(d.InstallButtonText() + u.InstallButtonText(), "&InstallCo&ntinue") << "an uninstall step makes steps";
 }

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "checker/media_check.h"
+#include "components/component_installer.h"
 #include "conditions/component_sources.h"
 #include "conditions/presence_probes.h"
 #include "conditions/registry_conditions.h"
@@ -275,14 +276,8 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
     EXPECT_FALSE(component.Present) << "a filter leaves the last finding alone";
 }
 
-TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
-    struct Recorder : ProbeObserver {
-        void Saw(const std::string& observation) override { seen.push_back(observation); }
-        Lines seen;
-    };
+TEST(PresenceProbes, FindingsSayWhatTheProbesLookedAt) {
     Bench b;
-    Recorder recorder;
-    b.s.observer = &recorder;
     b.os.reg.Set("Software\\X", "Level", Dword(7), platform::RegistryView::View64);
     b.os.reg.Set("Software\\X", "Name", Text("abc"));
     b.os.reg.Set("Software\\X", "Path", Text("C:\\x"));
@@ -300,8 +295,13 @@ TEST(PresenceProbes, TellAnObserverWhatTheyLookAt) {
     product.InstPath = "C:\\p.msi";
     program.RunExeCond = "check.exe";
     filtered.OSbit = 1;
-    for (const ComponentDescriptor* c : {&registry, &text, &file, &product, &program, &filtered}) ProbeComponent(b.s, *c);
-    EXPECT_EQ(recorder.seen, (Lines{
+    Lines seen;
+    for (const ComponentDescriptor* c : {&registry, &text, &file, &product, &program, &filtered}) {
+        const Finding found = ProbeComponent(b.s, *c);
+        seen.insert(seen.end(), found.evidence.begin(), found.evidence.end());
+    }
+    EXPECT_EQ(b.s.evidence, nullptr) << "nothing is noted after the finding";
+    EXPECT_EQ(seen, (Lines{
         "registry HKEY_LOCAL_MACHINE\\Software\\X\\Level (64-bit view): REG_DWORD 7",
         "registry HKEY_LOCAL_MACHINE\\Software\\X\\Name (64-bit view): Error(2)'Not found.'.",
         "registry rule HKLM\\Software\\X\\Path STRING=C:\\x: not understood, Can't find root registry key 'HKLM'.",

@@ -131,6 +131,7 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
         {"/i", [&](Facts& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
          "a patch, patch?, patch 'P=1' at 3"},
         {"/i /quiet /record C:\\r.json", Patch, "a patch, patch?, patch '' at 2, level 2, restart automatic"},
+        {"/i /record C:\\r.json", Patch, "a patch, patch?, patch '' at 3"},  // a person may be asked
         {"/a C:\\Image", [](Facts& f) { Patch(f); f.main.MsiType = "Minor"; },
          "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic"},
         {"/i /quiet /norestart A=1", nullptr,
@@ -143,6 +144,93 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
         if (c.change) c.change(facts);
         EXPECT_EQ(Describe(MakePlan(facts)), c.plan) << c.commandLine;
     }
+}
+
+// Each component as the stage will meet it: offered, ticked, installed
+// unattended, or where an install loop stops.
+TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
+    struct Row {
+        const char* name;
+        std::function<void(ComponentDescriptor&, ComponentFacts&)> change;
+    };
+    using V = Finding::Verdict;
+    const auto digest = [](DigestCheck::Verdict v) { return [v](ComponentDescriptor&, ComponentFacts& f) { f.digest.verdict = v; }; };
+    const Row rows[] = {
+        {"Present", [](ComponentDescriptor&, ComponentFacts& f) { f.finding.verdict = V::Present; }},
+        {"Filtered", [](ComponentDescriptor&, ComponentFacts& f) { f.finding.verdict = V::Filtered; }},
+        {"Step", [](ComponentDescriptor& d, ComponentFacts& f) { d.IsUninstall = 1, f.finding.verdict = V::Present; }},
+        {"Unticked", [](ComponentDescriptor& d, ComponentFacts&) { d.Optional = OptionalState::Unchecked; }},
+        {"Licence", [](ComponentDescriptor&, ComponentFacts& f) {
+             f.finding.programChose = true, f.finding.optional = OptionalState::Unchecked;
+         }},
+        {"Matches", digest(DigestCheck::Verdict::Matches)},
+        {"Web", [](ComponentDescriptor& d, ComponentFacts&) { d.Url = "http://x"; }},
+        {"Found", [](ComponentDescriptor& d, ComponentFacts& f) { d.Url = "http://x", f.installerFound = true; }},
+        {"Tampered", digest(DigestCheck::Verdict::Differs)},
+        {"Unreadable", digest(DigestCheck::Verdict::Unreadable)},
+        {"Elevated", [](ComponentDescriptor& d, ComponentFacts& f) { d.AdminNeed = 1, f.digest.verdict = DigestCheck::Verdict::Differs; }},
+    };
+    struct Run {
+        std::string commandLine;
+        bool administrator;
+        std::string decided;  // each row's (listed, ticked, installed unattended, the download dialog, the loop's
+                              // stop), then where the unattended loop stops
+    };
+    const std::string stops = "listed ticked stop:digest|listed ticked stop:digest|";
+    const Run runs[] = {
+        {"/i /quiet", false,
+         "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked download|listed ticked installs|" +
+             stops + "listed ticked stop:administrator|Tampered:digest"},
+        {"/i /quiet /record C:\\r.json", true,
+         "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked stop:download|listed ticked|" +
+             stops + "listed ticked stop:digest|Web:download"},
+    };
+    for (const Run& c : runs) {
+        Facts f = Media(c.commandLine);
+        f.host.administrator = c.administrator;
+        f.main.AdminNeed = 0;
+        f.guarded = true;
+        for (const Row& row : rows) {
+            ComponentDescriptor d;
+            d.Name = row.name;
+            d.InstPath = "x.exe";
+            d.AdminNeed = 0;
+            ComponentFacts seen;
+            seen.finding.verdict = V::Missing;
+            row.change(d, seen);
+            f.prerequisites.push_back(d);
+            f.prerequisiteFacts.push_back(seen);
+        }
+        const Plan p = MakePlan(f);
+        std::string decided;
+        for (const Component& k : p.prerequisites) {
+            std::string line = k.listed ? "listed" : "-";
+            if (k.listed && k.optionalState != OptionalState::Unchecked) line += " ticked";
+            if (k.installsUnattended) line += " installs";
+            if (k.asksDownload) line += " download";
+            const char* stop[] = {"", " stop:administrator", " stop:download", " stop:digest"};
+            decided += line + stop[static_cast<int>(k.stop)] + "|";
+        }
+        const char* reason[] = {"", "administrator", "download", "digest"};
+        decided += p.unattendedStop.component + ":" + reason[static_cast<int>(p.unattendedStop.reason)];
+        EXPECT_EQ(decided, c.decided) << c.commandLine;
+    }
+
+    // The post-requisites and the package: a digest that does not match stops them.
+    Facts f = Media("/i /quiet /record C:\\r.json");
+    f.postRequisites = {ComponentDescriptor(), ComponentDescriptor()};
+    f.postRequisiteFacts.resize(2);
+    f.postRequisiteFacts[1].digest.verdict = DigestCheck::Verdict::Differs;
+    f.packageDigest.verdict = DigestCheck::Verdict::Unreadable;
+    Installed(f, 1);
+    EXPECT_EQ(MakePlan(f).refusedExitCode, 1638) << "a newer version, as deployment engines know it";
+    Installed(f, -1);
+    f.package.state = -1;
+    const Plan p = MakePlan(f);
+    EXPECT_TRUE(p.packageTampered);
+    EXPECT_EQ(p.postRequisiteList.size(), 2u);
+    EXPECT_EQ(p.postRequisiteList[1].stop, LoopStop::Reason::Digest);
+    EXPECT_EQ(p.postRequisiteList[0].stop, LoopStop::Reason::None);
 }
 
 // The names themselves are a table of the code; the rules around it:

@@ -9,19 +9,22 @@ namespace setup {
 namespace {
 
 // What only the reading decides; the version relation is the upgrade run's.
-TEST(PackageFacts, ReadOnlyWhenCompleteStateOnlyWhenWanted) {
+TEST(PackageFacts, ReadOnlyWhenCompleteStateOnlyWithCodeAndVersion) {
     fake::Bench b;
     const std::string path = "C:\\Kits\\demo.msi";
     auto& properties = b.os.msi.packages[path] = {{"ProductCode", "{C}"}, {"ProductVersion", "1.2"}};
     b.os.msi.productStates["{C}"] = 5;
-    const PackageFacts unnamed = ReadPackageFacts(*b.msi, path, true);
+    PackageFacts unnamed = ReadPackageFacts(*b.msi, path);
     EXPECT_FALSE(unnamed.read) << "no ProductName";
+    EXPECT_EQ(unnamed.state, -1) << "the state is asked apart";
+    ReadProductState(*b.msi, unnamed);
     EXPECT_EQ(unnamed.relation, -1) << "an installed version that cannot be read counts as older";
-    EXPECT_EQ(ReadPackageFacts(*b.msi, path, false).state, -1) << "asked only when wanted";
     properties.erase("ProductVersion");
-    EXPECT_EQ(ReadPackageFacts(*b.msi, path, true).state, -1) << "no version";
+    PackageFacts versionless = ReadPackageFacts(*b.msi, path);
+    ReadProductState(*b.msi, versionless);
+    EXPECT_EQ(versionless.state, -1) << "no version";
     b.os.msi.complete = false;
-    EXPECT_EQ(ReadPackageFacts(*b.msi, path, true).productCode, "") << "an incomplete library";
+    EXPECT_EQ(ReadPackageFacts(*b.msi, path).productCode, "") << "an incomplete library";
 }
 
 TEST(LanguageTransform, UserOrConfiguredLanguageWithThePrimaryFallback) {

@@ -52,7 +52,7 @@ const RunCase kRuns[] = {
     {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none",
      {"Demo (1.0) Setup|Older version of this product is already installed."}, {},
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL"}},
-    {"", "/i /quiet", Installed("1.1", {}), "3|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
+    {"", "/i /quiet", Installed("1.1", {}), "1638|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
     {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"}, {},
@@ -82,19 +82,46 @@ const RunCase kRuns[] = {
     {kPost + "Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|post-requisites|{\"name\": \"Notes\", \"code\": 13}|{\"component\": \"Notes\", \"reason\": \"digest\"}|-|0|none"},
     // Refusals: their boxes and entries, and where the record says the run ended.
+    // The installed state is read under the guard only.
     {"", "/i /quiet", [](fake::Platform& os) { os.sys.mutexes.insert("Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi"); },
-     "3|package|-|-|-|-|none", {}, {},
-     {"QueryProductState {C0DE}"}},
+     "1618|package|-|-|-|-|none", {}, {"Another setup run for 'demo.msi' is active: this run ends.\r\n"},
+     {"!QueryProductState"}},
+    // An administrative install is passive from its target on: nothing waits for a person.
+    {"MsiPatch=1\nName=Demo\nMsiPath=gone.msp\n", "/a C:\\Image", nullptr, "3", {},
+     {"Setup was unable to find the file\n'C:\\Kits\\gone.msp'.\r\n"}},
+    // What a person chose: nothing when the dialog was cancelled. A pending restart is told however the run ends.
+    {"[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n", "/i",
+     [](fake::Platform& os) { os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; }; },
+     "3|prerequisites|-|-|\"prerequisites\"|-|none"},
+    {kPrereqs, "/i /quiet", [](fake::Platform& os) {
+         os.procs.children["\"r.exe\""].exitCode = 3010;
+         os.msi.installResult.result = 1603;
+     },
+     "3|installation|-|-|-|1603|needed"},
+    // A component's own restart ends the run; the installer's own 3010 is the caller's with /norestart.
+    {kPrereqs, "/i /quiet", Children(1641, 0), "1641|prerequisites|-|-|-|-|started", {}, {}, {"!InstallProduct"}},
+    {"", "/i /quiet /norestart", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010"},
+    // The package's digest is checked under the guard, the installer never called.
+    {"Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
+     "3|installation|-|{\"component\": \"C:\\\\Kits\\\\demo.msi\", \"reason\": \"digest\"}|-|-|none", {},
+     {"Integrity check failed. File 'C:\\Kits\\demo.msi' has SHA-256 e3b0", "BSInstall() failed. Error(13)"},
+     {"!InstallProduct"}},
     {"", "/I /quiet", nullptr, "3|command line|-|-|-|-|none", {},
      {"Usage box not shown: the run must not wait for a person."}},
     {"", "/i /quiet /record C:\\r.json", [](fake::Platform& os) { os.fileSystem.unopenable.insert("C:\\r.json"); }, "0",
      {}, {"Setup complete\r\n", "Can't write the result record 'C:\\r.json'.\r\n"}},
 };
 
-// Whether lines beginning with `expected` appear within `actual` in its order.
+// Whether lines beginning with `expected` appear within `actual` in its order
+// ("!line": none begins so).
 bool InOrder(const Lines& expected, const Lines& actual) {
     auto at = actual.begin();
     for (const std::string& line : expected) {
+        if (line[0] == '!') {
+            const auto begins = [&](const std::string& a) { return a.rfind(line.substr(1), 0) == 0; };
+            if (std::any_of(actual.begin(), actual.end(), begins)) return false;
+            continue;
+        }
         at = std::find_if(at, actual.end(), [&](const std::string& a) { return a.rfind(line, 0) == 0; });
         if (at == actual.end()) return false;
         ++at;
