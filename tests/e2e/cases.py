@@ -408,7 +408,7 @@ def follow_a_link_that_is_no_web_address(bench, run):
 
 STEPS = [{**comp("Old Product"), "IsUninstall": 1}, marked("Some Component")]
 CASES += [
-    Case("check-boxes-by-click-and-space-then-a-failing-component", args="", during=tick_by_click_and_space,
+    Case("check-boxes-by-click-and-space-then-a-failing-component", x86=True, args="", during=tick_by_click_and_space,
          prereqs=[marked("Ticked Component", Optional=1), marked("Fixed Component", code=1603),
                   marked("Unticked Component", Optional=0)], answer={ERROR: None, CAPTION: "n"}, exit=3,
          boxes=[(ERROR, text(134, ran("fixed", 1603))),
