@@ -130,23 +130,23 @@ struct Shared {
     wchar_t text[1024];
 };
 
-using MapView = LONG(NTAPI*)(HANDLE, HANDLE, PVOID*, ULONG_PTR, SIZE_T, PLARGE_INTEGER, PSIZE_T, DWORD, ULONG, ULONG);
-using UnmapView = LONG(NTAPI*)(HANDLE, PVOID);
-
-FARPROC Ntdll(const char* name) { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name); }
+void (*Ntdll(const char* name))() {
+    return reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name));
+}
 
 std::string Rows(HWND list) {
-    const auto map = reinterpret_cast<MapView>(reinterpret_cast<void (*)()>(Ntdll("NtMapViewOfSection")));
-    const auto unmap = reinterpret_cast<UnmapView>(reinterpret_cast<void (*)()>(Ntdll("NtUnmapViewOfSection")));
+    const auto map = reinterpret_cast<LONG(NTAPI*)(HANDLE, HANDLE, PVOID*, ULONG_PTR, SIZE_T, PLARGE_INTEGER, PSIZE_T,
+                                                   DWORD, ULONG, ULONG)>(Ntdll("NtMapViewOfSection"));
+    const auto unmap = reinterpret_cast<LONG(NTAPI*)(HANDLE, PVOID)>(Ntdll("NtUnmapViewOfSection"));
     HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared), nullptr);
     auto* here = static_cast<Shared*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0));
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION, FALSE, Pid(list));
-    void* there = nullptr;
+    char* there = nullptr;  // the dialog's address of the section
     SIZE_T size = 0;
-    const bool mapped = here && map(section, process, &there, 0, 0, nullptr, &size, 2 /* ViewUnmap */, 0, PAGE_READWRITE) >= 0;
-    // The dialog's address of a field of `here`.
+    const bool mapped = here && map(section, process, reinterpret_cast<PVOID*>(&there), 0, 0, nullptr, &size,
+                                    2 /* ViewUnmap */, 0, PAGE_READWRITE) >= 0;
     auto at = [&](const void* field) {
-        return reinterpret_cast<LPARAM>(static_cast<char*>(there) + (static_cast<const char*>(field) - reinterpret_cast<char*>(here)));
+        return reinterpret_cast<LPARAM>(there + (static_cast<const char*>(field) - reinterpret_cast<char*>(here)));
     };
     std::vector<std::string> rows;
     for (int i = 0; mapped && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
@@ -160,9 +160,8 @@ std::string Rows(HWND list) {
         for (int part : {LVIR_ICON, LVIR_LABEL}) {
             here->rect = {part, 0, 0, 0};
             Send(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), at(&here->rect));
-            RECT rect = here->rect;
-            MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-            row += (part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
+            MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&here->rect), 2);
+            row += (part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(here->rect);
         }
         rows.push_back(row + "}");
     }
