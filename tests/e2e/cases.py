@@ -42,8 +42,7 @@ class Case:
     answer: None | str | dict = "Return"
     x86: bool = False
     private: bool = False
-    timeout: float = 120
-    budget: float | None = None
+    timeout: float = 120  # catches a hang (bench.SLOWDOWN)
     exit: int = 0
     boxes: list = default(list)
     log: list | None = default(list)
@@ -188,7 +187,7 @@ CASES: list = [
          ran=done("b", "c", "f")),
     # Output in the ANSI code page (Russian here) is read as such.
     Case("condition-programs-that-read-input-leave-a-process-or-print-letters", args="/i /passive", env=RUSSIAN,
-         budget=60, prereqs=[comp("Reading", RunExeCond=cond(2, "read", "asked")),
+         prereqs=[comp("Reading", RunExeCond=cond(2, "read", "asked")),
                   comp("Lingering", RunExeCond=cond(2, "child", "left")),
                   comp("Printing", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182")), RUNTIME],
          log=[printed(2, "read", "asked"), printed(2, "child", "left"),
@@ -409,7 +408,7 @@ def follow_a_link_that_is_no_web_address(bench, run):
 
 STEPS = [{**comp("Old Product"), "IsUninstall": 1}, marked("Some Component")]
 CASES += [
-    Case("check-boxes-by-click-and-space-then-a-failing-component", args="", during=tick_by_click_and_space,
+    Case("check-boxes-by-click-and-space-then-a-failing-component", x86=True, args="", during=tick_by_click_and_space,
          prereqs=[marked("Ticked Component", Optional=1), marked("Fixed Component", code=1603),
                   marked("Unticked Component", Optional=0)], answer={ERROR: None, CAPTION: "n"}, exit=3,
          boxes=[(ERROR, text(134, ran("fixed", 1603))),
@@ -550,7 +549,7 @@ BAD_INPUT = [
     Case("bad-input-component-installer-crashes", prereqs=[{**NEEDED, "InstParams": '"#InstPath#" crash'}],
          log=['MsiInstall("<media>\\tool.exe" crash) return code -1073741819',
               "MsiInstall('\"<media>\\tool.exe\" crash') failed. Error(-1073741819)'<*>"]),
-    Case("bad-input-deployment-tools-handles", x86=True, budget=60,
+    Case("bad-input-deployment-tools-handles", x86=True,
          line='"<media>\\tool.exe" inherit C:\\logs\\output.marker "<media>\\setup.exe /i /quiet"',
          prereqs=[{"Name": "Lingering", "InstPath": "#Root#\\tool.exe",
                    "InstParams": '"#InstPath#" inherited C:\\logs\\installer.marker',

@@ -122,36 +122,53 @@ DWORD Pid(HWND window) {
     return pid;
 }
 
-// A list view's rows, through memory in the dialog's process (its item messages carry pointers).
+// A list view's rows. Its item messages carry pointers into the dialog's process, so they point into a section
+// mapped into both processes: under the x86 emulation ReadProcessMemory and WriteProcessMemory reach the wrong place.
+struct Shared {
+    LVITEMW item;
+    RECT rect;
+    wchar_t text[1024];
+};
+
+void (*Ntdll(const char* name))() {
+    return reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name));
+}
+
 std::string Rows(HWND list) {
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, Pid(list));
-    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
-    auto ask = [&](UINT message, WPARAM index, void* data, SIZE_T size) {
-        WriteProcessMemory(process, remote, data, size, nullptr);
-        Send(list, message, index, reinterpret_cast<LPARAM>(remote));
-        ReadProcessMemory(process, remote, data, size, nullptr);
+    const auto map = reinterpret_cast<LONG(NTAPI*)(HANDLE, HANDLE, PVOID*, ULONG_PTR, SIZE_T, PLARGE_INTEGER, PSIZE_T,
+                                                   DWORD, ULONG, ULONG)>(Ntdll("NtMapViewOfSection"));
+    const auto unmap = reinterpret_cast<LONG(NTAPI*)(HANDLE, PVOID)>(Ntdll("NtUnmapViewOfSection"));
+    HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(Shared), nullptr);
+    auto* here = static_cast<Shared*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0));
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION, FALSE, Pid(list));
+    char* there = nullptr;  // the dialog's address of the section
+    SIZE_T size = 0;
+    const bool mapped = here && map(section, process, reinterpret_cast<PVOID*>(&there), 0, 0, nullptr, &size,
+                                    2 /* ViewUnmap */, 0, PAGE_READWRITE) >= 0;
+    auto at = [&](const void* field) {
+        return reinterpret_cast<LPARAM>(there + (static_cast<const char*>(field) - reinterpret_cast<char*>(here)));
     };
     std::vector<std::string> rows;
-    for (int i = 0; remote && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_IMAGE;
-        item.iItem = i;
-        item.pszText = reinterpret_cast<LPWSTR>(remote + 1024);
-        item.cchTextMax = 1024;
-        ask(LVM_GETITEMW, 0, &item, sizeof item);
-        wchar_t text[1024] = {};
-        ReadProcessMemory(process, remote + 1024, text, sizeof text - 2, nullptr);
-        std::string row = "{\"text\":" + Json(text) + ",\"image\":" + std::to_string(item.iImage);
+    for (int i = 0; mapped && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
+        *here = {};
+        here->item.mask = LVIF_TEXT | LVIF_IMAGE;
+        here->item.iItem = i;
+        here->item.pszText = reinterpret_cast<LPWSTR>(at(here->text));
+        here->item.cchTextMax = 1023;
+        Send(list, LVM_GETITEMW, 0, at(&here->item));
+        std::string row = "{\"text\":" + Json(here->text) + ",\"image\":" + std::to_string(here->item.iImage);
         for (int part : {LVIR_ICON, LVIR_LABEL}) {
-            RECT rect = {part, 0, 0, 0};
-            ask(LVM_GETITEMRECT, static_cast<WPARAM>(i), &rect, sizeof rect);
-            MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&rect), 2);
-            row += (part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(rect);
+            here->rect = {part, 0, 0, 0};
+            Send(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), at(&here->rect));
+            MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&here->rect), 2);
+            row += (part == LVIR_ICON ? ",\"icon\":" : ",\"label\":") + Json(here->rect);
         }
         rows.push_back(row + "}");
     }
-    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (mapped) unmap(process, there);
+    if (here) UnmapViewOfFile(here);
     CloseHandle(process);
+    CloseHandle(section);
     return ",\"selection\":" + std::to_string(static_cast<int>(Send(list, LVM_GETSELECTIONMARK, 0, 0))) +
            ",\"rows\":[" + Joined(rows) + "]";
 }
