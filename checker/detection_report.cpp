@@ -94,20 +94,29 @@ void DescribePlan(const Plan& p, const Facts& f, DetectionReport& r) {
     const auto named = [](const std::vector<Component>& list, bool installs) {
         std::string text;
         for (const Component& c : list) {
-            if (installs ? c.installsUnattended : c.listed) text += (text.empty() ? "" : ", ") + c.section.Section + " " + c.section.Name;
+            if (installs ? c.installsUnattended : c.listed) {
+            text += (text.empty() ? "" : ", ") + c.section.Section + " " + c.section.Name;
+        }
         }
         return text.empty() ? std::string("none missing") : text;
     };
+    // At the full level a person answers the dialog and the questions;
+    // unattended the run goes on as if Yes, and installs what the plan says.
+    const bool full = p.runLevel == UiLevel::Full;
     const auto prerequisites = [&] {
-        r.steps.push_back("prerequisites: " + named(p.prerequisites, true));
-        if (p.unattendedStop.reason != LoopStop::Reason::None) {
-            r.steps.push_back("the unattended install loop stops at " + p.unattendedStop.component + ": " +
+        if (full) {
+            r.steps.push_back("prerequisites: the dialog lists " + named(p.prerequisites, false));
+            r.answerPoints.push_back("the prerequisites dialog");
+        } else {
+            r.steps.push_back("prerequisites: " + named(p.prerequisites, true));
+        }
+        if (!full && p.unattendedStop.reason != LoopStop::Reason::None) {
+            r.steps.push_back("the install loop stops at " + p.unattendedStop.component + ": " +
                               StopName(p.unattendedStop.reason) +
                               (p.unattendedStop.reason == LoopStop::Reason::Digest
                                    ? " (the run fails with exit code 3)"
                                    : " (the components after it are not installed; the product is)"));
         }
-        r.answerPoints.push_back("the prerequisites dialog (listed: " + named(p.prerequisites, false) + ")");
         for (const Component& c : p.prerequisites) {
             if (c.asksDownload && c.listed) {
                 r.answerPoints.push_back("the download dialog of " + c.section.Section + " " + c.section.Name +
@@ -116,13 +125,10 @@ void DescribePlan(const Plan& p, const Facts& f, DetectionReport& r) {
         }
     };
     if (p.prerequisitesFirst) prerequisites();
-    if (p.question == Question::Upgrade) {
-        r.steps.push_back("the upgrade question (unattended: Yes; No ends the run with exit code 0)");
-        r.answerPoints.push_back("the upgrade question");
-    }
-    if (p.question == Question::Patch) {
-        r.steps.push_back("the patch question (unattended: Yes; No ends the run with exit code 0)");
-        r.answerPoints.push_back("the patch question");
+    if (p.question != Question::None) {
+        const std::string question = p.question == Question::Upgrade ? "the upgrade question" : "the patch question";
+        r.steps.push_back(question + (full ? " (No ends the run with exit code 0)" : " (unattended: Yes)"));
+        if (full) r.answerPoints.push_back(question);
     }
     if (p.prerequisitesAfterYes) prerequisites();
     if (!p.installerComplete) {
@@ -148,7 +154,7 @@ void DescribePlan(const Plan& p, const Facts& f, DetectionReport& r) {
     if (p.restart == RestartPolicy::Ask) {
         r.answerPoints.push_back("the restart question (when a component asks for a restart)");
     }
-    if (!f.main.SendErrorLogTo.empty() && !p.runNeverWait) r.answerPoints.push_back("the mail question (after a failure)");
+    if (p.mailQuestion) r.answerPoints.push_back("the mail question (after a failure)");
 }
 
 }  // namespace

@@ -93,14 +93,14 @@ void DetectComponents(Services& s, Facts& f, bool prerequisites, bool postRequis
             seen.finding = ProbeComponent(s, c);
             seen.installerFound = !c.InstPath.empty() && files.SearchFinds(c.InstPath);
             seen.digest = check(c.InstPath, c.Sha256);
-            f.prerequisiteFacts.push_back(seen);
+            f.prerequisiteFacts.push_back(std::move(seen));
         }
     }
     if (postRequisites) {
         for (const ComponentDescriptor& c : f.postRequisites) {
             ComponentFacts seen;
             seen.digest = check(c.InstPath, c.Sha256);
-            f.postRequisiteFacts.push_back(seen);
+            f.postRequisiteFacts.push_back(std::move(seen));
         }
     }
     f.packageDigest = check(f.packagePath, f.main.Sha256);

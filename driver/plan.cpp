@@ -47,7 +47,7 @@ void PlanPrerequisites(const Facts& f, bool neverWait, Plan& p) {
             if (c.stop != LoopStop::Reason::None) p.unattendedStop = {c.section.Name, c.stop};
             c.installsUnattended = c.stop == LoopStop::Reason::None && !c.asksDownload;
         }
-        p.prerequisites.push_back(c);
+        p.prerequisites.push_back(std::move(c));
     }
 }
 
@@ -59,7 +59,7 @@ void PlanPostRequisites(const Facts& f, Plan& p) {
         c.listed = true;
         c.digest = f.postRequisiteFacts[i].digest;
         if (!c.digest.Usable()) c.stop = LoopStop::Reason::Digest;
-        p.postRequisiteList.push_back(c);
+        p.postRequisiteList.push_back(std::move(c));
     }
 }
 
@@ -222,6 +222,7 @@ Plan MakePlan(const Facts& f) {
     if (p.prerequisitesFirst || p.prerequisitesAfterYes) PlanPrerequisites(f, p.runNeverWait, p);
     if (p.postRequisites) PlanPostRequisites(f, p);
 
+    p.mailQuestion = !main.SendErrorLogTo.empty() && !p.runNeverWait;
     p.restart = f.command.noRestart            ? RestartPolicy::LeftToCaller
                 : p.runLevel == UiLevel::Full ? RestartPolicy::Ask
                                               : RestartPolicy::Automatic;

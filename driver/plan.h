@@ -98,6 +98,8 @@ struct Plan {
     bool postRequisites = false;
     std::vector<Component> postRequisiteList;  // as the run will meet them
     RestartPolicy restart = RestartPolicy::Ask;
+    // After a failure a person is asked whether to mail the log.
+    bool mailQuestion = false;
     // "/record": the exit codes deployment engines know (1618, 1638, 1641,
     // 3010), and a component's own restart (1641) ends the run.
     bool deploymentExitCodes = false;

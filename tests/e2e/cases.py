@@ -209,6 +209,9 @@ CASES: list = [
          record=record(exitCode=1602, stage="installation", installerResult=1602)),
     Case("crash-inside-the-patch-call", x86=True, **PATCHED, msi=CRASH, exit=3,
          calls=["MsiApplyPatchA|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE, INTERNAL, failed(1603), "!" + COMPLETE]),
+    # An administrative install is passive from its target on: the missing patch is logged, no box waits.
+    Case("administrative-install-of-a-missing-patch-shows-no-box", args="/a C:\\logs\\image", logname="Demo Fix",
+         main={**PATCH, "MsiPath": "gone.msp"}, exit=3, last=text(133, "<media>\\gone.msp")),
     Case("patch-question-yes", args="", answer="y", **PATCHED, boxes=[("Demo Fix Update", PATCH_QUESTION, "yesno")],
          calls=["MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1"], log=["!Auto-upgrading"]),
 
@@ -406,7 +409,7 @@ def follow_a_link_that_is_no_web_address(bench, run):
     wb.keys(bench, seen, "Escape")
 
 
-STEPS = [{**comp("Old Product"), "IsUninstall": 1}, marked("Some Component")]
+STEPS = [{**comp("Old Product"), "IsUninstall": 1}, marked("Some Component", Optional=1)]
 CASES += [
     Case("check-boxes-by-click-and-space-then-a-failing-component", x86=True, args="", during=tick_by_click_and_space,
          prereqs=[marked("Ticked Component", Optional=1), marked("Fixed Component", code=1603),
@@ -414,7 +417,7 @@ CASES += [
          boxes=[(ERROR, text(134, ran("fixed", 1603))),
                 (CAPTION, closing_question(["Fixed Component", "Unticked Component"]), "yesno")],
          ran={**done("fixed", code=1603), **done("unticked")}),
-    # Cancelled before a fresh install the run fails; before an upgrade it ends as a declined one.
+    # Cancelled before a fresh install the run fails; before an upgrade it ends as a declined one. Nothing was chosen.
     *[Case(f"cancel-runs-no-step{suffix}", args=f"/i {RECORD}", prereqs=STEPS, during=cancel_steps, msi=msi,
            answer={CAPTION: "y"}, exit=code, boxes=boxes, last=None,
            record=record(exitCode=code, stage="prerequisites", declined="prerequisites", installerResult=None))

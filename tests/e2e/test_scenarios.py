@@ -41,9 +41,12 @@ def test_one_run_per_package_at_a_time(make_bench):
     assert quiet("second")[-1] == refused
 
 
+CHECKER = "C:\\checker\\setupcheck.exe"  # apart from the media: the run's folder is theirs, not the checker's
+
+
 def detect(prefix: wb.Prefix, media: str, *args: str) -> tuple[dict, bytes]:
     """setupcheck.exe's JSON report and its output (Wine may print before it)."""
-    output = prefix.wine([f"{media}\\setupcheck.exe", *args, media, "--json"]).stdout
+    output = prefix.wine([CHECKER, *args, media, "--json"]).stdout
     text = output.decode("utf-8", "replace")
     return json.loads(text[text.index("{"):text.rindex("}") + 1]), output
 
@@ -69,7 +72,7 @@ DETECTED = {f"Rule {i}": (keys, verdict) for i, (verdict, keys) in enumerate([
         ("present", "demo.msi"), ("missing", "prereq.msi"), ("missing", "random.msi"))],
     *[(verdict, {"RunExeCond": command}) for verdict, command in (
         ("missing", cond(0, "hex", "6e656564")), ("present", cond(1, "hex", "6e656564")),
-        ("present", '"#Root#\\absent.exe"'))]])}
+        ("present", '"#Root#\\absent.exe"'), ("missing", "tool.exe print 0 hex 6e656564"))]])}
 
 
 def test_detection_report_agrees_with_setup(make_bench, artefacts):
@@ -86,7 +89,7 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     media = bench.make_media("detect", {"Main": {"MsiPath": "prereq.msi", "Sha256": "0" * 64}, **prereqs}, {
         "demo.msi": artefacts["demo"], "prereq.msi": artefacts["prereq"],
         "lib\\tool.dll": artefacts["tool"],
-        "random.msi": random.Random(3).randbytes(5000), "setupcheck.exe": artefacts["setupcheck"]})
+        "random.msi": random.Random(3).randbytes(5000), CHECKER: artefacts["setupcheck"]})
     installed = prefix.wine(["msiexec", "/i", f"{media}\\demo.msi", "/qn"])
     assert installed.returncode == 0, installed.stdout[-2000:]
 
@@ -120,7 +123,7 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
 def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main, stop):
     bench = make_bench(doubles=False)
     media = bench.make_media("refused", {"Main": {"MsiPath": "demo.msi", **main}},
-                             {"demo.msi": artefacts["demo"], "setupcheck.exe": artefacts["setupcheck"]})
+                             {"demo.msi": artefacts["demo"], CHECKER: artefacts["setupcheck"]})
     detected, output = detect(bench.prefix, media, "--detect")
     assert (detected["plan"]["stop"], detected["prerequisites"].startswith("not run: ")) == (stop, True), output
     assert bench.run(f"{media}\\setup.exe /i /quiet").exit_code == 3
