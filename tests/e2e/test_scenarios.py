@@ -15,8 +15,8 @@ from cases import BAD_INPUT, S, TESTS_KEY, cond, text
 
 
 def test_one_run_per_package_at_a_time(make_bench):
-    """The single-instance guard is named after MsiPath (a backslash included): a second run for the
-    package ends at once with 3; a run for another package goes on."""
+    """The single-instance guard, a named mutex, is named after MsiPath (a backslash included): a second run
+    for the package ends at once with 3, saying why; a run for another package goes on."""
     bench = make_bench()
     bench.script_doubles({})
     media = {name: bench.make_media(name, {"Main": {"MsiPath": path, "MsiType": "Minor"}}, {path: b"package"})
@@ -34,7 +34,8 @@ def test_one_run_per_package_at_a_time(make_bench):
     first = bench.start(f"{media['first']}\\setup.exe /i", answers=None)  # stays at the refusal's box
     box = wb.wait_until(lambda: first.boxes, 60)
     assert box and box[0]["text"] == refused[:-2], first.describe()
-    assert quiet("second") == ["UILevel is set to 2\r\n"]
+    assert quiet("second") == ["UILevel is set to 2\r\n",
+                               "Another setup run for 'packages\\demo.msi' is active: this run ends.\r\n"]
     assert quiet("other")[-1] == refused
     bench.watcher.press(box[0], "Return")
     assert first.wait() == 3
