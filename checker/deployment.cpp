@@ -190,22 +190,22 @@ DeploymentReport Deploy(platform::Platform& media, DeployFormat format) {
         ChooseScope(main, info, &d, &r.findings);
     }
     // Where both the program and the package run.
-    for (const std::string& architecture : RunsOn(platform)) {
-        const std::vector<std::string> program = RunsOn(machine);
-        if (std::find(program.begin(), program.end(), architecture) != program.end()) {
+    const std::vector<std::string> programRuns = RunsOn(machine), packageRuns = RunsOn(platform);
+    for (const std::string& architecture : packageRuns) {
+        if (std::find(programRuns.begin(), programRuns.end(), architecture) != programRuns.end()) {
             d.architectures.push_back(architecture);
         }
     }
-    const bool runs = !RunsOn(platform).empty() && !machine.empty();
-    if (runs && d.architectures.empty()) {
+    const bool known = !programRuns.empty() && !packageRuns.empty();
+    if (known && d.architectures.empty()) {
         fail("MsiPath", "the package is for " + platform + ", but " + d.program + " is an " + machine +
                             " program: no Windows runs the media");
     }
-    if (runs && main.Os32Need != 0) {
-        if (RunsOn(platform).front() != "x86") {
-            fail("Os32Need", "32-bit x86 Windows only, but the package is for " + RunsOn(platform).front() +
+    if (known && main.Os32Need != 0) {
+        if (packageRuns.front() != "x86") {
+            fail("Os32Need", "32-bit x86 Windows only, but the package is for " + packageRuns.front() +
                                  ": no Windows runs the media");
-        } else if (machine != "x86") {
+        } else if (programRuns.front() != "x86") {
             fail("Os32Need", "32-bit x86 Windows only, but " + d.program + " is an " + machine +
                                  " program: no Windows runs the media");
         }

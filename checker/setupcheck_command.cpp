@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "checker/deployment.h"
 #include "checker/detection_report.h"
@@ -268,7 +269,9 @@ CommandResult Deploy(const Arguments& a, const std::string& media, platform::Fil
     if (a.format == DeployFormat::Winget) {
         written = WingetManifests(d, source);
     } else if (IntuneContent(tools, folder, d, &content)) {
-        written = {{"app.json", IntuneJson(d)}, {ContentFileName(d), content.package}, {"content.json", content.upload}};
+        written = {{"app.json", IntuneJson(d)},
+                   {ContentFileName(d), std::move(content.package)},
+                   {"content.json", content.upload}};
     } else {
         result.err += "setupcheck: cannot make the content package of " + media + "\n";
         return result;
