@@ -32,8 +32,7 @@ usage() {
   exit 2
 }
 
-# A path from the caller's folder; a library named without a folder is left
-# to the loader's search.
+# A path from the caller's folder.
 absolute() {
   case "$1" in
     /* | "") printf '%s' "$1" ;;
@@ -65,7 +64,8 @@ if [ -n "$pfx" ]; then
 elif [ -n "$module" ]; then
   # The certificate as a file or in the token, not both.
   [ -n "$key" ] && [ -n "$cert$token_cert" ] && { [ -z "$cert" ] || [ -z "$token_cert" ]; } || usage
-  [[ $module == */* ]] && module=$(absolute "$module")
+  # A library named without a folder is left to the loader's search.
+  if [[ $module == */* ]]; then module=$(absolute "$module"); fi
   signer=(-pkcs11module "$module" -key "$key")
   if [ -n "$cert" ]; then signer+=(-certs "$cert"); else signer+=(-pkcs11cert "$token_cert"); fi
 else
