@@ -1,5 +1,6 @@
 #include "checker/deployment.h"
 
+#include <algorithm>
 #include <cctype>
 #include <memory>
 
@@ -9,10 +10,11 @@
 
 namespace setup::checker {
 
-const ReturnCode kReturnCodes[6] = {
+const ReturnCode kReturnCodes[7] = {
     {0, "success", "installed, upgraded, repaired or patched", nullptr},
     {1602, "failed", "cancelled by the user", "cancelledByUser"},
     {1618, "retry", "another installation is in progress: try again later", "installInProgress"},
+    {1638, "failed", "another version is installed (newer, or older and UpdateDisable=1): nothing changed", "downgrade"},
     {1641, "hardReboot", "done, and the restart was started", "rebootInitiated"},
     {3010, "softReboot", "done; a restart is needed and was not started", "rebootRequiredToFinish"},
     {3, "failed", "failed: the setup log says why", nullptr},
@@ -69,6 +71,56 @@ std::vector<std::string> ProductCodes(const std::string& list) {
     return codes;
 }
 
+// The Windows architectures that run a program or package for one.
+std::vector<std::string> RunsOn(const std::string& architecture) {
+    if (EqualsNoCase(architecture, "x86") || EqualsNoCase(architecture, "Intel")) return {"x86", "x64", "arm64"};
+    if (EqualsNoCase(architecture, "x64") || EqualsNoCase(architecture, "Arm64")) {
+        return {EqualsNoCase(architecture, "x64") ? "x64" : "arm64"};
+    }
+    return {};
+}
+
+// A property as MsiProp sets it for the installer (NAME=value or
+// NAME="value"); none when it does not.
+std::optional<std::string> PublicProperty(const std::string& properties, const std::string& name) {
+    const std::string text = " " + properties, key = " " + name + "=";
+    for (size_t at = 0; at + key.size() <= text.size(); ++at) {
+        if (!EqualsNoCase(text.substr(at, key.size()), key)) continue;
+        const size_t value = at + key.size();
+        if (value < text.size() && text[value] == '"') return text.substr(value + 1, text.find('"', value + 1) - value - 1);
+        return text.substr(value, text.find_first_of(" \t", value) - value);
+    }
+    return std::nullopt;
+}
+
+// The installation context, from ALLUSERS and MSIINSTALLPERUSER as MsiProp
+// or the package sets them.
+void ChooseScope(const MainSettings& main, const platform::PackageInfo& info, Deployment* d,
+                 std::vector<Finding>* findings) {
+    const std::optional<std::string> set = PublicProperty(main.MsiProp, "ALLUSERS");
+    const std::string allUsers = set.value_or(info.allUsers.value_or(""));
+    const std::string perUser =
+        PublicProperty(main.MsiProp, "MSIINSTALLPERUSER").value_or(info.msiInstallPerUser.value_or(""));
+    const std::string written = info.allUsers.value_or("");
+    d->packageType = written.empty() ? "perUser" : written == "2" ? "dualPurpose" : "perMachine";
+    d->perUser = allUsers.empty() || (allUsers == "2" && perUser == "1");
+    const std::string asUser =
+        ": the engines install it as the signed-in user, who must be an administrator: setup.exe asks for "
+        "administrator rights";
+    std::string reason;
+    if (allUsers.empty()) {
+        reason = "the product installs per user (no ALLUSERS)" + asUser;
+    } else if (allUsers == "2" && d->perUser) {
+        reason = "the product is dual-purpose (ALLUSERS=2) and MSIINSTALLPERUSER=1 installs it per user" + asUser;
+    } else if (allUsers == "2") {
+        // Windows Installer 5 installs it per machine for an administrator.
+        reason = "the product is dual-purpose (ALLUSERS=2): setup.exe runs with administrator rights, so it installs "
+                 "per machine and the engines install it as the system (MSIINSTALLPERUSER=1 would install it per "
+                 "user)";
+    }
+    if (!reason.empty()) findings->push_back({kMainSection, set ? "MsiProp" : "MsiPath", reason, Severity::Warning});
+}
+
 const char* FormatName(DeployFormat format) { return format == DeployFormat::Winget ? "winget" : "intune"; }
 
 }  // namespace
@@ -93,7 +145,18 @@ DeploymentReport Deploy(platform::Platform& media, DeployFormat format) {
     d.patch = main.MsiPatch != 0;
     d.program = modulePath.substr(folder.size());
     d.administrator = main.AdminNeed != 0;
-    d.architectures = {"x86", "x64", "arm64"};  // an x86 program's
+    const ProgramImage image = ReadProgramImage(media.files(), modulePath);
+    const std::string machine =
+        image.machine == 0x14C ? "x86" : image.machine == 0x8664 ? "x64" : image.machine == 0xAA64 ? "Arm64" : "";
+    if (!image.program) {
+        r.findings.push_back({d.program, "", "not found, or no Windows program: the definitions take the Windows "
+                                             "architectures from it"});
+    } else if (machine.empty()) {
+        r.findings.push_back({d.program, "", Format("a program for machine 0x%04X: the definitions know x86, x64 and "
+                                                    "Arm64 programs",
+                                                    static_cast<unsigned>(image.machine))});
+    }
+    std::string platform = "Intel";  // a patch's products may be any
     if (d.patch) {
         const std::string file = main.MsiPath.substr(main.MsiPath.find_last_of("\\/") + 1);
         d.name = main.Name.empty() ? file.substr(0, file.rfind('.')) : main.Name;
@@ -116,18 +179,34 @@ DeploymentReport Deploy(platform::Platform& media, DeployFormat format) {
         d.version = info.productVersion.value_or("");
         d.code = info.productCode.value_or("");
         d.publisher = info.manufacturer.value_or("");
+        d.upgradeCode = info.upgradeCode.value_or("");
         if (d.publisher.empty()) fail("MsiPath", "the package has no Manufacturer: the definitions name the publisher");
-        const std::string platform = PackagePlatform(info.summaryTemplate.value_or(""));
-        if (EqualsNoCase(platform, "x64") || EqualsNoCase(platform, "Arm64")) {
-            d.architectures = {EqualsNoCase(platform, "x64") ? "x64" : "arm64"};
-        } else if (!platform.empty() && !EqualsNoCase(platform, "Intel")) {
+        const std::string written = PackagePlatform(info.summaryTemplate.value_or(""));
+        if (!written.empty()) platform = written;
+        if (RunsOn(platform).empty()) {
             fail("MsiPath", "the package is for " + Quoted(platform) + ": the definitions know Intel, x64 and Arm64");
         }
+        ChooseScope(main, info, &d, &r.findings);
     }
-    if (main.Os32Need != 0) {
-        if (d.architectures.front() != "x86") {
-            fail("Os32Need", "32-bit x86 Windows only, but the package is for " + d.architectures.front() +
+    // Where both the program and the package run.
+    const std::vector<std::string> programRuns = RunsOn(machine), packageRuns = RunsOn(platform);
+    for (const std::string& architecture : packageRuns) {
+        if (std::find(programRuns.begin(), programRuns.end(), architecture) != programRuns.end()) {
+            d.architectures.push_back(architecture);
+        }
+    }
+    const bool known = !programRuns.empty() && !packageRuns.empty();
+    if (known && d.architectures.empty()) {
+        fail("MsiPath", "the package is for " + platform + ", but " + d.program + " is an " + machine +
+                            " program: no Windows runs the media");
+    }
+    if (known && main.Os32Need != 0) {
+        if (packageRuns.front() != "x86") {
+            fail("Os32Need", "32-bit x86 Windows only, but the package is for " + packageRuns.front() +
                                  ": no Windows runs the media");
+        } else if (programRuns.front() != "x86") {
+            fail("Os32Need", "32-bit x86 Windows only, but " + d.program + " is an " + machine +
+                                 " program: no Windows runs the media");
         }
         d.architectures = {"x86"};
     }
@@ -150,7 +229,10 @@ DeploymentReport Deploy(platform::Platform& media, DeployFormat format) {
     const std::string program = d.program.find(' ') != std::string::npos ? Quoted(d.program) : d.program;
     d.install = program + " /i /quiet /norestart /record " + Quoted("%TEMP%\\" + FileNamePart(d.name) + "-setup.json");
     if (!d.patch) d.uninstall = "msiexec.exe /x " + d.code + " /qn /norestart";
-    if (r.findings.empty()) r.deployment = d;
+    if (std::none_of(r.findings.begin(), r.findings.end(),
+                     [](const Finding& f) { return f.severity == Severity::Error; })) {
+        r.deployment = d;
+    }
     return r;
 }
 
@@ -168,7 +250,10 @@ std::string DefinitionsText(const Deployment& d) {
                                                       (d.servicePack.empty() ? "" : " Service Pack " + d.servicePack) +
                                                       " or later") +
                       "; " + Either(d.architectures) + "; " +
-                      (d.administrator ? "administrator rights" : "no administrator rights") + "\nreturn codes:\n";
+                      (d.administrator ? "administrator rights" : "no administrator rights") +
+                      (d.patch ? "" : d.perUser ? "\nscope:        per user: as the signed-in user"
+                                                : "\nscope:        per machine: as the system") +
+                      "\nreturn codes:\n";
     for (const ReturnCode& c : kReturnCodes) out += Format("  %-5d %-11s %s\n", c.code, c.type, c.meaning);
     return out;
 }
@@ -183,7 +268,8 @@ std::string DefinitionsJson(const std::string& media, const Deployment& d) {
                          ", \"operator\": \"greaterThanOrEqual\"}";
     out += ",\n  \"requirements\": {\"minimumWindows\": " + JsonOrNull(d.minimumWindows) +
            ", \"servicePack\": " + JsonOrNull(d.servicePack) + ", \"architectures\": " + JsonList(d.architectures) +
-           ", \"administrator\": " + (d.administrator ? "true" : "false") + "},\n  \"returnCodes\": [";
+           ", \"administrator\": " + (d.administrator ? "true" : "false") + "},\n  \"scope\": " +
+           (d.patch ? "null" : d.perUser ? "\"user\"" : "\"machine\"") + ",\n  \"returnCodes\": [";
     for (const ReturnCode& c : kReturnCodes) {
         out += Format("%s\n    {\"code\": %d, \"type\": \"%s\", \"meaning\": ", c.code == 0 ? "" : ",", c.code, c.type) +
                JsonString(c.meaning) + "}";
@@ -199,7 +285,7 @@ std::string IntuneJson(const Deployment& d) {
     std::string out =
         "{\n  \"@odata.type\": \"#microsoft.graph.win32LobApp\",\n  \"displayName\": " + JsonString(d.name) +
         ",\n  \"description\": " + JsonString(d.name + " " + d.version) + ",\n  \"publisher\": " + JsonString(d.publisher) +
-        ",\n  \"fileName\": " + JsonString(d.program.substr(0, d.program.rfind('.')) + ".intunewin") +
+        ",\n  \"fileName\": " + JsonString(ContentFileName(d)) +
         ",\n  \"setupFilePath\": " + JsonString(d.program) + ",\n  \"installCommandLine\": " + JsonString(d.install) +
         ",\n  \"uninstallCommandLine\": " + JsonString(d.uninstall) +
         ",\n  \"applicableArchitectures\": " + JsonString(architectures) +
@@ -209,19 +295,27 @@ std::string IntuneJson(const Deployment& d) {
         "\"detection\", \"productCode\": " +
         JsonString(d.code) + ", \"productVersionOperator\": \"greaterThanOrEqual\", \"productVersion\": " +
         JsonString(d.version) +
-        "}\n  ],\n  \"installExperience\": {\"runAsAccount\": \"system\", \"deviceRestartBehavior\": "
-        "\"basedOnReturnCode\"},\n  \"returnCodes\": [";
+        "}\n  ],\n  \"msiInformation\": {\"@odata.type\": \"#microsoft.graph.win32LobAppMsiInformation\", "
+        "\"productCode\": " +
+        JsonString(d.code) + ", \"productVersion\": " + JsonString(d.version) +
+        ", \"upgradeCode\": " + JsonOrNull(d.upgradeCode) + ", \"requiresReboot\": false, \"packageType\": " +
+        JsonString(d.packageType) + ", \"productName\": " + JsonString(d.name) + ", \"publisher\": " +
+        JsonString(d.publisher) + "},\n  \"installExperience\": {\"runAsAccount\": " +
+        (d.perUser ? "\"user\"" : "\"system\"") +
+        ", \"deviceRestartBehavior\": \"basedOnReturnCode\"},\n  \"returnCodes\": [";
     for (const ReturnCode& c : kReturnCodes) {
         out += Format("%s\n    {\"returnCode\": %d, \"type\": \"%s\"}", c.code == 0 ? "" : ",", c.code, c.type);
     }
     return out + "\n  ]\n}\n";
 }
 
-std::vector<ManifestFile> WingetManifests(const Deployment& d, const WingetSource& source) {
+std::string ContentFileName(const Deployment& d) { return d.program.substr(0, d.program.rfind('.')) + ".intunewin"; }
+
+std::vector<DeploymentFile> WingetManifests(const Deployment& d, const WingetSource& source) {
     // YAML takes JSON's string literals as its double-quoted scalars.
     const std::string head = "PackageIdentifier: " + JsonString(source.id) + "\nPackageVersion: " + JsonString(d.version) + "\n";
     const auto file = [&](const std::string& suffix, const std::string& type, const std::string& body) {
-        return ManifestFile{source.id + suffix, "# yaml-language-server: $schema=https://aka.ms/winget-manifest." + type +
+        return DeploymentFile{source.id + suffix, "# yaml-language-server: $schema=https://aka.ms/winget-manifest." + type +
                                                     "." + kWingetManifestVersion + ".schema.json\n" + head + body +
                                                     "ManifestType: " + type + "\nManifestVersion: " +
                                                     kWingetManifestVersion + "\n"};
@@ -229,7 +323,7 @@ std::vector<ManifestFile> WingetManifests(const Deployment& d, const WingetSourc
     // The package manager hands switches over as written, expanding nothing:
     // the record opts into the deployment exit codes and goes nowhere.
     std::string installer = "InstallerType: zip\nNestedInstallerType: exe\nNestedInstallerFiles:\n- RelativeFilePath: " +
-                            JsonString(d.program) + "\n";
+                            JsonString(d.program) + "\nScope: " + (d.perUser ? "user" : "machine") + "\n";
     if (!d.minimumWindows.empty()) installer += "MinimumOSVersion: " + JsonString(d.minimumWindows + ".0.0") + "\n";
     installer += "InstallModes:\n- interactive\n- silent\n- silentWithProgress\nInstallerSwitches:\n"
                  "  Silent: \"/i /quiet /norestart /record NUL\"\n"

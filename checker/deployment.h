@@ -22,7 +22,7 @@ struct ReturnCode {
     const char* meaning;
     const char* wingetResponse;  // the package manager's reading; null: its own (0 success, else failure)
 };
-extern const ReturnCode kReturnCodes[6];
+extern const ReturnCode kReturnCodes[7];
 
 struct Deployment {
     bool patch = false;
@@ -34,6 +34,9 @@ struct Deployment {
     std::string minimumWindows, servicePack;  // "6.1" and "1"; empty when not asked for
     std::vector<std::string> architectures;   // of Windows: x86, x64, arm64
     bool administrator = true;
+    std::string upgradeCode;              // empty when the package has none
+    std::string packageType;              // as written: perMachine, perUser or dualPurpose
+    bool perUser = false;                 // installed per user: as the signed-in user, not the system
 };
 
 enum class DeployFormat { Definitions, Winget, Intune };
@@ -41,7 +44,7 @@ enum class DeployFormat { Definitions, Winget, Intune };
 struct DeploymentReport {
     std::string iniPath;
     bool readable = false;          // false: no configuration file beside the program
-    std::vector<Finding> findings;  // why there are no definitions
+    std::vector<Finding> findings;  // errors: why there are no definitions; warnings: what they chose
     std::optional<Deployment> deployment;
 };
 
@@ -50,17 +53,19 @@ DeploymentReport Deploy(platform::Platform& media, DeployFormat format);
 
 std::string DefinitionsText(const Deployment& d);
 std::string DefinitionsJson(const std::string& media, const Deployment& d);
-// The body of a Win32 app for the device-management API (v1.0).
+// The body of a Win32 app for the device-management API (v1.0), and the
+// name of its content file.
 std::string IntuneJson(const Deployment& d);
+std::string ContentFileName(const Deployment& d);
 
 // The package manager's three manifests for the media published as a zip
 // archive with the program at its top.
 struct WingetSource {
     std::string id, url, sha256;
 };
-struct ManifestFile {
+struct DeploymentFile {
     std::string name, text;
 };
-std::vector<ManifestFile> WingetManifests(const Deployment& d, const WingetSource& source);
+std::vector<DeploymentFile> WingetManifests(const Deployment& d, const WingetSource& source);
 
 }  // namespace setup::checker

@@ -180,25 +180,6 @@ std::string ProgramOf(const std::string& command) {
     return command.substr(0, command.find_first_of(" \t"));
 }
 
-// Whether the bytes begin a Windows program (a PE image) whose security
-// directory, where Windows finds an Authenticode signature, is empty. Other
-// files are not judged.
-bool UnsignedProgram(const std::string& head) {
-    const auto u16 = [&](size_t at) {
-        return at + 2 <= head.size() ? uint32_t{uint8_t(head[at])} | uint32_t{uint8_t(head[at + 1])} << 8 : 0u;
-    };
-    const auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
-    const size_t pe = u32(0x3C), optional = pe + 24;
-    if (head.compare(0, 2, "MZ") != 0 || pe > head.size() || head.size() - pe < 26 ||
-        head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
-        return false;
-    }
-    const uint32_t magic = u16(optional);  // PE32 or PE32+: their directories lie 16 bytes apart
-    const size_t count = optional + (magic == 0x20B ? 108 : 92), security = count + 4 + 4 * 8;
-    if ((magic != 0x10B && magic != 0x20B) || security + 8 > head.size()) return false;
-    return u32(count) <= 4 || (u32(security) == 0 && u32(security + 4) == 0);
-}
-
 class Checker {
 public:
     Checker(platform::Platform& os, CodePageReadings* readings)
@@ -463,11 +444,8 @@ void Checker::CheckMediaFile(const std::string& section, const std::string& key,
 // The headers of the programs that the media runs: an unsigned one is shown
 // as coming from an unknown publisher, or blocked by policy.
 void Checker::CheckSignature(const std::string& section, const std::string& key, const std::string& relative) {
-    std::string head;
-    os_.files().ReadChunks(folder_ + relative, [&](const char* bytes, size_t size) {
-        head.append(bytes, std::min(size, size_t{4096} - std::min(head.size(), size_t{4096})));
-    });
-    if (UnsignedProgram(head)) {
+    const ProgramImage image = ReadProgramImage(os_.files(), folder_ + relative);
+    if (image.program && !image.signature) {
         Add(section, key, (key.empty() ? "" : relative + " ") +
                               "carries no Authenticode signature: Windows shows its publisher as unknown",
             Severity::Warning);
@@ -899,6 +877,31 @@ MediaReport CheckMedia(platform::Platform& media, CodePageReadings* readings) {
 
 std::vector<std::string> KnownKeys(const std::string& sectionPattern) {
     return SchemaOf(sectionPattern).Names();
+}
+
+ProgramImage ReadProgramImage(platform::Files& files, const std::string& path) {
+    std::string head;
+    files.ReadChunks(path, [&](const char* bytes, size_t size) {
+        head.append(bytes, std::min(size, size_t{4096} - std::min(head.size(), size_t{4096})));
+    });
+    const auto u16 = [&](size_t at) {
+        return at + 2 <= head.size() ? uint32_t{uint8_t(head[at])} | uint32_t{uint8_t(head[at + 1])} << 8 : 0u;
+    };
+    const auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    const size_t pe = u32(0x3C), optional = pe + 24;
+    ProgramImage image;
+    if (head.compare(0, 2, "MZ") != 0 || pe > head.size() || head.size() - pe < 26 ||
+        head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) {
+        return image;
+    }
+    const uint32_t magic = u16(optional);  // PE32 or PE32+: their directories lie 16 bytes apart
+    const size_t count = optional + (magic == 0x20B ? 108 : 92), security = count + 4 + 4 * 8;
+    if ((magic != 0x10B && magic != 0x20B) || security + 8 > head.size()) return image;
+    image.program = true;
+    image.machine = static_cast<uint16_t>(u16(pe + 4));
+    // Windows finds an Authenticode signature through the security directory.
+    image.signature = u32(count) > 4 && (u32(security) != 0 || u32(security + 4) != 0);
+    return image;
 }
 
 }  // namespace setup::checker

@@ -50,6 +50,14 @@ struct MediaReport {
 // names read in other code pages, where the platform knows (else null).
 MediaReport CheckMedia(platform::Platform& media, CodePageReadings* readings = nullptr);
 
+// What the headers of a Windows program (a PE image) say.
+struct ProgramImage {
+    bool program = false;  // false: the file is missing or no Windows program
+    uint16_t machine = 0;  // 0x14C x86, 0x8664 x64, 0xAA64 Arm64
+    bool signature = false;  // an Authenticode signature is attached
+};
+ProgramImage ReadProgramImage(platform::Files& files, const std::string& path);
+
 // The keys the program reads in a section of [Main] (kMainSection), a
 // prerequisite or a post-requisite (their section patterns).
 std::vector<std::string> KnownKeys(const std::string& sectionPattern);

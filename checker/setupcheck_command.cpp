@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "checker/deployment.h"
 #include "checker/detection_report.h"
+#include "checker/media_archive.h"
 #include "checker/media_check.h"
 #include "checker/media_platform.h"
+#include "config/configuration.h"
 #include "diagnostics/text_format.h"
 
 namespace setup::checker {
@@ -141,8 +144,10 @@ std::string DetectionJson(const DetectionReport& r) {
 constexpr const char* kUsage =
     "usage: setupcheck MEDIA_FOLDER|PROGRAM.exe [--json]\n"
     "       setupcheck --detect MEDIA_FOLDER|PROGRAM.exe [--json] [-- SETUP_COMMAND_LINE]\n"
-    "       setupcheck --deploy [intune] MEDIA_FOLDER|PROGRAM.exe [--json]\n"
-    "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id PUBLISHER.PRODUCT --url URL --sha256 HEX --out DIR\n";
+    "       setupcheck --deploy MEDIA_FOLDER|PROGRAM.exe [--json]\n"
+    "       setupcheck --deploy intune MEDIA_FOLDER|PROGRAM.exe [--out DIR]\n"
+    "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id PUBLISHER.PRODUCT --url URL (--sha256 HEX | --zip "
+    "FILE) --out DIR\n";
 // Where the platform stands in for a machine of a chosen code page.
 constexpr const char* kCodePageUsage = "       setupcheck MEDIA_FOLDER|PROGRAM.exe [--json] --codepage N\n";
 
@@ -151,7 +156,7 @@ struct Arguments {
     bool json = false, detect = false, deploy = false, wrong = false;
     DeployFormat format = DeployFormat::Definitions;
     WingetSource winget;
-    std::string out, codePage;
+    std::string zip, out, codePage;
     std::string commandLine = "/i /quiet";  // the run's, for --detect
 };
 
@@ -162,8 +167,8 @@ std::string Token(const std::string& arg) {
 
 Arguments Parse(const std::vector<std::string>& args) {
     Arguments a;
-    std::string* const values[] = {&a.winget.id, &a.winget.url, &a.winget.sha256, &a.out, &a.codePage};
-    const char* const names[] = {"--id", "--url", "--sha256", "--out", "--codepage"};
+    std::string* const values[] = {&a.winget.id, &a.winget.url, &a.winget.sha256, &a.zip, &a.out, &a.codePage};
+    const char* const names[] = {"--id", "--url", "--sha256", "--zip", "--out", "--codepage"};
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const auto named = std::find(std::begin(names), std::end(names), arg);
@@ -190,9 +195,12 @@ Arguments Parse(const std::vector<std::string>& args) {
         }
     }
     const bool winget = a.format == DeployFormat::Winget;
-    const bool sources = !a.winget.id.empty() || !a.winget.url.empty() || !a.winget.sha256.empty() || !a.out.empty();
-    const bool complete = !a.winget.id.empty() && !a.winget.url.empty() && !a.winget.sha256.empty() && !a.out.empty();
-    a.wrong = a.wrong || a.media < 0 || (a.detect && a.deploy) || (winget ? !complete : sources) ||
+    const bool sources = !a.winget.id.empty() || !a.winget.url.empty() || !a.winget.sha256.empty() || !a.zip.empty();
+    // The archive's digest: given, or taken from the archive written.
+    const bool complete = !a.winget.id.empty() && !a.winget.url.empty() && a.winget.sha256.empty() != a.zip.empty() &&
+                          !a.out.empty();
+    a.wrong = a.wrong || a.media < 0 || (a.detect && a.deploy) ||
+              (winget ? !complete : sources || (!a.out.empty() && a.format != DeployFormat::Intune)) ||
               (a.json && a.format != DeployFormat::Definitions) || (!a.codePage.empty() && (a.detect || a.deploy));
     return a;
 }
@@ -214,14 +222,20 @@ std::string WingetSourceError(const WingetSource& s) {
     if (!StartsWithNoCase(s.url, "http://") && !StartsWithNoCase(s.url, "https://")) {
         return "--url must begin with http:// or https://";
     }
-    if (s.sha256.size() != 64 || !std::all_of(s.sha256.begin(), s.sha256.end(), IsHex)) {
+    if (!s.sha256.empty() && (s.sha256.size() != 64 || !std::all_of(s.sha256.begin(), s.sha256.end(), IsHex))) {
         return "--sha256 must be 64 hexadecimal digits";
     }
     return {};
 }
 
+// Whether the path lies in the folder (which ends with a backslash).
+bool Inside(std::string path, const std::string& folder) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return StartsWithNoCase(path + "\\", folder);
+}
+
 CommandResult Deploy(const Arguments& a, const std::string& media, platform::Files& files,
-                     platform::Installer& installer) {
+                     platform::Installer& installer, ArchiveTools& tools) {
     CommandResult result;
     result.exitCode = 2;
     const std::string error = a.format == DeployFormat::Winget ? WingetSourceError(a.winget) : std::string();
@@ -237,25 +251,69 @@ CommandResult Deploy(const Arguments& a, const std::string& media, platform::Fil
         return result;
     }
     if (!report.deployment) {
-        result.out = a.json ? "{\n  \"media\": " + JsonString(media) + ",\n" + FindingsJson(report.findings)
-                            : FindingLines(report.findings, FileName(report.iniPath));
+        std::vector<Finding> errors;
+        std::copy_if(report.findings.begin(), report.findings.end(), std::back_inserter(errors),
+                     [](const Finding& f) { return f.severity == Severity::Error; });
+        result.out = a.json ? "{\n  \"media\": " + JsonString(media) + ",\n" + FindingsJson(errors)
+                            : FindingLines(errors, FileName(report.iniPath));
         result.err = "setupcheck: no deployment definitions for " + media + ": the findings above stand in the way\n";
         return result;
     }
     const Deployment& d = *report.deployment;
-    if (a.format == DeployFormat::Winget) {
-        std::string names;
-        for (const ManifestFile& file : WingetManifests(d, a.winget)) {
-            if (!files.Write(a.out + "\\" + file.name, file.text)) {
-                result.err = "setupcheck: cannot write " + file.name + " in " + a.out + "\n";
-                return result;
-            }
-            names += (names.empty() ? "" : ", ") + file.name;
-        }
-        result.out = "wrote " + names + " to " + a.out +
-                     "\nreview before publishing: License says \"Proprietary\", ShortDescription the name and version\n";
-    } else {
+    // What the definitions chose, and why.
+    result.err = FindingLines(report.findings, FileName(report.iniPath));
+    if (a.out.empty()) {
         result.out = a.format == DeployFormat::Intune ? IntuneJson(d) : a.json ? DefinitionsJson(media, d) : DefinitionsText(d);
+        result.exitCode = 0;
+        return result;
+    }
+    const std::string folder = ProgramFolder(ProgramPath(media));
+    if ((a.format == DeployFormat::Intune || !a.zip.empty()) && !tools.WritesArchives()) {
+        result.err += "setupcheck: this setupcheck writes no archives: the content package and --zip need the Linux "
+                      "setupcheck (dist/linux/setupcheck)\n";
+        return result;
+    }
+    if (Inside(a.out, folder) || (!a.zip.empty() && Inside(a.zip, folder))) {
+        result.err += "setupcheck: --out and --zip must lie outside the media folder, which is archived whole\n";
+        return result;
+    }
+    if (!tools.MakeFolders(a.out)) {
+        result.err += "setupcheck: cannot make the folder " + a.out + "\n";
+        return result;
+    }
+    std::vector<DeploymentFile> written;
+    std::string archive;
+    WingetSource source = a.winget;
+    ContentPackage content;
+    if (a.format == DeployFormat::Winget && !a.zip.empty()) {
+        if (!MediaArchive(tools, folder, &archive) || !files.Write(a.zip, archive)) {
+            result.err += "setupcheck: cannot archive the media in " + a.zip + "\n";
+            return result;
+        }
+        source.sha256 = Sha256Hex(archive);
+        result.out = "wrote " + a.zip + ", SHA-256 " + source.sha256 + "\n";
+    }
+    if (a.format == DeployFormat::Winget) {
+        written = WingetManifests(d, source);
+    } else if (IntuneContent(tools, folder, d, &content)) {
+        written = {{"app.json", IntuneJson(d)},
+                   {ContentFileName(d), std::move(content.package)},
+                   {"content.json", content.upload}};
+    } else {
+        result.err += "setupcheck: cannot make the content package of " + media + "\n";
+        return result;
+    }
+    std::string names;
+    for (const DeploymentFile& file : written) {
+        if (!files.Write(a.out + "\\" + file.name, file.text)) {
+            result.err += "setupcheck: cannot write " + file.name + " in " + a.out + "\n";
+            return result;
+        }
+        names += (names.empty() ? "" : ", ") + file.name;
+    }
+    result.out += "wrote " + names + " to " + a.out + "\n";
+    if (a.format == DeployFormat::Winget) {
+        result.out += "review before publishing: License says \"Proprietary\", ShortDescription the name and version\n";
     }
     result.exitCode = 0;
     return result;
@@ -266,7 +324,7 @@ CommandResult Deploy(const Arguments& a, const std::string& media, platform::Fil
 int MediaArgument(const std::vector<std::string>& args) { return Parse(args).media; }
 
 CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::Files& files,
-                            platform::Installer& installer, platform::Platform* machine,
+                            platform::Installer& installer, ArchiveTools& archives, platform::Platform* machine,
                             CodePageReadings* readings) {
     CommandResult result;
     const Arguments a = Parse(args);
@@ -287,7 +345,7 @@ CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::File
     }
     const std::string& media = args[a.media];
     const bool json = a.json;
-    if (a.deploy) return Deploy(a, media, files, installer);
+    if (a.deploy) return Deploy(a, media, files, installer, archives);
     if (a.detect) {
         if (machine == nullptr) {
             result.err = "setupcheck: --detect reads this machine's registry and files: run it on Windows\n";

@@ -7,13 +7,15 @@
 // command is wrong. With --detect (on Windows) it reports instead what
 // each prerequisite rule sees on this machine and what setup.exe decides.
 // With --deploy it prints the deployment definitions instead (or the
-// Win32 app body with `intune`, or writes the manifests with `winget`), and
-// exits with 2 where the media allow none.
+// Win32 app body with `intune`; with --out it writes the body and the
+// content package; `winget` writes the manifests, and the media's archive
+// with --zip), and exits with 2 where the media allow none.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "checker/archive_tools.h"
 #include "checker/code_page_readings.h"
 #include "platform/platform.h"
 
@@ -32,8 +34,9 @@ int MediaArgument(const std::vector<std::string>& args);
 // none (Linux). `readings`: where the platform stands in for a machine of a
 // chosen code page (Linux: --codepage N, 1252 by default), how the names
 // read in code pages.
+// `archives`: what writing the deployment files needs (--out, --zip).
 CommandResult RunSetupCheck(const std::vector<std::string>& args, platform::Files& files,
-                            platform::Installer& installer, platform::Platform* machine,
+                            platform::Installer& installer, ArchiveTools& archives, platform::Platform* machine,
                             CodePageReadings* readings = nullptr);
 
 }  // namespace setup::checker

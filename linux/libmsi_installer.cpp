@@ -49,6 +49,8 @@ public:
         info.productName = Property(database.object, "ProductName");
         info.allUsers = Property(database.object, "ALLUSERS");
         info.manufacturer = Property(database.object, "Manufacturer");
+    info.upgradeCode = Property(database.object, "UpgradeCode");
+    info.msiInstallPerUser = Property(database.object, "MSIINSTALLPERUSER");
 
         Ref<LibmsiSummaryInfo> summary{libmsi_summary_info_new(database.object, 0, nullptr)};
         if (summary.object == nullptr) return info;

@@ -1,6 +1,6 @@
 // The parts of the platform that the media checker needs, on Linux: the
 // media's files and setup.ini (read by the Windows profile rules), the
-// deployment manifests it writes, and packages read through the
+// deployment files it writes, and packages read through the
 // installer-database library libmsi. Paths come
 // in the platform's Windows form: a backslash separates folders and names
 // match without regard to letter case, as on Windows. Text is UTF-8: what
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "checker/archive_tools.h"
 #include "checker/code_page_readings.h"
 #include "linux/profile_file.h"
 #include "platform/platform.h"
@@ -54,6 +55,18 @@ private:
 // folder spells it when only its letter case differs (as Windows compares
 // letters: by their uppercase).
 std::string LocalPath(const std::string& path);
+
+class LinuxArchiveTools final : public setup::checker::ArchiveTools {
+public:
+    bool MakeFolders(const std::string& folder) override;
+    bool WritesArchives() override { return true; }
+    bool ListFiles(const std::string& folder, std::vector<std::string>* names) override;
+    bool Zip(const std::vector<setup::checker::ZipEntry>& entries, std::string* archive) override;
+    bool RandomBytes(size_t count, std::string* bytes) override;
+    bool Encrypt(const std::string& key, const std::string& iv, const std::string& plain,
+                 std::string* cipher) override;
+    bool Mac(const std::string& key, const std::string& bytes, std::string* mac) override;
+};
 
 class LibmsiInstaller final : public Installer {
 public:

@@ -9,8 +9,9 @@
 int main(int argc, char** argv) {
     platform::posix::LinuxFiles files;
     platform::posix::LibmsiInstaller installer;
+    platform::posix::LinuxArchiveTools archives;
     const setup::checker::CommandResult result = setup::checker::RunSetupCheck(
-        std::vector<std::string>(argv + 1, argv + argc), files, installer, nullptr, &files);
+        std::vector<std::string>(argv + 1, argv + argc), files, installer, archives, nullptr, &files);
     std::fwrite(result.out.data(), 1, result.out.size(), stdout);
     std::fwrite(result.err.data(), 1, result.err.size(), stderr);
     return result.exitCode;

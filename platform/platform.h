@@ -323,7 +323,8 @@ struct PackageInfo {
     bool opened = false;
     bool patch = false;  // opened as a patch file
     std::optional<std::string> productCode, productVersion, productName, allUsers;
-    std::optional<std::string> manufacturer;     // only the media checker reads it
+    // Only the media checker reads these.
+    std::optional<std::string> manufacturer, upgradeCode, msiInstallPerUser;
     std::optional<std::string> summaryTemplate;  // "platform;languages", or a patch's targets
     std::optional<std::string> revisionNumber;   // a patch's code (its first GUID)
     int32_t schema = 0;     // the installer version it needs, times 100 (the page count)

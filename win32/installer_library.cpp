@@ -137,6 +137,8 @@ PackageInfo Win32InstallerLibrary::ReadPackage(const std::string& path) {
     info.productName = Property(database.get(), "ProductName");
     info.allUsers = Property(database.get(), "ALLUSERS");
     info.manufacturer = Property(database.get(), "Manufacturer");
+    info.upgradeCode = Property(database.get(), "UpgradeCode");
+    info.msiInstallPerUser = Property(database.get(), "MSIINSTALLPERUSER");
 
     if (getSummaryInformation_(database.get(), nullptr, 0, &handle) != ERROR_SUCCESS) return info;
     const UniqueInstallerHandle summary(handle, {closeHandle_});

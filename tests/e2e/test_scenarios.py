@@ -45,9 +45,9 @@ def test_one_run_per_package_at_a_time(make_bench):
 CHECKER = "C:\\checker\\setupcheck.exe"  # apart from the media: the run's folder is theirs, not the checker's
 
 
-def detect(prefix: wb.Prefix, media: str, *args: str) -> tuple[dict, bytes]:
-    """setupcheck.exe's JSON report and its output (Wine may print before it)."""
-    output = prefix.wine([CHECKER, *args, media, "--json"]).stdout
+def detect(prefix: wb.Prefix, media: str, *args: str, line: str = "") -> tuple[dict, bytes]:
+    """setupcheck.exe's JSON report (for the run's command `line`) and its output (Wine may print before it)."""
+    output = prefix.wine([CHECKER, *args, media, "--json", *(["--", *line.split()] if line else [])]).stdout
     text = output.decode("utf-8", "replace")
     return json.loads(text[text.index("{"):text.rindex("}") + 1]), output
 
@@ -118,16 +118,18 @@ def test_detection_report_agrees_with_setup(make_bench, artefacts):
     assert {rule["verdict"] == "missing" for rule in rules.values() if rule["offered"]} == {True}
 
 
-@pytest.mark.parametrize("main, stop", [
-    ({"MsiType": "Bogus"}, "stops at package: MsiType 'Bogus' does not fit the package (exit code 3)"),
-    ({"MinWinVersion": "99.0"}, "stops at host checks: MinWinVersion not met (exit code 3)")])
-def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main, stop):
+@pytest.mark.parametrize("main, line, stop", [
+    ({"MsiType": "Bogus"}, "/i /quiet /record C:\\logs\\r.json",
+     "stops at package: MsiType 'Bogus' does not fit the package (exit code 3)"),
+    ({"MinWinVersion": "99.0"}, "/i /quiet", "stops at host checks: MinWinVersion not met (exit code 3)")])
+def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main, line, stop):
     bench = make_bench(doubles=False)
     media = bench.make_media("refused", {"Main": {"MsiPath": "demo.msi", **main}},
                              {"demo.msi": artefacts["demo"], CHECKER: artefacts["setupcheck"]})
-    detected, output = detect(bench.prefix, media, "--detect")
+    detected, output = detect(bench.prefix, media, "--detect", line=line)
     assert (detected["plan"]["stop"], detected["prerequisites"].startswith("not run: ")) == (stop, True), output
-    assert bench.run(f"{media}\\setup.exe /i /quiet").exit_code == 3
+    assert (detected["commandLine"], detected["neverWait"]) == (line, "/record" in line), output
+    assert bench.run(f"{media}\\setup.exe {line}").exit_code == 3
 
 
 @pytest.mark.x86

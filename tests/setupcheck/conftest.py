@@ -16,7 +16,8 @@ PATCH_CODE = "{D3F1A2B4-0C5E-4F6A-8B7C-9D0E1F2A3B4C}"
 # a patch (a database of its own) has its targets as Template and its code first in the revision number.
 DELETE = "DELETE FROM `Property` WHERE `Property`="
 VARIANTS = {"noname": ["-q", DELETE + "'ProductName'"], "nomaker": ["-q", DELETE + "'Manufacturer'"],
-            "nocode": ["-q", DELETE + "'ProductCode'"],
+            "nocode": ["-q", DELETE + "'ProductCode'"], "peruser": ["-q", DELETE + "'ALLUSERS'"],
+            "dual": ["-q", "UPDATE `Property` SET `Value`='2' WHERE `Property`='ALLUSERS'"],
             **{kind.lower(): ["-s", "Demo Product", "Demo Maker", f"{kind};1033", PATCH_CODE]
                for kind in ("Intel", "Arm64", "Intel64")},
             **{kind: ["-s", "Demo Fix", "Demo Maker", *change] for kind, change in (
@@ -27,11 +28,12 @@ def check(*args) -> subprocess.CompletedProcess:
     return subprocess.run([PROGRAM, *map(str, args)], capture_output=True, text=True, timeout=60)
 
 
-def program(signed: bool) -> bytes:
-    """The headers of a Windows program (PE32), with a security directory when signed."""
+def program(signed: bool, machine: int = 0x14C) -> bytes:
+    """The headers of a Windows program (PE32) for the machine, with a security directory when signed."""
     image = bytearray(1024)
     image[:2], image[0x80:0x84] = b"MZ", b"PE\0\0"
     struct.pack_into("<I", image, 0x3C, 0x80)
+    struct.pack_into("<H", image, 0x84, machine)
     struct.pack_into("<H", image, 0x98, 0x10B)
     struct.pack_into("<I", image, 0x98 + 92, 16)
     struct.pack_into("<II", image, 0x98 + 96 + 4 * 8, 0x400 if signed else 0, 0x200 if signed else 0)
@@ -43,7 +45,8 @@ def packages(tmp_path_factory):
     folder = tmp_path_factory.mktemp("packages")
     subprocess.run(["wixl", "-a", "x64", "-o", str(folder / "demo.msi"), str(HERE.parent / "e2e/packages/demo.wxs")],
                    check=True, capture_output=True)
-    made = {"demo": (folder / "demo.msi").read_bytes(), "unsigned": program(False), "signed": program(True)}
+    made = {"demo": (folder / "demo.msi").read_bytes(), "unsigned": program(False), "signed": program(True),
+            "x64": program(False, 0x8664)}
     for kind, change in VARIANTS.items():
         path = folder / f"{kind}.msi"
         if not kind.startswith("patch"):
