@@ -46,6 +46,15 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
          "msiexec /i \"C:\\Kits\\c.msi\" /qn /l*v \"C:\\Temp\\c.log\" SRC=C:\\Kits", 3010, ""},
         {Section("Elevated", "C:\\Kits\\a b.exe", "", 1), 1641, 0, "C:\\Kits\\a b.exe|", 1641, ""},
         {Section("Quoted", "x", "\"C:\\x y\\setup.exe\" /s /v", 1), 0, 0, "C:\\x y\\setup.exe|/s /v", 0, ""},
+        // Its own file is quoted: the start must not try "C:\Setup.exe" first. A word of an InstRegPath
+        // command is no file of its own.
+        {Section("Blank", "C:\\Setup Files\\tool.exe", "#InstPath# /q"), 0, 0, "\"C:\\Setup Files\\tool.exe\" /q", 0, ""},
+        {[] {
+             Component c = Section("Uninstall", "C:\\Program", "C:\\Program Files\\u.exe /S");
+             c.section.InstRegPath = "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Uninstall";
+             return c;
+         }(),
+         0, 0, "C:\\Program Files\\u.exe /S", 0, ""},
         {Section("Fails"), 1603, 0, "\"C:\\Fails.exe\"", 1603,
          notInstalled + "\"C:\\Fails.exe\"'.|MsiInstall('\"C:\\Fails.exe\"') failed. Error(1603)'Fatal error.'.\r\n"},
         {Section("Missing"), 0, 2, "\"C:\\Missing.exe\"", 2,
@@ -137,10 +146,15 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
         std::string sha256;
         const char* started;  // nullptr: refused, the file named in a box and `refusal` logged
         std::string refusal = "";
+        int32_t runAs = 0;
     };
+    // Started as the application, and through "runas" without the zone check.
     const Case cases[] = {
-        {"sub\\r.exe", "", abc, "\"C:\\Kits\\sub\\r.exe\""},
-        {"r", "\"#InstPath#\" /q", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", "\"C:\\Kits\\r.exe\" /q"},
+        {"sub\\r.exe", "", abc, "<C:\\Kits\\sub\\r.exe> \"C:\\Kits\\sub\\r.exe\""},
+        {"r", "\"#InstPath#\" /q", "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD",
+         "<C:\\Kits\\r.exe> \"C:\\Kits\\r.exe\" /q"},
+        {"r", "#InstPath# /q", abc, "<C:\\Kits\\r.exe> \"C:\\Kits\\r.exe\" /q"},
+        {"r", "#InstPath# /q", abc, "C:\\Kits\\r.exe|/q|checked", "", 1},
         {"r.msi", "msiexec /i \"#InstPath#\"", abc, "msiexec /i \"C:\\Kits\\r.msi\""},
         {"sub\\r.exe", "", "", "\"sub\\r.exe\""},
         {"C:\\Written.exe", "", abc, nullptr, "Can't read file 'C:\\Written.exe'"},
@@ -159,7 +173,7 @@ TEST(InstallLoop, AFileWithASha256IsCheckedHeldAndStartedByOnePath) {
             heldAtStart = 0;
             for (const auto& held : b.os.fileSystem.holds) heldAtStart += held.second;
         };
-        std::vector<Component> list = {Section("R", c.instPath, c.instParams)};
+        std::vector<Component> list = {Section("R", c.instPath, c.instParams, c.runAs)};
         list[0].section.Sha256 = c.sha256;
         RecordingWindows windows;
         InstallOutcome outcome;
