@@ -90,7 +90,7 @@ uint32_t MsiInstall(Services& s, const std::string& commandLine, const std::stri
                     int32_t runAs, std::string& errorText) {
     uint32_t code = 0;
     if (runAs != 0) {
-        code = RunElevated(s, commandLine, application);
+        code = RunElevated(s, commandLine, !application.empty());
     } else {
         bool started = false;
         uint32_t exitCode = 0;
@@ -115,7 +115,7 @@ uint32_t MsiInstall(Services& s, const std::string& commandLine, const std::stri
     return code;
 }
 
-uint32_t RunElevated(Services& s, const std::string& commandLine, const std::string& checked) {
+uint32_t RunElevated(Services& s, const std::string& commandLine, bool checked) {
     std::string program, parameters;
     if (StartsWithNoCase(commandLine, "msiexec")) {
         const size_t separator = commandLine.find_first_of(" \t");
@@ -133,8 +133,7 @@ uint32_t RunElevated(Services& s, const std::string& commandLine, const std::str
 
     bool started = false;
     uint32_t exitCode = 0;
-    uint32_t code = s.os.processes().RunElevatedAndWait(program, parameters, !checked.empty() && program == checked,
-                                                        &started, &exitCode);
+    uint32_t code = s.os.processes().RunElevatedAndWait(program, parameters, checked, &started, &exitCode);
     if (!started) {
         s.log.Printf("Function ::ShellExecuteEx('%s' '%s') failed. Error=%d.\r\n", program.c_str(),
                      parameters.c_str(), static_cast<int>(code));
