@@ -209,16 +209,16 @@ CASES: list = [
          exit=1602, last="Installation canceled", log=["!BSInstall() failed", "!" + INTERNAL],
          record=record(exitCode=1602, stage="installation", installerResult=1602)),
     Case("crash-inside-the-patch-call", x86=True, **PATCHED, msi=CRASH, exit=3,
-         calls=["MsiApplyPatchA|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE, INTERNAL, failed(1603), "!" + COMPLETE]),
+         calls=["MsiApplyPatchW|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE, INTERNAL, failed(1603), "!" + COMPLETE]),
     Case("patch-question-yes", args="", answer="y", **PATCHED, boxes=[("Demo Fix Update", PATCH_QUESTION, "yesno")],
-         calls=["MsiApplyPatchA|<media>\\fix.msp|(null)|0|PATCHPROP=1"], log=["!Auto-upgrading"]),
+         calls=["MsiApplyPatchW|<media>\\fix.msp|(null)|0|PATCHPROP=1"], log=["!Auto-upgrading"]),
 
     # ---- Mailing the log of a failed run
     # A failing installer's code leads to the question as well (the cases that answer No); the boxes name the log
     # by its path as found.
     Case("mail-the-log-after-a-crash-in-the-installer", x86=True, **MAIL, msi=CRASH, answer="y", boxes=[MAIL_QUESTION],
-         calls=["MsiInstallProductA<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE, failed(1603)], last=SENT,
-         mails=["Load|<media>\\setup.exe", "MAPISendMail|0|0|9|0|set", "Chain|<chain>",
+         calls=["MsiInstallProductW<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE, failed(1603)], last=SENT,
+         mails=["Load|<media>\\setup.exe", "MAPISendMailW|0|0|9|0|set", "Chain|<chain>",
                 "Message|Log file for 'Demo Product (1.0.0)'|See log file '<logname>' in attachment.|(null)|(null)|(null)|0|null|1|1",
                 f"Recipient|1|BootStrapper|SMTP:{ADDRESS}|0|null", "File|0|4294967295|<log>|(null)|null", "Result|0",
                 "!MAPILogon", "!MAPILogoff"]),
@@ -248,11 +248,11 @@ CASES: list = [
     # The transform is named only when the installer got it. The digests' wording is the unit tests'; the cases with
     # the right digest show that the file's is computed.
     Case("tampered-package-not-installed", args=f"/i /quiet {RECORD}", main={"Sha256": ZEROS, "LangId": 1049},
-         files={"1049.mst": b"transform"}, exit=3, calls=["!MsiInstallProductA"],
+         files={"1049.mst": b"transform"}, exit=3, calls=["!MsiInstallProductW"],
          log=["Integrity check failed. File '<media>\\demo.msi'<*>"],
          record=record(exitCode=3, stage="installation", installerResult=13)),
     Case("tampered-component-installer-not-run", args="/i /passive", exit=3,
-         prereqs=[comp("Runtime", Sha256=ZEROS, **MISSING)], calls=["!MsiInstallProductA"],
+         prereqs=[comp("Runtime", Sha256=ZEROS, **MISSING)], calls=["!MsiInstallProductW"],
          log=["Integrity check failed. File '<media>\\tool.exe'<*>"]),
 
     # ---- Real installs through Wine's msi.dll
@@ -277,7 +277,7 @@ CASES: list = [
 RESTARTING = [comp("Restarting", code=3010)]
 CASES += [
     *[Case(f"norestart-leaves-the-restart-to-the-caller-{level}", args=f"/i{args} /norestart", exit=3010, answer=None,
-           postreqs=RESTARTING, ran=done("restarting", code=3010), calls=["MsiInstallProductA|<media>\\demo.msi|REBOOT=ReallySuppress"],
+           postreqs=RESTARTING, ran=done("restarting", code=3010), calls=["MsiInstallProductW|<media>\\demo.msi|REBOOT=ReallySuppress"],
            log=["Restart left to the caller (/norestart): the run ends with 3010.", "!Auto-reboot"])
       for level, args in (("passive", " /passive"), ("full", ""))],
     *[Case(f"installer-busy-1618{suffix}", args=f"/i /quiet{args}", msi={"Result": {"InstallProduct": 1618}}, exit=code,
@@ -285,7 +285,7 @@ CASES += [
       for suffix, args, code in (("", "", 3), ("-recorded", f" {RECORD}", 1618))],
     Case("restart-started-recorded-1641", private=True, args=f"/i /passive {RECORD}", exit=1641, postreqs=RESTARTING,
          ran=done("restarting", code=3010), record=record(exitCode=1641, restart="started")),
-    Case("patch-never-waits-keeps-the-run-level", args=f"/i /quiet {RECORD}", **PATCHED, calls=["MsiSetInternalUI|2|null", "!MsiSetInternalUI|3|null", "MsiApplyPatchA|<*>"],
+    Case("patch-never-waits-keeps-the-run-level", args=f"/i /quiet {RECORD}", **PATCHED, calls=["MsiSetInternalUI|2|null", "!MsiSetInternalUI|3|null", "MsiApplyPatchW|<*>"],
          record=record(transform="")),
     # Options with dashes in any letter case, a /record path beginning with '-', /log quoted with blanks around;
     # the installer gets that log, the properties and the transform of the user's language.
@@ -294,8 +294,8 @@ CASES += [
          logfile="C:\\logs\\a b.log", exists={"C:\\logs\\-record.json": True},
          log=["UILevel is set to 2", "User LangId is 1049", "LangId transform is <media>\\1049.mst",
               'Calling MsiInstallProduct with command line: DEMOPROP=1 TRANSFORMS="<media>\\1049.mst"\r\n\r\n'],
-         calls=["MsiSetInternalUI|2|null", "MsiEnableLogA|8159|<log>|1",
-                'MsiInstallProductA|<media>\\demo.msi|DEMOPROP=1 TRANSFORMS="<media>\\1049.mst"', "Chain|<chain>"]),
+         calls=["MsiSetInternalUI|2|null", "MsiEnableLogW|8159|<log>|1",
+                'MsiInstallProductW|<media>\\demo.msi|DEMOPROP=1 TRANSFORMS="<media>\\1049.mst"', "Chain|<chain>"]),
 ]
 
 # ---- The dialogs, driven as a person would (bench.py: dialog, keys, click) while the run goes on
@@ -423,14 +423,14 @@ CASES += [
     Case("download-dialog-in-the-users-language-rechecks", args="", env=RUSSIAN,
          prereqs=[{**MANUAL, "ChooseDownload": "Ask the administrator."}, marked("Later Component")],
          during=recheck_in_the_users_language, boxes=[(RU_CAPTION, closing_question(["Later Component"], RU), "yesno")],
-         ran=done("later"), log=["!Install the component 'Manual Component'"], calls=["MsiInstallProductA|<media>\\demo.msi|"]),
+         ran=done("later"), log=["!Install the component 'Manual Component'"], calls=["MsiInstallProductW|<media>\\demo.msi|"]),
     # Unattended, the dialog has no owner.
     Case("download-dialog-opens-web-links-only", args="/i /passive", files={"C:\\logs\\opened.exe": "@tool"},
          prereqs=[{**MANUAL, "Url": "C:\\logs\\opened.exe"}, marked("Later Component")],
          during=follow_a_link_that_is_no_web_address, exists={"C:\\logs\\opened.exe.started": False},
          log=["Installing prerequisites passively:\r\n  Manual Component\r\n  Later Component",
               "Download link 'C:\\logs\\opened.exe' is not an http or https address; it is not opened.",
-              "!Install the component"], calls=["MsiInstallProductA<*>"]),
+              "!Install the component"], calls=["MsiInstallProductW<*>"]),
 ]
 
 # ---- The corpus: packages on media saved by different editors; what the checker says for code page 1252 (<*>:
@@ -522,19 +522,19 @@ def registry_row(condition: str, value: str, data: str, holds: bool) -> Case:
 BAD_INPUT = [
     Case("bad-input-ini-of-random-bytes", msi="wine", ini=random.Random(1).randbytes(64 * 1024), exit=3, log=None,
          boxes=[(ERROR, text(152, "<media>\\"))]),
-    Case("bad-input-ini-of-megabytes", ini=BIG_INI, calls=["MsiInstallProductA|<media>\\demo.msi|FOUND=1"]),
-    Case("bad-input-long-msipath", main={"MsiPath": "p" * LONG}, exit=3, calls=["!MsiInstallProductA"],
+    Case("bad-input-ini-of-megabytes", ini=BIG_INI, calls=["MsiInstallProductW|<media>\\demo.msi|FOUND=1"]),
+    Case("bad-input-long-msipath", main={"MsiPath": "p" * LONG}, exit=3, calls=["!MsiInstallProductW"],
          log=["UILevel is set to 2"], last=text(133, "<media>\\" + "p" * 2047)),
     Case("bad-input-long-minwinmessage", args="/i", main={"MinWinVersion": "99.0", "MinWinMessage": "m" * LONG}, exit=3,
-         boxes=[(ERROR, "m" * 2047)], log=["UILevel is set to 5"], last="m" * 2047, calls=["!MsiInstallProductA"]),
+         boxes=[(ERROR, "m" * 2047)], log=["UILevel is set to 5"], last="m" * 2047, calls=["!MsiInstallProductW"]),
     Case("bad-input-long-prereq-instparams", prereqs=[{**NEEDED, "InstParams": LONG_PARAMS}],
          log=[f"MsiInstall({LONG_COMMAND}) return code 0"], ran={"component": [LONG_COMMAND]}),
     Case("bad-input-command-line-of-30000-characters", args=LONG_LINE, logfile="C:\\logs\\tail.log",
-         calls=["MsiInstallProductA|<media>\\demo.msi|A=1"]),
+         calls=["MsiInstallProductW|<media>\\demo.msi|A=1"]),
     Case("bad-input-unbalanced-quote-operation", x86=True, args='"/i /quiet', exit=3, boxes=[(S[138], S[137])],
-         last="UILevel is set to 5", calls=["!MsiInstallProductA"]),
+         last="UILevel is set to 5", calls=["!MsiInstallProductW"]),
     *[Case(f"bad-input-log-path-{kind}", args=f"/i /quiet /log {path}", log=None,
-           calls=["MsiInstallProductA|<media>\\demo.msi|"])
+           calls=["MsiInstallProductW|<media>\\demo.msi|"])
       for kind, path in (("missing-folder", "C:\\logs\\missing\\folder\\run.log"),
                          ("too-long", "C:\\logs\\" + "l" * 29_000 + ".log"))],
     registry_row("DWORD>=0", "TextAbcd", '"abcd"', False),
@@ -568,7 +568,7 @@ BAD_INPUT = [
          prereqs=[{**CHECKED, "InstPath": "checked\\tool.exe"}], ran={"runtime": [CHECKED_RAN]},
          log=[f"MsiInstall({CHECKED_RAN}) return code 0"]),
     Case("bad-input-package-written-during-the-installer-call", main={"Sha256": hashlib.sha256(b"package").hexdigest()},
-         calls=["MsiInstallProductA|<media>\\demo.msi|", "Package|held"]),
+         calls=["MsiInstallProductW|<media>\\demo.msi|", "Package|held"]),
     Case("bad-input-package-of-random-bytes", msi="wine", files={"demo.msi": random.Random(2).randbytes(20_000)}, exit=3,
          boxes=[(ERROR, text(152, "<media>\\demo.msi"))], log=None),
 ]
