@@ -8,6 +8,7 @@ import hashlib
 import random
 import shutil
 import time
+from pathlib import Path
 from typing import Callable
 
 import bench as wb
@@ -33,6 +34,8 @@ class Case:
     postreqs: list = default(list)
     ini: None | str | bytes | dict = "sections"  # else setup.ini as given
     files: dict = default(dict)
+    folder: str | None = None  # the media's, instead of C:\media\<id>
+    temp: str | None = None  # the run's temporary folder, instead of the prefix's
     line: str | None = None
     msi: str | dict = default(dict)  # or "wine": Wine's msi.dll
     reg32: str = ""
@@ -126,6 +129,7 @@ def version(installed: str) -> dict:
 TESTS_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Tests"
 MISSING = {"RegPath": TESTS_KEY + "\\Never Written\\Value", "RegCond": "DWORD>=1"}
 RUNTIME = comp("Runtime", **MISSING)
+BLANK_MEDIA = "C:\\media\\Setup Files"
 PATCH = {"MsiPath": "fix.msp", "MsiPatch": 1, "Name": "Demo Fix", "VersionTarget": "1.0.0", "MsiProp": "PATCHPROP=1"}
 PATCHED = {"main": PATCH, "files": {"fix.msp": b"patch"}, "logname": "Demo Fix"}
 PATCH_QUESTION = text(146, "1.0.0", "Demo Fix")
@@ -141,6 +145,9 @@ PREREQ_INSTALLED = {"HKLM\\Software\\Demo Maker\\Demo Prerequisite\\Installed": 
 REAL_PREREQ = {**PREREQ_PACKAGE, "MsiProd": "1", "InstParams": 'msiexec /i "#InstPath#" /qn /l*v "#Temp#prereq.log"'}
 VIEW32, VIEW64 = ({"RegPath": f"{TESTS_KEY}\\Views{bits}\\Level", "RegCond": "DWORD>=5"} for bits in (32, 64))
 PAYLOAD = {"C:\\Program Files\\Demo Product\\payload.txt": True}
+# A library of each bitness (the toolchains' own), with a version resource.
+LIBRARIES = {f"lib{bits}.dll": lambda a, arch=arch: Path(f"/usr/{arch}-w64-mingw32/lib/libwinpthread-1.dll").read_bytes()
+             for bits, arch in (("32", "i686"), ("64", "x86_64"))}
 
 CASES: list = [
     # ---- What a user sees before the log exists
@@ -174,25 +181,43 @@ CASES: list = [
            registry=PREREQ_INSTALLED,
            exists={"<media>\\msiexec.exe.started": False, "C:\\logs\\msiexec.exe.started": False})
       for suffix, run_as in (("", 0), ("-runas", 1))],
+    # Media under a folder with a blank: a start that searches "C:\media\Setup Files\tool.exe ..." takes
+    # C:\media\Setup.exe first. The checked component's own file is what starts, though its command names it
+    # unquoted; and a temporary folder that the code page cannot write keeps the setup log and the installer's.
+    Case("control-a-careless-start-picks-a-program-at-a-blank", folder=BLANK_MEDIA, files={"C:\\media\\Setup.exe": "@tool"},
+         line=f'"<media>\\tool.exe" start "{BLANK_MEDIA}\\tool.exe exit 0"', log=None,
+         exists={"C:\\media\\Setup.exe.started": True}),
+    Case("checked-component-started-under-a-blank-not-a-planted-program", x86=True, args="/i /passive",
+         folder=BLANK_MEDIA, temp="C:\\temp\\Временные файлы", files={"tool.exe": "@tool", "C:\\media\\Setup.exe": "@tool"},
+         prereqs=[{**RUNTIME, "Sha256": "<sha256:tool.exe>", "InstParams": "#InstPath# exit 0 C:\\logs\\runtime.marker"}],
+         ran=done("runtime"), exists={"C:\\media\\Setup.exe.started": False},
+         calls=["MsiEnableLogW|8159|<log>|1", "MsiInstallProductW|<media>\\demo.msi|"]),
 
     # ---- Prerequisites in unattended runs
+    # Both programs: a 32-bit library loads, a 64-bit one does not (the x64 program reads the image), and reg is the
+    # 32-bit one, which reads the 32-bit view.
     Case("registry-view-and-system-folder-of-32-bit-programs", x86=True, args="/i /passive",
          reg32=f'[{TESTS_KEY}\\Views32]\n"Level"=dword:00000007', reg64=f'[{TESTS_KEY}\\Views64]\n"Level"=dword:00000007',
-         files={"C:\\windows\\syswow64\\setup-probe.dll": "@tool"},
+         files={"C:\\windows\\syswow64\\setup-probe.dll": "@tool", **LIBRARIES},
          prereqs=[comp("View32", "a", **VIEW32), comp("View32 Key64", "b", **VIEW32, Key64=1),
                   comp("View64", "c", **VIEW64), comp("View64 Key64", "d", **VIEW64, Key64=1),
                   comp("System", "e", FilePath="#System#\\setup-probe.dll", FileVer="1.0"),
-                  comp("System Absent", "f", FilePath="#System#\\absent-probe.dll", FileVer="1.0")],
+                  comp("System Absent", "f", FilePath="#System#\\absent-probe.dll", FileVer="1.0"),
+                  comp("Library32", "g", FilePath="#Root#\\lib32.dll", FileTryLoad=1),
+                  comp("Library64", "h", FilePath="#Root#\\lib64.dll", FileTryLoad=1),
+                  comp("Reg", "i", RunExeCond=f'reg query "{TESTS_KEY}\\Views32" /v Level')],
          log=["IsValidFileVersion() failed. Can't get version of file '<system>\\absent-probe.dll'. <*>",
-              "Installing prerequisites passively:\r\n  View32 Key64\r\n  View64\r\n  System Absent"],
-         ran=done("b", "c", "f")),
-    # Output in the ANSI code page (Russian here) is read as such.
+              "IsValidFileVersion() failed. Can't load file '<media>\\lib64.dll'. Error(193)<*>",
+              "Installing prerequisites passively:\r\n  View32 Key64\r\n  View64\r\n  System Absent\r\n  Library64\r\n  Reg"],
+         ran=done("b", "c", "f", "h", "i")),
+    # Output in UTF-8, or else in the console's OEM code page (866 for Russian), is read as such.
     Case("condition-programs-that-read-input-leave-a-process-or-print-letters", args="/i /passive", env=RUSSIAN,
          budget=60, prereqs=[comp("Reading", RunExeCond=cond(2, "read", "asked")),
                   comp("Lingering", RunExeCond=cond(2, "child", "left")),
-                  comp("Printing", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182")), RUNTIME],
+                  comp("Printing", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182")),
+                  comp("Printing OEM", RunExeCond=cond(2, "hex", "8fe0a8a2a5e2")), RUNTIME],
          log=[printed(2, "read", "asked"), printed(2, "child", "left"),
-              printed(2, "hex", "d09fd180d0b8d0b2d0b5d182", "Привет")],
+              printed(2, "hex", "d09fd180d0b8d0b2d0b5d182", "Привет"), printed(2, "hex", "8fe0a8a2a5e2", "Привет")],
          ran=done("runtime")),
     # Without oci.dll on the Path the client is offered (a unit test holds that).
     Case("oracle-client-found-at-the-end-of-a-long-path", args="/i /passive",
@@ -256,8 +281,9 @@ CASES: list = [
          log=["Integrity check failed. File '<media>\\tool.exe'<*>"]),
 
     # ---- Real installs through Wine's msi.dll
-    Case("real-install", x86=True, private=True, findings=[], msi="wine", timeout=240, exists=PAYLOAD,
-         registry=version("1.0.0")),
+    # From a folder whose name the code page (1252) cannot write.
+    Case("real-install", x86=True, private=True, findings=[], msi="wine", timeout=240, folder="C:\\media\\Демо Продукт",
+         exists=PAYLOAD, registry=version("1.0.0")),
     [Case("real-prerequisite-package-installed-when-missing", msi="wine", findings=[], timeout=240,
           files={"prereq.msi": "@prereq"}, prereqs=[REAL_PREREQ], exists={"<temp>prereq.log": True},
           registry={**PREREQ_INSTALLED, **version("1.0.0")}),
@@ -472,13 +498,10 @@ CASES += [
     corpus("corpus-cp1252", "cp1252", [f"MsiPath={LATIN}"], {LATIN: "@corpus-latin"}, x86=True, logname="Pr$dukt $n$code",
            exists={"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True},
            findings=[f'warning: Main MsiPath: "{LATIN}" has letters beyond ASCII<*>code page is 1252 or 1254']),
-    corpus("corpus-utf-16-other-letter-case", "utf-16", ["MsiPath=PRÖDUKT.MSI"], {"Prödukt.msi": "@corpus-machine"},
-           exists={"C:\\Program Files\\Corpus Product\\payload.txt": True},
-           findings=['warning: Main MsiPath: "PRÖDUKT.MSI" has letters beyond ASCII<*>1250, 1252, 1254, 1257 or 65001 (UTF-8)']),
-    corpus("corpus-utf-16-beyond-the-code-page", "utf-16", ["MsiPath=Продукт.msi"], {"Продукт.msi": "@corpus-machine"},
-           exit=3, log=None, boxes=[(ERROR, text(152, "<media>\\???????.msi"))],
-           findings=['error: Main MsiPath: "Продукт.msi" has letters that code page 1252 lacks: setup.exe looks for '
-                     '"???????.msi"<*>932, 1251 and 65001 (UTF-8) read the name']),
+    # Read as written, letters the code page lacks included, and found in another letter case.
+    corpus("corpus-utf-16-beyond-the-code-page-other-letter-case", "utf-16", ["MsiPath=ПРÖДУКТ.MSI"],
+           {"Прöдукт.msi": "@corpus-machine"}, exists={"C:\\Program Files\\Corpus Product\\payload.txt": True},
+           findings=[]),
     corpus("corpus-64-bit-package-of-a-low-schema", "cp1252", ["MsiPath=low.msi"], {"low.msi": "@corpus-low-schema"},
            exit=3, log=["MsiInstallProduct returned 1620", failed(1620)],
            findings=["error: Main MsiPath: a 64-bit package (x64) needs schema 200 or more, and its summary says 100: the "
@@ -555,9 +578,6 @@ BAD_INPUT = [
                    "InstParams": '"#InstPath#" inherited C:\\logs\\installer.marker',
                    "RunExeCond": '"#Root#\\tool.exe" inherited C:\\logs\\condition.marker'}],
          ran={"condition": ["absent"], "installer": ["absent"], "output": ["exit code 0, output ended"]}),
-    Case("bad-input-output-pipe-names-taken", line='"<media>\\tool.exe" squat "<media>\\setup.exe /i /quiet"',
-         prereqs=[comp("Runtime", RunExeCond=cond(1, "text", "present"))],
-         log=[printed(1, "text", "present")]),
     # 32 MB after the program: its check lasts until the watcher waits for its end.
     Case("bad-input-installer-replaced-after-its-check",
          files={"checked\\tool.exe": lambda a: a["tool"].read_bytes() + bytes(1 << 25), "noop.exe": "@noop"},
