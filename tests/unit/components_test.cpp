@@ -14,8 +14,9 @@ using fake::Bench;
 
 // A component that is missing until its installer has run.
 Component Section(const std::string& name, const std::string& instPath = "", const std::string& instParams = "",
-                  int32_t runAs = 0) {
+                  int32_t runAs = 0, const std::string& instRegPath = "") {
     ComponentDescriptor c;
+    c.InstRegPath = instRegPath;
     c.Name = name;
     c.InstPath = instPath.empty() ? "C:\\" + name + ".exe" : instPath;
     c.InstParams = instParams;
@@ -49,12 +50,8 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         // Its own file is quoted: the start must not try "C:\Setup.exe" first. A word of an InstRegPath
         // command is no file of its own.
         {Section("Blank", "C:\\Setup Files\\tool.exe", "#InstPath# /q"), 0, 0, "\"C:\\Setup Files\\tool.exe\" /q", 0, ""},
-        {[] {
-             Component c = Section("Uninstall", "C:\\Program", "C:\\Program Files\\u.exe /S");
-             c.section.InstRegPath = "HKEY_LOCAL_MACHINE\\Software\\Vendor\\Uninstall";
-             return c;
-         }(),
-         0, 0, "C:\\Program Files\\u.exe /S", 0, ""},
+        {Section("Uninstall", "C:\\Program", "C:\\Program Files\\u.exe /S", 0, "HKEY_LOCAL_MACHINE\\Vendor\\Uninstall"), 0,
+         0, "C:\\Program Files\\u.exe /S", 0, ""},
         {Section("Fails"), 1603, 0, "\"C:\\Fails.exe\"", 1603,
          notInstalled + "\"C:\\Fails.exe\"'.|MsiInstall('\"C:\\Fails.exe\"') failed. Error(1603)'Fatal error.'.\r\n"},
         {Section("Missing"), 0, 2, "\"C:\\Missing.exe\"", 2,
