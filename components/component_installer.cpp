@@ -46,11 +46,10 @@ std::string QuoteOwnFile(const ComponentDescriptor& c, std::string& command) {
     const size_t start = command.find_first_not_of(" \t");
     if (!c.InstRegPath.empty() || path.empty() || start == std::string::npos) return std::string();
     const bool quoted = command[start] == '"';
-    const size_t after = start + path.size() + (quoted ? 1 : 0);
-    if (command.compare(start + (quoted ? 1 : 0), path.size(), path) != 0 ||
-        (after < command.size() && command[after] != (quoted ? '"' : ' ') && (quoted || command[after] != '\t'))) {
-        return std::string();
-    }
+    const size_t at = start + (quoted ? 1 : 0), after = at + path.size();
+    const bool ends = after >= command.size() ||
+                      (quoted ? command[after] == '"' : command[after] == ' ' || command[after] == '\t');
+    if (command.compare(at, path.size(), path) != 0 || !ends) return std::string();
     if (!quoted) command.insert(after, 1, '"').insert(start, 1, '"');
     return c.Sha256.empty() ? std::string() : path;
 }
