@@ -1,9 +1,9 @@
-// How the text of setup.ini reads in ANSI code pages. setup.exe reads the
-// file and opens the files it names through the ANSI functions, so a name
-// beyond ASCII is read in the code page of the machine it runs on, and the
-// same bytes name other letters elsewhere. The Linux checker stands in for
-// a machine of a chosen code page and offers these readings; the Windows
-// checker reads through its own machine and offers none.
+// How the text of setup.ini reads in ANSI code pages. Windows reads a file
+// without the UTF-16 byte-order mark in the code page of the machine, so a
+// name beyond ASCII in it reads as other letters elsewhere (a UTF-16 file
+// reads alike everywhere). The Linux checker stands in for a machine of a
+// chosen code page and offers these readings; the Windows checker reads
+// through its own machine and offers none.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,7 @@ public:
     // Every code page with a table, ascending.
     virtual std::vector<uint32_t> CodePages() = 0;
     // A value of an initialization file read in each code page, the chosen
-    // one first. In 65001 (UTF-8) the value of a UTF-16 file reads as written.
+    // one first.
     virtual std::vector<Reading> Readings(const std::string& section, const std::string& key,
                                           const std::string& file) = 0;
     // Bytes of a file read in the chosen code page.

@@ -220,6 +220,7 @@ private:
     void CheckSignature(const std::string& section, const std::string& key, const std::string& relative);
     void CheckDigest(const std::string& section, const std::string& relative, const char* consequence);
     void CheckInstaller(const std::string& section);
+    void CheckCommandStart(const std::string& section);
     void CheckMain(const MainSettings& main);
     void CheckWindowsVersion(const char* key, const std::string& text);
     void CheckPackage(const MainSettings& main);
@@ -506,18 +507,19 @@ void Checker::CheckEncoding() {
 }
 
 // Whether setup.exe finds the file that the key names by `relative` (the
-// part of the value that `nameOf` picks). A name beyond ASCII is found only
-// on machines whose code page reads it so; one that is not found may be in
-// the media under another reading of the same bytes.
+// part of the value that `nameOf` picks). A name beyond ASCII in a file
+// without the UTF-16 byte-order mark is found only on machines whose code
+// page reads it so; one that is not found may be in the media under another
+// reading of the same bytes. A UTF-16 file's names read alike everywhere.
 bool Checker::Finds(const std::string& section, const std::string& key, const std::string& relative,
                     const std::function<std::string(const std::string&)>& nameOf) {
     const bool found = InMedia(relative);
-    if (readings_ == nullptr || (found && IsAscii(relative))) {
+    if (readings_ == nullptr || utf16_ || (found && IsAscii(relative))) {
         if (!found) Add(section, key, "no such file in the media: " + relative);
         return found;
     }
     std::vector<Reading> readings = readings_->Readings(section, key, ini_.path());
-    // The text as written (UTF-16) or the bytes as UTF-8 first: the usual intent.
+    // The bytes as UTF-8 first: the usual intent.
     std::stable_partition(readings.begin() + 1, readings.end(),
                           [](const Reading& r) { return r.codePage == kUtf8CodePage; });
     const auto readers = [&](const std::string& name) {
@@ -545,13 +547,9 @@ bool Checker::Finds(const std::string& section, const std::string& key, const st
         const std::string readBy =
             Format("code page%s %s", pages.size() == 1 ? "" : "s", Listed(pages).c_str());
         Add(section, key,
-            utf16_ ? Format("%s has letters that code page %u lacks: setup.exe looks for %s, which is no file "
-                            "in the media; %s read%s the name",
-                            Quoted(other).c_str(), codePage, Quoted(relative).c_str(), readBy.c_str(),
-                            pages.size() == 1 ? "s" : "")
-                   : Format("setup.exe reads %s in code page %u, which is no file in the media; the media hold "
-                            "%s, the bytes read in %s",
-                            Quoted(relative).c_str(), codePage, Quoted(other).c_str(), readBy.c_str()));
+            Format("setup.exe reads %s in code page %u, which is no file in the media; the media hold %s, the "
+                   "bytes read in %s",
+                   Quoted(relative).c_str(), codePage, Quoted(other).c_str(), readBy.c_str()));
         return false;
     }
     Add(section, key, "no such file in the media: " + relative);
@@ -748,6 +746,7 @@ void Checker::CheckPrerequisite(const std::string& section) {
             Add(section, "InstRegPath", "ignored: InstPath is set", Severity::Warning);
         }
         CheckInstaller(section);
+        CheckCommandStart(section);
     } else if (Value(section, "InstRegPath").empty()) {
         Add(section, "InstPath", "missing, and no InstRegPath: the component is never offered");
     } else {
@@ -866,7 +865,27 @@ void Checker::CheckPostRequisite(const std::string& section) {
         Add(section, "InstPath", "missing: there is nothing to run");
     } else {
         CheckInstaller(section);
+        CheckCommandStart(section);
     }
+}
+
+// setup.exe starts a command that begins with its installer (InstPath) as
+// that very file, and a system program named by its bare name from the
+// system folder; any other program by the command line's search, which
+// tries each blank-separated prefix of a path first (D:\Setup.exe for
+// D:\Setup Files\tool.exe), and which Sha256 does not vouch for.
+void Checker::CheckCommandStart(const std::string& section) {
+    const std::string instPath = Value(section, "InstPath"), params = Value(section, "InstParams");
+    if (instPath.empty() || params.empty()) return;
+    const std::string program = ProgramOf(Trim(params));
+    if (program == "#InstPath#" || program == instPath || program.find_first_of("\\/:#") == std::string::npos) {
+        return;
+    }
+    Add(section, "InstParams",
+        "the command does not begin with its installer: setup.exe starts " + Quoted(program) +
+            " by a search that a blank in the media's path can lead to another program, and Sha256 vouches only "
+            "for InstPath; begin it with \"#InstPath#\"",
+        Severity::Warning);
 }
 
 }  // namespace

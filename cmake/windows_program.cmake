@@ -10,10 +10,11 @@ add_executable(setup WIN32 ${WIN32_SOURCES} resources/setup.rc)
 file(GLOB RESOURCE_INPUTS CONFIGURE_DEPENDS resources/setup.ico resources/setup.manifest resources/strings/*)
 set_source_files_properties(resources/setup.rc PROPERTIES OBJECT_DEPENDS "${RESOURCE_INPUTS}")
 target_link_libraries(setup PRIVATE setup_core comctl32 ole32 shell32 advapi32 gdi32 user32)
-target_compile_definitions(setup PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+# The wide ("W") functions and types by default; the entry point is wWinMain.
+target_compile_definitions(setup PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE _UNICODE)
 target_compile_definitions(setup_core PRIVATE _WIN32_WINNT=0x0601)
 
-set(HARDENING -static -s -Wl,--dynamicbase -Wl,--nxcompat)
+set(HARDENING -static -s -Wl,--dynamicbase -Wl,--nxcompat -municode)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   list(APPEND HARDENING -Wl,--high-entropy-va)
 endif()
@@ -72,7 +73,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     ${CMAKE_SOURCE_DIR}/win32/string_instance.cpp)
   add_executable(setupcheck win32/setupcheck_main.cpp ${WIN32_SOURCES})
   target_link_libraries(setupcheck PRIVATE setup_checker comctl32 ole32 shell32 advapi32 gdi32 user32)
-  target_compile_definitions(setupcheck PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  target_compile_definitions(setupcheck PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 UNICODE _UNICODE)
   target_link_options(setupcheck PRIVATE ${HARDENING})
   # Linked without link-time optimisation (GCC 12 fails inside it on the
   # checker's code), from the machine code the core's objects also carry.

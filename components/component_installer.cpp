@@ -16,6 +16,25 @@ bool IsSuccess(uint32_t code) {
            code == codes::kSuccessRebootRequired;
 }
 
+// A command that begins with the component's own file (InstPath, not a
+// word of an InstRegPath command) starts that file whatever blanks its path
+// holds: the path is quoted, or the start would try each blank-separated
+// prefix of it first (D:\Setup.exe for D:\Setup Files\tool.exe). Returns
+// the file once its digest was checked, for the start to name it as the
+// application; empty otherwise.
+std::string QuoteOwnFile(const ComponentDescriptor& c, std::string& command) {
+    const std::string& path = c.InstPath;
+    const size_t start = command.find_first_not_of(" \t");
+    if (!c.InstRegPath.empty() || path.empty() || start == std::string::npos) return std::string();
+    const bool quoted = command[start] == '"';
+    const size_t at = start + (quoted ? 1 : 0), after = at + path.size();
+    const bool ends = after >= command.size() ||
+                      (quoted ? command[after] == '"' : command[after] == ' ' || command[after] == '\t');
+    if (command.compare(at, path.size(), path) != 0 || !ends) return std::string();
+    if (!quoted) command.insert(after, 1, '"').insert(start, 1, '"');
+    return c.Sha256.empty() ? std::string() : path;
+}
+
 // A file that does not match its digest, or cannot be held, ends the loop:
 // nothing more from the media is run.
 void StopAtDigest(InstallOutcome& outcome, const std::string& name) {
@@ -70,19 +89,20 @@ uint32_t InstallComponent(Services& s, const ComponentDescriptor& c, std::string
     } else {
         command = "\"" + c.InstPath + "\"";
     }
+    const std::string application = QuoteOwnFile(c, command);
     s.log.Printf("Install the component '%s'.\r\n", c.Name.c_str());
-    return MsiInstall(s, command, c.RunAs, errorText);
+    return MsiInstall(s, command, application, c.RunAs, errorText);
 }
 
-uint32_t MsiInstall(Services& s, const std::string& commandLine, int32_t runAs,
-                    std::string& errorText) {
+uint32_t MsiInstall(Services& s, const std::string& commandLine, const std::string& application,
+                    int32_t runAs, std::string& errorText) {
     uint32_t code = 0;
     if (runAs != 0) {
-        code = RunElevated(s, commandLine);
+        code = RunElevated(s, commandLine, !application.empty());
     } else {
         bool started = false;
         uint32_t exitCode = 0;
-        code = s.os.processes().RunAndWait(commandLine, &started, &exitCode);
+        code = s.os.processes().RunAndWait(application, commandLine, &started, &exitCode);
         if (!started) {
             s.log.Printf("Function ::CreateProcess(%s) failed. Error=%d.\r\n", commandLine.c_str(),
                          static_cast<int>(code));
@@ -103,7 +123,7 @@ uint32_t MsiInstall(Services& s, const std::string& commandLine, int32_t runAs,
     return code;
 }
 
-uint32_t RunElevated(Services& s, const std::string& commandLine) {
+uint32_t RunElevated(Services& s, const std::string& commandLine, bool checked) {
     std::string program, parameters;
     if (StartsWithNoCase(commandLine, "msiexec")) {
         const size_t separator = commandLine.find_first_of(" \t");
@@ -121,7 +141,7 @@ uint32_t RunElevated(Services& s, const std::string& commandLine) {
 
     bool started = false;
     uint32_t exitCode = 0;
-    uint32_t code = s.os.processes().RunElevatedAndWait(program, parameters, &started, &exitCode);
+    uint32_t code = s.os.processes().RunElevatedAndWait(program, parameters, checked, &started, &exitCode);
     if (!started) {
         s.log.Printf("Function ::ShellExecuteEx('%s' '%s') failed. Error=%d.\r\n", program.c_str(),
                      parameters.c_str(), static_cast<int>(code));

@@ -82,10 +82,13 @@ ComponentDescriptor WithCheckedPath(const std::string& root, ComponentDescriptor
 // Installs one component; `errorText` is set for code 2 and for failures.
 uint32_t InstallComponent(Services& services, const ComponentDescriptor& component,
                           std::string& errorText);
-uint32_t MsiInstall(Services& services, const std::string& commandLine, int32_t runAs,
-                    std::string& errorText);
+// `application`: the checked file that the command line starts, or empty.
+uint32_t MsiInstall(Services& services, const std::string& commandLine, const std::string& application,
+                    int32_t runAs, std::string& errorText);
 // 160 when the command cannot be split into program and parameters.
-uint32_t RunElevated(Services& services, const std::string& commandLine);
+// `checked`: the program is a file whose digest was checked, which skips the
+// shell's zone check.
+uint32_t RunElevated(Services& services, const std::string& commandLine, bool checked);
 
 // Installs every selected component in list order. A missing
 // administrator right, a cancelled download or a file that does not match

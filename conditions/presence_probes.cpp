@@ -155,7 +155,7 @@ ExeRun RunExe(Services& s, const std::string& command, uint32_t* exitCode, std::
                      SystemErrorText(s.os, run.error).c_str());
         return ExeRun::Failed;
     }
-    *output = s.os.system().Utf8ToAnsi(run.output.substr(0, run.output.find('\0')));
+    *output = run.output.substr(0, run.output.find('\0'));
     s.log.Printf("Process '%s' return text '%s'\r\n", commandLine.c_str(), output->c_str());
     return ExeRun::Answered;
 }

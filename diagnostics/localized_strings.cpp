@@ -28,7 +28,7 @@ std::string StringTable::LoadLocalizedString(uint16_t id) {
     if (os_.ui().StringBlock(language, static_cast<uint16_t>(id / 16 + 1), &block)) {
         std::u16string text;
         if (!StringFromBlock(block, id % 16, &text)) return std::string();
-        return os_.system().Utf16ToAnsi(text);
+        return Utf16ToUtf8(text);
     }
     // No block in exactly this language: the system's own choice. The buffer
     // grows while the text fills it.

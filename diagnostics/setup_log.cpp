@@ -6,8 +6,8 @@
 namespace setup {
 namespace {
 
-void AppendUtf16(std::string& bytes, const std::u16string& text) {
-    for (char16_t unit : text) {
+void AppendUtf16(std::string& bytes, const std::string& text) {
+    for (char16_t unit : Utf8ToUtf16(text)) {
         bytes.push_back(static_cast<char>(unit & 0xFF));
         bytes.push_back(static_cast<char>((unit >> 8) & 0xFF));
     }
@@ -26,9 +26,9 @@ bool SetupLog::WriteTo(const std::string& path, const std::string& text, bool ti
         std::string prefix = FormatBounded(64, "Setup.exe [%04d.%02d.%02d %02d:%02d:%02d]:", t.year,
                                            t.month, t.day, t.hour, t.minute, t.second);
         prefix += ' ';
-        AppendUtf16(bytes, os_.system().AnsiToUtf16(prefix));
+        AppendUtf16(bytes, prefix);
     }
-    AppendUtf16(bytes, os_.system().AnsiToUtf16(text));
+    AppendUtf16(bytes, text);
     return os_.files().Append(path, bytes);
 }
 
@@ -59,10 +59,9 @@ std::string SafeLogName(platform::Files& files, std::string name) {
         if (static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) c = '$';
     }
     if (files.Exists(name)) return name;
-    for (char& c : name) {
-        if (static_cast<unsigned char>(c) >= 0x80) c = '$';
-    }
-    return name;
+    std::string safe;
+    for (const char32_t c : Utf8CodePoints(name)) safe += c < 0x80 ? static_cast<char>(c) : '$';
+    return safe;
 }
 
 }  // namespace setup

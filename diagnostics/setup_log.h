@@ -33,8 +33,8 @@ private:
 constexpr size_t kLogEntryBufferSize = 4096;
 
 // Makes a product name usable in the default log file name: the characters
-// no file name may hold become "$", and so does every byte of 0x80 or
-// above unless a file of the name so far exists (in the current folder).
+// no file name may hold become "$", and so does every letter beyond ASCII
+// unless a file of the name so far exists (in the current folder).
 std::string SafeLogName(platform::Files& files, std::string name);
 
 }  // namespace setup

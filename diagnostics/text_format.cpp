@@ -1,5 +1,6 @@
 #include "diagnostics/text_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -7,10 +8,8 @@ namespace setup {
 
 std::string FormatBoundedV(size_t bufferSize, const char* format, va_list args) {
     if (bufferSize == 0) return std::string();
-    std::vector<char> buffer(bufferSize, '\0');
-    int n = std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    if (n < 0) return std::string();
-    return std::string(buffer.data());
+    const std::string text = FormatV(format, args);
+    return CutToUtf16Units(text.substr(0, text.find('\0')), bufferSize - 1);
 }
 
 std::string FormatBounded(size_t bufferSize, const char* format, ...) {
@@ -95,6 +94,78 @@ size_t Utf8SequenceLength(const std::string& text, size_t i) {
     return n;
 }
 
+std::u32string Utf8CodePoints(const std::string& text) {
+    std::u32string codes;
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = Utf8SequenceLength(text, i);
+        if (n == 0) {
+            codes += U'\uFFFD';
+            ++i;
+            continue;
+        }
+        const auto lead = static_cast<unsigned char>(text[i]);
+        char32_t code = n == 1 ? lead : lead & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        codes += code;
+        i += n;
+    }
+    return codes;
+}
+
+void AppendUtf8(char32_t code, std::string& out) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+std::u16string Utf8ToUtf16(const std::string& text) {
+    std::u16string out;
+    for (char32_t code : Utf8CodePoints(text)) {
+        if (code >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            code = 0xDC00 + ((code - 0x10000) & 0x3FF);
+        }
+        out += static_cast<char16_t>(code);
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(const std::u16string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t code = text[i];
+        if (code >= 0xD800 && code < 0xE000) {
+            const bool paired = code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
+            code = paired ? 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00) : 0xFFFD;
+        }
+        AppendUtf8(code, out);
+    }
+    return out;
+}
+
+std::string CutToUtf16Units(const std::string& text, size_t units) {
+    size_t end = 0;
+    for (size_t used = 0; end < text.size();) {
+        const size_t n = std::max<size_t>(Utf8SequenceLength(text, end), 1);
+        used += n == 4 ? 2 : 1;
+        if (used > units) break;
+        end += n;
+    }
+    return text.substr(0, end);
+}
+
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size(); ++i) {
@@ -103,7 +174,9 @@ std::string JsonString(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += text[i];
-        } else if (c < 0x20 || n == 0) {
+        } else if (n == 0) {
+            out += "\\ufffd";
+        } else if (c < 0x20) {
             out += Format("\\u%04x", c);
         } else {
             out += text.substr(i, n);

@@ -14,9 +14,9 @@
 
 namespace setup {
 
-// Formats into a buffer of `bufferSize` bytes, as the fixed buffers of the
-// log and the messages do: the result holds at most bufferSize - 1
-// characters and is cut, never overflowing.
+// Formats into a buffer of `bufferSize` characters, as the fixed buffers of
+// the log and the messages do: the result holds at most bufferSize - 1
+// UTF-16 units and is cut after a whole character, never overflowing.
 std::string FormatBoundedV(size_t bufferSize, const char* format, va_list args) SETUP_PRINTF(2, 0);
 std::string FormatBounded(size_t bufferSize, const char* format, ...) SETUP_PRINTF(2, 3);
 
@@ -36,8 +36,18 @@ bool ContainsNoCase(const std::string& text, const std::string& part);
 // code points above U+10FFFF included).
 size_t Utf8SequenceLength(const std::string& text, size_t i);
 
-// A JSON string literal of the text. UTF-8 passes; any other byte (text in
-// a Windows code page) is taken as Latin-1 and escaped.
+// UTF-8, the program's text, and UTF-16, Windows'. A byte that begins no
+// valid UTF-8 sequence reads as U+FFFD, and so does a lone surrogate.
+std::u32string Utf8CodePoints(const std::string& text);
+void AppendUtf8(char32_t code, std::string& out);
+std::u16string Utf8ToUtf16(const std::string& text);
+std::string Utf16ToUtf8(const std::u16string& text);
+// The text's first whole characters that fit `units` UTF-16 units, as a
+// buffer of Windows' wide characters holds them.
+std::string CutToUtf16Units(const std::string& text, size_t units);
+
+// A JSON string literal of the UTF-8 text; a byte that is no UTF-8 is
+// written as U+FFFD.
 std::string JsonString(const std::string& text);
 
 // Replaces every occurrence, left to right, without rescanning what was

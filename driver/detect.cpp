@@ -41,7 +41,7 @@ Facts Detect(platform::Platform& os, platform::InstallerLibrary& msi, const std:
     // The string table's language among them: the boxes before anything else is read need it.
     f.host = ReadHost(os, f.modulePath);
     f.iniPath = IniPathOf(f.modulePath);
-    f.iniFound = f.iniPath.size() < kMaxPath && os.files().SearchFinds(f.iniPath);
+    f.iniFound = Utf8ToUtf16(f.iniPath).size() < kMaxPath && os.files().SearchFinds(f.iniPath);
     if (!f.iniFound) return f;
 
     const IniFile ini(os.files(), f.iniPath);

@@ -10,7 +10,7 @@ namespace setup {
 std::string SingleInstanceName(const std::string& suffix) {
     std::string name = kSingleInstancePrefix;
     for (char c : suffix) name += c == '\\' ? '/' : c;
-    if (name.size() < kMaxObjectName) return name;
+    if (Utf8ToUtf16(name).size() < kMaxObjectName) return name;
     // Object names are limited to MAX_PATH characters: a longer package
     // path is named by a hash of it, so runs for it still exclude each other.
     uint64_t hash = 14695981039346656037ull;  // FNV-1a

@@ -33,7 +33,7 @@ int Run(platform::Platform& os, const std::string& commandLine) {
     const Outcome& outcome = run.outcome();
 
     if (!plan.recordPath.empty() &&
-        !os.files().Write(plan.recordPath, RecordJson(outcome, log.path(), os.system()))) {
+        !os.files().Write(plan.recordPath, RecordJson(outcome, log.path()))) {
         log.Printf("Can't write the result record '%s'.\r\n", plan.recordPath.c_str());
     }
     return outcome.exitCode;

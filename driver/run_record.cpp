@@ -23,19 +23,18 @@ const char* StopReason(LoopStop::Reason reason) {
 
 }  // namespace
 
-std::string RecordJson(const Outcome& o, const std::string& logPath, platform::System& system) {
-    const auto quoted = [&](const std::string& ansi) { return JsonString(system.AnsiToUtf8(ansi)); };
+std::string RecordJson(const Outcome& o, const std::string& logPath) {
     std::string chosen;
-    for (const std::string& name : o.optionalChosen) chosen += (chosen.empty() ? "" : ", ") + quoted(name);
+    for (const std::string& name : o.optionalChosen) chosen += (chosen.empty() ? "" : ", ") + JsonString(name);
     const std::string component =
         o.failingComponent.empty()
             ? "null"
-            : Format("{\"name\": %s, \"code\": %u}", quoted(o.failingComponent).c_str(),
+            : Format("{\"name\": %s, \"code\": %u}", JsonString(o.failingComponent).c_str(),
                      static_cast<unsigned>(o.failingCode));
     const std::string stopped =
         o.loopStopped.reason == LoopStop::Reason::None
             ? "null"
-            : Format("{\"component\": %s, \"reason\": \"%s\"}", quoted(o.loopStopped.component).c_str(),
+            : Format("{\"component\": %s, \"reason\": \"%s\"}", JsonString(o.loopStopped.component).c_str(),
                      StopReason(o.loopStopped.reason));
     const std::string installer =
         o.installerResult ? Format("%u", static_cast<unsigned>(*o.installerResult)) : "null";
@@ -43,9 +42,9 @@ std::string RecordJson(const Outcome& o, const std::string& logPath, platform::S
         "{\n  \"exitCode\": %d,\n  \"stage\": %s,\n  \"failingComponent\": %s,\n  \"stoppedAt\": %s,\n"
         "  \"declined\": %s,\n  \"installerResult\": %s,\n  \"restart\": %s,\n  \"optionalComponents\": [%s],\n"
         "  \"transform\": %s,\n  \"logPath\": %s\n}\n",
-        o.exitCode, quoted(StageName(o.stage)).c_str(), component.c_str(), stopped.c_str(), DeclinedName(o),
-        installer.c_str(), quoted(o.restart).c_str(), chosen.c_str(), quoted(o.transform).c_str(),
-        quoted(logPath).c_str());
+        o.exitCode, JsonString(StageName(o.stage)).c_str(), component.c_str(), stopped.c_str(), DeclinedName(o),
+        installer.c_str(), JsonString(o.restart).c_str(), chosen.c_str(), JsonString(o.transform).c_str(),
+        JsonString(logPath).c_str());
 }
 
 }  // namespace setup

@@ -5,11 +5,10 @@
 #include <string>
 
 #include "driver/apply.h"
-#include "platform/platform.h"
 
 namespace setup {
 
-// The record as JSON; the texts, in the system code page, become UTF-8.
-std::string RecordJson(const Outcome& outcome, const std::string& logPath, platform::System& system);
+// The record as JSON.
+std::string RecordJson(const Outcome& outcome, const std::string& logPath);
 
 }  // namespace setup

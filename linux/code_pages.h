@@ -1,11 +1,9 @@
 // The Windows ANSI code pages that the Linux checker can stand in for. On
-// Windows setup.exe reads setup.ini and opens files through the ANSI
-// functions, so a name beyond ASCII is read in the code page of the machine
-// it runs on. Conversions follow the system's own: bytes become text as
+// Windows the profile functions read a setup.ini without the UTF-16
+// byte-order mark in the code page of the machine, so a name beyond ASCII
+// written in it reads as other letters elsewhere. Bytes become text as
 // MultiByteToWideChar reads them (a byte the code page does not define
-// still reads as some character), and text becomes bytes as
-// WideCharToMultiByte writes them (a character the code page lacks becomes
-// its best-fit letter, "Ł" as "L", or "?"). Text is UTF-8 here.
+// still reads as some character). Text is UTF-8 here.
 #pragma once
 
 #include <cstdint>
@@ -24,17 +22,12 @@ public:
 
     virtual uint32_t Number() const = 0;
     virtual std::string Decode(const std::string& bytes) const = 0;
-    virtual std::string Encode(const std::string& text) const = 0;
 };
 
 // Letter case as Windows compares file names: each character as its simple
 // uppercase ("ö" as "Ö", "ÿ" as "Ÿ"; "ß" stays).
 std::string UpperCase(const std::string& text);
 
-// Unicode code points from and to UTF-8; a byte that begins no valid
-// sequence reads as U+FFFD, as the system's UTF-8 conversion reads it.
-std::u32string FromUtf8(const std::string& text);
-void AppendUtf8(char32_t code, std::string& out);
 // UTF-16LE bytes as UTF-8; a mark at the start stays as U+FEFF.
 std::string FromUtf16(const std::string& bytes);
 

@@ -1,10 +1,11 @@
 // Packages read through libmsi, with the buffer limits of the Windows
-// Installer's "A" functions: a value that does not fit its buffer is not
-// read.
+// Installer's functions: a value that does not fit its buffer of characters
+// is not read.
 #include <libmsi.h>
 
 #include <optional>
 
+#include "diagnostics/text_format.h"
 #include "linux/linux_platform.h"
 
 namespace platform::posix {
@@ -20,7 +21,7 @@ struct Ref {
 };
 
 std::optional<std::string> Fits(const gchar* text, size_t bufferSize) {
-    if (text == nullptr || std::string(text).size() >= bufferSize) return std::nullopt;
+    if (text == nullptr || setup::Utf8ToUtf16(text).size() >= bufferSize) return std::nullopt;
     return std::string(text);
 }
 

@@ -84,36 +84,27 @@ const ProfileFile& LinuxFiles::Profile(const std::string& file, const posix::Cod
     return *profile;
 }
 
-// The profile functions take and hand out text in the code page.
 std::string LinuxFiles::IniString(const std::string& section, const std::string& key,
                                   const std::string& fallback, const std::string& file) {
-    const posix::CodePage& ansi = *codePage_;
-    return ansi.Decode(Profile(file, ansi).String(ansi.Encode(section), ansi.Encode(key),
-                                                  ansi.Encode(fallback), kIniValueBuffer));
+    return Profile(file, *codePage_).String(section, key, fallback, kIniValueBuffer);
 }
 
 int LinuxFiles::IniInt(const std::string& section, const std::string& key, int fallback,
                        const std::string& file) {
-    const posix::CodePage& ansi = *codePage_;
-    return Profile(file, ansi).Int(ansi.Encode(section), ansi.Encode(key), fallback);
+    return Profile(file, *codePage_).Int(section, key, fallback);
 }
 
 std::string LinuxFiles::IniSection(const std::string& section, const std::string& file) {
-    const posix::CodePage& ansi = *codePage_;
-    return ansi.Decode(Profile(file, ansi).SectionListing(ansi.Encode(section), kIniSectionBuffer));
+    return Profile(file, *codePage_).SectionListing(section, kIniSectionBuffer);
 }
 
 std::vector<std::string> LinuxFiles::IniSectionNames(const std::string& file) {
-    std::vector<std::string> names = Profile(file, *codePage_).SectionNames();
-    for (std::string& name : names) name = codePage_->Decode(name);
-    return names;
+    return Profile(file, *codePage_).SectionNames();
 }
 
 std::vector<std::string> LinuxFiles::IniKeyNames(const std::string& section,
                                                  const std::string& file) {
-    std::vector<std::string> names = Profile(file, *codePage_).KeyNames(codePage_->Encode(section));
-    for (std::string& name : names) name = codePage_->Decode(name);
-    return names;
+    return Profile(file, *codePage_).KeyNames(section);
 }
 
 bool LinuxFiles::UseCodePage(uint32_t codePage) {
@@ -129,8 +120,7 @@ std::vector<setup::checker::Reading> LinuxFiles::Readings(const std::string& sec
     for (const uint32_t number : CodePages()) {
         const posix::CodePage& other = *posix::CodePage::Find(number);
         if (number == CodePage()) continue;
-        readings.push_back({number, other.Decode(Profile(file, other).String(
-                                        other.Encode(section), other.Encode(key), "", kIniValueBuffer))});
+        readings.push_back({number, Profile(file, other).String(section, key, "", kIniValueBuffer)});
     }
     return readings;
 }

@@ -4,9 +4,9 @@
 // installer-database library libmsi. Paths come
 // in the platform's Windows form: a backslash separates folders and names
 // match without regard to letter case, as on Windows. Text is UTF-8: what
-// setup.exe reads in the chosen ANSI code page, written as UTF-8, so that
-// names compare with the media's (UTF-8) file names. What the checker does
-// not ask for answers "not available".
+// setup.exe reads (a setup.ini without the UTF-16 byte-order mark in the
+// chosen ANSI code page), so that names compare with the media's (UTF-8)
+// file names. What the checker does not ask for answers "not available".
 #pragma once
 
 #include <map>

@@ -21,10 +21,10 @@ std::string Trim(const std::string& text) {
 
 }  // namespace
 
-ProfileFile::ProfileFile(const std::string& bytes, const CodePage* codePage)
-    : codePage_(codePage != nullptr ? *codePage : *CodePage::Find(1252)) {
+ProfileFile::ProfileFile(const std::string& bytes, const CodePage* codePage) {
     const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0;
-    const std::string text = utf16 ? FromUtf16(bytes.substr(2)) : codePage_.Decode(bytes);
+    const std::string text =
+        utf16 ? FromUtf16(bytes.substr(2)) : (codePage != nullptr ? *codePage : *CodePage::Find(1252)).Decode(bytes);
     Section* current = nullptr;
     size_t pos = 0;
     while (pos < text.size()) {
@@ -53,7 +53,7 @@ ProfileFile::ProfileFile(const std::string& bytes, const CodePage* codePage)
 }
 
 const ProfileFile::Section* ProfileFile::FindSection(const std::string& name) const {
-    const auto first = firstSection_.find(Lower(codePage_.Decode(name)));
+    const auto first = firstSection_.find(Lower(name));
     return first == firstSection_.end() ? nullptr : &sections_[first->second];
 }
 
@@ -61,9 +61,8 @@ const ProfileFile::Entry* ProfileFile::FindEntry(const std::string& section,
                                                  const std::string& key) const {
     const Section* s = FindSection(section);
     if (s == nullptr) return nullptr;
-    const std::string wanted = codePage_.Decode(key);
     for (const Entry& e : s->entries) {
-        if (setup::EqualsNoCase(e.key, wanted)) return &e;
+        if (setup::EqualsNoCase(e.key, key)) return &e;
     }
     return nullptr;
 }
@@ -73,7 +72,7 @@ std::string ProfileFile::String(const std::string& section, const std::string& k
     const Entry* entry = FindEntry(section, key);
     std::string value;
     if (entry == nullptr) {
-        // The default, given in the code page, loses its trailing blanks.
+        // The default loses its trailing blanks.
         value = fallback.substr(0, fallback.find_last_not_of(kBlanks) + 1);
     } else {
         value = entry->value;
@@ -81,37 +80,35 @@ std::string ProfileFile::String(const std::string& section, const std::string& k
             value.back() == value[0]) {
             value = value.substr(1, value.size() - 2);
         }
-        value = codePage_.Encode(value);
     }
-    return value.substr(0, bufferSize == 0 ? 0 : bufferSize - 1);
+    return setup::CutToUtf16Units(value, bufferSize == 0 ? 0 : bufferSize - 1);
 }
 
 int ProfileFile::Int(const std::string& section, const std::string& key, int fallback) const {
-    const std::string value = String(section, key, std::string(), 2048);  // digits read alike in every code page
+    const std::string value = String(section, key, std::string(), 2048);
     return value.empty() ? fallback : setup::ToInt(value.c_str());
 }
 
 std::string ProfileFile::SectionListing(const std::string& section, size_t bufferSize) const {
     std::string listing;
     if (const Section* s = FindSection(section)) {
-        for (const Entry& e : s->entries)
-            listing += codePage_.Encode(e.hasEquals ? e.key + "=" + e.value : e.key) + '\0';
+        for (const Entry& e : s->entries) listing += (e.hasEquals ? e.key + "=" + e.value : e.key) + '\0';
     }
-    if (listing.size() + 1 <= bufferSize) return listing + '\0';
+    if (setup::Utf8ToUtf16(listing).size() + 1 <= bufferSize) return listing + '\0';
     // Cut as the Windows function cuts: the text that fits, then two NULs.
-    return listing.substr(0, bufferSize - 2) + std::string(2, '\0');
+    return setup::CutToUtf16Units(listing, bufferSize - 2) + std::string(2, '\0');
 }
 
 std::vector<std::string> ProfileFile::SectionNames() const {
     std::vector<std::string> names;
-    for (const Section& s : sections_) names.push_back(codePage_.Encode(s.name));
+    for (const Section& s : sections_) names.push_back(s.name);
     return names;
 }
 
 std::vector<std::string> ProfileFile::KeyNames(const std::string& section) const {
     std::vector<std::string> names;
     if (const Section* s = FindSection(section)) {
-        for (const Entry& e : s->entries) names.push_back(codePage_.Encode(e.key));
+        for (const Entry& e : s->entries) names.push_back(e.key);
     }
     return names;
 }

@@ -3,9 +3,8 @@
 // on Windows:
 // - a file that begins with the UTF-16LE byte-order mark is UTF-16; any
 //   other file is text in the ANSI code page (a UTF-8 byte-order mark is
-//   then part of the first line); what is read is handed out in the code
-//   page, as the "A" functions hand it out (a character the code page lacks
-//   becomes its best-fit letter or "?");
+//   then part of the first line); text is taken and handed out whole, as
+//   the wide ("W") functions do, here as UTF-8;
 // - lines end at CR or LF; blanks around a line are dropped, and a line
 //   that is then empty or begins with ";" is ignored;
 // - "[name]" begins a section (the name is what lies between "[" and the
@@ -16,7 +15,8 @@
 // - section and key names are matched without regard to letter case, and
 //   the first section, and in it the first key, of a name wins;
 // - a value wholly enclosed in double or single quotes loses them; a value
-//   is cut to the buffer the caller gives (2,047 characters for setup.exe);
+//   is cut to the buffer of characters the caller gives (2,047 for
+//   setup.exe);
 // - an integer is the value's leading decimal number (after blanks and a
 //   sign); an empty or missing value gives the default;
 // - a section listing holds "key=value" lines as written (quotes kept,
@@ -56,8 +56,7 @@ private:
     const Section* FindSection(const std::string& name) const;
     const Entry* FindEntry(const std::string& section, const std::string& key) const;
 
-    const CodePage& codePage_;
-    std::vector<Section> sections_;  // the text as UTF-8
+    std::vector<Section> sections_;
     std::map<std::string, size_t> firstSection_;  // by lower-case name
 };
 

@@ -1,8 +1,9 @@
 // The only door from the portable core to Windows. The core sees these
 // interfaces; win32/ implements them over the Windows API, linux/ the part
 // the media checker needs, and the unit tests implement them in memory.
-// Strings are 8-bit text in the system (ANSI) code page; UTF-16 appears
-// only where the data itself is UTF-16.
+// Strings are UTF-8; the platforms convert at their edge (Windows takes and
+// gives UTF-16 through its wide functions). Buffer sizes of text count
+// characters as Windows' wide functions count them: UTF-16 units.
 //
 // Every service has a default that answers "not available" (false,
 // nothing, kNotAvailable), so that a platform offers only what its program
@@ -53,7 +54,8 @@ struct OsVersion {
 class Files {
 public:
     virtual ~Files() = default;
-    // Full path of the running program (buffer of 260); empty on failure.
+    // Full path of the running program (buffer of 260 characters); empty on
+    // failure.
     virtual std::string ModulePath() { return {}; }
     // Whether a file search for the pattern finds an entry (wildcards match).
     // Critical-error boxes are suppressed during the search.
@@ -94,12 +96,15 @@ public:
                                  uint32_t* /*leastSignificant*/) {
         return kNotAvailable;
     }
-    // Loads the file as a library and frees it at once; 0 or the error code.
+    // Whether the file loads as a library in a 32-bit program, which the
+    // x86 program finds by loading it and freeing it at once; 0 or the error
+    // code.
     virtual uint32_t TryLoadLibrary(const std::string& /*path*/) { return kNotAvailable; }
 
     // Initialization-file reads, with the limits of the Windows profile
     // functions: values cut to 2047 characters, a section listing of at most
-    // 2048 bytes (lines ended by NUL, the list by an empty line).
+    // 2048 characters (lines ended by NUL, the list by an empty line). A
+    // file without the UTF-16 byte-order mark is read in the ANSI code page.
     virtual std::string IniString(const std::string& /*section*/, const std::string& /*key*/,
                                   const std::string& fallback, const std::string& /*file*/) {
         return fallback;
@@ -120,7 +125,7 @@ public:
     }
 };
 
-// System information, security, time, text conversion, error texts.
+// System information, security, time, error texts.
 class System {
 public:
     virtual ~System() = default;
@@ -159,11 +164,6 @@ public:
                                      std::string* /*value*/) {
         return false;
     }
-
-    virtual std::u16string AnsiToUtf16(const std::string& /*text*/) { return {}; }
-    virtual std::string Utf16ToAnsi(const std::u16string& /*text*/) { return {}; }
-    virtual std::string Utf8ToAnsi(const std::string& text) { return text; }
-    virtual std::string AnsiToUtf8(const std::string& text) { return text; }
 };
 
 // The registry's predefined root keys accepted in configuration paths.
@@ -186,7 +186,8 @@ public:
     // bufferSize bytes, and its type (REG_SZ is 1, REG_DWORD 4, ...), which
     // the conditions do not look at. Returns 0 with the value's bytes, or
     // the error code of the open or the read (234 when the value does not
-    // fit).
+    // fit). Text (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) comes as UTF-8 and
+    // fits when its characters, its NUL included, fit bufferSize.
     virtual uint32_t ReadValue(RegistryRoot /*root*/, const std::string& /*keyPath*/,
                                const std::string& /*valueName*/, RegistryView /*view*/,
                                size_t /*bufferSize*/, std::string* /*bytes*/, uint32_t* /*type*/) {
@@ -200,7 +201,9 @@ struct CapturedRun {
     Failure failure = Failure::None;
     uint32_t error = 0;     // the error code of the failed step
     uint32_t exitCode = 0;  // when the program ran
-    std::string output;     // its standard output and error, at most 4095 bytes
+    // Its standard output and error, at most 4095 bytes of them: UTF-8 as
+    // written, or else text in the OEM code page of its console.
+    std::string output;
 };
 
 class Processes {
@@ -213,17 +216,22 @@ public:
         return {CapturedRun::Failure::Start, kNotAvailable, 0, {}};
     }
     // Starts a command line in a shown window and waits for it while window
-    // messages keep flowing. Returns 0 and the exit code, or the error code
-    // of the start or the wait; *started tells which.
-    virtual uint32_t RunAndWait(const std::string& /*commandLine*/, bool* started,
+    // messages keep flowing; `application` (a full path, or empty) is the
+    // file started, whatever the command line's blanks. Returns 0 and the
+    // exit code, or the error code of the start or the wait; *started tells
+    // which.
+    virtual uint32_t RunAndWait(const std::string& /*application*/,
+                                const std::string& /*commandLine*/, bool* started,
                                 uint32_t* /*exitCode*/) {
         *started = false;
         return kNotAvailable;
     }
-    // The same through the shell's "runas" verb.
+    // The same through the shell's "runas" verb; `checked`: the program's
+    // digest vouches for it, and the shell's zone check of files from the
+    // web is skipped.
     virtual uint32_t RunElevatedAndWait(const std::string& /*program*/,
-                                        const std::string& /*parameters*/, bool* started,
-                                        uint32_t* /*exitCode*/) {
+                                        const std::string& /*parameters*/, bool /*checked*/,
+                                        bool* started, uint32_t* /*exitCode*/) {
         *started = false;
         return kNotAvailable;
     }
@@ -314,8 +322,8 @@ struct GuardedCall {
 };
 
 // What a package (or a patch) says about itself, read with the limits of
-// the installer library's "A" functions: a value that is missing, or does
-// not fit its buffer, is not read (nullopt).
+// the installer library's functions: a value that is missing, or does not
+// fit its buffer of characters, is not read (nullopt).
 struct PackageInfo {
     static constexpr size_t kValueBuffer = 260;    // Property values
     static constexpr size_t kTemplateBuffer = 64;  // the summary's Template
@@ -394,7 +402,9 @@ public:
     // MAPILogoff and MAPISendMail; false when the library does not load
     // (it is tried again at the next call) or lacks an entry.
     virtual bool Bind() { return false; }
-    // MAPISendMail without a session or parent window; 0 when accepted.
+    // Sends without a session or parent window (MAPISendMailW where the
+    // library has it, else MAPISendMail with the attachment's short path);
+    // 0 when accepted.
     virtual uint32_t Send(const MailMessage& /*message*/) { return kNotAvailable; }
     // Waits, then brings the first top-level window whose title contains
     // `titlePart` to the foreground.

@@ -94,7 +94,7 @@ def start_up(work: Path, base: Path) -> None:
     wb.script_msi(call_log.parent, {})
 
     def installer_called() -> bool:
-        return call_log.exists() and "MsiInstallProductA|" in call_log.read_text("utf-8", "replace")
+        return call_log.exists() and "MsiInstallProductW|" in call_log.read_text("utf-8", "replace")
 
     shutil.copy(tools / "noop.exe", path / "drive_c" / "noop.exe")
     env = prefix.env()

@@ -3,6 +3,7 @@
 // come from the dialog logic.
 #include <windows.h>
 
+#include "win32/code_page.h"
 #include "win32/hyperlink.h"
 #include "win32/modal_dialog.h"
 #include "win32/resource_ids.h"
@@ -28,7 +29,7 @@ bool CDownloadWindow::OnInit() {
     CentreOverOwner();
     if (!link_.IsAttached()) link_.Attach(Item(IDC_DOWNLOAD_LINK));
     SetIcons(IDI_SETUP);
-    ::SetWindowTextA(window(), logic_.Caption().c_str());
+    ::SetWindowTextW(window(), Wide(logic_.Caption()));
     SetItemText(IDOK, logic_.RecheckButtonText());
     SetItemText(IDCANCEL, logic_.CancelButtonText());
     SetItemText(IDC_DOWNLOAD_EXPLANATION, logic_.Explanation());

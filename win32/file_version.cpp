@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
+#include "win32/code_page.h"
 #include "win32/last_error.h"
 #include "win32/system_library.h"
 #include "win32/unique_handles.h"
@@ -27,9 +28,9 @@ public:
             return;
         }
         const HMODULE version = library_.get();
-        if (!BindEntry(version, "GetFileVersionInfoSizeA", &getInfoSize) ||
-            !BindEntry(version, "GetFileVersionInfoA", &getInfo) ||
-            !BindEntry(version, "VerQueryValueA", &queryValue)) {
+        if (!BindEntry(version, "GetFileVersionInfoSizeW", &getInfoSize) ||
+            !BindEntry(version, "GetFileVersionInfoW", &getInfo) ||
+            !BindEntry(version, "VerQueryValueW", &queryValue)) {
             error_ = LastErrorOr(ERROR_PROC_NOT_FOUND);
         }
     }
@@ -37,9 +38,9 @@ public:
     // 0 when the library and all three entries are bound.
     DWORD error() const { return error_; }
 
-    decltype(&::GetFileVersionInfoSizeA) getInfoSize = nullptr;
-    decltype(&::GetFileVersionInfoA) getInfo = nullptr;
-    decltype(&::VerQueryValueA) queryValue = nullptr;
+    decltype(&::GetFileVersionInfoSizeW) getInfoSize = nullptr;
+    decltype(&::GetFileVersionInfoW) getInfo = nullptr;
+    decltype(&::VerQueryValueW) queryValue = nullptr;
 
 private:
     UniqueModule library_;
@@ -56,21 +57,22 @@ uint32_t Win32Files::FileVersion(const std::string& path, uint32_t* mostSignific
     const VersionLibrary library;
     if (library.error() != ERROR_SUCCESS) return library.error();
 
+    const Wide file(path);
     DWORD ignored = 0;
-    const DWORD size = library.getInfoSize(path.c_str(), &ignored);
+    const DWORD size = library.getInfoSize(file, &ignored);
     if (size == 0) return LastErrorOr(kNoVersionResource);
 
     // Fixed memory: the handle is the address of the block.
     const UniqueGlobalMemory block(::GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size));
     if (!block) return ERROR_NOT_ENOUGH_MEMORY;
     void* const data = block.get();
-    if (!library.getInfo(path.c_str(), 0, size, data)) return LastErrorOr(kNoVersionResource);
+    if (!library.getInfo(file, 0, size, data)) return LastErrorOr(kNoVersionResource);
 
     void* root = nullptr;
     UINT length = 0;
     // A root block too short to hold the file version leaves both words
     // all ones, as a missing one does.
-    if (library.queryValue(data, "\\", &root, &length) && root != nullptr &&
+    if (library.queryValue(data, L"\\", &root, &length) && root != nullptr &&
         length >= offsetof(VS_FIXEDFILEINFO, dwProductVersionMS)) {
         const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(root);
         *mostSignificant = fixed->dwFileVersionMS;

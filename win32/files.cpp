@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "win32/code_page.h"
 #include "win32/last_error.h"
 #include "win32/unique_handles.h"
 #include "win32/win32_platform.h"
@@ -17,28 +19,33 @@ namespace {
 constexpr DWORD kIniValueBuffer = 2048;
 constexpr DWORD kIniSectionBuffer = 2048;
 
-// A path from a drive's root (C:\dir) or a network path (\\server\share).
-bool IsFullPath(const std::string& path) {
-    const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-    const bool network = path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
-    return drive || network;
-}
-
 // A list of NUL-ended names that a profile function writes, read with a
 // buffer grown until the list fits (a list that was cut gives size - 2).
 template <typename Fill>
 std::vector<std::string> ReadNameList(Fill fill) {
     for (DWORD size = 64 * 1024; size <= 64 * 1024 * 1024; size *= 4) {
-        std::vector<char> buffer(size, '\0');
+        std::vector<wchar_t> buffer(size, L'\0');
         const DWORD length = fill(buffer.data(), size);
         if (length + 2 >= size) continue;
         std::vector<std::string> names;
-        for (size_t pos = 0; pos < length && buffer[pos] != '\0'; pos += names.back().size() + 1) {
-            names.emplace_back(buffer.data() + pos);
+        for (size_t pos = 0; pos < length && buffer[pos] != L'\0'; pos += std::wcslen(buffer.data() + pos) + 1) {
+            names.push_back(Narrow(buffer.data() + pos));
         }
         return names;
     }
     return {};
+}
+
+// A path that a function writes into a buffer of MAX_PATH characters, as
+// UTF-8; false when it fails or does not fit (`fill` gives the length, or
+// the size it would need).
+template <typename Fill>
+bool ReadPath(std::string* path, Fill fill) {
+    wchar_t buffer[MAX_PATH] = {};
+    const DWORD length = fill(buffer);
+    if (length == 0 || length >= MAX_PATH) return false;
+    *path = Narrow(buffer, length);
+    return true;
 }
 
 // Reads an open file to its end in pieces; false on a read error.
@@ -66,41 +73,40 @@ private:
 }  // namespace
 
 std::string Win32Files::ModulePath() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return std::string();  // failed or cut
-    return std::string(path, length);
+    std::string path;
+    ReadPath(&path, [](wchar_t* buffer) { return ::GetModuleFileNameW(nullptr, buffer, MAX_PATH); });
+    return path;  // empty when it failed or was cut
 }
 
 bool Win32Files::SearchFinds(const std::string& pattern) {
     // No "insert a disk" box for an empty drive or a missing medium.
     const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    WIN32_FIND_DATAA found;
-    UniqueFindHandle search(::FindFirstFileA(pattern.c_str(), &found));
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle search(::FindFirstFileW(Wide(pattern), &found));
     ::SetErrorMode(previousMode);
     return search.valid();
 }
 
 bool Win32Files::Exists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Win32Files::Append(const std::string& path, const std::string& bytes) {
-    UniqueStdioFile file(std::fopen(path.c_str(), "ab+"));
+    UniqueStdioFile file(::_wfopen(Wide(path), L"ab+"));
     if (!file) return false;
     std::fwrite(bytes.data(), 1, bytes.size(), file.get());
     return true;
 }
 
 bool Win32Files::Write(const std::string& path, const std::string& bytes) {
-    UniqueStdioFile file(std::fopen(path.c_str(), "wb"));
+    UniqueStdioFile file(::_wfopen(Wide(path), L"wb"));
     return file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
            std::fflush(file.get()) == 0;
 }
 
 bool Win32Files::ReadChunks(const std::string& path,
                             const std::function<void(const char*, size_t)>& consume) {
-    const UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+    const UniqueFileHandle file(::CreateFileW(Wide(path), GENERIC_READ,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     return file && ReadToEnd(file.get(), consume);
@@ -109,78 +115,61 @@ bool Win32Files::ReadChunks(const std::string& path,
 std::unique_ptr<HeldFile> Win32Files::OpenHeld(const std::string& path) {
     // Shared for reading alone: no other handle may write, and none may
     // delete, rename or replace it (that takes delete access).
-    UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    UniqueFileHandle file(::CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return nullptr;
     return std::make_unique<Win32HeldFile>(std::move(file));
 }
 
 bool Win32Files::TempFolder(std::string* folder) {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetTempPathA(MAX_PATH, path);
-    if (length == 0 || length > MAX_PATH) return false;
-    *folder = std::string(path, strnlen(path, MAX_PATH));
-    return true;
+    return ReadPath(folder, [](wchar_t* buffer) { return ::GetTempPathW(MAX_PATH, buffer); });
 }
 
 bool Win32Files::LongPath(const std::string& path, std::string* longPath) {
-    char buffer[MAX_PATH] = {};
-    const DWORD length = ::GetLongPathNameA(path.c_str(), buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;  // failed, or the size it would need
-    *longPath = std::string(buffer, length);
-    return true;
+    const Wide wide(path);
+    return ReadPath(longPath, [&](wchar_t* buffer) { return ::GetLongPathNameW(wide, buffer, MAX_PATH); });
 }
 
-uint32_t Win32Files::TryLoadLibrary(const std::string& path) {
-    // A library whose own imports are missing gets no loader box.
-    const UINT previousMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    // The component's own file: with a full path, its imports are looked for
-    // beside it first, as when its own programs load it. The altered search
-    // order is undefined for relative paths, which get the ordinary load.
-    const DWORD flags = IsFullPath(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
-    const UniqueModule library(::LoadLibraryExA(path.c_str(), nullptr, flags));
-    const DWORD error = library ? ERROR_SUCCESS : LastErrorOr(ERROR_MOD_NOT_FOUND);
-    ::SetErrorMode(previousMode);
-    return error;
-}
-
+// The profile functions read a file without the UTF-16 byte-order mark in
+// the ANSI code page, as the "A" functions did; the text comes whole.
 std::string Win32Files::IniString(const std::string& section, const std::string& key,
                                   const std::string& fallback, const std::string& file) {
-    char value[kIniValueBuffer] = {};
-    const DWORD length = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(),
-                                                    value, kIniValueBuffer, file.c_str());
-    return std::string(value, length < kIniValueBuffer ? length : kIniValueBuffer - 1);
+    wchar_t value[kIniValueBuffer] = {};
+    const DWORD length = ::GetPrivateProfileStringW(Wide(section), Wide(key), Wide(fallback), value,
+                                                    kIniValueBuffer, Wide(file));
+    return Narrow(value, length < kIniValueBuffer ? length : kIniValueBuffer - 1);
 }
 
 int Win32Files::IniInt(const std::string& section, const std::string& key, int fallback,
                        const std::string& file) {
-    return static_cast<int>(
-        ::GetPrivateProfileIntA(section.c_str(), key.c_str(), fallback, file.c_str()));
+    return static_cast<int>(::GetPrivateProfileIntW(Wide(section), Wide(key), fallback, Wide(file)));
 }
 
 std::string Win32Files::IniSection(const std::string& section, const std::string& file) {
-    char lines[kIniSectionBuffer] = {};
-    ::GetPrivateProfileSectionA(section.c_str(), lines, kIniSectionBuffer, file.c_str());
+    wchar_t lines[kIniSectionBuffer] = {};
+    ::GetPrivateProfileSectionW(Wide(section), lines, kIniSectionBuffer, Wide(file));
     // Walk the NUL-ended lines to the empty one that ends the list and keep
     // everything up to and including its NUL. The zeroed buffer ends the
     // walk even where the system wrote nothing.
     size_t end = 0;
-    while (end < kIniSectionBuffer && lines[end] != '\0') {
-        end += strnlen(lines + end, kIniSectionBuffer - end) + 1;
+    while (end < kIniSectionBuffer && lines[end] != L'\0') {
+        end += wcsnlen(lines + end, kIniSectionBuffer - end) + 1;
     }
-    return std::string(lines, end < kIniSectionBuffer ? end + 1 : kIniSectionBuffer);
+    return Narrow(lines, end < kIniSectionBuffer ? end + 1 : kIniSectionBuffer);
 }
 
 std::vector<std::string> Win32Files::IniSectionNames(const std::string& file) {
-    return ReadNameList([&](char* buffer, DWORD size) {
-        return ::GetPrivateProfileSectionNamesA(buffer, size, file.c_str());
+    const Wide wide(file);
+    return ReadNameList([&](wchar_t* buffer, DWORD size) {
+        return ::GetPrivateProfileSectionNamesW(buffer, size, wide);
     });
 }
 
 std::vector<std::string> Win32Files::IniKeyNames(const std::string& section,
                                                  const std::string& file) {
-    return ReadNameList([&](char* buffer, DWORD size) {
-        return ::GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, size, file.c_str());
+    const Wide wideSection(section), wideFile(file);
+    return ReadNameList([&](wchar_t* buffer, DWORD size) {
+        return ::GetPrivateProfileStringW(wideSection, nullptr, L"", buffer, size, wideFile);
     });
 }
 

@@ -6,6 +6,9 @@
 
 #include <cstdlib>
 
+#include "diagnostics/text_format.h"
+#include "win32/code_page.h"
+
 namespace platform::win32 {
 namespace {
 
@@ -41,22 +44,22 @@ bool ParseColour(const char* text, COLORREF* colour) {
 }
 
 // The user's link colour from the browser settings, or the fallback.
-COLORREF BrowserLinkColour(const char* valueName, COLORREF fallback) {
+COLORREF BrowserLinkColour(const wchar_t* valueName, COLORREF fallback) {
     UniqueKey key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Settings", 0,
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Explorer\\Settings", 0,
                         KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
         return fallback;
     }
-    char text[64] = {};
+    wchar_t text[64] = {};
     DWORD type = 0;
-    DWORD size = sizeof(text) - 1;  // room for a terminator the value may lack
-    if (::RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(text),
+    DWORD size = sizeof(text) - sizeof(wchar_t);  // room for a terminator the value may lack
+    if (::RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(text),
                            &size) != ERROR_SUCCESS ||
         type != REG_SZ) {
         return fallback;
     }
     COLORREF colour = fallback;
-    return ParseColour(text, &colour) ? colour : fallback;
+    return ParseColour(Narrow(text).c_str(), &colour) ? colour : fallback;
 }
 
 }  // namespace
@@ -69,8 +72,8 @@ bool CHyperLink::Attach(HWND control) {
         return false;
     }
     control_ = control;
-    linkColour_ = BrowserLinkColour("Anchor Color", RGB(0, 0, 255));
-    visitedColour_ = BrowserLinkColour("Anchor Color Visited", RGB(128, 0, 128));
+    linkColour_ = BrowserLinkColour(L"Anchor Color", RGB(0, 0, 255));
+    visitedColour_ = BrowserLinkColour(L"Anchor Color Visited", RGB(128, 0, 128));
     MakeHoverFont(Font());
     return true;
 }
@@ -82,9 +85,9 @@ void CHyperLink::Detach() {
 }
 
 void CHyperLink::SetLabel(const std::string& label) {
-    label_ = label;
+    label_ = setup::Utf8ToUtf16(label);
     // Also the control's own text, which accessibility tools read.
-    if (control_ != nullptr) ::SetWindowTextA(control_, label_.c_str());
+    if (control_ != nullptr) ::SetWindowTextW(control_, Label());
 }
 
 void CHyperLink::SetTarget(const std::string& target) { target_ = target; }
@@ -135,7 +138,7 @@ bool CHyperLink::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* res
         }
         case WM_SETCURSOR:
             if (LOWORD(lParam) != HTCLIENT) return false;
-            ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
             *result = TRUE;
             return true;
         case WM_MOUSEMOVE:
@@ -148,7 +151,7 @@ bool CHyperLink::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* res
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
             if (IsOverLabel(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
-                ::SendMessageA(::GetParent(control_), WM_NEXTDLGCTL,
+                ::SendMessageW(::GetParent(control_), WM_NEXTDLGCTL,
                                reinterpret_cast<WPARAM>(control_), TRUE);
                 ::SetCapture(control_);
                 pressed_ = true;
@@ -192,18 +195,18 @@ bool CHyperLink::WantsMessage(const MSG& message) const {
 }
 
 HFONT CHyperLink::Font() const {
-    return reinterpret_cast<HFONT>(::SendMessageA(control_, WM_GETFONT, 0, 0));
+    return reinterpret_cast<HFONT>(::SendMessageW(control_, WM_GETFONT, 0, 0));
 }
 
 void CHyperLink::MakeHoverFont(HFONT font) {
-    LOGFONTA description = {};
+    LOGFONTW description = {};
     if (font == nullptr) font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    if (::GetObjectA(font, sizeof(description), &description) == 0) {
+    if (::GetObjectW(font, sizeof(description), &description) == 0) {
         hoverFont_.reset();
         return;
     }
     description.lfUnderline = TRUE;
-    hoverFont_.reset(::CreateFontIndirectA(&description));
+    hoverFont_.reset(::CreateFontIndirectW(&description));
 }
 
 RECT CHyperLink::LabelRect() {
@@ -214,7 +217,7 @@ RECT CHyperLink::LabelRect() {
     if (dc == nullptr) return client;
     const HFONT font = Font();
     const HGDIOBJ previous = font != nullptr ? ::SelectObject(dc, font) : nullptr;
-    ::DrawTextA(dc, label_.c_str(), -1, &label, kLabelFormat | DT_CALCRECT);
+    ::DrawTextW(dc, Label(), -1, &label, kLabelFormat | DT_CALCRECT);
     if (previous != nullptr) ::SelectObject(dc, previous);
     ::ReleaseDC(control_, dc);
     // A label wider than the control is cut where the control ends.
@@ -245,7 +248,7 @@ void CHyperLink::SetHover(bool hover) {
 void CHyperLink::Open() {
     if (target_.empty()) return;
     const HINSTANCE opened =
-        ::ShellExecuteA(nullptr, "open", target_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ::ShellExecuteW(nullptr, L"open", Wide(target_), nullptr, nullptr, SW_SHOWNORMAL);
     // Above 32 is success; a browser that cannot start leaves the link as it
     // was, without a message.
     if (reinterpret_cast<INT_PTR>(opened) > 32 && !visited_) {
@@ -262,7 +265,7 @@ void CHyperLink::Paint() {
     ::GetClientRect(control_, &client);
 
     // The dialog's own background for statics, as for the other labels.
-    auto background = reinterpret_cast<HBRUSH>(::SendMessageA(
+    auto background = reinterpret_cast<HBRUSH>(::SendMessageW(
         ::GetParent(control_), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
         reinterpret_cast<LPARAM>(control_)));
     if (background == nullptr) background = ::GetSysColorBrush(COLOR_BTNFACE);
@@ -275,13 +278,13 @@ void CHyperLink::Paint() {
     ::SetTextColor(dc, ::IsWindowEnabled(control_) ? (visited_ ? visitedColour_ : linkColour_)
                                                    : ::GetSysColor(COLOR_GRAYTEXT));
     RECT label = LabelArea(client);
-    ::DrawTextA(dc, label_.c_str(), -1, &label, kLabelFormat);
+    ::DrawTextW(dc, Label(), -1, &label, kLabelFormat);
 
     const bool hideFocus =
-        (::SendMessageA(control_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+        (::SendMessageW(control_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
     if (::GetFocus() == control_ && !hideFocus && !label_.empty()) {
         RECT focus = LabelArea(client);
-        ::DrawTextA(dc, label_.c_str(), -1, &focus, kLabelFormat | DT_CALCRECT);
+        ::DrawTextW(dc, Label(), -1, &focus, kLabelFormat | DT_CALCRECT);
         ::InflateRect(&focus, kFocusMargin, kFocusMargin);
         ::IntersectRect(&focus, &focus, &client);
         ::DrawFocusRect(dc, &focus);

@@ -44,7 +44,8 @@ private:
     bool WantsMessage(const MSG& message) const;
 
     HWND control_ = nullptr;
-    std::string label_;
+    std::u16string label_;  // as drawn
+    const wchar_t* Label() const { return reinterpret_cast<const wchar_t*>(label_.c_str()); }
     std::string target_;
     COLORREF linkColour_ = RGB(0, 0, 255);
     COLORREF visitedColour_ = RGB(128, 0, 128);

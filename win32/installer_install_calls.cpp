@@ -1,6 +1,7 @@
 // The two calls that run the Windows Installer for the product, each inside
 // the structured-exception guard: a crash inside the library is reported
 // to the run instead of ending the process.
+#include "win32/code_page.h"
 #include "win32/exception_guard.h"
 #include "win32/installer_library.h"
 
@@ -8,9 +9,9 @@ namespace platform::win32 {
 namespace {
 
 struct InstallProductCall {
-    decltype(&::MsiInstallProductA) entry;
-    const char* package;
-    const char* commandLine;
+    decltype(&::MsiInstallProductW) entry;
+    const wchar_t* package;
+    const wchar_t* commandLine;
     UINT result;
 };
 
@@ -20,11 +21,11 @@ void CallInstallProduct(void* context) {
 }
 
 struct ApplyPatchCall {
-    decltype(&::MsiApplyPatchA) entry;
-    const char* patch;
-    const char* installPackage;
+    decltype(&::MsiApplyPatchW) entry;
+    const wchar_t* patch;
+    const wchar_t* installPackage;
     INSTALLTYPE installType;
-    const char* commandLine;
+    const wchar_t* commandLine;
     UINT result;
 };
 
@@ -58,8 +59,8 @@ GuardedCall NotBound() {
 GuardedCall Win32InstallerLibrary::InstallProduct(const std::string& package,
                                                   const std::string& commandLine) {
     if (!complete_) return NotBound();
-    InstallProductCall call = {installProduct_, package.c_str(), commandLine.c_str(),
-                               ERROR_INSTALL_FAILURE};
+    const Wide widePackage(package), wideCommandLine(commandLine);
+    InstallProductCall call = {installProduct_, widePackage, wideCommandLine, ERROR_INSTALL_FAILURE};
     return RunGuarded(CallInstallProduct, &call, call.result);
 }
 
@@ -67,11 +68,13 @@ GuardedCall Win32InstallerLibrary::ApplyPatch(const std::string& patch,
                                               const std::string* installPackage,
                                               int installType, const std::string& commandLine) {
     if (!complete_) return NotBound();
+    const Wide widePatch(patch), widePackage(installPackage != nullptr ? *installPackage : std::string()),
+        wideCommandLine(commandLine);
     ApplyPatchCall call = {applyPatch_,
-                           patch.c_str(),
-                           installPackage != nullptr ? installPackage->c_str() : nullptr,
+                           widePatch,
+                           installPackage != nullptr ? static_cast<const wchar_t*>(widePackage) : nullptr,
                            static_cast<INSTALLTYPE>(installType),
-                           commandLine.c_str(),
+                           wideCommandLine,
                            ERROR_INSTALL_FAILURE};
     return RunGuarded(CallApplyPatch, &call, call.result);
 }

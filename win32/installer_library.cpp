@@ -1,10 +1,11 @@
 #include "win32/installer_library.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 #include <optional>
 #include <vector>
 
+#include "win32/code_page.h"
 #include "win32/system_library.h"
 #include "win32/win32_platform.h"
 
@@ -23,11 +24,11 @@ DWORD AnnouncedSize(size_t bufferSize) {
 // characters, announcing bufferSize; the value is taken only on success.
 template <typename Getter>
 uint32_t ReadString(size_t bufferSize, std::string* value, Getter getter) {
-    std::vector<char> buffer(std::max<size_t>(bufferSize, 1), '\0');
+    std::vector<wchar_t> buffer(std::max<size_t>(bufferSize, 1), L'\0');
     DWORD size = AnnouncedSize(bufferSize);
     const UINT result = getter(buffer.data(), &size);
     if (result == ERROR_SUCCESS) {
-        *value = std::string(buffer.data(), strnlen(buffer.data(), bufferSize));
+        *value = Narrow(buffer.data(), wcsnlen(buffer.data(), bufferSize));
     }
     return result;
 }
@@ -43,20 +44,20 @@ Win32InstallerLibrary::Win32InstallerLibrary() : library_(LoadSystemLibrary("msi
     const HMODULE msi = library_.get();
     bool all = true;
     all &= BindEntry(msi, "MsiSetInternalUI", &setInternalUI_);
-    all &= BindEntry(msi, "MsiInstallProductA", &installProduct_);
-    all &= BindEntry(msi, "MsiApplyPatchA", &applyPatch_);
-    all &= BindEntry(msi, "MsiReinstallProductA", &reinstallProduct_);
-    all &= BindEntry(msi, "MsiQueryProductStateA", &queryProductState_);
-    all &= BindEntry(msi, "MsiOpenDatabaseA", &openDatabase_);
-    all &= BindEntry(msi, "MsiDatabaseOpenViewA", &openView_);
+    all &= BindEntry(msi, "MsiInstallProductW", &installProduct_);
+    all &= BindEntry(msi, "MsiApplyPatchW", &applyPatch_);
+    all &= BindEntry(msi, "MsiReinstallProductW", &reinstallProduct_);
+    all &= BindEntry(msi, "MsiQueryProductStateW", &queryProductState_);
+    all &= BindEntry(msi, "MsiOpenDatabaseW", &openDatabase_);
+    all &= BindEntry(msi, "MsiDatabaseOpenViewW", &openView_);
     all &= BindEntry(msi, "MsiViewExecute", &viewExecute_);
     all &= BindEntry(msi, "MsiViewFetch", &viewFetch_);
-    all &= BindEntry(msi, "MsiRecordGetStringA", &recordGetString_);
+    all &= BindEntry(msi, "MsiRecordGetStringW", &recordGetString_);
     all &= BindEntry(msi, "MsiCloseHandle", &closeHandle_);
-    all &= BindEntry(msi, "MsiGetProductInfoA", &getProductInfo_);
-    all &= BindEntry(msi, "MsiEnableLogA", &enableLog_);
-    all &= BindEntry(msi, "MsiGetSummaryInformationA", &getSummaryInformation_);
-    all &= BindEntry(msi, "MsiSummaryInfoGetPropertyA", &summaryInfoGetProperty_);
+    all &= BindEntry(msi, "MsiGetProductInfoW", &getProductInfo_);
+    all &= BindEntry(msi, "MsiEnableLogW", &enableLog_);
+    all &= BindEntry(msi, "MsiGetSummaryInformationW", &getSummaryInformation_);
+    all &= BindEntry(msi, "MsiSummaryInfoGetPropertyW", &summaryInfoGetProperty_);
     complete_ = all;
 }
 
@@ -69,22 +70,23 @@ int Win32InstallerLibrary::SetInternalUI(int level) {
 
 int Win32InstallerLibrary::QueryProductState(const std::string& productCode) {
     if (!complete_) return INSTALLSTATE_UNKNOWN;
-    return queryProductState_(productCode.c_str());
+    return queryProductState_(Wide(productCode));
 }
 
 uint32_t Win32InstallerLibrary::ProductInfo(const std::string& productCode,
                                             const std::string& property, size_t bufferSize,
                                             std::string* value) {
     if (!complete_) return kNotBound;
-    return ReadString(bufferSize, value, [&](char* buffer, DWORD* size) {
-        return getProductInfo_(productCode.c_str(), property.c_str(), buffer, size);
+    const Wide code(productCode), name(property);
+    return ReadString(bufferSize, value, [&](wchar_t* buffer, DWORD* size) {
+        return getProductInfo_(code, name, buffer, size);
     });
 }
 
 uint32_t Win32InstallerLibrary::EnableLog(uint32_t mode, const std::string& path,
                                           uint32_t attributes) {
     if (!complete_) return kNotBound;
-    return enableLog_(mode, path.c_str(), attributes);
+    return enableLog_(mode, Wide(path), attributes);
 }
 
 namespace {
@@ -93,9 +95,10 @@ constexpr UINT kSummaryRevisionNumber = 9;  // PID_REVNUMBER
 constexpr UINT kSummaryTemplate = 7;        // PID_TEMPLATE
 constexpr UINT kSummaryPageCount = 14;      // PID_PAGECOUNT: the schema
 constexpr UINT kSummaryWordCount = 15;      // PID_WORDCOUNT
-// MSIDBOPEN_READONLY + MSIDBOPEN_PATCHFILE, which the headers spell as
-// pointer arithmetic on a null pointer.
-const LPCSTR kOpenPatchReadOnly = reinterpret_cast<LPCSTR>(static_cast<uintptr_t>(32));
+// MSIDBOPEN_READONLY, and with MSIDBOPEN_PATCHFILE, which the headers spell
+// as pointer arithmetic on a null pointer.
+const LPCWSTR kOpenReadOnly = nullptr;
+const LPCWSTR kOpenPatchReadOnly = reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(32));
 
 }  // namespace
 
@@ -104,13 +107,13 @@ std::optional<std::string> Win32InstallerLibrary::Property(MSIHANDLE database, c
     // Declared in this order, the record is closed before the view.
     UniqueInstallerHandle view(0, {closeHandle_}), record(0, {closeHandle_});
     MSIHANDLE handle = 0;
-    if (openView_(database, sql.c_str(), &handle) != ERROR_SUCCESS) return std::nullopt;
+    if (openView_(database, Wide(sql), &handle) != ERROR_SUCCESS) return std::nullopt;
     view.reset(handle);
     if (viewExecute_(view.get(), 0) != ERROR_SUCCESS) return std::nullopt;  // no parameter record
     if (viewFetch_(view.get(), &handle) != ERROR_SUCCESS) return std::nullopt;
     record.reset(handle);
     std::string value;
-    if (ReadString(PackageInfo::kValueBuffer, &value, [&](char* buffer, DWORD* size) {
+    if (ReadString(PackageInfo::kValueBuffer, &value, [&](wchar_t* buffer, DWORD* size) {
             return recordGetString_(record.get(), 1, buffer, size);
         }) != ERROR_SUCCESS) {
         return std::nullopt;
@@ -122,9 +125,10 @@ PackageInfo Win32InstallerLibrary::ReadPackage(const std::string& path) {
     PackageInfo info;
     if (!complete_) return info;
     MSIHANDLE handle = 0;
-    if (openDatabase_(path.c_str(), MSIDBOPEN_READONLY, &handle) != ERROR_SUCCESS) {
+    const Wide file(path);
+    if (openDatabase_(file, kOpenReadOnly, &handle) != ERROR_SUCCESS) {
         // A patch is no database of its own: it opens only as a patch file.
-        if (openDatabase_(path.c_str(), kOpenPatchReadOnly, &handle) !=
+        if (openDatabase_(file, kOpenPatchReadOnly, &handle) !=
             ERROR_SUCCESS) {
             return info;
         }
@@ -144,7 +148,7 @@ PackageInfo Win32InstallerLibrary::ReadPackage(const std::string& path) {
     const UniqueInstallerHandle summary(handle, {closeHandle_});
     const auto text = [&](UINT property, size_t bufferSize) -> std::optional<std::string> {
         std::string value;
-        if (ReadString(bufferSize, &value, [&](char* buffer, DWORD* size) {
+        if (ReadString(bufferSize, &value, [&](wchar_t* buffer, DWORD* size) {
                 UINT type = 0;
                 return summaryInfoGetProperty_(summary.get(), property, &type, nullptr, nullptr,
                                                buffer, size);

@@ -37,20 +37,20 @@ private:
     bool complete_ = false;
 
     decltype(&::MsiSetInternalUI) setInternalUI_ = nullptr;
-    decltype(&::MsiInstallProductA) installProduct_ = nullptr;
-    decltype(&::MsiApplyPatchA) applyPatch_ = nullptr;
-    decltype(&::MsiReinstallProductA) reinstallProduct_ = nullptr;
-    decltype(&::MsiQueryProductStateA) queryProductState_ = nullptr;
-    decltype(&::MsiOpenDatabaseA) openDatabase_ = nullptr;
-    decltype(&::MsiDatabaseOpenViewA) openView_ = nullptr;
+    decltype(&::MsiInstallProductW) installProduct_ = nullptr;
+    decltype(&::MsiApplyPatchW) applyPatch_ = nullptr;
+    decltype(&::MsiReinstallProductW) reinstallProduct_ = nullptr;
+    decltype(&::MsiQueryProductStateW) queryProductState_ = nullptr;
+    decltype(&::MsiOpenDatabaseW) openDatabase_ = nullptr;
+    decltype(&::MsiDatabaseOpenViewW) openView_ = nullptr;
     decltype(&::MsiViewExecute) viewExecute_ = nullptr;
     decltype(&::MsiViewFetch) viewFetch_ = nullptr;
-    decltype(&::MsiRecordGetStringA) recordGetString_ = nullptr;
+    decltype(&::MsiRecordGetStringW) recordGetString_ = nullptr;
     decltype(&::MsiCloseHandle) closeHandle_ = nullptr;
-    decltype(&::MsiGetProductInfoA) getProductInfo_ = nullptr;
-    decltype(&::MsiEnableLogA) enableLog_ = nullptr;
-    decltype(&::MsiGetSummaryInformationA) getSummaryInformation_ = nullptr;
-    decltype(&::MsiSummaryInfoGetPropertyA) summaryInfoGetProperty_ = nullptr;
+    decltype(&::MsiGetProductInfoW) getProductInfo_ = nullptr;
+    decltype(&::MsiEnableLogW) enableLog_ = nullptr;
+    decltype(&::MsiGetSummaryInformationW) getSummaryInformation_ = nullptr;
+    decltype(&::MsiSummaryInfoGetPropertyW) summaryInfoGetProperty_ = nullptr;
 };
 
 }  // namespace platform::win32

@@ -6,9 +6,11 @@
 
 #include <shlobj.h>
 
-#include <cstring>
+#include <cwchar>
 
+#include "win32/code_page.h"
 #include "win32/system_library.h"
+#include "win32/system_programs.h"
 #include "win32/unique_handles.h"
 #include "win32/win32_platform.h"
 
@@ -23,36 +25,32 @@ constexpr int kCommonFilesFolderId = CSIDL_PROGRAM_FILES_COMMON;
 static_assert(kCommonFilesFolderId == 0x2B, "the common program files folder");
 #endif
 
-// SHGetFolderPathA, bound at run time from the system folder's shell32.dll;
+// SHGetFolderPathW, bound at run time from the system folder's shell32.dll;
 // the library stays loaded as long as the binding.
 class CShell32 {
 public:
     CShell32() : library_(LoadSystemLibrary("shell32.dll")) {
         if (library_) {
             getFolderPath_ =
-                LookUpEntry<decltype(&::SHGetFolderPathA)>(library_.get(), "SHGetFolderPathA");
+                LookUpEntry<decltype(&::SHGetFolderPathW)>(library_.get(), "SHGetFolderPathW");
         }
     }
 
     // Null when the library or the function is missing.
-    decltype(&::SHGetFolderPathA) GetFolderPath() const { return getFolderPath_; }
+    decltype(&::SHGetFolderPathW) GetFolderPath() const { return getFolderPath_; }
 
 private:
     UniqueModule library_;
-    decltype(&::SHGetFolderPathA) getFolderPath_ = nullptr;
+    decltype(&::SHGetFolderPathW) getFolderPath_ = nullptr;
 };
 
 }  // namespace
 
 bool Win32Files::SystemFolder(std::string* folder) {
-    char path[MAX_PATH] = {};
-#ifdef _WIN64
-    const UINT length = ::GetSystemWow64DirectoryA(path, MAX_PATH);
-#else
-    const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-#endif
-    if (length == 0 || length > MAX_PATH) return false;
-    *folder = std::string(path, strnlen(path, MAX_PATH));
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = SystemFolderOf32BitPrograms(path);
+    if (length == 0 || length >= MAX_PATH) return false;
+    *folder = Narrow(path, length);
     return true;
 }
 
@@ -60,12 +58,12 @@ bool Win32Files::CommonProgramFilesFolder(std::string* folder) {
     const CShell32 shell;
     const auto getFolderPath = shell.GetFolderPath();
     if (getFolderPath == nullptr) return false;
-    char path[MAX_PATH] = {};
+    wchar_t path[MAX_PATH] = {};
     // No token: the current user.
     if (FAILED(getFolderPath(nullptr, kCommonFilesFolderId, nullptr, SHGFP_TYPE_CURRENT, path))) {
         return false;
     }
-    *folder = std::string(path, strnlen(path, MAX_PATH));
+    *folder = Narrow(path, wcsnlen(path, MAX_PATH));
     return true;
 }
 

@@ -11,6 +11,31 @@
 
 namespace platform::win32 {
 
+// The message of MAPISendMailW (Windows 8 and later), which this
+// toolchain's headers lack: MapiMessage's layout with UTF-16 texts.
+struct MapiRecipDescW {
+    ULONG ulReserved, ulRecipClass;
+    char16_t *lpszName, *lpszAddress;
+    ULONG ulEIDSize;
+    void* lpEntryID;
+};
+struct MapiFileDescW {
+    ULONG ulReserved, flFlags, nPosition;
+    char16_t *lpszPathName, *lpszFileName;
+    void* lpFileType;
+};
+struct MapiMessageW {
+    ULONG ulReserved;
+    char16_t *lpszSubject, *lpszNoteText, *lpszMessageType, *lpszDateReceived, *lpszConversationID;
+    FLAGS flFlags;
+    MapiRecipDescW* lpOriginator;
+    ULONG nRecipCount;
+    MapiRecipDescW* lpRecips;
+    ULONG nFileCount;
+    MapiFileDescW* lpFiles;
+};
+using LPMAPISENDMAILW = ULONG(WINAPI*)(LHANDLE, ULONG_PTR, MapiMessageW*, FLAGS, ULONG);
+
 class Win32Mail final : public Mail {
 public:
     bool Bind() override;
@@ -23,6 +48,7 @@ private:
     LPMAPILOGON logon_ = nullptr;
     LPMAPILOGOFF logoff_ = nullptr;
     LPMAPISENDMAIL sendMail_ = nullptr;
+    LPMAPISENDMAILW sendMailW_ = nullptr;  // where the library has it
 };
 
 }  // namespace platform::win32

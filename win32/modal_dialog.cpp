@@ -1,10 +1,12 @@
 #include "win32/modal_dialog.h"
 
+#include "win32/code_page.h"
+
 namespace platform::win32 {
 
 INT_PTR CModalDialog::Run(WORD templateId, HWND owner) {
     const INT_PTR result =
-        ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId), owner,
+        ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner,
                           Procedure, reinterpret_cast<LPARAM>(this));
     window_ = nullptr;
     return result;
@@ -15,10 +17,10 @@ INT_PTR CALLBACK CModalDialog::Procedure(HWND window, UINT message, WPARAM wPara
     CModalDialog* self = nullptr;
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<CModalDialog*>(lParam);
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
         self->window_ = window;
     } else {
-        self = reinterpret_cast<CModalDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+        self = reinterpret_cast<CModalDialog*>(::GetWindowLongPtrW(window, DWLP_USER));
     }
     // Messages before WM_INITDIALOG (WM_SETFONT, ...) get the default.
     if (self == nullptr) return FALSE;
@@ -38,7 +40,7 @@ INT_PTR CModalDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NOTIFY: {
             LRESULT result = 0;
             if (!OnNotify(*reinterpret_cast<const NMHDR*>(lParam), &result)) return FALSE;
-            ::SetWindowLongPtrA(window_, DWLP_MSGRESULT, result);
+            ::SetWindowLongPtrW(window_, DWLP_MSGRESULT, result);
             return TRUE;
         }
         default:
@@ -49,7 +51,7 @@ INT_PTR CModalDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 bool CModalDialog::OnNotify(const NMHDR&, LRESULT*) { return false; }
 
 void CModalDialog::SetItemText(int id, const std::string& text) {
-    ::SetDlgItemTextA(window_, id, text.c_str());
+    ::SetDlgItemTextW(window_, id, Wide(text));
 }
 
 bool CModalDialog::IsItemEnabled(int id) const {
@@ -67,10 +69,10 @@ void CModalDialog::CentreOverOwner() {
 
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);
-    if (!::GetMonitorInfoA(::MonitorFromWindow(overOwner ? owner : window_,
+    if (!::GetMonitorInfoW(::MonitorFromWindow(overOwner ? owner : window_,
                                                MONITOR_DEFAULTTONEAREST),
                            &monitor)) {
-        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
     }
     const RECT area = monitor.rcWork;
     RECT around = area;
@@ -89,24 +91,24 @@ void CModalDialog::CentreOverOwner() {
 }
 
 void CModalDialog::SetIcons(WORD iconId) {
-    const HINSTANCE program = ::GetModuleHandleA(nullptr);
+    const HINSTANCE program = ::GetModuleHandleW(nullptr);
     largeIcon_.reset(static_cast<HICON>(
-        ::LoadImageA(program, MAKEINTRESOURCEA(iconId), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+        ::LoadImageW(program, MAKEINTRESOURCEW(iconId), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
                      ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR)));
-    smallIcon_.reset(static_cast<HICON>(::LoadImageA(
-        program, MAKEINTRESOURCEA(iconId), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+    smallIcon_.reset(static_cast<HICON>(::LoadImageW(
+        program, MAKEINTRESOURCEW(iconId), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
         ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR)));
-    ::SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.get()));
-    ::SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    ::SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_.get()));
+    ::SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
 }
 
 void CModalDialog::FocusDefaultItem() {
-    const LRESULT found = ::SendMessageA(window_, DM_GETDEFID, 0, 0);
+    const LRESULT found = ::SendMessageW(window_, DM_GETDEFID, 0, 0);
     if (HIWORD(found) != DC_HASDEFID) return;
     const HWND item = Item(LOWORD(found));
     // WM_NEXTDLGCTL, not SetFocus: the dialog manager also moves the
     // default-button highlight.
-    if (item != nullptr) ::SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
+    if (item != nullptr) ::SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item), TRUE);
 }
 
 }  // namespace platform::win32

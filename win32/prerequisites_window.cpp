@@ -9,7 +9,9 @@
 
 #include <vector>
 
+#include "win32/code_page.h"
 #include "win32/modal_dialog.h"
+#include "win32/system_library.h"
 #include "win32/resource_ids.h"
 #include "win32/win32_platform.h"
 
@@ -17,14 +19,27 @@ namespace platform::win32 {
 namespace {
 
 constexpr UINT_PTR kListSubclassId = 1;
-// The check-box pictures: 16 x 16, 16 colours with a mask, room for the
-// two boxes and no more.
+// The check-box pictures: 16 x 16 at 96 dots per inch, scaled with the
+// dialog's, in 32-bit colour with a mask; room for the two boxes and no
+// more.
 constexpr int kImageSize = 16;
-constexpr int kImageInitial = 1;
+constexpr int kImageInitial = 2;
 constexpr int kImageGrowth = 0;
 // The column leaves this many pixels of the list's width free, so that no
 // horizontal scroll bar appears.
 constexpr int kColumnMargin = 4;
+
+// The window's dots per inch: its monitor's on Windows 10 1607 and later,
+// else the system's.
+UINT DotsPerInch(HWND window) {
+    const auto forWindow =
+        LookUpEntry<UINT(WINAPI*)(HWND)>(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+    if (forWindow != nullptr) return forWindow(window);
+    const HDC screen = ::GetDC(nullptr);
+    const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
 
 class CPrerequisitesWindow final : public CModalDialog {
 public:
@@ -54,7 +69,7 @@ private:
 bool CPrerequisitesWindow::OnInit() {
     CentreOverOwner();
     SetIcons(IDI_SETUP);
-    ::SetWindowTextA(window(), logic_.Caption().c_str());
+    ::SetWindowTextW(window(), Wide(logic_.Caption()));
     SetItemText(IDCANCEL, logic_.CancelButtonText());
     SetItemText(IDC_PREREQUISITES_HEADER, logic_.HeaderText());
     SetItemText(IDOK, logic_.InstallButtonText());
@@ -77,13 +92,13 @@ bool CPrerequisitesWindow::OnInit() {
 void CPrerequisitesWindow::InsertColumn() {
     RECT bounds = {};
     ::GetWindowRect(list_, &bounds);
-    char empty[] = "";
-    LVCOLUMNA column = {};
+    wchar_t empty[] = L"";
+    LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
     column.cx = (bounds.right - bounds.left) - kColumnMargin;
     column.pszText = empty;
-    ::SendMessageA(list_, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    ::SendMessageW(list_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
 }
 
 // The boxes are drawn as item images copied from the list view's own
@@ -91,24 +106,24 @@ void CPrerequisitesWindow::InsertColumn() {
 // the rows without a box (image 2, which the list lacks) show nothing.
 void CPrerequisitesWindow::BuildCheckBoxImages() {
     const DWORD extended =
-        static_cast<DWORD>(::SendMessageA(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+        static_cast<DWORD>(::SendMessageW(list_, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     if ((extended & LVS_EX_SUBITEMIMAGES) == 0) {
         const DWORD added = LVS_EX_SUBITEMIMAGES | LVS_EX_LABELTIP;
-        ::SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, added, added);
+        ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, added, added);
     }
-    images_ = ::ImageList_Create(kImageSize, kImageSize, ILC_COLOR4 | ILC_MASK, kImageInitial,
-                                 kImageGrowth);
+    const int size = ::MulDiv(kImageSize, static_cast<int>(DotsPerInch(window())), 96);
+    images_ = ::ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, kImageInitial, kImageGrowth);
     if (images_ == nullptr) return;
 
     auto stateImages = reinterpret_cast<HIMAGELIST>(
-        ::SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0));
+        ::SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0));
     bool switchedOn = false;
     if (stateImages == nullptr && (extended & LVS_EX_CHECKBOXES) == 0) {
         // The list view makes its check-box pictures when the style is set.
-        ::SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
+        ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
         switchedOn = true;
         stateImages = reinterpret_cast<HIMAGELIST>(
-            ::SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0));
+            ::SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_STATE, 0));
     }
     if (stateImages != nullptr) {
         for (int box = 0; box < 2; ++box) {  // the empty box, then the ticked one
@@ -119,30 +134,29 @@ void CPrerequisitesWindow::BuildCheckBoxImages() {
         }
     }
     // Off again, so that the boxes are item images and not state images.
-    if (switchedOn) ::SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, 0);
-    ::SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
+    if (switchedOn) ::SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, 0);
+    ::SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
 }
 
 void CPrerequisitesWindow::FillList() {
-    ::SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+    ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     const std::vector<ListRow> rows = logic_.Rows();
     for (size_t i = 0; i < rows.size(); ++i) {
-        std::vector<char> text(rows[i].text.begin(), rows[i].text.end());
-        text.push_back('\0');
-        LVITEMA item = {};
+        Wide text(rows[i].text);
+        LVITEMW item = {};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = static_cast<int>(i);
         item.pszText = text.data();
         item.iImage = rows[i].image;
-        ::SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        ::SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
 }
 
 int CPrerequisitesWindow::ItemImage(int item) const {
-    LVITEMA read = {};
+    LVITEMW read = {};
     read.mask = LVIF_IMAGE;
     read.iItem = item;
-    if (!::SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read))) return -1;
+    if (!::SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read))) return -1;
     return read.iImage;
 }
 
@@ -152,11 +166,11 @@ void CPrerequisitesWindow::Toggle(int item) {
     if (image < 0) return;
     const int toggled = logic_.ToggledImage(image);
     if (toggled < 0) return;
-    LVITEMA write = {};
+    LVITEMW write = {};
     write.mask = LVIF_IMAGE;
     write.iItem = item;
     write.iImage = toggled;
-    ::SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&write));
+    ::SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&write));
 }
 
 void CPrerequisitesWindow::ToggleAt(POINT client) {
@@ -164,7 +178,7 @@ void CPrerequisitesWindow::ToggleAt(POINT client) {
     LVHITTESTINFO hit = {};
     hit.pt = client;
     const int item =
-        static_cast<int>(::SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        static_cast<int>(::SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     if (item < 0) return;
     if ((hit.flags & (LVHT_ONITEMICON | LVHT_ONITEMLABEL | LVHT_ONITEMSTATEICON)) == 0) return;
     Toggle(item);
@@ -186,7 +200,7 @@ LRESULT CALLBACK CPrerequisitesWindow::ListProcedure(HWND window, UINT message, 
             // keys move; no character reaches the list (no type-ahead).
             if (wParam == ' ') {
                 dialog->Toggle(
-                    static_cast<int>(::SendMessageA(window, LVM_GETSELECTIONMARK, 0, 0)));
+                    static_cast<int>(::SendMessageW(window, LVM_GETSELECTIONMARK, 0, 0)));
             }
             return 0;
         case WM_NCDESTROY:
@@ -220,7 +234,7 @@ bool CPrerequisitesWindow::OnCommand(int id, int code, HWND) {
 void CPrerequisitesWindow::Install() {
     std::vector<int> images;
     if (list_ != nullptr) {
-        const int count = static_cast<int>(::SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+        const int count = static_cast<int>(::SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
         images.reserve(static_cast<size_t>(count > 0 ? count : 0));
         for (int i = 0; i < count; ++i) images.push_back(ItemImage(i));
     }
@@ -235,7 +249,7 @@ int Win32Ui::RunPrerequisitesDialog(PrerequisitesDialog& dialog) {
 }
 
 void Win32Ui::SetStatusText(WindowRef dialog, const std::string& text) {
-    ::SetDlgItemTextA(reinterpret_cast<HWND>(dialog), IDC_PREREQUISITES_STATUS, text.c_str());
+    ::SetDlgItemTextW(reinterpret_cast<HWND>(dialog), IDC_PREREQUISITES_STATUS, Wide(text));
 }
 
 void Win32Ui::EnableDialogButtons(WindowRef dialog, bool enable) {

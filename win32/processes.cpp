@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "diagnostics/text_format.h"
+#include "win32/code_page.h"
 #include "win32/last_error.h"
 #include "win32/system_library.h"
 #include "win32/system_programs.h"
@@ -24,13 +26,6 @@ constexpr size_t kCapturedOutputLimit = 4095;
 constexpr DWORD kReadChunk = 4096;
 constexpr int kReadsAfterEnd = 64;
 
-// CreateProcessA may write into its command line.
-std::vector<char> MutableCommandLine(const std::string& commandLine) {
-    std::vector<char> copy(commandLine.begin(), commandLine.end());
-    copy.push_back('\0');
-    return copy;
-}
-
 // Waits for the process to end while dispatching every window message that
 // arrives, so that the program's windows keep painting. 0 when the process
 // has ended, otherwise the error of the failed wait.
@@ -40,9 +35,9 @@ DWORD WaitWithMessagePump(HANDLE process) {
         if (woken == WAIT_OBJECT_0) return ERROR_SUCCESS;
         if (woken != WAIT_OBJECT_0 + 1) return LastErrorOr(ERROR_INVALID_FUNCTION);
         MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
+            ::DispatchMessageW(&message);
         }
     }
 }
@@ -69,7 +64,7 @@ uint64_t Unguessable() {
     uint64_t value = 0;
     using GenerateRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
     const auto generate =
-        LookUpEntry<GenerateRandom>(::GetModuleHandleA("advapi32.dll"), "SystemFunction036");
+        LookUpEntry<GenerateRandom>(::GetModuleHandleW(L"advapi32.dll"), "SystemFunction036");
     if (generate != nullptr && generate(&value, sizeof(value))) return value;
     LARGE_INTEGER counter = {};
     ::QueryPerformanceCounter(&counter);
@@ -78,27 +73,35 @@ uint64_t Unguessable() {
 
 // A pipe for a child's output: the read end is ours alone and read with
 // overlapped I/O, so that one wait covers new output and the child's end;
-// only the write end is inheritable. Its name has a random part, so that
-// nobody can take it first; a name taken all the same (or a stranger who
-// connected before us) costs another name, a few times.
+// only the write end is inheritable, and no other machine may connect.
+// Its name has a random part, so that nobody can take it first; a name
+// taken all the same (or a stranger who connected before us) costs another
+// name, a few times.
 bool CreateOutputPipe(UniqueFileHandle* readEnd, UniqueFileHandle* writeEnd) {
     constexpr int kNameAttempts = 4;
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    // Windows before Vista knows no such flag and refuses it.
+    DWORD local = PIPE_REJECT_REMOTE_CLIENTS;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         char name[80];
         std::snprintf(name, sizeof name, "\\\\.\\pipe\\setup-output-%lu-%016llx",
                       static_cast<unsigned long>(::GetCurrentProcessId()),
                       static_cast<unsigned long long>(Unguessable()));
-        readEnd->reset(::CreateNamedPipeA(
-            name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, kReadChunk, 0, nullptr));
+        const Wide pipe(name);
+        readEnd->reset(::CreateNamedPipeW(
+            pipe, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | local, 1, 0, kReadChunk, 0, nullptr));
         if (*readEnd) {
-            writeEnd->reset(::CreateFileA(name, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
+            writeEnd->reset(::CreateFileW(pipe, GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
             if (*writeEnd) return true;
         }
         const DWORD error = ::GetLastError();
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_PIPE_BUSY) return false;
+        if (error == ERROR_INVALID_PARAMETER && local != 0) {
+            local = 0;
+        } else if (error != ERROR_ACCESS_DENIED && error != ERROR_PIPE_BUSY) {
+            return false;
+        }
     }
     return false;
 }
@@ -107,22 +110,34 @@ bool CreateOutputPipe(UniqueFileHandle* readEnd, UniqueFileHandle* writeEnd) {
 // sees the end at once instead of waiting for a person or its own output.
 bool OpenEmptyInput(UniqueFileHandle* input) {
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    input->reset(::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    input->reset(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                &inheritable, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(*input);
 }
+
+// The file a command line starts: the one named, else a system program
+// named by its bare name; null for the command line's own search.
+class Application {
+public:
+    Application(const std::string& named, const std::string& commandLine)
+        : path_(named.empty() ? SystemProgramOfCommand(commandLine) : named), wide_(path_) {}
+    operator const wchar_t*() const { return path_.empty() ? nullptr : static_cast<const wchar_t*>(wide_); }
+
+private:
+    std::string path_;
+    Wide wide_;
+};
 
 // Starts a program that inherits exactly the given handles, none of the
 // others that this process may hold (a deployment tool's redirected output,
 // say, which a process the program leaves running would keep open). The
 // attribute list that names them came with Vista and is looked up; before
 // it, the program inherits every inheritable handle.
-BOOL StartInheritingOnly(const std::string& commandLine, DWORD flags, STARTUPINFOA* startup,
+BOOL StartInheritingOnly(const std::string& commandLine, DWORD flags, STARTUPINFOW* startup,
                          HANDLE* handles, DWORD count, PROCESS_INFORMATION* started) {
-    std::vector<char> command = MutableCommandLine(commandLine);
-    const std::string application = SystemProgramOfCommand(commandLine);
-    const char* program = application.empty() ? nullptr : application.c_str();
-    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    Wide command(commandLine);  // CreateProcessW may write into it
+    const Application program(std::string(), commandLine);
+    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
     const auto initialize = LookUpEntry<decltype(&::InitializeProcThreadAttributeList)>(
         kernel32, "InitializeProcThreadAttributeList");
     const auto update =
@@ -130,7 +145,7 @@ BOOL StartInheritingOnly(const std::string& commandLine, DWORD flags, STARTUPINF
     const auto release = LookUpEntry<decltype(&::DeleteProcThreadAttributeList)>(
         kernel32, "DeleteProcThreadAttributeList");
     if (initialize == nullptr || update == nullptr || release == nullptr) {
-        return ::CreateProcessA(program, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
+        return ::CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
                                 nullptr, startup, started);
     }
     SIZE_T size = 0;
@@ -138,14 +153,14 @@ BOOL StartInheritingOnly(const std::string& commandLine, DWORD flags, STARTUPINF
     std::vector<char> storage(size);
     const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
     if (size == 0 || !initialize(list, 1, 0, &size)) return FALSE;
-    STARTUPINFOEXA extended = {};
+    STARTUPINFOEXW extended = {};
     extended.StartupInfo = *startup;
     extended.StartupInfo.cb = sizeof(extended);
     extended.lpAttributeList = list;
     const BOOL ok =
         update(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles, count * sizeof(HANDLE),
                nullptr, nullptr) &&
-        ::CreateProcessA(program, command.data(), nullptr, nullptr, TRUE,
+        ::CreateProcessW(program, command.data(), nullptr, nullptr, TRUE,
                          flags | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
                          &extended.StartupInfo, started);
     const DWORD error = ::GetLastError();
@@ -159,7 +174,7 @@ BOOL StartInheritingOnly(const std::string& commandLine, DWORD flags, STARTUPINF
 // empty: a process it left running may hold the write end open for ever.
 // Keeps the first bytes that fit and drops the rest.
 void ReadUntilExit(HANDLE readEnd, HANDLE process, CapturedRun* run) {
-    UniqueHandle readDone(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle readDone(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!readDone) {
         run->failure = CapturedRun::Failure::Read;
         run->error = LastErrorOr(ERROR_INVALID_FUNCTION);
@@ -209,6 +224,21 @@ void ReadUntilExit(HANDLE readEnd, HANDLE process, CapturedRun* run) {
     }
 }
 
+// A console program writes to a pipe in the OEM code page of its console
+// (cmd, .NET and PowerShell do) unless it writes UTF-8 itself, as condition
+// programs for this program always have: UTF-8 where the bytes are UTF-8
+// throughout (a sequence cut where the output was cut aside), the OEM code
+// page otherwise.
+std::string OutputText(const std::string& bytes) {
+    const bool cut = bytes.size() >= kCapturedOutputLimit;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t n = setup::Utf8SequenceLength(bytes, i);
+        if (n == 0 && !(cut && bytes.size() - i < 4)) return FromCodePage(CP_OEMCP, bytes);
+        i += n == 0 ? bytes.size() - i : n;
+    }
+    return bytes;
+}
+
 }  // namespace
 
 CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
@@ -220,7 +250,7 @@ CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
         return run;
     }
 
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.get();
@@ -240,6 +270,7 @@ CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
     input.reset();
 
     ReadUntilExit(readEnd.get(), process.get(), &run);
+    run.output = OutputText(run.output);
     // Closing the read end makes further writes of anything the child left
     // running fail instead of blocking it.
     readEnd.reset();
@@ -251,17 +282,15 @@ CapturedRun Win32Processes::RunCaptured(const std::string& commandLine) {
     return run;
 }
 
-uint32_t Win32Processes::RunAndWait(const std::string& commandLine, bool* started,
-                                    uint32_t* exitCode) {
-    std::vector<char> command = MutableCommandLine(commandLine);
-    STARTUPINFOA startup = {};
+uint32_t Win32Processes::RunAndWait(const std::string& application, const std::string& commandLine,
+                                    bool* started, uint32_t* exitCode) {
+    Wide command(commandLine);  // CreateProcessW may write into it
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION child = {};
-    const std::string application = SystemProgramOfCommand(commandLine);
-    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), command.data(),
-                          nullptr, nullptr, FALSE,
+    if (!::CreateProcessW(Application(application, commandLine), command.data(), nullptr, nullptr, FALSE,
                           CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &startup, &child)) {
         *started = false;
         return LastErrorOr(ERROR_INVALID_FUNCTION);
@@ -273,19 +302,22 @@ uint32_t Win32Processes::RunAndWait(const std::string& commandLine, bool* starte
 }
 
 uint32_t Win32Processes::RunElevatedAndWait(const std::string& program,
-                                            const std::string& parameters, bool* started,
-                                            uint32_t* exitCode) {
-    SHELLEXECUTEINFOA execute = {};
+                                            const std::string& parameters, bool checked,
+                                            bool* started, uint32_t* exitCode) {
+    SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
-    // No shell error box: an unattended run must never block; the loop reports failures.
-    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    // No shell error box: an unattended run must never block; the loop
+    // reports failures. Nor the zone check's warning for a file from the web
+    // when its digest vouches for it.
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | (checked ? SEE_MASK_NOZONECHECKS : 0);
     execute.hwnd = nullptr;
-    execute.lpVerb = "runas";
+    execute.lpVerb = L"runas";
     const std::string systemProgram = SystemProgramPath(program);
-    execute.lpFile = systemProgram.empty() ? program.c_str() : systemProgram.c_str();
-    execute.lpParameters = parameters.c_str();
+    const Wide file(systemProgram.empty() ? program : systemProgram), arguments(parameters);
+    execute.lpFile = file;
+    execute.lpParameters = arguments;
     execute.nShow = SW_SHOW;
-    if (!::ShellExecuteExA(&execute)) {
+    if (!::ShellExecuteExW(&execute)) {
         *started = false;
         return LastErrorOr(ERROR_INVALID_FUNCTION);
     }

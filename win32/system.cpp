@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "win32/code_page.h"
 #include "win32/system_library.h"
 #include "win32/unique_handles.h"
 #include "win32/win32_platform.h"
@@ -48,7 +49,7 @@ uint16_t Win32System::NativeArchitecture() {
     // Older systems have only the plain query, which a 32-bit program on
     // 64-bit Windows answers as x86.
     const auto getNative = LookUpEntry<decltype(&::GetNativeSystemInfo)>(
-        ::GetModuleHandleA("kernel32.dll"), "GetNativeSystemInfo");
+        ::GetModuleHandleW(L"kernel32.dll"), "GetNativeSystemInfo");
     if (getNative != nullptr) {
         getNative(&info);
     } else {
@@ -58,9 +59,9 @@ uint16_t Win32System::NativeArchitecture() {
 }
 
 bool Win32System::Version(OsVersion* version) {
-    OSVERSIONINFOA info = {};
+    OSVERSIONINFOW info = {};
     info.dwOSVersionInfoSize = sizeof(info);
-    if (!::GetVersionExA(&info)) return false;
+    if (!::GetVersionExW(&info)) return false;
     version->major = info.dwMajorVersion;
     version->minor = info.dwMinorVersion;
     return true;
@@ -68,7 +69,7 @@ bool Win32System::Version(OsVersion* version) {
 
 bool Win32System::VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajor,
                                  uint16_t spMinor) {
-    OSVERSIONINFOEXA wanted = {};
+    OSVERSIONINFOEXW wanted = {};
     wanted.dwOSVersionInfoSize = sizeof(wanted);
     wanted.dwMajorVersion = major;
     wanted.dwMinorVersion = minor;
@@ -81,7 +82,7 @@ bool Win32System::VersionAtLeast(uint32_t major, uint32_t minor, uint16_t spMajo
     conditions = ::VerSetConditionMask(conditions, VER_MINORVERSION, VER_GREATER_EQUAL);
     conditions = ::VerSetConditionMask(conditions, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
     conditions = ::VerSetConditionMask(conditions, VER_SERVICEPACKMINOR, VER_GREATER_EQUAL);
-    return ::VerifyVersionInfoA(&wanted, fields, conditions) != FALSE;
+    return ::VerifyVersionInfoW(&wanted, fields, conditions) != FALSE;
 }
 
 bool Win32System::IsAdministrator() {
@@ -105,7 +106,7 @@ bool Win32System::IsAdministrator() {
 
 std::unique_ptr<Held> Win32System::CreateNamedMutex(const std::string& name,
                                                     bool* alreadyExisted) {
-    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, Wide(name));
     const DWORD error = ::GetLastError();
     if (alreadyExisted != nullptr) {
         *alreadyExisted = mutex != nullptr && error == ERROR_ALREADY_EXISTS;
@@ -120,7 +121,7 @@ void Win32System::EnableShutdownPrivilege() {
     const auto openToken =
         LookUpEntry<decltype(&::OpenProcessToken)>(advapi.get(), "OpenProcessToken");
     const auto lookUpPrivilege =
-        LookUpEntry<decltype(&::LookupPrivilegeValueA)>(advapi.get(), "LookupPrivilegeValueA");
+        LookUpEntry<decltype(&::LookupPrivilegeValueW)>(advapi.get(), "LookupPrivilegeValueW");
     const auto adjustPrivileges =
         LookUpEntry<decltype(&::AdjustTokenPrivileges)>(advapi.get(), "AdjustTokenPrivileges");
     if (openToken == nullptr || lookUpPrivilege == nullptr || adjustPrivileges == nullptr) return;
@@ -132,7 +133,7 @@ void Win32System::EnableShutdownPrivilege() {
     TOKEN_PRIVILEGES privileges = {};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!lookUpPrivilege(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) return;
+    if (!lookUpPrivilege(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid)) return;
     adjustPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
@@ -141,14 +142,14 @@ uint32_t Win32System::Restart(uint32_t reason) {
 }
 
 bool Win32System::ErrorMessage(uint32_t code, std::string* text) {
-    char* buffer = nullptr;
-    const DWORD length = ::FormatMessageA(
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
         nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-        reinterpret_cast<char*>(&buffer), 0, nullptr);
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     const UniqueLocalMemory owned(buffer);
     if (length == 0 || buffer == nullptr) return false;
-    *text = std::string(buffer, length);
+    *text = Narrow(buffer, length);
     return true;
 }
 
@@ -156,11 +157,11 @@ bool Win32System::EnvironmentVariable(const std::string& name, size_t bufferSize
                                       std::string* value) {
     const DWORD size = static_cast<DWORD>(std::min<size_t>(bufferSize, MAXDWORD));
     if (size == 0) return false;
-    std::vector<char> buffer(size, '\0');
+    std::vector<wchar_t> buffer(size, L'\0');
     // 0: missing (or empty); size or more: the size it would need.
-    const DWORD length = ::GetEnvironmentVariableA(name.c_str(), buffer.data(), size);
+    const DWORD length = ::GetEnvironmentVariableW(Wide(name), buffer.data(), size);
     if (length == 0 || length >= size) return false;
-    *value = std::string(buffer.data(), length);
+    *value = Narrow(buffer.data(), length);
     return true;
 }
 

@@ -2,19 +2,18 @@
 
 #include <string>
 
+#include "win32/code_page.h"
+
 namespace platform::win32 {
 
 UniqueModule LoadSystemLibrary(const char* fileName) {
-    char folder[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return UniqueModule();
-
-    std::string path(folder, length);
-    if (path.back() != '\\') path += '\\';
-    path += fileName;
     // With a full path and the altered search order, the library's own
     // imports are also looked for in the system folder first.
-    return UniqueModule(::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    return UniqueModule(::LoadLibraryExW(Wide(Narrow(folder, length) + "\\" + fileName), nullptr,
+                                         LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
 }  // namespace platform::win32

@@ -1,18 +1,26 @@
 #include "win32/system_programs.h"
 
-#include <windows.h>
+#include "win32/code_page.h"
 
 namespace platform::win32 {
 
+UINT SystemFolderOf32BitPrograms(wchar_t* buffer) {
+#ifdef _WIN64
+    return ::GetSystemWow64DirectoryW(buffer, MAX_PATH);
+#else
+    return ::GetSystemDirectoryW(buffer, MAX_PATH);
+#endif
+}
+
 std::string SystemProgramPath(const std::string& program) {
     if (program.empty() || program.find_first_of("\\/:") != std::string::npos) return std::string();
-    char folder[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = SystemFolderOf32BitPrograms(folder);
     if (length == 0 || length >= MAX_PATH) return std::string();
-    std::string path = std::string(folder) + "\\" + program;
+    std::string path = Narrow(folder, length) + "\\" + program;
     // Like CreateProcess, a name without an extension means an .exe.
     if (program.find('.') == std::string::npos) path += ".exe";
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(Wide(path));
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return std::string();
     }

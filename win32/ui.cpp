@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "win32/code_page.h"
 #include "win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -13,19 +14,19 @@ struct LanguageSearch {
     bool found;
 };
 
-BOOL CALLBACK MatchLanguage(HMODULE, LPCSTR, LPCSTR, WORD language, LONG_PTR param) {
+BOOL CALLBACK MatchLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR param) {
     auto* search = reinterpret_cast<LanguageSearch*>(param);
     if (language != search->wanted) return TRUE;
     search->found = true;
     return FALSE;  // stop
 }
 
-// FindResourceExA falls back to other languages (the primary language,
+// FindResourceExW falls back to other languages (the primary language,
 // neutral, English) when the asked one is missing, so the exact language is
 // confirmed among the block's own languages first.
 bool HasStringBlockIn(HMODULE program, uint16_t block, WORD language) {
     LanguageSearch search = {language, false};
-    ::EnumResourceLanguagesA(program, RT_STRING, MAKEINTRESOURCEA(block), MatchLanguage,
+    ::EnumResourceLanguagesW(program, RT_STRING, MAKEINTRESOURCEW(block), MatchLanguage,
                              reinterpret_cast<LONG_PTR>(&search));
     return search.found;
 }
@@ -34,13 +35,13 @@ bool HasStringBlockIn(HMODULE program, uint16_t block, WORD language) {
 
 int Win32Ui::ShowMessage(WindowRef owner, const std::string& text, const std::string& caption,
                          uint32_t flags) {
-    return ::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), caption.c_str(), flags);
+    return ::MessageBoxW(reinterpret_cast<HWND>(owner), Wide(text), Wide(caption), flags);
 }
 
 bool Win32Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) {
-    const HMODULE program = ::GetModuleHandleA(nullptr);
+    const HMODULE program = ::GetModuleHandleW(nullptr);
     if (!HasStringBlockIn(program, block, language)) return false;
-    const HRSRC found = ::FindResourceExA(program, RT_STRING, MAKEINTRESOURCEA(block), language);
+    const HRSRC found = ::FindResourceExW(program, RT_STRING, MAKEINTRESOURCEW(block), language);
     if (found == nullptr) return false;
     const HGLOBAL loaded = ::LoadResource(program, found);
     if (loaded == nullptr) return false;
@@ -55,14 +56,13 @@ bool Win32Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_
 std::string Win32Ui::DefaultString(uint16_t id, size_t bufferSize) {
     if (bufferSize == 0) return std::string();
     const int size = bufferSize > INT_MAX ? INT_MAX : static_cast<int>(bufferSize);
-    std::string text(static_cast<size_t>(size), '\0');
-    const int length = ::LoadStringA(::GetModuleHandleA(nullptr), id, &text[0], size);
-    text.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    return text;
+    std::u16string text(static_cast<size_t>(size), u'\0');
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text[0]), size);
+    return Narrow(reinterpret_cast<const wchar_t*>(text.data()), length > 0 ? static_cast<size_t>(length) : 0);
 }
 
 uintptr_t Win32Ui::ShowWaitCursor() {
-    return reinterpret_cast<uintptr_t>(::SetCursor(::LoadCursorA(nullptr, IDC_WAIT)));
+    return reinterpret_cast<uintptr_t>(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)));
 }
 
 void Win32Ui::RestoreCursor(uintptr_t previous) {

@@ -21,7 +21,7 @@ struct HandleTraits {
 };
 using UniqueHandle = UniqueResource<HandleTraits>;
 
-// Kernel objects whose "none" is INVALID_HANDLE_VALUE (CreateFileA).
+// Kernel objects whose "none" is INVALID_HANDLE_VALUE (CreateFileW).
 struct FileHandleTraits {
     using Value = HANDLE;
     static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
@@ -43,7 +43,7 @@ struct ModuleTraits {
 };
 using UniqueModule = UniqueResource<ModuleTraits>;
 
-// Only keys that RegOpenKeyExA opened. The predefined root keys
+// Only keys that RegOpenKeyExW opened. The predefined root keys
 // (HKEY_LOCAL_MACHINE, ...) are never wrapped: closing one would close the
 // process's shared handle to it.
 struct KeyTraits {
@@ -53,7 +53,7 @@ struct KeyTraits {
 };
 using UniqueKey = UniqueResource<KeyTraits>;
 
-// Buffers that the system allocated for the caller (FormatMessageA).
+// Buffers that the system allocated for the caller (FormatMessageW).
 struct LocalMemoryTraits {
     using Value = HLOCAL;
     static HLOCAL Empty() { return nullptr; }

@@ -1,5 +1,5 @@
-// The platform services over the Windows API: 8-bit ("A") functions, with
-// strings in the ANSI code page.
+// The platform services over the Windows API: its wide ("W") functions, the
+// program's UTF-8 converted at this edge (code_page.h).
 #pragma once
 
 #include <cstddef>
@@ -55,10 +55,6 @@ public:
     bool ErrorMessage(uint32_t code, std::string* text) override;
     bool EnvironmentVariable(const std::string& name, size_t bufferSize,
                              std::string* value) override;
-    std::u16string AnsiToUtf16(const std::string& text) override;
-    std::string Utf16ToAnsi(const std::u16string& text) override;
-    std::string Utf8ToAnsi(const std::string& text) override;
-    std::string AnsiToUtf8(const std::string& text) override;
 };
 
 class Win32Ui final : public Ui {
@@ -86,10 +82,10 @@ public:
 class Win32Processes final : public Processes {
 public:
     CapturedRun RunCaptured(const std::string& commandLine) override;
-    uint32_t RunAndWait(const std::string& commandLine, bool* started,
-                        uint32_t* exitCode) override;
+    uint32_t RunAndWait(const std::string& application, const std::string& commandLine,
+                        bool* started, uint32_t* exitCode) override;
     uint32_t RunElevatedAndWait(const std::string& program, const std::string& parameters,
-                                bool* started, uint32_t* exitCode) override;
+                                bool checked, bool* started, uint32_t* exitCode) override;
 };
 
 class Win32Installer final : public Installer {

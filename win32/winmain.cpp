@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/run.h"
+#include "win32/code_page.h"
 #include "win32/system_library.h"
 #include "win32/win32_platform.h"
 
@@ -18,14 +19,14 @@ void RestrictLibrarySearch() {
     // Both are looked up so that the program still starts where they are
     // missing: the first came with Windows 8 (and 7's loader update), the
     // second with XP SP1.
-    const HMODULE kernel32 = ::GetModuleHandleA("kernel32.dll");
+    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
     using platform::win32::LookUpEntry;
     const auto setDefaultDirectories =
         LookUpEntry<decltype(&::SetDefaultDllDirectories)>(kernel32, "SetDefaultDllDirectories");
     if (setDefaultDirectories != nullptr) setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     const auto setDirectory =
-        LookUpEntry<decltype(&::SetDllDirectoryA)>(kernel32, "SetDllDirectoryA");
-    if (setDirectory != nullptr) setDirectory("");  // "": not the current folder either
+        LookUpEntry<decltype(&::SetDllDirectoryW)>(kernel32, "SetDllDirectoryW");
+    if (setDirectory != nullptr) setDirectory(L"");  // "": not the current folder either
 }
 
 // setup.exe reads and writes no standard handle. Those it was started with
@@ -45,8 +46,9 @@ void LetGoOfStandardHandles() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR commandLine,
-                   int /*show*/) {
+// The command line after the program's name, as the runtime gives it.
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPWSTR commandLine,
+                    int /*show*/) {
     RestrictLibrarySearch();
     LetGoOfStandardHandles();
 
@@ -59,7 +61,7 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR command
     int result = 0;
     {
         platform::win32::Win32Platform os;
-        result = setup::Run(os, commandLine != nullptr ? commandLine : "");
+        result = setup::Run(os, commandLine != nullptr ? platform::win32::Narrow(commandLine) : std::string());
     }
 
     if (SUCCEEDED(com)) ::CoUninitialize();

@@ -396,7 +396,7 @@ class Bench:
     def reset(self) -> Bench:
         self.runs = []
         drive = self.prefix.path / "drive_c"
-        for folder in (drive / "media", drive / "logs", self.prefix.temp):
+        for folder in (drive / "media", drive / "logs", drive / "temp", self.prefix.temp):
             shutil.rmtree(folder, ignore_errors=True)
         for folder in (drive / "logs", self.prefix.temp):
             folder.mkdir()
@@ -427,9 +427,9 @@ class Bench:
         self._watcher = None
         self.prefix.stop_server()
 
-    def make_media(self, name: str, ini: None | str | bytes | dict, files: dict) -> str:
-        """C:\\media\\<name>: setup.exe, tool.exe, setup.ini and files (bytes or a path)."""
-        folder = f"C:\\media\\{name}"
+    def make_media(self, name: str, ini: None | str | bytes | dict, files: dict, folder: str | None = None) -> str:
+        """C:\\media\\<name> (or the folder): setup.exe, tool.exe, setup.ini and files (bytes or a path)."""
+        folder = folder or f"C:\\media\\{name}"
         ini = ini_text(ini) if isinstance(ini, dict) else ini
         files = {"setup.exe": self.program, "tool.exe": self.tools / "tool.exe",
                  **({} if ini is None else {"setup.ini": ini.encode("cp1252") if isinstance(ini, str) else ini}),
@@ -451,8 +451,9 @@ class Bench:
         (run := self.start(line, **options)).wait(timeout)
         return run
 
-    def logs(self) -> list[Path]:
-        return sorted(self.prefix.temp.glob("* Setup (*).log"))
+    def logs(self, temp: str | None = None) -> list[Path]:
+        """The setup logs in the prefix's temporary folder, or in `temp`."""
+        return sorted((self.prefix.unix(temp) if temp else self.prefix.temp).glob("* Setup (*).log"))
 
     def markers(self) -> dict[str, str]:
         return {path.stem: path.read_bytes().decode() for path in (self.prefix.path / "drive_c" / "logs").glob("*.marker")}

@@ -43,7 +43,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
     # "<sha256:FILE>" in setup.ini: the digest of that file of the case.
     digests = {f"<sha256:{path}>": hashlib.sha256(value if isinstance(value, bytes) else value.read_bytes()).hexdigest()
                for path, value in files.items()}
-    media = bench.make_media(re.sub(r"[^\w-]", "-", case.id)[:40], fill(case.setup_ini(), digests), files)
+    media = bench.make_media(re.sub(r"[^\w-]", "-", case.id)[:40], fill(case.setup_ini(), digests), files, case.folder)
     errors = None
     if case.findings is not None:  # the finding that the test programs are unsigned aside
         report = wb.check_media(prefix.unix(media))
@@ -53,16 +53,20 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
         assert len(said) == len(case.findings) and all(map(wb.matches, case.findings, said)), said
         errors = [f for f in found if f["severity"] == "error"]
     x86 = bench.arch == "x86"
-    places = {"<media>": media, "<temp>": prefix.temp_windows, "<chain>": "valid" if x86 else "none",
+    places = {"<media>": media, "<temp>": case.temp + "\\" if case.temp else prefix.temp_windows,
+              "<chain>": "valid" if x86 else "none",
               "<system>": f"C:\\windows\\{'system32' if x86 else 'syswow64'}",
               "<unwound>": "RtlUnwind|clears ebx, esi, edi, ebp" if x86 else "!RtlUnwind"}
     for view, text in (("32", case.reg32), ("64", case.reg64)):
         if text:
             prefix.reg_import(fill(text, places), view)
 
+    line = fill(case.line or f'"<media>\\setup.exe" {case.args}', places)
+    if case.temp:  # Wine sets the temporary folder from the registry: cmd sets it for the run
+        prefix.unix(case.temp).mkdir(parents=True, exist_ok=True)
+        line = f'cmd /c "set TEMP={case.temp}&& set TMP={case.temp}&& {line}"'
     started = time.time()
-    run = bench.start(fill(case.line or f"<media>\\setup.exe {case.args}", places), answers=case.answer,
-                      env=case.env, cwd=case.cwd)
+    run = bench.start(line, answers=case.answer, env=case.env, cwd=case.cwd)
     if case.during:
         case.during(bench, run)
     run.wait(case.timeout)
@@ -77,7 +81,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
     assert run.exit_code == case.exit, run.describe()
 
     # The log: at the path given, or in the temporary folder, named after the product and the start minute.
-    logs = bench.logs()
+    logs = bench.logs(case.temp)
     if case.log is None:
         planted = {prefix.unix(path) for path in case.files if ":" in path}
         found = logs + [path for path in (prefix.path / "drive_c" / "logs").rglob("*")
@@ -92,7 +96,9 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
                        for moment in range(int(started) - 60, int(time.time()) + 61, 30)}
             assert len(logs) == 1 and logs[0].name in {f"{case.logname} Setup ({minute}).log" for minute in minutes}, \
                 f"logs in the temporary folder: {logs}\n{run.describe()}"
-            places["<log>"], raw = prefix.temp_windows + logs[0].name, logs[0].read_bytes()
+            places["<log>"], raw = places["<temp>"] + logs[0].name, logs[0].read_bytes()
+            # The installer's own log in the same file (the recording msi.dll writes a line into it).
+            assert not case.temp or wb.INSTALLER_LOG_LINE in raw, "no installer's log in the setup log"
         places["<logname>"] = places["<log>"].rsplit("\\", 1)[-1]
         entries, cut = wb.setup_entries(raw, strict=case.msi != "wine")
         lines = [entry.removesuffix("\r\n") for entry in entries]

@@ -14,14 +14,20 @@ using fake::Bench;
 
 // A component that is missing until its installer has run.
 Component Section(const std::string& name, const std::string& instPath = "", const std::string& instParams = "",
-                  int32_t runAs = 0) {
+                  int32_t runAs = 0, const std::string& instRegPath = "") {
     ComponentDescriptor c;
+    c.InstRegPath = instRegPath;
     c.Name = name;
     c.InstPath = instPath.empty() ? "C:\\" + name + ".exe" : instPath;
     c.InstParams = instParams;
     c.RunAs = runAs;
     c.FilePath = "C:\\" + name + ".dll";
     return Component(c);
+}
+
+Component Checked(Component c) {
+    c.section.Sha256 = std::string(64, '0');
+    return c;
 }
 
 struct RecordingWindows : PrerequisiteWindows {
@@ -46,6 +52,11 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
          "msiexec /i \"C:\\Kits\\c.msi\" /qn /l*v \"C:\\Temp\\c.log\" SRC=C:\\Kits", 3010, ""},
         {Section("Elevated", "C:\\Kits\\a b.exe", "", 1), 1641, 0, "C:\\Kits\\a b.exe|", 1641, ""},
         {Section("Quoted", "x", "\"C:\\x y\\setup.exe\" /s /v", 1), 0, 0, "C:\\x y\\setup.exe|/s /v", 0, ""},
+        // Its own file is quoted: the start must not try "C:\Setup.exe" first. A word of an InstRegPath
+        // command is no file of its own.
+        {Section("Blank", "C:\\Setup Files\\tool.exe", "#InstPath# /q"), 0, 0, "\"C:\\Setup Files\\tool.exe\" /q", 0, ""},
+        {Section("Uninstall", "C:\\Program", "C:\\Program Files\\u.exe /S", 0, "HKEY_LOCAL_MACHINE\\Vendor\\Uninstall"), 0,
+         0, "C:\\Program Files\\u.exe /S", 0, ""},
         {Section("Fails"), 1603, 0, "\"C:\\Fails.exe\"", 1603,
          notInstalled + "\"C:\\Fails.exe\"'.|MsiInstall('\"C:\\Fails.exe\"') failed. Error(1603)'Fatal error.'.\r\n"},
         {Section("Missing"), 0, 2, "\"C:\\Missing.exe\"", 2,
@@ -54,6 +65,9 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         {Section("Refused", "C:\\a.exe", "", 1), 0, 1223, "C:\\a.exe|", 1223,
          notInstalled + "\"C:\\a.exe\"'.|Function ::ShellExecuteEx('C:\\a.exe' '') failed. Error=1223.\r\n"},
         {Section("Unsplit", "x", "setup.exe \"a\" /s", 1), 0, 0, nullptr, 160, notInstalled + "setup.exe \"a\" /s'."},
+        // A checked file is named as the application, and started through "runas" without the zone check.
+        {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath# /q")), 0, 0, "<C:\\Kits\\r.exe> \"C:\\Kits\\r.exe\" /q", 0, ""},
+        {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath# /q", 1)), 0, 0, "C:\\Kits\\r.exe|/q|checked", 0, ""},
     };
     for (const Case& c : cases) {
         Bench b;

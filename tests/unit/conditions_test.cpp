@@ -182,6 +182,9 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
         EXPECT_EQ(b.Entries(), log) << c.path << " " << c.cond;
     }
     Bench b;
+    // "表" is 0x95 0x5C in code page 932: text in that code page would split at its second byte.
+    b.os.reg.Set("Software\\表", "表", Dword(1));
+    EXPECT_TRUE(IsValidRegCond(b.s, "HKEY_LOCAL_MACHINE\\Software\\表\\表", "DWORD=1", 0));
     b.os.reg.Set("Software\\X", "V", Dword(1), platform::RegistryView::View64);
     EXPECT_TRUE(AnyRegCondHolds(b.s, {{"HKLM\\X\\V", "DWORD=1"}, {v, "DWORD=1"}}, 1));
     EXPECT_FALSE(AnyRegCondHolds(b.s, {{v, "DWORD=2"}}, 1));

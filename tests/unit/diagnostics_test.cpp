@@ -14,12 +14,12 @@ namespace {
 
 using fake::Bench;
 
-TEST(SafeLogName, ReplacesWhatNoFileNameHoldsAndHighBytesUnlessTheNameExists) {
+TEST(SafeLogName, ReplacesWhatNoFileNameHoldsAndLettersBeyondAsciiUnlessTheNameExists) {
     fake::Platform os;
-    EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xE9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x\x7F\x80"),
+    EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xC3\xA9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x\x7F\x80"),
               "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x\x7F$");
-    os.fileSystem.contents["Caf\xE9 Pro$"];
-    EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xE9 Pro?"), "Caf\xE9 Pro$") << "a name that exists keeps its high bytes";
+    os.fileSystem.contents["Caf\xC3\xA9 Pro$"];
+    EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xC3\xA9 Pro?"), "Caf\xC3\xA9 Pro$") << "a name that exists keeps its letters";
 }
 
 TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
@@ -36,14 +36,19 @@ TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
     EXPECT_FALSE(StartsWithNoCase("msi", "msiexec"));
     EXPECT_TRUE(ContainsNoCase("Setup of LIBRE OFFICE 7", "Libre Office"));
     EXPECT_FALSE(ContainsNoCase("LibreOffice", "Libre Office"));
-    // UTF-8 passes; other bytes, overlong forms, surrogates and code points past U+10FFFF are escaped.
+    // Cut after whole characters, as many UTF-16 units as the buffer holds.
+    EXPECT_EQ(FormatBounded(4, "%s", "a\xC3\xA9\xE2\x82\xAC!"), "a\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(FormatBounded(3, "%s", "a\xF0\x9F\x98\x80"), "a") << "a surrogate pair is two units";
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xF0\x9F\x98\x80\xC3\xA9")), "\xF0\x9F\x98\x80\xC3\xA9");
+    EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a") << "a lone surrogate";
+    // UTF-8 passes; other bytes, overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
     for (const std::string utf8 : {"\xC2\x80\xDF\xBF\xEF\xBF\xBF", "\xE0\xA0\x80\xED\x9F\xBF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}) {
         EXPECT_EQ(JsonString(utf8), "\"" + utf8 + "\"") << utf8;
     }
     const std::pair<std::string, std::string> json[] = {
-        {"a\"\\\x01\x7F", "a\\\"\\\\\\u0001\x7F"}, {"\xC1\xBF", "\\u00c1\\u00bf"}, {"\xE0\x9F\xBF", "\\u00e0\\u009f\\u00bf"},
-        {"\xED\xA0\x80", "\\u00ed\\u00a0\\u0080"}, {"\xF0\x8F\xBF\xBF", "\\u00f0\\u008f\\u00bf\\u00bf"},
-        {"\xF4\x90\x80\x80", "\\u00f4\\u0090\\u0080\\u0080"}, {"\xE2\x82(", "\\u00e2\\u0082("}};
+        {"a\"\\\x01\x7F", "a\\\"\\\\\\u0001\x7F"}, {"\xC1\xBF", "\\ufffd\\ufffd"}, {"\xE0\x9F\xBF", "\\ufffd\\ufffd\\ufffd"},
+        {"\xED\xA0\x80", "\\ufffd\\ufffd\\ufffd"}, {"\xF0\x8F\xBF\xBF", "\\ufffd\\ufffd\\ufffd\\ufffd"},
+        {"\xF4\x90\x80\x80", "\\ufffd\\ufffd\\ufffd\\ufffd"}, {"\xE2\x82(", "\\ufffd\\ufffd("}};
     for (const auto& [bytes, literal] : json) EXPECT_EQ(JsonString(bytes), "\"" + literal + "\"") << literal;
 }
 

@@ -19,18 +19,6 @@ std::vector<StringResource> Collect() {
     return all;
 }
 
-// The program's texts lie in the Basic Multilingual Plane.
-std::u16string Utf8ToUtf16(const std::string& text) {
-    const std::u32string codes = platform::posix::FromUtf8(text);
-    return std::u16string(codes.begin(), codes.end());
-}
-
-std::string Utf16ToUtf8(const std::u16string& text) {
-    std::string out;
-    for (char16_t c : text) platform::posix::AppendUtf8(c, out);
-    return out;
-}
-
 }  // namespace
 
 const std::vector<StringResource>& AllStringResources() {
@@ -82,9 +70,6 @@ std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name
     return std::make_unique<Held>(mutexes, name);
 }
 
-std::u16string System::AnsiToUtf16(const std::string& text) { return Utf8ToUtf16(text); }
-std::string System::Utf16ToAnsi(const std::u16string& text) { return Utf16ToUtf8(text); }
-
 uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& keyPath,
                              const std::string& valueName, platform::RegistryView view,
                              size_t bufferSize, std::string* bytes, uint32_t* type) {
@@ -101,7 +86,9 @@ platform::CapturedRun Processes::RunCaptured(const std::string& commandLine) {
     return children[commandLine];
 }
 
-uint32_t Processes::RunAndWait(const std::string& commandLine, bool* wasStarted, uint32_t* exitCode) {
+uint32_t Processes::RunAndWait(const std::string& application, const std::string& line, bool* wasStarted,
+                               uint32_t* exitCode) {
+    const std::string commandLine = application.empty() ? line : "<" + application + "> " + line;
     started.push_back(commandLine);
     const uint32_t error = children.count(commandLine) ? children[commandLine].error : 2;
     *wasStarted = error == 0;
@@ -124,7 +111,7 @@ bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* d
     bool any = false;
     for (const auto& s : AllStringResources()) {
         if (s.language == language && s.id / 16 + 1 == block) {
-            entries[s.id % 16] = Utf8ToUtf16(s.utf8);
+            entries[s.id % 16] = setup::Utf8ToUtf16(s.utf8);
             any = true;
         }
     }

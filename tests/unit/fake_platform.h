@@ -1,5 +1,5 @@
 // An in-memory platform for the unit tests, scripted where the program
-// asks a person, a child process or the installer. "ANSI" text is UTF-8.
+// asks a person, a child process or the installer.
 #pragma once
 
 #include <algorithm>
@@ -118,8 +118,6 @@ public:
     bool EnvironmentVariable(const std::string& name, size_t bufferSize, std::string* value) override {
         return environment.count(name) && environment[name].size() < bufferSize && Give(environment[name], value);
     }
-    std::u16string AnsiToUtf16(const std::string& text) override;
-    std::string Utf16ToAnsi(const std::u16string& text) override;
 };
 
 struct ShownBox {
@@ -163,16 +161,18 @@ public:
 
 class Processes : public platform::Processes {
 public:
-    // What a command line (or "program|parameters") does when started; `error` alone: it does not start.
+    // What a start does: by command line, "<application> command line", or "program|parameters" ("|checked"
+    // when the zone check is skipped); `error` alone: it does not start.
     std::map<std::string, platform::CapturedRun> children;
     std::vector<std::string> started;       // installers, in order
     std::function<void(const std::string&)> onStart;
 
     platform::CapturedRun RunCaptured(const std::string& commandLine) override;
-    uint32_t RunAndWait(const std::string& commandLine, bool* wasStarted, uint32_t* exitCode) override;
-    uint32_t RunElevatedAndWait(const std::string& program, const std::string& parameters,
+    uint32_t RunAndWait(const std::string& application, const std::string& commandLine, bool* wasStarted,
+                        uint32_t* exitCode) override;
+    uint32_t RunElevatedAndWait(const std::string& program, const std::string& parameters, bool checked,
                                 bool* wasStarted, uint32_t* exitCode) override {
-        return RunAndWait(program + "|" + parameters, wasStarted, exitCode);
+        return RunAndWait("", program + "|" + parameters + (checked ? "|checked" : ""), wasStarted, exitCode);
     }
 };
 

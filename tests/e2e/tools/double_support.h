@@ -44,12 +44,15 @@ inline std::string Utf8(const std::wstring& text) {
 }
 
 // One field of a call line: a text of the caller in UTF-8, CR, LF and "|" spelt out.
-inline std::string Field(const char* text) {
+inline std::string Field(const wchar_t* text) {
     if (text == nullptr) return "(null)";
     std::string out;
-    for (char c : Utf8(Wide(text))) out += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : c == '|' ? "<BAR>" : std::string(1, c);
+    for (char c : Utf8(text)) out += c == '\r' ? "<CR>" : c == '\n' ? "<LF>" : c == '|' ? "<BAR>" : std::string(1, c);
     return out;
 }
+
+// A text of the caller in its ANSI code page.
+inline std::string Field(const char* text) { return text ? Field(Wide(text).c_str()) : Field(static_cast<const wchar_t*>(nullptr)); }
 
 inline std::string Num(unsigned long long value) { return std::to_string(value); }
 

@@ -26,24 +26,41 @@ DOUBLE_ENTRY ULONG WINAPI MAPILogoff(LHANDLE session, ULONG_PTR ui, FLAGS flags,
     return SUCCESS_SUCCESS;
 }
 
-DOUBLE_ENTRY ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMessage message, FLAGS flags, ULONG reserved) {
-    Record("MAPISendMail", Num(session), Num(ui), Num(flags), Num(reserved), Set(message));
+namespace {
+
+// MAPISendMailW's message has MapiMessage's layout with UTF-16 texts (Char).
+template <typename Char>
+ULONG RecordSend(const char* entry, LHANDLE session, ULONG_PTR ui, lpMapiMessage message, FLAGS flags,
+                 ULONG reserved) {
+    const auto text = [](LPSTR field) { return Field(reinterpret_cast<const Char*>(field)); };
+    Record(entry, Num(session), Num(ui), Num(flags), Num(reserved), Set(message));
     Record("Chain", ExceptionChainVerdict());
     if (message) {
-        Record("Message", Field(message->lpszSubject), Field(message->lpszNoteText), Field(message->lpszMessageType),
-               Field(message->lpszDateReceived), Field(message->lpszConversationID), Num(message->flFlags),
+        Record("Message", text(message->lpszSubject), text(message->lpszNoteText), text(message->lpszMessageType),
+               text(message->lpszDateReceived), text(message->lpszConversationID), Num(message->flFlags),
                Set(message->lpOriginator), Num(message->nRecipCount), Num(message->nFileCount));
         for (ULONG i = 0; message->lpRecips && i < message->nRecipCount && i < 16; ++i) {
             const MapiRecipDesc& to = message->lpRecips[i];
-            Record("Recipient", Num(to.ulRecipClass), Field(to.lpszName), Field(to.lpszAddress), Num(to.ulEIDSize),
+            Record("Recipient", Num(to.ulRecipClass), text(to.lpszName), text(to.lpszAddress), Num(to.ulEIDSize),
                    Set(to.lpEntryID));
         }
         for (ULONG i = 0; message->lpFiles && i < message->nFileCount && i < 16; ++i) {
             const MapiFileDesc& file = message->lpFiles[i];
-            Record("File", Num(file.flFlags), Num(file.nPosition), Field(file.lpszPathName), Field(file.lpszFileName),
+            Record("File", Num(file.flFlags), Num(file.nPosition), text(file.lpszPathName), text(file.lpszFileName),
                    Set(file.lpFileType));
         }
     }
     Record("Result", Num(SUCCESS_SUCCESS));
     return SUCCESS_SUCCESS;
+}
+
+}  // namespace
+
+DOUBLE_ENTRY ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMessage message, FLAGS flags, ULONG reserved) {
+    return RecordSend<char>("MAPISendMail", session, ui, message, flags, reserved);
+}
+
+DOUBLE_ENTRY ULONG WINAPI MAPISendMailW(LHANDLE session, ULONG_PTR ui, lpMapiMessage message, FLAGS flags,
+                                        ULONG reserved) {
+    return RecordSend<wchar_t>("MAPISendMailW", session, ui, message, flags, reserved);
 }

@@ -30,17 +30,15 @@ int ScriptInt(const wchar_t* section, const char* key, int fallback) {
 }
 
 // A value to a caller's buffer by the installer's rules (*size in characters, ERROR_MORE_DATA).
-UINT CopyOut(const std::wstring& value, char* buffer, DWORD* size) {
-    char text[1024] = {};
-    WideCharToMultiByte(CP_ACP, 0, value.c_str(), -1, text, sizeof text - 1, nullptr, nullptr);
-    const DWORD length = static_cast<DWORD>(strlen(text)), available = *size;
+UINT CopyOut(const std::wstring& value, wchar_t* buffer, DWORD* size) {
+    const DWORD length = static_cast<DWORD>(value.size()), available = *size;
     *size = length;
     if (buffer == nullptr) return ERROR_SUCCESS;
     if (available <= length) {
-        if (available > 0) lstrcpynA(buffer, text, static_cast<int>(available));
+        if (available > 0) lstrcpynW(buffer, value.c_str(), static_cast<int>(available));
         return ERROR_MORE_DATA;
     }
-    memcpy(buffer, text, length + 1);
+    memcpy(buffer, value.c_str(), (length + 1) * sizeof(wchar_t));
     return ERROR_SUCCESS;
 }
 
@@ -79,15 +77,15 @@ void UnwindAsWindowsDoes() {
 #endif
 
 // "held" when a handle of the caller keeps the package from being written during the call.
-std::string Writability(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+std::string Writability(const wchar_t* path) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION ? "held" : "absent";
     CloseHandle(file);
     return "writable";
 }
 
-UINT Installed(const char* package, const char* resultKey) {
+UINT Installed(const wchar_t* package, const char* resultKey) {
     Record("Package", Writability(package));
     Record("Chain", ExceptionChainVerdict());
     if (ScriptInt(L"Result", "Crash", 0) == 1) {
@@ -113,39 +111,40 @@ DOUBLE_ENTRY int WINAPI MsiSetInternalUI(int level, HWND* window) {
     return 1;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiEnableLogA(DWORD mode, const char* path, DWORD attributes) {
-    Record("MsiEnableLogA", Num(mode), Field(path), Num(attributes));
-    g_installerLog = path ? Wide(path) : L"";  // as long as the caller's, which may not open
+DOUBLE_ENTRY UINT WINAPI MsiEnableLogW(DWORD mode, const wchar_t* path, DWORD attributes) {
+    Record("MsiEnableLogW", Num(mode), Field(path), Num(attributes));
+    g_installerLog = path ? path : L"";  // as long as the caller's, which may not open
     g_installerLogAttributes = attributes;
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiInstallProductA(const char* package, const char* commandLine) {
-    Record("MsiInstallProductA", Field(package), Field(commandLine));
+DOUBLE_ENTRY UINT WINAPI MsiInstallProductW(const wchar_t* package, const wchar_t* commandLine) {
+    Record("MsiInstallProductW", Field(package), Field(commandLine));
     return Installed(package, "InstallProduct");
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiApplyPatchA(const char* patch, const char* installPackage, int type, const char* commandLine) {
-    Record("MsiApplyPatchA", Field(patch), Field(installPackage), std::to_string(type), Field(commandLine));
+DOUBLE_ENTRY UINT WINAPI MsiApplyPatchW(const wchar_t* patch, const wchar_t* installPackage, int type,
+                                        const wchar_t* commandLine) {
+    Record("MsiApplyPatchW", Field(patch), Field(installPackage), std::to_string(type), Field(commandLine));
     return Installed(patch, "ApplyPatch");
 }
 
-// Bound by the program, which upgrades through MsiInstallProductA.
-DOUBLE_ENTRY UINT WINAPI MsiReinstallProductA(const char*, DWORD) { return ERROR_SUCCESS; }
+// Bound by the program, which upgrades through MsiInstallProductW.
+DOUBLE_ENTRY UINT WINAPI MsiReinstallProductW(const wchar_t*, DWORD) { return ERROR_SUCCESS; }
 
-DOUBLE_ENTRY int WINAPI MsiQueryProductStateA(const char*) {
+DOUBLE_ENTRY int WINAPI MsiQueryProductStateW(const wchar_t*) {
     return ScriptInt(L"State", "ProductState", -1);
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseA(const char*, const char*, MsiHandle* database) {
+DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseW(const wchar_t*, const wchar_t*, MsiHandle* database) {
     *database = 1;
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewA(MsiHandle, const char* sql, MsiHandle* view) {
+DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewW(MsiHandle, const wchar_t* sql, MsiHandle* view) {
     *view = kView;
     for (MsiHandle query = 1; query <= 3; ++query)
-        if (strstr(sql, ("'" + std::string(kQueried[query]) + "'").c_str())) *view = kView + query;
+        if (wcsstr(sql, (L"'" + Wide(kQueried[query]) + L"'").c_str())) *view = kView + query;
     return ERROR_SUCCESS;
 }
 
@@ -157,7 +156,7 @@ DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
     return view > kView && Script(L"Package", kQueried[view - kView], &value) ? ERROR_SUCCESS : ERROR_NO_MORE_ITEMS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringA(MsiHandle record, UINT, char* buffer, DWORD* size) {
+DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringW(MsiHandle record, UINT, wchar_t* buffer, DWORD* size) {
     std::wstring value;
     Script(L"Package", kQueried[record - kView], &value);
     return CopyOut(value, buffer, size);
@@ -165,20 +164,20 @@ DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringA(MsiHandle record, UINT, char* buffe
 
 DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle) { return ERROR_SUCCESS; }
 
-DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoA(const char*, const char* property, char* buffer, DWORD* size) {
+DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoW(const wchar_t*, const wchar_t* property, wchar_t* buffer, DWORD* size) {
     std::wstring version;
     if (!Script(L"State", "InstalledVersion", &version) || version.empty()) return 1605;  // unknown product
-    if (!property || lstrcmpA(property, "VersionString") != 0) return 1608;                // unknown property
+    if (!property || lstrcmpW(property, L"VersionString") != 0) return 1608;               // unknown property
     return size ? CopyOut(version, buffer, size) : ERROR_INVALID_PARAMETER;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationA(MsiHandle, const char*, UINT, MsiHandle* summary) {
+DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationW(MsiHandle, const wchar_t*, UINT, MsiHandle* summary) {
     *summary = 1;
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyA(MsiHandle, UINT property, UINT* type, INT* number, FILETIME*,
-                                                    char* buffer, DWORD* size) {
+DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyW(MsiHandle, UINT property, UINT* type, INT* number, FILETIME*,
+                                                    wchar_t* buffer, DWORD* size) {
     std::wstring value;
     if (property != 7 || !Script(L"Package", "Template", &value)) return 1608;
     *type = 30;  // VT_LPSTR

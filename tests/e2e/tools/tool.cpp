@@ -23,8 +23,7 @@ void Write(const std::string& bytes) {
 }
 
 // Starts LINE; with `handles` (input, output, error) as its standard handles.
-bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const HANDLE* handles = nullptr,
-           DWORD flags = 0) {
+bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const HANDLE* handles = nullptr) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (handles) {
@@ -33,7 +32,7 @@ bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const 
         startup.hStdOutput = handles[1];
         startup.hStdError = handles[2];
     }
-    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, flags, nullptr, nullptr, &startup, process);
+    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, process);
 }
 
 DWORD ExitCodeAtEnd(HANDLE process) {
@@ -300,17 +299,6 @@ int Inherited(const wchar_t* marker) {
     return LeaveProcessBehind() ? 0 : 253;
 }
 
-// squat LINE: the output pipes' former names taken first, as another user could.
-int Squat(const wchar_t* line) {
-    PROCESS_INFORMATION process = {};
-    if (!Start(line, false, &process, nullptr, CREATE_SUSPENDED)) return 255;
-    for (int serial = 1; serial <= 8; ++serial)
-        CreateNamedPipeW((L"\\\\.\\pipe\\setup-output-" + std::to_wstring(process.dwProcessId) + L"-" +
-                          std::to_wstring(serial)).c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
-    ResumeThread(process.hThread);
-    return static_cast<int>(ExitCodeAtEnd(process.hProcess));
-}
-
 // race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates
 // the last access set back to 2001), as a program that watches the media could.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
@@ -389,7 +377,6 @@ int main() {
     if (verb == L"print" && count == 5) return Print(argv[3], argv[4]) ? 253 : code;
     if (verb == L"inherit" && count == 4) return Inherit(argv[2], argv[3]);
     if (verb == L"inherited" && count == 3) return Inherited(argv[2]);
-    if (verb == L"squat" && count == 3) return Squat(argv[2]);
     if (verb == L"race" && count == 6) return Race(argv[2], argv[3], argv[4], argv[5]);
     if (verb == L"crash") return Crash();
     if (verb == L"load" && count == 3) return LoadLibraryW(argv[2]) ? 0 : 1;
