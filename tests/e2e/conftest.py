@@ -1,8 +1,7 @@
-"""Fixtures: the display, the prefixes, the packages, a Bench per test; the bad-input table."""
+"""Fixtures: the display, the prefixes, the packages, a Bench per test."""
 
 from __future__ import annotations
 
-import datetime
 import os
 import shutil
 import subprocess
@@ -12,12 +11,9 @@ import pytest
 
 import bench as wb
 
-BAD_INPUT_TABLE = wb.REPO / "build" / "e2e-artifacts" / "bad-input.md"
-
 
 def pytest_configure(config: pytest.Config):
     config.addinivalue_line("markers", "x86: in the suite that runs the shipped x86 program (run.sh -m x86)")
-    config.bad_input_rows = {}
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -27,25 +23,6 @@ def pytest_runtest_makereport(item: pytest.Item, call: pytest.CallInfo):
     if report.skipped and os.environ.get("CI") == "true":
         report.outcome = "failed"
         report.longrepr = f"skipped in CI, where every case must run: {report.longrepr}"
-    properties = dict(item.user_properties)
-    if "row" in properties and report.when == "call":
-        result = "passed" if report.passed else "FAILED: " + str(report.longrepr).splitlines()[-1][:160]
-        item.config.bad_input_rows[item.nodeid] = (properties, result)
-
-
-def pytest_sessionfinish(session: pytest.Session):
-    """The bad-input table, when every row ran."""
-    from cases import BAD_INPUT
-    rows = session.config.bad_input_rows
-    if len(rows) < len(BAD_INPUT):
-        return
-    lines = [f"Bad input, {datetime.datetime.now():%Y-%m-%d %H:%M}, program {os.environ.get('SETUP_EXE', 'dist/x64/setup.exe')}",
-             "", "| Case | Exit code, time | Result |", "|---|---|---|"]
-    for properties, result in rows.values():
-        cells = (properties["row"], properties["observed"], result)
-        lines.append("| " + " | ".join(" ".join(cell.split()).replace("|", "\\|") for cell in cells) + " |")
-    BAD_INPUT_TABLE.parent.mkdir(parents=True, exist_ok=True)
-    BAD_INPUT_TABLE.write_text("\n".join(lines) + "\n", encoding="utf-8")
 
 
 @pytest.fixture(scope="session")

@@ -17,10 +17,10 @@ from cases import CASES, Case
 
 @pytest.mark.parametrize("steps", [pytest.param(steps, id=steps[0].id, marks=[pytest.mark.x86] if steps[0].x86 else [])
                                    for steps in (item if isinstance(item, list) else [item] for item in CASES)])
-def test_case(steps: list[Case], make_bench, artefacts, request):
+def test_case(steps: list[Case], make_bench, artefacts):
     bench = make_bench(doubles=steps[0].msi != "wine", private=len(steps) > 1 or steps[0].private)
     for case in steps:
-        run_case(bench.reset(), case, artefacts, request.node)
+        run_case(bench.reset(), case, artefacts)
 
 
 def fill(value, places: dict):
@@ -34,7 +34,7 @@ def fill(value, places: dict):
     return value
 
 
-def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
+def run_case(bench: wb.Bench, case: Case, artefacts: dict):
     prefix = bench.prefix
     if case.msi != "wine":
         bench.script_doubles(case.msi)
@@ -71,9 +71,6 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
         case.during(bench, run)
     run.wait(case.timeout)
     assert run.exit_code is not None, f"no exit code within {run.seconds:.0f} s\n{run.describe()}"
-    row = case.id.startswith("bad-input-")  # a row of the table in docs/robustness.md
-    if row:
-        node.user_properties += [("row", case.id.removeprefix("bad-input-")), ("observed", f"{run.exit_code}, {run.seconds:.1f} s")]
     strangers = [box for box in bench.watcher.boxes if not run.owns(box) and box["shown_at"] >= run.started]
     assert strangers == [], f"boxes of other programs (a crash dialog?): {strangers}"
     assert not wb.CRASH_REPORT.search(run.output(1)), run.describe()
@@ -105,9 +102,6 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict, node):
         wb.in_order(fill(case.log, places), lines, "setup log")
         assert case.last is None or wb.matches(fill(case.last, places), lines[-1]), f"last entry {lines[-1][:300]!r}"
         assert cut == case.cut, f"{cut} entries cut at {wb.ENTRY_LIMIT} characters"
-        if cut and row:  # the table shows the last "observed"
-            node.user_properties.append(("observed", f"{run.exit_code}, {run.seconds:.1f} s; {cut} log "
-                                         f"entr{'y' if cut == 1 else 'ies'} cut at 4,095 characters"))
 
     boxes = [(box["caption"], box["text"], {(1,): "ok", (6, 7): "yesno"}.get(tuple(box["buttons"]), str(box["buttons"])))
              for box in run.boxes]

@@ -93,6 +93,11 @@ const RunCase kRuns[] = {
     {"[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n", "/i",
      [](fake::Platform& os) { os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; }; },
      "3|prerequisites|-|-|\"prerequisites\"|-|none"},
+    {kPrereqs, "/i", [](fake::Platform& os) {
+         Installed("0.9", {6})(os);
+         os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; };
+     },
+     "0|prerequisites|-|-|\"prerequisites\"|-|none", {"Demo (1.0) Setup|Older version"}},
     {kPrereqs, "/i /quiet", [](fake::Platform& os) {
          os.procs.children["\"r.exe\""].exitCode = 3010;
          os.msi.installResult.result = 1603;
