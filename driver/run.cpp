@@ -8,28 +8,29 @@
 namespace setup {
 
 Plan PlanGuarded(Services& s, Facts& f) {
-    Plan plan = MakePlan(f);
-    if (plan.refusal) return plan;
+    {
+        Plan refused = MakePlan(f);
+        if (refused.refusal) return refused;
+    }
     DetectProduct(s.msi, f);
-    plan = MakePlan(f);
-    DetectComponents(s, f, plan.prerequisitesFirst || plan.prerequisitesAfterYes, plan.postRequisites);
+    {
+        const Plan product = MakePlan(f);
+        DetectComponents(s, f, product.prerequisitesFirst || product.prerequisitesAfterYes, product.postRequisites);
+    }
     return MakePlan(f);
 }
 
 int Run(platform::Platform& os, const std::string& commandLine) {
     const std::unique_ptr<platform::InstallerLibrary> msi = os.installer().Bind();
     Facts facts = Detect(os, *msi, commandLine);
-    Plan plan = MakePlan(facts);
+    const Plan plan = MakePlan(facts);
 
     SetupLog log(os);
     StringTable strings(os, facts.host.userLanguage);
     Services services(os, log, strings, *msi);
     services.host = facts.host;
     Applier run(services, facts);
-    if (run.UntilGuard(plan)) {
-        plan = PlanGuarded(services, facts);
-        run.Rest(plan);
-    }
+    if (run.UntilGuard(plan)) run.Rest(PlanGuarded(services, facts));
     const Outcome& outcome = run.outcome();
 
     if (!plan.recordPath.empty() &&
