@@ -1,5 +1,7 @@
 #include "conditions/presence_probes.h"
 
+#include <algorithm>
+
 #include "conditions/registry_conditions.h"
 #include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
@@ -126,6 +128,14 @@ bool IsValidFileVersion(Services& s, const std::string& path, const VersionValue
 
 ExeRun RunExe(Services& s, const std::string& command, uint32_t* exitCode, std::string* output) {
     std::string commandLine = command;
+    // A program named from the program's folder is quoted once its folder is
+    // in: a blank in that folder would else make the start try each prefix
+    // of the path first (D:\Setup.exe for D:\Setup Files\check.exe).
+    const size_t start = commandLine.find_first_not_of(" \t");
+    if (start != std::string::npos && commandLine.compare(start, 6, "#Root#") == 0) {
+        const size_t end = std::min(commandLine.find_first_of(" \t", start), commandLine.size());
+        commandLine.insert(end, 1, '"').insert(start, 1, '"');
+    }
     ReplaceAll(commandLine, "#Root#", s.host.root);
 
     const platform::CapturedRun run = s.os.processes().RunCaptured(commandLine);

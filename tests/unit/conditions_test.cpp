@@ -244,7 +244,8 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
         std::string component;  // needed, check box state, selected, status text
         Lines log = {};         // when given
     };
-    const std::string process = "Process 'C:\\Kits\\check.exe /q' return ";
+    // The program named from the program's folder is quoted: the folder may hold a blank.
+    const std::string process = "Process '\"C:\\Kits\\check.exe\" /q' return ";
     const std::vector<Case> cases = {
         {{Failure::None, 0, 0, "out"}, "needed|checked|selected|", {process + "code 0\r\n", process + "text 'out'\r\n"}},
         {{Failure::None, 0, 1, ""}, "present|unchecked|selected|"},
@@ -258,7 +259,7 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
     };
     for (const Case& c : cases) {
         Bench b;
-        b.os.procs.children["C:\\Kits\\check.exe /q"] = c.child;
+        b.os.procs.children["\"C:\\Kits\\check.exe\" /q"] = c.child;
         ComponentDescriptor d;
         d.RunExeCond = "#Root#\\check.exe /q";
         d.Optional = OptionalState::Unchecked;
