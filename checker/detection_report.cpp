@@ -32,16 +32,6 @@ std::string RuleText(const ComponentDescriptor& c) {
     return std::string();
 }
 
-const char* StopName(LoopStop::Reason reason) {
-    switch (reason) {
-        case LoopStop::Reason::Administrator: return "administrator";
-        case LoopStop::Reason::Download: return "download";
-        case LoopStop::Reason::Digest: return "digest";
-        case LoopStop::Reason::None: break;
-    }
-    return "";
-}
-
 // Why the run stops, in the checker's words (its program has no string
 // table of its own).
 std::string StopReason(const Refusal& r, const Facts& f) {
@@ -78,7 +68,7 @@ DetectedRule Describe(const Component& c) {
     rule.offered = c.listed;
     rule.ticked = c.listed && c.optionalState != OptionalState::Unchecked;
     rule.installs = c.installsUnattended;
-    rule.stop = StopName(c.stop);
+    rule.stop = LoopStopName(c.stop);
     rule.asksDownload = c.asksDownload;
     return rule;
 }
@@ -112,7 +102,7 @@ void DescribePlan(const Plan& p, const Facts& f, DetectionReport& r) {
         }
         if (!full && p.unattendedStop.reason != LoopStop::Reason::None) {
             r.steps.push_back("the install loop stops at " + p.unattendedStop.component + ": " +
-                              StopName(p.unattendedStop.reason) +
+                              LoopStopName(p.unattendedStop.reason) +
                               (p.unattendedStop.reason == LoopStop::Reason::Digest
                                    ? " (the run fails with exit code 3)"
                                    : " (the components after it are not installed; the product is)"));

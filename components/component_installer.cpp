@@ -46,6 +46,16 @@ void StopAtDigest(InstallOutcome& outcome, const std::string& name) {
 
 }  // namespace
 
+const char* LoopStopName(LoopStop::Reason reason) {
+    switch (reason) {
+        case LoopStop::Reason::Administrator: return "administrator";
+        case LoopStop::Reason::Download: return "download";
+        case LoopStop::Reason::Digest: return "digest";
+        case LoopStop::Reason::None: break;
+    }
+    return "";
+}
+
 bool Component::Take(const Finding& found) {
     if (found.verdict == Finding::Verdict::Filtered) return false;
     Present = found.verdict == Finding::Verdict::Present;

@@ -20,6 +20,8 @@ struct LoopStop {
     std::string component;
     Reason reason = Reason::None;
 };
+// "administrator", "download", "digest", or empty: as the record names them.
+const char* LoopStopName(LoopStop::Reason reason);
 
 // A prerequisite or post-requisite as the plan decided it from what detect
 // found, and then as the run goes on (a person's ticks, a recheck).

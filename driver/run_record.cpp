@@ -11,16 +11,6 @@ const char* DeclinedName(const Outcome& o) {
     return o.prerequisitesDeclined ? "\"prerequisites\"" : "null";
 }
 
-const char* StopReason(LoopStop::Reason reason) {
-    switch (reason) {
-        case LoopStop::Reason::Administrator: return "administrator";
-        case LoopStop::Reason::Download: return "download";
-        case LoopStop::Reason::Digest: return "digest";
-        case LoopStop::Reason::None: break;
-    }
-    return "";
-}
-
 }  // namespace
 
 std::string RecordJson(const Outcome& o, const std::string& logPath) {
@@ -35,7 +25,7 @@ std::string RecordJson(const Outcome& o, const std::string& logPath) {
         o.loopStopped.reason == LoopStop::Reason::None
             ? "null"
             : Format("{\"component\": %s, \"reason\": \"%s\"}", JsonString(o.loopStopped.component).c_str(),
-                     StopReason(o.loopStopped.reason));
+                     LoopStopName(o.loopStopped.reason));
     const std::string installer =
         o.installerResult ? Format("%u", static_cast<unsigned>(*o.installerResult)) : "null";
     return Format(
