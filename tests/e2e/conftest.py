@@ -36,7 +36,7 @@ def program(tmp_path_factory) -> Path:
 @pytest.fixture(scope="session")
 def tools(program: Path) -> Path:
     folder = wb.tools_dir(wb.pe_architecture(program))
-    missing = [name for name in ("tool.exe", "noop.exe", "recording/msi.dll", "recording/mapi32.dll")
+    missing = [name for name in ("tool.exe", "noop.exe", "recording.dll")
                if not (folder / name).is_file()]
     if missing:
         pytest.fail(f"helper programs missing in {folder}: {missing} (build the e2e_* targets)", pytrace=False)
@@ -65,7 +65,7 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
 
     from cases import CORPUS
     return {"tool": tools / "tool.exe", "noop": tools / "noop.exe",
-            "msi": tools / "recording" / "msi.dll", "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
+            "msi": tools / "recording.dll", "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
             **{name: package(name, defines) for name, defines in
                (("demo", ()), ("demo2", ["ProductVersion=2.0.0"]), ("prereq", ["Prerequisite=1"]))},
             **{name: package(name, **recipe) for name, recipe in CORPUS.items()}}

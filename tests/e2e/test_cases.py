@@ -58,8 +58,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict):
               "<system>": f"C:\\windows\\{'system32' if x86 else 'syswow64'}",
               "<unwound>": "RtlUnwind|clears ebx, esi, edi, ebp" if x86 else "!RtlUnwind"}
     for view, text in (("32", case.reg32), ("64", case.reg64)):
-        if text:
-            prefix.reg_import(fill(text, places), view)
+        text and prefix.reg_import(fill(text, places), view)
 
     line = fill(case.line or f'"<media>\\setup.exe" {case.args}', places)
     if case.temp:  # Wine sets the temporary folder from the registry: cmd sets it for the run
@@ -108,7 +107,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict):
     assert boxes == [fill(tuple(box) + ("ok",) * (3 - len(box)), places) for box in case.boxes], run.describe()
     assert all(box["icon"] for box in run.boxes), "a box without its icon"
     wb.in_order(fill(case.calls, places), bench.double_log("msi"), "recording msi.dll")
-    wb.in_order(fill(case.mails, places), bench.double_log("mapi"), "recording MAPI32.DLL")
+    wb.in_order(fill(case.mails, places), bench.double_log("mapi32"), "recording MAPI32.DLL")
     assert bench.markers() == {name: "".join(line + "\r\n" for line in fill(lines, places))
                                for name, lines in case.ran.items()}, run.describe()
     for path, exists in case.exists.items():

@@ -1,6 +1,6 @@
 // tool.exe VERB ...: the helper program of the end-to-end tests (its verbs: tests/e2e/README.md).
 // Under another name (a planted msiexec.exe) it appends its path and command line to "<its path>.started".
-#include "double_support.h"
+#include "support.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -295,7 +295,6 @@ int Inherited(const wchar_t* marker) {
     const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
     const std::string verdict = view && lstrcmpA(view, kMappingText) == 0 ? "held" : "absent";
     AppendBytes(marker, verdict + "\r\n");
-    Write(verdict);
     return LeaveProcessBehind() ? 0 : 253;
 }
 
@@ -349,9 +348,7 @@ int Print(const std::wstring& mode, const wchar_t* value) {
 LONG WINAPI EndQuietly(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
 
 int Crash() {
-    // Ends at once with the exception code: no debugger, no crash report.
-    SetUnhandledExceptionFilter(EndQuietly);
-    Write("about to crash\r\n");
+    SetUnhandledExceptionFilter(EndQuietly);  // ends at once with the exception code: no debugger, no crash report
     Fault();
     return 0;
 }
