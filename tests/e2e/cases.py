@@ -78,10 +78,6 @@ def text(identifier: int, *args: str, table: dict = S) -> str:
     return result
 
 
-def failed(code: int) -> str:
-    return f"BSInstall() failed. Error({code})'<*>'."
-
-
 def comp(name: str, marker: str = "", code: int = 0, **keys) -> dict:  # marker: the name's first word
     marker = marker or name.split()[0].lower()
     return {"Name": name, "InstPath": "#Root#\\tool.exe", "InstParams": f'"#InstPath#" exit {code} C:\\logs\\{marker}.marker',
@@ -102,10 +98,6 @@ def cond(code: int, mode: str, value: str) -> str:
 
 def seen(command: str) -> str:
     return command.replace("#Root#", "<media>")
-
-
-def printed(code: int, mode: str, value: str, said: str | None = None) -> str:
-    return f"Process '{seen(cond(code, mode, value))}' return text '{said or value}'"
 
 
 def record(**fields) -> dict:
@@ -132,6 +124,8 @@ HARDWARE = "Hardware exception occur. Exception code 0xC0000005."
 RECORD = "/record C:\\logs\\record.json"
 VIEW32, VIEW64 = ({"RegPath": f"{TESTS_KEY}\\Views{bits}\\Level", "RegCond": "DWORD>=5"} for bits in (32, 64))
 PAYLOAD = {"C:\\Program Files\\Demo Product\\payload.txt": True}
+PROGRAMS = [("Reading", ("read", "asked"), "asked"), ("Lingering", ("child", "left"), "left"),
+            ("Printing", ("hex", "d09fd180d0b8d0b2d0b5d182"), "Привет"), ("Printing OEM", ("hex", "8fe0a8a2a5e2"), "Привет")]
 # A library of each bitness (the toolchains' own), with a version resource.
 LIBRARIES = {f"lib{bits}.dll": lambda a, arch=arch: Path(f"/usr/{arch}-w64-mingw32/lib/libwinpthread-1.dll").read_bytes()
              for bits, arch in (("32", "i686"), ("64", "x86_64"))}
@@ -196,19 +190,16 @@ CASES: list = [
          ran=done("b", "c", "f", "h", "i")),
     # Output in UTF-8, or else in the console's OEM code page (866 for Russian), is read as such.
     Case("condition-programs-that-read-input-leave-a-process-or-print-letters", args="/i /passive", env=RUSSIAN,
-         prereqs=[comp("Reading", RunExeCond=cond(2, "read", "asked")),
-                  comp("Lingering", RunExeCond=cond(2, "child", "left")),
-                  comp("Printing", RunExeCond=cond(2, "hex", "d09fd180d0b8d0b2d0b5d182")),
-                  comp("Printing OEM", RunExeCond=cond(2, "hex", "8fe0a8a2a5e2")), RUNTIME],
-         log=[printed(2, "read", "asked"), printed(2, "child", "left"),
-              printed(2, "hex", "d09fd180d0b8d0b2d0b5d182", "Привет"), printed(2, "hex", "8fe0a8a2a5e2", "Привет")],
+         prereqs=[*(comp(name, RunExeCond=cond(2, *program)) for name, program, _ in PROGRAMS), RUNTIME],
+         log=[f"Process '{seen(cond(2, *program))}' return text '{said}'" for _, program, said in PROGRAMS],
          ran=done("runtime")),
     # Without oci.dll on the Path the client is offered (a unit test holds that).
     Case("oracle-client-found-at-the-end-of-a-long-path", args="/i /passive",
          files={"C:\\logs\\Oracle Client\\oci.dll": "@tool"},
          env={"WINEPATH": ";".join(f"C:\\Program Files\\Vendor {i}\\bin" for i in range(200)) + ";C:\\logs\\Oracle Client"},
          prereqs=[comp("Oracle Instant Client", **MISSING), RUNTIME], ran=done("runtime")),
-    Case("restart-declined-ends-with-3010", x86=True, args=f"/i {RECORD}", answer="n", exit=3010,
+    # The record named relative to the current folder.
+    Case("restart-declined-ends-with-3010", x86=True, args="/i /record record.json", cwd="C:\\logs", answer="n", exit=3010,
          postreqs=[comp("Restarting", code=3010)], boxes=[(CAPTION, S[145], "yesno")],
          ran=done("restarting", code=3010), record=record(exitCode=3010, restart="needed")),
 
@@ -220,8 +211,8 @@ CASES: list = [
          calls=["MsiApplyPatchW|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE]),
 
     # ---- Mailing the log of a failed run
-    # A failing installer's code leads to the question as well (the cases that answer No); the boxes name the log
-    # by its path as found.
+    # The installer's "file not found" leads to the question as well; the boxes name the log by its path as the file
+    # system has it (GetLongPathName).
     Case("mail-the-log-after-a-crash-in-the-installer", x86=True, **MAIL, msi=CRASH, answer="y", boxes=[MAIL_QUESTION],
          calls=["MsiInstallProductW<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE], last=SENT,
          mails=["Load|<media>\\setup.exe", "MAPISendMailW|0|0|9|0|set", "Chain|<chain>",
@@ -249,19 +240,11 @@ CASES: list = [
 ]
 
 
-# ---- For deployment engines: a restart through ExitWindowsEx (Wine ends the prefix's session), the options as
-# they write them
-RESTARTING = [comp("Restarting", code=3010)]
+# ---- For deployment engines: a restart through ExitWindowsEx (Wine ends the prefix's session)
 CASES += [
-    Case("restart-started-recorded-1641", private=True, args=f"/i /passive {RECORD}", exit=1641, postreqs=RESTARTING,
-         ran=done("restarting", code=3010), record=record(exitCode=1641, restart="started")),
-    # Options with dashes in any letter case, a /record path beginning with '-', /log quoted with blanks around;
-    # the installer gets that log, the properties and the transform of the user's language.
-    Case("options-as-written-and-what-the-installer-gets", args='-i -QUIET /record -record.json /log  "C:\\logs\\a b.log" ',
-         cwd="C:\\logs", env=RUSSIAN, main={"MsiProp": "DEMOPROP=1"}, files={"1049.mst": b"transform"},
-         logfile="C:\\logs\\a b.log", exists={"C:\\logs\\-record.json": True},
-         calls=["MsiSetInternalUI|2|null", "MsiEnableLogW|8159|<log>|1",
-                'MsiInstallProductW|<media>\\demo.msi|DEMOPROP=1 TRANSFORMS="<media>\\1049.mst"', "Chain|<chain>"]),
+    Case("restart-started-recorded-1641", private=True, args=f"/i /passive {RECORD}", exit=1641,
+         postreqs=[comp("Restarting", code=3010)], ran=done("restarting", code=3010),
+         record=record(exitCode=1641, restart="started")),
 ]
 
 # ---- The dialogs, driven as a person would (bench.py: dialog, keys, click) while the run goes on
@@ -374,10 +357,12 @@ CASES += [
     Case("cancel-runs-no-step", args=f"/i {RECORD}", prereqs=[marked("Some Component", Optional=1)], during=cancel,
          exit=3, last=None,
          record=record(exitCode=3, stage="prerequisites", declined="prerequisites", installerResult=None)),
+    # The user's language (Windows') picks the texts and the package's transform.
     Case("download-dialog-in-the-users-language-rechecks", args="", env=RUSSIAN,
          prereqs=[{**MANUAL, "ChooseDownload": "Ask the administrator."}, marked("Later Component")],
          during=recheck_in_the_users_language, boxes=[(RU_CAPTION, closing_question(["Later Component"], RU), "yesno")],
-         ran=done("later"), log=["!Install the component 'Manual Component'"], calls=["MsiInstallProductW|<media>\\demo.msi|"]),
+         ran=done("later"), log=["!Install the component 'Manual Component'"], files={"1049.mst": b"transform"},
+         calls=['MsiInstallProductW|<media>\\demo.msi| TRANSFORMS="<media>\\1049.mst"']),
     # Unattended, the dialog has no owner.
     Case("download-dialog-opens-web-links-only", args="/i /passive", files={"C:\\logs\\opened.exe": "@tool"},
          prereqs=[{**MANUAL, "Url": "C:\\logs\\opened.exe"}, marked("Later Component")],
@@ -388,10 +373,6 @@ CASES += [
 
 # ---- The corpus: packages on media saved by different editors; what the checker says for code page 1252 (<*>:
 # wording tests/setupcheck holds) and what setup.exe does under Wine's (LC_ALL=C.UTF-8).
-CORPUS = {"corpus-machine": {"template": "x64;1033,1049"},
-          "corpus-low-schema": {"defines": ["Corpus=1", "Schema=100"]},
-          "corpus-latin": {"arch": "x86", "defines": ["Corpus=1", "Folder=ProgramFilesFolder"], "codepage": 1252,
-                           "product": "Prödukt Ünïcode"}}
 LATIN = "Médias d'été\\Prödukt Ünïcode ß.msi"
 AS_1252 = LATIN.encode().decode("cp1252")   # what setup.exe reads of UTF-8 bytes
 
@@ -406,19 +387,17 @@ def corpus(id: str, encoding: str, path: str, files: dict, findings: list, **exp
 CASES += [
     corpus("corpus-utf-8-without-mark", "utf-8", LATIN, {LATIN: "@corpus-latin"}, x86=True, exit=3, log=None,
            boxes=[(ERROR, text(152, "<media>\\" + AS_1252))],
-           findings=["warning: setup.ini: UTF-8 without a byte-order mark: setup.exe reads it in the ANSI code page, so "
-                     'letters beyond ASCII change (in code page 1252 "é" reads as "Ã©"); save it as UTF-16 or keep names '
-                     "ASCII",
+           findings=['warning: setup.ini: UTF-8 without a byte-order mark: <*>"é" reads as "Ã©"<*>',
                      f'error: Main MsiPath: setup.exe reads "{AS_1252}" in code page 1252<*>"{LATIN}"<*>65001 (UTF-8)']),
     corpus("corpus-cp1252", "cp1252", LATIN, {LATIN: "@corpus-latin"}, x86=True, logname="Pr$dukt $n$code",
            exists={"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True},
            findings=[f'warning: Main MsiPath: "{LATIN}" has letters beyond ASCII<*>code page is 1252 or 1254']),
     # Read as written, letters the code page lacks included, and found in another letter case.
     corpus("corpus-utf-16-beyond-the-code-page-other-letter-case", "utf-16-le", "ПРÖДУКТ.MSI",
-           {"Прöдукт.msi": "@corpus-machine"}, exists={"C:\\Program Files\\Corpus Product\\payload.txt": True},
-           findings=[]),
+           {"Прöдукт.msi": "@corpus-latin"}, logname="Pr$dukt $n$code", findings=[],
+           exists={"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True}),
     corpus("corpus-64-bit-package-of-a-low-schema", "cp1252", "low.msi", {"low.msi": "@corpus-low-schema"},
-           exit=3, log=["MsiInstallProduct returned 1620", failed(1620)],
+           exit=3, log=["MsiInstallProduct returned 1620"],
            findings=["error: Main MsiPath: a 64-bit package (x64) needs schema 200 or more, and its summary says 100: the "
                      "installer refuses it with 1620 (an invalid package) and setup.exe stops"]),
 ]

@@ -58,7 +58,8 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict):
               "<system>": f"C:\\windows\\{'system32' if x86 else 'syswow64'}",
               "<unwound>": "RtlUnwind|clears ebx, esi, edi, ebp" if x86 else "!RtlUnwind"}
     for view, text in (("32", case.reg32), ("64", case.reg64)):
-        text and prefix.reg_import(fill(text, places), view)
+        if text:
+            prefix.reg_import(fill(text, places), view)
 
     line = fill(case.line or f'"<media>\\setup.exe" {case.args}', places)
     if case.temp:  # Wine sets the temporary folder from the registry: cmd sets it for the run

@@ -28,9 +28,7 @@ bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const 
     startup.cb = sizeof startup;
     if (handles) {
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = handles[0];
-        startup.hStdOutput = handles[1];
-        startup.hStdError = handles[2];
+        startup.hStdInput = handles[0], startup.hStdOutput = handles[1], startup.hStdError = handles[2];
     }
     return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, process);
 }
@@ -61,6 +59,12 @@ std::string Json(const std::wstring& text) {
         out += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, static_cast<char>(c)) : escaped;
     }
     return out + "\"";
+}
+
+RECT WindowRect(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
 }
 
 std::string Json(const RECT& r) {
@@ -97,14 +101,7 @@ std::wstring Text(HWND window, bool stored = false) {
 
 bool IsClass(HWND window, const wchar_t* name) {
     wchar_t found[32] = {};
-    GetClassNameW(window, found, 32);
-    return lstrcmpiW(found, name) == 0;
-}
-
-RECT Rect(HWND window) {
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    return rect;
+    return GetClassNameW(window, found, 32) && lstrcmpiW(found, name) == 0;
 }
 
 // The dialogs on the screen, message boxes included.
@@ -182,7 +179,7 @@ std::string Dialog(HWND window) {
     std::vector<std::string> controls;
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         controls.push_back("\"" + std::to_string(GetDlgCtrlID(child)) + "\":{\"text\":" + Json(Text(child)) +
-                           ",\"rect\":" + Json(Rect(child)) + ",\"visible\":" + Flag(IsWindowVisible(child)) +
+                           ",\"rect\":" + Json(WindowRect(child)) + ",\"visible\":" + Flag(IsWindowVisible(child)) +
                            (IsClass(child, WC_LISTVIEWW) ? Rows(child) : "") + "}");
     return "{\"hwnd\":" + Num(window) + ",\"owner\":" + Num(GetWindow(window, GW_OWNER)) + ",\"caption\":" +
            Json(Text(window)) + ",\"enabled\":" + Flag(IsWindowEnabled(window)) + ",\"client\":" + Json(client) +
