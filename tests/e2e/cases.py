@@ -172,7 +172,7 @@ CASES: list = [
          ran=done("runtime"), exists={"C:\\media\\Setup.exe.started": False},
          calls=["MsiEnableLogW|8159|<log>|1", "MsiInstallProductW|<media>\\demo.msi|"]),
 
-    # ---- Prerequisites in unattended runs
+    # ---- Registry views, system folders, libraries, condition programs' pipes and the environment
     # Both programs: a 32-bit library loads, a 64-bit one does not (the x64 program reads the image), and reg is the
     # 32-bit one, which reads the 32-bit view.
     Case("registry-view-and-system-folder-of-32-bit-programs", x86=True, args="/i /passive",
@@ -203,22 +203,21 @@ CASES: list = [
          postreqs=[comp("Restarting", code=3010)], boxes=[(CAPTION, S[145], "yesno")],
          ran=done("restarting", code=3010), record=record(exitCode=3010, restart="needed")),
 
-    # ---- The product through the recording msi.dll
+    # ---- The installer's full exit codes as the caller gets them (a Unix status keeps 8 bits), and the x86 exception
+    # chain inside the guarded installer calls and after them (the mail call)
     Case("cancelled-in-the-installer-1602", x86=True, args=f"/i {RECORD}", msi={"InstallProduct": 1602},
          exit=1602, last="Installation canceled",
          record=record(exitCode=1602, stage="installation", installerResult=1602)),
     Case("crash-inside-the-patch-call", x86=True, **PATCHED, msi=CRASH, exit=3,
          calls=["MsiApplyPatchW|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE]),
-
-    # ---- Mailing the log of a failed run
-    # The installer's "file not found" leads to the question as well; the boxes name the log by its path as the file
-    # system has it (GetLongPathName).
     Case("mail-the-log-after-a-crash-in-the-installer", x86=True, **MAIL, msi=CRASH, answer="y", boxes=[MAIL_QUESTION],
          calls=["MsiInstallProductW<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE], last=SENT,
          mails=["Load|<media>\\setup.exe", "MAPISendMailW|0|0|9|0|set", "Chain|<chain>",
                 "Message|Log file for 'Demo Product (1.0.0)'|See log file '<logname>' in attachment.|(null)|(null)|(null)|0|null|1|1",
                 f"Recipient|1|BootStrapper|SMTP:{ADDRESS}|0|null", "File|0|4294967295|<log>|(null)|null", "Result|0",
                 "!MAPILogon", "!MAPILogoff"]),
+    # The installer's "file not found" leads to the mail question as well; the boxes name the log by its path as the
+    # file system has it (GetLongPathName).
     Case("installer-did-not-find-the-package-mail-question-no", args="/i /log c:\\LOGS\\Mail Run.log", **MAIL,
          msi={"InstallProduct": 2}, answer={"Demo Product (1.0.0)": "n"}, logfile="c:\\LOGS\\Mail Run.log",
          mails=["!MAPISendMail"],
