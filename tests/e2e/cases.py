@@ -114,8 +114,6 @@ TESTS_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Tests"
 MISSING = {"RegPath": TESTS_KEY + "\\Never Written\\Value", "RegCond": "DWORD>=1"}
 RUNTIME = comp("Runtime", **MISSING)
 BLANK_MEDIA = "C:\\media\\Setup Files"
-PATCH = {"MsiPath": "fix.msp", "MsiPatch": 1, "Name": "Demo Fix", "VersionTarget": "1.0.0", "MsiProp": "PATCHPROP=1"}
-PATCHED = {"main": PATCH, "files": {"fix.msp": b"patch"}, "logname": "Demo Fix"}
 MAIL = {"main": {"SendErrorLogTo": ADDRESS}, "exit": 3}
 MAIL_QUESTION = ("Demo Product (1.0.0)", text(159, "<log>", ADDRESS), "yesno")
 SENT = f"Send email to 'SMTP:{ADDRESS}' attachment file '<log>'"
@@ -208,7 +206,8 @@ CASES: list = [
     Case("cancelled-in-the-installer-1602", x86=True, args=f"/i {RECORD}", msi={"InstallProduct": 1602},
          exit=1602, last="Installation canceled",
          record=record(exitCode=1602, stage="installation", installerResult=1602)),
-    Case("crash-inside-the-patch-call", x86=True, **PATCHED, msi=CRASH, exit=3,
+    Case("crash-inside-the-patch-call", x86=True, main={"MsiPath": "fix.msp", "MsiPatch": 1, "Name": "Demo Fix"},
+         files={"fix.msp": b"patch"}, logname="Demo Fix", msi=CRASH, exit=3,
          calls=["MsiApplyPatchW|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE]),
     Case("mail-the-log-after-a-crash-in-the-installer", x86=True, **MAIL, msi=CRASH, answer="y", boxes=[MAIL_QUESTION],
          calls=["MsiInstallProductW<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE], last=SENT,
