@@ -36,9 +36,7 @@ def program(tmp_path_factory) -> Path:
 @pytest.fixture(scope="session")
 def tools(program: Path) -> Path:
     folder = wb.tools_dir(wb.pe_architecture(program))
-    missing = [name for name in ("tool.exe", "noop.exe", "recording.dll")
-               if not (folder / name).is_file()]
-    if missing:
+    if missing := [name for name in ("tool.exe", "noop.exe", "recording.dll") if not (folder / name).is_file()]:
         pytest.fail(f"helper programs missing in {folder}: {missing} (build the e2e_* targets)", pytrace=False)
     return folder
 
@@ -95,9 +93,9 @@ def make_bench(benches, program: Path, tools: Path, tmp_path: Path):
 
     def make(doubles: bool = True, private: bool = False) -> wb.Bench:
         pristine, shared = benches
-        bench = wb.Bench(pristine[doubles].copy(tmp_path / "prefix"), program, tools) if private else shared[doubles]
-        made.append((bench.reset(), private))
-        return bench
+        made.append((wb.Bench(pristine[doubles].copy(tmp_path / "prefix"), program, tools) if private else shared[doubles],
+                     private))
+        return made[-1][0].reset()
 
     yield make
     for bench, private in made:
