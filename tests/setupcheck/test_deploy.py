@@ -136,8 +136,6 @@ DUAL = "Main MsiPath: the product is dual-purpose (ALLUSERS=2)"
 ], ids=["x64-package", "x86-program-intel-package", "x64-program-intel-package", "per-user", "dual-purpose",
         "dual-purpose-per-user"])
 def test_definitions_follow_the_program_and_the_package(keys, files, intune, winget, findings, medium, tmp_path_factory):
-    if not SCHEMAS.is_dir():
-        pytest.fail(f"the package manager's schemas are missing: {SCHEMAS}")
     folder = medium(keys, files)
     run = check("--deploy", "intune", folder)
     app = json.loads(run.stdout)
