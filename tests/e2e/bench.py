@@ -1,4 +1,4 @@
-"""Wine prefixes, the box watcher, runs, the setup log (README.md)."""
+"""Wine prefixes, the box watcher, runs, the setup log, dialogs driven through X (README.md)."""
 
 from __future__ import annotations
 
@@ -73,15 +73,25 @@ def spawn(args: list, **options) -> subprocess.Popen:
 
 def stop_process(process: subprocess.Popen, grace: float = 0):
     """Ends a process this bench started, by its id, unless it ends within `grace` seconds."""
-    try:
-        process.wait(grace)
-    except subprocess.TimeoutExpired:
-        process.terminate()
+    for stop in (None, process.terminate, process.kill):
+        if stop:
+            stop()
         try:
-            process.wait(5)
+            return process.wait(grace if stop is None else 5)
         except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait(5)
+            pass
+
+
+def output_of(args: list, env: dict, timeout: float) -> tuple[int | str, bytes]:
+    """The exit code ("no end" after the timeout) and output, through a file that a child left behind cannot hold."""
+    with tempfile.TemporaryFile() as out:
+        try:
+            code = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                                  timeout=timeout, check=False).returncode
+        except subprocess.TimeoutExpired:
+            code = "no end"
+        out.seek(0)
+        return code, out.read()
 
 
 def xdotool(display: str, *args: str) -> str:
@@ -141,12 +151,7 @@ class Prefix:
 
     def wine(self, args: list[str], **extra: str | None) -> subprocess.CompletedProcess:
         self.start_server()
-        with tempfile.TemporaryFile() as out:
-            result = subprocess.run([self.loader, *args], env=self.env(**extra), stdin=subprocess.DEVNULL, stdout=out,
-                                    stderr=subprocess.STDOUT, timeout=180, check=False)
-            out.seek(0)
-            result.stdout = out.read()
-        return result
+        return subprocess.CompletedProcess(args, *output_of([self.loader, *args], self.env(**extra), 180))
 
     def reg_import(self, text: str, view: str):
         with tempfile.NamedTemporaryFile(suffix=".reg", dir=self.path / "drive_c") as script:
@@ -184,22 +189,15 @@ def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
     prefix = Prefix(path, None, "/usr/lib/wine/wine" if win32 else WINE)
     env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d", WINEARCH="win32" if win32 else None)  # no Mono or Gecko
     # A second try on a fresh folder: now and then a first boot fails, or under the emulation a process of it
-    # crashes and leaves the boot hanging. Output to a file: a hanging child must not hold a pipe open.
+    # crashes and leaves the boot hanging.
     for _ in range(2):
-        with tempfile.TemporaryFile() as said:
-            try:
-                code = subprocess.run([prefix.loader, "wineboot", "-i"], env=env, stdout=said, stderr=said,
-                                      timeout=240, check=False).returncode
-                subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=False)
-            except subprocess.TimeoutExpired:
-                code = "no end"
-            said.seek(0)
-            output = said.read()[-2000:]
+        code, output = output_of([prefix.loader, "wineboot", "-i"], env, 240)
+        code = "no end" if output_of([WINESERVER, "-w"], env, 120)[0] == "no end" else code
         if code == 0 and prefix.temp.is_dir():
             break
         subprocess.run([WINESERVER, "-k"], env=env, capture_output=True, timeout=30, check=False)
         shutil.rmtree(path, ignore_errors=True)
-    assert prefix.temp.is_dir(), f"wineboot -i failed ({code}): {output!r}"
+    assert prefix.temp.is_dir(), f"wineboot -i failed ({code}): {output[-2000:]!r}"
     # No window manager (Wine would wait for one); a crashing program ends at once with its exception code.
     prefix.append_user_reg("Software\\Wine\\X11 Driver", '"Managed"="N"')
     prefix.append_user_reg("Software\\Wine\\WineDbg", '"ShowCrashDialog"=dword:00000000')
@@ -208,8 +206,9 @@ def make_base_prefix(path: Path, display: str, win32: bool = False) -> Prefix:
 
 
 def install_doubles(prefix: Prefix, arch: str, tools: Path):
+    """The recording double as msi.dll and MAPI32.DLL in the system folder, preferred by setup.exe alone."""
     for name in ("msi.dll", "mapi32.dll"):
-        shutil.copyfile(tools / "recording" / name, system_folder(prefix, arch) / name)
+        shutil.copyfile(tools / "recording.dll", system_folder(prefix, arch) / name)
     prefix.append_user_reg("Software\\Wine\\AppDefaults\\setup.exe\\DllOverrides",
                            '"msi"="native,builtin"\n"mapi32"="native,builtin"')
 
@@ -220,13 +219,9 @@ def ini_text(sections: dict) -> str:
                                                 if value is not None) for section, keys in sections.items())
 
 
-def script_msi(system: Path, msi: dict):
-    """The msi.dll double's script: the demo package, not installed, every call succeeding, changed by `msi`."""
-    script = {"Package": {"ProductCode": "{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}", "ProductVersion": "1.0.0",
-                          "ProductName": "Demo Product", "Template": "x64;1033"}, "State": {}, "Result": {}}
-    for section, keys in msi.items():
-        script[section].update(keys)
-    (system / "recording_msi.ini").write_bytes(codecs.BOM_UTF16_LE + ini_text(script).encode("utf-16-le"))
+def script_msi(system: Path, results: dict):
+    """The msi.dll double's script: every call succeeds but for `results` ({"InstallProduct": 1603}, "Crash": 1)."""
+    (system / "recording_msi.ini").write_text(ini_text({"Result": results}))
 
 
 class Watcher:
@@ -289,16 +284,12 @@ class Run:
     """tool.exe start LINE, its output through files."""
 
     def __init__(self, bench: Bench, line: str, env: dict, answers: None | str | dict, cwd: Path | None):
-        self.bench, self.line, self.answers = bench, line, answers
-        self.exit_code = self.ended = None
+        self.bench, self.line, self.answers, self.exit_code, self.ended = bench, line, answers, None, None
         self.started = time.monotonic()
         self.files = [tempfile.TemporaryFile(), tempfile.TemporaryFile()]
-        self.command = [bench.prefix.loader, str(bench.tools / "tool.exe"), "start", line]
-        self.env, self.cwd, self.tries = env, cwd, 1
-        self.process = self._spawn()
-
-    def _spawn(self) -> subprocess.Popen:
-        return spawn(self.command, env=self.env, cwd=self.cwd, stdout=self.files[0], stderr=self.files[1])
+        self.options = dict(env=env, cwd=cwd, stdout=self.files[0], stderr=self.files[1])
+        self.command, self.tries = [bench.prefix.loader, str(bench.tools / "tool.exe"), "start", line], 1
+        self.process = spawn(self.command, **self.options)
 
     def output(self, stream: int = 0) -> str:
         fd = self.files[stream].fileno()
@@ -317,8 +308,7 @@ class Run:
             # Now and then Wine's loader ends at once, saying nothing, before tool.exe has started anything:
             # the program under test never ran, so one more start is a fair second try.
             if self.pid is None and not self.output(0) + self.output(1) and self.tries == 1:
-                self.tries += 1
-                self.process = self._spawn()
+                self.tries, self.process = 2, spawn(self.command, **self.options)
                 self.process.wait(max(1.0, timeout - (time.monotonic() - self.started)))
             self.seconds = time.monotonic() - self.started
             lines = self.output().split()
@@ -358,12 +348,9 @@ def setup_entries(raw: bytes, strict: bool) -> tuple[list[str], int]:
     stamps = list(STAMP.finditer(text)) + [None]
     entries = [text[m.end():after.start() if after else None].split("\x00")[0] for m, after in zip(stamps, stamps[1:])]
     assert not strict or entries[0].startswith("UILevel is set to "), entries[:3]
-    cut = 0
-    for entry in entries if strict else []:
-        if not (entry.endswith("\r\n") or UNTERMINATED.fullmatch(entry)):
-            assert len(entry) == ENTRY_LIMIT, f"an entry cut short at {len(entry)}: {entry[:100]!r}...{entry[-100:]!r}"
-            cut += 1
-    return entries, cut
+    cut = [entry for entry in entries if strict and not (entry.endswith("\r\n") or UNTERMINATED.fullmatch(entry))]
+    assert all(len(entry) == ENTRY_LIMIT for entry in cut), f"an entry cut short: {[entry[-100:] for entry in cut]}"
+    return entries, len(cut)
 
 
 def matches(pattern: str, text: str) -> bool:
@@ -462,9 +449,9 @@ class Bench:
         path = self.system / f"recording_{name}.log"
         return path.read_text("utf-8").splitlines() if path.exists() else []
 
-    def script_doubles(self, msi: dict):
-        script_msi(self.system, msi)
-        for name in ("msi", "mapi"):
+    def script_doubles(self, results: dict):
+        script_msi(self.system, results)
+        for name in ("msi", "mapi32"):
             (self.system / f"recording_{name}.log").unlink(missing_ok=True)
 
 
@@ -478,9 +465,9 @@ def find_dialog(bench: Bench, run: Run, match, timeout: float = 5) -> dict:
     return found if isinstance(found, dict) else {}
 
 
-def dialog(bench: Bench, run: Run, caption: str, settle=lambda found: True) -> dict:
-    """The run's dialog (not a message box) with this caption, settled."""
-    found = find_dialog(bench, run, lambda d: d["caption"] == caption and "65535" not in d["controls"] and settle(d), 60)
+def dialog(bench: Bench, run: Run, caption: str) -> dict:
+    """The run's dialog (not a message box) with this caption."""
+    found = find_dialog(bench, run, lambda d: d["caption"] == caption and "65535" not in d["controls"], 60)
     assert found, f"no dialog {caption!r}\n{run.describe()}"
     return found
 

@@ -36,9 +36,7 @@ def program(tmp_path_factory) -> Path:
 @pytest.fixture(scope="session")
 def tools(program: Path) -> Path:
     folder = wb.tools_dir(wb.pe_architecture(program))
-    missing = [name for name in ("tool.exe", "noop.exe", "recording/msi.dll", "recording/mapi32.dll")
-               if not (folder / name).is_file()]
-    if missing:
+    if missing := [name for name in ("tool.exe", "noop.exe", "recording.dll") if not (folder / name).is_file()]:
         pytest.fail(f"helper programs missing in {folder}: {missing} (build the e2e_* targets)", pytrace=False)
     return folder
 
@@ -48,27 +46,22 @@ def artefacts(program: Path, tools: Path, tmp_path_factory) -> dict:
     """What cases name by "@...": the program, the helpers, the packages (wixl)."""
     folder = tmp_path_factory.mktemp("packages")
 
-    def package(name: str, defines: tuple = ("Corpus=1",), arch: str = "x64", codepage: int = 0, product: str = "",
-                template: str = "") -> Path:
-        path, utf8 = folder / f"{name}.msi", dict(os.environ, LC_ALL="C.UTF-8")
-        subprocess.run(["wixl", "-a", arch, "-o", str(path), *(arg for define in defines for arg in ("-D", define)),
+    def package(name: str, *defines: str, arch: str = "x64") -> Path:
+        subprocess.run(["wixl", "-a", arch, "-o", str(folder / f"{name}.msi"), *(arg for define in defines for arg in ("-D", define)),
                         str(wb.E2E_DIR / "packages" / "demo.wxs")], check=True, capture_output=True, timeout=60, env=utf8)
-        if codepage:
-            (folder / "_ForceCodepage.idt").write_text(f"\r\n\r\n{codepage}\t_ForceCodepage\r\n")
-            subprocess.run(["msibuild", str(path), "-i", str(folder / "_ForceCodepage.idt"), "-q",
-                            f"UPDATE `Property` SET `Value`='{product}' WHERE `Property`='ProductName'"],
-                           check=True, capture_output=True, env=utf8)
-        if template:
-            subprocess.run(["msibuild", str(path), "-s", "Corpus Product", "Corpus Maker", template], check=True,
-                           capture_output=True, env=utf8)
-        return path
+        return folder / f"{name}.msi"
 
-    from cases import CORPUS
-    return {"tool": tools / "tool.exe", "noop": tools / "noop.exe",
-            "msi": tools / "recording" / "msi.dll", "setupcheck": wb.REPO / "dist" / "setupcheck.exe",
-            **{name: package(name, defines) for name, defines in
-               (("demo", ()), ("demo2", ["ProductVersion=2.0.0"]), ("prereq", ["Prerequisite=1"]))},
-            **{name: package(name, **recipe) for name, recipe in CORPUS.items()}}
+    # The corpus: a 64-bit package of a low schema; an x86 one of code page 1252, its name beyond ASCII.
+    utf8, latin = dict(os.environ, LC_ALL="C.UTF-8"), folder / "corpus-latin.msi"
+    package("corpus-latin", "Corpus=1", "Folder=ProgramFilesFolder", arch="x86")
+    (folder / "_ForceCodepage.idt").write_text("\r\n\r\n1252\t_ForceCodepage\r\n")
+    subprocess.run(["msibuild", str(latin), "-i", str(folder / "_ForceCodepage.idt"), "-q",
+                    "UPDATE `Property` SET `Value`='Prödukt Ünïcode' WHERE `Property`='ProductName'"],
+                   check=True, capture_output=True, env=utf8)
+    return {"tool": tools / "tool.exe", "noop": tools / "noop.exe", "msi": tools / "recording.dll",
+            "setupcheck": wb.REPO / "dist" / "setupcheck.exe", "demo": package("demo"),
+            "demo2": package("demo2", "ProductVersion=2.0.0"), "prereq": package("prereq", "Prerequisite=1"),
+            "corpus-low-schema": package("low", "Corpus=1", "Schema=100"), "corpus-latin": latin}
 
 
 @pytest.fixture(scope="session")
@@ -100,9 +93,9 @@ def make_bench(benches, program: Path, tools: Path, tmp_path: Path):
 
     def make(doubles: bool = True, private: bool = False) -> wb.Bench:
         pristine, shared = benches
-        bench = wb.Bench(pristine[doubles].copy(tmp_path / "prefix"), program, tools) if private else shared[doubles]
-        made.append((bench.reset(), private))
-        return bench
+        made.append((wb.Bench(pristine[doubles].copy(tmp_path / "prefix"), program, tools) if private else shared[doubles],
+                     private))
+        return made[-1][0].reset()
 
     yield make
     for bench, private in made:

@@ -108,7 +108,7 @@ def run_case(bench: wb.Bench, case: Case, artefacts: dict):
     assert boxes == [fill(tuple(box) + ("ok",) * (3 - len(box)), places) for box in case.boxes], run.describe()
     assert all(box["icon"] for box in run.boxes), "a box without its icon"
     wb.in_order(fill(case.calls, places), bench.double_log("msi"), "recording msi.dll")
-    wb.in_order(fill(case.mails, places), bench.double_log("mapi"), "recording MAPI32.DLL")
+    wb.in_order(fill(case.mails, places), bench.double_log("mapi32"), "recording MAPI32.DLL")
     assert bench.markers() == {name: "".join(line + "\r\n" for line in fill(lines, places))
                                for name, lines in case.ran.items()}, run.describe()
     for path, exists in case.exists.items():

@@ -16,7 +16,7 @@ PATCH_CODE = "{D3F1A2B4-0C5E-4F6A-8B7C-9D0E1F2A3B4C}"
 # a patch (a database of its own) has its targets as Template and its code first in the revision number.
 DELETE = "DELETE FROM `Property` WHERE `Property`="
 VARIANTS = {"noname": ["-q", DELETE + "'ProductName'"], "nomaker": ["-q", DELETE + "'Manufacturer'"],
-            "nocode": ["-q", DELETE + "'ProductCode'"], "peruser": ["-q", DELETE + "'ALLUSERS'"],
+            "nocode": ["-q", DELETE + "'ProductCode'"],
             "dual": ["-q", "UPDATE `Property` SET `Value`='2' WHERE `Property`='ALLUSERS'"],
             **{kind.lower(): ["-s", "Demo Product", "Demo Maker", f"{kind};1033", PATCH_CODE]
                for kind in ("Intel", "Arm64", "Intel64")},
@@ -43,10 +43,11 @@ def program(signed: bool, machine: int = 0x14C) -> bytes:
 @pytest.fixture(scope="session")
 def packages(tmp_path_factory):
     folder = tmp_path_factory.mktemp("packages")
-    subprocess.run(["wixl", "-a", "x64", "-o", str(folder / "demo.msi"), str(HERE.parent / "e2e/packages/demo.wxs")],
-                   check=True, capture_output=True)
-    made = {"demo": (folder / "demo.msi").read_bytes(), "unsigned": program(False), "signed": program(True),
-            "x64": program(False, 0x8664)}
+    made = {"unsigned": program(False), "signed": program(True), "x64": program(False, 0x8664)}
+    for kind, defines in (("demo", []), ("peruser", ["-D", "Scope=perUser"])):  # per user: no ALLUSERS, Word Count 10
+        subprocess.run(["wixl", "-a", "x64", *defines, "-o", str(folder / f"{kind}.msi"),
+                        str(HERE.parent / "e2e/packages/demo.wxs")], check=True, capture_output=True)
+        made[kind] = (folder / f"{kind}.msi").read_bytes()
     for kind, change in VARIANTS.items():
         path = folder / f"{kind}.msi"
         if not kind.startswith("patch"):

@@ -21,7 +21,7 @@ from conftest import DEMO_CODE, PATCH_CODE, check
 SCHEMAS = Path(__file__).resolve().parents[2] / "third_party" / "winget-manifest-schemas"
 X64 = ("MsiPath=demo.msi; MinWinVersion=6.1; MinWinServicePack=1", "demo.msi=demo")
 INTEL = ("MsiPath=demo.msi; Os32Need=1; AdminNeed=0", "demo.msi=intel")
-PATCH = "MsiPath=fix.msp; MsiPatch=1"
+PRODUCT, PATCH = "MsiPath=demo.msi", "MsiPath=fix.msp; MsiPatch=1"
 CODES = [[0, "success"], [1602, "failed"], [1618, "retry"], [1638, "failed"], [1641, "hardReboot"], [3010, "softReboot"],
          [3, "failed"]]
 AS_USER = (": the engines install it as the signed-in user, who must be an administrator: setup.exe asks for administrator "
@@ -65,53 +65,16 @@ def test_definitions(ini, expect, medium):
     assert [[c["code"], c["type"]] for c in definitions["returnCodes"]] == CODES
 
 
-def test_definitions_as_text(medium):
-    assert deploy(medium(*X64)).splitlines()[:7] == [
+def test_definitions_as_text_and_as_the_win32_app(medium):
+    folder = medium(*X64)
+    assert deploy(folder).splitlines()[:7] == [
         "Demo Product 1.0.0 by Demo Maker: a product",
         'install:      setup.exe /i /quiet /norestart /record "%TEMP%\\Demo Product-setup.json"',
         f"uninstall:    msiexec.exe /x {DEMO_CODE} /qn /norestart",
         f"detection:    ProductCode {DEMO_CODE} installed, ProductVersion 1.0.0 or later",
         "requirements: Windows 6.1 Service Pack 1 or later; x64; administrator rights",
         "scope:        per machine: as the system", "return codes:"]
-
-
-@pytest.mark.parametrize("keys, files, form, finding", [
-    ("MsiPath=demo.msi", "demo.msi=nocode", "",
-     "Main MsiPath: the package has no ProductCode that setup.exe can read (at most 259 characters)"),
-    ("MsiPath=demo.msi", "demo.msi=nomaker", "",
-     "Main MsiPath: the package has no Manufacturer: the definitions name the publisher"),
-    ("MsiPath=demo.msi", "demo.msi=intel64", "",
-     'Main MsiPath: the package is for "Intel64": the installer installs Intel, x64 and Arm64 packages and refuses '
-     'it with 1633 (an unsupported platform), so setup.exe stops'),
-    ("MsiPath=demo.msi; Os32Need=1", "demo.msi=demo", "",
-     "Main Os32Need: 32-bit x86 Windows only, but the package is for x64: no Windows runs the media"),
-    ("MsiPath=demo.msi; Os32Need=1", "demo.msi=intel setup.exe=x64", "",
-     "Main Os32Need: 32-bit x86 Windows only, but setup.exe is an x64 program: no Windows runs the media"),
-    ("MsiPath=demo.msi", "demo.msi=arm64 setup.exe=x64", "",
-     "Main MsiPath: the package is for Arm64, but setup.exe is an x64 program: no Windows runs the media"),
-    ("MsiPath=demo.msi", "demo.msi=demo setup.exe=text", "",
-     "setup.exe: not found, or no Windows program: the definitions take the Windows architectures from it"),
-    ("MsiPath=demo.msi; MinWinVersion=11.0", "demo.msi=demo", "",
-     "Main MinWinVersion: 11.0 is above 10.0, the version Windows 10 and 11 report: setup.exe refuses every Windows"),
-    ("MsiPath=demo.msi", "demo.msi=arm64", "intune",
-     "Main MsiPath: the package is for Arm64, which the Win32 app's applicableArchitectures cannot name"),
-    (PATCH, "fix.msp=text", "", "Main MsiPath: fix.msp does not open as a patch"),
-    (PATCH, "fix.msp=patch-uncoded", "",
-     "Main MsiPath: the patch's summary has no revision number that begins with its patch code (a GUID)"),
-    (PATCH, "fix.msp=patch-untargeted", "",
-     "Main MsiPath: the patch's summary Template names no product code that it applies to (setupcheck reads 63 "
-     "characters of it)"),
-    (PATCH, "fix.msp=patch", "intune", "Main MsiPatch: the intune definitions describe a product, which a patch is not"),
-])
-def test_media_without_definitions_exit_2(keys, files, form, finding, medium):
-    folder = medium(keys, files)
-    run = check("--deploy", *[form][:bool(form)], folder)
-    assert (run.returncode, run.stdout, run.stderr) == (
-        2, f"{finding}\n", f"setupcheck: no deployment definitions for {folder}: the findings above stand in the way\n")
-
-
-def test_intune_body(medium):
-    app = json.loads(deploy("intune", medium(*X64)))
+    app = json.loads(deploy("intune", folder))
     assert {key: app[key] for key in ("@odata.type", "publisher", "setupFilePath", "rules", "msiInformation")} == {
         "@odata.type": "#microsoft.graph.win32LobApp", "publisher": "Demo Maker", "setupFilePath": "setup.exe",
         "rules": [{"@odata.type": "#microsoft.graph.win32LobAppProductCodeRule", "ruleType": "detection",
@@ -122,16 +85,50 @@ def test_intune_body(medium):
     assert [[c["returnCode"], c["type"]] for c in app["returnCodes"]] == CODES
 
 
+@pytest.mark.parametrize("keys, files, form, finding", [
+    (PRODUCT, "demo.msi=nocode", "", "MsiPath: the package has no ProductCode that setup.exe can read (at most 259 characters)"),
+    (PRODUCT, "demo.msi=nomaker", "", "MsiPath: the package has no Manufacturer: the definitions name the publisher"),
+    (PRODUCT, "demo.msi=intel64", "",
+     'MsiPath: the package is for "Intel64": the installer installs Intel, x64 and Arm64 packages and refuses it with '
+     '1633 (an unsupported platform), so setup.exe stops'),
+    (PRODUCT + "; Os32Need=1", "demo.msi=demo", "",
+     "Os32Need: 32-bit x86 Windows only, but the package is for x64: no Windows runs the media"),
+    (PRODUCT + "; Os32Need=1", "demo.msi=intel setup.exe=x64", "",
+     "Os32Need: 32-bit x86 Windows only, but setup.exe is an x64 program: no Windows runs the media"),
+    (PRODUCT, "demo.msi=arm64 setup.exe=x64", "",
+     "MsiPath: the package is for Arm64, but setup.exe is an x64 program: no Windows runs the media"),
+    (PRODUCT, "demo.msi=demo setup.exe=text", "",
+     "setup.exe: not found, or no Windows program: the definitions take the Windows architectures from it"),
+    (PRODUCT + "; MinWinVersion=11.0", "demo.msi=demo", "",
+     "MinWinVersion: 11.0 is above 10.0, the version Windows 10 and 11 report: setup.exe refuses every Windows"),
+    (PRODUCT, "demo.msi=arm64", "intune",
+     "MsiPath: the package is for Arm64, which the Win32 app's applicableArchitectures cannot name"),
+    (PATCH, "fix.msp=text", "", "MsiPath: fix.msp does not open as a patch"),
+    (PATCH, "fix.msp=patch-uncoded", "",
+     "MsiPath: the patch's summary has no revision number that begins with its patch code (a GUID)"),
+    (PATCH, "fix.msp=patch-untargeted", "",
+     "MsiPath: the patch's summary Template names no product code that it applies to (setupcheck reads 63 characters "
+     "of it)"),
+    (PATCH, "fix.msp=patch", "intune", "MsiPatch: the intune definitions describe a product, which a patch is not"),
+])
+def test_media_without_definitions_exit_2(keys, files, form, finding, medium):
+    folder = medium(keys, files)
+    run = check("--deploy", *[form][:bool(form)], folder)
+    finding = finding if finding.startswith("setup.exe") else "Main " + finding
+    assert (run.returncode, run.stdout, run.stderr) == (
+        2, f"{finding}\n", f"setupcheck: no deployment definitions for {folder}: the findings above stand in the way\n")
+
+
 DUAL = "Main MsiPath: the product is dual-purpose (ALLUSERS=2)"
 
 
 @pytest.mark.parametrize("keys, files, intune, winget, findings", [
-    ("MsiPath=demo.msi", "demo.msi=demo", ("x64", "system", "perMachine"), ("x64", "machine"), ""),
-    ("MsiPath=demo.msi", "demo.msi=intel", ("x86,x64", "system", "perMachine"), ("x86", "machine"), ""),
-    ("MsiPath=demo.msi", "demo.msi=intel setup.exe=x64", ("x64", "system", "perMachine"), ("x64", "machine"), ""),
-    ("MsiPath=demo.msi", "demo.msi=peruser", ("x64", "user", "perUser"), ("x64", "user"),
+    (PRODUCT, "demo.msi=demo", ("x64", "system", "perMachine"), ("x64", "machine"), ""),
+    (PRODUCT, "demo.msi=intel", ("x86,x64", "system", "perMachine"), ("x86", "machine"), ""),
+    (PRODUCT, "demo.msi=intel setup.exe=x64", ("x64", "system", "perMachine"), ("x64", "machine"), ""),
+    (PRODUCT, "demo.msi=peruser", ("x64", "user", "perUser"), ("x64", "user"),
      "Main MsiPath: the product installs per user (no ALLUSERS)" + AS_USER),
-    ("MsiPath=demo.msi", "demo.msi=dual", ("x64", "system", "dualPurpose"), ("x64", "machine"),
+    (PRODUCT, "demo.msi=dual", ("x64", "system", "dualPurpose"), ("x64", "machine"),
      DUAL + ": setup.exe runs with administrator rights, so it installs per machine and the engines install it as "
      "the system (MSIINSTALLPERUSER=1 would install it per user)\n"),
     ("MsiPath=demo.msi; MsiProp=MSIINSTALLPERUSER=1", "demo.msi=dual", ("x64", "user", "dualPurpose"), ("x64", "user"),
@@ -139,8 +136,6 @@ DUAL = "Main MsiPath: the product is dual-purpose (ALLUSERS=2)"
 ], ids=["x64-package", "x86-program-intel-package", "x64-program-intel-package", "per-user", "dual-purpose",
         "dual-purpose-per-user"])
 def test_definitions_follow_the_program_and_the_package(keys, files, intune, winget, findings, medium, tmp_path_factory):
-    if not SCHEMAS.is_dir():
-        pytest.fail(f"the package manager's schemas are missing: {SCHEMAS}")
     folder = medium(keys, files)
     run = check("--deploy", "intune", folder)
     app = json.loads(run.stdout)
@@ -179,9 +174,12 @@ def test_intune_content_package_decodes(medium, tmp_path_factory):
             json.loads((out / "app.json").read_text())["fileName"]) == (
         "ProfileVersion1", "SHA256", "setup.exe", upload["file"]["name"])
     assert encrypted[:48] == mac + iv
-    check_mac = hmac.HMAC(mac_key, hashes.SHA256())
-    check_mac.update(encrypted[32:])
-    check_mac.verify(mac)
+
+    def verify(data: bytes):
+        check = hmac.HMAC(mac_key, hashes.SHA256())
+        check.update(data[32:])
+        check.verify(mac)
+    verify(encrypted)
     decryptor = Cipher(algorithms.AES(key), modes.CBC(iv)).decryptor()
     unpadder = padding.PKCS7(128).unpadder()
     plain = unpadder.update(decryptor.update(encrypted[48:]) + decryptor.finalize()) + unpadder.finalize()
@@ -193,10 +191,8 @@ def test_intune_content_package_decodes(medium, tmp_path_factory):
             path.relative_to(folder).as_posix(): path.read_bytes() for path in folder.rglob("*") if path.is_file()}
     tampered = bytearray(encrypted)
     tampered[len(tampered) // 2] ^= 1
-    check_mac = hmac.HMAC(mac_key, hashes.SHA256())
-    check_mac.update(bytes(tampered[32:]))
     with pytest.raises(InvalidSignature):
-        check_mac.verify(mac)
+        verify(bytes(tampered))
 
 
 def test_winget_zip_is_the_same_for_the_same_media(medium, tmp_path_factory):

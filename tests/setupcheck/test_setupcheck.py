@@ -26,7 +26,7 @@ def test_medium(ini, options, expect, media):
     folder = media(ENCODINGS[options.get("ini", "plain")](ini), options.get("files", ""), program[:-4] + ".ini")
     run = check(folder / program if program != "setup.exe" else folder, "--json",
                 *(["--codepage", options["codepage"]] if "codepage" in options else []))
-    findings = [f"{f['section']}{' ' + f['key'] if f['key'] else ''}: {f['reason']}"
+    findings = [f"{f['section'] or 'setup.ini'}{' ' + f['key'] if f['key'] else ''}: {f['reason']}"
                 for f in json.loads(run.stdout)["findings"]]
     assert (sorted(findings), run.returncode) == (sorted(expect), 1 if expect else 0), run.stderr
 

@@ -1,6 +1,6 @@
 // tool.exe VERB ...: the helper program of the end-to-end tests (its verbs: tests/e2e/README.md).
 // Under another name (a planted msiexec.exe) it appends its path and command line to "<its path>.started".
-#include "double_support.h"
+#include "support.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -13,31 +13,20 @@
 
 namespace {
 
-// To standard output in pieces, which a pipe takes.
-void Write(const std::string& bytes) {
-    DWORD written = 0;
-    for (size_t done = 0; done < bytes.size(); done += written) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 4096));
-        if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data() + done, chunk, &written, nullptr) || !written) return;
-    }
-}
-
 // Starts LINE; with `handles` (input, output, error) as its standard handles.
 bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const HANDLE* handles = nullptr) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (handles) {
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = handles[0];
-        startup.hStdOutput = handles[1];
-        startup.hStdError = handles[2];
+        startup.hStdInput = handles[0], startup.hStdOutput = handles[1], startup.hStdError = handles[2];
     }
     return CreateProcessW(nullptr, &line[0], nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, process);
 }
 
 DWORD ExitCodeAtEnd(HANDLE process) {
-    WaitForSingleObject(process, INFINITE);
     DWORD code = 0;
+    WaitForSingleObject(process, INFINITE);
     GetExitCodeProcess(process, &code);
     return code;
 }
@@ -97,8 +86,7 @@ std::wstring Text(HWND window, bool stored = false) {
 
 bool IsClass(HWND window, const wchar_t* name) {
     wchar_t found[32] = {};
-    GetClassNameW(window, found, 32);
-    return lstrcmpiW(found, name) == 0;
+    return GetClassNameW(window, found, 32) && lstrcmpiW(found, name) == 0;
 }
 
 RECT Rect(HWND window) {
@@ -293,9 +281,7 @@ int Inherited(const wchar_t* marker) {
     GetEnvironmentVariableW(L"SETUP_TEST_MAPPING", value, 32);
     HANDLE mapping = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(value, nullptr, 10)));
     const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
-    const std::string verdict = view && lstrcmpA(view, kMappingText) == 0 ? "held" : "absent";
-    AppendBytes(marker, verdict + "\r\n");
-    Write(verdict);
+    AppendBytes(marker, view && lstrcmpA(view, kMappingText) == 0 ? "held\r\n" : "absent\r\n");
     return LeaveProcessBehind() ? 0 : 253;
 }
 
@@ -312,12 +298,11 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
     if (!Start(line, false, &process)) return 255;
     auto ended = [&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; };
     WIN32_FILE_ATTRIBUTE_DATA seen = {};
-    bool read = false;
+    bool read = false, replaced = false;
     for (bool last = false; !read && !last;) {
         last = ended();
         read = GetFileAttributesExW(to, GetFileExInfoStandard, &seen) && CompareFileTime(&seen.ftLastAccessTime, &access);
     }
-    bool replaced = false;
     for (bool last = !read; !replaced && !last;) {
         last = ended();
         replaced = CopyFileW(from, to, FALSE);
@@ -326,8 +311,8 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// print CODE MODE VALUE: a condition program.
-int Print(const std::wstring& mode, const wchar_t* value) {
+// print CODE MODE VALUE: a condition program; its output in pieces, which a pipe takes.
+bool Print(const std::wstring& mode, const wchar_t* value) {
     std::string out;
     if (mode == L"hex") {
         for (size_t i = 0; value[i] && value[i + 1]; i += 2)
@@ -340,21 +325,17 @@ int Print(const std::wstring& mode, const wchar_t* value) {
         DWORD got = 0;
         while (mode == L"read" && ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got) {
         }
-        if (mode == L"child" && !LeaveProcessBehind()) return 253;
+        if (mode == L"child" && !LeaveProcessBehind()) return false;
     }
-    Write(out);
-    return 0;
+    DWORD written = 0;
+    for (size_t done = 0; done < out.size(); done += written) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(out.size() - done, 4096));
+        if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), out.data() + done, chunk, &written, nullptr) || !written) break;
+    }
+    return true;
 }
 
 LONG WINAPI EndQuietly(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
-
-int Crash() {
-    // Ends at once with the exception code: no debugger, no crash report.
-    SetUnhandledExceptionFilter(EndQuietly);
-    Write("about to crash\r\n");
-    Fault();
-    return 0;
-}
 
 }  // namespace
 
@@ -374,11 +355,14 @@ int main() {
         if (count > 3) AppendBytes(argv[3], Utf8(std::wstring(GetCommandLineW()) + L"\r\n"));
         return code;
     }
-    if (verb == L"print" && count == 5) return Print(argv[3], argv[4]) ? 253 : code;
+    if (verb == L"print" && count == 5) return Print(argv[3], argv[4]) ? code : 253;
     if (verb == L"inherit" && count == 4) return Inherit(argv[2], argv[3]);
     if (verb == L"inherited" && count == 3) return Inherited(argv[2]);
     if (verb == L"race" && count == 6) return Race(argv[2], argv[3], argv[4], argv[5]);
-    if (verb == L"crash") return Crash();
+    if (verb == L"crash") {  // ends at once with the exception code: no debugger, no crash report
+        SetUnhandledExceptionFilter(EndQuietly);
+        Fault();
+    }
     if (verb == L"load" && count == 3) return LoadLibraryW(argv[2]) ? 0 : 1;
     if (verb == L"sleep" && count == 3) Sleep(static_cast<DWORD>(code) * 1000);
     return verb == L"sleep" ? 0 : 255;
