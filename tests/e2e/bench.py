@@ -235,7 +235,7 @@ class Watcher:
                              stdout=subprocess.PIPE)
         threading.Thread(target=self._read, daemon=True).start()
         # A new emulated 32-bit prefix on a busy machine can take minutes.
-        if not self.ready.wait(180):
+        if not self.ready.wait(180 * SLOWDOWN):
             self.stop()
             raise RuntimeError("tool.exe watch did not start")
 
