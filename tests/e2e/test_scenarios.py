@@ -4,7 +4,6 @@ the table of the bad-input cases in docs/robustness.md."""
 from __future__ import annotations
 
 import json
-import random
 import re
 import subprocess
 
@@ -56,60 +55,40 @@ def reg(value: str, condition: str, **keys) -> dict:
     return {"RegPath": f"{DETECT_KEY}\\{value}", "RegCond": condition, **keys}
 
 
-# Name -> (keys, verdict; None where Wine alone decides): a rule of each kind either way (the rules' logic is the
-# unit tests'). No FileTryLoad: setupcheck.exe is x86 and loads libraries of its own bitness only.
+# Name -> (keys, verdict): a rule of each kind that Windows answers (the 64-bit registry view, a file's version, the
+# installed state through Wine's installer, condition programs, one named without a folder, which the checker must
+# start from the media's folder as setup.exe does from its own); the rules' logic is the unit tests'.
 DETECTED = {f"Rule {i}": (keys, verdict) for i, (verdict, keys) in enumerate([
-    ("present", reg("Name", "STRING=2.5.0")), ("missing", reg("Level", "DWORD>=8")),
-    ("present", reg("Wide", "DWORD>=5", Key64=1)), ("missing", reg("Wide", "DWORD>=5")), (None, reg("Level", "DWORD >= 1")),
-    *[(verdict, {"FilePath": "#Root#\\" + path, "FileVer": version}) for verdict, path, version in (
-        ("present", "LIB\\TOOL.DLL", "01.02"), ("missing", "lib\\tool.dll", "1.2.3.5"))],
-    *[(verdict, {"InstPath": "#Root#\\" + path, "MsiProd": 1}) for verdict, path in (
-        ("present", "demo.msi"), ("missing", "prereq.msi"), ("missing", "random.msi"))],
-    *[(verdict, {"RunExeCond": command}) for verdict, command in (
-        ("missing", cond(0, "hex", "6e656564")), ("present", cond(1, "hex", "6e656564")),
-        ("present", '"#Root#\\absent.exe"'), ("missing", "tool.exe print 0 hex 6e656564"))]])}
+    ("present", reg("Wide", "DWORD>=5", Key64=1)), ("missing", reg("Wide", "DWORD>=5")),
+    ("present", {"FilePath": "#Root#\\LIB\\TOOL.DLL", "FileVer": "01.02"}),
+    ("present", {"InstPath": "#Root#\\demo.msi", "MsiProd": 1}), ("missing", {"InstPath": "#Root#\\prereq.msi", "MsiProd": 1}),
+    ("present", {"RunExeCond": cond(1, "hex", "6e656564")}), ("missing", {"RunExeCond": "tool.exe print 0 hex 6e656564"})])}
 
 
-def test_detection_report_agrees_with_setup(make_bench, artefacts):
-    """setupcheck.exe --detect judges each rule as setup.exe then does (verdict, listed, installed), the
-    product states through Wine's installer with the demo product installed."""
+def test_detection_report_reads_the_machine_as_setup_does(make_bench, artefacts):
+    """setupcheck.exe --detect, apart from the media, judges each rule on the machine; the media check reads the
+    package alike on Windows (msi.dll) and on Linux (libmsi)."""
     bench = make_bench(doubles=False, private=True)
     prefix = bench.prefix
-    prefix.reg_import(f'[{DETECT_KEY}]\n"Level"=dword:00000007\n"Name"="2.5.0"', "32")
     prefix.reg_import(f'[{DETECT_KEY}]\n"Wide"=dword:00000007', "64")
-    prereqs = {f"PreReq{i}": {"Name": name, "InstPath": "#Root#\\tool.exe", **keys,
-                              "InstParams": f'"#Root#\\tool.exe" exit 0 C:\\logs\\{i}.marker'}
+    prereqs = {f"PreReq{i}": {"Name": name, "InstPath": "#Root#\\tool.exe", **keys}
                for i, (name, (keys, _)) in enumerate(DETECTED.items())}
-    # Prerequisites come only before a fresh install; the digest stops the run before the installer rewrites the log.
-    media = bench.make_media("detect", {"Main": {"MsiPath": "prereq.msi", "Sha256": "0" * 64}, **prereqs}, {
-        "demo.msi": artefacts["demo"], "prereq.msi": artefacts["prereq"],
-        "lib\\tool.dll": artefacts["tool"],
-        "random.msi": random.Random(3).randbytes(5000), CHECKER: artefacts["setupcheck"]})
+    media = bench.make_media("detect", {"Main": {"MsiPath": "prereq.msi"}, **prereqs}, {
+        "demo.msi": artefacts["demo"], "prereq.msi": artefacts["prereq"], "lib\\tool.dll": artefacts["tool"],
+        CHECKER: artefacts["setupcheck"]})
     installed = prefix.wine(["msiexec", "/i", f"{media}\\demo.msi", "/qn"])
     assert installed.returncode == 0, installed.stdout[-2000:]
 
     detected, output = detect(prefix, media, "--detect")
     assert detected["prerequisites"] == "run: a fresh install", output
-    rules = {rule["name"]: rule for rule in detected["rules"]}
-    assert [(name, rules[name]["verdict"]) for name, (_, verdict) in DETECTED.items() if verdict] == \
-        [(name, verdict) for name, (_, verdict) in DETECTED.items() if verdict], output
+    assert {rule["name"]: rule["verdict"] for rule in detected["rules"]} == \
+        {name: verdict for name, (_, verdict) in DETECTED.items()}, output
 
-    # The media check itself reads the media alike on Windows (msi.dll) and on Linux (libmsi).
     def checked(found: dict) -> tuple:
         package = {key: value for key, value in found["package"].items() if key != "path"}
         return package, [(f["section"], f["key"], f["severity"]) for f in found["findings"]]
     windows = checked(detect(prefix, media)[0])
     assert windows == checked(wb.check_media(prefix.unix(media))) and windows[0]["opened"] and windows[1], windows
-
-    run = bench.run(f"{media}\\setup.exe /i /passive", timeout=300)
-    assert run.exit_code == 3, run.describe()
-    entries = wb.setup_entries(bench.logs()[-1].read_bytes(), strict=False)[0]
-    listed = next(entry for entry in entries if entry.startswith("Installing prerequisites passively:"))
-    listed = {line.strip() for line in listed.split("\r\n")[1:] if line.strip()}
-    markers = {int(path.stem) for path in prefix.unix("C:\\logs").glob("*.marker")}
-    assert {name: (rule["offered"], rule["installs"]) for name, rule in rules.items()} == \
-        {name: (name in listed, i in markers) for i, name in enumerate(DETECTED)}
-    assert {rule["verdict"] == "missing" for rule in rules.values() if rule["offered"]} == {True}
 
 
 @pytest.mark.parametrize("main, line, stop", [
