@@ -1,0 +1,43 @@
+// The media as a person or a deployment tool hands it over: a command line
+// (the first line) and a setup.ini (the rest) in the code page that the
+// first byte picks, read by every command-line reader, the media checker and
+// a whole run with its component sections, probes and dialog rows.
+#include <cstdlib>
+
+#include "checker/media_check.h"
+#include "checker/media_platform.h"
+#include "driver/run.h"
+#include "fake_platform.h"
+#include "fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    const std::vector<std::string> f = FuzzFields(data, size, 2);
+    const setup::CommandLine c = setup::ParseCommandLine(f[0]);
+    if (c.logPath.size() > f[0].size() || c.recordPath.size() > f[0].size()) std::abort();
+    if (c.adminTargetValid && c.adminTarget.find('"') != std::string::npos) std::abort();
+    // Tokens may touch (a quoted one ends at its quote), so each may gain a blank.
+    if (c.properties.size() > 2 * f[0].size()) std::abort();
+
+    fake::Platform os;
+    const std::vector<uint32_t> pages = platform::posix::CodePage::Numbers();
+    os.fileSystem.codePage = platform::posix::CodePage::Find(pages[data[0] % pages.size()]);
+    os.fileSystem.SetIni(f[1]);
+    os.fileSystem.contents["C:\\Kits\\setup.exe"].assign(reinterpret_cast<const char*>(data), size);  // its signature
+    os.fileSystem.contents["C:\\Kits\\demo.msi"] = "package";
+    os.msi.packages["C:\\Kits\\demo.msi"] = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
+    setup::checker::MediaPlatform media(os.fileSystem, os.msi, "C:\\Kits\\setup.exe");
+    setup::checker::CheckMedia(media);
+
+    os.procs.children["check.exe"] = {{}, 0, 2, "text\\nmore"};
+    os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog& d) {
+        std::vector<int> images;
+        for (const auto& row : d.Rows()) images.push_back(row.image);
+        d.StatusText();
+        return d.Install(1, images);
+    };
+    const int code = setup::Run(os, f[0]);
+    // 1618 and 1641 only with "/record", for deployment engines.
+    if (code != 0 && code != 3 && code != 1602 && code != 1618 && code != 1641 && code != 3010) std::abort();
+    return 0;
+}
