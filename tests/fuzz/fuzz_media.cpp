@@ -8,24 +8,22 @@
 #include "checker/media_platform.h"
 #include "driver/run.h"
 #include "fake_platform.h"
-#include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    const std::vector<std::string> f = FuzzFields(data, size, 2);
-    const setup::CommandLine c = setup::ParseCommandLine(f[0]);
-    if (c.logPath.size() > f[0].size() || c.recordPath.size() > f[0].size()) std::abort();
+    const std::string input(reinterpret_cast<const char*>(data), size), line = input.substr(0, input.find('\n'));
+    const std::string ini = line.size() < size ? input.substr(line.size() + 1) : "";
+    const setup::CommandLine c = setup::ParseCommandLine(line);
+    if (c.logPath.size() > line.size() || c.recordPath.size() > line.size()) std::abort();
     if (c.adminTargetValid && c.adminTarget.find('"') != std::string::npos) std::abort();
     // Tokens may touch (a quoted one ends at its quote), so each may gain a blank.
-    if (c.properties.size() > 2 * f[0].size()) std::abort();
+    if (c.properties.size() > 2 * line.size()) std::abort();
 
     fake::Platform os;
     const std::vector<uint32_t> pages = platform::posix::CodePage::Numbers();
     os.fileSystem.codePage = platform::posix::CodePage::Find(pages[data[0] % pages.size()]);
-    os.fileSystem.SetIni(f[1]);
-    os.fileSystem.contents["C:\\Kits\\setup.exe"].assign(reinterpret_cast<const char*>(data), size);  // its signature
-    os.fileSystem.contents["C:\\Kits\\demo.msi"] = "package";
-    os.msi.packages["C:\\Kits\\demo.msi"] = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
+    os.Kit(ini);
+    os.fileSystem.contents["C:\\Kits\\setup.exe"] = input;  // its signature
     setup::checker::MediaPlatform media(os.fileSystem, os.msi, "C:\\Kits\\setup.exe");
     setup::checker::CheckMedia(media);
 
@@ -36,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         d.StatusText();
         return d.Install(1, images);
     };
-    const int code = setup::Run(os, f[0]);
+    const int code = setup::Run(os, line);
     // 1618 and 1641 only with "/record", for deployment engines.
     if (code != 0 && code != 3 && code != 1602 && code != 1618 && code != 1641 && code != 3010) std::abort();
     return 0;

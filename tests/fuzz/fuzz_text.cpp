@@ -8,11 +8,16 @@
 #include "config/version_strings.h"
 #include "diagnostics/localized_strings.h"
 #include "fake_platform.h"
-#include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // A RegPath, a RegCond or version, a version or status text, a value or log text.
-    const std::vector<std::string> f = FuzzFields(data, size, 4);
+    // A RegPath, a RegCond or version, a version or status text, then a value or log text.
+    std::vector<std::string> f(4);
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    size_t i = 0, pos = 0;
+    for (size_t end; i < 3 && (end = input.find('\n', pos)) != std::string::npos; ++i, pos = end + 1) {
+        f[i] = input.substr(pos, end - pos);
+    }
+    f[i] = input.substr(pos);
     const setup::VersionValue a = setup::ParseVersionValue(f[1]), b = setup::ParseVersionValue(f[2]);
     if (setup::CompareVersionValues(a, b) != -setup::CompareVersionValues(b, a)) std::abort();
     if (setup::FormatVersionValue(a).size() > 23) std::abort();

@@ -93,7 +93,6 @@ uint32_t Processes::RunAndWait(const std::string& application, const std::string
     const uint32_t error = children.count(commandLine) ? children[commandLine].error : 2;
     *wasStarted = error == 0;
     if (error != 0) return error;
-    if (onStart) onStart(commandLine);
     *exitCode = children[commandLine].exitCode;
     return 0;
 }
@@ -194,6 +193,12 @@ std::unique_ptr<platform::InstallerLibrary> Installer::Bind() {
     return std::make_unique<InstallerLibrary>(*this);
 }
 
+void Platform::Kit(const std::string& ini) {
+    fileSystem.SetIni(ini);
+    fileSystem.contents["C:\\Kits\\demo.msi"];
+    msi.packages["C:\\Kits\\demo.msi"] = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
+}
+
 std::vector<std::string> Platform::Boxes() {
     std::vector<std::string> boxes;
     for (const auto& box : userInterface.shown) boxes.push_back(box.caption + "|" + box.text);
@@ -202,7 +207,7 @@ std::vector<std::string> Platform::Boxes() {
 
 std::vector<std::string> Platform::LogEntries(const std::string& path) {
     std::vector<std::string> entries;
-    const std::string log = Utf16File(path);
+    const std::string log = platform::posix::FromUtf16(fileSystem.contents[path]);
     const std::string stamp = "Setup.exe [";
     for (size_t pos = log.find(stamp); pos != std::string::npos;) {
         const size_t start = log.find("]: ", pos) + 3;

@@ -91,7 +91,6 @@ private:
 
 class System : public platform::System {
 public:
-    platform::LocalTime now{2025, 3, 7, 9, 5, 3};
     uint16_t userLanguage = 1033;
     uint16_t architecture = 9;  // x64
     bool versionFails = false;
@@ -102,7 +101,7 @@ public:
     std::map<uint32_t, std::string> errorTexts = {{2, "Not found.\r\n"}, {1603, "Fatal error.\r\n"}};
     std::map<std::string, std::string> environment;
 
-    platform::LocalTime Now() override { return now; }
+    platform::LocalTime Now() override { return {2025, 3, 7, 9, 5, 3}; }
     uint16_t UserDefaultLanguage() override { return userLanguage; }
     uint16_t NativeArchitecture() override { return architecture; }
     bool Version(platform::OsVersion* version) override {
@@ -164,8 +163,7 @@ public:
     // What a start does: by command line, "<application> command line", or "program|parameters" ("|checked"
     // when the zone check is skipped); `error` alone: it does not start.
     std::map<std::string, platform::CapturedRun> children;
-    std::vector<std::string> started;       // installers, in order
-    std::function<void(const std::string&)> onStart;
+    std::vector<std::string> started;  // installers, in order
 
     platform::CapturedRun RunCaptured(const std::string& commandLine) override;
     uint32_t RunAndWait(const std::string& application, const std::string& commandLine, bool* wasStarted,
@@ -223,8 +221,8 @@ public:
     platform::Processes& processes() override { return procs; }
     platform::Mail& mail() override { return mapi; }
 
-    // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
-    std::string Utf16File(const std::string& path) { return platform::posix::FromUtf16(fileSystem.contents[path]); }
+    // setup.ini and the package demo.msi (Demo 1.0, {C0DE}) beside the program.
+    void Kit(const std::string& ini);
     // "caption|text" of every box shown.
     std::vector<std::string> Boxes();
     // The time-stamped entries of a log, without their stamps.

@@ -81,58 +81,58 @@ struct Case {
 
 // Refusals in the order the run meets them, then the operations.
 TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
-    const auto transform = [](Facts& f) { f.transformsPresent = {1033}; };
+    const auto transform = [](auto& f) { f.transformsPresent = {1033}; };
     const std::string fresh = "a fresh install, prerequisites, install '', post-requisites";
     const Case cases[] = {
-        {"/i", [](Facts& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
-        {"/i", [](Facts& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
-        {"/i", [](Facts& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
+        {"/i", [](auto& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
+        {"/i", [](auto& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
+        {"/i", [](auto& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
         {"/passive", nullptr, "stop before the guard, command line, exit 3: usage box ''"},
-        {"/i", [](Facts& f) { f.host.version = platform::OsVersion{4, 0}; },
+        {"/i", [](auto& f) { f.host.version = platform::OsVersion{4, 0}; },
          "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
-        {"/i", [](Facts& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
+        {"/i", [](auto& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
+        {"/i", [](auto& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
          "stop before the guard, host checks, exit 3: error box 142 +log file after 1 entries"},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "11.0"; f.minimum = ParseMinimumWindows(f.main); f.minimumMet = false; },
+        {"/i", [](auto& f) { f.main.MinWinVersion = "11.0"; f.minimum = ParseMinimumWindows(f.main); f.minimumMet = false; },
          "stop before the guard, host checks, exit 3: error box 163|'Windows 11.0'"},
-        {"/i", [](Facts& f) {
+        {"/i", [](auto& f) {
              f.main.MinWinVersion = "11";
              f.main.MinWinMessage = "Too old\\r\\nSee readme";
              f.minimum = ParseMinimumWindows(f.main);
              f.minimumMet = false;
          },
          "stop before the guard, host checks, exit 3: error box 'Too old\r\nSee readme'"},
-        {"/i", [](Facts& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
-        {"/i", [](Facts& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
+        {"/i", [](auto& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
+        {"/i", [](auto& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
         {"/a", nullptr, "stop after the guard, command line, exit 3: usage box ''"},
-        {"/i", [](Facts& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
+        {"/i", [](auto& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
         {"/i", nullptr, fresh},  // and what passes the checks:
-        {"/i", [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
-        {"/i", [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},
-        {"/i", [](Facts& f) { f.main.MsiType = "installupgrade"; }, fresh},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "6.1", f.minimum = ParseMinimumWindows(f.main); }, fresh},
-        {"/i /quiet A=1 B=\"x y\"", [](Facts& f) { f.main.MsiProp = "P=1"; },
+        {"/i", [](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
+        {"/i", [](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},
+        {"/i", [](auto& f) { f.main.MsiType = "installupgrade"; }, fresh},
+        {"/i", [](auto& f) { f.main.MinWinVersion = "6.1", f.minimum = ParseMinimumWindows(f.main); }, fresh},
+        {"/i /quiet A=1 B=\"x y\"", [](auto& f) { f.main.MsiProp = "P=1"; },
          "a fresh install, prerequisites, install 'A=1 B=\"x y\"', post-requisites, level 2, restart automatic"},
-        {"/i /passive", [](Facts& f) { f.main.MsiProp = "P=1"; },
+        {"/i /passive", [](auto& f) { f.main.MsiProp = "P=1"; },
          "a fresh install, prerequisites, install 'P=1', post-requisites, level 67, restart automatic"},
         {"/i", transform, "a fresh install, prerequisites, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with "
                           "C:\\Kits\\1033.mst, post-requisites"},
-        {"/i", [&](Facts& f) { transform(f); Installed(f, 0); },
+        {"/i", [&](auto& f) { transform(f); Installed(f, 0); },
          "an install over the same version, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst"},
-        {"/i", [](Facts& f) { f.package.state = 1; }, "an install over the same version, install ''"},
-        {"/i", [&](Facts& f) { transform(f); Installed(f, 1); }, "an install over the same version, refused 3000"},
-        {"/i", [&](Facts& f) { transform(f); Installed(f, -1); },
+        {"/i", [](auto& f) { f.package.state = 1; }, "an install over the same version, install ''"},
+        {"/i", [&](auto& f) { transform(f); Installed(f, 1); }, "an install over the same version, refused 3000"},
+        {"/i", [&](auto& f) { transform(f); Installed(f, -1); },
          "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus'"},
-        {"/i", [](Facts& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
+        {"/i", [](auto& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
          "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL'"},
-        {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
-        {"/a \"D:\\Admin Point\"", [&](Facts& f) { transform(f); f.main.MsiProp = "P=1"; },
+        {"/i", [](auto& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
+        {"/a \"D:\\Admin Point\"", [&](auto& f) { transform(f); f.main.MsiProp = "P=1"; },
          "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic"},
-        {"/i", [&](Facts& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
+        {"/i", [&](auto& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
          "a patch, patch?, patch 'P=1' at 3"},
         {"/i /quiet /record C:\\r.json", Patch, "a patch, patch?, patch '' at 2, level 2, restart automatic"},
         {"/i /record C:\\r.json", Patch, "a patch, patch?, patch '' at 3"},  // a person may be asked
-        {"/a C:\\Image", [](Facts& f) { Patch(f); f.main.MsiType = "Minor"; },
+        {"/a C:\\Image", [](auto& f) { Patch(f); f.main.MsiType = "Minor"; },
          "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic"},
         {"/i /quiet /norestart A=1", nullptr,
          "a fresh install, prerequisites, install 'A=1 REBOOT=ReallySuppress', post-requisites, level 2, restart left to the caller"},
@@ -154,21 +154,21 @@ TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
         std::function<void(ComponentDescriptor&, ComponentFacts&)> change;
     };
     using V = Finding::Verdict;
-    const auto digest = [](DigestCheck::Verdict v) { return [v](ComponentDescriptor&, ComponentFacts& f) { f.digest.verdict = v; }; };
+    const auto digest = [](DigestCheck::Verdict v) { return [v](auto&, auto& f) { f.digest.verdict = v; }; };
     const Row rows[] = {
-        {"Present", [](ComponentDescriptor&, ComponentFacts& f) { f.finding.verdict = V::Present; }},
-        {"Filtered", [](ComponentDescriptor&, ComponentFacts& f) { f.finding.verdict = V::Filtered; }},
-        {"Step", [](ComponentDescriptor& d, ComponentFacts& f) { d.IsUninstall = 1, f.finding.verdict = V::Present; }},
-        {"Unticked", [](ComponentDescriptor& d, ComponentFacts&) { d.Optional = OptionalState::Unchecked; }},
-        {"Licence", [](ComponentDescriptor&, ComponentFacts& f) {
+        {"Present", [](auto&, auto& f) { f.finding.verdict = V::Present; }},
+        {"Filtered", [](auto&, auto& f) { f.finding.verdict = V::Filtered; }},
+        {"Step", [](auto& d, auto& f) { d.IsUninstall = 1, f.finding.verdict = V::Present; }},
+        {"Unticked", [](auto& d, auto&) { d.Optional = OptionalState::Unchecked; }},
+        {"Licence", [](auto&, auto& f) {
              f.finding.programChose = true, f.finding.optional = OptionalState::Unchecked;
          }},
         {"Matches", digest(DigestCheck::Verdict::Matches)},
-        {"Web", [](ComponentDescriptor& d, ComponentFacts&) { d.Url = "http://x"; }},
-        {"Found", [](ComponentDescriptor& d, ComponentFacts& f) { d.Url = "http://x", f.installerFound = true; }},
+        {"Web", [](auto& d, auto&) { d.Url = "http://x"; }},
+        {"Found", [](auto& d, auto& f) { d.Url = "http://x", f.installerFound = true; }},
         {"Tampered", digest(DigestCheck::Verdict::Differs)},
         {"Unreadable", digest(DigestCheck::Verdict::Unreadable)},
-        {"Elevated", [](ComponentDescriptor& d, ComponentFacts& f) { d.AdminNeed = 1, f.digest.verdict = DigestCheck::Verdict::Differs; }},
+        {"Elevated", [](auto& d, auto& f) { d.AdminNeed = 1, f.digest.verdict = DigestCheck::Verdict::Differs; }},
     };
     struct Run {
         std::string commandLine;
