@@ -149,20 +149,14 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
 // Each component as the stage will meet it: offered, ticked, installed
 // unattended, or where an install loop stops.
 TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
-    struct Row {
-        const char* name;
-        std::function<void(ComponentDescriptor&, ComponentFacts&)> change;
-    };
     using V = Finding::Verdict;
     const auto digest = [](DigestCheck::Verdict v) { return [v](auto&, auto& f) { f.digest.verdict = v; }; };
-    const Row rows[] = {
+    const std::pair<const char*, std::function<void(ComponentDescriptor&, ComponentFacts&)>> rows[] = {
         {"Present", [](auto&, auto& f) { f.finding.verdict = V::Present; }},
         {"Filtered", [](auto&, auto& f) { f.finding.verdict = V::Filtered; }},
         {"Step", [](auto& d, auto& f) { d.IsUninstall = 1, f.finding.verdict = V::Present; }},
         {"Unticked", [](auto& d, auto&) { d.Optional = OptionalState::Unchecked; }},
-        {"Licence", [](auto&, auto& f) {
-             f.finding.programChose = true, f.finding.optional = OptionalState::Unchecked;
-         }},
+        {"Licence", [](auto&, auto& f) { f.finding.programChose = true, f.finding.optional = OptionalState::Unchecked; }},
         {"Matches", digest(DigestCheck::Verdict::Matches)},
         {"Web", [](auto& d, auto&) { d.Url = "http://x"; }},
         {"Found", [](auto& d, auto& f) { d.Url = "http://x", f.installerFound = true; }},
@@ -170,14 +164,10 @@ TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
         {"Unreadable", digest(DigestCheck::Verdict::Unreadable)},
         {"Elevated", [](auto& d, auto& f) { d.AdminNeed = 1, f.digest.verdict = DigestCheck::Verdict::Differs; }},
     };
-    struct Run {
-        std::string commandLine;
-        bool administrator;
-        std::string decided;  // each row's (listed, ticked, installed unattended, the download dialog, the loop's
-                              // stop), then where the unattended loop stops
-    };
+    // Each row's (listed, ticked, installed unattended, the download dialog, the loop's stop), then where the
+    // unattended loop stops.
     const std::string stops = "listed ticked stop:digest|listed ticked stop:digest|";
-    const Run runs[] = {
+    const std::tuple<const char*, bool, std::string> runs[] = {
         {"/i /quiet", false,
          "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked download|listed ticked installs|" +
              stops + "listed ticked stop:administrator|Tampered:digest"},
@@ -185,52 +175,34 @@ TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
          "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked stop:download|listed ticked|" +
              stops + "listed ticked stop:digest|Web:download"},
     };
-    for (const Run& c : runs) {
-        Facts f = Media(c.commandLine);
-        f.host.administrator = c.administrator;
+    for (const auto& [commandLine, administrator, decided] : runs) {
+        Facts f = Media(commandLine);
+        f.host.administrator = administrator;
         f.main.AdminNeed = 0;
         f.guarded = true;
-        for (const Row& row : rows) {
+        for (const auto& [name, change] : rows) {
             ComponentDescriptor d;
-            d.Name = row.name;
+            d.Name = name;
             d.InstPath = "x.exe";
             d.AdminNeed = 0;
             ComponentFacts seen;
             seen.finding.verdict = V::Missing;
-            row.change(d, seen);
+            change(d, seen);
             f.prerequisites.push_back(d);
             f.prerequisiteFacts.push_back(seen);
         }
         const Plan p = MakePlan(f);
-        std::string decided;
-        for (const Component& k : p.prerequisites) {
-            std::string line = k.listed ? "listed" : "-";
-            if (k.listed && k.optionalState != OptionalState::Unchecked) line += " ticked";
-            if (k.installsUnattended) line += " installs";
-            if (k.asksDownload) line += " download";
-            const char* stop[] = {"", " stop:administrator", " stop:download", " stop:digest"};
-            decided += line + stop[static_cast<int>(k.stop)] + "|";
-        }
+        std::string seen;
         const char* reason[] = {"", "administrator", "download", "digest"};
-        decided += p.unattendedStop.component + ":" + reason[static_cast<int>(p.unattendedStop.reason)];
-        EXPECT_EQ(decided, c.decided) << c.commandLine;
+        for (const Component& k : p.prerequisites) {
+            seen += k.listed ? "listed" : "-";
+            if (k.listed && k.optionalState != OptionalState::Unchecked) seen += " ticked";
+            if (k.installsUnattended) seen += " installs";
+            if (k.asksDownload) seen += " download";
+            seen += std::string(k.stop != LoopStop::Reason::None ? " stop:" : "") + reason[static_cast<int>(k.stop)] + "|";
+        }
+        EXPECT_EQ(seen + p.unattendedStop.component + ":" + reason[static_cast<int>(p.unattendedStop.reason)], decided);
     }
-
-    // The post-requisites and the package: a digest that does not match stops them.
-    Facts f = Media("/i /quiet /record C:\\r.json");
-    f.postRequisites = {ComponentDescriptor(), ComponentDescriptor()};
-    f.postRequisiteFacts.resize(2);
-    f.postRequisiteFacts[1].digest.verdict = DigestCheck::Verdict::Differs;
-    f.packageDigest.verdict = DigestCheck::Verdict::Unreadable;
-    Installed(f, 1);
-    EXPECT_EQ(MakePlan(f).refusedExitCode, 1638) << "a newer version, as deployment engines know it";
-    Installed(f, -1);
-    f.package.state = -1;
-    const Plan p = MakePlan(f);
-    EXPECT_TRUE(p.packageTampered);
-    EXPECT_EQ(p.postRequisiteList.size(), 2u);
-    EXPECT_EQ(p.postRequisiteList[1].stop, LoopStop::Reason::Digest);
-    EXPECT_EQ(p.postRequisiteList[0].stop, LoopStop::Reason::None);
 }
 
 // The names themselves are a table of the code; the rules around it:
