@@ -47,34 +47,26 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
 }
 
 TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
-    struct Case {
-        std::string address, productName;
-        bool binds;
-        uint32_t sendResult;
-        int answer;
-        std::string outcome;  // messages sent, the window raised, then the last entry
-    };
     const std::string to = "help@example.invalid", sent = "Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n";
-    const Case cases[] = {
-        {"", "Demo", true, 0, 6, "0||Can't read email address from ini file.\r\n"},
-        {to, "Demo", true, 0, 6, "1|Demo|" + sent},
-        {to, "", true, 0, 6, "1||" + sent},
-        {to, "Demo", false, 0, 6, "0||Can't load MAPI32.DLL"},
-        {to, "Demo", true, 1, 6, "1||MAPISendMail(SMTP:" + to + ") failure. Error(1)'Unknown error 0x00000001'."},
+    // The address, product name, whether MAPI32.DLL binds and what sending returns: boxes shown, messages
+    // sent, the window raised, then the last entry.
+    const std::tuple<std::string, const char*, bool, uint32_t, std::string> cases[] = {
+        {"", "Demo", true, 0, "0|0||Can't read email address from ini file.\r\n"},
+        {to, "Demo", true, 0, "1|1|Demo|" + sent},
+        {to, "", true, 0, "1|1||" + sent},
+        {to, "Demo", false, 0, "1|0||Can't load MAPI32.DLL"},
+        {to, "Demo", true, 1, "1|1||MAPISendMail(SMTP:" + to + ") failure. Error(1)'Unknown error 0x00000001'."},
     };
-    for (const Case& c : cases) {
+    for (const auto& [address, product, binds, result, outcome] : cases) {
         Bench b;
-        b.s.uiLevel = UiLevel::Quiet;
-        b.os.mapi.binds = c.binds;
-        b.os.mapi.sendResult = c.sendResult;
-        b.os.userInterface.answers = {c.answer};
-        SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", c.address, c.productName, "1.0"});
-        const auto& shown = b.os.userInterface.shown;
-        EXPECT_EQ(shown.size(), c.address.empty() ? 0u : 1u) << "asked at every level";
+        b.s.uiLevel = UiLevel::Quiet;  // asked at every level
+        b.os.mapi.binds = binds;
+        b.os.mapi.sendResult = result;
+        b.os.userInterface.answers = {6};
+        SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", address, product, "1.0"});
         const auto entries = b.Entries();
-        const std::string raised = b.os.mapi.raised.empty() ? "" : b.os.mapi.raised.back();
-        EXPECT_EQ(Format("%u|%s|", unsigned(b.os.mapi.sent.size()), raised.c_str()) + (entries.empty() ? "" : entries.back()),
-                  c.outcome);
+        EXPECT_EQ(Format("%u|%d|%s|", unsigned(b.os.userInterface.shown.size()), b.os.mapi.sent, b.os.mapi.raised.c_str()) +
+                      (entries.empty() ? "" : entries.back()), outcome);
     }
 }
 

@@ -166,7 +166,7 @@ TEST(Runs, BoxesCallsEntriesAndTheRecord) {
         const std::string& json = os.fileSystem.contents["C:\\r.json"];
         EXPECT_EQ(record ? RecordFields(exitCode, json) : std::to_string(exitCode), c.record) << c.ini << commandLine;
         EXPECT_EQ(json.empty(), !record) << "a record only when asked for";
-        const Lines boxes = os.Boxes();
+        const Lines boxes = os.userInterface.shown;
         EXPECT_TRUE(boxes.size() == c.boxes.size() && InOrder(c.boxes, boxes)) << testing::PrintToString(boxes);
         EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << commandLine << testing::PrintToString(os.LogEntries(kLog));
         EXPECT_TRUE(InOrder(c.calls, os.msi.calls)) << commandLine << "\n" << testing::PrintToString(os.msi.calls);
