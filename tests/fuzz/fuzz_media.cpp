@@ -1,7 +1,9 @@
 // The media as a person or a deployment tool hands it over: a command line
-// (the first line) and a setup.ini (the rest) in the code page that the
-// first byte picks, read by every command-line reader, the media checker and
-// a whole run with its component sections, probes and dialog rows.
+// and a setup.ini in the code page that the input picks, read by every
+// command-line reader, the media checker and a whole run with its component
+// sections, probes and dialog rows.
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstdlib>
 
 #include "checker/media_check.h"
@@ -10,20 +12,19 @@
 #include "fake_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size == 0) return 0;
-    const std::string input(reinterpret_cast<const char*>(data), size), line = input.substr(0, input.find('\n'));
-    const std::string ini = line.size() < size ? input.substr(line.size() + 1) : "";
+    FuzzedDataProvider input(data, size);
+    const std::vector<uint32_t> pages = platform::posix::CodePage::Numbers();
+    fake::Platform os;
+    os.fileSystem.codePage = platform::posix::CodePage::Find(pages[input.ConsumeIntegral<uint8_t>() % pages.size()]);
+    const std::string line = input.ConsumeRandomLengthString();
     const setup::CommandLine c = setup::ParseCommandLine(line);
     if (c.logPath.size() > line.size() || c.recordPath.size() > line.size()) std::abort();
     if (c.adminTargetValid && c.adminTarget.find('"') != std::string::npos) std::abort();
     // Tokens may touch (a quoted one ends at its quote), so each may gain a blank.
     if (c.properties.size() > 2 * line.size()) std::abort();
 
-    fake::Platform os;
-    const std::vector<uint32_t> pages = platform::posix::CodePage::Numbers();
-    os.fileSystem.codePage = platform::posix::CodePage::Find(pages[data[0] % pages.size()]);
-    os.Kit(ini);
-    os.fileSystem.contents["C:\\Kits\\setup.exe"] = input;  // its signature
+    os.Kit(input.ConsumeRemainingBytesAsString());
+    os.fileSystem.contents["C:\\Kits\\setup.exe"].assign(reinterpret_cast<const char*>(data), size);  // its signature
     setup::checker::MediaPlatform media(os.fileSystem, os.msi, "C:\\Kits\\setup.exe");
     setup::checker::CheckMedia(media);
 

@@ -1,6 +1,8 @@
-// The short texts of setup.ini and the log, each from its own line of the
+// The short texts of setup.ini and the log, each its own piece of the
 // input: a registry condition against a value of any bytes, version texts,
 // status text, log entries and messages.
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <cstdlib>
 
 #include "components/prerequisites_dialog.h"
@@ -11,13 +13,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A RegPath, a RegCond or version, a version or status text, then a value or log text.
-    std::vector<std::string> f(4);
-    const std::string input(reinterpret_cast<const char*>(data), size);
-    size_t i = 0, pos = 0;
-    for (size_t end; i < 3 && (end = input.find('\n', pos)) != std::string::npos; ++i, pos = end + 1) {
-        f[i] = input.substr(pos, end - pos);
-    }
-    f[i] = input.substr(pos);
+    FuzzedDataProvider input(data, size);
+    std::string f[4];
+    for (int i = 0; i < 3; ++i) f[i] = input.ConsumeRandomLengthString();
+    f[3] = input.ConsumeRemainingBytesAsString();
     const setup::VersionValue a = setup::ParseVersionValue(f[1]), b = setup::ParseVersionValue(f[2]);
     if (setup::CompareVersionValues(a, b) != -setup::CompareVersionValues(b, a)) std::abort();
     if (setup::FormatVersionValue(a).size() > 23) std::abort();
