@@ -102,8 +102,8 @@ TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialogAStartedRestartEndsIt
     EXPECT_EQ(b.os.procs.started, (Lines{"\"C:\\One.exe\"", "\"C:\\Three.exe\"", "\"C:\\Four.exe\""}));
     EXPECT_EQ(outcome.failedComponent + "|" + std::to_string(outcome.failedCode), "One|1603");
     EXPECT_TRUE(outcome.rebootRequired && outcome.restartStarted && !outcome.tampered);
-    EXPECT_EQ(b.os.Boxes(), Lines{"Installation Error|Setup was unable to install\n'\"C:\\One.exe\"'."});
-    EXPECT_EQ(b.os.userInterface.shown[0].owner, 77u);
+    EXPECT_EQ(b.os.userInterface.shown, Lines{"Installation Error|Setup was unable to install\n'\"C:\\One.exe\"'."});
+    EXPECT_EQ(b.os.userInterface.owner, 77u);
     EXPECT_EQ(windows.statusTexts.size(), 3u);
     EXPECT_EQ(windows.statusTexts[0], "Installing One.\r\nPlease wait...");
     EXPECT_EQ(b.os.userInterface.waitCursors, 0) << "every wait cursor is restored";

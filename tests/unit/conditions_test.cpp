@@ -24,7 +24,7 @@ std::string Text(const std::string& t) { return t + std::string(1, '\0'); }
 
 using fake::Bench;
 
-TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
+TEST(Configuration, ModulePathsProfileRulesMainKeysAndOptionalPresence) {
     const std::pair<const char*, const char*> modules[] = {
         {"C:\\My.Kits\\setup", "C:\\My|C:\\My.Kits|C:\\My.Kits\\|C:\\My.ini"},
         {"setup.exe", "setup||\\|setup.ini"},
@@ -33,16 +33,27 @@ TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
         EXPECT_EQ(ModulePathPart(path, true, false) + "|" + ModulePathPart(path, false, false) + "|" +
                       ProgramFolder(path) + "|" + IniPathOf(path), parts);
     }
+    // setup.ini as the Windows profile functions read it (the Linux checker's reader, which the fake uses too);
+    // UTF-16 and the byte-order mark are the media corpus's.
+    const std::pair<std::string, std::string> files[] = {
+        {"[Main]\nmsipath=demo.msi\nAdminNeed=0\nLangId=1049x\n", "demo.msi|Install|0|1049|0|0"},
+        {"[Main]\nMsiPatch=1\nOs32Need=1\n", "|Major|1|0|1|1"},
+        {"[Main]\nMsiType=\nAdminNeed=\nLangId= -3x\n", "||1|-3|0|0"},  // present but empty
+        {"[Main]\rX=2\rMsiPath=1", "1|Install|1|0|0|0"},
+        {"  [ main ] x\n\t;MsiPath=1\n\n\t MsiPath \t=  x  y \t\n", "x  y|Install|1|0|0|0"},
+        {"[Main]\nMsiType\nMsiPath=1\n[main]\nMsiPath=2\nmsipath=3\n", "1||1|0|0|0"},
+        {"[Main]\nMsiPath='x'\nMsiType=\"a\" b \"c\"\n", "x|a\" b \"c|1|0|0|0"},
+        {"[Main]\nMsiPath=" + std::string(3000, 'x'), std::string(2047, 'x') + "|Install|1|0|0|0"},
+    };
     fake::Platform os;
     const IniFile ini(os.fileSystem, "C:\\Kits\\setup.ini");
-    const auto read = [&](const std::string& text) {
-        os.fileSystem.SetIni("[Main]\n" + text);
+    for (const auto& [file, read] : files) {
+        os.fileSystem.SetIni(file);
         const MainSettings m = ReadMainSettings(ini);
-        return m.MsiPath + "|" + m.MsiType + Format("|%d|%d|%d|%d", m.AdminNeed, m.LangId, m.MsiPatch, m.Os32Need);
-    };
-    EXPECT_EQ(read("msipath=demo.msi\nAdminNeed=0\nLangId=1049x\n"), "demo.msi|Install|0|1049|0|0");
-    EXPECT_EQ(read("MsiPatch=1\nOs32Need=1\n"), "|Major|1|0|1|1");
-    EXPECT_EQ(read("MsiType=\n"), "||1|0|0|0") << "present but empty";
+        EXPECT_EQ(m.MsiPath + "|" + m.MsiType + Format("|%d|%d|%d|%d", m.AdminNeed, m.LangId, m.MsiPatch, m.Os32Need), read);
+    }
+    const std::string listing = platform::posix::ProfileFile("[S]\nA=" + std::string(3000, 'v')).SectionListing("S", 2048);
+    EXPECT_EQ(listing.substr(2044), std::string("vv\0\0", 4)) << "cut as the system cuts it";
 
     const std::pair<std::string, int> optional[] = {
         {"Name=A\n", -1}, {"   Optional=0\n", 0}, {"optional=1\n", -1}, {"OptionalX=0\n", 1},
@@ -55,26 +66,6 @@ TEST(Configuration, ModulePathsMainKeysAndOptionalPresence) {
         {"RegPath01", false}, {"RegPath3x", false}, {"RegPath123", false}, {"Name", true}, {"Name1", false}};
     for (const auto& [key, known] : keys) EXPECT_EQ(schema::kPrerequisites.Find(key) != nullptr, known) << key;
     EXPECT_EQ(schema::MacrosOf(*schema::kPrerequisites.Find("InstParams")), (Lines{"#InstPath#", "#Root#", "#Temp#"}));
-}
-
-// The Linux checker's reading of setup.ini, one case a rule (the fake reads with it too);
-// UTF-16 and the byte-order mark are the media corpus's.
-TEST(ProfileFile, ReadsAsTheWindowsProfileFunctions) {
-    const std::pair<std::string, std::string> cases[] = {  // a file, the value of [M] A
-        {"[M]\rB=2\rA=1", "1"},
-        {"  [ m ] x\n\t;A=1\n\n\t A \t=  x  y \t\n", "x  y"},
-        {"[M]\nA\n", ""},
-        {"[M]\nA=1\n[m]\nA=2\na=3\n", "1"},
-        {"[M]\nA='x'\n", "x"},
-        {"[M]\nA=\"a\" b \"c\"\n", "a\" b \"c"},
-        {"[M]\nA=" + std::string(3000, 'x'), std::string(2047, 'x')},
-    };
-    for (const auto& [file, value] : cases) EXPECT_EQ(platform::posix::ProfileFile(file).String("M", "A", "default", 2048), value);
-    const platform::posix::ProfileFile numbers("[M]\nA= -3x\nB=\n");
-    EXPECT_EQ(numbers.Int("M", "A", 7) + numbers.Int("M", "B", 7), -3 + 7);
-    const std::string listing = platform::posix::ProfileFile("[S]\nA=" + std::string(3000, 'v')).SectionListing("S", 2048);
-    EXPECT_EQ(listing.size(), 2048u);
-    EXPECT_EQ(listing.substr(2044), std::string("vv\0\0", 4)) << "cut as the system cuts it";
 }
 
 TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {

@@ -1,4 +1,4 @@
-// Log names, text helpers, the log mail and the string table.
+// Text helpers and log names, the log mail and the string table.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -14,37 +14,31 @@ namespace {
 
 using fake::Bench;
 
-TEST(SafeLogName, ReplacesWhatNoFileNameHoldsAndLettersBeyondAsciiUnlessTheNameExists) {
+TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
+    // A log name: what no file name holds and letters beyond ASCII become "$", unless the name exists.
     fake::Platform os;
     EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xC3\xA9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x\x7F\x80"),
               "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x\x7F$");
     os.fileSystem.contents["Caf\xC3\xA9 Pro$"];
-    EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xC3\xA9 Pro?"), "Caf\xC3\xA9 Pro$") << "a name that exists keeps its letters";
-}
-
-TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
-    EXPECT_EQ(FormatBounded(6, "%s-%d", "abc", 42), "abc-4");
-    EXPECT_EQ(FormatBounded(1, "%s", "abc"), "");
-    EXPECT_EQ(FormatBounded(0, "%s", "abc"), "");
+    EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xC3\xA9 Pro?"), "Caf\xC3\xA9 Pro$");
+    EXPECT_EQ(FormatBounded(6, "%s-%d", "abc", 42) + "|" + FormatBounded(1, "%s", "abc") + FormatBounded(0, "%s", "x"), "abc-4|");
     EXPECT_EQ(Format("%s", std::string(5000, 'x').c_str()).size(), 5000u);
     std::string text = "#Root##Root#x";
     ReplaceAll(text, "#Root#", "#Root#\\a");
     EXPECT_EQ(text, "#Root#\\a#Root#\\ax");
     EXPECT_EQ((std::vector<int>{CompareNoCase("abc", "ABD"), CompareNoCase("b", "A"), CompareNoCase("ab", "AB"),
                                 CompareNoCase("ab", "abc")}), (std::vector<int>{-1, 1, 0, -1}));
-    EXPECT_TRUE(StartsWithNoCase("MSIEXEC /i", "msiexec") && StartsWithNoCase("msiexec", "MSIEXEC"));
-    EXPECT_FALSE(StartsWithNoCase("msi", "msiexec"));
-    EXPECT_TRUE(ContainsNoCase("Setup of LIBRE OFFICE 7", "Libre Office"));
-    EXPECT_FALSE(ContainsNoCase("LibreOffice", "Libre Office"));
+    EXPECT_TRUE(StartsWithNoCase("MSIEXEC /i", "msiexec") && StartsWithNoCase("msiexec", "MSIEXEC") &&
+                !StartsWithNoCase("msi", "msiexec") && ContainsNoCase("Setup of LIBRE OFFICE 7", "Libre Office") &&
+                !ContainsNoCase("LibreOffice", "Libre Office"));
     // Cut after whole characters, as many UTF-16 units as the buffer holds.
     EXPECT_EQ(FormatBounded(4, "%s", "a\xC3\xA9\xE2\x82\xAC!"), "a\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(FormatBounded(3, "%s", "a\xF0\x9F\x98\x80"), "a") << "a surrogate pair is two units";
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xF0\x9F\x98\x80\xC3\xA9")), "\xF0\x9F\x98\x80\xC3\xA9");
     EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a") << "a lone surrogate";
     // UTF-8 passes; other bytes, overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
-    for (const std::string utf8 : {"\xC2\x80\xDF\xBF\xEF\xBF\xBF", "\xE0\xA0\x80\xED\x9F\xBF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}) {
-        EXPECT_EQ(JsonString(utf8), "\"" + utf8 + "\"") << utf8;
-    }
+    const std::string utf8 = "\xC2\x80\xDF\xBF\xEF\xBF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+    EXPECT_EQ(JsonString(utf8), "\"" + utf8 + "\"");
     const std::pair<std::string, std::string> json[] = {
         {"a\"\\\x01\x7F", "a\\\"\\\\\\u0001\x7F"}, {"\xC1\xBF", "\\ufffd\\ufffd"}, {"\xE0\x9F\xBF", "\\ufffd\\ufffd\\ufffd"},
         {"\xED\xA0\x80", "\\ufffd\\ufffd\\ufffd"}, {"\xF0\x8F\xBF\xBF", "\\ufffd\\ufffd\\ufffd\\ufffd"},
@@ -53,34 +47,26 @@ TEST(TextFormat, BoundedFormattingReplacementAndCaseRules) {
 }
 
 TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
-    struct Case {
-        std::string address, productName;
-        bool binds;
-        uint32_t sendResult;
-        int answer;
-        std::string outcome;  // messages sent, the window raised, then the last entry
-    };
     const std::string to = "help@example.invalid", sent = "Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n";
-    const Case cases[] = {
-        {"", "Demo", true, 0, 6, "0||Can't read email address from ini file.\r\n"},
-        {to, "Demo", true, 0, 6, "1|Demo|" + sent},
-        {to, "", true, 0, 6, "1||" + sent},
-        {to, "Demo", false, 0, 6, "0||Can't load MAPI32.DLL"},
-        {to, "Demo", true, 1, 6, "1||MAPISendMail(SMTP:" + to + ") failure. Error(1)'Unknown error 0x00000001'."},
+    // The address, product name, whether MAPI32.DLL binds and what sending returns: boxes shown, messages
+    // sent, the window raised, then the last entry.
+    const std::tuple<std::string, const char*, bool, uint32_t, std::string> cases[] = {
+        {"", "Demo", true, 0, "0|0||Can't read email address from ini file.\r\n"},
+        {to, "Demo", true, 0, "1|1|Demo|" + sent},
+        {to, "", true, 0, "1|1||" + sent},
+        {to, "Demo", false, 0, "1|0||Can't load MAPI32.DLL"},
+        {to, "Demo", true, 1, "1|1||MAPISendMail(SMTP:" + to + ") failure. Error(1)'Unknown error 0x00000001'."},
     };
-    for (const Case& c : cases) {
+    for (const auto& [address, product, binds, result, outcome] : cases) {
         Bench b;
-        b.s.uiLevel = UiLevel::Quiet;
-        b.os.mapi.binds = c.binds;
-        b.os.mapi.sendResult = c.sendResult;
-        b.os.userInterface.answers = {c.answer};
-        SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", c.address, c.productName, "1.0"});
-        const auto& shown = b.os.userInterface.shown;
-        EXPECT_EQ(shown.size(), c.address.empty() ? 0u : 1u) << "asked at every level";
+        b.s.uiLevel = UiLevel::Quiet;  // asked at every level
+        b.os.mapi.binds = binds;
+        b.os.mapi.sendResult = result;
+        b.os.userInterface.answers = {6};
+        SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", address, product, "1.0"});
         const auto entries = b.Entries();
-        const std::string raised = b.os.mapi.raised.empty() ? "" : b.os.mapi.raised.back();
-        EXPECT_EQ(Format("%u|%s|", unsigned(b.os.mapi.sent.size()), raised.c_str()) + (entries.empty() ? "" : entries.back()),
-                  c.outcome);
+        EXPECT_EQ(Format("%u|%d|%s|", unsigned(b.os.userInterface.shown.size()), b.os.mapi.sent, b.os.mapi.raised.c_str()) +
+                      (entries.empty() ? "" : entries.back()), outcome);
     }
 }
 

@@ -19,20 +19,6 @@ std::vector<StringResource> Collect() {
     return all;
 }
 
-}  // namespace
-
-const std::vector<StringResource>& AllStringResources() {
-    static const std::vector<StringResource> all = Collect();
-    return all;
-}
-
-bool Give(const std::string& value, std::string* out) {
-    *out = value;
-    return true;
-}
-
-namespace {
-
 // Counted in Files::holds while it lives.
 struct HeldBytes : platform::HeldFile {
     HeldBytes(int& count, std::string bytes) : count_(++count), bytes_(std::move(bytes)) {}
@@ -44,93 +30,6 @@ struct HeldBytes : platform::HeldFile {
     int& count_;
     std::string bytes_;
 };
-
-}  // namespace
-
-std::unique_ptr<platform::HeldFile> Files::OpenHeld(const std::string& path) {
-    if (!contents.count(path) || unopenable.count(path)) return nullptr;
-    return std::make_unique<HeldBytes>(holds[path], contents[path]);
-}
-
-uint32_t Files::FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) {
-    if (!versions.count(path)) return 2;  // ERROR_FILE_NOT_FOUND
-    std::tie(*ms, *ls) = versions[path];
-    return 0;
-}
-
-std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name, bool* existed) {
-    struct Held : platform::Held {
-        Held(std::set<std::string>& owner, std::string held) : owner_(owner), name_(std::move(held)) {}
-        ~Held() override { owner_.erase(name_); }
-        std::set<std::string>& owner_;
-        std::string name_;
-    };
-    *existed = !mutexes.insert(name).second;
-    if (*existed) return std::make_unique<platform::Held>();
-    return std::make_unique<Held>(mutexes, name);
-}
-
-uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& keyPath,
-                             const std::string& valueName, platform::RegistryView view,
-                             size_t bufferSize, std::string* bytes, uint32_t* type) {
-    auto it = values.find({root, UpperCase(keyPath), view, UpperCase(valueName)});
-    if (it == values.end()) return 2;
-    if (it->second.size() > bufferSize) return 234;  // ERROR_MORE_DATA
-    *bytes = it->second;
-    *type = bytes->size() == 4 ? 4 : 1;  // REG_DWORD for four bytes, else REG_SZ
-    return 0;
-}
-
-platform::CapturedRun Processes::RunCaptured(const std::string& commandLine) {
-    if (!children.count(commandLine)) return {platform::CapturedRun::Failure::Start, 2, 0, ""};
-    return children[commandLine];
-}
-
-uint32_t Processes::RunAndWait(const std::string& application, const std::string& line, bool* wasStarted,
-                               uint32_t* exitCode) {
-    const std::string commandLine = application.empty() ? line : "<" + application + "> " + line;
-    started.push_back(commandLine);
-    const uint32_t error = children.count(commandLine) ? children[commandLine].error : 2;
-    *wasStarted = error == 0;
-    if (error != 0) return error;
-    if (onStart) onStart(commandLine);
-    *exitCode = children[commandLine].exitCode;
-    return 0;
-}
-
-int Ui::ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption, uint32_t) {
-    shown.push_back({owner, text, caption});
-    if (answers.empty()) return 1;
-    const int answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) {
-    std::u16string entries[16];
-    bool any = false;
-    for (const auto& s : AllStringResources()) {
-        if (s.language == language && s.id / 16 + 1 == block) {
-            entries[s.id % 16] = setup::Utf8ToUtf16(s.utf8);
-            any = true;
-        }
-    }
-    data->clear();
-    for (const auto& entry : entries) {
-        data->push_back(static_cast<uint16_t>(entry.size()));
-        data->insert(data->end(), entry.begin(), entry.end());
-    }
-    return any && language != 0;
-}
-
-std::string Ui::DefaultString(uint16_t id, size_t bufferSize) {
-    for (const auto& s : AllStringResources()) {
-        if (s.language == 0 && s.id == id) return std::string(s.utf8).substr(0, bufferSize - 1);
-    }
-    return std::string();
-}
-
-namespace {
 
 class InstallerLibrary : public platform::InstallerLibrary {
 public:
@@ -176,7 +75,6 @@ public:
         info.productCode = value("ProductCode");
         info.productVersion = value("ProductVersion");
         info.productName = value("ProductName");
-        info.allUsers = value("ALLUSERS");
         info.summaryTemplate = "x64;1033";
         info.schema = 200;
         info.wordCount = 2;
@@ -190,19 +88,96 @@ private:
 
 }  // namespace
 
+const std::vector<StringResource>& AllStringResources() {
+    static const std::vector<StringResource> all = Collect();
+    return all;
+}
+
+std::unique_ptr<platform::HeldFile> Files::OpenHeld(const std::string& path) {
+    if (!contents.count(path) || unopenable.count(path)) return nullptr;
+    return std::make_unique<HeldBytes>(holds[path], contents[path]);
+}
+
+std::unique_ptr<platform::Held> System::CreateNamedMutex(const std::string& name, bool* existed) {
+    struct Held : platform::Held {
+        Held(std::set<std::string>& owner, std::string held) : owner_(owner), name_(std::move(held)) {}
+        ~Held() override { owner_.erase(name_); }
+        std::set<std::string>& owner_;
+        std::string name_;
+    };
+    *existed = !mutexes.insert(name).second;
+    if (*existed) return std::make_unique<platform::Held>();
+    return std::make_unique<Held>(mutexes, name);
+}
+
+uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& keyPath,
+                             const std::string& valueName, platform::RegistryView view,
+                             size_t bufferSize, std::string* bytes, uint32_t* type) {
+    auto it = values.find({root, UpperCase(keyPath), view, UpperCase(valueName)});
+    if (it == values.end()) return 2;
+    if (it->second.size() > bufferSize) return 234;  // ERROR_MORE_DATA
+    *bytes = it->second;
+    *type = bytes->size() == 4 ? 4 : 1;  // REG_DWORD for four bytes, else REG_SZ
+    return 0;
+}
+
+uint32_t Processes::RunAndWait(const std::string& application, const std::string& line, bool* wasStarted,
+                               uint32_t* exitCode) {
+    const std::string commandLine = application.empty() ? line : "<" + application + "> " + line;
+    started.push_back(commandLine);
+    const uint32_t error = children.count(commandLine) ? children[commandLine].error : 2;
+    *wasStarted = error == 0;
+    if (error != 0) return error;
+    *exitCode = children[commandLine].exitCode;
+    return 0;
+}
+
+int Ui::ShowMessage(platform::WindowRef by, const std::string& text, const std::string& caption, uint32_t) {
+    shown.push_back(caption + "|" + text);
+    owner = by;
+    if (answers.empty()) return 1;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) {
+    std::u16string entries[16];
+    bool any = false;
+    for (const auto& s : AllStringResources()) {
+        if (s.language == language && s.id / 16 + 1 == block) {
+            entries[s.id % 16] = setup::Utf8ToUtf16(s.utf8);
+            any = true;
+        }
+    }
+    data->clear();
+    for (const auto& entry : entries) {
+        data->push_back(static_cast<uint16_t>(entry.size()));
+        data->insert(data->end(), entry.begin(), entry.end());
+    }
+    return any && language != 0;
+}
+
+std::string Ui::DefaultString(uint16_t id, size_t bufferSize) {
+    for (const auto& s : AllStringResources()) {
+        if (s.language == 0 && s.id == id) return std::string(s.utf8).substr(0, bufferSize - 1);
+    }
+    return std::string();
+}
+
 std::unique_ptr<platform::InstallerLibrary> Installer::Bind() {
     return std::make_unique<InstallerLibrary>(*this);
 }
 
-std::vector<std::string> Platform::Boxes() {
-    std::vector<std::string> boxes;
-    for (const auto& box : userInterface.shown) boxes.push_back(box.caption + "|" + box.text);
-    return boxes;
+void Platform::Kit(const std::string& ini) {
+    fileSystem.SetIni(ini);
+    fileSystem.contents["C:\\Kits\\demo.msi"];
+    msi.packages["C:\\Kits\\demo.msi"] = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
 }
 
 std::vector<std::string> Platform::LogEntries(const std::string& path) {
     std::vector<std::string> entries;
-    const std::string log = Utf16File(path);
+    const std::string log = platform::posix::FromUtf16(fileSystem.contents[path]);
     const std::string stamp = "Setup.exe [";
     for (size_t pos = log.find(stamp); pos != std::string::npos;) {
         const size_t start = log.find("]: ", pos) + 3;

@@ -20,7 +20,10 @@
 namespace fake {
 
 using platform::posix::UpperCase;
-bool Give(const std::string& value, std::string* out);  // sets `out`; true
+inline bool Give(const std::string& value, std::string* out) {  // sets `out`; true
+    *out = value;
+    return true;
+}
 
 // Every string of the program's four string tables (language 0, 1040, 1041, 1049).
 struct StringResource {
@@ -60,7 +63,11 @@ public:
     bool CommonProgramFilesFolder(std::string* folder) override {
         return Give("C:\\Program Files (x86)\\Common Files", folder);
     }
-    uint32_t FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) override;
+    uint32_t FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) override {
+        if (!versions.count(path)) return 2;  // ERROR_FILE_NOT_FOUND
+        std::tie(*ms, *ls) = versions[path];
+        return 0;
+    }
     uint32_t TryLoadLibrary(const std::string& path) override {
         return loadErrors.count(path) ? loadErrors[path] : 0;
     }
@@ -68,12 +75,10 @@ public:
     std::map<std::string, std::set<std::string>> asked;  // keys read, by section less its number
     std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
                           const std::string& file) override {
-        asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
-        return Profile(file).String(section, key, fallback, 2048);
+        return Asked(section, key, file).String(section, key, fallback, 2048);
     }
     int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
-        asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
-        return Profile(file).Int(section, key, fallback);
+        return Asked(section, key, file).Int(section, key, fallback);
     }
     std::string IniSection(const std::string& section, const std::string& file) override {
         return Profile(file).SectionListing(section, 2048);
@@ -87,11 +92,14 @@ private:
     platform::posix::ProfileFile Profile(const std::string& file) {
         return platform::posix::ProfileFile(contents.count(file) ? contents[file] : "", codePage);
     }
+    platform::posix::ProfileFile Asked(const std::string& section, const std::string& key, const std::string& file) {
+        asked[section.substr(0, section.find_first_of("0123456789"))].insert(key);
+        return Profile(file);
+    }
 };
 
 class System : public platform::System {
 public:
-    platform::LocalTime now{2025, 3, 7, 9, 5, 3};
     uint16_t userLanguage = 1033;
     uint16_t architecture = 9;  // x64
     bool versionFails = false;
@@ -102,7 +110,7 @@ public:
     std::map<uint32_t, std::string> errorTexts = {{2, "Not found.\r\n"}, {1603, "Fatal error.\r\n"}};
     std::map<std::string, std::string> environment;
 
-    platform::LocalTime Now() override { return now; }
+    platform::LocalTime Now() override { return {2025, 3, 7, 9, 5, 3}; }
     uint16_t UserDefaultLanguage() override { return userLanguage; }
     uint16_t NativeArchitecture() override { return architecture; }
     bool Version(platform::OsVersion* version) override {
@@ -120,16 +128,12 @@ public:
     }
 };
 
-struct ShownBox {
-    platform::WindowRef owner;
-    std::string text, caption;
-};
-
 class Ui : public platform::Ui {
 public:
-    std::vector<ShownBox> shown;
-    std::deque<int> answers;  // answers in order; IDOK (1) when none is left
-    int waitCursors = 0;      // shown and not yet restored
+    std::vector<std::string> shown;  // "caption|text" of every box
+    platform::WindowRef owner = 0;   // of the last one
+    std::deque<int> answers;         // answers in order; IDOK (1) when none is left
+    int waitCursors = 0;             // shown and not yet restored
     // What the user does with the prerequisites dialog; unscripted, it cannot be created.
     std::function<int(platform::PrerequisitesDialog&)> prerequisitesDialog;
 
@@ -164,10 +168,11 @@ public:
     // What a start does: by command line, "<application> command line", or "program|parameters" ("|checked"
     // when the zone check is skipped); `error` alone: it does not start.
     std::map<std::string, platform::CapturedRun> children;
-    std::vector<std::string> started;       // installers, in order
-    std::function<void(const std::string&)> onStart;
+    std::vector<std::string> started;  // installers, in order
 
-    platform::CapturedRun RunCaptured(const std::string& commandLine) override;
+    platform::CapturedRun RunCaptured(const std::string& line) override {
+        return children.count(line) ? children[line] : platform::CapturedRun{platform::CapturedRun::Failure::Start, 2, 0, ""};
+    }
     uint32_t RunAndWait(const std::string& application, const std::string& commandLine, bool* wasStarted,
                         uint32_t* exitCode) override;
     uint32_t RunElevatedAndWait(const std::string& program, const std::string& parameters, bool checked,
@@ -194,15 +199,12 @@ class Mail : public platform::Mail {
 public:
     bool binds = true;
     uint32_t sendResult = 0;
-    std::vector<platform::MailMessage> sent;
-    std::vector<std::string> raised;
+    int sent = 0;        // messages handed over
+    std::string raised;  // the title of the window raised last
 
     bool Bind() override { return binds; }
-    uint32_t Send(const platform::MailMessage& message) override {
-        sent.push_back(message);
-        return sendResult;
-    }
-    void RaiseWindowTitled(const std::string& titlePart, uint32_t) override { raised.push_back(titlePart); }
+    uint32_t Send(const platform::MailMessage&) override { return ++sent, sendResult; }
+    void RaiseWindowTitled(const std::string& titlePart, uint32_t) override { raised = titlePart; }
 };
 
 class Platform : public platform::Platform {
@@ -223,10 +225,8 @@ public:
     platform::Processes& processes() override { return procs; }
     platform::Mail& mail() override { return mapi; }
 
-    // The decoded UTF-16 content of a file, as UTF-8; a leading mark stays.
-    std::string Utf16File(const std::string& path) { return platform::posix::FromUtf16(fileSystem.contents[path]); }
-    // "caption|text" of every box shown.
-    std::vector<std::string> Boxes();
+    // setup.ini and the package demo.msi (Demo 1.0, {C0DE}) beside the program.
+    void Kit(const std::string& ini);
     // The time-stamped entries of a log, without their stamps.
     std::vector<std::string> LogEntries(const std::string& path);
 };

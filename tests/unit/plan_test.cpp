@@ -1,5 +1,7 @@
 // The plan as a pure function: facts in, what the run will do (or where it
-// stops) out; the host checks' Windows names, minimum Windows and guard name.
+// stops) out; the command line's readers, and the host checks' Windows
+// names, minimum Windows and guard name.
+#include "driver/command_line.h"
 #include "driver/host_checks.h"
 #include "driver/plan.h"
 
@@ -81,58 +83,58 @@ struct Case {
 
 // Refusals in the order the run meets them, then the operations.
 TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
-    const auto transform = [](Facts& f) { f.transformsPresent = {1033}; };
+    const auto transform = [](auto& f) { f.transformsPresent = {1033}; };
     const std::string fresh = "a fresh install, prerequisites, install '', post-requisites";
     const Case cases[] = {
-        {"/i", [](Facts& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
-        {"/i", [](Facts& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
-        {"/i", [](Facts& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
+        {"/i", [](auto& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
+        {"/i", [](auto& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
+        {"/i", [](auto& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
         {"/passive", nullptr, "stop before the guard, command line, exit 3: usage box ''"},
-        {"/i", [](Facts& f) { f.host.version = platform::OsVersion{4, 0}; },
+        {"/i", [](auto& f) { f.host.version = platform::OsVersion{4, 0}; },
          "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
-        {"/i", [](Facts& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
+        {"/i", [](auto& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
+        {"/i", [](auto& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
          "stop before the guard, host checks, exit 3: error box 142 +log file after 1 entries"},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "11.0"; f.minimum = ParseMinimumWindows(f.main); f.minimumMet = false; },
+        {"/i", [](auto& f) { f.main.MinWinVersion = "11.0"; f.minimum = ParseMinimumWindows(f.main); f.minimumMet = false; },
          "stop before the guard, host checks, exit 3: error box 163|'Windows 11.0'"},
-        {"/i", [](Facts& f) {
+        {"/i", [](auto& f) {
              f.main.MinWinVersion = "11";
              f.main.MinWinMessage = "Too old\\r\\nSee readme";
              f.minimum = ParseMinimumWindows(f.main);
              f.minimumMet = false;
          },
          "stop before the guard, host checks, exit 3: error box 'Too old\r\nSee readme'"},
-        {"/i", [](Facts& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
-        {"/i", [](Facts& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
+        {"/i", [](auto& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
+        {"/i", [](auto& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
         {"/a", nullptr, "stop after the guard, command line, exit 3: usage box ''"},
-        {"/i", [](Facts& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
+        {"/i", [](auto& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
         {"/i", nullptr, fresh},  // and what passes the checks:
-        {"/i", [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
-        {"/i", [](Facts& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},
-        {"/i", [](Facts& f) { f.main.MsiType = "installupgrade"; }, fresh},
-        {"/i", [](Facts& f) { f.main.MinWinVersion = "6.1", f.minimum = ParseMinimumWindows(f.main); }, fresh},
-        {"/i /quiet A=1 B=\"x y\"", [](Facts& f) { f.main.MsiProp = "P=1"; },
+        {"/i", [](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
+        {"/i", [](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},
+        {"/i", [](auto& f) { f.main.MsiType = "installupgrade"; }, fresh},
+        {"/i", [](auto& f) { f.main.MinWinVersion = "6.1", f.minimum = ParseMinimumWindows(f.main); }, fresh},
+        {"/i /quiet A=1 B=\"x y\"", [](auto& f) { f.main.MsiProp = "P=1"; },
          "a fresh install, prerequisites, install 'A=1 B=\"x y\"', post-requisites, level 2, restart automatic"},
-        {"/i /passive", [](Facts& f) { f.main.MsiProp = "P=1"; },
+        {"/i /passive", [](auto& f) { f.main.MsiProp = "P=1"; },
          "a fresh install, prerequisites, install 'P=1', post-requisites, level 67, restart automatic"},
         {"/i", transform, "a fresh install, prerequisites, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with "
                           "C:\\Kits\\1033.mst, post-requisites"},
-        {"/i", [&](Facts& f) { transform(f); Installed(f, 0); },
+        {"/i", [&](auto& f) { transform(f); Installed(f, 0); },
          "an install over the same version, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst"},
-        {"/i", [](Facts& f) { f.package.state = 1; }, "an install over the same version, install ''"},
-        {"/i", [&](Facts& f) { transform(f); Installed(f, 1); }, "an install over the same version, refused 3000"},
-        {"/i", [&](Facts& f) { transform(f); Installed(f, -1); },
+        {"/i", [](auto& f) { f.package.state = 1; }, "an install over the same version, install ''"},
+        {"/i", [&](auto& f) { transform(f); Installed(f, 1); }, "an install over the same version, refused 3000"},
+        {"/i", [&](auto& f) { transform(f); Installed(f, -1); },
          "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus'"},
-        {"/i", [](Facts& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
+        {"/i", [](auto& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
          "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL'"},
-        {"/i", [](Facts& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
-        {"/a \"D:\\Admin Point\"", [&](Facts& f) { transform(f); f.main.MsiProp = "P=1"; },
+        {"/i", [](auto& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
+        {"/a \"D:\\Admin Point\"", [&](auto& f) { transform(f); f.main.MsiProp = "P=1"; },
          "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic"},
-        {"/i", [&](Facts& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
+        {"/i", [&](auto& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
          "a patch, patch?, patch 'P=1' at 3"},
         {"/i /quiet /record C:\\r.json", Patch, "a patch, patch?, patch '' at 2, level 2, restart automatic"},
         {"/i /record C:\\r.json", Patch, "a patch, patch?, patch '' at 3"},  // a person may be asked
-        {"/a C:\\Image", [](Facts& f) { Patch(f); f.main.MsiType = "Minor"; },
+        {"/a C:\\Image", [](auto& f) { Patch(f); f.main.MsiType = "Minor"; },
          "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic"},
         {"/i /quiet /norestart A=1", nullptr,
          "a fresh install, prerequisites, install 'A=1 REBOOT=ReallySuppress', post-requisites, level 2, restart left to the caller"},
@@ -149,35 +151,25 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
 // Each component as the stage will meet it: offered, ticked, installed
 // unattended, or where an install loop stops.
 TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
-    struct Row {
-        const char* name;
-        std::function<void(ComponentDescriptor&, ComponentFacts&)> change;
-    };
     using V = Finding::Verdict;
-    const auto digest = [](DigestCheck::Verdict v) { return [v](ComponentDescriptor&, ComponentFacts& f) { f.digest.verdict = v; }; };
-    const Row rows[] = {
-        {"Present", [](ComponentDescriptor&, ComponentFacts& f) { f.finding.verdict = V::Present; }},
-        {"Filtered", [](ComponentDescriptor&, ComponentFacts& f) { f.finding.verdict = V::Filtered; }},
-        {"Step", [](ComponentDescriptor& d, ComponentFacts& f) { d.IsUninstall = 1, f.finding.verdict = V::Present; }},
-        {"Unticked", [](ComponentDescriptor& d, ComponentFacts&) { d.Optional = OptionalState::Unchecked; }},
-        {"Licence", [](ComponentDescriptor&, ComponentFacts& f) {
-             f.finding.programChose = true, f.finding.optional = OptionalState::Unchecked;
-         }},
+    const auto digest = [](DigestCheck::Verdict v) { return [v](auto&, auto& f) { f.digest.verdict = v; }; };
+    const std::pair<const char*, std::function<void(ComponentDescriptor&, ComponentFacts&)>> rows[] = {
+        {"Present", [](auto&, auto& f) { f.finding.verdict = V::Present; }},
+        {"Filtered", [](auto&, auto& f) { f.finding.verdict = V::Filtered; }},
+        {"Step", [](auto& d, auto& f) { d.IsUninstall = 1, f.finding.verdict = V::Present; }},
+        {"Unticked", [](auto& d, auto&) { d.Optional = OptionalState::Unchecked; }},
+        {"Licence", [](auto&, auto& f) { f.finding.programChose = true, f.finding.optional = OptionalState::Unchecked; }},
         {"Matches", digest(DigestCheck::Verdict::Matches)},
-        {"Web", [](ComponentDescriptor& d, ComponentFacts&) { d.Url = "http://x"; }},
-        {"Found", [](ComponentDescriptor& d, ComponentFacts& f) { d.Url = "http://x", f.installerFound = true; }},
+        {"Web", [](auto& d, auto&) { d.Url = "http://x"; }},
+        {"Found", [](auto& d, auto& f) { d.Url = "http://x", f.installerFound = true; }},
         {"Tampered", digest(DigestCheck::Verdict::Differs)},
         {"Unreadable", digest(DigestCheck::Verdict::Unreadable)},
-        {"Elevated", [](ComponentDescriptor& d, ComponentFacts& f) { d.AdminNeed = 1, f.digest.verdict = DigestCheck::Verdict::Differs; }},
+        {"Elevated", [](auto& d, auto& f) { d.AdminNeed = 1, f.digest.verdict = DigestCheck::Verdict::Differs; }},
     };
-    struct Run {
-        std::string commandLine;
-        bool administrator;
-        std::string decided;  // each row's (listed, ticked, installed unattended, the download dialog, the loop's
-                              // stop), then where the unattended loop stops
-    };
+    // Each row's (listed, ticked, installed unattended, the download dialog, the loop's stop), then where the
+    // unattended loop stops.
     const std::string stops = "listed ticked stop:digest|listed ticked stop:digest|";
-    const Run runs[] = {
+    const std::tuple<const char*, bool, std::string> runs[] = {
         {"/i /quiet", false,
          "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked download|listed ticked installs|" +
              stops + "listed ticked stop:administrator|Tampered:digest"},
@@ -185,52 +177,34 @@ TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
          "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked stop:download|listed ticked|" +
              stops + "listed ticked stop:digest|Web:download"},
     };
-    for (const Run& c : runs) {
-        Facts f = Media(c.commandLine);
-        f.host.administrator = c.administrator;
+    for (const auto& [commandLine, administrator, decided] : runs) {
+        Facts f = Media(commandLine);
+        f.host.administrator = administrator;
         f.main.AdminNeed = 0;
         f.guarded = true;
-        for (const Row& row : rows) {
+        for (const auto& [name, change] : rows) {
             ComponentDescriptor d;
-            d.Name = row.name;
+            d.Name = name;
             d.InstPath = "x.exe";
             d.AdminNeed = 0;
             ComponentFacts seen;
             seen.finding.verdict = V::Missing;
-            row.change(d, seen);
+            change(d, seen);
             f.prerequisites.push_back(d);
             f.prerequisiteFacts.push_back(seen);
         }
         const Plan p = MakePlan(f);
-        std::string decided;
-        for (const Component& k : p.prerequisites) {
-            std::string line = k.listed ? "listed" : "-";
-            if (k.listed && k.optionalState != OptionalState::Unchecked) line += " ticked";
-            if (k.installsUnattended) line += " installs";
-            if (k.asksDownload) line += " download";
-            const char* stop[] = {"", " stop:administrator", " stop:download", " stop:digest"};
-            decided += line + stop[static_cast<int>(k.stop)] + "|";
-        }
+        std::string seen;
         const char* reason[] = {"", "administrator", "download", "digest"};
-        decided += p.unattendedStop.component + ":" + reason[static_cast<int>(p.unattendedStop.reason)];
-        EXPECT_EQ(decided, c.decided) << c.commandLine;
+        for (const Component& k : p.prerequisites) {
+            seen += k.listed ? "listed" : "-";
+            if (k.listed && k.optionalState != OptionalState::Unchecked) seen += " ticked";
+            if (k.installsUnattended) seen += " installs";
+            if (k.asksDownload) seen += " download";
+            seen += std::string(k.stop != LoopStop::Reason::None ? " stop:" : "") + reason[static_cast<int>(k.stop)] + "|";
+        }
+        EXPECT_EQ(seen + p.unattendedStop.component + ":" + reason[static_cast<int>(p.unattendedStop.reason)], decided);
     }
-
-    // The post-requisites and the package: a digest that does not match stops them.
-    Facts f = Media("/i /quiet /record C:\\r.json");
-    f.postRequisites = {ComponentDescriptor(), ComponentDescriptor()};
-    f.postRequisiteFacts.resize(2);
-    f.postRequisiteFacts[1].digest.verdict = DigestCheck::Verdict::Differs;
-    f.packageDigest.verdict = DigestCheck::Verdict::Unreadable;
-    Installed(f, 1);
-    EXPECT_EQ(MakePlan(f).refusedExitCode, 1638) << "a newer version, as deployment engines know it";
-    Installed(f, -1);
-    f.package.state = -1;
-    const Plan p = MakePlan(f);
-    EXPECT_TRUE(p.packageTampered);
-    EXPECT_EQ(p.postRequisiteList.size(), 2u);
-    EXPECT_EQ(p.postRequisiteList[1].stop, LoopStop::Reason::Digest);
-    EXPECT_EQ(p.postRequisiteList[0].stop, LoopStop::Reason::None);
 }
 
 // The names themselves are a table of the code; the rules around it:
@@ -280,6 +254,60 @@ TEST(SingleInstance, GuardNames) {
     EXPECT_EQ(hashed.substr(0, prefix.size() + 1), prefix + "#");
     EXPECT_EQ(hashed.size(), prefix.size() + 17);
     EXPECT_NE(hashed, SingleInstanceName(longest + "q"));
+}
+
+// What differs from a plain install at the full level.
+std::string Describe(const CommandLine& c) {
+    const char* mode[] = {"install", "usage", "admin"};
+    std::string text = mode[static_cast<int>(c.mode)];
+    if (c.uiLevel != UiLevel::Full) text += c.uiLevel == UiLevel::Quiet ? ", quiet" : ", passive";
+    if (c.mode == RunMode::AdminInstall) text += c.adminTargetValid ? ", to " + c.adminTarget : ", no target";
+    if (!c.logPath.empty()) text += ", log " + c.logPath;
+    if (!c.properties.empty()) text += ", properties " + c.properties;
+    if (!c.recordPath.empty()) text += ", record " + c.recordPath;
+    return text + (c.noRestart ? ", no restart" : "");
+}
+
+TEST(ParseCommandLine, EachReaderWalksTheTokensByItsOwnRules) {
+    const std::string x258 = "/" + std::string(258, 'x'), x259 = "/" + std::string(259, 'x');
+    const std::string tooLong = "P=" + std::string(1037, 'v'), longest = "P=" + std::string(1036, 'v');
+    const std::pair<std::string, std::string> cases[] = {
+        // The operation: the first token alone.
+        {"   \t", "install"}, {"-i /quiet", "install, quiet"}, {"/I", "usage"}, {"/quiet /i", "usage"},
+        {"\"/i\"", "usage"}, {"/ix", "usage"},
+        // The display option: the first after the switch.
+        {"/i /quiet /passive", "install, quiet"}, {"/i /passive /quiet", "install, passive"},
+        {"/i / /quiet", "install"}, {"/i " + x259 + " /quiet", "install"},
+        {"/i " + x258 + " /quiet", "install, quiet"}, {"/i quiet /unknown -passive", "install, passive"},
+        {"/i P=" + std::string(300, 'v') + " /quiet", "install, quiet, properties P=" + std::string(300, 'v')},
+        // The log: the rest of the line, blanks and one pair of quotes dropped.
+        {"/i /log C:\\Temp\\run.log /quiet", "install, quiet, log C:\\Temp\\run.log /quiet"},
+        {"/i -LOG \"C:\\My Logs\\a.log\"", "install, log C:\\My Logs\\a.log"},
+        {"/i /log \"a.log", "install, log \"a.log"}, {"/i /log \"\"a.log\"\"", "install, log \"a.log\""},
+        {"/i /log", "install"}, {"/i /log \"\"", "install"}, {"/log C:\\x.log", "usage"},
+        {"/i /log a.log /log b.log", "install, log b.log"}, {"/i / /log a.log", "install"},
+        // The administrative target: exactly one token.
+        {"/a \"D:\\Admin Point\"", "admin, to D:\\Admin Point"}, {"/a", "admin, no target"},
+        {"/a C:\\x D:\\y", "admin, no target"},
+        {"/a D:\\Admin /passive", "admin, passive, no target"}, {"/a D:\\\"odd\"path", "admin, to D:\\oddpath"},
+        // Tokens end at blanks, or at the quote that closes a quote after "=".
+        {"/i ab\"c d=1", "install, properties d=1"}, {"/i A=\"open ended", "install, properties A=\"open ended"},
+        {"/i A=\"x\"y B=1", "install, properties A=\"x\" B=1"},
+        {"/i =\"a b\"", "install, properties =\"a"},  // the first character is never examined
+        // Public properties, in order.
+        {"A=1 B=2", "usage, properties B=2"}, {"/i A=1 " + tooLong + " C=3", "install, properties A=1"},
+        {"/i A=1 " + longest, "install, properties A=1 " + longest}, {"/i -X=1 Y=", "install, properties Y="},
+        {"/i /record C:\\a=b.json Y=1", "install, properties Y=1, record C:\\a=b.json"},
+        // The record: the token after the option, whatever it is.
+        {"/i /record C:\\r.json /quiet", "install, quiet, record C:\\r.json"}, {"/i /record", "install"},
+        {"/i -RECORD \"C:\\My Results\\r.json\"", "install, record C:\\My Results\\r.json"},
+        // No restart: anywhere after the switch, in any case.
+        {"/i /quiet A=1 -NoRestart", "install, quiet, properties A=1, no restart"},
+    };
+    for (const auto& [text, parts] : cases) EXPECT_EQ(Describe(ParseCommandLine(text)), parts) << text.substr(0, 60);
+    Token t;
+    ASSERT_TRUE(NextToken("PROP=\"a b\" rest", 0, &t));
+    EXPECT_TRUE(t.quoted && t.length == 10u);
 }
 
 }  // namespace

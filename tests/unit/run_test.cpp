@@ -151,13 +151,11 @@ std::string RecordFields(int exitCode, const std::string& json) {
 TEST(Runs, BoxesCallsEntriesAndTheRecord) {
     for (const RunCase& c : kRuns) {
         fake::Platform os;
-        os.msi.packages[kPackage] = {{"ProductCode", "{C0DE}"}, {"ProductVersion", "1.0"}, {"ProductName", "Demo"}};
-        os.fileSystem.contents[kPackage];
-        os.msi.packages["C:\\Kits\\fix.msp"];
-        os.fileSystem.contents["C:\\Kits\\fix.msp"];
         std::string ini = c.ini;
         ini.insert(std::min(ini.find('['), ini.size()), "MsiPath=demo.msi\n");
-        os.fileSystem.SetIni("[Main]\n" + ini);
+        os.Kit("[Main]\n" + ini);
+        os.msi.packages["C:\\Kits\\fix.msp"];
+        os.fileSystem.contents["C:\\Kits\\fix.msp"];
         os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog& d) { return d.Install(1, {1}); };
         if (c.machine) c.machine(os);
         const size_t held = os.sys.mutexes.size();
@@ -168,9 +166,9 @@ TEST(Runs, BoxesCallsEntriesAndTheRecord) {
         const std::string& json = os.fileSystem.contents["C:\\r.json"];
         EXPECT_EQ(record ? RecordFields(exitCode, json) : std::to_string(exitCode), c.record) << c.ini << commandLine;
         EXPECT_EQ(json.empty(), !record) << "a record only when asked for";
-        const Lines boxes = os.Boxes();
+        const Lines boxes = os.userInterface.shown;
         EXPECT_TRUE(boxes.size() == c.boxes.size() && InOrder(c.boxes, boxes)) << testing::PrintToString(boxes);
-        EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << commandLine << "\n" << os.Utf16File(kLog);
+        EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << commandLine << testing::PrintToString(os.LogEntries(kLog));
         EXPECT_TRUE(InOrder(c.calls, os.msi.calls)) << commandLine << "\n" << testing::PrintToString(os.msi.calls);
         EXPECT_LE(os.msi.reads, 1) << "the package is read once";
         EXPECT_EQ(os.sys.mutexes.size(), held) << "the guard is released";
