@@ -1,4 +1,4 @@
-// Installing components, the install loop and the prerequisites dialog's rows.
+// Installing components, the install loop and the prerequisites dialog.
 #include <gtest/gtest.h>
 
 #include "components/component_installer.h"
@@ -16,19 +16,13 @@ using fake::Bench;
 Component Section(const std::string& name, const std::string& instPath = "", const std::string& instParams = "",
                   int32_t runAs = 0, const std::string& instRegPath = "") {
     ComponentDescriptor c;
-    c.InstRegPath = instRegPath;
-    c.Name = name;
+    c.InstRegPath = instRegPath, c.Name = name, c.InstParams = instParams, c.RunAs = runAs;
     c.InstPath = instPath.empty() ? "C:\\" + name + ".exe" : instPath;
-    c.InstParams = instParams;
-    c.RunAs = runAs;
     c.FilePath = "C:\\" + name + ".dll";
     return Component(c);
 }
 
-Component Checked(Component c) {
-    c.section.Sha256 = std::string(64, '0');
-    return c;
-}
+Component Checked(Component c) { return c.section.Sha256 = std::string(64, '0'), c; }
 
 struct RecordingWindows : PrerequisiteWindows {
     platform::WindowRef Owner() override { return 77; }
@@ -42,9 +36,9 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
     struct Case {
         Component component;
         uint32_t exitCode, startError;
-        const char* started;  // as the process runner sees it; nullptr: nothing started
+        const char* started;  // as the runner sees it
         uint32_t code;
-        std::string error;  // the text shown, and the entry that says why
+        std::string error;  // shown|logged
     };
     const std::string notInstalled = "Setup was unable to install\n'";
     const Case cases[] = {
@@ -52,8 +46,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
          "msiexec /i \"C:\\Kits\\c.msi\" /qn /l*v \"C:\\Temp\\c.log\" SRC=C:\\Kits", 3010, ""},
         {Section("Elevated", "C:\\Kits\\a b.exe", "", 1), 1641, 0, "C:\\Kits\\a b.exe|", 1641, ""},
         {Section("Quoted", "x", "\"C:\\x y\\setup.exe\" /s /v", 1), 0, 0, "C:\\x y\\setup.exe|/s /v", 0, ""},
-        // Its own file is quoted: the start must not try "C:\Setup.exe" first. A word of an InstRegPath
-        // command is no file of its own.
+        // Its own file is quoted (not "C:\Setup.exe" first); a word of an InstRegPath command is no file.
         {Section("Blank", "C:\\Setup Files\\tool.exe", "#InstPath# /q"), 0, 0, "\"C:\\Setup Files\\tool.exe\" /q", 0, ""},
         {Section("Uninstall", "C:\\Program", "C:\\Program Files\\u.exe /S", 0, "HKEY_LOCAL_MACHINE\\Vendor\\Uninstall"), 0,
          0, "C:\\Program Files\\u.exe /S", 0, ""},
@@ -65,7 +58,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         {Section("Refused", "C:\\a.exe", "", 1), 0, 1223, "C:\\a.exe|", 1223,
          notInstalled + "\"C:\\a.exe\"'.|Function ::ShellExecuteEx('C:\\a.exe' '') failed. Error=1223.\r\n"},
         {Section("Unsplit", "x", "setup.exe \"a\" /s", 1), 0, 0, nullptr, 160, notInstalled + "setup.exe \"a\" /s'."},
-        // A checked file is named as the application, and started through "runas" without the zone check.
+        // A checked file is the application; through "runas" without the zone check.
         {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath# /q")), 0, 0, "<C:\\Kits\\r.exe> \"C:\\Kits\\r.exe\" /q", 0, ""},
         {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath# /q", 1)), 0, 0, "C:\\Kits\\r.exe|/q|checked", 0, ""},
     };
@@ -109,15 +102,14 @@ TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialogAStartedRestartEndsIt
     EXPECT_EQ(b.os.userInterface.waitCursors, 0) << "every wait cursor is restored";
 }
 
-// What the plan found at a component stops the loop there, or asks for the
-// download; the post-requisites stop at a file that does not match.
+// The plan's stops and the download; the post-requisites stop at a file that does not match.
 TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
     struct Case {
         LoopStop::Reason stop;
         bool asksDownload, silent;
-        int download;         // the download dialog's result: 1 when the component is there now
+        int download;         // the dialog's result: 1 when the component is there now
         std::string outcome;  // started, boxes, where the loop stopped
-        std::string entry;    // logged
+        std::string entry;
     };
     const Case cases[] = {
         {LoopStop::Reason::Administrator, false, false, 0, "0|1|Client", "Admin priviledges are required.\r\n"},
@@ -153,8 +145,7 @@ TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
     }
 }
 
-// The file checked is the file started, by one full path, held from the
-// check on.
+// The file checked is the file started, by one full path, held from the check on.
 TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     Sha256 million;
     const std::string chunk(1000, 'a');
@@ -164,8 +155,8 @@ TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     struct Case {
         const char *instPath, *instParams;
         std::string sha256;
-        const char* path;     // as the run names it
-        const char* verdict;  // and its check: N (not asked), M, D(iffers), U(nreadable)
+        const char* path;
+        const char* verdict;  // N (not asked), M, D(iffers), U(nreadable)
     };
     const Case cases[] = {
         {"sub\\r.exe", "", abc, "C:\\Kits\\sub\\r.exe", "M"},
@@ -202,8 +193,7 @@ TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     }
 }
 
-// The dialog's texts, the rows of steps and the question about what is
-// still missing are end-to-end cases.
+// The dialog's texts, rows of steps and the question about what is missing are end-to-end cases.
 TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
     Bench b;
     const PackageFacts package;

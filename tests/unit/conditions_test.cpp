@@ -1,5 +1,4 @@
-// setup.ini read into plain data (and the media checker's keys against
-// its readers), number lists, registry conditions and the presence probes.
+// setup.ini into plain data, registry conditions and the presence probes.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -33,8 +32,7 @@ TEST(Configuration, ModulePathsProfileRulesMainKeysAndOptionalPresence) {
         EXPECT_EQ(ModulePathPart(path, true, false) + "|" + ModulePathPart(path, false, false) + "|" +
                       ProgramFolder(path) + "|" + IniPathOf(path), parts);
     }
-    // setup.ini as the Windows profile functions read it (the Linux checker's reader, which the fake uses too);
-    // UTF-16 and the byte-order mark are the media corpus's.
+    // Read by the Windows profile rules (UTF-16 and its mark: the media corpus).
     const std::pair<std::string, std::string> files[] = {
         {"[Main]\nmsipath=demo.msi\nAdminNeed=0\nLangId=1049x\n", "demo.msi|Install|0|1049|0|0"},
         {"[Main]\nMsiPatch=1\nOs32Need=1\n", "|Major|1|0|1|1"},
@@ -123,8 +121,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
               "C:\\Kits\\readme.exe|/show|1");
     EXPECT_EQ(post[1].InstParams, "") << "InstParams is read only with an InstPath";
 
-    // The media checker knows exactly the keys that the readers ask for (every branch above), so that a key
-    // added to the program is not reported as unknown.
+    // The checker knows exactly the keys the readers ask for, so a new key is not reported as unknown.
     ReadMainSettings(ini);
     for (const char* pattern : {kMainSection, kPrerequisiteSections, kPostRequisiteSections}) {
         const Lines known = checker::KnownKeys(pattern);
@@ -135,11 +132,9 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
 
 TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
     struct Case {
-        std::string path, cond, stored;  // stored "-": no value
+        std::string path, cond, stored;  // "-": no value
         int holds;
-        // The grammar's complaint, or the read's error text; a condition
-        // that does not hold is logged after it.
-        std::string error;
+        std::string error;  // the grammar's complaint or the read's error
     };
     const std::string v = "HKEY_LOCAL_MACHINE\\Software\\X\\V", more = "Error(234)'Unknown error 0x000000EA'";
     const std::vector<Case> cases = {
@@ -173,7 +168,7 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
         EXPECT_EQ(b.Entries(), log) << c.path << " " << c.cond;
     }
     Bench b;
-    // "表" is 0x95 0x5C in code page 932: text in that code page would split at its second byte.
+    // "表" is 0x95 0x5C in code page 932: split there if read through a code page.
     b.os.reg.Set("Software\\表", "表", Dword(1));
     EXPECT_TRUE(IsValidRegCond(b.s, "HKEY_LOCAL_MACHINE\\Software\\表\\表", "DWORD=1", 0));
     b.os.reg.Set("Software\\X", "V", Dword(1), platform::RegistryView::View64);
@@ -185,7 +180,7 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
     struct Case {
         std::function<void(ComponentDescriptor&, fake::Platform&)> change;
         Verdict verdict;
-        std::string entry;  // what is logged
+        std::string entry;
     };
     const auto on = [](uint32_t major, uint32_t minor) {
         return [=](fake::Platform& os) { os.sys.major = major, os.sys.minor = minor; };
@@ -232,16 +227,16 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
     using Failure = platform::CapturedRun::Failure;
     struct Case {
         platform::CapturedRun child;
-        std::string component;  // needed, check box state, selected, status text
-        Lines log = {};         // when given
+        std::string component;  // needed, check box, selected, status text
+        Lines log = {};
     };
-    // The program named from the program's folder is quoted: the folder may hold a blank.
+    // Quoted: the program's folder may hold a blank.
     const std::string process = "Process '\"C:\\Kits\\check.exe\" /q' return ";
     const std::vector<Case> cases = {
         {{Failure::None, 0, 0, "out"}, "needed|checked|selected|", {process + "code 0\r\n", process + "text 'out'\r\n"}},
         {{Failure::None, 0, 1, ""}, "present|unchecked|selected|"},
         {{Failure::None, 0, 2, std::string("needs a licence\0rest", 20)}, "needed|unchecked||needs a licence"},
-        // Not asked for want of a pipe: installed rather than skipped.
+        // No pipe: installed rather than skipped.
         {{Failure::Pipe, 8, 0, ""}, "needed|unchecked|selected|", {"RunExe::Function CreatePipe() failed. Error(8)'Unknown error 0x00000008'.\r\n"}},
         {{Failure::Read, 5, 0, ""}, "present|unchecked|selected|",
          {process + "code 0\r\n", "RunExe::Function ReadFile() failed. Error(5)'Unknown error 0x00000005'.\r\n"}},

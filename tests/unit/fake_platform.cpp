@@ -3,7 +3,7 @@
 namespace fake {
 namespace {
 
-// The same files that resources/setup.rc compiles into the string tables.
+// The files that resources/setup.rc compiles.
 std::vector<StringResource> Collect() {
     std::vector<StringResource> all;
     uint16_t language = 0;
@@ -36,13 +36,9 @@ public:
     explicit InstallerLibrary(Installer& owner) : o_(owner) {}
 
     bool IsComplete() override { return o_.complete; }
-    int SetInternalUI(int level) override {
-        Call("SetInternalUI " + std::to_string(level));
-        return 5;
-    }
+    int SetInternalUI(int level) override { return Call("SetInternalUI " + std::to_string(level)), 5; }
     platform::GuardedCall InstallProduct(const std::string& package, const std::string& commandLine) override {
-        Call("InstallProduct " + package + "|" + commandLine);
-        return o_.installResult;
+        return Call("InstallProduct " + package + "|" + commandLine), o_.installResult;
     }
     platform::GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
                                      int installType, const std::string& commandLine) override {
@@ -51,12 +47,10 @@ public:
         return o_.installResult;
     }
     uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) override {
-        Call("EnableLog " + std::to_string(mode) + "|" + path + "|" + std::to_string(attributes));
-        return 0;
+        return Call("EnableLog " + std::to_string(mode) + "|" + path + "|" + std::to_string(attributes)), 0;
     }
     int QueryProductState(const std::string& code) override {
-        Call("QueryProductState " + code);
-        return o_.productStates.count(code) ? o_.productStates[code] : -1;
+        return Call("QueryProductState " + code), o_.productStates.count(code) ? o_.productStates[code] : -1;
     }
     uint32_t ProductInfo(const std::string& code, const std::string& property, size_t,
                          std::string* value) override {
@@ -72,12 +66,9 @@ public:
         const auto& table = o_.packages[path];
         const auto value = [&](const char* name) { return table.count(name) ? std::optional(table.at(name)) : std::nullopt; };
         info.opened = true;
-        info.productCode = value("ProductCode");
-        info.productVersion = value("ProductVersion");
+        info.productCode = value("ProductCode"), info.productVersion = value("ProductVersion");
         info.productName = value("ProductName");
-        info.summaryTemplate = "x64;1033";
-        info.schema = 200;
-        info.wordCount = 2;
+        info.summaryTemplate = "x64;1033", info.schema = 200, info.wordCount = 2;
         return info;
     }
 
@@ -137,8 +128,7 @@ int Ui::ShowMessage(platform::WindowRef by, const std::string& text, const std::
     owner = by;
     if (answers.empty()) return 1;
     const int answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return answers.pop_front(), answer;
 }
 
 bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) {
@@ -165,9 +155,7 @@ std::string Ui::DefaultString(uint16_t id, size_t bufferSize) {
     return std::string();
 }
 
-std::unique_ptr<platform::InstallerLibrary> Installer::Bind() {
-    return std::make_unique<InstallerLibrary>(*this);
-}
+std::unique_ptr<platform::InstallerLibrary> Installer::Bind() { return std::make_unique<InstallerLibrary>(*this); }
 
 void Platform::Kit(const std::string& ini) {
     fileSystem.SetIni(ini);

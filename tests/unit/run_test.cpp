@@ -1,6 +1,5 @@
-// Whole runs over the in-memory platform: what the plan leaves to the run
-// (boxes, installer calls and log entries in order, the restart) and the
-// result record. The decisions are plan_test's.
+// Whole runs over the fake: boxes, installer calls and log entries in order, the restart and
+// the result record. The decisions are plan_test's.
 #include "driver/run.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +12,8 @@ namespace setup {
 namespace {
 
 using Lines = std::vector<std::string>;
-using Machine = std::function<void(fake::Platform&)>;
+using OS = fake::Platform;
+using Machine = std::function<void(OS&)>;
 
 const std::string kPackage = "C:\\Kits\\demo.msi";
 const std::string kLog = "C:\\Temp\\Demo Setup (2025.03.07 09.05).log";
@@ -21,31 +21,25 @@ const std::string kPrereqs = "[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=
 const std::string kPost = "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
 
 Machine Installed(const char* version, std::deque<int> answers) {
-    return [=](fake::Platform& os) {
-        os.msi.productStates["{C0DE}"] = 5;
-        os.msi.installedVersions["{C0DE}"] = version;
+    return [=](OS& os) {
+        os.msi.productStates["{C0DE}"] = 5, os.msi.installedVersions["{C0DE}"] = version;
         os.userInterface.answers = answers;
     };
 }
-Machine Answers(std::deque<int> answers) {
-    return [=](fake::Platform& os) { os.userInterface.answers = answers; };
-}
+Machine Answers(std::deque<int> answers) { return [=](OS& os) { os.userInterface.answers = answers; }; }
 Machine Children(uint32_t runtime, uint32_t notes) {
-    return [=](fake::Platform& os) {
-        os.procs.children["\"r.exe\""].exitCode = runtime;
-        os.procs.children["\"n.exe\""].exitCode = notes;
-    };
+    return [=](OS& os) { os.procs.children["\"r.exe\""].exitCode = runtime, os.procs.children["\"n.exe\""].exitCode = notes; };
 }
 
 struct RunCase {
     std::string ini;  // after "[Main]", MsiPath=demo.msi before the next section
     std::string commandLine;
     Machine machine;
-    // With /record: exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart ("-" for
-    // null) and optionalComponents and transform when given; else the exit code alone.
+    // With /record: exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart ("-": null)
+    // [|optionalComponents|transform]; else the exit code alone.
     std::string record;
-    Lines boxes = {};            // "caption|text" beginnings, every box
-    Lines log = {}, calls = {};  // beginnings, in this order, others between
+    Lines boxes = {};            // beginnings of every box
+    Lines log = {}, calls = {};  // beginnings, in this order
 };
 
 const RunCase kRuns[] = {
@@ -53,7 +47,7 @@ const RunCase kRuns[] = {
      {"Demo (1.0) Setup|Older version of this product is already installed."}, {},
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL"}},
     {"", "/i /quiet", Installed("1.1", {}), "1638|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
-    {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
+    {"", "/i /quiet", [](OS& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"}, {},
      {"EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|"}},
@@ -68,22 +62,22 @@ const RunCase kRuns[] = {
     {"[PreReq0]\nName=Runtime \"2\"\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n" + kPost, "/i /passive",
      Children(1603, 3010), "1641|done|{\"name\": \"Runtime \\\"2\\\"\", \"code\": 1603}|-|-|0|started|[\"Runtime \\\"2\\\"\"]"},
     {kPost, "/i /passive",
-     [](fake::Platform& os) {
+     [](OS& os) {
          os.procs.children["\"n.exe\""].exitCode = 3010;
          os.sys.restartError = 5;
          os.sys.errorTexts[5] = "Access is denied.\r\n";
      },
      "3010|done|-|-|-|0|needed", {}, {"ExitWindowsEx() failed. Error(5)'Access is denied.'.\r\n"}},
     // Loops that stop early, and declines.
-    {"AdminNeed=0\n" + kPrereqs, "/i /quiet", [](fake::Platform& os) { os.sys.administrator = false; },
+    {"AdminNeed=0\n" + kPrereqs, "/i /quiet", [](OS& os) { os.sys.administrator = false; },
      "0|done|-|{\"component\": \"Runtime\", \"reason\": \"administrator\"}|-|0|none"},
-    {"LangId=1049\n", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
+    {"LangId=1049\n", "/i /quiet", [](OS& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
      "0|done|-|-|-|0|none|C:\\\\Kits\\\\1049.mst", {}, {"LangId transform is C:\\Kits\\1049.mst\r\n"}},
     {kPost + "Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|post-requisites|{\"name\": \"Notes\", \"code\": 13}|{\"component\": \"Notes\", \"reason\": \"digest\"}|-|0|none"},
     // Refusals: their boxes and entries, and where the record says the run ended.
     // The installed state is read under the guard only.
-    {"", "/i /quiet", [](fake::Platform& os) { os.sys.mutexes.insert("Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi"); },
+    {"", "/i /quiet", [](OS& os) { os.sys.mutexes.insert("Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi"); },
      "1618|package|-|-|-|-|none", {}, {"Another setup run for 'demo.msi' is active: this run ends.\r\n"},
      {"!QueryProductState"}},
     // An administrative install is passive from its target on: nothing waits for a person.
@@ -91,21 +85,21 @@ const RunCase kRuns[] = {
      {"Setup was unable to find the file\n'C:\\Kits\\gone.msp'.\r\n"}},
     // What a person chose: nothing when the dialog was cancelled. A pending restart is told however the run ends.
     {"[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n", "/i",
-     [](fake::Platform& os) { os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; }; },
+     [](OS& os) { os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; }; },
      "3|prerequisites|-|-|\"prerequisites\"|-|none"},
-    {kPrereqs, "/i", [](fake::Platform& os) {
+    {kPrereqs, "/i", [](OS& os) {
          Installed("0.9", {6})(os);
          os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; };
      },
      "0|prerequisites|-|-|\"prerequisites\"|-|none", {"Demo (1.0) Setup|Older version"}},
-    {kPrereqs, "/i /quiet", [](fake::Platform& os) {
+    {kPrereqs, "/i /quiet", [](OS& os) {
          os.procs.children["\"r.exe\""].exitCode = 3010;
          os.msi.installResult.result = 1603;
      },
      "3|installation|-|-|-|1603|needed"},
     // A component's own restart ends the run; the installer's own 3010 is the caller's with /norestart.
     {kPrereqs, "/i /quiet", Children(1641, 0), "1641|prerequisites|-|-|-|-|started", {}, {}, {"!InstallProduct"}},
-    {"", "/i /quiet /norestart", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010"},
+    {"", "/i /quiet /norestart", [](OS& os) { os.msi.installResult.result = 3010; }, "3010"},
     // The package's digest is checked under the guard, the installer never called.
     {"Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|installation|-|{\"component\": \"C:\\\\Kits\\\\demo.msi\", \"reason\": \"digest\"}|-|-|none", {},
@@ -113,12 +107,11 @@ const RunCase kRuns[] = {
      {"!InstallProduct"}},
     {"", "/I /quiet", nullptr, "3|command line|-|-|-|-|none", {},
      {"Usage box not shown: the run must not wait for a person."}},
-    {"", "/i /quiet /record C:\\r.json", [](fake::Platform& os) { os.fileSystem.unopenable.insert("C:\\r.json"); }, "0",
+    {"", "/i /quiet /record C:\\r.json", [](OS& os) { os.fileSystem.unopenable.insert("C:\\r.json"); }, "0",
      {}, {"Setup complete\r\n", "Can't write the result record 'C:\\r.json'.\r\n"}},
 };
 
-// Whether lines beginning with `expected` appear within `actual` in its order
-// ("!line": none begins so).
+// Whether lines beginning with `expected` appear in `actual` in order ("!line": none begins so).
 bool InOrder(const Lines& expected, const Lines& actual) {
     auto at = actual.begin();
     for (const std::string& line : expected) {
@@ -134,7 +127,6 @@ bool InOrder(const Lines& expected, const Lines& actual) {
     return true;
 }
 
-// The record's fields that tell where and why the run ended.
 std::string RecordFields(int exitCode, const std::string& json) {
     std::string fields = std::to_string(exitCode) + (json.empty() ? " without a record" : "");
     for (const std::string key : {"stage", "failingComponent", "stoppedAt", "declined", "installerResult", "restart",
