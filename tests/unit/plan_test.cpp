@@ -34,6 +34,11 @@ void Patch(Facts& f) {
 
 void Installed(Facts& f, int relation) { f.package.state = 5, f.package.relation = relation; }
 
+void MinWin(Facts& f, const char* version, bool met, const char* message = "") {
+    f.main.MinWinVersion = version, f.main.MinWinMessage = message;
+    f.minimum = ParseMinimumWindows(f.main), f.minimumMet = met;
+}
+
 // A refusal, or the operation and the installer's call (level and restart when not the full level's).
 std::string Describe(const Plan& p) {
     if (p.refusal) {
@@ -71,26 +76,18 @@ struct Case {
 TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
     const auto transform = [](auto& f) { f.transformsPresent = {1033}; };
     const std::string fresh = "a fresh install, prerequisites, install '', post-requisites";
+    const std::string host = "stop before the guard, host checks, exit ";
     const Case cases[] = {
         {"/i", [](auto& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
         {"/i", [](auto& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
         {"/i", [](auto& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
         {"/passive", nullptr, "stop before the guard, command line, exit 3: usage box ''"},
-        {"/i", [](auto& f) { f.host.version = platform::OsVersion{4, 0}; },
-         "stop before the guard, host checks, exit 3: error box 139|Demo|1.0"},
-        {"/i", [](auto& f) { f.main.Os32Need = 1; }, "stop before the guard, host checks, exit 0: error box 154"},
-        {"/i", [](auto& f) { f.main.MinWinVersion = "6.x"; f.minimum = ParseMinimumWindows(f.main); },
-         "stop before the guard, host checks, exit 3: error box 142 +log file after 1 entries"},
-        {"/i", [](auto& f) { f.main.MinWinVersion = "11.0"; f.minimum = ParseMinimumWindows(f.main); f.minimumMet = false; },
-         "stop before the guard, host checks, exit 3: error box 163|'Windows 11.0'"},
-        {"/i", [](auto& f) {
-             f.main.MinWinVersion = "11";
-             f.main.MinWinMessage = "Too old\\r\\nSee readme";
-             f.minimum = ParseMinimumWindows(f.main);
-             f.minimumMet = false;
-         },
-         "stop before the guard, host checks, exit 3: error box 'Too old\r\nSee readme'"},
-        {"/i", [](auto& f) { f.host.administrator = false; }, "stop before the guard, host checks, exit 0: error box 140"},
+        {"/i", [](auto& f) { f.host.version = platform::OsVersion{4, 0}; }, host + "3: error box 139|Demo|1.0"},
+        {"/i", [](auto& f) { f.main.Os32Need = 1; }, host + "0: error box 154"},
+        {"/i", [](auto& f) { MinWin(f, "6.x", true); }, host + "3: error box 142 +log file after 1 entries"},
+        {"/i", [](auto& f) { MinWin(f, "11.0", false); }, host + "3: error box 163|'Windows 11.0'"},
+        {"/i", [](auto& f) { MinWin(f, "11", false, "Too old\\r\\nSee readme"); }, host + "3: error box 'Too old\r\nSee readme'"},
+        {"/i", [](auto& f) { f.host.administrator = false; }, host + "0: error box 140"},
         {"/i", [](auto& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
         {"/a", nullptr, "stop after the guard, command line, exit 3: usage box ''"},
         {"/i", [](auto& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
@@ -98,7 +95,7 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
         {"/i", [](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
         {"/i", [](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},
         {"/i", [](auto& f) { f.main.MsiType = "installupgrade"; }, fresh},
-        {"/i", [](auto& f) { f.main.MinWinVersion = "6.1", f.minimum = ParseMinimumWindows(f.main); }, fresh},
+        {"/i", [](auto& f) { MinWin(f, "6.1", true); }, fresh},
         {"/i /quiet A=1 B=\"x y\"", [](auto& f) { f.main.MsiProp = "P=1"; },
          "a fresh install, prerequisites, install 'A=1 B=\"x y\"', post-requisites, level 2, restart automatic"},
         {"/i /passive", [](auto& f) { f.main.MsiProp = "P=1"; },
