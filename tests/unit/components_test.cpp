@@ -104,27 +104,26 @@ TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialogAStartedRestartEndsIt
 
 // The plan's stops and the download; the post-requisites stop at a file that does not match.
 TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
+    using R = LoopStop::Reason;
     struct Case {
-        LoopStop::Reason stop;
+        R stop;
         bool asksDownload, silent;
         int download;         // the dialog's result: 1 when the component is there now
         std::string outcome;  // started, boxes, where the loop stopped
         std::string entry;
     };
     const Case cases[] = {
-        {LoopStop::Reason::Administrator, false, false, 0, "0|1|Client", "Admin priviledges are required.\r\n"},
-        {LoopStop::Reason::Administrator, false, true, 0, "0|0|Client", "Admin priviledges are required.\r\n"},
-        {LoopStop::Reason::Download, false, true, 0, "0|0|Client",
-         "Download dialog for 'Client' not shown: the run must not wait for a person. Treated as Cancel.\r\n"},
-        {LoopStop::Reason::None, true, true, 2, "0|0|Client", ""},
-        {LoopStop::Reason::None, true, true, 1, "1|0|", ""},
-        {LoopStop::Reason::Digest, false, false, 0, "0|1|Client", "Integrity check failed. Can't read file 'C:\\pkg\\client.msi'.\r\n"},
+        {R::Administrator, false, false, 0, "0|1|Client", "Admin priviledges are required.\r\n"},
+        {R::Administrator, false, true, 0, "0|0|Client", "Admin priviledges are required.\r\n"},
+        {R::Download, false, true, 0, "0|0|Client", "Download dialog for 'Client' not shown: the run must not wait for a person. Treated as Cancel.\r\n"},
+        {R::None, true, true, 2, "0|0|Client", ""},
+        {R::None, true, true, 1, "1|0|", ""},
+        {R::Digest, false, false, 0, "0|1|Client", "Integrity check failed. Can't read file 'C:\\pkg\\client.msi'.\r\n"},
     };
     for (const Case& c : cases) {
         Bench b;
         std::vector<Component> list = {Section("Client", "C:\\pkg\\client.msi"), Section("Next")};
-        list[0].stop = c.stop;
-        list[0].asksDownload = c.asksDownload;
+        list[0].stop = c.stop, list[0].asksDownload = c.asksDownload;
         std::unique_ptr<platform::Held> held;
         list[0].digest = CheckSha256(b.os.fileSystem, list[0].section.InstPath, std::string(64, '0'), &held);
         b.os.procs.children["\"C:\\Next.exe\""];
@@ -134,11 +133,10 @@ TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
         InstallSelectedComponents(b.s, list, windows, c.silent, false, outcome);
         EXPECT_EQ(Format("%u|%u|", unsigned(b.os.procs.started.size()), unsigned(b.os.userInterface.shown.size())) +
                       outcome.stopped.component, c.outcome) << c.entry;
-        EXPECT_EQ(outcome.stopped.reason, c.outcome.back() == '|' ? LoopStop::Reason::None
-                                          : c.asksDownload ? LoopStop::Reason::Download : c.stop);
+        EXPECT_EQ(outcome.stopped.reason, c.outcome.back() == '|' ? R::None : c.asksDownload ? R::Download : c.stop);
         EXPECT_TRUE(c.entry.empty() || b.Logged(c.entry)) << c.entry;
-        EXPECT_EQ(outcome.tampered, c.stop == LoopStop::Reason::Digest);
-        if (c.stop != LoopStop::Reason::Digest) continue;
+        EXPECT_EQ(outcome.tampered, c.stop == R::Digest);
+        if (c.stop != R::Digest) continue;
         InstallOutcome post;
         InstallPostRequisites(b.s, list, false, post);
         EXPECT_EQ(post.stopped.component + "|" + std::to_string(post.failedCode), "Client|13");

@@ -68,7 +68,7 @@ TEST(Configuration, ModulePathsProfileRulesMainKeysAndOptionalPresence) {
 
 TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     fake::Platform os;
-    const std::string key = "Software\\Uninstall\\App";
+    const std::string key = "Software\\Uninstall\\App", at = "\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key;
     os.reg.Set(key, "Command", Text("C:\\App\\uninst.exe /x{code}"));
     os.reg.Set(key, "NoBlank", Text("C:\\App\\uninst.exe"));
     os.reg.Set(key, "NotText", "C:\\App\\uninst.exe /x");
@@ -82,13 +82,12 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
         "RegPath5=HKEY_LOCAL_MACHINE\\C\\V\nRegCond5=DWORD=1\nRegPath=HKEY_LOCAL_MACHINE\\X\nOptional=0\n"
         "[PreReq1]\nName=Oracle Instant Client\nInstPath=o.exe\n"
         "[PreReq2]\nName=Old\nInstRegPath=hkey_local_machine\\" + key + "\\Command\nInstParams=/quiet\nOptional=1\n"
-        "[PreReq3]\nName=NoBlank\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key + "\\NoBlank\n"
-        "[PreReq4]\nName=NotText\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key + "\\NotText\n"
+        "[PreReq3]\nName=NoBlank" + at + "\\NoBlank\n[PreReq4]\nName=NotText" + at + "\\NotText\n"
         "[PreReq5]\nName=Abbreviated\nInstRegPath=HKLM\\" + key + "\\Command\n"
         "[PreReq6]\nName=Suite with libre office\nInstPath=s.msi\nInstParams=/qn\nNotAssociateWithMSOfficeFiles=1\nOptional=7\n"
         "RegPath31=A\\B\\C\nRegCond31=DWORD=1\nRegPath32=A\\B\\D\nRegCond32=DWORD=1\n"
         "[PreReq7]\nName=Libre Office\nInstPath=l.msi\nInstParams=/qn\n"
-        "[PreReq8]\nName=Long command\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key + "\\Long\n"
+        "[PreReq8]\nName=Long command" + at + "\\Long\n"
         "[PreReq10]\nName=After a gap\nInstPath=x\n"
         "[PostReq0]\nName=Readme\nInstPath=#Root#\\readme.exe\nInstParams=/show\nRunAs=1\n"
         "[PostReq1]\nName=Nothing\nInstParams=ignored\n");
