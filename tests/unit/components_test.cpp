@@ -81,7 +81,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
     EXPECT_TRUE(b.os.procs.started.empty());
 }
 
-// Unattended, a failure shows no box: the runs' passive failing component.
+// Unattended (no box): the runs' passive failing component.
 TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialogAStartedRestartEndsIt) {
     std::vector<Component> list = {Section("One"), Section("Two"), Section("Three"), Section("Four"), Section("Five")};
     list[1].Selected = false;

@@ -16,7 +16,7 @@ namespace setup {
 namespace {
 
 using Lines = std::vector<std::string>;
-using Verdict = Finding::Verdict;
+using V = Finding::Verdict;
 
 std::string Dword(uint32_t v) { return std::string{char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}; }
 std::string Text(const std::string& t) { return t + std::string(1, '\0'); }
@@ -178,30 +178,30 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
 TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
     struct Case {
         std::function<void(ComponentDescriptor&, fake::Platform&)> change;
-        Verdict verdict;
+        V verdict;
         std::string entry;
     };
     const auto on = [](uint32_t major, uint32_t minor) {
         return [=](fake::Platform& os) { os.sys.major = major, os.sys.minor = minor; };
     };
     const std::vector<Case> cases = {
-        {[](auto& c, auto&) { c.OSbit = 1; }, Verdict::Filtered, ""},  // 32-bit only, on x64
-        {[](auto& c, auto& os) { c.OSbit = 2, os.sys.architecture = 0; }, Verdict::Filtered, ""},
-        {[](auto& c, auto& os) { c.OSbit = 1, os.sys.architecture = 0; }, Verdict::Missing, ""},
-        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 0)(os); }, Verdict::Filtered, ""},  // 6.1 and later
-        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 1)(os); }, Verdict::Missing, ""},
-        {[&](auto& c, auto& os) { c.OSver = -502, on(6, 1)(os); }, Verdict::Filtered, ""},  // 5.2 and earlier
-        {[&](auto& c, auto& os) { c.OSver = -502, on(5, 2)(os); }, Verdict::Missing, ""},
-        {[](auto& c, auto& os) { c.FilePath = "C:\\b.dll", os.sys.versionFails = true; }, Verdict::Missing, ""},
-        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, Verdict::Present, ""},
-        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, Verdict::Missing,
+        {[](auto& c, auto&) { c.OSbit = 1; }, V::Filtered, ""},  // 32-bit only, on x64
+        {[](auto& c, auto& os) { c.OSbit = 2, os.sys.architecture = 0; }, V::Filtered, ""},
+        {[](auto& c, auto& os) { c.OSbit = 1, os.sys.architecture = 0; }, V::Missing, ""},
+        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 0)(os); }, V::Filtered, ""},  // 6.1 and later
+        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 1)(os); }, V::Missing, ""},
+        {[&](auto& c, auto& os) { c.OSver = -502, on(6, 1)(os); }, V::Filtered, ""},  // 5.2 and earlier
+        {[&](auto& c, auto& os) { c.OSver = -502, on(5, 2)(os); }, V::Missing, ""},
+        {[](auto& c, auto& os) { c.FilePath = "C:\\b.dll", os.sys.versionFails = true; }, V::Missing, ""},
+        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, V::Present, ""},
+        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, V::Missing,
          "Current version(2.1.3.4) of file 'C:\\a.dll' early of required file vesion(2.1.3.5)."},
-        {[](auto&, auto& os) { os.fileSystem.loadErrors["C:\\a.dll"] = 193; }, Verdict::Missing,
+        {[](auto&, auto& os) { os.fileSystem.loadErrors["C:\\a.dll"] = 193; }, V::Missing,
          "Can't load file 'C:\\a.dll'. Error(193)'Unknown error 0x000000C1'."},
-        {[](auto& c, auto&) { c.FilePath = "C:\\b.dll"; }, Verdict::Missing,
+        {[](auto& c, auto&) { c.FilePath = "C:\\b.dll"; }, V::Missing,
          "Can't get version of file 'C:\\b.dll'. Error(2)'Not found.'."},
-        {[](auto& c, auto& os) { c.FilePath.clear(), os.msi.productStates["{P}"] = 5; }, Verdict::Present, ""},
-        {[](auto& c, auto&) { c = ComponentDescriptor(); }, Verdict::Present, ""},
+        {[](auto& c, auto& os) { c.FilePath.clear(), os.msi.productStates["{P}"] = 5; }, V::Present, ""},
+        {[](auto& c, auto&) { c = ComponentDescriptor(); }, V::Present, ""},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         Bench b;
@@ -216,7 +216,7 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         cases[i].change(d, b.os);
         b.Reread();
         EXPECT_EQ(ProbeComponent(b.s, d).verdict, cases[i].verdict) << i;
-        if (cases[i].verdict == Verdict::Missing && cases[i].entry.empty()) continue;  // C:\a.dll is too old
+        if (cases[i].verdict == V::Missing && cases[i].entry.empty()) continue;  // C:\a.dll is too old
         const std::string entry = "IsValidFileVersion() failed. " + cases[i].entry + "\r\n";
         EXPECT_EQ(b.Entries(), cases[i].entry.empty() ? Lines{} : Lines{entry}) << i;
     }
