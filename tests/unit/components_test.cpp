@@ -102,7 +102,7 @@ TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialogAStartedRestartEndsIt
     EXPECT_EQ(b.os.userInterface.waitCursors, 0) << "every wait cursor is restored";
 }
 
-// The plan's stops and the download; the post-requisites stop at a file that does not match.
+// The post-requisites too stop at a file that does not match.
 TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
     using R = LoopStop::Reason;
     struct Case {
@@ -143,7 +143,6 @@ TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
     }
 }
 
-// The file checked is the file started, by one full path, held from the check on.
 TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     Sha256 million;
     const std::string chunk(1000, 'a');
@@ -190,7 +189,6 @@ TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     }
 }
 
-// The dialog's texts, rows of steps and the question about what is missing are end-to-end cases.
 TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
     Bench b;
     const PackageFacts package;

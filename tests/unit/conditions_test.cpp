@@ -120,7 +120,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
               "C:\\Kits\\readme.exe|/show|1");
     EXPECT_EQ(post[1].InstParams, "") << "InstParams is read only with an InstPath";
 
-    // The checker knows exactly the keys the readers ask for, so a new key is not reported as unknown.
+    // The checker knows exactly the keys the readers ask for.
     ReadMainSettings(ini);
     for (const char* pattern : {kMainSection, kPrerequisiteSections, kPostRequisiteSections}) {
         const Lines known = checker::KnownKeys(pattern);

@@ -15,7 +15,7 @@ namespace {
 using fake::Bench;
 
 TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
-    // A log name: what no file name holds and letters beyond ASCII become "$", unless the name exists.
+    // What no file name holds and letters beyond ASCII become "$", unless the name exists.
     fake::Platform os;
     EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xC3\xA9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x\x7F\x80"),
               "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x\x7F$");
@@ -32,7 +32,7 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
     EXPECT_EQ(FormatBounded(3, "%s", "a\xF0\x9F\x98\x80"), "a") << "a surrogate pair is two units";
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xF0\x9F\x98\x80\xC3\xA9")), "\xF0\x9F\x98\x80\xC3\xA9");
     EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a") << "a lone surrogate";
-    // UTF-8 passes; other bytes, overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
+    // Overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
     const std::string utf8 = "\xC2\x80\xDF\xBF\xEF\xBF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     EXPECT_EQ(JsonString(utf8), "\"" + utf8 + "\"");
     const std::pair<std::string, std::string> json[] = {
@@ -44,8 +44,7 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
 
 TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
     const std::string to = "help@example.invalid", sent = "Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n";
-    // The address, product name, whether MAPI32.DLL binds and what sending returns: boxes shown, messages
-    // sent, the window raised, then the last entry.
+    // Address, product, MAPI32.DLL binds, send result: boxes, messages sent, window raised, last entry.
     const std::tuple<std::string, const char*, bool, uint32_t, std::string> cases[] = {
         {"", "Demo", true, 0, "0|0||Can't read email address from ini file.\r\n"},
         {to, "Demo", true, 0, "1|1|Demo|" + sent},
@@ -66,7 +65,7 @@ TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
     }
 }
 
-// The printf conversions of a text, in order ("%s", "%d", ...; "%%" left out).
+// The printf conversions of a text, in order.
 std::string Conversions(const std::string& text) {
     std::string out;
     for (size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 2)) {

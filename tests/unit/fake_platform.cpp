@@ -24,8 +24,7 @@ struct HeldBytes : platform::HeldFile {
     HeldBytes(int& count, std::string bytes) : count_(++count), bytes_(std::move(bytes)) {}
     ~HeldBytes() override { --count_; }
     bool ReadChunks(const std::function<void(const char*, size_t)>& consume) override {
-        consume(bytes_.data(), bytes_.size());
-        return true;
+        return consume(bytes_.data(), bytes_.size()), true;
     }
     int& count_;
     std::string bytes_;
@@ -55,9 +54,7 @@ public:
     uint32_t ProductInfo(const std::string& code, const std::string& property, size_t,
                          std::string* value) override {
         Call("ProductInfo " + code + "|" + property);
-        if (!o_.installedVersions.count(code)) return 1605;  // ERROR_UNKNOWN_PRODUCT
-        *value = o_.installedVersions[code];
-        return 0;
+        return o_.installedVersions.count(code) ? (*value = o_.installedVersions[code], 0) : 1605;
     }
     platform::PackageInfo ReadPackage(const std::string& path) override {
         platform::PackageInfo info;
@@ -108,8 +105,7 @@ uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& key
     if (it == values.end()) return 2;
     if (it->second.size() > bufferSize) return 234;  // ERROR_MORE_DATA
     *bytes = it->second;
-    *type = bytes->size() == 4 ? 4 : 1;  // REG_DWORD for four bytes, else REG_SZ
-    return 0;
+    return *type = bytes->size() == 4 ? 4 : 1, 0;  // REG_DWORD for four bytes, else REG_SZ
 }
 
 uint32_t Processes::RunAndWait(const std::string& application, const std::string& line, bool* wasStarted,
@@ -117,10 +113,8 @@ uint32_t Processes::RunAndWait(const std::string& application, const std::string
     const std::string commandLine = application.empty() ? line : "<" + application + "> " + line;
     started.push_back(commandLine);
     const uint32_t error = children.count(commandLine) ? children[commandLine].error : 2;
-    *wasStarted = error == 0;
-    if (error != 0) return error;
-    *exitCode = children[commandLine].exitCode;
-    return 0;
+    if ((*wasStarted = error == 0)) *exitCode = children[commandLine].exitCode;
+    return error;
 }
 
 int Ui::ShowMessage(platform::WindowRef by, const std::string& text, const std::string& caption, uint32_t) {
@@ -136,8 +130,7 @@ bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* d
     bool any = false;
     for (const auto& s : AllStringResources()) {
         if (s.language == language && s.id / 16 + 1 == block) {
-            entries[s.id % 16] = setup::Utf8ToUtf16(s.utf8);
-            any = true;
+            entries[s.id % 16] = setup::Utf8ToUtf16(s.utf8), any = true;
         }
     }
     data->clear();

@@ -153,7 +153,7 @@ public:
 
 class Processes : public platform::Processes {
 public:
-    // By command line, "<application> command line" or "program|parameters[|checked]" (no zone check).
+    // By command line, "<application> command line" or "program|parameters[|checked]".
     std::map<std::string, platform::CapturedRun> children;
     std::vector<std::string> started;  // installers, in order
 
@@ -171,7 +171,7 @@ public:
 class Installer : public platform::Installer {
 public:
     bool complete = true;
-    // Property tables by path; every package is for x64, English, schema 200.
+    // Property tables by path (x64, English, schema 200).
     std::map<std::string, std::map<std::string, std::string>> packages;
     std::map<std::string, int> productStates;              // by product code
     std::map<std::string, std::string> installedVersions;  // by product code

@@ -39,7 +39,7 @@ void MinWin(Facts& f, const char* version, bool met, const char* message = "") {
     f.minimum = ParseMinimumWindows(f.main), f.minimumMet = met;
 }
 
-// A refusal, or the operation and the installer's call (level and restart when not the full level's).
+// A refusal, or the operation and the installer's call.
 std::string Describe(const Plan& p) {
     if (p.refusal) {
         const Refusal& r = *p.refusal;
@@ -199,7 +199,6 @@ TEST(WindowsDisplayName, NamesAndServicePackText) {
 
 TEST(MinimumWindows, VersionsAndTheEntriesOfInvalidOnes) {
     const std::string invalid = "CheckWinVersion() failed. Invalid version ";
-    // MinWinVersion, MinWinServicePack: what is read, or the entries
     const std::tuple<const char*, const char*, std::string> cases[] = {
         {"", "2", "not set"},
         {"5.1", "2", "5.1 sp 2.0"},

@@ -8,7 +8,6 @@
 namespace setup {
 namespace {
 
-// What only the reading decides; the version relation is the upgrade run's.
 TEST(PackageFacts, ReadOnlyWhenCompleteStateOnlyWithCodeAndVersion) {
     fake::Bench b;
     const std::string path = "C:\\Kits\\demo.msi";

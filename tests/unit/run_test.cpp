@@ -1,5 +1,4 @@
-// Whole runs over the fake: boxes, installer calls and log entries in order, the restart and
-// the result record. The decisions are plan_test's.
+// Whole runs: boxes, installer calls, log entries, the restart and the record (decisions: plan_test).
 #include "driver/run.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +33,7 @@ Machine Children(uint32_t runtime, uint32_t notes) {
 }
 
 struct RunCase {
-    std::string ini;  // after "[Main]", MsiPath=demo.msi before the next section
+    std::string ini;  // after "[Main]\nMsiPath=demo.msi"
     std::string commandLine;
     Machine machine;
     // With /record: exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart ("-": null)
@@ -57,7 +56,7 @@ const RunCase kRuns[] = {
      {"Demo Update|"}},
     {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i /passive", nullptr, "0", {},
      {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n"}, {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
-    // Prerequisites, the product, post-requisites, then the restart they ask for.
+    // Prerequisites, product, post-requisites, then their restart.
     {kPrereqs + kPost, "/i /quiet", Children(3010, 0), "1641|done|-|-|-|0|started", {},
      {"Install the component 'Runtime'.\r\n", "Calling MsiInstallProduct", "Install the component 'Notes'.\r\n",
       "Auto-reboot in passive mode\r\n"}},
@@ -72,24 +71,24 @@ const RunCase kRuns[] = {
      "0|done|-|-|-|0|none|C:\\\\Kits\\\\1049.mst", {}, {"LangId transform is C:\\Kits\\1049.mst\r\n"}},
     {kPost + "Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|post-requisites|{\"name\": \"Notes\", \"code\": 13}|{\"component\": \"Notes\", \"reason\": \"digest\"}|-|0|none"},
-    // Refusals: boxes, entries and where the record says the run ended. The installed state is read under the guard.
+    // Refusals; the installed state is read under the guard only.
     {"", "/i /quiet", [](OS& os) { os.sys.mutexes.insert(SingleInstanceName("demo.msi")); },
      "1618|package|-|-|-|-|none", {}, {"Another setup run for 'demo.msi' is active: this run ends.\r\n"},
      {"!QueryProductState"}},
-    // An administrative install is passive from its target on: nothing waits for a person.
+    // An administrative install is passive: nothing waits for a person.
     {"MsiPatch=1\nName=Demo\nMsiPath=gone.msp\n", "/a C:\\Image", nullptr, "3", {},
      {"Setup was unable to find the file\n'C:\\Kits\\gone.msp'.\r\n"}},
-    // Nothing chosen when the dialog was cancelled; a pending restart is told however the run ends.
+    // A cancelled dialog chose nothing; a pending restart is told however the run ends.
     {kPrereqs + "Optional=1\n", "/i", [](OS& os) { os.userInterface.prerequisitesDialog = Cancel; },
      "3|prerequisites|-|-|\"prerequisites\"|-|none"},
     {kPrereqs, "/i", [](OS& os) { Installed("0.9", {6})(os), os.userInterface.prerequisitesDialog = Cancel; },
      "0|prerequisites|-|-|\"prerequisites\"|-|none", {"Demo (1.0) Setup|Older version"}},
     {kPrereqs, "/i /quiet", [](OS& os) { Children(3010, 0)(os), os.msi.installResult.result = 1603; },
      "3|installation|-|-|-|1603|needed"},
-    // A component's own restart ends the run; the installer's own 3010 is the caller's with /norestart.
+    // A component's restart ends the run; the installer's 3010 is the caller's with /norestart.
     {kPrereqs, "/i /quiet", Children(1641, 0), "1641|prerequisites|-|-|-|-|started", {}, {}, {"!InstallProduct"}},
     {"", "/i /quiet /norestart", [](OS& os) { os.msi.installResult.result = 3010; }, "3010"},
-    // The package's digest is checked under the guard, the installer never called.
+    // The package's digest, checked under the guard.
     {"Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|installation|-|{\"component\": \"C:\\\\Kits\\\\demo.msi\", \"reason\": \"digest\"}|-|-|none", {},
      {"Integrity check failed. File 'C:\\Kits\\demo.msi' has SHA-256 e3b0", "BSInstall() failed. Error(13)"},
@@ -100,7 +99,7 @@ const RunCase kRuns[] = {
      {}, {"Setup complete\r\n", "Can't write the result record 'C:\\r.json'.\r\n"}},
 };
 
-// Whether lines beginning with `expected` appear in `actual` in order ("!line": none begins so).
+// Lines beginning with `expected` appear in `actual` in order ("!line": none begins so).
 bool InOrder(const Lines& expected, const Lines& actual) {
     auto at = actual.begin();
     for (const std::string& line : expected) {
