@@ -171,9 +171,7 @@ TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
         b.os.fileSystem.contents["sub\\r.exe"] = "decoy in the current folder";
         b.os.fileSystem.unopenable.insert("C:\\Written.exe");  // open for writing elsewhere
         ComponentDescriptor d;
-        d.InstPath = c.instPath;
-        d.InstParams = c.instParams;
-        d.Sha256 = c.sha256;
+        d.InstPath = c.instPath, d.InstParams = c.instParams, d.Sha256 = c.sha256;
         const std::string path = WithCheckedPath("C:\\Kits", d).InstPath;
         EXPECT_EQ(path, c.path);
         {
@@ -193,10 +191,8 @@ TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
     Bench b;
     const PackageFacts package;
     std::vector<Component> plain = {Section("Client"), Section("Runtime"), Section("Extra")};
-    plain[0].optionalState = OptionalState::Checked;
-    plain[2].optionalState = OptionalState::Unchecked;
-    plain[0].RunExeText = "a\\nb";
-    plain[2].RunExeText = "c\\td\\";
+    plain[0].optionalState = OptionalState::Checked, plain[2].optionalState = OptionalState::Unchecked;
+    plain[0].RunExeText = "a\\nb", plain[2].RunExeText = "c\\td\\";
     CMainDlg d(b.s, plain, package, "Caption", false);
     EXPECT_TRUE(d.HasCheckBoxes());
     Lines rows;

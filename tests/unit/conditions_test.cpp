@@ -208,10 +208,7 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         b.os.fileSystem.versions["C:\\a.dll"] = {0x00020001, 0x00030004};
         b.os.msi.packages["C:\\p.msi"] = {{"ProductCode", "{P}"}, {"ProductVersion", "1.0"}};
         ComponentDescriptor d;
-        d.FilePath = "C:\\a.dll";
-        d.FileVer = ParseVersionValue("9.0");
-        d.FileTryLoad = 1;
-        d.MsiProd = "1";
+        d.FilePath = "C:\\a.dll", d.FileVer = ParseVersionValue("9.0"), d.FileTryLoad = 1, d.MsiProd = "1";
         d.InstPath = "C:\\p.msi";
         cases[i].change(d, b.os);
         b.Reread();
@@ -246,8 +243,7 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
         Bench b;
         b.os.procs.children["\"C:\\Kits\\check.exe\" /q"] = c.child;
         ComponentDescriptor d;
-        d.RunExeCond = "#Root#\\check.exe /q";
-        d.Optional = OptionalState::Unchecked;
+        d.RunExeCond = "#Root#\\check.exe /q", d.Optional = OptionalState::Unchecked;
         Component component(d);
         component.Present = true;
         const bool needed = component.Take(ProbeComponent(b.s, d));
@@ -279,11 +275,8 @@ TEST(PresenceProbes, FindingsSayWhatTheProbesLookedAt) {
     ComponentDescriptor text, file, product, program, filtered;
     text.RegConditions = {{"HKLM\\Software\\X\\Path", "STRING=C:\\x"},
                           {"HKEY_LOCAL_MACHINE\\Software\\X\\Path", "STRING=C:\\x"}};
-    file.FilePath = "C:\\a.dll";
-    product.MsiProd = "1";
-    product.InstPath = "C:\\p.msi";
-    program.RunExeCond = "check.exe";
-    filtered.OSbit = 1;
+    file.FilePath = "C:\\a.dll", product.MsiProd = "1", product.InstPath = "C:\\p.msi";
+    program.RunExeCond = "check.exe", filtered.OSbit = 1;
     Lines seen;
     for (const ComponentDescriptor* c : {&registry, &text, &file, &product, &program, &filtered}) {
         const Finding found = ProbeComponent(b.s, *c);

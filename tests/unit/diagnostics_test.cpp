@@ -55,8 +55,7 @@ TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
     for (const auto& [address, product, binds, result, outcome] : cases) {
         Bench b;
         b.s.uiLevel = UiLevel::Quiet;  // asked at every level
-        b.os.mapi.binds = binds;
-        b.os.mapi.sendResult = result;
+        b.os.mapi.binds = binds, b.os.mapi.sendResult = result;
         b.os.userInterface.answers = {6};
         SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", address, product, "1.0"});
         const auto entries = b.Entries();

@@ -159,14 +159,10 @@ TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
     };
     for (const auto& [commandLine, administrator, decided] : runs) {
         Facts f = Media(commandLine);
-        f.host.administrator = administrator;
-        f.main.AdminNeed = 0;
-        f.guarded = true;
+        f.host.administrator = administrator, f.main.AdminNeed = 0, f.guarded = true;
         for (const auto& [name, change] : rows) {
             ComponentDescriptor d;
-            d.Name = name;
-            d.InstPath = "x.exe";
-            d.AdminNeed = 0;
+            d.Name = name, d.InstPath = "x.exe", d.AdminNeed = 0;
             ComponentFacts seen;
             seen.finding.verdict = V::Missing;
             change(d, seen);
@@ -211,8 +207,7 @@ TEST(MinimumWindows, VersionsAndTheEntriesOfInvalidOnes) {
     };
     for (const auto& [version, servicePack, read] : cases) {
         MainSettings main;
-        main.MinWinVersion = version;
-        main.MinWinServicePack = servicePack;
+        main.MinWinVersion = version, main.MinWinServicePack = servicePack;
         const MinimumWindows m = ParseMinimumWindows(main);
         std::string entries;
         for (const std::string& entry : m.errors) entries += entry;
