@@ -75,7 +75,10 @@ struct Case {
 // Refusals in the order the run meets them, then the operations.
 TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
     const auto transform = [](auto& f) { f.transformsPresent = {1033}; };
-    const std::string fresh = "a fresh install, prerequisites, install '', post-requisites";
+    const std::string install = "a fresh install, prerequisites, install '", post = "', post-requisites";
+    const std::string fresh = install + post, same = "an install over the same version, ";
+    const std::string upgrade = "an upgrade of an older version, upgrade?, prerequisites, install '";
+    const std::string mst = " TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst";
     const std::string host = "stop before the guard, host checks, exit ";
     const Case cases[] = {
         {"/i", [](auto& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
@@ -97,19 +100,14 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
         {"/i", [](auto& f) { f.main.MsiType = "installupgrade"; }, fresh},
         {"/i", [](auto& f) { MinWin(f, "6.1", true); }, fresh},
         {"/i /quiet A=1 B=\"x y\"", [](auto& f) { f.main.MsiProp = "P=1"; },
-         "a fresh install, prerequisites, install 'A=1 B=\"x y\"', post-requisites, level 2, restart automatic"},
-        {"/i /passive", [](auto& f) { f.main.MsiProp = "P=1"; },
-         "a fresh install, prerequisites, install 'P=1', post-requisites, level 67, restart automatic"},
-        {"/i", transform, "a fresh install, prerequisites, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with "
-                          "C:\\Kits\\1033.mst, post-requisites"},
-        {"/i", [&](auto& f) { transform(f); Installed(f, 0); },
-         "an install over the same version, install ' TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst"},
-        {"/i", [](auto& f) { f.package.state = 1; }, "an install over the same version, install ''"},
-        {"/i", [&](auto& f) { transform(f); Installed(f, 1); }, "an install over the same version, refused 3000"},
-        {"/i", [&](auto& f) { transform(f); Installed(f, -1); },
-         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL REINSTALLMODE=vomus'"},
-        {"/i", [](auto& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; },
-         "an upgrade of an older version, upgrade?, prerequisites, install 'REINSTALL=ALL'"},
+         install + "A=1 B=\"x y\"" + post + ", level 2, restart automatic"},
+        {"/i /passive", [](auto& f) { f.main.MsiProp = "P=1"; }, install + "P=1" + post + ", level 67, restart automatic"},
+        {"/i", transform, install + mst + ", post-requisites"},
+        {"/i", [&](auto& f) { transform(f); Installed(f, 0); }, same + "install '" + mst},
+        {"/i", [](auto& f) { f.package.state = 1; }, same + "install ''"},
+        {"/i", [&](auto& f) { transform(f); Installed(f, 1); }, same + "refused 3000"},
+        {"/i", [&](auto& f) { transform(f); Installed(f, -1); }, upgrade + "REINSTALL=ALL REINSTALLMODE=vomus'"},
+        {"/i", [](auto& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; }, upgrade + "REINSTALL=ALL'"},
         {"/i", [](auto& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
         {"/a \"D:\\Admin Point\"", [&](auto& f) { transform(f); f.main.MsiProp = "P=1"; },
          "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic"},
@@ -120,9 +118,8 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
         {"/a C:\\Image", [](auto& f) { Patch(f); f.main.MsiType = "Minor"; },
          "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic"},
         {"/i /quiet /norestart A=1", nullptr,
-         "a fresh install, prerequisites, install 'A=1 REBOOT=ReallySuppress', post-requisites, level 2, restart left to the caller"},
-        {"/i /NoRestart reboot=Force", nullptr,
-         "a fresh install, prerequisites, install 'reboot=Force', post-requisites, level 5, restart left to the caller"},
+         install + "A=1 REBOOT=ReallySuppress" + post + ", level 2, restart left to the caller"},
+        {"/i /NoRestart reboot=Force", nullptr, install + "reboot=Force" + post + ", level 5, restart left to the caller"},
     };
     for (const Case& c : cases) {
         Facts facts = Media(c.commandLine);

@@ -15,7 +15,6 @@ using Lines = std::vector<std::string>;
 using OS = fake::Platform;
 using Machine = std::function<void(OS&)>;
 
-const std::string kPackage = "C:\\Kits\\demo.msi";
 const std::string kLog = "C:\\Temp\\Demo Setup (2025.03.07 09.05).log";
 const std::string kPrereqs = "[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\n";
 const std::string kPost = "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
@@ -46,7 +45,7 @@ struct RunCase {
 const RunCase kRuns[] = {
     {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none",
      {"Demo (1.0) Setup|Older version of this product is already installed."}, {},
-     {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL"}},
+     {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct C:\\Kits\\demo.msi|REINSTALL=ALL"}},
     {"", "/i /quiet", Installed("1.1", {}), "1638|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
     {"", "/i /quiet", [](OS& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\n", "/i", Answers({6}), "0",
