@@ -155,8 +155,9 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
     };
     for (const Case& c : cases) {
         Bench b;
+        SCOPED_TRACE(c.path + " " + c.cond);
         if (c.stored != "-") b.os.reg.Set("Software\\X", "V", c.stored);
-        EXPECT_EQ(IsValidRegCond(b.s, c.path, c.cond, 0), c.holds) << c.path << " " << c.cond;
+        EXPECT_EQ(IsValidRegCond(b.s, c.path, c.cond, 0), c.holds);
         Lines log;
         const bool unread = c.error.rfind("Error(", 0) == 0;
         if (unread) log.push_back("CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. " + c.error + ".\r\n");
@@ -164,7 +165,7 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
         if (!c.holds && (unread || c.error.empty())) {
             log.push_back("IsValidRegCond() failed. Invalid condition '" + c.cond + "'. RegPath='" + v + "'.\r\n");
         }
-        EXPECT_EQ(b.Entries(), log) << c.path << " " << c.cond;
+        EXPECT_EQ(b.Entries(), log);
     }
     Bench b;
     // "表" is 0x95 0x5C in code page 932: split there if read through a code page.
@@ -181,17 +182,14 @@ TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
         V verdict;
         std::string entry;
     };
-    const auto on = [](uint32_t major, uint32_t minor) {
-        return [=](fake::Platform& os) { os.sys.major = major, os.sys.minor = minor; };
-    };
     const std::vector<Case> cases = {
         {[](auto& c, auto&) { c.OSbit = 1; }, V::Filtered, ""},  // 32-bit only, on x64
         {[](auto& c, auto& os) { c.OSbit = 2, os.sys.architecture = 0; }, V::Filtered, ""},
         {[](auto& c, auto& os) { c.OSbit = 1, os.sys.architecture = 0; }, V::Missing, ""},
-        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 0)(os); }, V::Filtered, ""},  // 6.1 and later
-        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 1)(os); }, V::Missing, ""},
-        {[&](auto& c, auto& os) { c.OSver = -502, on(6, 1)(os); }, V::Filtered, ""},  // 5.2 and earlier
-        {[&](auto& c, auto& os) { c.OSver = -502, on(5, 2)(os); }, V::Missing, ""},
+        {[](auto& c, auto& os) { c.OSver = 601, os.sys.major = 6; }, V::Filtered, ""},  // 6.1 and later
+        {[](auto& c, auto& os) { c.OSver = 601, os.sys.major = 6, os.sys.minor = 1; }, V::Missing, ""},
+        {[](auto& c, auto& os) { c.OSver = -502, os.sys.major = 6, os.sys.minor = 1; }, V::Filtered, ""},  // 5.2, earlier
+        {[](auto& c, auto& os) { c.OSver = -502, os.sys.major = 5, os.sys.minor = 2; }, V::Missing, ""},
         {[](auto& c, auto& os) { c.FilePath = "C:\\b.dll", os.sys.versionFails = true; }, V::Missing, ""},
         {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, V::Present, ""},
         {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, V::Missing,
@@ -263,18 +261,17 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
 
 TEST(PresenceProbes, FindingsSayWhatTheProbesLookedAt) {
     Bench b;
+    const std::string x = "HKEY_LOCAL_MACHINE\\Software\\X\\";
     b.os.reg.Set("Software\\X", "Level", Dword(7), platform::RegistryView::View64);
     b.os.reg.Set("Software\\X", "Name", Text("abc"));
     b.os.reg.Set("Software\\X", "Path", Text("C:\\x"));
     b.os.fileSystem.versions["C:\\a.dll"] = {0x00010002, 0x00030004};
     b.os.procs.children["check.exe"] = {{}, 0, 2, std::string("why\0", 4)};
     ComponentDescriptor registry;
-    registry.RegConditions = {{"HKEY_LOCAL_MACHINE\\Software\\X\\Level", "DWORD>=9"},
-                              {"HKEY_LOCAL_MACHINE\\Software\\X\\Name", "STRING=abc"}};
+    registry.RegConditions = {{x + "Level", "DWORD>=9"}, {x + "Name", "STRING=abc"}};
     registry.Key64 = 1;
     ComponentDescriptor text, file, product, program, filtered;
-    text.RegConditions = {{"HKLM\\Software\\X\\Path", "STRING=C:\\x"},
-                          {"HKEY_LOCAL_MACHINE\\Software\\X\\Path", "STRING=C:\\x"}};
+    text.RegConditions = {{"HKLM\\Software\\X\\Path", "STRING=C:\\x"}, {x + "Path", "STRING=C:\\x"}};
     file.FilePath = "C:\\a.dll", product.MsiProd = "1", product.InstPath = "C:\\p.msi";
     program.RunExeCond = "check.exe", filtered.OSbit = 1;
     Lines seen;
@@ -284,10 +281,10 @@ TEST(PresenceProbes, FindingsSayWhatTheProbesLookedAt) {
     }
     EXPECT_EQ(b.s.evidence, nullptr) << "nothing is noted after the finding";
     EXPECT_EQ(seen, (Lines{
-        "registry HKEY_LOCAL_MACHINE\\Software\\X\\Level (64-bit view): REG_DWORD 7",
-        "registry HKEY_LOCAL_MACHINE\\Software\\X\\Name (64-bit view): Error(2)'Not found.'.",
+        "registry " + x + "Level (64-bit view): REG_DWORD 7",
+        "registry " + x + "Name (64-bit view): Error(2)'Not found.'.",
         "registry rule HKLM\\Software\\X\\Path STRING=C:\\x: not understood, Can't find root registry key 'HKLM'.",
-        "registry HKEY_LOCAL_MACHINE\\Software\\X\\Path (32-bit view): REG_SZ 'C:\\x'",
+        "registry " + x + "Path (32-bit view): REG_SZ 'C:\\x'",
         "file 'C:\\a.dll': version 1.2.3.4",
         "product of 'C:\\p.msi': not installed",
         "program 'check.exe': exit code 2, output 'why'",

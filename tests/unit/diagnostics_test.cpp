@@ -84,10 +84,11 @@ TEST(StringTable, EveryLanguageHasEveryTextWithTheSamePlaceholdersAndAccelerator
     for (const auto& [language, texts] : byLanguage) {
         ASSERT_EQ(texts.size(), english.size()) << language;
         for (const auto& [id, text] : texts) {
-            EXPECT_EQ(Conversions(text), Conversions(english.at(id))) << language << "/" << id;
+            SCOPED_TRACE(Format("%u/%u", unsigned{language}, unsigned{id}));
+            EXPECT_EQ(Conversions(text), Conversions(english.at(id)));
             const bool button = id == 130 || id == 131 || id == 148 || id == 1009;
-            EXPECT_EQ(std::count(text.begin(), text.end(), '&'), button ? 1 : 0) << language << "/" << id;
-            EXPECT_EQ(Conversions(english.at(id)).find_first_not_of("%s"), std::string::npos) << "only %s: " << id;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '&'), button ? 1 : 0);
+            EXPECT_EQ(Conversions(english.at(id)).find_first_not_of("%s"), std::string::npos) << "only %s";
         }
         EXPECT_EQ(texts.at(128), "BootStrapper") << "the display name is not translated";
     }

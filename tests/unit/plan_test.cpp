@@ -67,12 +67,12 @@ std::string Describe(const Plan& p) {
 }
 
 struct Case {
-    const char* commandLine;
     std::function<void(Facts&)> change;
     std::string plan;
+    const char* commandLine = "/i";
 };
 
-// Refusals in the order the run meets them, then the operations.
+// Refusals in the order the run meets them, then the operations; "/i" unless a command line is given.
 TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
     const auto transform = [](auto& f) { f.transformsPresent = {1033}; };
     const std::string install = "a fresh install, prerequisites, install '", post = "', post-requisites";
@@ -81,45 +81,45 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
     const std::string mst = " TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst";
     const std::string host = "stop before the guard, host checks, exit ";
     const Case cases[] = {
-        {"/i", [](auto& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
-        {"/i", [](auto& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
-        {"/i", [](auto& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
-        {"/passive", nullptr, "stop before the guard, command line, exit 3: usage box ''"},
-        {"/i", [](auto& f) { f.host.version = platform::OsVersion{4, 0}; }, host + "3: error box 139|Demo|1.0"},
-        {"/i", [](auto& f) { f.main.Os32Need = 1; }, host + "0: error box 154"},
-        {"/i", [](auto& f) { MinWin(f, "6.x", true); }, host + "3: error box 142 +log file after 1 entries"},
-        {"/i", [](auto& f) { MinWin(f, "11.0", false); }, host + "3: error box 163|'Windows 11.0'"},
-        {"/i", [](auto& f) { MinWin(f, "11", false, "Too old\\r\\nSee readme"); }, host + "3: error box 'Too old\r\nSee readme'"},
-        {"/i", [](auto& f) { f.host.administrator = false; }, host + "0: error box 140"},
-        {"/i", [](auto& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
-        {"/a", nullptr, "stop after the guard, command line, exit 3: usage box ''"},
-        {"/i", [](auto& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
-        {"/i", nullptr, fresh},  // what passes the checks:
-        {"/i", [](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
-        {"/i", [](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},
-        {"/i", [](auto& f) { f.main.MsiType = "installupgrade"; }, fresh},
-        {"/i", [](auto& f) { MinWin(f, "6.1", true); }, fresh},
-        {"/i /quiet A=1 B=\"x y\"", [](auto& f) { f.main.MsiProp = "P=1"; },
-         install + "A=1 B=\"x y\"" + post + ", level 2, restart automatic"},
-        {"/i /passive", [](auto& f) { f.main.MsiProp = "P=1"; }, install + "P=1" + post + ", level 67, restart automatic"},
-        {"/i", transform, install + mst + ", post-requisites"},
-        {"/i", [&](auto& f) { transform(f); Installed(f, 0); }, same + "install '" + mst},
-        {"/i", [](auto& f) { f.package.state = 1; }, same + "install ''"},
-        {"/i", [&](auto& f) { transform(f); Installed(f, 1); }, same + "refused 3000"},
-        {"/i", [&](auto& f) { transform(f); Installed(f, -1); }, upgrade + "REINSTALL=ALL REINSTALLMODE=vomus'"},
-        {"/i", [](auto& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; }, upgrade + "REINSTALL=ALL'"},
-        {"/i", [](auto& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
-        {"/a \"D:\\Admin Point\"", [&](auto& f) { transform(f); f.main.MsiProp = "P=1"; },
-         "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic"},
-        {"/i", [&](auto& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; },
-         "a patch, patch?, patch 'P=1' at 3"},
-        {"/i /quiet /record C:\\r.json", Patch, "a patch, patch?, patch '' at 2, level 2, restart automatic"},
-        {"/i /record C:\\r.json", Patch, "a patch, patch?, patch '' at 3"},  // a person may be asked
-        {"/a C:\\Image", [](auto& f) { Patch(f); f.main.MsiType = "Minor"; },
-         "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic"},
-        {"/i /quiet /norestart A=1", nullptr,
-         install + "A=1 REBOOT=ReallySuppress" + post + ", level 2, restart left to the caller"},
-        {"/i /NoRestart reboot=Force", nullptr, install + "reboot=Force" + post + ", level 5, restart left to the caller"},
+        {[](auto& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
+        {[](auto& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
+        {[](auto& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
+        {nullptr, "stop before the guard, command line, exit 3: usage box ''", "/passive"},
+        {[](auto& f) { f.host.version = platform::OsVersion{4, 0}; }, host + "3: error box 139|Demo|1.0"},
+        {[](auto& f) { f.main.Os32Need = 1; }, host + "0: error box 154"},
+        {[](auto& f) { MinWin(f, "6.x", true); }, host + "3: error box 142 +log file after 1 entries"},
+        {[](auto& f) { MinWin(f, "11.0", false); }, host + "3: error box 163|'Windows 11.0'"},
+        {[](auto& f) { MinWin(f, "11", false, "Too old\\r\\nSee readme"); }, host + "3: error box 'Too old\r\nSee readme'"},
+        {[](auto& f) { f.host.administrator = false; }, host + "0: error box 140"},
+        {[](auto& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
+        {nullptr, "stop after the guard, command line, exit 3: usage box ''", "/a"},
+        {[](auto& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
+        {nullptr, fresh},  // what passes the checks:
+        {[](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
+        {[](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},
+        {[](auto& f) { f.main.MsiType = "installupgrade"; }, fresh},
+        {[](auto& f) { MinWin(f, "6.1", true); }, fresh},
+        {[](auto& f) { f.main.MsiProp = "P=1"; },
+         install + "A=1 B=\"x y\"" + post + ", level 2, restart automatic", "/i /quiet A=1 B=\"x y\""},
+        {[](auto& f) { f.main.MsiProp = "P=1"; }, install + "P=1" + post + ", level 67, restart automatic", "/i /passive"},
+        {transform, install + mst + ", post-requisites"},
+        {[&](auto& f) { transform(f); Installed(f, 0); }, same + "install '" + mst},
+        {[](auto& f) { f.package.state = 1; }, same + "install ''"},
+        {[&](auto& f) { transform(f); Installed(f, 1); }, same + "refused 3000"},
+        {[&](auto& f) { transform(f); Installed(f, -1); }, upgrade + "REINSTALL=ALL REINSTALLMODE=vomus'"},
+        {[](auto& f) { Installed(f, -1); f.main.DefaultReinstallmode = "REINSTALL=ALL"; }, upgrade + "REINSTALL=ALL'"},
+        {[](auto& f) { Installed(f, -1); f.main.UpdateDisable = 1; }, "an upgrade of an older version, refused 7086"},
+        {[&](auto& f) { transform(f); f.main.MsiProp = "P=1"; },
+         "an administrative install, install 'TARGETDIR=\"D:\\Admin Point\"  ACTION=ADMIN', level 67, restart automatic",
+         "/a \"D:\\Admin Point\""},
+        {[&](auto& f) { transform(f); Patch(f); f.main.MsiProp = "P=1"; }, "a patch, patch?, patch 'P=1' at 3"},
+        {Patch, "a patch, patch?, patch '' at 2, level 2, restart automatic", "/i /quiet /record C:\\r.json"},
+        {Patch, "a patch, patch?, patch '' at 3", "/i /record C:\\r.json"},  // a person may be asked
+        {[](auto& f) { Patch(f); f.main.MsiType = "Minor"; },
+         "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic", "/a C:\\Image"},
+        {nullptr, install + "A=1 REBOOT=ReallySuppress" + post + ", level 2, restart left to the caller",
+         "/i /quiet /norestart A=1"},
+        {nullptr, install + "reboot=Force" + post + ", level 5, restart left to the caller", "/i /NoRestart reboot=Force"},
     };
     for (const Case& c : cases) {
         Facts facts = Media(c.commandLine);
@@ -145,14 +145,11 @@ TEST(Plan, EachComponentAsTheInstallLoopWillMeetIt) {
         {"Elevated", [](auto& d, auto& f) { d.AdminNeed = 1, f.digest.verdict = DigestCheck::Verdict::Differs; }},
     };
     // Each row as the loop meets it, then where the unattended loop stops.
-    const std::string stops = "listed ticked stop:digest|listed ticked stop:digest|";
+    const std::string first = "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked ";
+    const std::string stops = "listed ticked stop:digest|listed ticked stop:digest|listed ticked stop:";
     const std::tuple<const char*, bool, std::string> runs[] = {
-        {"/i /quiet", false,
-         "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked download|listed ticked installs|" +
-             stops + "listed ticked stop:administrator|Tampered:digest"},
-        {"/i /quiet /record C:\\r.json", true,
-         "-|-|listed ticked installs|listed installs|listed|listed ticked installs|listed ticked stop:download|listed ticked|" +
-             stops + "listed ticked stop:digest|Web:download"},
+        {"/i /quiet", false, first + "download|listed ticked installs|" + stops + "administrator|Tampered:digest"},
+        {"/i /quiet /record C:\\r.json", true, first + "stop:download|listed ticked|" + stops + "digest|Web:download"},
     };
     for (const auto& [commandLine, administrator, decided] : runs) {
         Facts f = Media(commandLine);

@@ -17,6 +17,7 @@ using Machine = std::function<void(OS&)>;
 
 const std::string kLog = "C:\\Temp\\Demo Setup (2025.03.07 09.05).log";
 const std::string kPrereqs = "[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\n";
+const std::string kPatch = "MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n";
 const std::string kPost = "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
 
 Machine Installed(const char* version, std::deque<int> answers) {
@@ -48,12 +49,11 @@ const RunCase kRuns[] = {
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct C:\\Kits\\demo.msi|REINSTALL=ALL"}},
     {"", "/i /quiet", Installed("1.1", {}), "1638|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
     {"", "/i /quiet", [](OS& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
-    {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\n", "/i", Answers({6}), "0",
+    {kPatch + "VersionTarget=1.0\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"}, {},
      {"EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|"}},
-    {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none",
-     {"Demo Update|"}},
-    {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i /passive", nullptr, "0", {},
+    {kPatch, "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none", {"Demo Update|"}},
+    {kPatch, "/i /passive", nullptr, "0", {},
      {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n"}, {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
     // Prerequisites, product, post-requisites, then their restart.
     {kPrereqs + kPost, "/i /quiet", Children(3010, 0), "1641|done|-|-|-|0|started", {},
@@ -141,14 +141,15 @@ TEST(Runs, BoxesCallsEntriesAndTheRecord) {
         const bool record = c.record.find('|') != std::string::npos;
         const std::string commandLine = c.commandLine + (record ? " /record C:\\r.json" : "");
 
+        SCOPED_TRACE(c.ini + commandLine);
         const int exitCode = setup::Run(os, commandLine);
         const std::string& json = os.fileSystem.contents["C:\\r.json"];
-        EXPECT_EQ(record ? RecordFields(exitCode, json) : std::to_string(exitCode), c.record) << c.ini << commandLine;
+        EXPECT_EQ(record ? RecordFields(exitCode, json) : std::to_string(exitCode), c.record);
         EXPECT_EQ(json.empty(), !record) << "a record only when asked for";
         const Lines& boxes = os.userInterface.shown;
         EXPECT_TRUE(boxes.size() == c.boxes.size() && InOrder(c.boxes, boxes)) << testing::PrintToString(boxes);
-        EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << commandLine << testing::PrintToString(os.LogEntries(kLog));
-        EXPECT_TRUE(InOrder(c.calls, os.msi.calls)) << commandLine << "\n" << testing::PrintToString(os.msi.calls);
+        EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << testing::PrintToString(os.LogEntries(kLog));
+        EXPECT_TRUE(InOrder(c.calls, os.msi.calls)) << testing::PrintToString(os.msi.calls);
         EXPECT_LE(os.msi.reads, 1) << "the package is read once";
         EXPECT_EQ(os.sys.mutexes.size(), held) << "the guard is released";
     }
