@@ -12,7 +12,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using fake::Bench;
 
-// A component that is missing until its installer has run.
+// Missing until its installer has run.
 Component Section(const std::string& name, const std::string& instPath = "", const std::string& instParams = "",
                   int32_t runAs = 0, const std::string& instRegPath = "") {
     ComponentDescriptor c;
@@ -165,9 +165,7 @@ TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     };
     for (const Case& c : cases) {
         Bench b;
-        for (const char* path : {"C:\\Kits\\sub\\r.exe", "C:\\Kits\\r.exe", "C:\\Kits\\r.msi", "C:\\Written.exe"}) {
-            b.os.fileSystem.contents[path] = "abc";
-        }
+        for (auto path : {"C:\\Kits\\sub\\r.exe", "C:\\Kits\\r.exe", "C:\\Kits\\r.msi", "C:\\Written.exe"}) b.os.fileSystem.contents[path] = "abc";
         b.os.fileSystem.contents["sub\\r.exe"] = "decoy in the current folder";
         b.os.fileSystem.unopenable.insert("C:\\Written.exe");  // open for writing elsewhere
         ComponentDescriptor d;

@@ -76,7 +76,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     os.sys.environment["Path"] = std::string(8000, 'x') + ";C:\\oracle\\bin";
     os.fileSystem.contents["C:\\oracle\\bin\\oci.dll"];
     os.fileSystem.SetIni(
-        "[PreReq0]\nName=Client\nUrl=http://example.invalid/c\nInstPath=#Root#\\client.msi\n"
+        "[PreReq0]\nName=Client\nUrl=http://x.invalid/c\nInstPath=#Root#\\client.msi\n"
         "InstParams=/i \"#InstPath#\"\nAdminNeed=0\nRunAs=1\nOSbit=3\nOSver=-1002\nKey64=1\n"
         "FilePath=#System#\\c.dll;#CommonProgramFiles#\nFileVer=2.5\nChooseDownload=32-bit\n"
         "RegPath5=HKEY_LOCAL_MACHINE\\C\\V\nRegCond5=DWORD=1\nRegPath=HKEY_LOCAL_MACHINE\\X\nOptional=0\n"
@@ -94,10 +94,10 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     const IniFile ini(os.fileSystem, "C:\\Kits\\setup.ini");
     const PathMacros macros = DetectPathMacros(os, "C:\\Kits\\setup.exe");
     const ComponentList list = ResolveInstallers(os, ReadPrerequisiteList(ini, macros));
-    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path, and installers not resolved";
+    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path; unresolved installers";
     const ComponentDescriptor& c = list[0];
     EXPECT_EQ(c.Url + "|" + c.InstPath + "|" + c.InstParams + "|" + c.FilePath + "|" + c.ChooseDownload,
-              "http://example.invalid/c|C:\\Kits\\client.msi|/i \"#InstPath#\"|C:\\windows\\syswow64\\c.dll;"
+              "http://x.invalid/c|C:\\Kits\\client.msi|/i \"#InstPath#\"|C:\\windows\\syswow64\\c.dll;"
               "C:\\Program Files (x86)\\Common Files|32-bit");
     EXPECT_EQ((std::vector<int>{c.AdminNeed, c.RunAs, c.OSbit, c.OSver, c.Key64}), (std::vector<int>{0, 1, 3, -1002, 1}));
     EXPECT_EQ(FormatVersionValue(c.FileVer), "2.5.0.0");
@@ -109,7 +109,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     EXPECT_EQ(list[2].InstParams, "/qn REGISTER_NO_MSO_TYPES=1 ");
     EXPECT_EQ(list[2].Optional, OptionalState::NoCheckBox) << "a value other than 0 or 1";
     EXPECT_EQ(list[2].RegConditions.size(), 1u) << "RegPath31 is read, RegPath32 is not";
-    EXPECT_EQ(list[3].InstParams + "|" + std::to_string(list[3].AdminNeed), "/qn|1") << "defaults";
+    EXPECT_EQ(list[3].InstParams + "|" + std::to_string(list[3].AdminNeed), "/qn|1");  // defaults
 
     os.sys.environment["Path"] = "C:\\windows";
     EXPECT_EQ(ResolveInstallers(os, ReadPrerequisiteList(ini, macros)).size(), 5u) << "no oci.dll on the Path";
@@ -168,7 +168,7 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
         EXPECT_EQ(b.Entries(), log);
     }
     Bench b;
-    // "表" is 0x95 0x5C in code page 932: split there if read through a code page.
+    // "表" is 0x95 0x5C in code page 932: a code page would split it there.
     b.os.reg.Set("Software\\表", "表", Dword(1));
     EXPECT_TRUE(IsValidRegCond(b.s, "HKEY_LOCAL_MACHINE\\Software\\表\\表", "DWORD=1", 0));
     b.os.reg.Set("Software\\X", "V", Dword(1), platform::RegistryView::View64);

@@ -27,11 +27,11 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
     ReplaceAll(text, "#Root#", "#Root#\\a");
     EXPECT_EQ(text, "#Root#\\a#Root#\\ax");
     EXPECT_TRUE(StartsWithNoCase("msiexec", "MSIEXEC") && !ContainsNoCase("LibreOffice", "Libre Office"));
-    // Cut after whole characters, as many UTF-16 units as the buffer holds.
+    // Cut after whole characters, counted in UTF-16 units.
     EXPECT_EQ(FormatBounded(4, "%s", "a\xC3\xA9\xE2\x82\xAC!"), "a\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(FormatBounded(3, "%s", "a\xF0\x9F\x98\x80"), "a") << "a surrogate pair is two units";
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xF0\x9F\x98\x80\xC3\xA9")), "\xF0\x9F\x98\x80\xC3\xA9");
-    EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a") << "a lone surrogate";
+    EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a");
     // Overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
     const std::string utf8 = "\xC2\x80\xDF\xBF\xEF\xBF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     EXPECT_EQ(JsonString(utf8), "\"" + utf8 + "\"");
@@ -103,7 +103,7 @@ TEST(StringTable, LoadsTheBlockOfExactlyTheUserLanguageElseTheSystemsChoice) {
             if (s.language == language && s.id == 135) expected = s.utf8;
         }
         EXPECT_EQ(strings.LoadLocalizedString(135), expected) << language;
-        EXPECT_EQ(strings.LoadLocalizedString(999), "") << "no such identifier";
+        EXPECT_EQ(strings.LoadLocalizedString(999), "");
     }
     std::u16string text;
     const std::vector<uint16_t> block = {0, 2, 'h', 'i', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 1, 'q'};

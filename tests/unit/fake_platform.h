@@ -30,9 +30,9 @@ const std::vector<StringResource>& AllStringResources();
 
 class Files : public platform::Files {
 public:
-    std::map<std::string, std::string> contents;  // existing files by path
+    std::map<std::string, std::string> contents;  // by path
     std::set<std::string> unopenable;
-    std::map<std::string, int> holds;  // OpenHeld's files held now, by path
+    std::map<std::string, int> holds;  // OpenHeld's files held now
     std::string tempFolder = "C:\\Temp\\";  // empty: none
     std::map<std::string, std::pair<uint32_t, uint32_t>> versions;
     std::map<std::string, uint32_t> loadErrors;

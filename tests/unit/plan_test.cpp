@@ -12,7 +12,7 @@
 namespace setup {
 namespace {
 
-// A product not yet installed, on 64-bit Windows 10, by an administrator.
+// Not yet installed; 64-bit Windows 10; an administrator.
 Facts Media(const std::string& commandLine) {
     Facts f;
     f.command = ParseCommandLine(commandLine);
@@ -80,9 +80,11 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
     const std::string upgrade = "an upgrade of an older version, upgrade?, prerequisites, install '";
     const std::string mst = " TRANSFORMS=\"C:\\Kits\\1033.mst\"' with C:\\Kits\\1033.mst";
     const std::string host = "stop before the guard, host checks, exit ";
+    const std::string config = "stop before the log, configuration, exit 3: plain box ";
+    const std::string package = "stop after the guard, package, exit 3: error box ";
     const Case cases[] = {
-        {[](auto& f) { f.iniFound = false; }, "stop before the log, configuration, exit 3: plain box 161|C:\\Kits\\setup.ini"},
-        {[](auto& f) { f.package.read = false; }, "stop before the log, configuration, exit 3: plain box 152|C:\\Kits\\demo.msi"},
+        {[](auto& f) { f.iniFound = false; }, config + "161|C:\\Kits\\setup.ini"},
+        {[](auto& f) { f.package.read = false; }, config + "152|C:\\Kits\\demo.msi"},
         {[](auto& f) { f.host.nativeX86 = true; }, "stop before the log, host checks, exit 3: plain box 153"},
         {nullptr, "stop before the guard, command line, exit 3: usage box ''", "/passive"},
         {[](auto& f) { f.host.version = platform::OsVersion{4, 0}; }, host + "3: error box 139|Demo|1.0"},
@@ -91,9 +93,9 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
         {[](auto& f) { MinWin(f, "11.0", false); }, host + "3: error box 163|'Windows 11.0'"},
         {[](auto& f) { MinWin(f, "11", false, "Too old\\r\\nSee readme"); }, host + "3: error box 'Too old\r\nSee readme'"},
         {[](auto& f) { f.host.administrator = false; }, host + "0: error box 140"},
-        {[](auto& f) { f.main.MsiType = "Minor"; }, "stop after the guard, package, exit 3: error box 141|Minor"},
+        {[](auto& f) { f.main.MsiType = "Minor"; }, package + "141|Minor"},
         {nullptr, "stop after the guard, command line, exit 3: usage box ''", "/a"},
-        {[](auto& f) { f.packageExists = false; }, "stop after the guard, package, exit 3: error box 133|C:\\Kits\\demo.msi"},
+        {[](auto& f) { f.packageExists = false; }, package + "133|C:\\Kits\\demo.msi"},
         {nullptr, fresh},  // what passes the checks:
         {[](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "x64"; }, fresh},
         {[](auto& f) { f.host.nativeX86 = true, f.package.summaryTemplate = "4;1033"; }, fresh},

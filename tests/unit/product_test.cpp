@@ -21,9 +21,9 @@ TEST(PackageFacts, ReadOnlyWhenCompleteStateOnlyWithCodeAndVersion) {
     properties.erase("ProductVersion");
     PackageFacts versionless = ReadPackageFacts(*b.msi, path);
     ReadProductState(*b.msi, versionless);
-    EXPECT_EQ(versionless.state, -1) << "no version";
+    EXPECT_EQ(versionless.state, -1);
     b.os.msi.complete = false;
-    EXPECT_EQ(ReadPackageFacts(*b.msi, path).productCode, "") << "an incomplete library";
+    EXPECT_EQ(ReadPackageFacts(*b.msi, path).productCode, "");
 }
 
 TEST(LanguageTransform, UserOrConfiguredLanguageWithThePrimaryFallback) {

@@ -63,7 +63,7 @@ const RunCase kRuns[] = {
      Children(1603, 3010), "1641|done|{\"name\": \"Runtime \\\"2\\\"\", \"code\": 1603}|-|-|0|started|[\"Runtime \\\"2\\\"\"]"},
     {kPost, "/i /passive", [](OS& os) { Children(0, 3010)(os), os.sys.restartError = 5; }, "3010|done|-|-|-|0|needed",
      {}, {"ExitWindowsEx() failed. Error(5)'Unknown error 0x00000005'.\r\n"}},
-    // Loops that stop early, and declines.
+    // Loops that stop early.
     {"AdminNeed=0\n" + kPrereqs, "/i /quiet", [](OS& os) { os.sys.administrator = false; },
      "0|done|-|{\"component\": \"Runtime\", \"reason\": \"administrator\"}|-|0|none"},
     {"LangId=1049\n", "/i /quiet", [](OS& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
