@@ -1,7 +1,5 @@
-// The media as a person or a deployment tool hands it over: a command line
-// and a setup.ini in the code page that the input picks, read by every
-// command-line reader, the media checker and a whole run with its component
-// sections, probes and dialog rows.
+// A command line and a setup.ini in the code page the input picks, through the
+// command-line readers, the media checker and a whole run.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdlib>
@@ -20,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const setup::CommandLine c = setup::ParseCommandLine(line);
     if (c.logPath.size() > line.size() || c.recordPath.size() > line.size()) std::abort();
     if (c.adminTargetValid && c.adminTarget.find('"') != std::string::npos) std::abort();
-    // Tokens may touch (a quoted one ends at its quote), so each may gain a blank.
+    // Touching tokens may each gain a blank.
     if (c.properties.size() > 2 * line.size()) std::abort();
 
     os.Kit(input.ConsumeRemainingBytesAsString());
@@ -36,7 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return d.Install(1, images);
     };
     const int code = setup::Run(os, line);
-    // 1618 and 1641 only with "/record", for deployment engines.
     if (code != 0 && code != 3 && code != 1602 && code != 1618 && code != 1641 && code != 3010) std::abort();
     return 0;
 }

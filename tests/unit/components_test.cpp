@@ -1,4 +1,4 @@
-// Installing components, the install loop and the prerequisites dialog's rows.
+// Installing components, the install loop and the prerequisites dialog.
 #include <gtest/gtest.h>
 
 #include "components/component_installer.h"
@@ -12,23 +12,17 @@ namespace {
 using Lines = std::vector<std::string>;
 using fake::Bench;
 
-// A component that is missing until its installer has run.
+// Missing until its installer has run.
 Component Section(const std::string& name, const std::string& instPath = "", const std::string& instParams = "",
                   int32_t runAs = 0, const std::string& instRegPath = "") {
     ComponentDescriptor c;
-    c.InstRegPath = instRegPath;
-    c.Name = name;
+    c.InstRegPath = instRegPath, c.Name = name, c.InstParams = instParams, c.RunAs = runAs;
     c.InstPath = instPath.empty() ? "C:\\" + name + ".exe" : instPath;
-    c.InstParams = instParams;
-    c.RunAs = runAs;
     c.FilePath = "C:\\" + name + ".dll";
     return Component(c);
 }
 
-Component Checked(Component c) {
-    c.section.Sha256 = std::string(64, '0');
-    return c;
-}
+Component Checked(Component c) { return c.section.Sha256 = std::string(64, '0'), c; }
 
 struct RecordingWindows : PrerequisiteWindows {
     platform::WindowRef Owner() override { return 77; }
@@ -42,9 +36,9 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
     struct Case {
         Component component;
         uint32_t exitCode, startError;
-        const char* started;  // as the process runner sees it; nullptr: nothing started
+        const char* started;  // as the runner sees it
         uint32_t code;
-        std::string error;  // the text shown, and the entry that says why
+        std::string error;  // shown|logged
     };
     const std::string notInstalled = "Setup was unable to install\n'";
     const Case cases[] = {
@@ -52,11 +46,10 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
          "msiexec /i \"C:\\Kits\\c.msi\" /qn /l*v \"C:\\Temp\\c.log\" SRC=C:\\Kits", 3010, ""},
         {Section("Elevated", "C:\\Kits\\a b.exe", "", 1), 1641, 0, "C:\\Kits\\a b.exe|", 1641, ""},
         {Section("Quoted", "x", "\"C:\\x y\\setup.exe\" /s /v", 1), 0, 0, "C:\\x y\\setup.exe|/s /v", 0, ""},
-        // Its own file is quoted: the start must not try "C:\Setup.exe" first. A word of an InstRegPath
-        // command is no file of its own.
+        // Its own file is quoted (not "C:\Setup.exe" first); a word of an InstRegPath command is no file.
         {Section("Blank", "C:\\Setup Files\\tool.exe", "#InstPath# /q"), 0, 0, "\"C:\\Setup Files\\tool.exe\" /q", 0, ""},
-        {Section("Uninstall", "C:\\Program", "C:\\Program Files\\u.exe /S", 0, "HKEY_LOCAL_MACHINE\\Vendor\\Uninstall"), 0,
-         0, "C:\\Program Files\\u.exe /S", 0, ""},
+        {Section("Uninstall", "C:\\Program", "C:\\Program Files\\u.exe /S", 0, "HKLM\\X"), 0, 0,
+         "C:\\Program Files\\u.exe /S", 0, ""},
         {Section("Fails"), 1603, 0, "\"C:\\Fails.exe\"", 1603,
          notInstalled + "\"C:\\Fails.exe\"'.|MsiInstall('\"C:\\Fails.exe\"') failed. Error(1603)'Fatal error.'.\r\n"},
         {Section("Missing"), 0, 2, "\"C:\\Missing.exe\"", 2,
@@ -65,7 +58,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
         {Section("Refused", "C:\\a.exe", "", 1), 0, 1223, "C:\\a.exe|", 1223,
          notInstalled + "\"C:\\a.exe\"'.|Function ::ShellExecuteEx('C:\\a.exe' '') failed. Error=1223.\r\n"},
         {Section("Unsplit", "x", "setup.exe \"a\" /s", 1), 0, 0, nullptr, 160, notInstalled + "setup.exe \"a\" /s'."},
-        // A checked file is named as the application, and started through "runas" without the zone check.
+        // A checked file is the application; through "runas" without the zone check.
         {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath# /q")), 0, 0, "<C:\\Kits\\r.exe> \"C:\\Kits\\r.exe\" /q", 0, ""},
         {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath# /q", 1)), 0, 0, "C:\\Kits\\r.exe|/q|checked", 0, ""},
     };
@@ -84,11 +77,11 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
     b.Reread();
     std::string error;
     EXPECT_EQ(InstallComponent(b.s, Section("NoTemp").section, error), 3u);
-    EXPECT_EQ(error, "Setup was unable to install\n'NoTemp'.") << "names the component at hand";
+    EXPECT_EQ(error, notInstalled + "NoTemp'.") << "names the component at hand";
     EXPECT_TRUE(b.os.procs.started.empty());
 }
 
-// Unattended, a failure shows no box: the runs' passive failing component.
+// Unattended (no box): the runs' passive failing component.
 TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialogAStartedRestartEndsIt) {
     std::vector<Component> list = {Section("One"), Section("Two"), Section("Three"), Section("Four"), Section("Five")};
     list[1].Selected = false;
@@ -109,30 +102,28 @@ TEST(InstallLoop, SelectedInOrderFailuresShownOverTheDialogAStartedRestartEndsIt
     EXPECT_EQ(b.os.userInterface.waitCursors, 0) << "every wait cursor is restored";
 }
 
-// What the plan found at a component stops the loop there, or asks for the
-// download; the post-requisites stop at a file that does not match.
+// The post-requisites too stop at a file that does not match.
 TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
+    using R = LoopStop::Reason;
     struct Case {
-        LoopStop::Reason stop;
+        R stop;
         bool asksDownload, silent;
-        int download;         // the download dialog's result: 1 when the component is there now
+        int download;         // the dialog's result: 1 when the component is there now
         std::string outcome;  // started, boxes, where the loop stopped
-        std::string entry;    // logged
+        std::string entry;
     };
     const Case cases[] = {
-        {LoopStop::Reason::Administrator, false, false, 0, "0|1|Client", "Admin priviledges are required.\r\n"},
-        {LoopStop::Reason::Administrator, false, true, 0, "0|0|Client", "Admin priviledges are required.\r\n"},
-        {LoopStop::Reason::Download, false, true, 0, "0|0|Client",
-         "Download dialog for 'Client' not shown: the run must not wait for a person. Treated as Cancel.\r\n"},
-        {LoopStop::Reason::None, true, true, 2, "0|0|Client", ""},
-        {LoopStop::Reason::None, true, true, 1, "1|0|", ""},
-        {LoopStop::Reason::Digest, false, false, 0, "0|1|Client", "Integrity check failed. Can't read file 'C:\\pkg\\client.msi'.\r\n"},
+        {R::Administrator, false, false, 0, "0|1|Client", "Admin priviledges are required.\r\n"},
+        {R::Administrator, false, true, 0, "0|0|Client", "Admin priviledges are required.\r\n"},
+        {R::Download, false, true, 0, "0|0|Client", "Download dialog for 'Client' not shown: the run must not wait for a person. Treated as Cancel.\r\n"},
+        {R::None, true, true, 2, "0|0|Client", ""},
+        {R::None, true, true, 1, "1|0|", ""},
+        {R::Digest, false, false, 0, "0|1|Client", "Integrity check failed. Can't read file 'C:\\pkg\\client.msi'.\r\n"},
     };
     for (const Case& c : cases) {
         Bench b;
         std::vector<Component> list = {Section("Client", "C:\\pkg\\client.msi"), Section("Next")};
-        list[0].stop = c.stop;
-        list[0].asksDownload = c.asksDownload;
+        list[0].stop = c.stop, list[0].asksDownload = c.asksDownload;
         std::unique_ptr<platform::Held> held;
         list[0].digest = CheckSha256(b.os.fileSystem, list[0].section.InstPath, std::string(64, '0'), &held);
         b.os.procs.children["\"C:\\Next.exe\""];
@@ -142,19 +133,16 @@ TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
         InstallSelectedComponents(b.s, list, windows, c.silent, false, outcome);
         EXPECT_EQ(Format("%u|%u|", unsigned(b.os.procs.started.size()), unsigned(b.os.userInterface.shown.size())) +
                       outcome.stopped.component, c.outcome) << c.entry;
-        EXPECT_EQ(outcome.stopped.reason, c.outcome.back() == '|' ? LoopStop::Reason::None
-                                          : c.asksDownload ? LoopStop::Reason::Download : c.stop);
+        EXPECT_EQ(outcome.stopped.reason, c.outcome.back() == '|' ? R::None : c.asksDownload ? R::Download : c.stop);
         EXPECT_TRUE(c.entry.empty() || b.Logged(c.entry)) << c.entry;
-        EXPECT_EQ(outcome.tampered, c.stop == LoopStop::Reason::Digest);
-        if (c.stop != LoopStop::Reason::Digest) continue;
+        EXPECT_EQ(outcome.tampered, c.stop == R::Digest);
+        if (c.stop != R::Digest) continue;
         InstallOutcome post;
         InstallPostRequisites(b.s, list, false, post);
         EXPECT_EQ(post.stopped.component + "|" + std::to_string(post.failedCode), "Client|13");
     }
 }
 
-// The file checked is the file started, by one full path, held from the
-// check on.
 TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     Sha256 million;
     const std::string chunk(1000, 'a');
@@ -164,8 +152,8 @@ TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     struct Case {
         const char *instPath, *instParams;
         std::string sha256;
-        const char* path;     // as the run names it
-        const char* verdict;  // and its check: N (not asked), M, D(iffers), U(nreadable)
+        const char* path;
+        const char* verdict;  // N (not asked), M, D(iffers), U(nreadable)
     };
     const Case cases[] = {
         {"sub\\r.exe", "", abc, "C:\\Kits\\sub\\r.exe", "M"},
@@ -177,23 +165,18 @@ TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     };
     for (const Case& c : cases) {
         Bench b;
-        for (const char* path : {"C:\\Kits\\sub\\r.exe", "C:\\Kits\\r.exe", "C:\\Kits\\r.msi", "C:\\Written.exe"}) {
-            b.os.fileSystem.contents[path] = "abc";
-        }
+        for (auto path : {"C:\\Kits\\sub\\r.exe", "C:\\Kits\\r.exe", "C:\\Kits\\r.msi", "C:\\Written.exe"}) b.os.fileSystem.contents[path] = "abc";
         b.os.fileSystem.contents["sub\\r.exe"] = "decoy in the current folder";
         b.os.fileSystem.unopenable.insert("C:\\Written.exe");  // open for writing elsewhere
         ComponentDescriptor d;
-        d.InstPath = c.instPath;
-        d.InstParams = c.instParams;
-        d.Sha256 = c.sha256;
+        d.InstPath = c.instPath, d.InstParams = c.instParams, d.Sha256 = c.sha256;
         const std::string path = WithCheckedPath("C:\\Kits", d).InstPath;
         EXPECT_EQ(path, c.path);
         {
             std::unique_ptr<platform::Held> held;
             const DigestCheck check = CheckSha256(b.os.fileSystem, path, c.sha256, &held);
             EXPECT_EQ("NMDU"[static_cast<int>(check.verdict)], c.verdict[0]) << path;
-            EXPECT_EQ(check.Usable(), held != nullptr || c.sha256.empty());
-            EXPECT_EQ(b.os.fileSystem.holds[path], held ? 1 : 0) << "held while the caller keeps it";
+            EXPECT_EQ(b.os.fileSystem.holds[path], c.verdict[0] == 'M') << "a match is held while the caller keeps it";
             if (check.verdict != DigestCheck::Verdict::Differs) continue;
             LogDigestRefusal(b.log, check);
             EXPECT_TRUE(b.Logged("Integrity check failed. File 'C:\\Kits\\r.msi' has SHA-256 " + abc + ", expected " + zeros + ".\r\n"));
@@ -202,23 +185,18 @@ TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {
     }
 }
 
-// The dialog's texts, the rows of steps and the question about what is
-// still missing are end-to-end cases.
 TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
     Bench b;
     const PackageFacts package;
     std::vector<Component> plain = {Section("Client"), Section("Runtime"), Section("Extra")};
-    plain[0].optionalState = OptionalState::Checked;
-    plain[2].optionalState = OptionalState::Unchecked;
-    plain[0].RunExeText = "a\\nb";
-    plain[2].RunExeText = "c\\td\\";
+    plain[0].optionalState = OptionalState::Checked, plain[2].optionalState = OptionalState::Unchecked;
+    plain[0].RunExeText = "a\\nb", plain[2].RunExeText = "c\\td\\";
     CMainDlg d(b.s, plain, package, "Caption", false);
     EXPECT_TRUE(d.HasCheckBoxes());
     Lines rows;
     for (const auto& row : d.Rows()) rows.push_back(row.text + "|" + std::to_string(row.image));
     EXPECT_EQ(rows, (Lines{"Client|1", "Runtime|2", "Extra|0"}));
     EXPECT_EQ(d.StatusText(), "a\r\nbcd");
-    EXPECT_EQ(TranslateStatusText("\\\\n"), "n");
     EXPECT_EQ(TranslateStatusText("a\\n"), "a\r\n") << "a line break at the very end";
     EXPECT_EQ((std::vector<int>{d.ToggledImage(0), d.ToggledImage(1), d.ToggledImage(2)}), (std::vector<int>{1, 0, -1}));
     b.os.procs.children["\"C:\\Client.exe\""];

@@ -1,5 +1,4 @@
-// setup.ini read into plain data (and the media checker's keys against
-// its readers), number lists, registry conditions and the presence probes.
+// setup.ini into plain data, registry conditions and the presence probes.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -17,7 +16,7 @@ namespace setup {
 namespace {
 
 using Lines = std::vector<std::string>;
-using Verdict = Finding::Verdict;
+using V = Finding::Verdict;
 
 std::string Dword(uint32_t v) { return std::string{char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}; }
 std::string Text(const std::string& t) { return t + std::string(1, '\0'); }
@@ -33,8 +32,7 @@ TEST(Configuration, ModulePathsProfileRulesMainKeysAndOptionalPresence) {
         EXPECT_EQ(ModulePathPart(path, true, false) + "|" + ModulePathPart(path, false, false) + "|" +
                       ProgramFolder(path) + "|" + IniPathOf(path), parts);
     }
-    // setup.ini as the Windows profile functions read it (the Linux checker's reader, which the fake uses too);
-    // UTF-16 and the byte-order mark are the media corpus's.
+    // Read by the Windows profile rules (UTF-16 and its mark: the media corpus).
     const std::pair<std::string, std::string> files[] = {
         {"[Main]\nmsipath=demo.msi\nAdminNeed=0\nLangId=1049x\n", "demo.msi|Install|0|1049|0|0"},
         {"[Main]\nMsiPatch=1\nOs32Need=1\n", "|Major|1|0|1|1"},
@@ -70,7 +68,7 @@ TEST(Configuration, ModulePathsProfileRulesMainKeysAndOptionalPresence) {
 
 TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     fake::Platform os;
-    const std::string key = "Software\\Uninstall\\App";
+    const std::string key = "Software\\Uninstall\\App", at = "\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key;
     os.reg.Set(key, "Command", Text("C:\\App\\uninst.exe /x{code}"));
     os.reg.Set(key, "NoBlank", Text("C:\\App\\uninst.exe"));
     os.reg.Set(key, "NotText", "C:\\App\\uninst.exe /x");
@@ -78,29 +76,28 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     os.sys.environment["Path"] = std::string(8000, 'x') + ";C:\\oracle\\bin";
     os.fileSystem.contents["C:\\oracle\\bin\\oci.dll"];
     os.fileSystem.SetIni(
-        "[PreReq0]\nName=Client\nUrl=http://example.invalid/c\nInstPath=#Root#\\client.msi\n"
+        "[PreReq0]\nName=Client\nUrl=http://x.invalid/c\nInstPath=#Root#\\client.msi\n"
         "InstParams=/i \"#InstPath#\"\nAdminNeed=0\nRunAs=1\nOSbit=3\nOSver=-1002\nKey64=1\n"
         "FilePath=#System#\\c.dll;#CommonProgramFiles#\nFileVer=2.5\nChooseDownload=32-bit\n"
         "RegPath5=HKEY_LOCAL_MACHINE\\C\\V\nRegCond5=DWORD=1\nRegPath=HKEY_LOCAL_MACHINE\\X\nOptional=0\n"
         "[PreReq1]\nName=Oracle Instant Client\nInstPath=o.exe\n"
         "[PreReq2]\nName=Old\nInstRegPath=hkey_local_machine\\" + key + "\\Command\nInstParams=/quiet\nOptional=1\n"
-        "[PreReq3]\nName=NoBlank\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key + "\\NoBlank\n"
-        "[PreReq4]\nName=NotText\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key + "\\NotText\n"
+        "[PreReq3]\nName=NoBlank" + at + "\\NoBlank\n[PreReq4]\nName=NotText" + at + "\\NotText\n"
         "[PreReq5]\nName=Abbreviated\nInstRegPath=HKLM\\" + key + "\\Command\n"
         "[PreReq6]\nName=Suite with libre office\nInstPath=s.msi\nInstParams=/qn\nNotAssociateWithMSOfficeFiles=1\nOptional=7\n"
         "RegPath31=A\\B\\C\nRegCond31=DWORD=1\nRegPath32=A\\B\\D\nRegCond32=DWORD=1\n"
         "[PreReq7]\nName=Libre Office\nInstPath=l.msi\nInstParams=/qn\n"
-        "[PreReq8]\nName=Long command\nInstRegPath=HKEY_LOCAL_MACHINE\\" + key + "\\Long\n"
+        "[PreReq8]\nName=Long command" + at + "\\Long\n"
         "[PreReq10]\nName=After a gap\nInstPath=x\n"
         "[PostReq0]\nName=Readme\nInstPath=#Root#\\readme.exe\nInstParams=/show\nRunAs=1\n"
         "[PostReq1]\nName=Nothing\nInstParams=ignored\n");
     const IniFile ini(os.fileSystem, "C:\\Kits\\setup.ini");
     const PathMacros macros = DetectPathMacros(os, "C:\\Kits\\setup.exe");
     const ComponentList list = ResolveInstallers(os, ReadPrerequisiteList(ini, macros));
-    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path, and installers not resolved";
+    ASSERT_EQ(list.size(), 4u) << "the Oracle client on the Path; unresolved installers";
     const ComponentDescriptor& c = list[0];
     EXPECT_EQ(c.Url + "|" + c.InstPath + "|" + c.InstParams + "|" + c.FilePath + "|" + c.ChooseDownload,
-              "http://example.invalid/c|C:\\Kits\\client.msi|/i \"#InstPath#\"|C:\\windows\\syswow64\\c.dll;"
+              "http://x.invalid/c|C:\\Kits\\client.msi|/i \"#InstPath#\"|C:\\windows\\syswow64\\c.dll;"
               "C:\\Program Files (x86)\\Common Files|32-bit");
     EXPECT_EQ((std::vector<int>{c.AdminNeed, c.RunAs, c.OSbit, c.OSver, c.Key64}), (std::vector<int>{0, 1, 3, -1002, 1}));
     EXPECT_EQ(FormatVersionValue(c.FileVer), "2.5.0.0");
@@ -112,7 +109,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
     EXPECT_EQ(list[2].InstParams, "/qn REGISTER_NO_MSO_TYPES=1 ");
     EXPECT_EQ(list[2].Optional, OptionalState::NoCheckBox) << "a value other than 0 or 1";
     EXPECT_EQ(list[2].RegConditions.size(), 1u) << "RegPath31 is read, RegPath32 is not";
-    EXPECT_EQ(list[3].InstParams + "|" + std::to_string(list[3].AdminNeed), "/qn|1") << "defaults";
+    EXPECT_EQ(list[3].InstParams + "|" + std::to_string(list[3].AdminNeed), "/qn|1");  // defaults
 
     os.sys.environment["Path"] = "C:\\windows";
     EXPECT_EQ(ResolveInstallers(os, ReadPrerequisiteList(ini, macros)).size(), 5u) << "no oci.dll on the Path";
@@ -123,8 +120,7 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
               "C:\\Kits\\readme.exe|/show|1");
     EXPECT_EQ(post[1].InstParams, "") << "InstParams is read only with an InstPath";
 
-    // The media checker knows exactly the keys that the readers ask for (every branch above), so that a key
-    // added to the program is not reported as unknown.
+    // The checker knows exactly the keys the readers ask for.
     ReadMainSettings(ini);
     for (const char* pattern : {kMainSection, kPrerequisiteSections, kPostRequisiteSections}) {
         const Lines known = checker::KnownKeys(pattern);
@@ -135,11 +131,9 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
 
 TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
     struct Case {
-        std::string path, cond, stored;  // stored "-": no value
+        std::string path, cond, stored;  // "-": no value
         int holds;
-        // The grammar's complaint, or the read's error text; a condition
-        // that does not hold is logged after it.
-        std::string error;
+        std::string error;  // the grammar's complaint or the read's error
     };
     const std::string v = "HKEY_LOCAL_MACHINE\\Software\\X\\V", more = "Error(234)'Unknown error 0x000000EA'";
     const std::vector<Case> cases = {
@@ -161,8 +155,9 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
     };
     for (const Case& c : cases) {
         Bench b;
+        SCOPED_TRACE(c.path + " " + c.cond);
         if (c.stored != "-") b.os.reg.Set("Software\\X", "V", c.stored);
-        EXPECT_EQ(IsValidRegCond(b.s, c.path, c.cond, 0), c.holds) << c.path << " " << c.cond;
+        EXPECT_EQ(IsValidRegCond(b.s, c.path, c.cond, 0), c.holds);
         Lines log;
         const bool unread = c.error.rfind("Error(", 0) == 0;
         if (unread) log.push_back("CRegComparer.GetRegValue(0x80000002, 'Software\\X', 'V') failed. " + c.error + ".\r\n");
@@ -170,10 +165,10 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
         if (!c.holds && (unread || c.error.empty())) {
             log.push_back("IsValidRegCond() failed. Invalid condition '" + c.cond + "'. RegPath='" + v + "'.\r\n");
         }
-        EXPECT_EQ(b.Entries(), log) << c.path << " " << c.cond;
+        EXPECT_EQ(b.Entries(), log);
     }
     Bench b;
-    // "表" is 0x95 0x5C in code page 932: text in that code page would split at its second byte.
+    // "表" is 0x95 0x5C in code page 932: a code page would split it there.
     b.os.reg.Set("Software\\表", "表", Dword(1));
     EXPECT_TRUE(IsValidRegCond(b.s, "HKEY_LOCAL_MACHINE\\Software\\表\\表", "DWORD=1", 0));
     b.os.reg.Set("Software\\X", "V", Dword(1), platform::RegistryView::View64);
@@ -184,45 +179,39 @@ TEST(RegistryConditions, GrammarComparisonsAndReadFailures) {
 TEST(PresenceProbes, FiltersThenTheFirstProbeThatIsSet) {
     struct Case {
         std::function<void(ComponentDescriptor&, fake::Platform&)> change;
-        Verdict verdict;
-        std::string entry;  // what is logged
-    };
-    const auto on = [](uint32_t major, uint32_t minor) {
-        return [=](fake::Platform& os) { os.sys.major = major, os.sys.minor = minor; };
+        V verdict;
+        std::string entry;
     };
     const std::vector<Case> cases = {
-        {[](auto& c, auto&) { c.OSbit = 1; }, Verdict::Filtered, ""},  // 32-bit only, on x64
-        {[](auto& c, auto& os) { c.OSbit = 2, os.sys.architecture = 0; }, Verdict::Filtered, ""},
-        {[](auto& c, auto& os) { c.OSbit = 1, os.sys.architecture = 0; }, Verdict::Missing, ""},
-        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 0)(os); }, Verdict::Filtered, ""},  // 6.1 and later
-        {[&](auto& c, auto& os) { c.OSver = 601, on(6, 1)(os); }, Verdict::Missing, ""},
-        {[&](auto& c, auto& os) { c.OSver = -502, on(6, 1)(os); }, Verdict::Filtered, ""},  // 5.2 and earlier
-        {[&](auto& c, auto& os) { c.OSver = -502, on(5, 2)(os); }, Verdict::Missing, ""},
-        {[](auto& c, auto& os) { c.FilePath = "C:\\b.dll", os.sys.versionFails = true; }, Verdict::Missing, ""},
-        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, Verdict::Present, ""},
-        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, Verdict::Missing,
+        {[](auto& c, auto&) { c.OSbit = 1; }, V::Filtered, ""},  // 32-bit only, on x64
+        {[](auto& c, auto& os) { c.OSbit = 2, os.sys.architecture = 0; }, V::Filtered, ""},
+        {[](auto& c, auto& os) { c.OSbit = 1, os.sys.architecture = 0; }, V::Missing, ""},
+        {[](auto& c, auto& os) { c.OSver = 601, os.sys.major = 6; }, V::Filtered, ""},  // 6.1 and later
+        {[](auto& c, auto& os) { c.OSver = 601, os.sys.major = 6, os.sys.minor = 1; }, V::Missing, ""},
+        {[](auto& c, auto& os) { c.OSver = -502, os.sys.major = 6, os.sys.minor = 1; }, V::Filtered, ""},  // 5.2, earlier
+        {[](auto& c, auto& os) { c.OSver = -502, os.sys.major = 5, os.sys.minor = 2; }, V::Missing, ""},
+        {[](auto& c, auto& os) { c.FilePath = "C:\\b.dll", os.sys.versionFails = true; }, V::Missing, ""},
+        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.4"); }, V::Present, ""},
+        {[](auto& c, auto&) { c.FileVer = ParseVersionValue("2.1.3.5"); }, V::Missing,
          "Current version(2.1.3.4) of file 'C:\\a.dll' early of required file vesion(2.1.3.5)."},
-        {[](auto&, auto& os) { os.fileSystem.loadErrors["C:\\a.dll"] = 193; }, Verdict::Missing,
+        {[](auto&, auto& os) { os.fileSystem.loadErrors["C:\\a.dll"] = 193; }, V::Missing,
          "Can't load file 'C:\\a.dll'. Error(193)'Unknown error 0x000000C1'."},
-        {[](auto& c, auto&) { c.FilePath = "C:\\b.dll"; }, Verdict::Missing,
+        {[](auto& c, auto&) { c.FilePath = "C:\\b.dll"; }, V::Missing,
          "Can't get version of file 'C:\\b.dll'. Error(2)'Not found.'."},
-        {[](auto& c, auto& os) { c.FilePath.clear(), os.msi.productStates["{P}"] = 5; }, Verdict::Present, ""},
-        {[](auto& c, auto&) { c = ComponentDescriptor(); }, Verdict::Present, ""},
+        {[](auto& c, auto& os) { c.FilePath.clear(), os.msi.productStates["{P}"] = 5; }, V::Present, ""},
+        {[](auto& c, auto&) { c = ComponentDescriptor(); }, V::Present, ""},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         Bench b;
         b.os.fileSystem.versions["C:\\a.dll"] = {0x00020001, 0x00030004};
         b.os.msi.packages["C:\\p.msi"] = {{"ProductCode", "{P}"}, {"ProductVersion", "1.0"}};
         ComponentDescriptor d;
-        d.FilePath = "C:\\a.dll";
-        d.FileVer = ParseVersionValue("9.0");
-        d.FileTryLoad = 1;
-        d.MsiProd = "1";
+        d.FilePath = "C:\\a.dll", d.FileVer = ParseVersionValue("9.0"), d.FileTryLoad = 1, d.MsiProd = "1";
         d.InstPath = "C:\\p.msi";
         cases[i].change(d, b.os);
         b.Reread();
         EXPECT_EQ(ProbeComponent(b.s, d).verdict, cases[i].verdict) << i;
-        if (cases[i].verdict == Verdict::Missing && cases[i].entry.empty()) continue;  // C:\a.dll is too old
+        if (cases[i].verdict == V::Missing && cases[i].entry.empty()) continue;  // C:\a.dll is too old
         const std::string entry = "IsValidFileVersion() failed. " + cases[i].entry + "\r\n";
         EXPECT_EQ(b.Entries(), cases[i].entry.empty() ? Lines{} : Lines{entry}) << i;
     }
@@ -232,16 +221,16 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
     using Failure = platform::CapturedRun::Failure;
     struct Case {
         platform::CapturedRun child;
-        std::string component;  // needed, check box state, selected, status text
-        Lines log = {};         // when given
+        std::string component;  // needed, check box, selected, status text
+        Lines log = {};
     };
-    // The program named from the program's folder is quoted: the folder may hold a blank.
+    // Quoted: the program's folder may hold a blank.
     const std::string process = "Process '\"C:\\Kits\\check.exe\" /q' return ";
     const std::vector<Case> cases = {
         {{Failure::None, 0, 0, "out"}, "needed|checked|selected|", {process + "code 0\r\n", process + "text 'out'\r\n"}},
         {{Failure::None, 0, 1, ""}, "present|unchecked|selected|"},
         {{Failure::None, 0, 2, std::string("needs a licence\0rest", 20)}, "needed|unchecked||needs a licence"},
-        // Not asked for want of a pipe: installed rather than skipped.
+        // No pipe: installed rather than skipped.
         {{Failure::Pipe, 8, 0, ""}, "needed|unchecked|selected|", {"RunExe::Function CreatePipe() failed. Error(8)'Unknown error 0x00000008'.\r\n"}},
         {{Failure::Read, 5, 0, ""}, "present|unchecked|selected|",
          {process + "code 0\r\n", "RunExe::Function ReadFile() failed. Error(5)'Unknown error 0x00000005'.\r\n"}},
@@ -252,8 +241,7 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
         Bench b;
         b.os.procs.children["\"C:\\Kits\\check.exe\" /q"] = c.child;
         ComponentDescriptor d;
-        d.RunExeCond = "#Root#\\check.exe /q";
-        d.Optional = OptionalState::Unchecked;
+        d.RunExeCond = "#Root#\\check.exe /q", d.Optional = OptionalState::Unchecked;
         Component component(d);
         component.Present = true;
         const bool needed = component.Take(ProbeComponent(b.s, d));
@@ -273,23 +261,19 @@ TEST(PresenceProbes, ConditionProgramsChooseTheCheckBox) {
 
 TEST(PresenceProbes, FindingsSayWhatTheProbesLookedAt) {
     Bench b;
+    const std::string x = "HKEY_LOCAL_MACHINE\\Software\\X\\";
     b.os.reg.Set("Software\\X", "Level", Dword(7), platform::RegistryView::View64);
     b.os.reg.Set("Software\\X", "Name", Text("abc"));
     b.os.reg.Set("Software\\X", "Path", Text("C:\\x"));
     b.os.fileSystem.versions["C:\\a.dll"] = {0x00010002, 0x00030004};
     b.os.procs.children["check.exe"] = {{}, 0, 2, std::string("why\0", 4)};
     ComponentDescriptor registry;
-    registry.RegConditions = {{"HKEY_LOCAL_MACHINE\\Software\\X\\Level", "DWORD>=9"},
-                              {"HKEY_LOCAL_MACHINE\\Software\\X\\Name", "STRING=abc"}};
+    registry.RegConditions = {{x + "Level", "DWORD>=9"}, {x + "Name", "STRING=abc"}};
     registry.Key64 = 1;
     ComponentDescriptor text, file, product, program, filtered;
-    text.RegConditions = {{"HKLM\\Software\\X\\Path", "STRING=C:\\x"},
-                          {"HKEY_LOCAL_MACHINE\\Software\\X\\Path", "STRING=C:\\x"}};
-    file.FilePath = "C:\\a.dll";
-    product.MsiProd = "1";
-    product.InstPath = "C:\\p.msi";
-    program.RunExeCond = "check.exe";
-    filtered.OSbit = 1;
+    text.RegConditions = {{"HKLM\\Software\\X\\Path", "STRING=C:\\x"}, {x + "Path", "STRING=C:\\x"}};
+    file.FilePath = "C:\\a.dll", product.MsiProd = "1", product.InstPath = "C:\\p.msi";
+    program.RunExeCond = "check.exe", filtered.OSbit = 1;
     Lines seen;
     for (const ComponentDescriptor* c : {&registry, &text, &file, &product, &program, &filtered}) {
         const Finding found = ProbeComponent(b.s, *c);
@@ -297,10 +281,10 @@ TEST(PresenceProbes, FindingsSayWhatTheProbesLookedAt) {
     }
     EXPECT_EQ(b.s.evidence, nullptr) << "nothing is noted after the finding";
     EXPECT_EQ(seen, (Lines{
-        "registry HKEY_LOCAL_MACHINE\\Software\\X\\Level (64-bit view): REG_DWORD 7",
-        "registry HKEY_LOCAL_MACHINE\\Software\\X\\Name (64-bit view): Error(2)'Not found.'.",
+        "registry " + x + "Level (64-bit view): REG_DWORD 7",
+        "registry " + x + "Name (64-bit view): Error(2)'Not found.'.",
         "registry rule HKLM\\Software\\X\\Path STRING=C:\\x: not understood, Can't find root registry key 'HKLM'.",
-        "registry HKEY_LOCAL_MACHINE\\Software\\X\\Path (32-bit view): REG_SZ 'C:\\x'",
+        "registry " + x + "Path (32-bit view): REG_SZ 'C:\\x'",
         "file 'C:\\a.dll': version 1.2.3.4",
         "product of 'C:\\p.msi': not installed",
         "program 'check.exe': exit code 2, output 'why'",

@@ -15,7 +15,7 @@ namespace {
 using fake::Bench;
 
 TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
-    // A log name: what no file name holds and letters beyond ASCII become "$", unless the name exists.
+    // What no file name holds and letters beyond ASCII become "$", unless the name exists.
     fake::Platform os;
     EXPECT_EQ(SafeLogName(os.fileSystem, "Caf\xC3\xA9 ?Pro: A\\B/C*D\"E<F>G|H\tI..\\x\x7F\x80"),
               "Caf$ $Pro$ A$B$C$D$E$F$G$H$I..$x\x7F$");
@@ -26,17 +26,13 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
     std::string text = "#Root##Root#x";
     ReplaceAll(text, "#Root#", "#Root#\\a");
     EXPECT_EQ(text, "#Root#\\a#Root#\\ax");
-    EXPECT_EQ((std::vector<int>{CompareNoCase("abc", "ABD"), CompareNoCase("b", "A"), CompareNoCase("ab", "AB"),
-                                CompareNoCase("ab", "abc")}), (std::vector<int>{-1, 1, 0, -1}));
-    EXPECT_TRUE(StartsWithNoCase("MSIEXEC /i", "msiexec") && StartsWithNoCase("msiexec", "MSIEXEC") &&
-                !StartsWithNoCase("msi", "msiexec") && ContainsNoCase("Setup of LIBRE OFFICE 7", "Libre Office") &&
-                !ContainsNoCase("LibreOffice", "Libre Office"));
-    // Cut after whole characters, as many UTF-16 units as the buffer holds.
+    EXPECT_TRUE(StartsWithNoCase("msiexec", "MSIEXEC") && !ContainsNoCase("LibreOffice", "Libre Office"));
+    // Cut after whole characters, counted in UTF-16 units.
     EXPECT_EQ(FormatBounded(4, "%s", "a\xC3\xA9\xE2\x82\xAC!"), "a\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(FormatBounded(3, "%s", "a\xF0\x9F\x98\x80"), "a") << "a surrogate pair is two units";
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xF0\x9F\x98\x80\xC3\xA9")), "\xF0\x9F\x98\x80\xC3\xA9");
-    EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a") << "a lone surrogate";
-    // UTF-8 passes; other bytes, overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
+    EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a");
+    // Overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
     const std::string utf8 = "\xC2\x80\xDF\xBF\xEF\xBF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     EXPECT_EQ(JsonString(utf8), "\"" + utf8 + "\"");
     const std::pair<std::string, std::string> json[] = {
@@ -48,8 +44,7 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
 
 TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
     const std::string to = "help@example.invalid", sent = "Send email to 'SMTP:" + to + "' attachment file 'C:\\Temp\\Demo Setup.log'\r\n";
-    // The address, product name, whether MAPI32.DLL binds and what sending returns: boxes shown, messages
-    // sent, the window raised, then the last entry.
+    // Address, product, MAPI32.DLL binds, send result: boxes, messages sent, window raised, last entry.
     const std::tuple<std::string, const char*, bool, uint32_t, std::string> cases[] = {
         {"", "Demo", true, 0, "0|0||Can't read email address from ini file.\r\n"},
         {to, "Demo", true, 0, "1|1|Demo|" + sent},
@@ -60,8 +55,7 @@ TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
     for (const auto& [address, product, binds, result, outcome] : cases) {
         Bench b;
         b.s.uiLevel = UiLevel::Quiet;  // asked at every level
-        b.os.mapi.binds = binds;
-        b.os.mapi.sendResult = result;
+        b.os.mapi.binds = binds, b.os.mapi.sendResult = result;
         b.os.userInterface.answers = {6};
         SendLogFile(b.s, {"C:\\Temp\\Demo Setup.log", address, product, "1.0"});
         const auto entries = b.Entries();
@@ -70,7 +64,7 @@ TEST(LogMail, QuestionAtEveryLevelThenTheMessage) {
     }
 }
 
-// The printf conversions of a text, in order ("%s", "%d", ...; "%%" left out).
+// The printf conversions of a text, in order.
 std::string Conversions(const std::string& text) {
     std::string out;
     for (size_t i = text.find('%'); i != std::string::npos; i = text.find('%', i + 2)) {
@@ -90,17 +84,18 @@ TEST(StringTable, EveryLanguageHasEveryTextWithTheSamePlaceholdersAndAccelerator
     for (const auto& [language, texts] : byLanguage) {
         ASSERT_EQ(texts.size(), english.size()) << language;
         for (const auto& [id, text] : texts) {
-            EXPECT_EQ(Conversions(text), Conversions(english.at(id))) << language << "/" << id;
+            SCOPED_TRACE(Format("%u/%u", unsigned{language}, unsigned{id}));
+            EXPECT_EQ(Conversions(text), Conversions(english.at(id)));
             const bool button = id == 130 || id == 131 || id == 148 || id == 1009;
-            EXPECT_EQ(std::count(text.begin(), text.end(), '&'), button ? 1 : 0) << language << "/" << id;
-            EXPECT_EQ(Conversions(english.at(id)).find_first_not_of("%s"), std::string::npos) << "only %s: " << id;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '&'), button ? 1 : 0);
+            EXPECT_EQ(Conversions(english.at(id)).find_first_not_of("%s"), std::string::npos) << "only %s";
         }
         EXPECT_EQ(texts.at(128), "BootStrapper") << "the display name is not translated";
     }
 }
 
 TEST(StringTable, LoadsTheBlockOfExactlyTheUserLanguageElseTheSystemsChoice) {
-    for (uint16_t language : {1049, 1041, 1040, 1033, 2057}) {
+    for (uint16_t language : {1041, 1033}) {
         fake::Platform os;
         StringTable strings(os, language);
         std::string expected = "Installation Error";
@@ -108,9 +103,7 @@ TEST(StringTable, LoadsTheBlockOfExactlyTheUserLanguageElseTheSystemsChoice) {
             if (s.language == language && s.id == 135) expected = s.utf8;
         }
         EXPECT_EQ(strings.LoadLocalizedString(135), expected) << language;
-        EXPECT_EQ(strings.LoadLocalizedString(999), "") << "no such identifier";
-        EXPECT_TRUE(language >= 1040 && language <= 1049 ? expected != "Installation Error"
-                    : strings.FormatLocalizedString(133, "C:\\x.msi") == "Setup was unable to find the file\n'C:\\x.msi'.");
+        EXPECT_EQ(strings.LoadLocalizedString(999), "");
     }
     std::u16string text;
     const std::vector<uint16_t> block = {0, 2, 'h', 'i', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 'z', 1, 'q'};

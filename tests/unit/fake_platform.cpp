@@ -3,7 +3,7 @@
 namespace fake {
 namespace {
 
-// The same files that resources/setup.rc compiles into the string tables.
+// The files that resources/setup.rc compiles.
 std::vector<StringResource> Collect() {
     std::vector<StringResource> all;
     uint16_t language = 0;
@@ -24,8 +24,7 @@ struct HeldBytes : platform::HeldFile {
     HeldBytes(int& count, std::string bytes) : count_(++count), bytes_(std::move(bytes)) {}
     ~HeldBytes() override { --count_; }
     bool ReadChunks(const std::function<void(const char*, size_t)>& consume) override {
-        consume(bytes_.data(), bytes_.size());
-        return true;
+        return consume(bytes_.data(), bytes_.size()), true;
     }
     int& count_;
     std::string bytes_;
@@ -36,13 +35,9 @@ public:
     explicit InstallerLibrary(Installer& owner) : o_(owner) {}
 
     bool IsComplete() override { return o_.complete; }
-    int SetInternalUI(int level) override {
-        Call("SetInternalUI " + std::to_string(level));
-        return 5;
-    }
+    int SetInternalUI(int level) override { return Call("SetInternalUI " + std::to_string(level)), 5; }
     platform::GuardedCall InstallProduct(const std::string& package, const std::string& commandLine) override {
-        Call("InstallProduct " + package + "|" + commandLine);
-        return o_.installResult;
+        return Call("InstallProduct " + package + "|" + commandLine), o_.installResult;
     }
     platform::GuardedCall ApplyPatch(const std::string& patch, const std::string* installPackage,
                                      int installType, const std::string& commandLine) override {
@@ -51,19 +46,15 @@ public:
         return o_.installResult;
     }
     uint32_t EnableLog(uint32_t mode, const std::string& path, uint32_t attributes) override {
-        Call("EnableLog " + std::to_string(mode) + "|" + path + "|" + std::to_string(attributes));
-        return 0;
+        return Call("EnableLog " + std::to_string(mode) + "|" + path + "|" + std::to_string(attributes)), 0;
     }
     int QueryProductState(const std::string& code) override {
-        Call("QueryProductState " + code);
-        return o_.productStates.count(code) ? o_.productStates[code] : -1;
+        return Call("QueryProductState " + code), o_.productStates.count(code) ? o_.productStates[code] : -1;
     }
     uint32_t ProductInfo(const std::string& code, const std::string& property, size_t,
                          std::string* value) override {
         Call("ProductInfo " + code + "|" + property);
-        if (!o_.installedVersions.count(code)) return 1605;  // ERROR_UNKNOWN_PRODUCT
-        *value = o_.installedVersions[code];
-        return 0;
+        return o_.installedVersions.count(code) ? (*value = o_.installedVersions[code], 0) : 1605;
     }
     platform::PackageInfo ReadPackage(const std::string& path) override {
         platform::PackageInfo info;
@@ -72,12 +63,9 @@ public:
         const auto& table = o_.packages[path];
         const auto value = [&](const char* name) { return table.count(name) ? std::optional(table.at(name)) : std::nullopt; };
         info.opened = true;
-        info.productCode = value("ProductCode");
-        info.productVersion = value("ProductVersion");
+        info.productCode = value("ProductCode"), info.productVersion = value("ProductVersion");
         info.productName = value("ProductName");
-        info.summaryTemplate = "x64;1033";
-        info.schema = 200;
-        info.wordCount = 2;
+        info.summaryTemplate = "x64;1033", info.schema = 200, info.wordCount = 2;
         return info;
     }
 
@@ -117,8 +105,7 @@ uint32_t Registry::ReadValue(platform::RegistryRoot root, const std::string& key
     if (it == values.end()) return 2;
     if (it->second.size() > bufferSize) return 234;  // ERROR_MORE_DATA
     *bytes = it->second;
-    *type = bytes->size() == 4 ? 4 : 1;  // REG_DWORD for four bytes, else REG_SZ
-    return 0;
+    return *type = bytes->size() == 4 ? 4 : 1, 0;  // REG_DWORD for four bytes, else REG_SZ
 }
 
 uint32_t Processes::RunAndWait(const std::string& application, const std::string& line, bool* wasStarted,
@@ -126,10 +113,8 @@ uint32_t Processes::RunAndWait(const std::string& application, const std::string
     const std::string commandLine = application.empty() ? line : "<" + application + "> " + line;
     started.push_back(commandLine);
     const uint32_t error = children.count(commandLine) ? children[commandLine].error : 2;
-    *wasStarted = error == 0;
-    if (error != 0) return error;
-    *exitCode = children[commandLine].exitCode;
-    return 0;
+    if ((*wasStarted = error == 0)) *exitCode = children[commandLine].exitCode;
+    return error;
 }
 
 int Ui::ShowMessage(platform::WindowRef by, const std::string& text, const std::string& caption, uint32_t) {
@@ -137,8 +122,7 @@ int Ui::ShowMessage(platform::WindowRef by, const std::string& text, const std::
     owner = by;
     if (answers.empty()) return 1;
     const int answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return answers.pop_front(), answer;
 }
 
 bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* data) {
@@ -146,8 +130,7 @@ bool Ui::StringBlock(uint16_t language, uint16_t block, std::vector<uint16_t>* d
     bool any = false;
     for (const auto& s : AllStringResources()) {
         if (s.language == language && s.id / 16 + 1 == block) {
-            entries[s.id % 16] = setup::Utf8ToUtf16(s.utf8);
-            any = true;
+            entries[s.id % 16] = setup::Utf8ToUtf16(s.utf8), any = true;
         }
     }
     data->clear();
@@ -165,9 +148,7 @@ std::string Ui::DefaultString(uint16_t id, size_t bufferSize) {
     return std::string();
 }
 
-std::unique_ptr<platform::InstallerLibrary> Installer::Bind() {
-    return std::make_unique<InstallerLibrary>(*this);
-}
+std::unique_ptr<platform::InstallerLibrary> Installer::Bind() { return std::make_unique<InstallerLibrary>(*this); }
 
 void Platform::Kit(const std::string& ini) {
     fileSystem.SetIni(ini);

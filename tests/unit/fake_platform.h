@@ -1,5 +1,4 @@
-// An in-memory platform for the unit tests, scripted where the program
-// asks a person, a child process or the installer.
+// An in-memory platform, scripted where the program asks a person, a child or the installer.
 #pragma once
 
 #include <algorithm>
@@ -20,12 +19,9 @@
 namespace fake {
 
 using platform::posix::UpperCase;
-inline bool Give(const std::string& value, std::string* out) {  // sets `out`; true
-    *out = value;
-    return true;
-}
+inline bool Give(const std::string& value, std::string* out) { return *out = value, true; }
 
-// Every string of the program's four string tables (language 0, 1040, 1041, 1049).
+// The four string tables (language 0, 1040, 1041, 1049).
 struct StringResource {
     uint16_t language, id;
     const char* utf8;
@@ -34,13 +30,13 @@ const std::vector<StringResource>& AllStringResources();
 
 class Files : public platform::Files {
 public:
-    std::map<std::string, std::string> contents;  // existing files by path
+    std::map<std::string, std::string> contents;  // by path
     std::set<std::string> unopenable;
-    std::map<std::string, int> holds;  // OpenHeld's files held now, by path
-    std::string tempFolder = "C:\\Temp\\";  // empty: the system gives none
-    std::map<std::string, std::pair<uint32_t, uint32_t>> versions;  // the version words by path
-    std::map<std::string, uint32_t> loadErrors;  // libraries that fail to load
-    const platform::posix::CodePage* codePage = nullptr;  // of initialization files; by default 1252
+    std::map<std::string, int> holds;  // OpenHeld's files held now
+    std::string tempFolder = "C:\\Temp\\";  // empty: none
+    std::map<std::string, std::pair<uint32_t, uint32_t>> versions;
+    std::map<std::string, uint32_t> loadErrors;
+    const platform::posix::CodePage* codePage = nullptr;  // of initialization files; default 1252
 
     void SetIni(const std::string& text) { contents["C:\\Kits\\setup.ini"] = text; }
 
@@ -60,18 +56,14 @@ public:
     std::unique_ptr<platform::HeldFile> OpenHeld(const std::string& path) override;
     bool TempFolder(std::string* folder) override { return !tempFolder.empty() && Give(tempFolder, folder); }
     bool SystemFolder(std::string* folder) override { return Give("C:\\windows\\syswow64", folder); }
-    bool CommonProgramFilesFolder(std::string* folder) override {
-        return Give("C:\\Program Files (x86)\\Common Files", folder);
-    }
+    bool CommonProgramFilesFolder(std::string* f) override { return Give("C:\\Program Files (x86)\\Common Files", f); }
     uint32_t FileVersion(const std::string& path, uint32_t* ms, uint32_t* ls) override {
         if (!versions.count(path)) return 2;  // ERROR_FILE_NOT_FOUND
         std::tie(*ms, *ls) = versions[path];
         return 0;
     }
-    uint32_t TryLoadLibrary(const std::string& path) override {
-        return loadErrors.count(path) ? loadErrors[path] : 0;
-    }
-    // Initialization files are read from `contents` by the Windows profile rules.
+    uint32_t TryLoadLibrary(const std::string& path) override { return loadErrors.count(path) ? loadErrors[path] : 0; }
+    // Initialization files: `contents` by the Windows profile rules.
     std::map<std::string, std::set<std::string>> asked;  // keys read, by section less its number
     std::string IniString(const std::string& section, const std::string& key, const std::string& fallback,
                           const std::string& file) override {
@@ -80,13 +72,9 @@ public:
     int IniInt(const std::string& section, const std::string& key, int fallback, const std::string& file) override {
         return Asked(section, key, file).Int(section, key, fallback);
     }
-    std::string IniSection(const std::string& section, const std::string& file) override {
-        return Profile(file).SectionListing(section, 2048);
-    }
+    std::string IniSection(const std::string& s, const std::string& f) override { return Profile(f).SectionListing(s, 2048); }
     std::vector<std::string> IniSectionNames(const std::string& file) override { return Profile(file).SectionNames(); }
-    std::vector<std::string> IniKeyNames(const std::string& section, const std::string& f) override {
-        return Profile(f).KeyNames(section);
-    }
+    std::vector<std::string> IniKeyNames(const std::string& s, const std::string& f) override { return Profile(f).KeyNames(s); }
 
 private:
     platform::posix::ProfileFile Profile(const std::string& file) {
@@ -105,7 +93,7 @@ public:
     bool versionFails = false;
     uint32_t major = 10, minor = 0;
     bool administrator = true;
-    std::set<std::string> mutexes;  // names currently held
+    std::set<std::string> mutexes;  // held now
     uint32_t restartError = 0;
     std::map<uint32_t, std::string> errorTexts = {{2, "Not found.\r\n"}, {1603, "Fatal error.\r\n"}};
     std::map<std::string, std::string> environment;
@@ -132,9 +120,9 @@ class Ui : public platform::Ui {
 public:
     std::vector<std::string> shown;  // "caption|text" of every box
     platform::WindowRef owner = 0;   // of the last one
-    std::deque<int> answers;         // answers in order; IDOK (1) when none is left
-    int waitCursors = 0;             // shown and not yet restored
-    // What the user does with the prerequisites dialog; unscripted, it cannot be created.
+    std::deque<int> answers;         // in order; then IDOK (1)
+    int waitCursors = 0;             // not yet restored
+    // Unscripted, the dialog cannot be created.
     std::function<int(platform::PrerequisitesDialog&)> prerequisitesDialog;
 
     int ShowMessage(platform::WindowRef owner, const std::string& text, const std::string& caption, uint32_t) override;
@@ -149,7 +137,7 @@ public:
 
 class Registry : public platform::Registry {
 public:
-    // Values by root, upper-case key path, view and upper-case value name.
+    // By root, upper-case key path, view and upper-case value name.
     std::map<std::tuple<platform::RegistryRoot, std::string, platform::RegistryView, std::string>,
              std::string> values;
 
@@ -165,8 +153,7 @@ public:
 
 class Processes : public platform::Processes {
 public:
-    // What a start does: by command line, "<application> command line", or "program|parameters" ("|checked"
-    // when the zone check is skipped); `error` alone: it does not start.
+    // By command line, "<application> command line" or "program|parameters[|checked]".
     std::map<std::string, platform::CapturedRun> children;
     std::vector<std::string> started;  // installers, in order
 
@@ -184,12 +171,12 @@ public:
 class Installer : public platform::Installer {
 public:
     bool complete = true;
-    // Property tables by path; every package is for x64, English, schema 200.
+    // Property tables by path (x64, English, schema 200).
     std::map<std::string, std::map<std::string, std::string>> packages;
     std::map<std::string, int> productStates;              // by product code
     std::map<std::string, std::string> installedVersions;  // by product code
-    std::vector<std::string> calls;  // one line per call: name and arguments
-    platform::GuardedCall installResult;  // what the installing calls answer
+    std::vector<std::string> calls;       // name and arguments
+    platform::GuardedCall installResult;  // of the installing calls
     int reads = 0;                        // packages read
 
     std::unique_ptr<platform::InstallerLibrary> Bind() override;
@@ -199,8 +186,8 @@ class Mail : public platform::Mail {
 public:
     bool binds = true;
     uint32_t sendResult = 0;
-    int sent = 0;        // messages handed over
-    std::string raised;  // the title of the window raised last
+    int sent = 0;
+    std::string raised;  // title of the window raised last
 
     bool Bind() override { return binds; }
     uint32_t Send(const platform::MailMessage&) override { return ++sent, sendResult; }
@@ -225,13 +212,11 @@ public:
     platform::Processes& processes() override { return procs; }
     platform::Mail& mail() override { return mapi; }
 
-    // setup.ini and the package demo.msi (Demo 1.0, {C0DE}) beside the program.
-    void Kit(const std::string& ini);
-    // The time-stamped entries of a log, without their stamps.
-    std::vector<std::string> LogEntries(const std::string& path);
+    void Kit(const std::string& ini);  // setup.ini and demo.msi (Demo 1.0, {C0DE}) beside the program
+    std::vector<std::string> LogEntries(const std::string& path);  // without their stamps
 };
 
-// A platform, a setup log on it and the services a stage works through.
+// A platform, a setup log and the services a stage works through.
 struct Bench {
     Platform os;
     std::string logPath = "C:\\Temp\\setup.log";
@@ -240,8 +225,7 @@ struct Bench {
     std::unique_ptr<platform::InstallerLibrary> msi = os.msi.Bind();
     setup::Services s{os, log, strings, *msi};
     Bench() { Reread(); }
-    // The host as detect reads it, after a change of `os`.
-    void Reread() { s.host = setup::ReadHost(os, os.fileSystem.ModulePath()); }
+    void Reread() { s.host = setup::ReadHost(os, os.fileSystem.ModulePath()); }  // after a change of `os`
     std::vector<std::string> Entries() { return os.LogEntries(logPath); }
     bool Logged(const std::string& entry) {
         const auto entries = Entries();

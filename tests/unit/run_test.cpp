@@ -1,124 +1,104 @@
-// Whole runs over the in-memory platform: what the plan leaves to the run
-// (boxes, installer calls and log entries in order, the restart) and the
-// result record. The decisions are plan_test's.
+// Whole runs: boxes, installer calls, log entries, the restart and the record (decisions: plan_test).
 #include "driver/run.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
+#include "driver/host_checks.h"
 #include "fake_platform.h"
 
 namespace setup {
 namespace {
 
 using Lines = std::vector<std::string>;
-using Machine = std::function<void(fake::Platform&)>;
+using OS = fake::Platform;
+using Machine = std::function<void(OS&)>;
 
-const std::string kPackage = "C:\\Kits\\demo.msi";
 const std::string kLog = "C:\\Temp\\Demo Setup (2025.03.07 09.05).log";
 const std::string kPrereqs = "[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\n";
+const std::string kPatch = "MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n";
 const std::string kPost = "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
 
 Machine Installed(const char* version, std::deque<int> answers) {
-    return [=](fake::Platform& os) {
-        os.msi.productStates["{C0DE}"] = 5;
-        os.msi.installedVersions["{C0DE}"] = version;
+    return [=](OS& os) {
+        os.msi.productStates["{C0DE}"] = 5, os.msi.installedVersions["{C0DE}"] = version;
         os.userInterface.answers = answers;
     };
 }
-Machine Answers(std::deque<int> answers) {
-    return [=](fake::Platform& os) { os.userInterface.answers = answers; };
-}
+int Cancel(platform::PrerequisitesDialog&) { return 2; }
+Machine Answers(std::deque<int> answers) { return [=](OS& os) { os.userInterface.answers = answers; }; }
 Machine Children(uint32_t runtime, uint32_t notes) {
-    return [=](fake::Platform& os) {
-        os.procs.children["\"r.exe\""].exitCode = runtime;
-        os.procs.children["\"n.exe\""].exitCode = notes;
-    };
+    return [=](OS& os) { os.procs.children["\"r.exe\""].exitCode = runtime, os.procs.children["\"n.exe\""].exitCode = notes; };
 }
 
 struct RunCase {
-    std::string ini;  // after "[Main]", MsiPath=demo.msi before the next section
+    std::string ini;  // after "[Main]\nMsiPath=demo.msi"
     std::string commandLine;
     Machine machine;
-    // With /record: exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart ("-" for
-    // null) and optionalComponents and transform when given; else the exit code alone.
+    // With /record: exitCode|stage|failingComponent|stoppedAt|declined|installerResult|restart ("-": null)
+    // [|optionalComponents|transform]; else the exit code alone.
     std::string record;
-    Lines boxes = {};            // "caption|text" beginnings, every box
-    Lines log = {}, calls = {};  // beginnings, in this order, others between
+    Lines boxes = {};            // beginnings of every box
+    Lines log = {}, calls = {};  // beginnings, in this order
 };
 
 const RunCase kRuns[] = {
     {"", "/i", Installed("0.9", {6}), "0|done|-|-|-|0|none",
      {"Demo (1.0) Setup|Older version of this product is already installed."}, {},
-     {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct " + kPackage + "|REINSTALL=ALL"}},
+     {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct C:\\Kits\\demo.msi|REINSTALL=ALL"}},
     {"", "/i /quiet", Installed("1.1", {}), "1638|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
-    {"", "/i /quiet", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
-    {"MsiPath=fix.msp\nMsiPatch=1\nName=Demo\nVersionTarget=1.0\n", "/i", Answers({6}), "0",
+    {"", "/i /quiet", [](OS& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
+    {kPatch + "VersionTarget=1.0\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"}, {},
      {"EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|"}},
-    {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none",
-     {"Demo Update|"}},
-    {"MsiPatch=1\nName=Demo\nMsiPath=fix.msp\n", "/i /passive", nullptr, "0", {},
+    {kPatch, "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none", {"Demo Update|"}},
+    {kPatch, "/i /passive", nullptr, "0", {},
      {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n"}, {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
-    // Prerequisites, the product, post-requisites, then the restart they ask for.
+    // Prerequisites, product, post-requisites, then their restart.
     {kPrereqs + kPost, "/i /quiet", Children(3010, 0), "1641|done|-|-|-|0|started", {},
      {"Install the component 'Runtime'.\r\n", "Calling MsiInstallProduct", "Install the component 'Notes'.\r\n",
       "Auto-reboot in passive mode\r\n"}},
     {"[PreReq0]\nName=Runtime \"2\"\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n" + kPost, "/i /passive",
      Children(1603, 3010), "1641|done|{\"name\": \"Runtime \\\"2\\\"\", \"code\": 1603}|-|-|0|started|[\"Runtime \\\"2\\\"\"]"},
-    {kPost, "/i /passive",
-     [](fake::Platform& os) {
-         os.procs.children["\"n.exe\""].exitCode = 3010;
-         os.sys.restartError = 5;
-         os.sys.errorTexts[5] = "Access is denied.\r\n";
-     },
-     "3010|done|-|-|-|0|needed", {}, {"ExitWindowsEx() failed. Error(5)'Access is denied.'.\r\n"}},
-    // Loops that stop early, and declines.
-    {"AdminNeed=0\n" + kPrereqs, "/i /quiet", [](fake::Platform& os) { os.sys.administrator = false; },
+    {kPost, "/i /passive", [](OS& os) { Children(0, 3010)(os), os.sys.restartError = 5; }, "3010|done|-|-|-|0|needed",
+     {}, {"ExitWindowsEx() failed. Error(5)'Unknown error 0x00000005'.\r\n"}},
+    // Loops that stop early.
+    {"AdminNeed=0\n" + kPrereqs, "/i /quiet", [](OS& os) { os.sys.administrator = false; },
      "0|done|-|{\"component\": \"Runtime\", \"reason\": \"administrator\"}|-|0|none"},
-    {"LangId=1049\n", "/i /quiet", [](fake::Platform& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
+    {"LangId=1049\n", "/i /quiet", [](OS& os) { os.fileSystem.contents["C:\\Kits\\1049.mst"]; },
      "0|done|-|-|-|0|none|C:\\\\Kits\\\\1049.mst", {}, {"LangId transform is C:\\Kits\\1049.mst\r\n"}},
     {kPost + "Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|post-requisites|{\"name\": \"Notes\", \"code\": 13}|{\"component\": \"Notes\", \"reason\": \"digest\"}|-|0|none"},
-    // Refusals: their boxes and entries, and where the record says the run ended.
-    // The installed state is read under the guard only.
-    {"", "/i /quiet", [](fake::Platform& os) { os.sys.mutexes.insert("Global\\_KESETUP_{242BA512-C2FD-4f14-B947-E0D6B9D288DE}demo.msi"); },
+    // Refusals; the installed state is read under the guard only.
+    {"", "/i /quiet", [](OS& os) { os.sys.mutexes.insert(SingleInstanceName("demo.msi")); },
      "1618|package|-|-|-|-|none", {}, {"Another setup run for 'demo.msi' is active: this run ends.\r\n"},
      {"!QueryProductState"}},
-    // An administrative install is passive from its target on: nothing waits for a person.
+    // An administrative install is passive: nothing waits for a person.
     {"MsiPatch=1\nName=Demo\nMsiPath=gone.msp\n", "/a C:\\Image", nullptr, "3", {},
      {"Setup was unable to find the file\n'C:\\Kits\\gone.msp'.\r\n"}},
-    // What a person chose: nothing when the dialog was cancelled. A pending restart is told however the run ends.
-    {"[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n", "/i",
-     [](fake::Platform& os) { os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; }; },
+    // A cancelled dialog chose nothing; a pending restart is told however the run ends.
+    {kPrereqs + "Optional=1\n", "/i", [](OS& os) { os.userInterface.prerequisitesDialog = Cancel; },
      "3|prerequisites|-|-|\"prerequisites\"|-|none"},
-    {kPrereqs, "/i", [](fake::Platform& os) {
-         Installed("0.9", {6})(os);
-         os.userInterface.prerequisitesDialog = [](platform::PrerequisitesDialog&) { return 2; };
-     },
+    {kPrereqs, "/i", [](OS& os) { Installed("0.9", {6})(os), os.userInterface.prerequisitesDialog = Cancel; },
      "0|prerequisites|-|-|\"prerequisites\"|-|none", {"Demo (1.0) Setup|Older version"}},
-    {kPrereqs, "/i /quiet", [](fake::Platform& os) {
-         os.procs.children["\"r.exe\""].exitCode = 3010;
-         os.msi.installResult.result = 1603;
-     },
+    {kPrereqs, "/i /quiet", [](OS& os) { Children(3010, 0)(os), os.msi.installResult.result = 1603; },
      "3|installation|-|-|-|1603|needed"},
-    // A component's own restart ends the run; the installer's own 3010 is the caller's with /norestart.
+    // A component's restart ends the run; the installer's 3010 is the caller's with /norestart.
     {kPrereqs, "/i /quiet", Children(1641, 0), "1641|prerequisites|-|-|-|-|started", {}, {}, {"!InstallProduct"}},
-    {"", "/i /quiet /norestart", [](fake::Platform& os) { os.msi.installResult.result = 3010; }, "3010"},
-    // The package's digest is checked under the guard, the installer never called.
+    {"", "/i /quiet /norestart", [](OS& os) { os.msi.installResult.result = 3010; }, "3010"},
+    // The package's digest, checked under the guard.
     {"Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|installation|-|{\"component\": \"C:\\\\Kits\\\\demo.msi\", \"reason\": \"digest\"}|-|-|none", {},
      {"Integrity check failed. File 'C:\\Kits\\demo.msi' has SHA-256 e3b0", "BSInstall() failed. Error(13)"},
      {"!InstallProduct"}},
     {"", "/I /quiet", nullptr, "3|command line|-|-|-|-|none", {},
      {"Usage box not shown: the run must not wait for a person."}},
-    {"", "/i /quiet /record C:\\r.json", [](fake::Platform& os) { os.fileSystem.unopenable.insert("C:\\r.json"); }, "0",
+    {"", "/i /quiet /record C:\\r.json", [](OS& os) { os.fileSystem.unopenable.insert("C:\\r.json"); }, "0",
      {}, {"Setup complete\r\n", "Can't write the result record 'C:\\r.json'.\r\n"}},
 };
 
-// Whether lines beginning with `expected` appear within `actual` in its order
-// ("!line": none begins so).
+// Lines beginning with `expected` appear in `actual` in order ("!line": none begins so).
 bool InOrder(const Lines& expected, const Lines& actual) {
     auto at = actual.begin();
     for (const std::string& line : expected) {
@@ -134,9 +114,8 @@ bool InOrder(const Lines& expected, const Lines& actual) {
     return true;
 }
 
-// The record's fields that tell where and why the run ended.
 std::string RecordFields(int exitCode, const std::string& json) {
-    std::string fields = std::to_string(exitCode) + (json.empty() ? " without a record" : "");
+    std::string fields = std::to_string(exitCode);
     for (const std::string key : {"stage", "failingComponent", "stoppedAt", "declined", "installerResult", "restart",
                                   "optionalComponents", "transform"}) {
         if (json.empty()) break;
@@ -162,14 +141,15 @@ TEST(Runs, BoxesCallsEntriesAndTheRecord) {
         const bool record = c.record.find('|') != std::string::npos;
         const std::string commandLine = c.commandLine + (record ? " /record C:\\r.json" : "");
 
+        SCOPED_TRACE(c.ini + commandLine);
         const int exitCode = setup::Run(os, commandLine);
         const std::string& json = os.fileSystem.contents["C:\\r.json"];
-        EXPECT_EQ(record ? RecordFields(exitCode, json) : std::to_string(exitCode), c.record) << c.ini << commandLine;
+        EXPECT_EQ(record ? RecordFields(exitCode, json) : std::to_string(exitCode), c.record);
         EXPECT_EQ(json.empty(), !record) << "a record only when asked for";
-        const Lines boxes = os.userInterface.shown;
+        const Lines& boxes = os.userInterface.shown;
         EXPECT_TRUE(boxes.size() == c.boxes.size() && InOrder(c.boxes, boxes)) << testing::PrintToString(boxes);
-        EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << commandLine << testing::PrintToString(os.LogEntries(kLog));
-        EXPECT_TRUE(InOrder(c.calls, os.msi.calls)) << commandLine << "\n" << testing::PrintToString(os.msi.calls);
+        EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << testing::PrintToString(os.LogEntries(kLog));
+        EXPECT_TRUE(InOrder(c.calls, os.msi.calls)) << testing::PrintToString(os.msi.calls);
         EXPECT_LE(os.msi.reads, 1) << "the package is read once";
         EXPECT_EQ(os.sys.mutexes.size(), held) << "the guard is released";
     }

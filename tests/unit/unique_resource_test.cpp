@@ -26,7 +26,7 @@ TEST(UniqueResource, EveryValueIsClosedExactlyOnceWithItsOwnTraits) {
         Owned a(1, {&first}), b(2, {&second});
         Owned moved(std::move(a));
         EXPECT_EQ(a.get() + 10 * moved.get(), 10);
-        b = std::move(moved);  // closes 2 with b's own traits, takes 1 and its traits
+        b = std::move(moved);  // closes 2 by b's traits; takes 1 and its traits
         EXPECT_EQ(second, std::vector<int>{2});
         b = std::move(b);  // self-move keeps the value
         EXPECT_EQ(b.get(), 1);
