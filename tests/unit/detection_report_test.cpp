@@ -1,0 +1,78 @@
+// setupcheck --detect: the run's plan in the checker's words (the rules as Windows answers them: end to end).
+#include <gtest/gtest.h>
+
+#include "checker/setupcheck_command.h"
+#include "fake_platform.h"
+
+namespace setup {
+namespace {
+
+struct NoArchives : checker::ArchiveTools {
+    bool MakeFolders(const std::string&) override { return false; }
+};
+
+const std::string kComponents =
+    "SendErrorLogTo=a@b\n[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\nFileVer=1.0\nOptional=0\n"
+    "[PreReq1]\nName=Web\nUrl=http://x\nInstPath=w.exe\nRegPath=HKEY_LOCAL_MACHINE\\S\\V\nRegCond=DWORD>=1\n"
+    "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
+const std::string kHost = "Windows 10.0, 64-bit, administrator: yes, MinWinVersion: ";
+const std::string kRules =
+    "PreReq0 Runtime: missing, listed, not ticked, installed by setup.exe\n  rule: FilePath=C:\\none.dll FileVer=1.0.0.0\n"
+    "  observed: file 'C:\\none.dll': no version, Error(2)'Not found.'.\nPreReq1 Web: missing, listed, not installed "
+    "unattended, %s\n  rule: HKEY_LOCAL_MACHINE\\S\\V DWORD>=1\n  observed: registry HKEY_LOCAL_MACHINE\\S\\V (32-bit "
+    "view): Error(2)'Not found.'.\nPostReq0 Notes: runs, listed, not installed unattended\n";
+const std::string kRecord = " /record C:\\r.json";
+
+std::string Rules(const std::string& web) { return std::string(kRules).replace(kRules.find("%s"), 2, web); }
+
+TEST(DetectionReport, ThePlanInTheCheckersWords) {
+    const struct {
+        std::string ini, line;  // ini after "MsiPath=demo.msi\n"; the run's command line
+        std::string text;       // after kHost
+    } rows[] = {
+        {kComponents, "/i",
+         "not set\nCommand line: /i\nPrerequisites run: a fresh install\nPlan: a fresh install\n"
+         "  1. prerequisites: the dialog lists PreReq0 Runtime, PreReq1 Web\n"
+         "  2. MsiInstallProduct C:\\Kits\\demo.msi with command line: \n  3. post-requisites: PostReq0 Notes\n"
+         "  a person answers: the prerequisites dialog\n"
+         "  a person answers: the download dialog of PreReq1 Web (its installer is not on the media)\n"
+         "  a person answers: the restart question (when a component asks for a restart)\n"
+         "  a person answers: the mail question (after a failure)\n" +
+             Rules("its installer is not on the media: the download dialog")},
+        {kComponents, "/i /quiet" + kRecord,
+         "not set\nCommand line: /i /quiet /record C:\\r.json (never waits for a person)\n"
+         "Prerequisites run: a fresh install\nPlan: a fresh install\n  1. prerequisites: PreReq0 Runtime\n"
+         "  2. the install loop stops at Web: download (the components after it are not installed; the product is)\n"
+         "  3. MsiInstallProduct C:\\Kits\\demo.msi with command line: \n  4. post-requisites: PostReq0 Notes\n" +
+             Rules("an install loop stops here: download")},
+        {"MinWinVersion=99.0\n", "/i /quiet",
+         "not met\nCommand line: /i /quiet\nPrerequisites not run: MinWinVersion not met\n"
+         "Plan: the run stops at host checks: MinWinVersion not met (exit code 3)\n"},
+        {"MsiType=Bogus\n", "/i /quiet" + kRecord,
+         "not set\nCommand line: /i /quiet /record C:\\r.json (never waits for a person)\n"
+         "Prerequisites not run: MsiType 'Bogus' does not fit the package\n"
+         "Plan: the run stops at package: MsiType 'Bogus' does not fit the package (exit code 3)\n"},
+        {"MsiPatch=1\nName=Demo\n", "/i",
+         "not set\nCommand line: /i\nPrerequisites not run: a patch\nPlan: a patch\n"
+         "  1. the patch question (No ends the run with exit code 0)\n"
+         "  2. MsiApplyPatch C:\\Kits\\demo.msi with command line:  (the installer's interface at level 3)\n"
+         "  a person answers: the patch question\n"
+         "  a person answers: the restart question (when a component asks for a restart)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ini + row.line);
+        fake::Platform os;
+        os.Kit("[Main]\nMsiPath=demo.msi\n" + row.ini);
+        os.fileSystem.contents["C:\\Kits\\r.exe"];
+        std::vector<std::string> args = {"--detect", "C:\\Kits", "--"};
+        for (size_t at = 0, end; at < row.line.size(); at = end + 1) {
+            end = std::min(row.line.find(' ', at), row.line.size());
+            args.push_back(row.line.substr(at, end - at));
+        }
+        NoArchives archives;
+        EXPECT_EQ(checker::RunSetupCheck(args, os.fileSystem, os.msi, archives, &os).out, kHost + row.text);
+    }
+}
+
+}  // namespace
+}  // namespace setup
