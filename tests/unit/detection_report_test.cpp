@@ -14,16 +14,20 @@ struct NoArchives : checker::ArchiveTools {
 const std::string kComponents =
     "SendErrorLogTo=a@b\n[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\nFileVer=1.0\nOptional=0\n"
     "[PreReq1]\nName=Web\nUrl=http://x\nInstPath=w.exe\nRegPath=HKEY_LOCAL_MACHINE\\S\\V\nRegCond=DWORD>=1\n"
-    "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
+    "[PreReq2]\nName=Probe\nInstPath=r.exe\nRunExeCond=\"probe\" 2\n[PostReq0]\nName=Notes\nInstPath=n.exe\n";
 const std::string kHost = "Windows 10.0, 64-bit, administrator: yes, MinWinVersion: ";
 const std::string kRules =
     "PreReq0 Runtime: missing, listed, not ticked, installed by setup.exe\n  rule: FilePath=C:\\none.dll FileVer=1.0.0.0\n"
     "  observed: file 'C:\\none.dll': no version, Error(2)'Not found.'.\nPreReq1 Web: missing, listed, not installed "
     "unattended, %s\n  rule: HKEY_LOCAL_MACHINE\\S\\V DWORD>=1\n  observed: registry HKEY_LOCAL_MACHINE\\S\\V (32-bit "
-    "view): Error(2)'Not found.'.\nPostReq0 Notes: runs, listed, not installed unattended\n";
+    "view): Error(2)'Not found.'.\nPreReq2 Probe: missing, listed, %s\n  rule: RunExeCond=\"probe\" 2\n"
+    "  observed: program '\"probe\" 2': exit code 0, output ''\nPostReq0 Notes: runs, listed, not installed unattended\n";
 const std::string kRecord = " /record C:\\r.json";
 
-std::string Rules(const std::string& web) { return std::string(kRules).replace(kRules.find("%s"), 2, web); }
+std::string Rules(const std::string& web, const std::string& probe) {
+    std::string text = kRules.substr(0, kRules.find("%s")) + web + kRules.substr(kRules.find("%s") + 2);
+    return text.replace(text.find("%s"), 2, probe);
+}
 
 TEST(DetectionReport, ThePlanInTheCheckersWords) {
     const struct {
@@ -32,19 +36,19 @@ TEST(DetectionReport, ThePlanInTheCheckersWords) {
     } rows[] = {
         {kComponents, "/i",
          "not set\nCommand line: /i\nPrerequisites run: a fresh install\nPlan: a fresh install\n"
-         "  1. prerequisites: the dialog lists PreReq0 Runtime, PreReq1 Web\n"
+         "  1. prerequisites: the dialog lists PreReq0 Runtime, PreReq1 Web, PreReq2 Probe\n"
          "  2. MsiInstallProduct C:\\Kits\\demo.msi with command line: \n  3. post-requisites: PostReq0 Notes\n"
          "  a person answers: the prerequisites dialog\n"
          "  a person answers: the download dialog of PreReq1 Web (its installer is not on the media)\n"
          "  a person answers: the restart question (when a component asks for a restart)\n"
          "  a person answers: the mail question (after a failure)\n" +
-             Rules("its installer is not on the media: the download dialog")},
+             Rules("its installer is not on the media: the download dialog", "installed by setup.exe")},
         {kComponents, "/i /quiet" + kRecord,
          "not set\nCommand line: /i /quiet /record C:\\r.json (never waits for a person)\n"
          "Prerequisites run: a fresh install\nPlan: a fresh install\n  1. prerequisites: PreReq0 Runtime\n"
          "  2. the install loop stops at Web: download (the components after it are not installed; the product is)\n"
          "  3. MsiInstallProduct C:\\Kits\\demo.msi with command line: \n  4. post-requisites: PostReq0 Notes\n" +
-             Rules("an install loop stops here: download")},
+             Rules("an install loop stops here: download", "not installed unattended")},
         {"MinWinVersion=99.0\n", "/i /quiet",
          "not met\nCommand line: /i /quiet\nPrerequisites not run: MinWinVersion not met\n"
          "Plan: the run stops at host checks: MinWinVersion not met (exit code 3)\n"},
@@ -52,6 +56,10 @@ TEST(DetectionReport, ThePlanInTheCheckersWords) {
          "not set\nCommand line: /i /quiet /record C:\\r.json (never waits for a person)\n"
          "Prerequisites not run: MsiType 'Bogus' does not fit the package\n"
          "Plan: the run stops at package: MsiType 'Bogus' does not fit the package (exit code 3)\n"},
+        {"", "/a C:\\Image",
+         "not set\nCommand line: /a C:\\Image\nPrerequisites not run: an administrative install\n"
+         "Plan: an administrative install\n"
+         "  1. MsiInstallProduct C:\\Kits\\demo.msi with command line: TARGETDIR=\"C:\\Image\"  ACTION=ADMIN\n"},
         {"MsiPatch=1\nName=Demo\n", "/i",
          "not set\nCommand line: /i\nPrerequisites not run: a patch\nPlan: a patch\n"
          "  1. the patch question (No ends the run with exit code 0)\n"
@@ -63,7 +71,8 @@ TEST(DetectionReport, ThePlanInTheCheckersWords) {
         SCOPED_TRACE(row.ini + row.line);
         fake::Platform os;
         os.Kit("[Main]\nMsiPath=demo.msi\n" + row.ini);
-        os.fileSystem.contents["C:\\Kits\\r.exe"];
+        os.fileSystem.contents["C:\\Kits\\r.exe"], os.fileSystem.contents["C:\\Kits\\probe.exe"];
+        os.procs.children["\"C:\\Kits\\probe.exe\" 2"] = {};  // from the media's folder, as setup.exe starts it
         std::vector<std::string> args = {"--detect", "C:\\Kits", "--"};
         for (size_t at = 0, end; at < row.line.size(); at = end + 1) {
             end = std::min(row.line.find(' ', at), row.line.size());
