@@ -121,7 +121,8 @@ TEST(Plan, RefusalsOperationsAndTheInstallersCommandLine) {
          "a patch, patch?, patch '' to C:\\Image at 3, level 67, restart automatic", "/a C:\\Image"},
         {nullptr, install + "A=1 REBOOT=ReallySuppress" + post + ", level 2, restart left to the caller",
          "/i /quiet /norestart A=1"},
-        {nullptr, install + "reboot=Force" + post + ", level 5, restart left to the caller", "/i /NoRestart reboot=Force"},
+        {nullptr, install + "A=1 reboot=Force" + post + ", level 5, restart left to the caller",
+         "/i /NoRestart A=1 reboot=Force"},
     };
     for (const Case& c : cases) {
         Facts facts = Media(c.commandLine);
