@@ -30,7 +30,8 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
     // Cut after whole characters, counted in UTF-16 units.
     EXPECT_EQ(FormatBounded(4, "%s", "a\xC3\xA9\xE2\x82\xAC!"), "a\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(FormatBounded(3, "%s", "a\xF0\x9F\x98\x80"), "a") << "a surrogate pair is two units";
-    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16("\xF0\x9F\x98\x80\xC3\xA9")), "\xF0\x9F\x98\x80\xC3\xA9");
+    const std::string planes = "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xC3\xA9";  // U+10000, U+10FFFF
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(planes)), planes);
     EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a");
     // Overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
     const std::string utf8 = "\xC2\x80\xDF\xBF\xEF\xBF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
