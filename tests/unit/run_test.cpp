@@ -92,6 +92,7 @@ const RunCase kRuns[] = {
      "3|installation|-|{\"component\": \"C:\\\\Kits\\\\demo.msi\", \"reason\": \"digest\"}|-|-|none", {},
      {"Integrity check failed. File 'C:\\Kits\\demo.msi' has SHA-256 e3b0", "BSInstall() failed. Error(13)"},
      {"!InstallProduct"}},
+    {"", "/i /quiet", [](OS& os) { os.sys.architecture = 0; }, "3|host checks|-|-|-|-|none"},  // x86: no box
     {"", "/I /quiet", nullptr, "3|command line|-|-|-|-|none", {},
      {"Usage box not shown: the run must not wait for a person."}},
     {"", "/i /quiet /record C:\\r.json", [](OS& os) { os.fileSystem.unopenable.insert("C:\\r.json"); }, "0",
