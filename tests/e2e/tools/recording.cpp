@@ -1,5 +1,5 @@
-// The recording test double of msi.dll and MAPI32.DLL (tests/e2e/README.md: its script and call lines): one
-// library, put in the system folder under both names, that logs the calls to recording_<its name>.log beside it.
+// The recording double of msi.dll and MAPI32.DLL (tests/e2e/README.md): one library under both names, logging the
+// calls to recording_<its name>.log beside it.
 #include "support.h"
 
 #include <mapi.h>
@@ -13,14 +13,13 @@ namespace {
 
 using MsiHandle = unsigned long;
 
-// The demo package: a view and its record are handles of the queried property (1-3; 0 for any other query). The
-// runs through Wine's own msi.dll check how the program uses the handles.
+// The demo package: a view and its record are kView + the queried property (1-3; 0: any other query).
 constexpr MsiHandle kView = 0x200;
 const wchar_t* const kQueried[] = {L"", L"ProductCode", L"ProductVersion", L"ProductName"};
 const wchar_t* const kValues[] = {L"", L"{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}", L"1.0.0", L"Demo Product"};
 
 std::wstring g_folder, g_log, g_installerLog;
-DWORD g_installerLogAttributes = 0;
+bool g_appendInstallerLog = false;
 
 // One field of a call line: a text of the caller in UTF-8, CR, LF and "|" spelt out.
 std::string Field(const wchar_t* text) {
@@ -63,7 +62,7 @@ std::string ExceptionChainVerdict() {
 
 // ---- msi.dll
 
-// The script's [Result] value (recording_msi.ini beside the double, written by the bench), 0 by default.
+// The script's [Result] value, 0 by default.
 UINT Result(const wchar_t* key) {
     return GetPrivateProfileIntW(L"Result", key, 0, (g_folder + L"recording_msi.ini").c_str());
 }
@@ -134,7 +133,7 @@ UINT Installed(const wchar_t* package, const wchar_t* resultKey) {
         Fault();
     }
     if (!g_installerLog.empty())
-        AppendBytes(g_installerLog, "=== recording installer log ===\r\n", (g_installerLogAttributes & 1) != 0);
+        AppendBytes(g_installerLog, "=== recording installer log ===\r\n", g_appendInstallerLog);
     return Result(resultKey);
 }
 
@@ -161,7 +160,7 @@ DOUBLE_ENTRY int WINAPI MsiSetInternalUI(int level, HWND* window) {
 DOUBLE_ENTRY UINT WINAPI MsiEnableLogW(DWORD mode, const wchar_t* path, DWORD attributes) {
     Record("MsiEnableLogW", Num(mode), Field(path), Num(attributes));
     g_installerLog = path ? path : L"";  // as long as the caller's, which may not open
-    g_installerLogAttributes = attributes;
+    g_appendInstallerLog = (attributes & 1) != 0;
     return ERROR_SUCCESS;
 }
 
@@ -178,13 +177,12 @@ DOUBLE_ENTRY UINT WINAPI MsiApplyPatchW(const wchar_t* patch, const wchar_t* ins
 
 // Bound by the program, which upgrades through MsiInstallProductW.
 DOUBLE_ENTRY UINT WINAPI MsiReinstallProductW(const wchar_t*, DWORD) { return ERROR_SUCCESS; }
-
 DOUBLE_ENTRY int WINAPI MsiQueryProductStateW(const wchar_t*) { return -1; }  // unknown: not installed
+DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseW(const wchar_t*, const wchar_t*, MsiHandle* handle) { *handle = 1; return 0; }
 
-DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseW(const wchar_t*, const wchar_t*, MsiHandle* database) {
-    *database = 1;
-    return ERROR_SUCCESS;
-}
+DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle, MsiHandle) { return ERROR_SUCCESS; }
+DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle) { return ERROR_SUCCESS; }
+DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoW(const wchar_t*, const wchar_t*, wchar_t*, DWORD*) { return 1605; }
 
 DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewW(MsiHandle, const wchar_t* sql, MsiHandle* view) {
     *view = kView;
@@ -192,8 +190,6 @@ DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewW(MsiHandle, const wchar_t* sql, Msi
         if (wcsstr(sql, (L"'" + std::wstring(kQueried[query]) + L"'").c_str())) *view = kView + query;
     return ERROR_SUCCESS;
 }
-
-DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle, MsiHandle) { return ERROR_SUCCESS; }
 
 DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
     *record = view;
@@ -203,10 +199,6 @@ DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
 DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringW(MsiHandle record, UINT, wchar_t* buffer, DWORD* size) {
     return CopyOut(kValues[record - kView], buffer, size);
 }
-
-DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle) { return ERROR_SUCCESS; }
-
-DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoW(const wchar_t*, const wchar_t*, wchar_t*, DWORD*) { return 1605; }
 
 DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationW(MsiHandle, const wchar_t*, UINT, MsiHandle* summary) {
     *summary = 1;
@@ -223,20 +215,12 @@ DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyW(MsiHandle, UINT property, UI
 
 // ---- MAPI32.DLL, always succeeding; the program binds the entries but sends through MAPISendMailW alone.
 
-DOUBLE_ENTRY ULONG WINAPI MAPILogon(ULONG_PTR, LPSTR, LPSTR, FLAGS, ULONG, LPLHANDLE) {
-    Record("MAPILogon");
-    return SUCCESS_SUCCESS;
-}
+#define RECORDED(name, ...) \
+    DOUBLE_ENTRY ULONG WINAPI name(__VA_ARGS__) { Record(#name); return SUCCESS_SUCCESS; }
 
-DOUBLE_ENTRY ULONG WINAPI MAPILogoff(LHANDLE, ULONG_PTR, FLAGS, ULONG) {
-    Record("MAPILogoff");
-    return SUCCESS_SUCCESS;
-}
-
-DOUBLE_ENTRY ULONG WINAPI MAPISendMail(LHANDLE, ULONG_PTR, lpMapiMessage, FLAGS, ULONG) {
-    Record("MAPISendMail");
-    return SUCCESS_SUCCESS;
-}
+RECORDED(MAPILogon, ULONG_PTR, LPSTR, LPSTR, FLAGS, ULONG, LPLHANDLE)
+RECORDED(MAPILogoff, LHANDLE, ULONG_PTR, FLAGS, ULONG)
+RECORDED(MAPISendMail, LHANDLE, ULONG_PTR, lpMapiMessage, FLAGS, ULONG)
 
 // Its message has MapiMessage's layout with UTF-16 texts.
 DOUBLE_ENTRY ULONG WINAPI MAPISendMailW(LHANDLE session, ULONG_PTR ui, lpMapiMessage message, FLAGS flags,

@@ -1,5 +1,4 @@
-// tool.exe VERB ...: the helper program of the end-to-end tests (its verbs: tests/e2e/README.md).
-// Under another name (a planted msiexec.exe) it appends its path and command line to "<its path>.started".
+// tool.exe VERB ...: the end-to-end tests' helper program (tests/e2e/README.md).
 #include "support.h"
 
 #include <commctrl.h>
@@ -32,7 +31,6 @@ DWORD ExitCodeAtEnd(HANDLE process) {
 }
 
 // ---- watch: message boxes as they come and go, a process's dialogs on "list PID"
-
 CRITICAL_SECTION g_output;
 
 void Emit(const std::string& line) {
@@ -109,8 +107,8 @@ DWORD Pid(HWND window) {
     return pid;
 }
 
-// A list view's rows. Its item messages carry pointers into the dialog's process, so they point into a section
-// mapped into both processes: under the x86 emulation ReadProcessMemory and WriteProcessMemory reach the wrong place.
+// A list view's rows. Its item messages carry pointers into the dialog's process: into a section mapped into both
+// (under the x86 emulation ReadProcessMemory and WriteProcessMemory reach the wrong place).
 struct Shared {
     LVITEMW item;
     RECT rect;
@@ -251,8 +249,7 @@ const char kMappingText[] = "the starting tool's mapping";
 DWORD WINAPI ReadToEnd(LPVOID pipe) {
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr)) {
-    }
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr)) {}
     return 0;
 }
 
@@ -341,6 +338,7 @@ LONG WINAPI EndQuietly(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; 
 
 int main() {
     const std::wstring self = ModulePath();
+    // Under another name (a planted msiexec.exe): its path and command line to "<its path>.started".
     if (lstrcmpiW(self.substr(self.find_last_of(L"\\/") + 1).c_str(), L"tool.exe") != 0) {
         AppendBytes(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
         return 0;
