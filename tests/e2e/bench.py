@@ -16,7 +16,7 @@ from pathlib import Path
 
 E2E_DIR = Path(__file__).resolve().parent
 REPO = E2E_DIR.parent.parent
-# "wine" would start every program through the emulated 32-bit loader; wine64 hands 32-bit ones on.
+# "wine" would start every program through the emulated 32-bit loader; wine64 hands on 32-bit ones.
 WINE = os.environ.get("WINE") or ("/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine")
 WINESERVER = os.environ.get("WINESERVER", "wineserver")
 INSTALLER_LOG_LINE = b"=== recording installer log ===\r\n"  # what the recording msi.dll writes
@@ -52,7 +52,7 @@ def strings(language):
 
 def check_media(folder):
     return json.loads(subprocess.run([str(REPO / "dist" / "linux" / "setupcheck"), str(folder), "--json"],
-                                     capture_output=True, text=True, timeout=60, check=False).stdout)
+                                     capture_output=True, text=True, timeout=60).stdout)
 
 def spawn(args, **options):  # in a session of its own: stopping it reaches no other
     quiet = dict.fromkeys(("stdin", "stdout", "stderr"), subprocess.DEVNULL)
@@ -68,11 +68,11 @@ def stop_process(process, grace=0):  # by its id, unless it ends within `grace` 
             pass
 
 def output_of(args, env, timeout):
-    """The exit code ("no end" after the timeout) and output, through a file a child left behind cannot hold."""
+    """The exit code ("no end" after the timeout) and output, through a file (a child left behind holds no pipe)."""
     with tempfile.TemporaryFile() as out:
         try:
             code = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
-                                  timeout=timeout, check=False).returncode
+                                  timeout=timeout).returncode
         except subprocess.TimeoutExpired:
             code = "no end"
         out.seek(0)
@@ -80,7 +80,7 @@ def output_of(args, env, timeout):
 
 def xdotool(display, *args):
     return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display), capture_output=True,
-                          text=True, timeout=15, check=False).stdout
+                          text=True, timeout=15).stdout
 
 def wait_until(predicate, timeout, step=0.1):
     deadline = time.monotonic() + timeout * SLOWDOWN
@@ -89,7 +89,7 @@ def wait_until(predicate, timeout, step=0.1):
     return result
 
 def kill_server(env):
-    subprocess.run([WINESERVER, "-k"], env=env, capture_output=True, timeout=30, check=False)
+    subprocess.run([WINESERVER, "-k"], env=env, capture_output=True, timeout=30)
 
 def start_xvfb():
     read_end, write_end = os.pipe()
@@ -183,7 +183,7 @@ def make_base_prefix(path, display, win32=False):
     prefix.display = display
     return prefix
 
-def install_doubles(prefix, arch, tools):
+def install_doubles(prefix, arch, tools):  # preferred by setup.exe alone
     for name in ("msi.dll", "mapi32.dll"):
         shutil.copyfile(tools / "recording.dll", system_folder(prefix, arch) / name)
     prefix.append_user_reg("Software\\Wine\\AppDefaults\\setup.exe\\DllOverrides",
@@ -194,7 +194,7 @@ def ini_text(sections):  # None values left out
                                                 if value is not None) for section, keys in sections.items())
 
 def script_msi(system, results):
-    """Every call of the msi.dll double succeeds but for `results` ({"InstallProduct": 1603}, "Crash": 1)."""
+    """The msi.dll double's calls succeed but for `results` ({"InstallProduct": 1603}, "Crash": 1)."""
     (system / "recording_msi.ini").write_text(ini_text({"Result": results}))
 
 class Watcher:
@@ -273,7 +273,7 @@ class Run:
         timeout *= SLOWDOWN
         try:
             self.process.wait(timeout)
-            # Wine's loader now and then ends at once, silent, before tool.exe starts anything: a fair second try.
+            # Wine's loader now and then ends at once, silent, before tool.exe starts anything: one more try.
             if self.pid is None and not self.output(0) + self.output(1) and self.tries == 1:
                 self.tries, self.process = 2, spawn(self.command, **self.options)
                 self.process.wait(max(1.0, timeout - (time.monotonic() - self.started)))
@@ -334,7 +334,7 @@ def in_order(expected, lines, what):
         position = found + 1
 
 class Bench:
-    """A prefix with its box watcher, the program under test, its media and runs."""
+    """A prefix with its box watcher, the program under test, media and runs."""
     def __init__(self, prefix, program, tools):
         self.prefix, self.program, self.tools = prefix, program, tools
         self.arch, self.display, self.runs, self._watcher = pe_architecture(program), prefix.display, [], None
@@ -358,7 +358,7 @@ class Bench:
             self._watcher = Watcher(self.prefix, self.tools / "tool.exe", self._key_for)
         return self._watcher
 
-    def _key_for(self, box):  # one key for every box, keys by caption (Return for the others), or None: left open
+    def _key_for(self, box):  # a key for every box, keys by caption (else Return), or None: left open
         run = wait_until(lambda: next((run for run in list(self.runs) if run.owns(box)), None), 3, 0.05)
         answers = run.answers if run else "Return"
         return answers.get(box["caption"], "Return") if isinstance(answers, dict) else answers
@@ -374,7 +374,7 @@ class Bench:
         self.prefix.stop_server()
 
     def make_media(self, name, ini: None | str | bytes | dict, files, folder: str | None = None):
-        """C:\\media\\<name> (or `folder`): setup.exe, tool.exe, setup.ini and files (bytes or a path)."""
+        """C:\\media\\<name> (or `folder`) with setup.exe, tool.exe, setup.ini and files (bytes or paths)."""
         folder = folder or f"C:\\media\\{name}"
         ini = ini_text(ini) if isinstance(ini, dict) else ini
         setup_ini = {} if ini is None else {"setup.ini": ini.encode("cp1252") if isinstance(ini, str) else ini}
@@ -412,8 +412,7 @@ class Bench:
             (self.system / f"recording_{name}.log").unlink(missing_ok=True)
 
 # ---- Dialogs as a person meets them: found in the watcher's lists, driven through X
-def find_dialog(run, match, timeout=5):
-    """The run's first dialog that matches, waited for, or {}."""
+def find_dialog(run, match, timeout=5):  # the run's first dialog that matches, waited for, or {}
     pid = wait_until(lambda: run.pid, 30)
     found = wait_until(lambda: next((d for d in run.bench.watcher.dialogs(pid) if match(d)), None)
                        or run.process.poll() is not None, timeout)
@@ -425,8 +424,7 @@ def dialog(run, caption):
     assert found, f"no dialog {caption!r}\n{run.describe()}"
     return found
 
-def refresh(run, seen, until=lambda found: True):
-    """Read again once `until` holds (a few seconds); {} once it is gone."""
+def refresh(run, seen, until=lambda found: True):  # read again once `until` holds (a few seconds); {} once gone
     return (find_dialog(run, lambda d: d["hwnd"] == seen["hwnd"] and until(d))
             or find_dialog(run, lambda d: d["hwnd"] == seen["hwnd"], 0))
 

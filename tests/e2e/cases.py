@@ -94,7 +94,6 @@ def real_prerequisite(id, run_as, **more):
 CASES = [
     # ---- What a user sees before the log exists
     Case("missing-ini", x86=True, ini=None, exit=3, boxes=[(ERROR, text(161, "<media>\\setup.ini"))], log=None),
-
     # ---- Libraries and programs from the system folder only (each with a control: the plant works)
     Case("control-a-careless-load-picks-a-planted-msi-dll", msi="wine", line='"<media>\\tool.exe" load msi.dll',
          files={"msi.dll": "@msi"}, env={"WINEDLLOVERRIDES": "msi=n,b"}, log=None,
@@ -121,7 +120,6 @@ CASES = [
          prereqs=[{**RUNTIME, "Sha256": "<sha256:tool.exe>", "InstParams": "#InstPath# exit 0 C:\\logs\\runtime.marker"}],
          ran=done("runtime"), exists={"C:\\media\\Setup.exe.started": False},
          calls=["MsiEnableLogW|8159|<log>|1", "MsiInstallProductW|<media>\\demo.msi|"]),
-
     # ---- Registry views, system folders, libraries, condition programs' pipes and the environment
     # Both programs: a 32-bit library loads, a 64-bit one does not (the x64 program reads the image); reg is the
     # 32-bit one, reading the 32-bit view.
@@ -152,7 +150,6 @@ CASES = [
     Case("restart-declined-ends-with-3010", x86=True, args="/i /record record.json", cwd="C:\\logs", answer="n", exit=3010,
          postreqs=[comp("Restarting", code=3010)], boxes=[(CAPTION, S[145], "yesno")],
          ran=done("restarting", code=3010), record=record(exitCode=3010, restart="needed")),
-
     # ---- The installer's full exit codes (a Unix status keeps 8 bits); the x86 exception chain inside the guarded
     # installer calls and after them (the mail call)
     Case("cancelled-in-the-installer-1602", x86=True, args="/i", msi={"InstallProduct": 1602}, exit=1602,
@@ -176,16 +173,14 @@ CASES = [
          mails=["!MAPISendMail"],
          boxes=[(ERROR, text(133, "<media>\\demo.msi")), (ERROR, INTERNAL + "\r\n\r\nLog file:\r\n'c:\\logs\\Mail Run.log'"),
                 MAIL_QUESTION]),
-
-    # ---- For deployment tools: a run that never waits shows no window (what it skips are Windows' boxes and dialogs)
+    # ---- For deployment tools: a run that never waits shows no window (neither boxes nor Windows' dialogs)
     Case("never-wait-ends-without-a-window", x86=True, args=f"/i /quiet {RECORD}", answer=None, **MAIL, msi=FAILING,
          mails=["!MAPISendMail"],
          prereqs=[{"Name": "Web Runtime", "Url": "http://downloads.example.invalid/runtime", "InstPath": "#Root#\\absent.exe",
                    **MISSING}, RUNTIME],
          record=record(exitCode=3, stage="installation", installerResult=1603,
                        stoppedAt={"component": "Web Runtime", "reason": "download"})),
-
-    # ---- A real install through Wine's msi.dll, from a folder whose name the code page (1252) cannot write
+    # ---- A real install through Wine's msi.dll, from a folder whose name code page 1252 cannot write
     Case("real-install", x86=True, private=True, findings=[], msi="wine", timeout=240, folder="C:\\media\\Демо Продукт",
          exists=PAYLOAD, registry=version("1.0.0")),
     # ---- For deployment engines: a restart through ExitWindowsEx (Wine ends the prefix's session)
@@ -214,11 +209,9 @@ def closing_question(names, table=S):
     return table[155] + "".join(text(157, name, table=table) for name in names) + table[158]
 
 def layout_problems(seen):
-    """Controls outside the client area, or overlapping (but the explanation, which reaches into the link)."""
-    controls = [(key, control["rect"]) for key, control in seen["controls"].items() if control["visible"]]
-    client = seen["client"]
-    problems = [key for key, r in controls if not (r[0] >= client[0] and r[1] >= client[1]
-                                                     and r[2] <= client[2] and r[3] <= client[3])]
+    """Controls outside the client area, or overlapping (the explanation reaches into the link)."""
+    controls, c = [(key, ctl["rect"]) for key, ctl in seen["controls"].items() if ctl["visible"]], seen["client"]
+    problems = [key for key, r in controls if not (r[0] >= c[0] and r[1] >= c[1] and r[2] <= c[2] and r[3] <= c[3])]
     return problems + [(a, b) for i, (a, r) in enumerate(controls) for b, q in controls[i + 1:]
                        if {a, b} != {EXPLANATION, LINK} and r[0] < q[2] and q[0] < r[2] and r[1] < q[3] and q[1] < r[3]]
 
@@ -231,7 +224,6 @@ def tick_by_click_and_space(bench, run):
     # What the person sees: a ticked box, no picture, an empty box.
     ticked, fixed, unticked = (wb.pixels(bench, row["icon"]) for row in rows)
     assert len(fixed) == 1 and len(ticked) > 1 and len(unticked) > 1 and ticked != unticked
-
     wb.click(bench, rows[0]["icon"])   # unticks
     wb.click(bench, rows[1]["label"])  # no box: nothing to toggle
     seen = wb.refresh(run, seen, lambda d: images(d) == [UNTICKED, NO_BOX, UNTICKED])
@@ -263,7 +255,6 @@ def recheck_in_the_users_language(bench, run):
     assert not wb.refresh(run, main)["enabled"], "the prerequisites dialog takes input under the download dialog"
     assert [seen["caption"], *texts(seen, OK, CANCEL, EXPLANATION, LINK)] == [RU[149], RU[148], RU[131], text(
         164, *["Manual Component"] * 2, "Ask the administrator.", table=RU), text(151, "Manual Component", table=RU)]
-
     # Recheck while the component is missing: probed once more, still open.
     probe = "Can't get version of file 'C:\\logs\\manual.dll'".encode("utf-16-le")
     probes = bench.logs()[0].read_bytes().count(probe)
@@ -311,7 +302,8 @@ CASES += [
 # ---- The corpus: packages on media saved by different editors; what the checker says for code page 1252 (<*>:
 # wording tests/setupcheck holds) and what setup.exe does under Wine's (LC_ALL=C.UTF-8).
 LATIN = "Médias d'été\\Prödukt Ünïcode ß.msi"
-AS_1252 = LATIN.encode().decode("cp1252")   # what setup.exe reads of UTF-8 bytes
+AS_1252 = LATIN.encode().decode("cp1252")  # what setup.exe reads of UTF-8 bytes
+CORPUS_PAYLOAD = {"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True}
 
 def corpus(id, encoding, path, files, findings, **expect):
     """[Main] with MsiPath as an editor saves it; a run that installs gets a prefix of its own."""
@@ -325,12 +317,12 @@ CASES += [
            findings=['warning: setup.ini: UTF-8 without a byte-order mark: <*>"é" reads as "Ã©"<*>',
                      f'error: Main MsiPath: setup.exe reads "{AS_1252}" in code page 1252<*>"{LATIN}"<*>65001 (UTF-8)']),
     corpus("corpus-cp1252", "cp1252", LATIN, {LATIN: "@corpus-latin"}, x86=True, logname="Pr$dukt $n$code",
-           exists={"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True},
+           exists=CORPUS_PAYLOAD,
            findings=[f'warning: Main MsiPath: "{LATIN}" has letters beyond ASCII<*>code page is 1252 or 1254']),
     # Read as written, letters the code page lacks included, and found in another letter case.
     corpus("corpus-utf-16-beyond-the-code-page-other-letter-case", "utf-16-le", "ПРÖДУКТ.MSI",
            {"Прöдукт.msi": "@corpus-latin"}, logname="Pr$dukt $n$code", findings=[],
-           exists={"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True}),
+           exists=CORPUS_PAYLOAD),
     corpus("corpus-64-bit-package-of-a-low-schema", "cp1252", "low.msi", {"low.msi": "@corpus-low-schema"},
            exit=3, log=["MsiInstallProduct returned 1620"],
            findings=["error: Main MsiPath: a 64-bit package (x64) needs schema 200 or more, and its summary says 100: the "

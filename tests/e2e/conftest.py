@@ -39,8 +39,8 @@ def artefacts(program, tools, tmp_path_factory):
                         str(wb.E2E_DIR / "packages" / "demo.wxs")], check=True, capture_output=True, timeout=60, env=utf8)
         return folder / f"{name}.msi"
     # The corpus: a 64-bit package of a low schema; an x86 one of code page 1252, its name beyond ASCII.
-    utf8, latin = dict(os.environ, LC_ALL="C.UTF-8"), folder / "corpus-latin.msi"
-    package("corpus-latin", "Corpus=1", "Folder=ProgramFilesFolder", arch="x86")
+    utf8 = dict(os.environ, LC_ALL="C.UTF-8")
+    latin = package("corpus-latin", "Corpus=1", "Folder=ProgramFilesFolder", arch="x86")
     (folder / "_ForceCodepage.idt").write_text("\r\n\r\n1252\t_ForceCodepage\r\n")
     subprocess.run(["msibuild", str(latin), "-i", str(folder / "_ForceCodepage.idt"), "-q",
                     "UPDATE `Property` SET `Value`='Prödukt Ünïcode' WHERE `Property`='ProductName'"],

@@ -1,5 +1,5 @@
-"""What does not fit the case table: two runs at once, the detection report, 32-bit Windows, the images,
-the table of the bad-input cases in docs/robustness.md."""
+"""What does not fit the case table: two runs at once, the detection report, 32-bit Windows, the images, the
+bad-input table of docs/robustness.md."""
 
 import json
 import re
@@ -11,7 +11,7 @@ import bench as wb
 from cases import BAD_INPUT, S, TESTS_KEY, cond, text
 
 def test_one_run_per_package_at_a_time(make_bench):
-    """The guard, a mutex named after MsiPath (a backslash included): a second run ends at once with 3 and says why."""
+    """The guard is a mutex named after MsiPath (a backslash included): a second run ends with 3 and says why."""
     bench = make_bench()
     bench.script_doubles({})
     media = {name: bench.make_media(name, {"Main": {"MsiPath": "packages\\demo.msi", "MsiType": "Minor"}},
@@ -23,7 +23,6 @@ def test_one_run_per_package_at_a_time(make_bench):
         entries = wb.setup_entries((log := bench.prefix.unix("C:\\logs\\second.log")).read_bytes(), strict=True)[0]
         log.unlink()
         return entries[-1]
-
     first = bench.start(f"{media['first']}\\setup.exe /i", answers=None)  # stays at the refusal's box
     box = wb.wait_until(lambda: first.boxes, 60)
     assert box and box[0]["text"] == refused, first.describe()
@@ -34,21 +33,18 @@ def test_one_run_per_package_at_a_time(make_bench):
 CHECKER = "C:\\checker\\setupcheck.exe"  # apart from the media: the run's folder is theirs
 
 def detect(prefix, media, *args, line=""):
-    """setupcheck.exe's JSON report (for the run's command `line`) and its output (Wine may print before it)."""
+    """The JSON report (for the run's command `line`) and the output (Wine may print before it)."""
     output = prefix.wine([CHECKER, *args, media, "--json", *(["--", *line.split()] if line else [])]).stdout
     report = output.decode("utf-8", "replace")
     return json.loads(report[report.index("{"):report.rindex("}") + 1]), output
 
 DETECT_KEY = TESTS_KEY + "\\Detect"
-
-def reg(value, condition, **keys):
-    return {"RegPath": f"{DETECT_KEY}\\{value}", "RegCond": condition, **keys}
-
+WIDE = {"RegPath": DETECT_KEY + "\\Wide", "RegCond": "DWORD>=5"}
 # Name -> (keys, verdict): a rule of each kind that Windows answers (the 64-bit registry view, a file's version, the
-# installed state, condition programs, one named without a folder, which the checker must start from the media's
-# folder as setup.exe does); the rules' logic is the unit tests'.
+# installed state, condition programs, one named without a folder: started from the media's folder as setup.exe
+# does); the rules' logic is the unit tests'.
 DETECTED = {f"Rule {i}": (keys, verdict) for i, (verdict, keys) in enumerate([
-    ("present", reg("Wide", "DWORD>=5", Key64=1)), ("missing", reg("Wide", "DWORD>=5")),
+    ("present", {**WIDE, "Key64": 1}), ("missing", WIDE),
     ("present", {"FilePath": "#Root#\\LIB\\TOOL.DLL", "FileVer": "01.02"}),
     ("present", {"InstPath": "#Root#\\demo.msi", "MsiProd": 1}), ("missing", {"InstPath": "#Root#\\prereq.msi", "MsiProd": 1}),
     ("present", {"RunExeCond": cond(1, "hex", "6e656564")}), ("missing", {"RunExeCond": "tool.exe print 0 hex 6e656564"})])}
@@ -65,7 +61,6 @@ def test_detection_report_reads_the_machine_as_setup_does(make_bench, artefacts)
         CHECKER: artefacts["setupcheck"]})
     installed = prefix.wine(["msiexec", "/i", f"{media}\\demo.msi", "/qn"])
     assert installed.returncode == 0, installed.stdout[-2000:]
-
     detected, output = detect(prefix, media, "--detect")
     assert detected["prerequisites"] == "run: a fresh install", output
     assert {rule["name"]: rule["verdict"] for rule in detected["rules"]} == \
@@ -91,7 +86,7 @@ def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main,
 
 @pytest.mark.x86
 def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, artefacts, tmp_path):
-    """The box comes before the log, read in Wine's trace: in a new prefix it can come before the run's process id."""
+    """The box, read in Wine's trace: in a new prefix it can come before the run's process id."""
     bench = wb.Bench(wb.make_base_prefix(tmp_path / "win32", display, win32=True), program, tools).reset()
     try:
         media = bench.make_media("x64-package", {"Main": {"MsiPath": "demo.msi"}}, {"demo.msi": artefacts["demo"]})
@@ -100,23 +95,24 @@ def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, 
         bench.kill_everything()
     assert (run.exit_code, re.findall(r'MSGBOX_OnInit L"([^"]*)"', run.output(1))) == (3, [S[153]]), run.describe()
 
-if wb.pe_architecture(wb.setup_exe()) != "x86":  # 32-bit Windows runs no x64 program: no such test (a skip fails CI)
+if wb.pe_architecture(wb.setup_exe()) != "x86":  # no such test for the x64 program (a skip fails CI)
     del test_a_64_bit_package_is_refused_on_32_bit_windows
 
 @pytest.mark.parametrize("image", ["dist/x64/setup.exe", "dist/setup.exe"])
 def test_image_imports_known_libraries_only_and_is_hardened(image):
     """Other imports would be searched for beside the program before it runs (version.dll loads at run time)."""
-    objdump = ("x86_64" if "x64" in image else "i686") + "-w64-mingw32-objdump"
+    x64 = "x64" in image
+    objdump = ("x86_64" if x64 else "i686") + "-w64-mingw32-objdump"
     headers = subprocess.run([objdump, "-p", "-h", str(wb.REPO / image)], capture_output=True, text=True, check=True).stdout
     imported = {name.lower() for name in re.findall(r"^\s*DLL Name:\s*(\S+)", headers, re.M)}
     assert imported and imported <= {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
                                      "ole32.dll", "comctl32.dll", "msvcrt.dll"}, sorted(imported)
     flags = int(re.search(r"^DllCharacteristics\s+([0-9a-fA-F]+)", headers, re.M)[1], 16)
-    required = 0x0140 | (0x0020 if "x64" in image else 0)  # dynamic base, NX (high-entropy VA on x64)
+    required = 0x0140 | (0x0020 if x64 else 0)  # dynamic base, NX (high-entropy VA on x64)
     assert flags & required == required, hex(flags)
     assert int(re.search(r"^\s*\d+\s+\.reloc\s+([0-9a-f]+)", headers, re.M)[1], 16) > 0, "no relocations"
     assert re.search(r"^Subsystem\s+0*2\s+\(Windows GUI\)", headers, re.M)
-    assert wb.pe_architecture(wb.REPO / image) == ("x64" if "x64" in image else "x86")
+    assert wb.pe_architecture(wb.REPO / image) == ("x64" if x64 else "x86")
 
 def test_robustness_table_has_a_row_for_each_bad_input_case():
     text = (wb.REPO / "docs" / "robustness.md").read_text(encoding="utf-8")

@@ -71,18 +71,13 @@ UINT Result(const wchar_t* key) {
 UINT CopyOut(const std::wstring& value, wchar_t* buffer, DWORD* size) {
     const DWORD length = static_cast<DWORD>(value.size()), available = *size;
     *size = length;
-    if (buffer == nullptr) return ERROR_SUCCESS;
-    if (available <= length) {
-        if (available > 0) lstrcpynW(buffer, value.c_str(), static_cast<int>(available));
-        return ERROR_MORE_DATA;
-    }
-    memcpy(buffer, value.c_str(), (length + 1) * sizeof(wchar_t));
-    return ERROR_SUCCESS;
+    if (buffer && available > 0) lstrcpynW(buffer, value.c_str(), static_cast<int>(available));
+    return buffer && available <= length ? ERROR_MORE_DATA : ERROR_SUCCESS;
 }
 
 #if defined(__i386__)
-// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller; Wine's does. The program's
-// import of it is pointed at a wrapper that clears them, so that its guard runs as on Windows.
+// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller; Wine's does. The program's import of it
+// is pointed at a wrapper that clears them, so that its guard runs as on Windows.
 extern "C" {
 void* g_realRtlUnwind = nullptr;
 void __stdcall ClearingRtlUnwind(void*, void*, void*, void*);
@@ -140,15 +135,14 @@ UINT Installed(const wchar_t* package, const wchar_t* resultKey) {
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        const std::wstring path = ModulePath(instance);
-        const size_t at = path.find_last_of(L"\\/") + 1;
-        std::wstring name = path.substr(at, path.rfind(L'.') - at);  // as the program named it: "MAPI32" or "msi"
-        for (wchar_t& c : name) c = towlower(c);
-        g_folder = path.substr(0, at);
-        g_log = g_folder + L"recording_" + name + L".log";
-        Record("Load", Utf8(ModulePath()));
-    }
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    const std::wstring path = ModulePath(instance);
+    const size_t at = path.find_last_of(L"\\/") + 1;
+    std::wstring name = path.substr(at, path.rfind(L'.') - at);  // as the program named it: "MAPI32" or "msi"
+    for (wchar_t& c : name) c = towlower(c);
+    g_folder = path.substr(0, at);
+    g_log = g_folder + L"recording_" + name + L".log";
+    Record("Load", Utf8(ModulePath()));
     return TRUE;
 }
 
@@ -179,10 +173,14 @@ DOUBLE_ENTRY UINT WINAPI MsiApplyPatchW(const wchar_t* patch, const wchar_t* ins
 DOUBLE_ENTRY UINT WINAPI MsiReinstallProductW(const wchar_t*, DWORD) { return ERROR_SUCCESS; }
 DOUBLE_ENTRY int WINAPI MsiQueryProductStateW(const wchar_t*) { return -1; }  // unknown: not installed
 DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseW(const wchar_t*, const wchar_t*, MsiHandle* handle) { *handle = 1; return 0; }
-
 DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle, MsiHandle) { return ERROR_SUCCESS; }
 DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle) { return ERROR_SUCCESS; }
 DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoW(const wchar_t*, const wchar_t*, wchar_t*, DWORD*) { return 1605; }
+
+DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationW(MsiHandle, const wchar_t*, UINT, MsiHandle* summary) {
+    *summary = 1;
+    return ERROR_SUCCESS;
+}
 
 DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewW(MsiHandle, const wchar_t* sql, MsiHandle* view) {
     *view = kView;
@@ -200,11 +198,6 @@ DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringW(MsiHandle record, UINT, wchar_t* bu
     return CopyOut(kValues[record - kView], buffer, size);
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationW(MsiHandle, const wchar_t*, UINT, MsiHandle* summary) {
-    *summary = 1;
-    return ERROR_SUCCESS;
-}
-
 DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyW(MsiHandle, UINT property, UINT* type, INT* number, FILETIME*,
                                                     wchar_t* buffer, DWORD* size) {
     if (property != 7) return 1608;  // the Template alone
@@ -217,7 +210,6 @@ DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyW(MsiHandle, UINT property, UI
 
 #define RECORDED(name, ...) \
     DOUBLE_ENTRY ULONG WINAPI name(__VA_ARGS__) { Record(#name); return SUCCESS_SUCCESS; }
-
 RECORDED(MAPILogon, ULONG_PTR, LPSTR, LPSTR, FLAGS, ULONG, LPLHANDLE)
 RECORDED(MAPILogoff, LHANDLE, ULONG_PTR, FLAGS, ULONG)
 RECORDED(MAPISendMail, LHANDLE, ULONG_PTR, lpMapiMessage, FLAGS, ULONG)

@@ -12,7 +12,7 @@
 
 namespace {
 
-// Starts LINE; with `handles` (input, output, error) as its standard handles.
+// `handles`: its standard input, output and error.
 bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const HANDLE* handles = nullptr) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -35,7 +35,7 @@ CRITICAL_SECTION g_output;
 
 void Emit(const std::string& line) {
     EnterCriticalSection(&g_output);
-    std::printf("%s\n", line.c_str());
+    std::puts(line.c_str());
     std::fflush(stdout);
     LeaveCriticalSection(&g_output);
 }
@@ -136,10 +136,8 @@ std::string Rows(HWND list) {
     std::vector<std::string> rows;
     for (int i = 0; mapped && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
         *here = {};
-        here->item.mask = LVIF_TEXT | LVIF_IMAGE;
-        here->item.iItem = i;
+        here->item.mask = LVIF_TEXT | LVIF_IMAGE, here->item.iItem = i, here->item.cchTextMax = 1023;
         here->item.pszText = reinterpret_cast<LPWSTR>(at(here->text));
-        here->item.cchTextMax = 1023;
         Send(list, LVM_GETITEMW, 0, at(&here->item));
         std::string row = "{\"text\":" + Json(here->text) + ",\"image\":" + std::to_string(here->item.iImage);
         for (int part : {LVIR_ICON, LVIR_LABEL}) {
@@ -282,8 +280,8 @@ int Inherited(const wchar_t* marker) {
     return LeaveProcessBehind() ? 0 : 253;
 }
 
-// race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates
-// the last access set back to 2001), as a program that watches the media could.
+// race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates the last access set back
+// to 2001), as a program that watches the media could.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
     const SYSTEMTIME old = {2001, 1, 1, 1, 0, 0, 0, 0};
     FILETIME access = {};
