@@ -22,7 +22,7 @@ WINESERVER = os.environ.get("WINESERVER", "wineserver")
 INSTALLER_LOG_LINE = b"=== recording installer log ===\r\n"  # what the recording msi.dll writes
 STAMP = re.compile(r"Setup\.exe \[\d{4}\.\d\d\.\d\d \d\d:\d\d:\d\d\]: ")
 ENTRY_LIMIT = 4095  # characters of one formatted log entry
-# Written without a line end on purpose (the others like it, about mail, no case meets).
+# Written without a line end on purpose (others like it, about mail, no case meets).
 UNTERMINATED = re.compile(r"BSInstall\(\) failed\. Error\(-?\d+\)'.*'\.", re.S)
 CRASH_REPORT = re.compile(r"Unhandled (exception|page fault|stack overflow|illegal instruction)|starting debugger", re.I)
 
@@ -34,7 +34,7 @@ def pe_architecture(path):
     (machine,) = struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4)
     return {0x8664: "x64", 0x14C: "x86"}.get(machine, hex(machine))
 
-# Time limits catch hangs only; this many times longer for the x86 program, emulated here.
+# Time limits catch hangs only: this many times longer for the x86 program, emulated here.
 SLOWDOWN = 3 if setup_exe().is_file() and pe_architecture(setup_exe()) == "x86" else 1
 
 def tools_dir(arch):
@@ -68,7 +68,7 @@ def stop_process(process, grace=0):  # by its id, unless it ends within `grace` 
             pass
 
 def output_of(args, env, timeout):
-    """The exit code ("no end" after the timeout) and output, through a file (a child left behind holds no pipe)."""
+    """The exit code ("no end" after the timeout) and output, through a file that a child left behind cannot hold."""
     with tempfile.TemporaryFile() as out:
         try:
             code = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
@@ -79,7 +79,7 @@ def output_of(args, env, timeout):
         return code, out.read()
 
 def xdotool(display, *args):
-    return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=display), capture_output=True,
+    return subprocess.run(["xdotool", *map(str, args)], env=dict(os.environ, DISPLAY=display), capture_output=True,
                           text=True, timeout=15).stdout
 
 def wait_until(predicate, timeout, step=0.1):
@@ -101,7 +101,7 @@ def start_xvfb():
 
 class Prefix:
     """A Wine prefix with a wineserver of its own, started and stopped by process id."""
-    def __init__(self, path, display: str | None, loader=WINE):
+    def __init__(self, path, display, loader=WINE):
         self.path, self.display, self.server, self.loader = path, display, None, loader
         self.temp_windows = f"C:\\users\\{pwd.getpwuid(os.getuid()).pw_name}\\Temp\\"
 
@@ -115,7 +115,7 @@ class Prefix:
     def start_server(self):
         if self.server and self.server.poll() is None:
             return
-        # -f: in the foreground (the process id is the server's); -p: persistent.
+        # -f: in the foreground (its process id is the server's); -p: persistent.
         self.server = spawn([WINESERVER, "-f", "-p"], env=self.env())
         info, named = self.path.stat(), self.path / "wineserver"
         def listening():  # Debian's Wine names the socket's folder in the prefix's file "wineserver"
@@ -132,14 +132,14 @@ class Prefix:
             stop_process(self.server, 15)
         self.server = None
 
-    def wine(self, args: list[str], **extra: str | None):
+    def wine(self, args, **extra: str | None):
         self.start_server()
         return subprocess.CompletedProcess(args, *output_of([self.loader, *args], self.env(**extra), 180))
 
     def reg_import(self, text, view):
         with tempfile.NamedTemporaryFile(suffix=".reg", dir=self.path / "drive_c") as script:
-            script.write(codecs.BOM_UTF16_LE + f"Windows Registry Editor Version 5.00\n\n{text}\n".replace("\n", "\r\n")
-                         .encode("utf-16-le"))
+            text = f"\ufeffWindows Registry Editor Version 5.00\n\n{text}\n"
+            script.write(text.replace("\n", "\r\n").encode("utf-16-le"))
             script.flush()
             result = self.wine(["reg", "import", "C:\\" + Path(script.name).name, f"/reg:{view}"])
         assert result.returncode == 0, f"reg import failed: {result.stdout!r}"
@@ -164,11 +164,10 @@ class Prefix:
         subprocess.run(["cp", "-a", str(self.path), str(target)], check=True)
         return Prefix(target, self.display, self.loader)
 
-def make_base_prefix(path, display, win32=False):
-    """wineboot -i under Wine's own server; `win32`: of 32-bit Windows."""
+def make_base_prefix(path, display, win32=False):  # wineboot -i under Wine's own server
     prefix = Prefix(path, None, "/usr/lib/wine/wine" if win32 else WINE)
     env = prefix.env(WINEDLLOVERRIDES="mscoree,mshtml=d", WINEARCH="win32" if win32 else None)  # no Mono or Gecko
-    # A second try on a fresh folder: a first boot now and then fails, or hangs on a crash under the emulation.
+    # A second try on a fresh folder: now and then a first boot fails, or hangs on a crash under emulation.
     for _ in range(2):
         code, output = output_of([prefix.loader, "wineboot", "-i"], env, 240)
         code = "no end" if output_of([WINESERVER, "-w"], env, 120)[0] == "no end" else code
@@ -193,8 +192,7 @@ def ini_text(sections):  # None values left out
     return "".join(f"[{section}]\r\n" + "".join(f"{key}={value}\r\n" for key, value in keys.items()
                                                 if value is not None) for section, keys in sections.items())
 
-def script_msi(system, results):
-    """The msi.dll double's calls succeed but for `results` ({"InstallProduct": 1603}, "Crash": 1)."""
+def script_msi(system, results):  # the msi.dll double's calls succeed but for `results` ({"InstallProduct": 1603}...)
     (system / "recording_msi.ini").write_text(ini_text({"Result": results}))
 
 class Watcher:
@@ -205,7 +203,7 @@ class Watcher:
         self.process = spawn([prefix.loader, str(tool), "watch"], env=prefix.env(), stdin=subprocess.PIPE,
                              stdout=subprocess.PIPE)
         threading.Thread(target=self._read, daemon=True).start()
-        # A new emulated 32-bit prefix on a busy machine can take minutes.
+        # A new emulated 32-bit prefix on a busy machine takes minutes.
         if not self.ready.wait(180 * SLOWDOWN):
             self.stop()
             raise RuntimeError("tool.exe watch did not start")
@@ -225,13 +223,12 @@ class Watcher:
                 self.changed.notify_all()
 
     def _answer(self, box):
-        key = self.key_for(box)
-        if key is not None and not self.press(box, key):
+        if (key := self.key_for(box)) is not None and not self.press(box, key):
             self.errors.append(f"the box {box['caption']!r} did not close on {key}")
 
     def press(self, box, key):
         for _ in range(5):
-            xdotool(self.display, "windowfocus", "--sync", str(box["x_window"]))
+            xdotool(self.display, "windowfocus", "--sync", box["x_window"])
             xdotool(self.display, "key", key)
             if self.wait(lambda: box["gone"], 3):
                 return True
@@ -252,7 +249,7 @@ class Watcher:
 
 class Run:
     """tool.exe start LINE, its output through files."""
-    def __init__(self, bench, line, env, answers: None | str | dict, cwd: Path | None):
+    def __init__(self, bench, line, env, answers: None | str | dict, cwd):
         self.bench, self.line, self.answers, self.exit_code, self.ended = bench, line, answers, None, None
         self.started, self.files = time.monotonic(), [tempfile.TemporaryFile(), tempfile.TemporaryFile()]
         self.options = dict(env=env, cwd=cwd, stdout=self.files[0], stderr=self.files[1])
@@ -268,8 +265,7 @@ class Run:
         match = re.search(r"^started process (\d+)", self.output(1), re.M)
         return int(match[1]) if match else None
 
-    def wait(self, timeout=90):
-        """The full exit code; None when the run did not end in time (the prefix is stopped)."""
+    def wait(self, timeout=90):  # the full exit code; None when the run did not end in time (the prefix is stopped)
         timeout *= SLOWDOWN
         try:
             self.process.wait(timeout)
@@ -288,7 +284,7 @@ class Run:
         return self.exit_code
 
     def owns(self, box):
-        # Process ids come back in later runs of the same prefix.
+        # Process ids come back in later runs in the prefix.
         return box["pid"] == self.pid and self.started <= box["shown_at"] <= (self.ended or box["shown_at"])
 
     @property
@@ -302,8 +298,8 @@ class Run:
                 f"\n  stdout: {self.output(0)[-300:]}\n  stderr: {self.output(1)[-1500:]}")
 
 def setup_entries(raw, strict):
-    """The entries (line ends kept), how many were cut at ENTRY_LIMIT. Not strict: Wine's installer wrote 8-bit text
-    first, so ASCII code units are picked out."""
+    """The entries (line ends kept) and how many were cut. Not strict: after Wine's installer's 8-bit text, ASCII
+    code units are picked out."""
     if strict:
         body = raw.replace(INSTALLER_LOG_LINE, b"")
         assert body[:2] == codecs.BOM_UTF16_LE and len(body) % 2 == 0, f"not UTF-16 with its mark: {raw[:16]!r}"
@@ -321,8 +317,7 @@ def setup_entries(raw, strict):
 def matches(pattern, text):
     return re.fullmatch(".*".join(map(re.escape, pattern.split("<*>"))), text, re.S) is not None
 
-def in_order(expected, lines, what):
-    """Each pattern matched by a line, in order; "!text": no line holds it."""
+def in_order(expected, lines, what):  # each pattern matched by a line, in order; "!text": no line holds it
     position = 0
     for pattern in expected:
         if pattern.startswith("!"):
@@ -373,7 +368,7 @@ class Bench:
         self._watcher = None
         self.prefix.stop_server()
 
-    def make_media(self, name, ini: None | str | bytes | dict, files, folder: str | None = None):
+    def make_media(self, name, ini: None | str | bytes | dict, files, folder=None):
         """C:\\media\\<name> (or `folder`) with setup.exe, tool.exe, setup.ini and files (bytes or paths)."""
         folder = folder or f"C:\\media\\{name}"
         ini = ini_text(ini) if isinstance(ini, dict) else ini
@@ -386,7 +381,7 @@ class Bench:
             target.write_bytes(content if isinstance(content, bytes) else Path(content).read_bytes())
         return folder
 
-    def start(self, line, answers: None | str | dict = "Return", env: dict | None = None, cwd: str | None = None):
+    def start(self, line, answers: None | str | dict = "Return", env=None, cwd=None):
         self.watcher  # it must see the first box
         run = Run(self, line, self.prefix.env(**(env or {})), answers, self.prefix.unix(cwd) if cwd else None)
         self.runs.append(run)
@@ -396,7 +391,7 @@ class Bench:
         (run := self.start(line, **options)).wait(timeout)
         return run
 
-    def logs(self, temp: str | None = None):  # the setup logs in the temporary folder
+    def logs(self, temp=None):  # the setup logs in the temporary folder (or `temp`)
         return sorted((self.prefix.unix(temp) if temp else self.prefix.temp).glob("* Setup (*).log"))
 
     def markers(self):
@@ -416,7 +411,6 @@ def find_dialog(run, match, timeout=5):  # the run's first dialog that matches, 
     pid = wait_until(lambda: run.pid, 30)
     found = wait_until(lambda: next((d for d in run.bench.watcher.dialogs(pid) if match(d)), None)
                        or run.process.poll() is not None, timeout)
-
     return found if isinstance(found, dict) else {}
 
 def dialog(run, caption):
@@ -429,16 +423,16 @@ def refresh(run, seen, until=lambda found: True):  # read again once `until` hol
             or find_dialog(run, lambda d: d["hwnd"] == seen["hwnd"], 0))
 
 def keys(bench, seen, *names):
-    xdotool(bench.display, "windowfocus", "--sync", str(seen["x_window"]))
+    xdotool(bench.display, "windowfocus", "--sync", seen["x_window"])
     for name in names:
         xdotool(bench.display, "key", name)
         time.sleep(0.15)
 
 def click(bench, rect):
     # --sync waits for the pointer to move: it must not be there already.
-    xdotool(bench.display, "mousemove", "--sync", str(rect[0]), str(rect[1]))
-    xdotool(bench.display, "mousemove", "--sync", str((rect[0] + rect[2]) // 2), str((rect[1] + rect[3]) // 2))
-    xdotool(bench.display, "click", "1")
+    xdotool(bench.display, "mousemove", "--sync", rect[0], rect[1])
+    xdotool(bench.display, "mousemove", "--sync", (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2)
+    xdotool(bench.display, "click", 1)
     time.sleep(0.15)
 
 def pixels(bench, rect):

@@ -14,10 +14,9 @@ import bench as wb
 S, RU = wb.strings("neutral"), wb.strings("russian")
 RUSSIAN = {"LC_ALL": "ru_RU.UTF-8"}  # the user's language and code page
 ERROR, INTERNAL = S[135], S[142]
-CAPTION = "Demo Product (1.0.0) Setup"
-ADDRESS = "support@example.invalid"
+CAPTION, ADDRESS = "Demo Product (1.0.0) Setup", "support@example.invalid"
 
-# A case's fields and their defaults (README.md, "A case").
+# A case's fields and their defaults (README.md).
 FIELDS = dict(args="/i /quiet", main={}, prereqs=[], postreqs=[], ini="sections", files={}, folder=None, temp=None,
               line=None, msi={}, reg32="", reg64="", env={}, cwd=None, answer="Return", x86=False, private=False,
               timeout=120, exit=0, boxes=[], log=[], last="", cut=0, logfile=None, logname="Demo Product", calls=[],
@@ -25,7 +24,7 @@ FIELDS = dict(args="/i /quiet", main={}, prereqs=[], postreqs=[], ini="sections"
 
 class Case(types.SimpleNamespace):
     def __init__(self, id, **fields):
-        assert fields.keys() <= FIELDS.keys(), f"no such field: {fields.keys() - FIELDS.keys()}"
+        assert fields.keys() <= FIELDS.keys(), fields.keys() - FIELDS.keys()
         super().__init__(**{**copy.deepcopy(FIELDS), **fields}, id=id)
         self.last = (None if self.exit else "Setup complete") if self.last == "" else self.last
         if "MsiPath" not in self.main:
@@ -64,21 +63,21 @@ def record(**fields):
 def version(installed):
     return {"HKLM\\Software\\Demo Maker\\Demo Product\\Version": installed}
 
-TESTS_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Tests"
+TESTS_KEY, BLANK_MEDIA = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Tests", "C:\\media\\Setup Files"
 MISSING = {"RegPath": TESTS_KEY + "\\Never Written\\Value", "RegCond": "DWORD>=1"}
 RUNTIME = comp("Runtime", **MISSING)
-BLANK_MEDIA = "C:\\media\\Setup Files"
 MAIL = {"main": {"SendErrorLogTo": ADDRESS}, "exit": 3}
 MAIL_QUESTION = ("Demo Product (1.0.0)", text(159, "<log>", ADDRESS), "yesno")
 SENT = f"Send email to 'SMTP:{ADDRESS}' attachment file '<log>'"
 CRASH, FAILING = {"Crash": 1}, {"InstallProduct": 1603}
 HARDWARE = "Hardware exception occur. Exception code 0xC0000005."
 RECORD = "/record C:\\logs\\record.json"
+INSTALL = "MsiInstallProductW|<media>\\demo.msi|"  # then the command line
 VIEW32, VIEW64 = ({"RegPath": f"{TESTS_KEY}\\Views{bits}\\Level", "RegCond": "DWORD>=5"} for bits in (32, 64))
 PAYLOAD = {"C:\\Program Files\\Demo Product\\payload.txt": True}
 PROGRAMS = [("Reading", ("read", "asked"), "asked"), ("Lingering", ("child", "left"), "left"),
             ("Printing", ("hex", "d09fd180d0b8d0b2d0b5d182"), "Привет"), ("Printing OEM", ("hex", "8fe0a8a2a5e2"), "Привет")]
-# A library of each bitness with a version resource (the toolchains' own).
+# A library of each bitness with a version resource (the toolchains').
 LIBRARIES = {f"lib{bits}.dll": lambda a, arch=arch: Path(f"/usr/{arch}-w64-mingw32/lib/libwinpthread-1.dll").read_bytes()
              for bits, arch in (("32", "i686"), ("64", "x86_64"))}
 
@@ -94,7 +93,7 @@ def real_prerequisite(id, run_as, **more):
 CASES = [
     # ---- What a user sees before the log exists
     Case("missing-ini", x86=True, ini=None, exit=3, boxes=[(ERROR, text(161, "<media>\\setup.ini"))], log=None),
-    # ---- Libraries and programs from the system folder only (each with a control: the plant works)
+    # ---- Libraries and programs from the system folder only (each with a control that the plant works)
     Case("control-a-careless-load-picks-a-planted-msi-dll", msi="wine", line='"<media>\\tool.exe" load msi.dll',
          files={"msi.dll": "@msi"}, env={"WINEDLLOVERRIDES": "msi=n,b"}, log=None,
          exists={"<media>\\recording_msi.log": True}),
@@ -103,15 +102,15 @@ CASES = [
          exists={"<media>\\recording_msi.log": False}),
     Case("control-a-careless-start-picks-a-planted-msiexec", line='"<media>\\tool.exe" start "msiexec /?"',
          files={"msiexec.exe": "@tool"}, log=None, exists={"<media>\\msiexec.exe.started": True}),
-    # A real prerequisite through the system's msiexec (started, or with RunAs through the shell), never one planted
-    # in the media or the current folder; the upgrade follows in the same prefix.
+    # A real prerequisite through the system's msiexec (started, or through the shell with RunAs), never one planted
+    # in the media or the current folder; then the upgrade in the same prefix.
     [real_prerequisite("real-prerequisite-through-the-systems-msiexec", 0),
      Case("real-upgrade", msi="wine", timeout=240, files={"demo.msi": "@demo2"}, main={"UpdateDisable": 2},
           exists=PAYLOAD, registry=version("2.0.0"))],
     real_prerequisite("real-prerequisite-through-the-systems-msiexec-runas", 1, private=True),
     # Media under a folder with a blank: a search for "C:\media\Setup Files\tool.exe ..." takes C:\media\Setup.exe
-    # first. The checked component's own file starts, its command unquoted; a temporary folder that the code page
-    # cannot write keeps the setup log and the installer's.
+    # first. The checked component's own file starts, its command unquoted; a temporary folder beyond the code page
+    # keeps the setup log and the installer's.
     Case("control-a-careless-start-picks-a-program-at-a-blank", folder=BLANK_MEDIA, files={"C:\\media\\Setup.exe": "@tool"},
          line=f'"<media>\\tool.exe" start "{BLANK_MEDIA}\\tool.exe exit 0"', log=None,
          exists={"C:\\media\\Setup.exe.started": True}),
@@ -119,10 +118,10 @@ CASES = [
          folder=BLANK_MEDIA, temp="C:\\temp\\Временные файлы", files={"tool.exe": "@tool", "C:\\media\\Setup.exe": "@tool"},
          prereqs=[{**RUNTIME, "Sha256": "<sha256:tool.exe>", "InstParams": "#InstPath# exit 0 C:\\logs\\runtime.marker"}],
          ran=done("runtime"), exists={"C:\\media\\Setup.exe.started": False},
-         calls=["MsiEnableLogW|8159|<log>|1", "MsiInstallProductW|<media>\\demo.msi|"]),
+         calls=["MsiEnableLogW|8159|<log>|1", INSTALL]),
     # ---- Registry views, system folders, libraries, condition programs' pipes and the environment
-    # Both programs: a 32-bit library loads, a 64-bit one does not (the x64 program reads the image); reg is the
-    # 32-bit one, reading the 32-bit view.
+    # Both programs: a 32-bit library loads, a 64-bit one does not (the x64 program reads the image); reg, 32-bit,
+    # reads the 32-bit view.
     Case("registry-view-and-system-folder-of-32-bit-programs", x86=True, args="/i /passive",
          reg32=f'[{TESTS_KEY}\\Views32]\n"Level"=dword:00000007', reg64=f'[{TESTS_KEY}\\Views64]\n"Level"=dword:00000007',
          files={"C:\\windows\\syswow64\\setup-probe.dll": "@tool", **LIBRARIES},
@@ -136,7 +135,7 @@ CASES = [
          log=["IsValidFileVersion() failed. Can't get version of file '<system>\\absent-probe.dll'. <*>",
               "IsValidFileVersion() failed. Can't load file '<media>\\lib64.dll'. Error(193)<*>"],
          ran=done("b", "c", "f", "h", "i")),
-    # Output in UTF-8, or else in the console's OEM code page (866 for Russian), is read as such.
+    # Output in UTF-8, or else in the console's OEM code page (866 for Russian), is read so.
     Case("condition-programs-that-read-input-leave-a-process-or-print-letters", args="/i /passive", env=RUSSIAN,
          prereqs=[*(comp(name, RunExeCond=cond(2, *program)) for name, program, _ in PROGRAMS), RUNTIME],
          log=[f"Process '{seen(cond(2, *program))}' return text '{said}'" for _, program, said in PROGRAMS],
@@ -150,7 +149,7 @@ CASES = [
     Case("restart-declined-ends-with-3010", x86=True, args="/i /record record.json", cwd="C:\\logs", answer="n", exit=3010,
          postreqs=[comp("Restarting", code=3010)], boxes=[(CAPTION, S[145], "yesno")],
          ran=done("restarting", code=3010), record=record(exitCode=3010, restart="needed")),
-    # ---- The installer's full exit codes (a Unix status keeps 8 bits); the x86 exception chain inside the guarded
+    # ---- The installer's full exit codes (a Unix status keeps 8 bits); the x86 exception chain in the guarded
     # installer calls and after them (the mail call)
     Case("cancelled-in-the-installer-1602", x86=True, args="/i", msi={"InstallProduct": 1602}, exit=1602,
          last="Installation canceled"),
@@ -166,14 +165,14 @@ CASES = [
                 "Message|Log file for 'Demo Product (1.0.0)'|See log file '<logname>' in attachment.|(null)|(null)|(null)|0|null|1|1",
                 f"Recipient|1|BootStrapper|SMTP:{ADDRESS}|0|null", "File|0|4294967295|<log>|(null)|null", "Result|0",
                 "!MAPILogon", "!MAPILogoff"]),
-    # The installer's "file not found" leads to the mail question too; the boxes name the log by its path as the file
-    # system has it (GetLongPathName).
+    # The installer's "file not found" leads to the mail question too; the boxes name the log as the file system
+    # has it (GetLongPathName).
     Case("installer-did-not-find-the-package-mail-question-no", args="/i /log c:\\LOGS\\Mail Run.log", **MAIL,
          msi={"InstallProduct": 2}, answer={"Demo Product (1.0.0)": "n"}, logfile="c:\\LOGS\\Mail Run.log",
          mails=["!MAPISendMail"],
          boxes=[(ERROR, text(133, "<media>\\demo.msi")), (ERROR, INTERNAL + "\r\n\r\nLog file:\r\n'c:\\logs\\Mail Run.log'"),
                 MAIL_QUESTION]),
-    # ---- For deployment tools: a run that never waits shows no window (neither boxes nor Windows' dialogs)
+    # ---- For deployment tools: a run that never waits shows no window (the boxes and dialogs it skips are Windows')
     Case("never-wait-ends-without-a-window", x86=True, args=f"/i /quiet {RECORD}", answer=None, **MAIL, msi=FAILING,
          mails=["!MAPISendMail"],
          prereqs=[{"Name": "Web Runtime", "Url": "http://downloads.example.invalid/runtime", "InstPath": "#Root#\\absent.exe",
@@ -189,7 +188,7 @@ CASES = [
          record=record(exitCode=1641, restart="started")),
 ]
 
-# ---- The dialogs, driven as a person would (bench.py: dialog, keys, click) while the run goes on
+# ---- The dialogs, driven as a person would (bench.py: dialog, keys, click) during the run
 OK, CANCEL, HEADER, LIST, STATUS, EXPLANATION, LINK = "1", "2", "1001", "10010", "10013", "1004", "1005"
 UNTICKED, TICKED, NO_BOX = 0, 1, 2
 RU_CAPTION = text(132, "Demo Product", "1.0.0", table=RU)
@@ -208,8 +207,7 @@ def images(seen):
 def closing_question(names, table=S):
     return table[155] + "".join(text(157, name, table=table) for name in names) + table[158]
 
-def layout_problems(seen):
-    """Controls outside the client area, or overlapping (the explanation reaches into the link)."""
+def layout_problems(seen):  # controls outside the client area, or overlapping (the explanation reaches into the link)
     controls, c = [(key, ctl["rect"]) for key, ctl in seen["controls"].items() if ctl["visible"]], seen["client"]
     problems = [key for key, r in controls if not (r[0] >= c[0] and r[1] >= c[1] and r[2] <= c[2] and r[3] <= c[3])]
     return problems + [(a, b) for i, (a, r) in enumerate(controls) for b, q in controls[i + 1:]
@@ -237,7 +235,7 @@ def tick_by_click_and_space(bench, run):
     assert images(seen) == [UNTICKED, NO_BOX, TICKED] and seen["controls"][LIST]["selection"] == 2
     wb.click(bench, seen["controls"][OK]["rect"])
     box = wb.wait_until(lambda: run.boxes, 30)[0]
-    # While the failing component's error box is open the dialog says what it installs.
+    # Under the failing component's error box the dialog names what it installs.
     assert texts(wb.dialog(run, CAPTION), STATUS) == [text(136, "Fixed Component")]
     bench.watcher.press(box, "Return")
 
@@ -247,7 +245,7 @@ def cancel(bench, run):
 def recheck_in_the_users_language(bench, run):
     main = wb.dialog(run, RU_CAPTION)
     # Its caption as X has it; its texts are the English run's.
-    assert wb.xdotool(bench.display, "getwindowname", str(main["x_window"])).rstrip("\n") == RU_CAPTION
+    assert wb.xdotool(bench.display, "getwindowname", main["x_window"]).rstrip("\n") == RU_CAPTION
     assert layout_problems(main) == []
     wb.keys(bench, main, "Return")
     seen = wb.dialog(run, RU[149])
@@ -255,14 +253,14 @@ def recheck_in_the_users_language(bench, run):
     assert not wb.refresh(run, main)["enabled"], "the prerequisites dialog takes input under the download dialog"
     assert [seen["caption"], *texts(seen, OK, CANCEL, EXPLANATION, LINK)] == [RU[149], RU[148], RU[131], text(
         164, *["Manual Component"] * 2, "Ask the administrator.", table=RU), text(151, "Manual Component", table=RU)]
-    # Recheck while the component is missing: probed once more, still open.
+    # Recheck while the component is missing: probed again, still open.
     probe = "Can't get version of file 'C:\\logs\\manual.dll'".encode("utf-16-le")
     probes = bench.logs()[0].read_bytes().count(probe)
     wb.keys(bench, seen, "Return")
     assert wb.wait_until(lambda: bench.logs()[0].read_bytes().count(probe) == probes + 1, 15)
     time.sleep(1)
     assert wb.refresh(run, seen) and "later" not in bench.markers()
-    # Put in place by hand, then Recheck goes on with the next component.
+    # Put in place by hand: Recheck goes on with the next component.
     shutil.copyfile(bench.tools / "tool.exe", bench.prefix.unix("C:\\logs\\manual.dll"))
     wb.click(bench, seen["controls"][OK]["rect"])
 
@@ -285,12 +283,12 @@ CASES += [
     Case("cancel-runs-no-step", args=f"/i {RECORD}", prereqs=[marked("Some Component", Optional=1)], during=cancel,
          exit=3, last=None,
          record=record(exitCode=3, stage="prerequisites", declined="prerequisites", installerResult=None)),
-    # The user's language (Windows') picks the texts and the package's transform.
+    # The user's language (Windows') picks the texts and the transform.
     Case("download-dialog-in-the-users-language-rechecks", args="", env=RUSSIAN,
          prereqs=[{**MANUAL, "ChooseDownload": "Ask the administrator."}, marked("Later Component")],
          during=recheck_in_the_users_language, boxes=[(RU_CAPTION, closing_question(["Later Component"], RU), "yesno")],
          ran=done("later"), log=["!Install the component 'Manual Component'"], files={"1049.mst": b"transform"},
-         calls=['MsiInstallProductW|<media>\\demo.msi| TRANSFORMS="<media>\\1049.mst"']),
+         calls=[INSTALL + ' TRANSFORMS="<media>\\1049.mst"']),
     # Unattended, the dialog has no owner.
     Case("download-dialog-opens-web-links-only", args="/i /passive", files={"C:\\logs\\opened.exe": "@tool"},
          prereqs=[{**MANUAL, "Url": "C:\\logs\\opened.exe"}, marked("Later Component")],
@@ -300,7 +298,7 @@ CASES += [
 ]
 
 # ---- The corpus: packages on media saved by different editors; what the checker says for code page 1252 (<*>:
-# wording tests/setupcheck holds) and what setup.exe does under Wine's (LC_ALL=C.UTF-8).
+# tests/setupcheck's wording) and what setup.exe does under Wine's (LC_ALL=C.UTF-8).
 LATIN = "Médias d'été\\Prödukt Ünïcode ß.msi"
 AS_1252 = LATIN.encode().decode("cp1252")  # what setup.exe reads of UTF-8 bytes
 CORPUS_PAYLOAD = {"C:\\Program Files (x86)\\Corpus Product\\payload.txt": True}
@@ -319,7 +317,7 @@ CASES += [
     corpus("corpus-cp1252", "cp1252", LATIN, {LATIN: "@corpus-latin"}, x86=True, logname="Pr$dukt $n$code",
            exists=CORPUS_PAYLOAD,
            findings=[f'warning: Main MsiPath: "{LATIN}" has letters beyond ASCII<*>code page is 1252 or 1254']),
-    # Read as written, letters the code page lacks included, and found in another letter case.
+    # Read as written, letters beyond the code page included, and found in another letter case.
     corpus("corpus-utf-16-beyond-the-code-page-other-letter-case", "utf-16-le", "ПРÖДУКТ.MSI",
            {"Прöдукт.msi": "@corpus-latin"}, logname="Pr$dukt $n$code", findings=[],
            exists=CORPUS_PAYLOAD),
@@ -329,9 +327,8 @@ CASES += [
                      "installer refuses it with 1620 (an invalid package) and setup.exe stops"]),
 ]
 
-# ---- Bad input: a row each in the table of docs/robustness.md, its first cell the id less "bad-input-"
-LONG = 10_000
-NEEDED = comp("Runtime", "component", FilePath="#Root#\\missing.dll")
+# ---- Bad input: a row each in docs/robustness.md's table, its first cell the id less "bad-input-"
+LONG, NEEDED = 10_000, comp("Runtime", "component", FilePath="#Root#\\missing.dll")
 LONG_PARAMS = '"#InstPath#" exit 0 C:\\logs\\component.marker ' + "a" * LONG
 LONG_COMMAND = seen(LONG_PARAMS[:2047].replace("#InstPath#", "#Root#\\tool.exe"))
 BAD_KEY = "HKEY_LOCAL_MACHINE\\Software\\Demo Maker\\Bad Input Tests"
@@ -355,17 +352,17 @@ def registry_row(condition, value, data, holds):
                 log=["!CRegComparer", "!IsValidRegCond"] if holds else failures, ran={} if holds else done("component"))
 
 BAD_INPUT = [
-    Case("bad-input-ini-of-megabytes", ini=BIG_INI, calls=["MsiInstallProductW|<media>\\demo.msi|FOUND=1"]),
+    Case("bad-input-ini-of-megabytes", ini=BIG_INI, calls=[INSTALL + "FOUND=1"]),
     Case("bad-input-long-minwinmessage", args="/i", main={"MinWinVersion": "99.0", "MinWinMessage": "m" * LONG}, exit=3,
          boxes=[(ERROR, "m" * 2047)], last="m" * 2047),
     Case("bad-input-long-prereq-instparams", prereqs=[{**NEEDED, "InstParams": LONG_PARAMS}],
          log=[f"MsiInstall({LONG_COMMAND}) return code 0"], ran={"component": [LONG_COMMAND]}),
     Case("bad-input-command-line-of-30000-characters", args=LONG_LINE, logfile="C:\\logs\\tail.log",
-         calls=["MsiInstallProductW|<media>\\demo.msi|A=1"]),
+         calls=[INSTALL + "A=1"]),
     Case("bad-input-unbalanced-quote-operation", x86=True, args='"/i /quiet', exit=3, boxes=[(S[138], S[137])],
          last="UILevel is set to 5"),
     *[Case(f"bad-input-log-path-{kind}", args=f"/i /quiet /log {path}", log=None,
-           calls=["MsiInstallProductW|<media>\\demo.msi|"])
+           calls=[INSTALL])
       for kind, path in (("missing-folder", "C:\\logs\\missing\\folder\\run.log"),
                          ("too-long", "C:\\logs\\" + "l" * 29_000 + ".log"))],
     registry_row("DWORD>=0", "TextAbcd", '"abcd"', False),
@@ -392,7 +389,7 @@ BAD_INPUT = [
          prereqs=[{**CHECKED, "InstPath": "checked\\tool.exe"}], ran={"runtime": [CHECKED_RAN]},
          log=[f"MsiInstall({CHECKED_RAN}) return code 0"]),
     Case("bad-input-package-written-during-the-installer-call", main={"Sha256": hashlib.sha256(b"package").hexdigest()},
-         calls=["MsiInstallProductW|<media>\\demo.msi|", "Package|held"]),
+         calls=[INSTALL, "Package|held"]),
     Case("bad-input-package-of-random-bytes", msi="wine", files={"demo.msi": random.Random(2).randbytes(20_000)}, exit=3,
          boxes=[(ERROR, text(152, "<media>\\demo.msi"))], log=None),
 ]

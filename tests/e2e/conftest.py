@@ -17,8 +17,7 @@ def pytest_runtest_makereport(item, call):
         report.longrepr = f"skipped in CI, where every case must run: {report.longrepr}"
 
 @pytest.fixture(scope="session")
-def program(tmp_path_factory):
-    """A copy: a rebuild while the bench runs changes nothing."""
+def program(tmp_path_factory):  # a copy: a rebuild while the bench runs changes nothing
     if not wb.setup_exe().is_file():
         pytest.fail(f"the program under test is missing: {wb.setup_exe()} (build it, or set SETUP_EXE)", pytrace=False)
     return Path(shutil.copy(wb.setup_exe(), tmp_path_factory.mktemp("program") / "setup.exe"))
@@ -32,14 +31,14 @@ def tools(program):
 
 @pytest.fixture(scope="session")
 def artefacts(program, tools, tmp_path_factory):
-    """What cases name by "@...": the program, the helpers, the packages (wixl)."""
-    folder = tmp_path_factory.mktemp("packages")
+    """What cases name by "@...": the helpers, the packages (wixl)."""
+    folder, utf8 = tmp_path_factory.mktemp("packages"), dict(os.environ, LC_ALL="C.UTF-8")
     def package(name, *defines, arch="x64"):
-        subprocess.run(["wixl", "-a", arch, "-o", str(folder / f"{name}.msi"), *(arg for define in defines for arg in ("-D", define)),
-                        str(wb.E2E_DIR / "packages" / "demo.wxs")], check=True, capture_output=True, timeout=60, env=utf8)
-        return folder / f"{name}.msi"
-    # The corpus: a 64-bit package of a low schema; an x86 one of code page 1252, its name beyond ASCII.
-    utf8 = dict(os.environ, LC_ALL="C.UTF-8")
+        subprocess.run(["wixl", "-a", arch, "-o", str(out := folder / f"{name}.msi"),
+                        *(arg for d in defines for arg in ("-D", d)), str(wb.E2E_DIR / "packages" / "demo.wxs")],
+                       check=True, capture_output=True, timeout=60, env=utf8)
+        return out
+    # The corpus: a 64-bit package of a low schema, an x86 one of code page 1252 named beyond ASCII.
     latin = package("corpus-latin", "Corpus=1", "Folder=ProgramFilesFolder", arch="x86")
     (folder / "_ForceCodepage.idt").write_text("\r\n\r\n1252\t_ForceCodepage\r\n")
     subprocess.run(["msibuild", str(latin), "-i", str(folder / "_ForceCodepage.idt"), "-q",
@@ -72,7 +71,7 @@ def benches(tmp_path_factory, display, program, tools):
 
 @pytest.fixture
 def make_bench(benches, program, tools, tmp_path):
-    """make_bench(doubles, private): a Bench on the shared prefix, or on a copy of its own."""
+    """make_bench(doubles, private): a Bench on the shared prefix, or on a copy."""
     made, (pristine, shared) = [], benches
     def make(doubles=True, private=False):
         made.append((wb.Bench(pristine[doubles].copy(tmp_path / "prefix"), program, tools) if private else shared[doubles],

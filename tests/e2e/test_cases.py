@@ -18,8 +18,7 @@ def test_case(steps, make_bench, artefacts):
     for case in steps:
         run_case(bench.reset(), case, artefacts)
 
-def fill(value, places):
-    """Texts, and lists, tuples and dicts of them, with <media>, <log>... filled in."""
+def fill(value, places):  # texts, and lists, tuples and dicts of them
     if isinstance(value, (list, tuple)):
         return type(value)(fill(item, places) for item in value)
     if isinstance(value, dict):
@@ -53,7 +52,7 @@ def run_case(bench, case, artefacts):
             prefix.reg_import(fill(text, places), view)
 
     line = fill(case.line or f'"<media>\\setup.exe" {case.args}', places)
-    if case.temp:  # Wine sets the temporary folder from the registry: cmd sets it for the run
+    if case.temp:  # Wine takes the temporary folder from the registry: cmd sets it for the run
         prefix.unix(case.temp).mkdir(parents=True, exist_ok=True)
         line = f'cmd /c "set TEMP={case.temp}&& set TMP={case.temp}&& {line}"'
     started = time.time()
@@ -68,7 +67,7 @@ def run_case(bench, case, artefacts):
     assert errors != [] or run.exit_code == 0, f"setupcheck finds no error in the media, but setup.exe failed\n{run.describe()}"
     assert run.exit_code == case.exit, run.describe()
 
-    # The log: at the path given, or in the temporary folder, named after the product and the start minute.
+    # The log: at the path given, or in the temporary folder (named after the product and the start minute).
     logs = bench.logs(case.temp)
     if case.log is None:
         planted = {prefix.unix(path) for path in case.files if ":" in path}
@@ -85,7 +84,7 @@ def run_case(bench, case, artefacts):
             assert len(logs) == 1 and logs[0].name in {f"{case.logname} Setup ({minute}).log" for minute in minutes}, \
                 f"logs in the temporary folder: {logs}\n{run.describe()}"
             places["<log>"], raw = places["<temp>"] + logs[0].name, logs[0].read_bytes()
-            # The installer's own log in the same file (the recording msi.dll writes a line into it)
+            # The installer's log in the same file (a line of the recording msi.dll)
             assert not case.temp or wb.INSTALLER_LOG_LINE in raw, "no installer's log in the setup log"
         places["<logname>"] = places["<log>"].rsplit("\\", 1)[-1]
         entries, cut = wb.setup_entries(raw, strict=case.msi != "wine")

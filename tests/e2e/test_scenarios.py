@@ -11,7 +11,8 @@ import bench as wb
 from cases import BAD_INPUT, S, TESTS_KEY, cond, text
 
 def test_one_run_per_package_at_a_time(make_bench):
-    """The guard is a mutex named after MsiPath (a backslash included): a second run ends with 3 and says why."""
+    """The guard, a mutex, is named after MsiPath (a backslash included): a second run ends with 3, saying why, until
+    the first has ended."""
     bench = make_bench()
     bench.script_doubles({})
     media = {name: bench.make_media(name, {"Main": {"MsiPath": "packages\\demo.msi", "MsiType": "Minor"}},
@@ -38,8 +39,7 @@ def detect(prefix, media, *args, line=""):
     report = output.decode("utf-8", "replace")
     return json.loads(report[report.index("{"):report.rindex("}") + 1]), output
 
-DETECT_KEY = TESTS_KEY + "\\Detect"
-WIDE = {"RegPath": DETECT_KEY + "\\Wide", "RegCond": "DWORD>=5"}
+WIDE = {"RegPath": TESTS_KEY + "\\Detect\\Wide", "RegCond": "DWORD>=5"}
 # Name -> (keys, verdict): a rule of each kind that Windows answers (the 64-bit registry view, a file's version, the
 # installed state, condition programs, one named without a folder: started from the media's folder as setup.exe
 # does); the rules' logic is the unit tests'.
@@ -50,10 +50,10 @@ DETECTED = {f"Rule {i}": (keys, verdict) for i, (verdict, keys) in enumerate([
     ("present", {"RunExeCond": cond(1, "hex", "6e656564")}), ("missing", {"RunExeCond": "tool.exe print 0 hex 6e656564"})])}
 
 def test_detection_report_reads_the_machine_as_setup_does(make_bench, artefacts):
-    """setupcheck.exe --detect judges each rule on the machine; its media check reads the package alike on Windows
-    (msi.dll) and on Linux (libmsi)."""
+    """setupcheck.exe --detect, apart from the media, judges each rule on the machine; the media check reads the
+    package alike on Windows (msi.dll) and Linux (libmsi)."""
     prefix = (bench := make_bench(doubles=False, private=True)).prefix
-    prefix.reg_import(f'[{DETECT_KEY}]\n"Wide"=dword:00000007', "64")
+    prefix.reg_import(f'[{TESTS_KEY}\\Detect]\n"Wide"=dword:00000007', "64")
     prereqs = {f"PreReq{i}": {"Name": name, "InstPath": "#Root#\\tool.exe", **keys}
                for i, (name, (keys, _)) in enumerate(DETECTED.items())}
     media = bench.make_media("detect", {"Main": {"MsiPath": "prereq.msi"}, **prereqs}, {
@@ -86,7 +86,7 @@ def test_detection_report_tells_where_the_run_stops(make_bench, artefacts, main,
 
 @pytest.mark.x86
 def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, artefacts, tmp_path):
-    """The box, read in Wine's trace: in a new prefix it can come before the run's process id."""
+    """The box before the log exists, read in Wine's trace: in a new prefix it can come before the run's process id."""
     bench = wb.Bench(wb.make_base_prefix(tmp_path / "win32", display, win32=True), program, tools).reset()
     try:
         media = bench.make_media("x64-package", {"Main": {"MsiPath": "demo.msi"}}, {"demo.msi": artefacts["demo"]})
@@ -95,7 +95,7 @@ def test_a_64_bit_package_is_refused_on_32_bit_windows(display, tools, program, 
         bench.kill_everything()
     assert (run.exit_code, re.findall(r'MSGBOX_OnInit L"([^"]*)"', run.output(1))) == (3, [S[153]]), run.describe()
 
-if wb.pe_architecture(wb.setup_exe()) != "x86":  # no such test for the x64 program (a skip fails CI)
+if wb.pe_architecture(wb.setup_exe()) != "x86":  # 32-bit Windows runs no x64 program (and a skip fails CI)
     del test_a_64_bit_package_is_refused_on_32_bit_windows
 
 @pytest.mark.parametrize("image", ["dist/x64/setup.exe", "dist/setup.exe"])

@@ -1,5 +1,4 @@
-// The recording double of msi.dll and MAPI32.DLL (tests/e2e/README.md): one library under both names, logging the
-// calls to recording_<its name>.log beside it.
+// The recording double of msi.dll and MAPI32.DLL (tests/e2e/README.md): one library, logging the calls beside it.
 #include "support.h"
 
 #include <mapi.h>
@@ -21,7 +20,7 @@ const wchar_t* const kValues[] = {L"", L"{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}"
 std::wstring g_folder, g_log, g_installerLog;
 bool g_appendInstallerLog = false;
 
-// One field of a call line: a text of the caller in UTF-8, CR, LF and "|" spelt out.
+// A call line's field: the caller's text in UTF-8, CR, LF and "|" spelt out.
 std::string Field(const wchar_t* text) {
     if (text == nullptr) return "(null)";
     std::string out;
@@ -50,7 +49,7 @@ std::string ExceptionChainVerdict() {
         const char* why = record < low || record + 8 > high ? "outside the stack"
                           : (record & 3) != 0 || record <= previous ? "misaligned or not above the one before"
                           : handler >= low && handler < high ? "has its handler on the stack" : nullptr;
-        if (why) return "broken: record " + std::to_string(depth) + " at " + Num(record) + " " + why;
+        if (why) return "broken: record " + Num(depth) + " at " + Num(record) + " " + why;
         previous = record;
         record = reinterpret_cast<ULONG_PTR>(entry->Next);
     }
@@ -62,7 +61,7 @@ std::string ExceptionChainVerdict() {
 
 // ---- msi.dll
 
-// The script's [Result] value, 0 by default.
+// recording_msi.ini's [Result] value, 0 by default.
 UINT Result(const wchar_t* key) {
     return GetPrivateProfileIntW(L"Result", key, 0, (g_folder + L"recording_msi.ini").c_str());
 }
@@ -109,7 +108,7 @@ void UnwindAsWindowsDoes() {
 }
 #endif
 
-// "held" when a handle of the caller keeps the package from being written during the call.
+// "held" when the caller's handle keeps the package from being written during the call.
 std::string Writability(const wchar_t* path) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -201,12 +200,12 @@ DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringW(MsiHandle record, UINT, wchar_t* bu
 DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyW(MsiHandle, UINT property, UINT* type, INT* number, FILETIME*,
                                                     wchar_t* buffer, DWORD* size) {
     if (property != 7) return 1608;  // the Template alone
-    *type = 30;                      // VT_LPSTR
+    *type = 30;  // VT_LPSTR
     if (number) *number = 0;
     return CopyOut(L"x64;1033", buffer, size);
 }
 
-// ---- MAPI32.DLL, always succeeding; the program binds the entries but sends through MAPISendMailW alone.
+// ---- MAPI32.DLL, always succeeding; the program binds these but sends through MAPISendMailW alone.
 
 #define RECORDED(name, ...) \
     DOUBLE_ENTRY ULONG WINAPI name(__VA_ARGS__) { Record(#name); return SUCCESS_SUCCESS; }

@@ -73,7 +73,7 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
-// A window's text; a message box's `stored` one, read without a message to its thread, which may be busy still.
+// A window's text; `stored`: read without a message to its thread (a message box's may be busy still).
 std::wstring Text(HWND window, bool stored = false) {
     const LRESULT length = stored ? GetWindowTextLengthW(window) : Send(window, WM_GETTEXTLENGTH, 0, 0);
     std::vector<wchar_t> buffer(static_cast<size_t>(length) + 2);
@@ -108,7 +108,7 @@ DWORD Pid(HWND window) {
 }
 
 // A list view's rows. Its item messages carry pointers into the dialog's process: into a section mapped into both
-// (under the x86 emulation ReadProcessMemory and WriteProcessMemory reach the wrong place).
+// (under the x86 emulation Read/WriteProcessMemory reach the wrong place).
 struct Shared {
     LVITEMW item;
     RECT rect;
@@ -185,13 +185,13 @@ DWORD WINAPI AnswerLists(LPVOID) {
     ExitProcess(0);  // the bench closed the pipe
 }
 
-// A message box (a dialog with the static control 0xFFFF) is reported once filled in, which
-// under emulation takes a while, or after 3 s as it is.
+// A message box (a dialog with the static control 0xFFFF) is reported once filled in (slow under emulation), or
+// after 3 s as it is.
 int Watch() {
     InitializeCriticalSection(&g_output);
     CloseHandle(CreateThread(nullptr, 0, AnswerLists, nullptr, 0, nullptr));
     Emit("{\"ready\":true}");
-    std::map<HWND, DWORD> appeared;  // each box on the screen -> when it was first seen
+    std::map<HWND, DWORD> appeared;  // when each box on the screen was first seen
     std::vector<HWND> reported;
     for (;; Sleep(50)) {
         std::vector<HWND> boxes;
@@ -234,7 +234,7 @@ int StartAndWait(const wchar_t* line) {
     return static_cast<int>(code);
 }
 
-// A process that outlives this one and inherits every handle it can.
+// A process that outlives this one, inheriting every handle it can.
 bool LeaveProcessBehind() {
     const HANDLE handles[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
                               GetStdHandle(STD_ERROR_HANDLE)};
@@ -280,8 +280,8 @@ int Inherited(const wchar_t* marker) {
     return LeaveProcessBehind() ? 0 : 253;
 }
 
-// race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates the last access set back
-// to 2001), as a program that watches the media could.
+// race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates the last access, set back
+// to 2001), as a program watching the media could.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
     const SYSTEMTIME old = {2001, 1, 1, 1, 0, 0, 0, 0};
     FILETIME access = {};
@@ -306,7 +306,7 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// print CODE MODE VALUE: a condition program; its output in pieces, which a pipe takes.
+// print CODE MODE VALUE: a condition program; its output in pieces a pipe takes.
 bool Print(const std::wstring& mode, const wchar_t* value) {
     std::string out;
     if (mode == L"hex") {
