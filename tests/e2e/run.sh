@@ -1,6 +1,5 @@
 #!/bin/sh
-# The end-to-end tests (README.md): builds the helpers of tools/ for the program
-# under test (SETUP_EXE, built already), then runs pytest with the arguments.
+# The end-to-end tests (README.md): builds the helpers of tools/ for SETUP_EXE, then runs pytest with the arguments.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/../.."
@@ -13,9 +12,8 @@ done
 /usr/bin/python3 -c 'import pytest' 2>/dev/null || missing="$missing python3-pytest"
 [ -z "$missing" ] || fail "missing:$missing (install the packages of tests/e2e/requirements-apt.txt)"
 
-# 32-bit Wine runs under qemu-user, which takes about a minute per process to
-# reserve the address space above 2 GB; with a guest space of 2 GB + 16 MB
-# there is nothing up there, and a process starts in about 3 seconds.
+# Under qemu-user a 32-bit Wine process takes a minute to reserve the space above 2 GB; with a guest space of
+# 2 GB + 16 MB there is none, and it starts in about 3 seconds.
 export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0x81000000}
 export SETUP_EXE=${SETUP_EXE:-dist/x64/setup.exe}
 [ -f "$SETUP_EXE" ] || fail "$SETUP_EXE is missing: build the program first"

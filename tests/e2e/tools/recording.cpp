@@ -1,5 +1,4 @@
-// The recording test double of msi.dll and MAPI32.DLL (tests/e2e/README.md: its script and call lines): one
-// library, put in the system folder under both names, that logs the calls to recording_<its name>.log beside it.
+// The recording double of msi.dll and MAPI32.DLL (tests/e2e/README.md): one library, logging the calls beside it.
 #include "support.h"
 
 #include <mapi.h>
@@ -13,16 +12,15 @@ namespace {
 
 using MsiHandle = unsigned long;
 
-// The demo package: a view and its record are handles of the queried property (1-3; 0 for any other query). The
-// runs through Wine's own msi.dll check how the program uses the handles.
+// The demo package: a view and its record are kView + the queried property (1-3; 0: any other query).
 constexpr MsiHandle kView = 0x200;
 const wchar_t* const kQueried[] = {L"", L"ProductCode", L"ProductVersion", L"ProductName"};
 const wchar_t* const kValues[] = {L"", L"{5A0C6E1B-3F2D-4C8A-9E47-1D2B3C4D5E61}", L"1.0.0", L"Demo Product"};
 
 std::wstring g_folder, g_log, g_installerLog;
-DWORD g_installerLogAttributes = 0;
+bool g_appendInstallerLog = false;
 
-// One field of a call line: a text of the caller in UTF-8, CR, LF and "|" spelt out.
+// A call line's field: the caller's text in UTF-8, CR, LF and "|" spelt out.
 std::string Field(const wchar_t* text) {
     if (text == nullptr) return "(null)";
     std::string out;
@@ -51,7 +49,7 @@ std::string ExceptionChainVerdict() {
         const char* why = record < low || record + 8 > high ? "outside the stack"
                           : (record & 3) != 0 || record <= previous ? "misaligned or not above the one before"
                           : handler >= low && handler < high ? "has its handler on the stack" : nullptr;
-        if (why) return "broken: record " + std::to_string(depth) + " at " + Num(record) + " " + why;
+        if (why) return "broken: record " + Num(depth) + " at " + Num(record) + " " + why;
         previous = record;
         record = reinterpret_cast<ULONG_PTR>(entry->Next);
     }
@@ -63,7 +61,7 @@ std::string ExceptionChainVerdict() {
 
 // ---- msi.dll
 
-// The script's [Result] value (recording_msi.ini beside the double, written by the bench), 0 by default.
+// recording_msi.ini's [Result] value, 0 by default.
 UINT Result(const wchar_t* key) {
     return GetPrivateProfileIntW(L"Result", key, 0, (g_folder + L"recording_msi.ini").c_str());
 }
@@ -72,18 +70,13 @@ UINT Result(const wchar_t* key) {
 UINT CopyOut(const std::wstring& value, wchar_t* buffer, DWORD* size) {
     const DWORD length = static_cast<DWORD>(value.size()), available = *size;
     *size = length;
-    if (buffer == nullptr) return ERROR_SUCCESS;
-    if (available <= length) {
-        if (available > 0) lstrcpynW(buffer, value.c_str(), static_cast<int>(available));
-        return ERROR_MORE_DATA;
-    }
-    memcpy(buffer, value.c_str(), (length + 1) * sizeof(wchar_t));
-    return ERROR_SUCCESS;
+    if (buffer && available > 0) lstrcpynW(buffer, value.c_str(), static_cast<int>(available));
+    return buffer && available <= length ? ERROR_MORE_DATA : ERROR_SUCCESS;
 }
 
 #if defined(__i386__)
-// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller; Wine's does. The program's
-// import of it is pointed at a wrapper that clears them, so that its guard runs as on Windows.
+// Windows' RtlUnwind does not keep ebx, esi, edi and ebp for its caller; Wine's does. The program's import of it
+// is pointed at a wrapper that clears them, so that its guard runs as on Windows.
 extern "C" {
 void* g_realRtlUnwind = nullptr;
 void __stdcall ClearingRtlUnwind(void*, void*, void*, void*);
@@ -115,7 +108,7 @@ void UnwindAsWindowsDoes() {
 }
 #endif
 
-// "held" when a handle of the caller keeps the package from being written during the call.
+// "held" when the caller's handle keeps the package from being written during the call.
 std::string Writability(const wchar_t* path) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -134,22 +127,21 @@ UINT Installed(const wchar_t* package, const wchar_t* resultKey) {
         Fault();
     }
     if (!g_installerLog.empty())
-        AppendBytes(g_installerLog, "=== recording installer log ===\r\n", (g_installerLogAttributes & 1) != 0);
+        AppendBytes(g_installerLog, "=== recording installer log ===\r\n", g_appendInstallerLog);
     return Result(resultKey);
 }
 
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        const std::wstring path = ModulePath(instance);
-        const size_t at = path.find_last_of(L"\\/") + 1;
-        std::wstring name = path.substr(at, path.rfind(L'.') - at);  // as the program named it: "MAPI32" or "msi"
-        for (wchar_t& c : name) c = towlower(c);
-        g_folder = path.substr(0, at);
-        g_log = g_folder + L"recording_" + name + L".log";
-        Record("Load", Utf8(ModulePath()));
-    }
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    const std::wstring path = ModulePath(instance);
+    const size_t at = path.find_last_of(L"\\/") + 1;
+    std::wstring name = path.substr(at, path.rfind(L'.') - at);  // as the program named it: "MAPI32" or "msi"
+    for (wchar_t& c : name) c = towlower(c);
+    g_folder = path.substr(0, at);
+    g_log = g_folder + L"recording_" + name + L".log";
+    Record("Load", Utf8(ModulePath()));
     return TRUE;
 }
 
@@ -161,7 +153,7 @@ DOUBLE_ENTRY int WINAPI MsiSetInternalUI(int level, HWND* window) {
 DOUBLE_ENTRY UINT WINAPI MsiEnableLogW(DWORD mode, const wchar_t* path, DWORD attributes) {
     Record("MsiEnableLogW", Num(mode), Field(path), Num(attributes));
     g_installerLog = path ? path : L"";  // as long as the caller's, which may not open
-    g_installerLogAttributes = attributes;
+    g_appendInstallerLog = (attributes & 1) != 0;
     return ERROR_SUCCESS;
 }
 
@@ -178,11 +170,14 @@ DOUBLE_ENTRY UINT WINAPI MsiApplyPatchW(const wchar_t* patch, const wchar_t* ins
 
 // Bound by the program, which upgrades through MsiInstallProductW.
 DOUBLE_ENTRY UINT WINAPI MsiReinstallProductW(const wchar_t*, DWORD) { return ERROR_SUCCESS; }
-
 DOUBLE_ENTRY int WINAPI MsiQueryProductStateW(const wchar_t*) { return -1; }  // unknown: not installed
+DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseW(const wchar_t*, const wchar_t*, MsiHandle* handle) { *handle = 1; return 0; }
+DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle, MsiHandle) { return ERROR_SUCCESS; }
+DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle) { return ERROR_SUCCESS; }
+DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoW(const wchar_t*, const wchar_t*, wchar_t*, DWORD*) { return 1605; }
 
-DOUBLE_ENTRY UINT WINAPI MsiOpenDatabaseW(const wchar_t*, const wchar_t*, MsiHandle* database) {
-    *database = 1;
+DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationW(MsiHandle, const wchar_t*, UINT, MsiHandle* summary) {
+    *summary = 1;
     return ERROR_SUCCESS;
 }
 
@@ -193,8 +188,6 @@ DOUBLE_ENTRY UINT WINAPI MsiDatabaseOpenViewW(MsiHandle, const wchar_t* sql, Msi
     return ERROR_SUCCESS;
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiViewExecute(MsiHandle, MsiHandle) { return ERROR_SUCCESS; }
-
 DOUBLE_ENTRY UINT WINAPI MsiViewFetch(MsiHandle view, MsiHandle* record) {
     *record = view;
     return view > kView ? ERROR_SUCCESS : ERROR_NO_MORE_ITEMS;
@@ -204,39 +197,21 @@ DOUBLE_ENTRY UINT WINAPI MsiRecordGetStringW(MsiHandle record, UINT, wchar_t* bu
     return CopyOut(kValues[record - kView], buffer, size);
 }
 
-DOUBLE_ENTRY UINT WINAPI MsiCloseHandle(MsiHandle) { return ERROR_SUCCESS; }
-
-DOUBLE_ENTRY UINT WINAPI MsiGetProductInfoW(const wchar_t*, const wchar_t*, wchar_t*, DWORD*) { return 1605; }
-
-DOUBLE_ENTRY UINT WINAPI MsiGetSummaryInformationW(MsiHandle, const wchar_t*, UINT, MsiHandle* summary) {
-    *summary = 1;
-    return ERROR_SUCCESS;
-}
-
 DOUBLE_ENTRY UINT WINAPI MsiSummaryInfoGetPropertyW(MsiHandle, UINT property, UINT* type, INT* number, FILETIME*,
                                                     wchar_t* buffer, DWORD* size) {
     if (property != 7) return 1608;  // the Template alone
-    *type = 30;                      // VT_LPSTR
+    *type = 30;  // VT_LPSTR
     if (number) *number = 0;
     return CopyOut(L"x64;1033", buffer, size);
 }
 
-// ---- MAPI32.DLL, always succeeding; the program binds the entries but sends through MAPISendMailW alone.
+// ---- MAPI32.DLL, always succeeding; the program binds these but sends through MAPISendMailW alone.
 
-DOUBLE_ENTRY ULONG WINAPI MAPILogon(ULONG_PTR, LPSTR, LPSTR, FLAGS, ULONG, LPLHANDLE) {
-    Record("MAPILogon");
-    return SUCCESS_SUCCESS;
-}
-
-DOUBLE_ENTRY ULONG WINAPI MAPILogoff(LHANDLE, ULONG_PTR, FLAGS, ULONG) {
-    Record("MAPILogoff");
-    return SUCCESS_SUCCESS;
-}
-
-DOUBLE_ENTRY ULONG WINAPI MAPISendMail(LHANDLE, ULONG_PTR, lpMapiMessage, FLAGS, ULONG) {
-    Record("MAPISendMail");
-    return SUCCESS_SUCCESS;
-}
+#define RECORDED(name, ...) \
+    DOUBLE_ENTRY ULONG WINAPI name(__VA_ARGS__) { Record(#name); return SUCCESS_SUCCESS; }
+RECORDED(MAPILogon, ULONG_PTR, LPSTR, LPSTR, FLAGS, ULONG, LPLHANDLE)
+RECORDED(MAPILogoff, LHANDLE, ULONG_PTR, FLAGS, ULONG)
+RECORDED(MAPISendMail, LHANDLE, ULONG_PTR, lpMapiMessage, FLAGS, ULONG)
 
 // Its message has MapiMessage's layout with UTF-16 texts.
 DOUBLE_ENTRY ULONG WINAPI MAPISendMailW(LHANDLE session, ULONG_PTR ui, lpMapiMessage message, FLAGS flags,

@@ -1,5 +1,4 @@
-// tool.exe VERB ...: the helper program of the end-to-end tests (its verbs: tests/e2e/README.md).
-// Under another name (a planted msiexec.exe) it appends its path and command line to "<its path>.started".
+// tool.exe VERB ...: the end-to-end tests' helper program (tests/e2e/README.md).
 #include "support.h"
 
 #include <commctrl.h>
@@ -13,7 +12,7 @@
 
 namespace {
 
-// Starts LINE; with `handles` (input, output, error) as its standard handles.
+// `handles`: its standard input, output and error.
 bool Start(std::wstring line, bool inherit, PROCESS_INFORMATION* process, const HANDLE* handles = nullptr) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -32,12 +31,11 @@ DWORD ExitCodeAtEnd(HANDLE process) {
 }
 
 // ---- watch: message boxes as they come and go, a process's dialogs on "list PID"
-
 CRITICAL_SECTION g_output;
 
 void Emit(const std::string& line) {
     EnterCriticalSection(&g_output);
-    std::printf("%s\n", line.c_str());
+    std::puts(line.c_str());
     std::fflush(stdout);
     LeaveCriticalSection(&g_output);
 }
@@ -75,7 +73,7 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
-// A window's text; a message box's `stored` one, read without a message to its thread, which may be busy still.
+// A window's text; `stored`: read without a message to its thread (a message box's may be busy still).
 std::wstring Text(HWND window, bool stored = false) {
     const LRESULT length = stored ? GetWindowTextLengthW(window) : Send(window, WM_GETTEXTLENGTH, 0, 0);
     std::vector<wchar_t> buffer(static_cast<size_t>(length) + 2);
@@ -109,8 +107,8 @@ DWORD Pid(HWND window) {
     return pid;
 }
 
-// A list view's rows. Its item messages carry pointers into the dialog's process, so they point into a section
-// mapped into both processes: under the x86 emulation ReadProcessMemory and WriteProcessMemory reach the wrong place.
+// A list view's rows. Its item messages carry pointers into the dialog's process: into a section mapped into both
+// (under the x86 emulation Read/WriteProcessMemory reach the wrong place).
 struct Shared {
     LVITEMW item;
     RECT rect;
@@ -138,10 +136,8 @@ std::string Rows(HWND list) {
     std::vector<std::string> rows;
     for (int i = 0; mapped && i < static_cast<int>(Send(list, LVM_GETITEMCOUNT, 0, 0)); ++i) {
         *here = {};
-        here->item.mask = LVIF_TEXT | LVIF_IMAGE;
-        here->item.iItem = i;
+        here->item.mask = LVIF_TEXT | LVIF_IMAGE, here->item.iItem = i, here->item.cchTextMax = 1023;
         here->item.pszText = reinterpret_cast<LPWSTR>(at(here->text));
-        here->item.cchTextMax = 1023;
         Send(list, LVM_GETITEMW, 0, at(&here->item));
         std::string row = "{\"text\":" + Json(here->text) + ",\"image\":" + std::to_string(here->item.iImage);
         for (int part : {LVIR_ICON, LVIR_LABEL}) {
@@ -189,13 +185,13 @@ DWORD WINAPI AnswerLists(LPVOID) {
     ExitProcess(0);  // the bench closed the pipe
 }
 
-// A message box (a dialog with the static control 0xFFFF) is reported once filled in, which
-// under emulation takes a while, or after 3 s as it is.
+// A message box (a dialog with the static control 0xFFFF) is reported once filled in (slow under emulation), or
+// after 3 s as it is.
 int Watch() {
     InitializeCriticalSection(&g_output);
     CloseHandle(CreateThread(nullptr, 0, AnswerLists, nullptr, 0, nullptr));
     Emit("{\"ready\":true}");
-    std::map<HWND, DWORD> appeared;  // each box on the screen -> when it was first seen
+    std::map<HWND, DWORD> appeared;  // when each box on the screen was first seen
     std::vector<HWND> reported;
     for (;; Sleep(50)) {
         std::vector<HWND> boxes;
@@ -238,7 +234,7 @@ int StartAndWait(const wchar_t* line) {
     return static_cast<int>(code);
 }
 
-// A process that outlives this one and inherits every handle it can.
+// A process that outlives this one, inheriting every handle it can.
 bool LeaveProcessBehind() {
     const HANDLE handles[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
                               GetStdHandle(STD_ERROR_HANDLE)};
@@ -251,8 +247,7 @@ const char kMappingText[] = "the starting tool's mapping";
 DWORD WINAPI ReadToEnd(LPVOID pipe) {
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr)) {
-    }
+    while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr)) {}
     return 0;
 }
 
@@ -285,8 +280,8 @@ int Inherited(const wchar_t* marker) {
     return LeaveProcessBehind() ? 0 : 253;
 }
 
-// race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates
-// the last access set back to 2001), as a program that watches the media could.
+// race FROM TO MARKER LINE: FROM written over TO once LINE has read it (relatime updates the last access, set back
+// to 2001), as a program watching the media could.
 int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wchar_t* line) {
     const SYSTEMTIME old = {2001, 1, 1, 1, 0, 0, 0, 0};
     FILETIME access = {};
@@ -311,7 +306,7 @@ int Race(const wchar_t* from, const wchar_t* to, const wchar_t* marker, const wc
     return static_cast<int>(ExitCodeAtEnd(process.hProcess));
 }
 
-// print CODE MODE VALUE: a condition program; its output in pieces, which a pipe takes.
+// print CODE MODE VALUE: a condition program; its output in pieces a pipe takes.
 bool Print(const std::wstring& mode, const wchar_t* value) {
     std::string out;
     if (mode == L"hex") {
@@ -341,6 +336,7 @@ LONG WINAPI EndQuietly(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; 
 
 int main() {
     const std::wstring self = ModulePath();
+    // Under another name (a planted msiexec.exe): its path and command line to "<its path>.started".
     if (lstrcmpiW(self.substr(self.find_last_of(L"\\/") + 1).c_str(), L"tool.exe") != 0) {
         AppendBytes(self + L".started", Utf8(self + L" | " + GetCommandLineW() + L"\r\n"));
         return 0;
