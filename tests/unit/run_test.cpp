@@ -54,7 +54,8 @@ const RunCase kRuns[] = {
      {"EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|"}},
     {kPatch, "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none", {"Demo Update|"}},
     {kPatch, "/i /passive", nullptr, "0", {},
-     {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n"}, {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
+     {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n", "Setup complete\r\n"},
+     {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
     // Prerequisites, product, post-requisites, then their restart.
     {kPrereqs + kPost, "/i /quiet", Children(3010, 0), "1641|done|-|-|-|0|started", {},
      {"Install the component 'Runtime'.\r\n", "Calling MsiInstallProduct", "Install the component 'Notes'.\r\n",
