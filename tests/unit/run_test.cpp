@@ -88,6 +88,7 @@ const RunCase kRuns[] = {
     // A component's restart ends the run; the installer's 3010 is the caller's with /norestart.
     {kPrereqs, "/i /quiet", Children(1641, 0), "1641|prerequisites|-|-|-|-|started", {}, {}, {"!InstallProduct"}},
     {"", "/i /quiet /norestart", [](OS& os) { os.msi.installResult.result = 3010; }, "3010"},
+    {"", "/i /quiet", [](OS& os) { os.msi.installResult.result = 1618; }, "1618|installation|-|-|-|1618|none"},
     // The package's digest, checked under the guard.
     {"Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|installation|-|{\"component\": \"C:\\\\Kits\\\\demo.msi\", \"reason\": \"digest\"}|-|-|none", {},
