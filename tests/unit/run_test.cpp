@@ -48,6 +48,8 @@ const RunCase kRuns[] = {
      {"Demo (1.0) Setup|Older version of this product is already installed."}, {},
      {"ProductInfo {C0DE}|VersionString", "SetInternalUI 5", "InstallProduct C:\\Kits\\demo.msi|REINSTALL=ALL"}},
     {"", "/i /quiet", Installed("1.1", {}), "1638|installation|-|-|-|3000|none", {}, {"Newer version of this product"}},
+    {"", "/i", Installed("0.9", {7}), "0|installation|-|-|\"upgrade\"|-|none", {"Demo (1.0) Setup|Older version"}, {},
+     {"!InstallProduct"}},
     {"", "/i /quiet", [](OS& os) { os.msi.installResult.result = 3010; }, "3010|done|-|-|-|3010|needed"},
     {kPatch + "VersionTarget=1.0\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"}, {},
