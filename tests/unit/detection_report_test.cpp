@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "checker/setupcheck_command.h"
+#include "diagnostics/text_format.h"
+#include "driver/command_line.h"
 #include "fake_platform.h"
 
 namespace setup {
@@ -19,14 +21,15 @@ const std::string kHost = "Windows 10.0, 64-bit, administrator: yes, MinWinVersi
 const std::string kRules =
     "PreReq0 Runtime: missing, listed, not ticked, installed by setup.exe\n  rule: FilePath=C:\\none.dll FileVer=1.0.0.0\n"
     "  observed: file 'C:\\none.dll': no version, Error(2)'Not found.'.\nPreReq1 Web: missing, listed, not installed "
-    "unattended, %s\n  rule: HKEY_LOCAL_MACHINE\\S\\V DWORD>=1\n  observed: registry HKEY_LOCAL_MACHINE\\S\\V (32-bit "
-    "view): Error(2)'Not found.'.\nPreReq2 Probe: missing, listed, %s\n  rule: RunExeCond=\"probe\" 2\n"
+    "unattended, <web>\n  rule: HKEY_LOCAL_MACHINE\\S\\V DWORD>=1\n  observed: registry HKEY_LOCAL_MACHINE\\S\\V (32-bit "
+    "view): Error(2)'Not found.'.\nPreReq2 Probe: missing, listed, <probe>\n  rule: RunExeCond=\"probe\" 2\n"
     "  observed: program '\"probe\" 2': exit code 0, output ''\nPostReq0 Notes: runs, listed, not installed unattended\n";
 const std::string kRecord = " /record C:\\r.json";
 
 std::string Rules(const std::string& web, const std::string& probe) {
-    std::string text = kRules.substr(0, kRules.find("%s")) + web + kRules.substr(kRules.find("%s") + 2);
-    return text.replace(text.find("%s"), 2, probe);
+    std::string text = kRules;
+    ReplaceAll(text, "<web>", web), ReplaceAll(text, "<probe>", probe);
+    return text;
 }
 
 TEST(DetectionReport, ThePlanInTheCheckersWords) {
@@ -74,10 +77,7 @@ TEST(DetectionReport, ThePlanInTheCheckersWords) {
         os.fileSystem.contents["C:\\Kits\\r.exe"], os.fileSystem.contents["C:\\Kits\\probe.exe"];
         os.procs.children["\"C:\\Kits\\probe.exe\" 2"] = {};  // from the media's folder, as setup.exe starts it
         std::vector<std::string> args = {"--detect", "C:\\Kits", "--"};
-        for (size_t at = 0, end; at < row.line.size(); at = end + 1) {
-            end = std::min(row.line.find(' ', at), row.line.size());
-            args.push_back(row.line.substr(at, end - at));
-        }
+        for (Token t; NextToken(row.line, t.End(), &t);) args.push_back(row.line.substr(t.start, t.length));
         NoArchives archives;
         EXPECT_EQ(checker::RunSetupCheck(args, os.fileSystem, os.msi, archives, &os).out, kHost + row.text);
     }
