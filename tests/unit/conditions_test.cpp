@@ -113,6 +113,8 @@ TEST(ComponentSections, KeysMacrosRegistryInstallersAndTheSpecialNames) {
 
     os.sys.environment["Path"] = "C:\\windows";
     EXPECT_EQ(ResolveInstallers(os, ReadPrerequisiteList(ini, macros)).size(), 5u) << "no oci.dll on the Path";
+    os.sys.environment["Path"] = "C:\\oracle\\bin;C:\\windows";
+    EXPECT_EQ(ResolveInstallers(os, ReadPrerequisiteList(ini, macros)).size(), 4u) << "its folder first";
     EXPECT_EQ(ReadPrerequisiteList(ini, PathMacros())[0].InstPath, "#Root#\\client.msi") << "macros known only to the machine";
     const ComponentList post = ReadPostRequisiteList(ini, macros);
     ASSERT_EQ(post.size(), 2u);

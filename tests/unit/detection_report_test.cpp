@@ -36,6 +36,7 @@ TEST(DetectionReport, ThePlanInTheCheckersWords) {
     const struct {
         std::string ini, line;  // ini after "MsiPath=demo.msi\n"; the run's command line
         std::string text;       // after kHost
+        bool x86 = false;       // on 32-bit Windows
     } rows[] = {
         {kComponents, "/i",
          "not set\nCommand line: /i\nPrerequisites run: a fresh install\nPlan: a fresh install\n"
@@ -55,6 +56,9 @@ TEST(DetectionReport, ThePlanInTheCheckersWords) {
         {"MinWinVersion=99.0\n", "/i /quiet",
          "not met\nCommand line: /i /quiet\nPrerequisites not run: MinWinVersion not met\n"
          "Plan: the run stops at host checks: MinWinVersion not met (exit code 3)\n"},
+        {"", "/i /quiet",
+         "not set\nCommand line: /i /quiet\nPrerequisites not run: a 64-bit package on 32-bit Windows\n"
+         "Plan: the run stops at host checks: a 64-bit package on 32-bit Windows (exit code 3)\n", true},
         {"MsiType=Bogus\n", "/i /quiet" + kRecord,
          "not set\nCommand line: /i /quiet /record C:\\r.json (never waits for a person)\n"
          "Prerequisites not run: MsiType 'Bogus' does not fit the package\n"
@@ -74,12 +78,15 @@ TEST(DetectionReport, ThePlanInTheCheckersWords) {
         SCOPED_TRACE(row.ini + row.line);
         fake::Platform os;
         os.Kit("[Main]\nMsiPath=demo.msi\n" + row.ini);
+        os.sys.architecture = row.x86 ? 0 : 9;
         os.fileSystem.contents["C:\\Kits\\r.exe"], os.fileSystem.contents["C:\\Kits\\probe.exe"];
         os.procs.children["\"C:\\Kits\\probe.exe\" 2"] = {};  // from the media's folder, as setup.exe starts it
         std::vector<std::string> args = {"--detect", "C:\\Kits", "--"};
         for (Token t; NextToken(row.line, t.End(), &t);) args.push_back(row.line.substr(t.start, t.length));
         NoArchives archives;
-        EXPECT_EQ(checker::RunSetupCheck(args, os.fileSystem, os.msi, archives, &os).out, kHost + row.text);
+        std::string host = kHost;
+        if (row.x86) ReplaceAll(host, "64-bit", "32-bit");
+        EXPECT_EQ(checker::RunSetupCheck(args, os.fileSystem, os.msi, archives, &os).out, host + row.text);
     }
 }
 

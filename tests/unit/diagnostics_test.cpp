@@ -24,7 +24,7 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
     EXPECT_EQ(FormatBounded(6, "%s-%d", "abc", 42) + "|" + FormatBounded(1, "%s", "abc") + FormatBounded(0, "%s", "x"), "abc-4|");
     EXPECT_EQ(Format("%s", std::string(5000, 'x').c_str()).size(), 5000u);
     std::string text = "#Root##Root#x";
-    ReplaceAll(text, "#Root#", "#Root#\\a");
+    ReplaceAll(text, "#Root#", "#Root#\\a"), ReplaceAll(text, "", "y");
     EXPECT_EQ(text, "#Root#\\a#Root#\\ax");
     EXPECT_TRUE(StartsWithNoCase("msiexec", "MSIEXEC") && !ContainsNoCase("LibreOffice", "Libre Office"));
     // Cut after whole characters, counted in UTF-16 units.

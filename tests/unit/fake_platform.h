@@ -95,6 +95,7 @@ public:
     bool administrator = true;
     std::set<std::string> mutexes;  // held now
     uint32_t restartError = 0;
+    bool mayShutDown = false;  // without the privilege the restart fails, as Windows' does
     std::map<uint32_t, std::string> errorTexts = {{2, "Not found.\r\n"}, {1603, "Fatal error.\r\n"}};
     std::map<std::string, std::string> environment;
 
@@ -107,7 +108,8 @@ public:
     }
     bool IsAdministrator() override { return administrator; }
     std::unique_ptr<platform::Held> CreateNamedMutex(const std::string& name, bool* existed) override;
-    uint32_t Restart(uint32_t) override { return restartError; }
+    void EnableShutdownPrivilege() override { mayShutDown = true; }
+    uint32_t Restart(uint32_t) override { return mayShutDown ? restartError : 1314; }
     bool ErrorMessage(uint32_t code, std::string* text) override {
         return errorTexts.count(code) && Give(errorTexts[code], text);
     }

@@ -184,6 +184,7 @@ TEST(WindowsDisplayName, NamesAndServicePackText) {
     const std::tuple<uint32_t, uint32_t, uint16_t, uint16_t, const char*> cases[] = {
         {5, 1, 3, 0, "'Windows XP' (Servi\xF1" "e Pack 3)"}, {5, 1, 2, 1, "'Windows XP' (Servi\xF1" "e Pack 2.1)"},
         {5, 1, 0, 4, "'Windows XP'"},  {6, 4, 0, 0, "'Windows 6.4'"},  {10, 5, 0, 0, "'Windows 10'"},
+        {5, 0, 0, 0, "'Windows 2000'"},
     };
     for (const auto& [major, minor, spMajor, spMinor, text] : cases) {
         EXPECT_EQ(WindowsDisplayName(major, minor, spMajor, spMinor), text);
@@ -264,7 +265,7 @@ TEST(ParseCommandLine, EachReaderWalksTheTokensByItsOwnRules) {
         {"/i A=1 " + longest, "install, properties A=1 " + longest}, {"/i -X=1 Y=", "install, properties Y="},
         {"/i /record C:\\a=b.json Y=1", "install, properties Y=1, record C:\\a=b.json"},
         // The record: the token after the option, whatever it is.
-        {"/i /record C:\\r.json /quiet", "install, quiet, record C:\\r.json"},
+        {"/i /record C:\\r.json /quiet", "install, quiet, record C:\\r.json"}, {"/i /record \"\"", "install"},
         {"/i -RECORD \"C:\\My Results\\r.json\"", "install, record C:\\My Results\\r.json"},
         // No restart: anywhere after the switch, in any case.
         {"/i /quiet A=1 -NoRestart", "install, quiet, properties A=1, no restart"},
