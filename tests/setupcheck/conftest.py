@@ -16,7 +16,7 @@ PATCH_CODE = "{D3F1A2B4-0C5E-4F6A-8B7C-9D0E1F2A3B4C}"
 # number; a patch has its targets as Template and its code first in the revision number.
 DELETE = "DELETE FROM `Property` WHERE `Property`="
 VARIANTS = {"noname": ["-q", DELETE + "'ProductName'"], "nomaker": ["-q", DELETE + "'Manufacturer'"],
-            "nocode": ["-q", DELETE + "'ProductCode'"],
+            "nocode": ["-q", DELETE + "'ProductCode'"], "noallusers": ["-q", DELETE + "'ALLUSERS'"],
             "dual": ["-q", "UPDATE `Property` SET `Value`='2' WHERE `Property`='ALLUSERS'"],
             **{kind.lower(): ["-s", "Demo Product", "Demo Maker", f"{kind};1033", PATCH_CODE]
                for kind in ("Intel", "Arm64", "Intel64")},

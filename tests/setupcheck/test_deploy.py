@@ -24,7 +24,8 @@ CODES = [[0, "success"], [1602, "failed"], [1618, "retry"], [1638, "failed"], [1
          [3, "failed"]]
 AS_USER = ": the engines install it as the signed-in user, who must be an administrator: setup.exe asks for administrator rights\n"
 DUAL = "Main MsiPath: the product is dual-purpose (ALLUSERS=2)"
-WINGET = {"--id": "DemoMaker.DemoProduct", "--url": "https://example.com/demo.zip", "--sha256": "AB" * 32}
+# The longest identifier (eight parts, one of 32 characters) and a digest in both letter cases.
+WINGET = {"--id": "DemoMaker." + "Demo" * 8 + ".A.B.C.D.E.F", "--url": "https://example.com/demo.zip", "--sha256": "0fF" * 21 + "a"}
 
 
 @pytest.fixture
@@ -121,7 +122,7 @@ def test_definitions_follow_the_program_and_the_package(keys, files, intune, win
     manifests = {path.name: yaml.safe_load(path.read_text()) for path in out.iterdir()}
     for manifest in manifests.values():
         jsonschema.validate(manifest, json.loads((SCHEMAS / f"manifest.{manifest['ManifestType']}.1.28.0.json").read_text()))
-    installer = manifests["DemoMaker.DemoProduct.installer.yaml"]
+    installer = manifests[WINGET["--id"] + ".installer.yaml"]
     assert (installer["Installers"][0]["Architecture"], installer["Scope"], installer["ProductCode"],
             {c["InstallerReturnCode"]: c["ReturnResponse"] for c in installer["ExpectedReturnCodes"]}) == (
         *winget, DEMO_CODE, {1602: "cancelledByUser", 1618: "installInProgress", 1638: "downgrade",
@@ -182,7 +183,7 @@ def test_winget_zip_is_the_same_for_the_same_media(medium, tmp_path_factory):
             os.utime(path, (when, when))
         archive, out = written / f"demo{when}.zip", written / f"manifests{when}"
         deploy("winget", folder, *options({"--sha256": None, "--zip": archive}), "--out", out)
-        installer = yaml.safe_load((out / "DemoMaker.DemoProduct.installer.yaml").read_text())
+        installer = yaml.safe_load((out / f"{WINGET['--id']}.installer.yaml").read_text())
         assert installer["Installers"][0]["InstallerSha256"] == hashlib.sha256(archive.read_bytes()).hexdigest()
         archives.append(archive.read_bytes())
     assert archives[0] == archives[1]
@@ -193,7 +194,7 @@ def test_winget_zip_is_the_same_for_the_same_media(medium, tmp_path_factory):
 @pytest.mark.parametrize("change, error", [
     ({"--id": "Demo"}, "--id must be PUBLISHER.PRODUCT: two to eight parts of 1 to 32 characters, without blanks or \\/:*?\"<>|"),
     ({"--url": "ftp://example.com/demo.zip"}, "--url must begin with http:// or https://"),
-    ({"--sha256": "AB"}, "--sha256 must be 64 hexadecimal digits"),
+    *[({"--sha256": digest}, "--sha256 must be 64 hexadecimal digits") for digest in ("AB", "G" * 64)],
     ({"--out": "/dev/null/manifests"}, "cannot make the folder /dev/null/manifests"),
     ({"--sha256": None, "--zip": "{media}/demo.zip"}, "--out and --zip must lie outside the media folder, which is archived whole"),
 ])

@@ -77,6 +77,9 @@ const RunCase kRuns[] = {
     {"", "/i /quiet", [](OS& os) { os.sys.mutexes.insert(SingleInstanceName("demo.msi")); },
      "1618|package|-|-|-|-|none", {}, {"Another setup run for 'demo.msi' is active: this run ends.\r\n"},
      {"!QueryProductState"}},
+    // Without /record the caller gets the plain codes: 3 for the refusal, 0 for a started restart.
+    {"", "/i /quiet", [](OS& os) { os.sys.mutexes.insert(SingleInstanceName("demo.msi")); }, "3"},
+    {kPost, "/i /passive", Children(0, 3010), "0", {}, {"Auto-reboot in passive mode\r\n"}},
     // An administrative install is passive: nothing waits for a person.
     {"MsiPatch=1\nName=Demo\nMsiPath=gone.msp\n", "/a C:\\Image", nullptr, "3", {},
      {"Setup was unable to find the file\n'C:\\Kits\\gone.msp'.\r\n"}},
