@@ -45,7 +45,8 @@ def program(signed: bool, machine: int = 0x14C) -> bytes:
 def packages(tmp_path_factory):
     folder = tmp_path_factory.mktemp("packages")
     made = {"unsigned": program(False), "signed": program(True), "x64": program(False, 0x8664)}
-    for kind, defines in (("demo", []), ("peruser", ["-D", "Scope=perUser"])):  # per user: no ALLUSERS, Word Count 10
+    # per user: no ALLUSERS, Word Count 10; schema 199: one short of what a 64-bit package needs
+    for kind, defines in (("demo", []), ("peruser", ["-D", "Scope=perUser"]), ("schema199", ["-D", "Schema=199"])):
         subprocess.run(["wixl", "-a", "x64", *defines, "-o", folder / f"{kind}.msi", HERE.parent / "e2e/packages/demo.wxs"],
                        check=True, capture_output=True)
         made[kind] = (folder / f"{kind}.msi").read_bytes()
