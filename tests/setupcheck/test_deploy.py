@@ -107,8 +107,10 @@ def test_media_without_definitions_exit_2(keys, files, form, finding, medium):
      "the system (MSIINSTALLPERUSER=1 would install it per user)\n"),
     ("MsiPath=demo.msi; MsiProp=MSIINSTALLPERUSER=1", "demo.msi=dual", ("x64", "user", "dualPurpose"), ("x64", "user"),
      DUAL + " and MSIINSTALLPERUSER=1 installs it per user" + AS_USER),
+    ("MsiPath=demo.msi; MsiProp=A=1 ALLUSERS=", "demo.msi=demo", ("x64", "user", "perMachine"), ("x64", "user"),
+     "Main MsiProp: the product installs per user (no ALLUSERS)" + AS_USER),
 ], ids=["x86-program-intel-package", "x64-program-intel-package", "per-user", "dual-purpose",
-        "dual-purpose-per-user"])
+        "dual-purpose-per-user", "allusers-emptied-last"])
 def test_definitions_follow_the_program_and_the_package(keys, files, intune, winget, findings, medium, tmp_path_factory):
     """The Win32 app and the manifests (valid by the vendored schemas) take the same architecture and scope."""
     folder = medium(keys, files)
