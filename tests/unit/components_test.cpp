@@ -210,6 +210,11 @@ TEST(PrerequisitesDialog, RowsTogglingStatusAndTheTicksInstalled) {
     CMainDlg u(b.s, steps, package, "Caption", false);
     EXPECT_FALSE(u.HasCheckBoxes());
     EXPECT_EQ(d.InstallButtonText() + u.InstallButtonText(), "&InstallCo&ntinue") << "an uninstall step makes steps";
+    // Still missing after its installer: the question names it, but no uninstall step.
+    b.os.procs.children["\"C:\\Old.exe\""], b.os.procs.children["\"C:\\New.exe\""], b.os.userInterface.answers = {7};
+    EXPECT_EQ(u.Install(42, {1, 1}), 0);
+    EXPECT_EQ(b.os.userInterface.shown.back(),
+              "Caption|Not installed component(s):\n - 'New'\n\nDo you want to continue product installation?");
 }
 
 }  // namespace

@@ -16,14 +16,15 @@ struct NoArchives : checker::ArchiveTools {
 const std::string kComponents =
     "SendErrorLogTo=a@b\n[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\nFileVer=1.0\nOptional=0\n"
     "[PreReq1]\nName=Web\nUrl=http://x\nInstPath=w.exe\nRegPath=HKEY_LOCAL_MACHINE\\S\\V\nRegCond=DWORD>=1\n"
-    "[PreReq2]\nName=Probe\nInstPath=r.exe\nRunExeCond=\"probe\" 2\n[PostReq0]\nName=Notes\nInstPath=n.exe\n";
+    "[PreReq2]\nName=Probe\nInstPath=r.exe\nRunExeCond=\"probe\" 2\n[PreReq3]\nName=Always\nInstPath=r.exe\n[PostReq0]\nName=Notes\nInstPath=n.exe\n";
 const std::string kHost = "Windows 10.0, 64-bit, administrator: yes, MinWinVersion: ";
 const std::string kRules =
     "PreReq0 Runtime: missing, listed, not ticked, installed by setup.exe\n  rule: FilePath=C:\\none.dll FileVer=1.0.0.0\n"
     "  observed: file 'C:\\none.dll': no version, Error(2)'Not found.'.\nPreReq1 Web: missing, listed, not installed "
     "unattended, <web>\n  rule: HKEY_LOCAL_MACHINE\\S\\V DWORD>=1\n  observed: registry HKEY_LOCAL_MACHINE\\S\\V (32-bit "
     "view): Error(2)'Not found.'.\nPreReq2 Probe: missing, listed, <probe>\n  rule: RunExeCond=\"probe\" 2\n"
-    "  observed: program '\"probe\" 2': exit code 0, output ''\nPostReq0 Notes: runs, listed, not installed unattended\n";
+    "  observed: program '\"probe\" 2': exit code 0, output ''\nPreReq3 Always: present\n  rule: none (never missing)\n"
+    "PostReq0 Notes: runs, listed, not installed unattended\n";
 const std::string kRecord = " /record C:\\r.json";
 
 std::string Rules(const std::string& web, const std::string& probe) {

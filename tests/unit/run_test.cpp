@@ -54,7 +54,7 @@ const RunCase kRuns[] = {
     {kPatch + "VersionTarget=1.0\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"}, {},
      {"EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|"}},
-    {kPatch, "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none", {"Demo Update|"}},
+    {kPatch, "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none", {"Demo Update|"}, {}, {"!QueryProductState"}},
     {kPatch, "/i /passive", nullptr, "0", {},
      {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n", "Setup complete\r\n"},
      {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
