@@ -59,7 +59,7 @@ TEST(ComponentInstaller, CommandLinesResultsAndErrorTexts) {
          notInstalled + "\"C:\\a.exe\"'.|Function ::ShellExecuteEx('C:\\a.exe' '') failed. Error=1223.\r\n"},
         {Section("Unsplit", "x", "setup.exe \"a\" /s", 1), 0, 0, nullptr, 160, notInstalled + "setup.exe \"a\" /s'."},
         // A checked file is the application; through "runas" without the zone check.
-        {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath# /q")), 0, 0, "<C:\\Kits\\r.exe> \"C:\\Kits\\r.exe\" /q", 0, ""},
+        {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath#")), 0, 0, "<C:\\Kits\\r.exe> \"C:\\Kits\\r.exe\"", 0, ""},
         {Checked(Section("Checked", "C:\\Kits\\r.exe", "#InstPath# /q", 1)), 0, 0, "C:\\Kits\\r.exe|/q|checked", 0, ""},
     };
     for (const Case& c : cases) {

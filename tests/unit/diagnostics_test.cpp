@@ -6,6 +6,7 @@
 #include "diagnostics/localized_strings.h"
 #include "diagnostics/log_mail.h"
 #include "diagnostics/services.h"
+#include "diagnostics/system_error_text.h"
 #include "diagnostics/text_format.h"
 #include "fake_platform.h"
 
@@ -27,6 +28,8 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
     ReplaceAll(text, "#Root#", "#Root#\\a"), ReplaceAll(text, "", "y");
     EXPECT_EQ(text, "#Root#\\a#Root#\\ax");
     EXPECT_TRUE(StartsWithNoCase("msiexec", "MSIEXEC") && !ContainsNoCase("LibreOffice", "Libre Office"));
+    os.sys.errorTexts[7] = "\n";  // only the line end of a longer text goes
+    EXPECT_EQ(SystemErrorText(os, 7) + SystemErrorText(os, 1603), "Error(7)'\n'.Error(1603)'Fatal error.'.");
     // Cut after whole characters, counted in UTF-16 units.
     EXPECT_EQ(FormatBounded(4, "%s", "a\xC3\xA9\xE2\x82\xAC!"), "a\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(FormatBounded(3, "%s", "a\xF0\x9F\x98\x80"), "a") << "a surrogate pair is two units";

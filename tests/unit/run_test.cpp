@@ -64,6 +64,8 @@ const RunCase kRuns[] = {
       "Auto-reboot in passive mode\r\n"}},
     {"[PreReq0]\nName=Runtime \"2\"\nInstPath=r.exe\nFilePath=C:\\none.dll\nOptional=1\n" + kPost, "/i /passive",
      Children(1603, 3010), "1641|done|{\"name\": \"Runtime \\\"2\\\"\", \"code\": 1603}|-|-|0|started|[\"Runtime \\\"2\\\"\"]"},
+    {kPost + "[PostReq1]\nName=Later\nInstPath=l.exe\n", "/i /quiet", Children(0, 1641),
+     "1641|post-requisites|-|-|-|0|started", {}, {"!Install the component 'Later'"}},
     {kPost, "/i /passive", [](OS& os) { Children(0, 3010)(os), os.sys.restartError = 5; }, "3010|done|-|-|-|0|needed",
      {}, {"ExitWindowsEx() failed. Error(5)'Unknown error 0x00000005'.\r\n"}},
     // Loops that stop early.
