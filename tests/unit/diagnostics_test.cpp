@@ -35,7 +35,7 @@ TEST(TextFormat, BoundedFormattingReplacementCaseRulesAndLogNames) {
     EXPECT_EQ(FormatBounded(3, "%s", "a\xF0\x9F\x98\x80"), "a") << "a surrogate pair is two units";
     const std::string planes = "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xC3\xA9";  // U+10000, U+10FFFF
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(planes)), planes);
-    EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'a'}), "\xEF\xBF\xBD" "a");
+    EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, 0xE000, u'a'}), "\xEF\xBF\xBD\xEE\x80\x80" "a");
     // Overlong forms, surrogates and code points past U+10FFFF are U+FFFD.
     const std::string utf8 = "\xC2\x80\xDF\xBF\xEF\xBF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     EXPECT_EQ(JsonString(utf8), "\"" + utf8 + "\"");
