@@ -141,6 +141,15 @@ TEST(InstallLoop, PlannedStopsAndTheDownloadDialog) {
         InstallPostRequisites(b.s, list, false, post);
         EXPECT_EQ(post.stopped.component + "|" + std::to_string(post.failedCode), "Client|13");
     }
+    // The download dialog's link opens web pages only.
+    Bench b;
+    Component web = Section("Web");
+    CDownloadDlg d(b.s, web);
+    web.section.Url = "HTTPS://x.invalid/c";
+    const std::string opened = d.LinkTarget();
+    web.section.Url = "C:\\x.exe";
+    EXPECT_EQ(opened + "|" + d.LinkTarget(), "HTTPS://x.invalid/c|");
+    EXPECT_TRUE(b.Logged("Download link 'C:\\x.exe' is not an http or https address; it is not opened.\r\n"));
 }
 
 TEST(Integrity, AFileWithASha256IsNamedByOnePathCheckedAndHeld) {

@@ -158,6 +158,7 @@ TEST(Runs, BoxesCallsEntriesAndTheRecord) {
         EXPECT_EQ(json.empty(), !record) << "a record only when asked for";
         const Lines& boxes = os.userInterface.shown;
         EXPECT_TRUE(boxes.size() == c.boxes.size() && InOrder(c.boxes, boxes)) << testing::PrintToString(boxes);
+        EXPECT_EQ(os.userInterface.owner, 0u) << "the last box stands alone, owned by no window";
         EXPECT_TRUE(InOrder(c.log, os.LogEntries(kLog))) << testing::PrintToString(os.LogEntries(kLog));
         EXPECT_TRUE(InOrder(c.calls, os.msi.calls)) << testing::PrintToString(os.msi.calls);
         EXPECT_LE(os.msi.reads, 1) << "the package is read once";
