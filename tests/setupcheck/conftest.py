@@ -32,7 +32,7 @@ def check(*args) -> subprocess.CompletedProcess:
 def program(signed: bool, machine: int = 0x14C) -> bytes:
     """A Windows program's headers (PE32), with a security directory when signed."""
     image = bytearray(1024)
-    image[:2], image[0x80:0x84] = b"MZ", b"PE\0\0"
+    image[:2], image[0x40], image[0x80:0x84] = b"MZ", 0x0E, b"PE\0\0"  # 0x0E: where a DOS stub begins
     struct.pack_into("<I", image, 0x3C, 0x80)
     struct.pack_into("<H", image, 0x84, machine)
     struct.pack_into("<H", image, 0x98, 0x10B)

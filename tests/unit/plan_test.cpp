@@ -184,7 +184,7 @@ TEST(WindowsDisplayName, NamesAndServicePackText) {
     const std::tuple<uint32_t, uint32_t, uint16_t, uint16_t, const char*> cases[] = {
         {5, 1, 3, 0, "'Windows XP' (Servi\xF1" "e Pack 3)"}, {5, 1, 2, 1, "'Windows XP' (Servi\xF1" "e Pack 2.1)"},
         {5, 1, 0, 4, "'Windows XP'"},  {6, 4, 0, 0, "'Windows 6.4'"},  {10, 5, 0, 0, "'Windows 10'"},
-        {5, 0, 0, 0, "'Windows 2000'"}, {5, 2, 0, 0, "'Windows XP 64-Bit'"},
+        {5, 0, 0, 0, "'Windows 2000'"}, {5, 2, 0, 0, "'Windows XP 64-Bit'"}, {6, 2, 0, 0, "'Windows 8'"},
     };
     for (const auto& [major, minor, spMajor, spMinor, text] : cases) {
         EXPECT_EQ(WindowsDisplayName(major, minor, spMajor, spMinor), text);
