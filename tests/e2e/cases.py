@@ -156,9 +156,6 @@ CASES = [
     Case("crash-inside-the-patch-call", x86=True, main={"MsiPath": "fix.msp", "MsiPatch": 1, "Name": "Demo Fix"},
          files={"fix.msp": b"patch"}, logname="Demo Fix", msi=CRASH, exit=3,
          calls=["MsiApplyPatchW|<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE]),
-    # An administrative install is passive from its target on: the missing patch is logged, no box waits.
-    Case("administrative-install-of-a-missing-patch-shows-no-box", args="/a C:\\logs\\image", logname="Demo Fix",
-         main={"MsiPath": "gone.msp", "MsiPatch": 1, "Name": "Demo Fix"}, exit=3, last=text(133, "<media>\\gone.msp")),
     Case("mail-the-log-after-a-crash-in-the-installer", x86=True, **MAIL, msi=CRASH, answer="y", boxes=[MAIL_QUESTION],
          calls=["MsiInstallProductW<*>", "Chain|<chain>", "<unwound>"], log=[HARDWARE], last=SENT,
          mails=["Load|<media>\\setup.exe", "MAPISendMailW|0|0|9|0|set", "Chain|<chain>",
