@@ -16,7 +16,8 @@ struct NoArchives : checker::ArchiveTools {
 const std::string kComponents =
     "SendErrorLogTo=a@b\n[PreReq0]\nName=Runtime\nInstPath=r.exe\nFilePath=C:\\none.dll\nFileVer=1.0\nOptional=0\n"
     "[PreReq1]\nName=Web\nUrl=http://x\nInstPath=w.exe\nRegPath=HKEY_LOCAL_MACHINE\\S\\V\nRegCond=DWORD>=1\n"
-    "[PreReq2]\nName=Probe\nInstPath=r.exe\nRunExeCond=\"probe\" 2\n[PreReq3]\nName=Always\nInstPath=r.exe\n[PostReq0]\nName=Notes\nInstPath=n.exe\n";
+    "[PreReq2]\nName=Probe\nInstPath=r.exe\nRunExeCond=\"probe\" 2\n[PreReq3]\nName=Always\nInstPath=r.exe\n"
+    "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
 const std::string kHost = "Windows 10.0, 64-bit, administrator: yes, MinWinVersion: ";
 const std::string kRules =
     "PreReq0 Runtime: missing, listed, not ticked, installed by setup.exe\n  rule: FilePath=C:\\none.dll FileVer=1.0.0.0\n"

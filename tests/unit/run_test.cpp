@@ -54,7 +54,7 @@ const RunCase kRuns[] = {
     {kPatch + "VersionTarget=1.0\n", "/i", Answers({6}), "0",
      {"Demo Update|Do you want to apply patch '1.0' to 'Demo'?"}, {},
      {"EnableLog 8159|" + kLog + "|1", "SetInternalUI 3", "ApplyPatch C:\\Kits\\fix.msp|(null)|0|"}},
-    {kPatch, "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none", {"Demo Update|"}, {}, {"!QueryProductState"}},
+    {kPatch, "/i", Answers({7}), "0|installation|-|-|\"patch\"|-|none", {"Demo Update|"}},
     {kPatch, "/i /passive", nullptr, "0", {},
      {"Do you want to apply patch", "Auto-upgrading in passive mode\r\n", "Setup complete\r\n"},
      {"SetInternalUI 67", "SetInternalUI 3", "ApplyPatch "}},
@@ -83,6 +83,8 @@ const RunCase kRuns[] = {
     {"", "/i /quiet", [](OS& os) { os.sys.mutexes.insert(SingleInstanceName("demo.msi")); }, "3"},
     {kPost, "/i /passive", Children(0, 3010), "0", {}, {"Auto-reboot in passive mode\r\n"}},
     // An administrative install is passive: nothing waits for a person.
+    {"", "/a C:\\Image", Installed("0.9", {}), "0", {}, {},
+     {"!QueryProductState", "InstallProduct C:\\Kits\\demo.msi|TARGETDIR=\"C:\\Image\"  ACTION=ADMIN"}},
     {"MsiPatch=1\nName=Demo\nMsiPath=gone.msp\n", "/a C:\\Image", nullptr, "3", {},
      {"Setup was unable to find the file\n'C:\\Kits\\gone.msp'.\r\n"}},
     // A cancelled dialog chose nothing; a pending restart is told however the run ends.
