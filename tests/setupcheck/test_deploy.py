@@ -25,7 +25,8 @@ CODES = [[0, "success"], [1602, "failed"], [1618, "retry"], [1638, "failed"], [1
 AS_USER = ": the engines install it as the signed-in user, who must be an administrator: setup.exe asks for administrator rights\n"
 DUAL = "Main MsiPath: the product is dual-purpose (ALLUSERS=2)"
 # The longest identifier (eight parts, one of 32 characters) and a digest in both letter cases.
-WINGET = {"--id": "DemoMaker." + "Demo" * 8 + ".A.B.C.D.E.F", "--url": "https://example.com/demo.zip", "--sha256": "0fF" * 21 + "a"}
+WINGET = {"--id": "DemoMaker." + "Demo" * 8 + ".A.B.C.D.E.F", "--url": "https://example.com/demo.zip",
+          "--sha256": "0fF" * 21 + "a"}
 
 
 @pytest.fixture

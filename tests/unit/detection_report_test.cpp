@@ -18,7 +18,6 @@ const std::string kComponents =
     "[PreReq1]\nName=Web\nUrl=http://x\nInstPath=w.exe\nRegPath=HKEY_LOCAL_MACHINE\\S\\V\nRegCond=DWORD>=1\n"
     "[PreReq2]\nName=Probe\nInstPath=r.exe\nRunExeCond=\"probe\" 2\n[PreReq3]\nName=Always\nInstPath=r.exe\n"
     "[PostReq0]\nName=Notes\nInstPath=n.exe\n";
-const std::string kHost = "Windows 10.0, 64-bit, administrator: yes, MinWinVersion: ";
 const std::string kRules =
     "PreReq0 Runtime: missing, listed, not ticked, installed by setup.exe\n  rule: FilePath=C:\\none.dll FileVer=1.0.0.0\n"
     "  observed: file 'C:\\none.dll': no version, Error(2)'Not found.'.\nPreReq1 Web: missing, listed, not installed "
@@ -37,7 +36,7 @@ std::string Rules(const std::string& web, const std::string& probe) {
 TEST(DetectionReport, ThePlanInTheCheckersWords) {
     const struct {
         std::string ini, line;  // ini after "MsiPath=demo.msi\n"; the run's command line
-        std::string text;       // after kHost
+        std::string text;       // after the host's line up to its MinWinVersion
         bool x86 = false;       // on 32-bit Windows
     } rows[] = {
         {kComponents, "/i",
@@ -86,8 +85,8 @@ TEST(DetectionReport, ThePlanInTheCheckersWords) {
         std::vector<std::string> args = {"--detect", "C:\\Kits", "--"};
         for (Token t; NextToken(row.line, t.End(), &t);) args.push_back(row.line.substr(t.start, t.length));
         NoArchives archives;
-        std::string host = kHost;
-        if (row.x86) ReplaceAll(host, "64-bit", "32-bit");
+        const std::string host =
+            Format("Windows 10.0, %s-bit, administrator: yes, MinWinVersion: ", row.x86 ? "32" : "64");
         EXPECT_EQ(checker::RunSetupCheck(args, os.fileSystem, os.msi, archives, &os).out, host + row.text);
     }
 }

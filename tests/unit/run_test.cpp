@@ -27,6 +27,8 @@ Machine Installed(const char* version, std::deque<int> answers) {
     };
 }
 int Cancel(platform::PrerequisitesDialog&) { return 2; }
+// Another run holds the package's guard.
+void AnotherRun(OS& os) { os.sys.mutexes.insert(SingleInstanceName("demo.msi")); }
 Machine Answers(std::deque<int> answers) { return [=](OS& os) { os.userInterface.answers = answers; }; }
 Machine Children(uint32_t runtime, uint32_t notes) {
     return [=](OS& os) { os.procs.children["\"r.exe\""].exitCode = runtime, os.procs.children["\"n.exe\""].exitCode = notes; };
@@ -76,11 +78,11 @@ const RunCase kRuns[] = {
     {kPost + "Sha256=" + std::string(64, '0') + "\n", "/i /quiet", nullptr,
      "3|post-requisites|{\"name\": \"Notes\", \"code\": 13}|{\"component\": \"Notes\", \"reason\": \"digest\"}|-|0|none"},
     // Refusals; the installed state is read under the guard only.
-    {"", "/i /quiet", [](OS& os) { os.sys.mutexes.insert(SingleInstanceName("demo.msi")); },
+    {"", "/i /quiet", AnotherRun,
      "1618|package|-|-|-|-|none", {}, {"Another setup run for 'demo.msi' is active: this run ends.\r\n"},
      {"!QueryProductState"}},
     // Without /record the caller gets the plain codes: 3 for the refusal, 0 for a started restart.
-    {"", "/i /quiet", [](OS& os) { os.sys.mutexes.insert(SingleInstanceName("demo.msi")); }, "3"},
+    {"", "/i /quiet", AnotherRun, "3"},
     {kPost, "/i /passive", Children(0, 3010), "0", {}, {"Auto-reboot in passive mode\r\n"}},
     // An administrative install is passive: nothing waits for a person.
     {"", "/a C:\\Image", Installed("0.9", {}), "0", {}, {},
